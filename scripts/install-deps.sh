@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the program need; skips those present.
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++ pkg-config
+    libgtest-dev libgmock-dev libbenchmark-dev
+    clang-14 libclang-rt-14-dev
+    qt6-base-dev libqcustomplot-dev libxkbcommon-dev
+    xvfb xauth xdg-utils
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "Missing packages: ${missing[*]}; run as root or install them with apt-get." >&2
+    exit 1
+fi
+
+# Another apt process (an unattended upgrade) may hold the lock for a while.
+for _ in $(seq 1 60); do
+    if ! fuser /var/lib/dpkg/lock-frontend >/dev/null 2>&1; then
+        break
+    fi
+    sleep 5
+done
+
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}"
