@@ -111,7 +111,7 @@ bool DataTable::IsStorableText(std::string_view text) {
 }
 
 bool DataTable::SetCellText(int row, int column, std::string_view text) {
-    if (IsFixedCell(row, column) || row >= RowCount() || column >= ColumnCount() ||
+    if (row < 1 || row >= RowCount() || column < 1 || column >= ColumnCount() ||
         !IsStorableText(text))
         return false;
     if (DataCell(row, column) == text)
