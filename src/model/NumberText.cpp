@@ -79,6 +79,7 @@ bool BeyondDoubleRange(const DecimalDigits& value) {
     if (value.exponent < 308)
         return false;
     std::string text = value.digits;
+    text.insert(1, 1, '.');
     text += "e308";
     double parsed = 0;
     return std::from_chars(text.data(), text.data() + text.size(), parsed).ec ==
