@@ -55,7 +55,8 @@ ScannedText ScanLines(std::string_view text, LineEnds lineEnds) {
         if (scanned.lines.size() == static_cast<std::size_t>(DataTable::MaxDataPoints))
             Fail("The text has more lines than the table can hold");
         scanned.lines.push_back(text.substr(lineStart, i - lineStart));
-        CheckNoLineBreak(scanned.lines.back());
+        if (lineEnds == LineEnds::CrLfOnly)
+            CheckNoLineBreak(scanned.lines.back());
         scanned.columns = std::max(scanned.columns, tabs + 2);
         tabs = 0;
         i += lineEnd - 1;
