@@ -119,8 +119,8 @@ bool DataTable::SetCellText(int row, int column, std::string_view text) {
     EnsureStoredRows(row);
     SetField(rows_[static_cast<std::size_t>(row) - 1], column - 1, text);
     modified_ = true;
-    if (observer_)
-        observer_->CellsChanged(row, row, column, column);
+    if (observer_.observer)
+        observer_.observer->CellsChanged(row, row, column, column);
     return true;
 }
 
@@ -237,8 +237,8 @@ bool DataTable::SetComputedOutputs(const std::vector<std::string>& texts) {
     for (int i = 0; i < count; ++i)
         SetField(rows_[static_cast<std::size_t>(i)], column - 1,
                  texts[static_cast<std::size_t>(i)]);
-    if (observer_)
-        observer_->CellsChanged(1, count, column, column);
+    if (observer_.observer)
+        observer_.observer->CellsChanged(1, count, column, column);
     return true;
 }
 
@@ -296,13 +296,13 @@ std::size_t DataTable::StoreBytes() const {
 }
 
 void DataTable::AnnounceReset() const {
-    if (observer_)
-        observer_->TableAboutToReset();
+    if (observer_.observer)
+        observer_.observer->TableAboutToReset();
 }
 
 void DataTable::CompleteReset() const {
-    if (observer_)
-        observer_->TableReset();
+    if (observer_.observer)
+        observer_.observer->TableReset();
 }
 
 void DataTable::EnsureStoredRows(int count) {

@@ -105,13 +105,21 @@ public:
     void ClearModified() { modified_ = false; }
 
     // The observer told of every change (none when null). Not owned; it must outlive the table or
-    // be unset first.
-    void SetObserver(TableObserver* observer) { observer_ = observer; }
+    // be unset first. A copy of the table, or a table moved from this one, starts without one.
+    void SetObserver(TableObserver* observer) { observer_.observer = observer; }
 
     // The bytes the cell store holds, row handles and their buffers included.
     std::size_t StoreBytes() const;
 
 private:
+    // A view watches one table object, never a copy of it.
+    struct ObserverSlot {
+        ObserverSlot() = default;
+        ObserverSlot(const ObserverSlot&) {}
+        ObserverSlot& operator=(const ObserverSlot&) { return *this; }
+        TableObserver* observer = nullptr;
+    };
+
     void AnnounceReset() const;
     void CompleteReset() const;
     void EnsureStoredRows(int count);
@@ -123,7 +131,7 @@ private:
     int dataPoints_ = 1;
     bool computedColumn_ = false;
     bool modified_ = false;
-    TableObserver* observer_ = nullptr;
+    ObserverSlot observer_;
 };
 
 } // namespace orvanel

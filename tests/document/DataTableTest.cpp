@@ -213,6 +213,8 @@ TEST(DataTable, ObserverHearsEveryChangeAndNothingElse) {
     table.ReshapeRows("2");
     table.AddComputedColumn();
     table.SetComputedOutputs({"1", "2"});
+    DataTable copy = table;
+    copy.SetCellText(1, 1, "copy");
     EXPECT_EQ(observer.calls,
               (Texts{"cells 1-1 2-2", "about", "reset", "about", "reset", "cells 1-2 3-3"}));
 }
