@@ -1,5 +1,6 @@
 #include "document/DataTable.h"
 
+#include "document/DocumentError.h"
 #include "document/TableObserver.h"
 
 #include <algorithm>
@@ -51,6 +52,11 @@ void SetField(std::string& row, int index, std::string_view text) {
     }
     const std::size_t end = row.find('\t', start);
     row.replace(start, end == npos ? npos : end - start, text);
+}
+
+// A CR or LF in a cell would split its row when the table is saved.
+bool HoldsNoLineBreak(std::string_view cells) {
+    return cells.find('\r') == npos && cells.find('\n') == npos;
 }
 
 // A line laid over a stored row: the line's cells, then the row's cells the line does not reach.
@@ -244,6 +250,9 @@ bool DataTable::SetComputedOutputs(const std::vector<std::string>& texts) {
 
 void DataTable::ReplaceRows(const std::vector<std::string_view>& lines,
                             std::string_view partialLine, int columns) {
+    if (!std::all_of(lines.begin(), lines.end(), HoldsNoLineBreak) ||
+        !HoldsNoLineBreak(partialLine))
+        throw DocumentError("A cell holds a line break");
     const int computedField = computedColumn_ ? inputs_ + 1 : -1;
     auto storedRow = [&](std::size_t index) {
         std::string row = index < rows_.size() ? rows_[index] : std::string();
