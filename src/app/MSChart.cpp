@@ -84,6 +84,10 @@ void TMSChart::SetData(std::string_view text) {
     RequireCurrentCell("SetData");
     Series& series = CurrentSeries();
     const auto index = static_cast<std::size_t>(row_ - 1);
+    // Each refill gives most cells their own text again (the measured output never changes);
+    // such a cell keeps its value without being read again.
+    if (series.texts[index] == text)
+        return;
     series.texts[index].assign(text);
     series.values[index] = ReadValue(text);
     ScheduleRefresh();
