@@ -199,7 +199,12 @@ void TMSChart::SyncGraphs() {
 }
 
 void TMSChart::SyncAxes() {
-    plot_->rescaleAxes();
+    // The key axis spans every point, also those whose text is not a number.
+    if (rowCount_ > 1)
+        plot_->xAxis->setRange(1, rowCount_);
+    else
+        plot_->xAxis->setRange(0, 2);
+    plot_->yAxis->rescale();
     plot_->yAxis->scaleRange(ValueAxisMargin);
 }
 

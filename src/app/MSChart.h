@@ -25,7 +25,7 @@ class TMSChart : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr int MaxRowCount = 10'000'000;
+    static constexpr int MaxRowCount = 1'000'000;
     static constexpr int MaxColumnCount = 256;
 
     // An empty chart: no points, one series with an empty label, legend shown, separator '.'.
