@@ -7,6 +7,7 @@
 #include <QMetaObject>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 #include <limits>
 #include <qcustomplot.h>
@@ -17,8 +18,10 @@ namespace orvanel {
 namespace {
 
 constexpr double NotPlotted = std::numeric_limits<double>::quiet_NaN();
-// Room above and below the data so that the extreme points do not sit on the frame.
-constexpr double ValueAxisMargin = 1.1;
+// Room above and below the data, as a share of its span.
+constexpr double ValueAxisMargin = 0.05;
+// Half the height of the band around a flat line, as a share of its value (at least 1).
+constexpr double FlatBandHalfWidth = 0.1;
 // The size of a copied picture when the chart has not been laid out yet.
 constexpr int DefaultPictureWidth = 640;
 constexpr int DefaultPictureHeight = 480;
@@ -30,6 +33,25 @@ void RequireInRange(const char* what, int value, int low, int high) {
     if (value < low || value > high)
         throw std::out_of_range(std::string(what) + " " + std::to_string(value) + " is outside " +
                                 std::to_string(low) + ".." + std::to_string(high));
+}
+
+// The value axis range for values from low to high (low > high when there are none), with a
+// margin so that the extreme points do not sit on the frame. QCustomPlot refuses ranges wider
+// than QCPRange::maxRange or narrower than QCPRange::minRange, so extreme values are cut at a
+// quarter of the widest range and a flat line gets a band around it.
+QCPRange ValueAxisRange(double low, double high) {
+    if (low > high)
+        return QCPRange(-1, 1);
+    const double limit = QCPRange::maxRange / 4;
+    low = std::clamp(low, -limit, limit);
+    high = std::clamp(high, -limit, limit);
+    const double margin = (high - low) * ValueAxisMargin;
+    const QCPRange range(low - margin, high + margin);
+    if (QCPRange::validRange(range))
+        return range;
+    const double centre = low / 2 + high / 2;
+    const double halfWidth = std::max(std::abs(centre) * FlatBandHalfWidth, 1.0);
+    return QCPRange(centre - halfWidth, centre + halfWidth);
 }
 
 QColor SeriesColor(int index) {
@@ -204,8 +226,17 @@ void TMSChart::SyncAxes() {
         plot_->xAxis->setRange(1, rowCount_);
     else
         plot_->xAxis->setRange(0, 2);
-    plot_->yAxis->rescale();
-    plot_->yAxis->scaleRange(ValueAxisMargin);
+    double low = std::numeric_limits<double>::infinity();
+    double high = -low;
+    for (const Series& series : series_) {
+        for (double value : series.values) {
+            if (!std::isnan(value)) {
+                low = std::min(low, value);
+                high = std::max(high, value);
+            }
+        }
+    }
+    plot_->yAxis->setRange(ValueAxisRange(low, high));
 }
 
 } // namespace orvanel

@@ -56,6 +56,7 @@ private slots:
     void countsShrinkAndGrow();
     void outOfRangeCallsThrowAndChangeNothing();
     void plotShowsParsedValuesLabelsAndLegend();
+    void valueAxisStaysUsableForFlatMissingAndExtremeData();
     void decimalSeparatorRereadsStoredTexts();
     void manyCellsGiveOneDeferredReplot();
     void hundredThousandPointsAreStoredPlottedAndReadBack();
@@ -196,6 +197,29 @@ void MSChartTest::plotShowsParsedValuesLabelsAndLegend() {
     chart.Refresh();
     QVERIFY(!plot->legend->visible());
     QCOMPARE(plot->graphCount(), 1);
+}
+
+void MSChartTest::valueAxisStaysUsableForFlatMissingAndExtremeData() {
+    TMSChart chart;
+    chart.SetRowCount(2);
+    SetCell(chart, 1, 1, "x");
+    chart.Refresh();
+    QCOMPARE(chart.Plot()->yAxis->range(), QCPRange(-1, 1));
+
+    SetCell(chart, 1, 1, "5");
+    SetCell(chart, 2, 1, "5");
+    chart.Refresh();
+    SetCell(chart, 1, 1, "5.0");
+    chart.Refresh();
+    QCOMPARE(chart.Plot()->yAxis->range(), QCPRange(4, 6));
+
+    SetCell(chart, 1, 1, "1E300");
+    SetCell(chart, 2, 1, "-1E300");
+    chart.Refresh();
+    const QCPRange range = chart.Plot()->yAxis->range();
+    QVERIFY(QCPRange::validRange(range));
+    QCOMPARE(range.upper, -range.lower);
+    QVERIFY(range.upper > 1e249);
 }
 
 void MSChartTest::decimalSeparatorRereadsStoredTexts() {
