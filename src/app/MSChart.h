@@ -14,7 +14,7 @@ namespace orvanel {
 // series with SetColumn (both counted from 1), then SetData. Every cell keeps its text exactly as
 // given, for printing; the value plotted is that text read as a decimal number with the chart's
 // decimal separator, and a text that is not a number is kept but leaves a gap in its line. The
-// x value of point r is r.
+// x value of point r is r; the x axis spans every point and the y axis the values, with a margin.
 //
 // Filling is cheap: cells are stored in plain arrays and the plot is brought up to date once, on
 // the next turn of the event loop after the last change (or at once by Refresh), never per cell.
