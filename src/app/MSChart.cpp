@@ -1,0 +1,242 @@
+#include "app/MSChart.h"
+
+#include "model/NumberText.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMetaObject>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <limits>
+#include <qcustomplot.h>
+#include <stdexcept>
+
+namespace orvanel {
+
+namespace {
+
+constexpr double NotPlotted = std::numeric_limits<double>::quiet_NaN();
+// Room above and below the data, as a share of its span.
+constexpr double ValueAxisMargin = 0.05;
+// Half the height of the band around a flat line, as a share of its value (at least 1).
+constexpr double FlatBandHalfWidth = 0.1;
+// The size of a copied picture when the chart has not been laid out yet.
+constexpr int DefaultPictureWidth = 640;
+constexpr int DefaultPictureHeight = 480;
+
+const Qt::GlobalColor SeriesColors[] = {Qt::blue,     Qt::red,        Qt::darkGreen, Qt::magenta,
+                                        Qt::darkCyan, Qt::darkYellow, Qt::black,     Qt::gray};
+
+void RequireInRange(const char* what, int value, int low, int high) {
+    if (value < low || value > high)
+        throw std::out_of_range(std::string(what) + " " + std::to_string(value) + " is outside " +
+                                std::to_string(low) + ".." + std::to_string(high));
+}
+
+// The value axis range for values from low to high (low > high when there are none), with a
+// margin so that the extreme points do not sit on the frame. QCustomPlot refuses ranges wider
+// than QCPRange::maxRange or narrower than QCPRange::minRange, so extreme values are cut at a
+// quarter of the widest range and a flat line gets a band around it.
+QCPRange ValueAxisRange(double low, double high) {
+    if (low > high)
+        return QCPRange(-1, 1);
+    const double limit = QCPRange::maxRange / 4;
+    low = std::clamp(low, -limit, limit);
+    high = std::clamp(high, -limit, limit);
+    const double margin = (high - low) * ValueAxisMargin;
+    const QCPRange range(low - margin, high + margin);
+    if (QCPRange::validRange(range))
+        return range;
+    const double centre = low / 2 + high / 2;
+    const double halfWidth = std::max(std::abs(centre) * FlatBandHalfWidth, 1.0);
+    return QCPRange(centre - halfWidth, centre + halfWidth);
+}
+
+QColor SeriesColor(int index) {
+    return QColor(SeriesColors[static_cast<std::size_t>(index) % std::size(SeriesColors)]);
+}
+
+} // namespace
+
+TMSChart::TMSChart(QWidget* parent) : QWidget(parent), plot_(new QCustomPlot(this)), series_(1) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(plot_);
+    plot_->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
+    SyncGraphs();
+    plot_->legend->setVisible(showLegend_);
+}
+
+void TMSChart::SetRowCount(int rows) {
+    RequireInRange("Row count", rows, 0, MaxRowCount);
+    for (Series& series : series_) {
+        series.texts.resize(static_cast<std::size_t>(rows));
+        series.values.resize(static_cast<std::size_t>(rows), NotPlotted);
+    }
+    rowCount_ = rows;
+    row_ = rows == 0 ? 0 : std::clamp(row_, 1, rows);
+    ScheduleRefresh();
+}
+
+void TMSChart::SetColumnCount(int columns) {
+    RequireInRange("Column count", columns, 1, MaxColumnCount);
+    const auto oldCount = series_.size();
+    series_.resize(static_cast<std::size_t>(columns));
+    for (auto i = oldCount; i < series_.size(); ++i) {
+        series_[i].texts.resize(static_cast<std::size_t>(rowCount_));
+        series_[i].values.resize(static_cast<std::size_t>(rowCount_), NotPlotted);
+    }
+    column_ = std::min(column_, columns);
+    ScheduleRefresh();
+}
+
+void TMSChart::SetRow(int row) {
+    RequireInRange("Row", row, 1, rowCount_);
+    row_ = row;
+}
+
+void TMSChart::SetColumn(int column) {
+    RequireInRange("Column", column, 1, ColumnCount());
+    column_ = column;
+}
+
+void TMSChart::SetData(std::string_view text) {
+    RequireCurrentCell("SetData");
+    Series& series = CurrentSeries();
+    const auto index = static_cast<std::size_t>(row_ - 1);
+    // Each refill gives most cells their own text again (the measured output never changes);
+    // such a cell keeps its value without being read again.
+    if (series.texts[index] == text)
+        return;
+    series.texts[index].assign(text);
+    series.values[index] = ReadValue(text);
+    ScheduleRefresh();
+}
+
+const std::string& TMSChart::Data() const {
+    RequireCurrentCell("Data");
+    return CurrentSeries().texts[static_cast<std::size_t>(row_ - 1)];
+}
+
+void TMSChart::SetColumnLabel(std::string_view label) {
+    CurrentSeries().label.assign(label);
+    ScheduleRefresh();
+}
+
+const std::string& TMSChart::ColumnLabel() const {
+    return CurrentSeries().label;
+}
+
+void TMSChart::SetShowLegend(bool show) {
+    showLegend_ = show;
+    ScheduleRefresh();
+}
+
+void TMSChart::SetDecimalSeparator(char separator) {
+    if ((separator >= '0' && separator <= '9') || separator == '+' || separator == '-' ||
+        separator == 'e' || separator == 'E')
+        throw std::invalid_argument(std::string("Decimal separator '") + separator +
+                                    "' cannot be a digit, a sign, 'e' or 'E'");
+    if (separator == decimalSeparator_)
+        return;
+    decimalSeparator_ = separator;
+    for (Series& series : series_) {
+        for (std::size_t i = 0; i < series.texts.size(); ++i)
+            series.values[i] = ReadValue(series.texts[i]);
+    }
+    ScheduleRefresh();
+}
+
+void TMSChart::CopyToClipboard() {
+    Refresh();
+    QSize pictureSize = size();
+    if (pictureSize.isEmpty())
+        pictureSize = QSize(DefaultPictureWidth, DefaultPictureHeight);
+    const QPixmap picture = plot_->toPixmap(pictureSize.width(), pictureSize.height());
+    QGuiApplication::clipboard()->setImage(picture.toImage());
+}
+
+void TMSChart::Refresh() {
+    refreshQueued_ = false;
+    if (SyncPlot())
+        plot_->replot();
+}
+
+TMSChart::Series& TMSChart::CurrentSeries() {
+    return series_[static_cast<std::size_t>(column_ - 1)];
+}
+
+const TMSChart::Series& TMSChart::CurrentSeries() const {
+    return series_[static_cast<std::size_t>(column_ - 1)];
+}
+
+void TMSChart::RequireCurrentCell(const char* operation) const {
+    if (row_ == 0)
+        throw std::out_of_range(std::string(operation) + ": the chart has no points");
+}
+
+double TMSChart::ReadValue(std::string_view text) const {
+    return ParseNumber(text, decimalSeparator_).value_or(NotPlotted);
+}
+
+void TMSChart::ScheduleRefresh() {
+    plotOutOfDate_ = true;
+    if (refreshQueued_)
+        return;
+    refreshQueued_ = true;
+    QMetaObject::invokeMethod(
+        this, [this] { Refresh(); }, Qt::QueuedConnection);
+}
+
+bool TMSChart::SyncPlot() {
+    if (!plotOutOfDate_)
+        return false;
+    plotOutOfDate_ = false;
+    SyncGraphs();
+    plot_->legend->setVisible(showLegend_);
+    SyncAxes();
+    return true;
+}
+
+void TMSChart::SyncGraphs() {
+    while (plot_->graphCount() > ColumnCount())
+        plot_->removeGraph(plot_->graphCount() - 1);
+    while (plot_->graphCount() < ColumnCount()) {
+        QCPGraph* graph = plot_->addGraph();
+        graph->setPen(QPen(SeriesColor(plot_->graphCount() - 1)));
+        // Draws large series from a few points per pixel column instead of every point.
+        graph->setAdaptiveSampling(true);
+    }
+    for (int c = 0; c < ColumnCount(); ++c) {
+        const Series& series = series_[static_cast<std::size_t>(c)];
+        QVector<QCPGraphData> points(rowCount_);
+        for (int r = 0; r < rowCount_; ++r)
+            points[r] = QCPGraphData(r + 1, series.values[static_cast<std::size_t>(r)]);
+        QCPGraph* graph = plot_->graph(c);
+        graph->setName(QString::fromStdString(series.label));
+        graph->data()->set(points, true);
+    }
+}
+
+void TMSChart::SyncAxes() {
+    // The key axis spans every point, also those whose text is not a number.
+    if (rowCount_ > 1)
+        plot_->xAxis->setRange(1, rowCount_);
+    else
+        plot_->xAxis->setRange(0, 2);
+    double low = std::numeric_limits<double>::infinity();
+    double high = -low;
+    for (const Series& series : series_) {
+        for (double value : series.values) {
+            if (!std::isnan(value)) {
+                low = std::min(low, value);
+                high = std::max(high, value);
+            }
+        }
+    }
+    plot_->yAxis->setRange(ValueAxisRange(low, high));
+}
+
+} // namespace orvanel
