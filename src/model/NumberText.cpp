@@ -238,28 +238,35 @@ std::optional<double> ParseNumber(std::string_view text, char decimalSeparator) 
         return std::nullopt;
 
     // from_chars has a grammar of its own (no "+", but "inf" and "nan"), so it only ever sees
-    // the checked pieces, with '.' as the separator.
-    std::string normalized;
-    normalized.reserve(text.size() + 2);
+    // the checked pieces, with '.' as the separator. Cell texts are short: they are assembled on
+    // the stack, since tables and charts read hundreds of thousands of them.
+    std::array<char, 64> shortText;
+    std::string longText;
+    const std::size_t length = text.size() + 2;
+    char* const begin =
+        length <= shortText.size() ? shortText.data() : (longText.resize(length), longText.data());
+    char* end = begin;
+    const auto append = [&end](std::string_view piece) {
+        end = std::copy(piece.begin(), piece.end(), end);
+    };
     if (parts->negative)
-        normalized += '-';
-    normalized.append(parts->integerDigits);
-    normalized += '.';
-    normalized.append(parts->fractionDigits);
+        append("-");
+    append(parts->integerDigits);
+    append(".");
+    append(parts->fractionDigits);
     if (!parts->exponent.empty()) {
-        normalized += 'e';
-        normalized.append(parts->exponent);
+        append("e");
+        append(parts->exponent);
     }
 
     double value = 0;
-    const auto result =
-        std::from_chars(normalized.data(), normalized.data() + normalized.size(), value);
+    const auto result = std::from_chars(begin, end, value);
     if (result.ec == std::errc::result_out_of_range) {
         if (DecimalMagnitude(*parts) > 0)
             return std::nullopt;
         return parts->negative ? -0.0 : 0.0;
     }
-    if (result.ec != std::errc() || result.ptr != normalized.data() + normalized.size())
+    if (result.ec != std::errc() || result.ptr != end)
         return std::nullopt;
     return value;
 }
