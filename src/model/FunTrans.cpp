@@ -244,7 +244,7 @@ std::size_t TFunTrans::Run(double* out) {
     const Recursion recursion{
         inputs.Data(),     outputs.Data(),     outputs.Size(),      scaled.data(),
         Degree(Numerator), Denominator.data(), Degree(Denominator), Delay};
-    const RecursionResult result = recursion.Run(out);
+    const Recursion::Result result = recursion.Run(out);
     Error = result.complete ? result.error : FailedError;
     return result.stored;
 }

@@ -35,8 +35,10 @@ public:
     // Hands over whole columns at once, shared and never copied; throws std::invalid_argument,
     // changing nothing, when their lengths differ.
     void SetSamples(SampleColumn::Shared inputs, SampleColumn::Shared outputs);
+    // Samples of this transfer function's input and of the measured output, equally long.
     const std::vector<double>& Inputs() const { return inputs.Values(); }
     const std::vector<double>& Outputs() const { return outputs.Values(); }
+    // The same samples as shared stores, to hand to another transfer function.
     const SampleColumn& InputColumn() const { return inputs; }
     const SampleColumn& OutputColumn() const { return outputs; }
 

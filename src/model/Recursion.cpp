@@ -11,7 +11,7 @@ namespace {
 constexpr int UnrolledPoles = 8;
 
 // Stores y(i) and adds its squared residual; false after an arithmetic failure.
-inline bool Accept(RecursionResult& result, double* y, const double* measured, std::int64_t i,
+inline bool Accept(Recursion::Result& result, double* y, const double* measured, std::int64_t i,
                    double value) {
     if (!std::isfinite(value)) {
         result.complete = false;
@@ -48,7 +48,7 @@ double CheckedSample(const Recursion& r, const double* y, std::int64_t i) {
 }
 
 bool RunChecked(const Recursion& r, double* y, std::int64_t from, std::int64_t to,
-                RecursionResult& result) {
+                Recursion::Result& result) {
     for (std::int64_t i = from; i < to; ++i)
         if (!Accept(result, y, r.outputs, i, CheckedSample(r, y, i)))
             return false;
@@ -59,7 +59,7 @@ bool RunChecked(const Recursion& r, double* y, std::int64_t from, std::int64_t t
 // registers from one sample to the next.
 template <int Poles>
 bool RunInside(const Recursion& r, double* y, std::int64_t from, std::int64_t to,
-               RecursionResult& result) {
+               Recursion::Result& result) {
     double a[Poles];
     double recent[Poles];
 #pragma GCC unroll 8
@@ -90,7 +90,7 @@ bool RunInside(const Recursion& r, double* y, std::int64_t from, std::int64_t to
 }
 
 bool RunInsideAnyOrder(const Recursion& r, double* y, std::int64_t from, std::int64_t to,
-                       RecursionResult& result) {
+                       Recursion::Result& result) {
     const double* a = r.denominator;
     const double* b = r.numerator;
     const int m = r.numeratorDegree;
@@ -112,7 +112,7 @@ bool RunInsideAnyOrder(const Recursion& r, double* y, std::int64_t from, std::in
 
 template <int Poles = 1>
 bool RunInsideFor(const Recursion& r, double* y, std::int64_t from, std::int64_t to,
-                  RecursionResult& result) {
+                  Recursion::Result& result) {
     if constexpr (Poles > UnrolledPoles) {
         return RunInsideAnyOrder(r, y, from, to, result);
     } else {
@@ -124,8 +124,8 @@ bool RunInsideFor(const Recursion& r, double* y, std::int64_t from, std::int64_t
 
 } // namespace
 
-RecursionResult Recursion::Run(double* y) const {
-    RecursionResult result;
+Recursion::Result Recursion::Run(double* y) const {
+    Result result;
     const auto total = static_cast<std::int64_t>(count);
     const std::int64_t m = std::max(numeratorDegree, 0);
     const std::int64_t offset = -static_cast<std::int64_t>(denominatorDegree) - delay;
