@@ -70,7 +70,11 @@ bool RunInside(const Recursion& r, double* y, std::int64_t from, std::int64_t to
     const double* b = r.numerator;
     const int m = r.numeratorDegree;
     const double* u = r.inputs + (from - Poles - r.delay);
-    for (std::int64_t i = from; i < to; ++i, ++u) {
+    // A local copy stays in registers; through the reference every store to y would force
+    // the error back to memory, since both are doubles.
+    Recursion::Result local = result;
+    bool accepted = true;
+    for (std::int64_t i = from; accepted && i < to; ++i, ++u) {
         double s = 0.0;
         for (int j = 0; j <= m; ++j)
             s = s + u[j] * b[j];
@@ -79,14 +83,14 @@ bool RunInside(const Recursion& r, double* y, std::int64_t from, std::int64_t to
         for (int k = 0; k < Poles; ++k)
             t = t + recent[k] * a[k];
         const double value = s - t;
-        if (!Accept(result, y, r.outputs, i, value))
-            return false;
+        accepted = Accept(local, y, r.outputs, i, value);
 #pragma GCC unroll 8
         for (int k = 0; k + 1 < Poles; ++k)
             recent[k] = recent[k + 1];
         recent[Poles - 1] = value;
     }
-    return true;
+    result = local;
+    return accepted;
 }
 
 bool RunInsideAnyOrder(const Recursion& r, double* y, std::int64_t from, std::int64_t to,
@@ -95,7 +99,9 @@ bool RunInsideAnyOrder(const Recursion& r, double* y, std::int64_t from, std::in
     const double* b = r.numerator;
     const int m = r.numeratorDegree;
     const int n = r.denominatorDegree;
-    for (std::int64_t i = from; i < to; ++i) {
+    Recursion::Result local = result;
+    bool accepted = true;
+    for (std::int64_t i = from; accepted && i < to; ++i) {
         const double* u = r.inputs + (i - n - r.delay);
         const double* past = y + (i - n);
         double s = 0.0;
@@ -104,10 +110,10 @@ bool RunInsideAnyOrder(const Recursion& r, double* y, std::int64_t from, std::in
         double t = 0.0;
         for (int j = 0; j < n; ++j)
             t = t + past[j] * a[j];
-        if (!Accept(result, y, r.outputs, i, s - t))
-            return false;
+        accepted = Accept(local, y, r.outputs, i, s - t);
     }
-    return true;
+    result = local;
+    return accepted;
 }
 
 template <int Poles = 1>
