@@ -53,21 +53,37 @@ BENCHMARK(BM_FunTransEvaluate)
     ->ArgNames({"poles", "samples"})
     ->ArgsProduct({{1, 2, 4, 8}, {1000, 1000000}});
 
-void BM_MISOAssign(benchmark::State& state) {
-    const auto count = static_cast<std::size_t>(state.range(0));
+// inputs first-order transfer functions over count samples, evaluated once.
+TMISOFunTrans FourInputModel(std::size_t count) {
     constexpr int Inputs = 4;
-    TMISOFunTrans source;
-    source.SetInputCount(Inputs);
+    TMISOFunTrans model;
+    model.SetInputCount(Inputs);
     const auto output = std::make_shared<const std::vector<double>>(NoiseColumn(count, 99));
     for (int k = 0; k < Inputs; ++k) {
-        TFunTrans& f = source.Functions()[static_cast<std::size_t>(k)];
+        TFunTrans& f = model.Functions()[static_cast<std::size_t>(k)];
         f.SetGeneValue(0, -0.5);
         f.SetGeneType(0, 1);
         f.SetSamples(std::make_shared<const std::vector<double>>(
                          NoiseColumn(count, static_cast<std::uint32_t>(k + 3))),
                      output);
     }
-    source.Evaluate();
+    model.Evaluate();
+    return model;
+}
+
+void BM_MISOEvaluate(benchmark::State& state) {
+    const auto count = static_cast<std::size_t>(state.range(0));
+    TMISOFunTrans model = FourInputModel(count);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(model.Evaluate());
+    state.counters["per_sample_and_input"] = benchmark::Counter(
+        static_cast<double>(count * 4),
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_MISOEvaluate)->ArgName("samples")->Arg(100000);
+
+void BM_MISOAssign(benchmark::State& state) {
+    const TMISOFunTrans source = FourInputModel(static_cast<std::size_t>(state.range(0)));
     TMISOFunTrans copy;
     for (auto _ : state) {
         copy.Assign(source);

@@ -33,8 +33,9 @@ struct Recursion {
 
     // Writes y(0) .. y(count - 1) into out, stopping at the first arithmetic failure: a
     // sample that is not finite is not written, an error that is not finite ends the run
-    // after its sample.
-    Result Run(double* out) const;
+    // after its sample. With a sum (count entries), every sample written is also added to
+    // its entry: sum[i] := sum[i] + y(i).
+    Result Run(double* out, double* sum = nullptr) const;
 
     // The 32-bit two's-complement value of offset - delay.
     static std::int32_t Wrapped(std::int64_t offset, std::int32_t delay) {

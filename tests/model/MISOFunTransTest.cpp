@@ -123,7 +123,10 @@ TEST(MISOFunTransTest, AssignMakesAnIndependentCopy) {
 
     SetGene(copy.Functions()[1], 1, GainGene, 4.0);
     copy.Functions()[0].AddSample(9, 9);
+    EXPECT_THROW(copy.Evaluate(), std::invalid_argument);
+    copy.Functions()[1].AddSample(9, 9);
     copy.Evaluate();
+    EXPECT_EQ(copy.Output().size(), 4u);
     EXPECT_EQ(source.Functions()[1].GeneValue(1), 2.0);
     EXPECT_EQ(source.Functions()[0].Inputs().size(), 3u);
     EXPECT_EQ(source.Output(), Column({0, 1, 2.5}));
