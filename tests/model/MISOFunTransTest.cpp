@@ -1,5 +1,6 @@
 #include "model/MISOFunTrans.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <thread>
@@ -60,6 +61,10 @@ TEST(MISOFunTransTest, OneFailedInputFailsTheModel) {
     AddSamples(model, {{0, 0}, {0, 0}}, {0, 0});
     EXPECT_EQ(model.Evaluate(), 1e300);
     EXPECT_EQ(model.Output(), Column({0, 0}));
+    // A transfer function whose genes cannot be decoded contributes -10 per sample.
+    SetGene(model.Functions()[1], 0, DelayGene, std::ldexp(1.0, 63));
+    EXPECT_EQ(model.Evaluate(), 1e300);
+    EXPECT_EQ(model.Output(), Column({-10, -10}));
 
     TMISOFunTrans empty;
     SetGene(empty.Functions()[0], 0, Pole, 0.0);
