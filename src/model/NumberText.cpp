@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <string>
 #include <system_error>
 
 namespace orvanel {
@@ -79,7 +80,9 @@ bool BeyondDoubleRange(const DecimalDigits& value) {
     if (value.exponent < 308)
         return false;
     std::string text = value.digits;
-    text += "e308";
+    text.insert(1, 1, '.');
+    text += 'e';
+    text += std::to_string(value.exponent);
     double parsed = 0;
     return std::from_chars(text.data(), text.data() + text.size(), parsed).ec ==
            std::errc::result_out_of_range;
