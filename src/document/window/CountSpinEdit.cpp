@@ -10,7 +10,22 @@ TCountSpinEdit::TCountSpinEdit(int minimum, int maximum, QWidget* parent) : QSpi
     setRange(minimum, maximum);
     setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
     setKeyboardTracking(true);
-    connect(lineEdit(), &QLineEdit::textChanged, this, &TCountSpinEdit::TextEdited);
+    announced_ = lineEdit()->text();
+    connect(lineEdit(), &QLineEdit::textChanged, this, &TCountSpinEdit::AnnounceText);
+    connect(this, &QSpinBox::textChanged, this, &TCountSpinEdit::AnnounceText);
+}
+
+void TCountSpinEdit::AnnounceText() {
+    const QString text = lineEdit()->text();
+    if (text != announced_) {
+        announced_ = text;
+        emit TextEdited(text);
+    }
+}
+
+void TCountSpinEdit::focusOutEvent(QFocusEvent* event) {
+    QSpinBox::focusOutEvent(event);
+    AnnounceText();
 }
 
 void TCountSpinEdit::SetText(const QString& text) {

@@ -21,9 +21,17 @@ signals:
     void TextEdited(const QString& text);
 
 protected:
+    void focusOutEvent(QFocusEvent* event) override;
     QValidator::State validate(QString& input, int& pos) const override;
     // Brings a typed integer into range; other texts are left for the previous value.
     void fixup(QString& input) const override;
+
+private:
+    // Emits TextEdited when the text differs from the one last announced. The spin box rewrites
+    // its text with the editor's signals blocked, so every path that may do so calls this.
+    void AnnounceText();
+
+    QString announced_;
 };
 
 } // namespace orvanel
