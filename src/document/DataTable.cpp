@@ -1,5 +1,6 @@
 #include "document/DataTable.h"
 
+#include "document/DocumentError.h"
 #include "document/TableObserver.h"
 
 #include <algorithm>
@@ -51,6 +52,11 @@ void SetField(std::string& row, int index, std::string_view text) {
     }
     const std::size_t end = row.find('\t', start);
     row.replace(start, end == npos ? npos : end - start, text);
+}
+
+// A CR or LF in a cell would split its row when the table is saved.
+bool HoldsNoLineBreak(std::string_view cells) {
+    return cells.find('\r') == npos && cells.find('\n') == npos;
 }
 
 // A line laid over a stored row: the line's cells, then the row's cells the line does not reach.
@@ -111,7 +117,7 @@ bool DataTable::IsStorableText(std::string_view text) {
 }
 
 bool DataTable::SetCellText(int row, int column, std::string_view text) {
-    if (IsFixedCell(row, column) || row >= RowCount() || column >= ColumnCount() ||
+    if (row < 1 || row >= RowCount() || column < 1 || column >= ColumnCount() ||
         !IsStorableText(text))
         return false;
     if (DataCell(row, column) == text)
@@ -119,8 +125,8 @@ bool DataTable::SetCellText(int row, int column, std::string_view text) {
     EnsureStoredRows(row);
     SetField(rows_[static_cast<std::size_t>(row) - 1], column - 1, text);
     modified_ = true;
-    if (observer_)
-        observer_->CellsChanged(row, row, column, column);
+    if (observer_.observer)
+        observer_.observer->CellsChanged(row, row, column, column);
     return true;
 }
 
@@ -237,13 +243,16 @@ bool DataTable::SetComputedOutputs(const std::vector<std::string>& texts) {
     for (int i = 0; i < count; ++i)
         SetField(rows_[static_cast<std::size_t>(i)], column - 1,
                  texts[static_cast<std::size_t>(i)]);
-    if (observer_)
-        observer_->CellsChanged(1, count, column, column);
+    if (observer_.observer)
+        observer_.observer->CellsChanged(1, count, column, column);
     return true;
 }
 
 void DataTable::ReplaceRows(const std::vector<std::string_view>& lines,
                             std::string_view partialLine, int columns) {
+    if (!std::all_of(lines.begin(), lines.end(), HoldsNoLineBreak) ||
+        !HoldsNoLineBreak(partialLine))
+        throw DocumentError("A cell holds a line break");
     const int computedField = computedColumn_ ? inputs_ + 1 : -1;
     auto storedRow = [&](std::size_t index) {
         std::string row = index < rows_.size() ? rows_[index] : std::string();
@@ -296,13 +305,13 @@ std::size_t DataTable::StoreBytes() const {
 }
 
 void DataTable::AnnounceReset() const {
-    if (observer_)
-        observer_->TableAboutToReset();
+    if (observer_.observer)
+        observer_.observer->TableAboutToReset();
 }
 
 void DataTable::CompleteReset() const {
-    if (observer_)
-        observer_->TableReset();
+    if (observer_.observer)
+        observer_.observer->TableReset();
 }
 
 void DataTable::EnsureStoredRows(int count) {

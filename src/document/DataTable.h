@@ -88,12 +88,14 @@ public:
     // column or for a text that is not storable. Does not mark the table modified.
     bool SetComputedOutputs(const std::vector<std::string>& texts);
 
-    // Replaces the data rows by `lines` (the cells of each line joined by TAB, none holding CR or
-    // LF) as a table paste does: each line overwrites the leading cells of its row and the cells
-    // it does not reach keep their text; `partialLine`, when it has cells, overwrites the hidden
-    // row below. The computed column is dropped first; the column count grows to `columns`
-    // (grid columns) and never shrinks; the data point count becomes the number of lines.
-    // Marks the table modified. Either completes or leaves the table as it was.
+    // Replaces the data rows by `lines` (at least one; the cells of each line joined by TAB) as a
+    // table paste does: each line overwrites the leading cells of its row and the cells it does
+    // not reach keep their text. `partialLine` is the start of an unfinished last line up to and
+    // including its last TAB (empty when it has none); the cells before that TAB overwrite the
+    // hidden row below. The computed column is dropped first; the column count grows to
+    // `columns` (grid columns) and never shrinks; the data point count becomes the number of
+    // lines. Marks the table modified. Throws DocumentError, changing nothing, when a line holds
+    // a CR or LF; otherwise either completes or leaves the table as it was.
     void ReplaceRows(const std::vector<std::string_view>& lines, std::string_view partialLine,
                      int columns);
 
@@ -105,13 +107,21 @@ public:
     void ClearModified() { modified_ = false; }
 
     // The observer told of every change (none when null). Not owned; it must outlive the table or
-    // be unset first.
-    void SetObserver(TableObserver* observer) { observer_ = observer; }
+    // be unset first. A copy of the table, or a table moved from this one, starts without one.
+    void SetObserver(TableObserver* observer) { observer_.observer = observer; }
 
     // The bytes the cell store holds, row handles and their buffers included.
     std::size_t StoreBytes() const;
 
 private:
+    // A view watches one table object, never a copy of it.
+    struct ObserverSlot {
+        ObserverSlot() = default;
+        ObserverSlot(const ObserverSlot&) {}
+        ObserverSlot& operator=(const ObserverSlot&) { return *this; }
+        TableObserver* observer = nullptr;
+    };
+
     void AnnounceReset() const;
     void CompleteReset() const;
     void EnsureStoredRows(int count);
@@ -123,7 +133,7 @@ private:
     int dataPoints_ = 1;
     bool computedColumn_ = false;
     bool modified_ = false;
-    TableObserver* observer_ = nullptr;
+    ObserverSlot observer_;
 };
 
 } // namespace orvanel

@@ -78,12 +78,17 @@ std::string ReadText(const std::string& path) {
     const FileHandle file(std::fopen(path.c_str(), "rb"));
     if (!file)
         throw DocumentError("Cannot read file " + path);
-    std::string bytes;
+    std::error_code sizeUnknown;
+    const std::uintmax_t expected = std::filesystem::file_size(path, sizeUnknown);
+    // One read for the expected size; the loop still follows a file that grows or shrinks.
+    std::string bytes(sizeUnknown ? ReadChunk : static_cast<std::size_t>(expected) + 1, '\0');
     std::size_t length = 0;
-    do {
-        bytes.resize(length + ReadChunk);
-        length += std::fread(bytes.data() + length, 1, ReadChunk, file.get());
-    } while (length == bytes.size());
+    while (true) {
+        length += std::fread(bytes.data() + length, 1, bytes.size() - length, file.get());
+        if (length < bytes.size())
+            break;
+        bytes.resize(bytes.size() + ReadChunk);
+    }
     if (std::ferror(file.get()))
         throw DocumentError("Cannot read file " + path);
     bytes.resize(length);

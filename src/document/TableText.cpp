@@ -34,12 +34,6 @@ std::size_t LineEndLength(std::string_view text, std::size_t i, LineEnds lineEnd
     return lone && lineEnds == LineEnds::AnyForm ? 1 : 0;
 }
 
-// A CR or LF that does not end a line may not reach a cell: the saved file would split the row.
-void CheckNoLineBreak(std::string_view cells) {
-    if (cells.find_first_of("\r\n") != std::string_view::npos)
-        Fail("A cell holds a line break");
-}
-
 ScannedText ScanLines(std::string_view text, LineEnds lineEnds) {
     ScannedText scanned;
     std::size_t lineStart = 0;
@@ -55,7 +49,6 @@ ScannedText ScanLines(std::string_view text, LineEnds lineEnds) {
         if (scanned.lines.size() == static_cast<std::size_t>(DataTable::MaxDataPoints))
             Fail("The text has more lines than the table can hold");
         scanned.lines.push_back(text.substr(lineStart, i - lineStart));
-        CheckNoLineBreak(scanned.lines.back());
         scanned.columns = std::max(scanned.columns, tabs + 2);
         tabs = 0;
         i += lineEnd - 1;
@@ -63,7 +56,6 @@ ScannedText ScanLines(std::string_view text, LineEnds lineEnds) {
     }
     const std::string_view rest = text.substr(lineStart);
     scanned.partialLine = rest.substr(0, rest.rfind('\t') + 1);
-    CheckNoLineBreak(scanned.partialLine);
     scanned.columns = std::max(scanned.columns, tabs + 1);
     return scanned;
 }

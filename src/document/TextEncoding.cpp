@@ -47,6 +47,10 @@ std::size_t SequenceLength(std::string_view bytes, std::size_t i) {
 
 bool IsValidUtf8(std::string_view bytes) {
     for (std::size_t i = 0; i < bytes.size();) {
+        if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+            ++i;
+            continue;
+        }
         const std::size_t length = SequenceLength(bytes, i);
         if (length == 0)
             return false;
