@@ -7,5 +7,5 @@ scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j "$(nproc)"
 
-# Until the desktop program has its window, show the model at work through its benchmark.
-exec build/bench/bench_model --benchmark_min_time=0.05
+# Until the desktop program has its window, identify the example data set without it.
+exec build/src/cli/orvanel-identify examples/two-inputs.txt --report build/two-inputs_Report.txt
