@@ -1,0 +1,81 @@
+// Speed of evaluating a transfer function and of copying a model.
+#include "model/FunTrans.h"
+#include "model/MISOFunTrans.h"
+
+#include <benchmark/benchmark.h>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+using namespace orvanel;
+
+namespace {
+
+// A reproducible input in [-1, 1) without touching the program's random source.
+std::vector<double> NoiseColumn(std::size_t count, std::uint32_t seed) {
+    std::vector<double> values(count);
+    for (double& v : values) {
+        seed = seed * 1664525u + 1013904223u;
+        v = static_cast<double>(seed) / 2147483648.0 - 1.0;
+    }
+    return values;
+}
+
+// poles stable first-order poles, one zero (admitted when there are two poles or more) and a
+// gain, over count samples of noise.
+TFunTrans StableModel(int poles, std::size_t count) {
+    TFunTrans f;
+    f.SetGeneCount(poles + 2);
+    for (int g = 0; g < poles; ++g) {
+        f.SetGeneValue(g, g % 2 == 0 ? -0.5 : 0.25);
+        f.SetGeneType(g, 1);
+    }
+    f.SetGeneValue(poles, 0.75);
+    f.SetGeneType(poles, 0);
+    f.SetGeneValue(poles + 1, 1.5);
+    f.SetGeneType(poles + 1, 5);
+    f.SetSamples(std::make_shared<const std::vector<double>>(NoiseColumn(count, 1)),
+                 std::make_shared<const std::vector<double>>(NoiseColumn(count, 2)));
+    return f;
+}
+
+void BM_FunTransEvaluate(benchmark::State& state) {
+    const auto poles = static_cast<int>(state.range(0));
+    const auto count = static_cast<std::size_t>(state.range(1));
+    TFunTrans f = StableModel(poles, count);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(f.Evaluate());
+    state.counters["per_sample"] = benchmark::Counter(
+        static_cast<double>(count),
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_FunTransEvaluate)
+    ->ArgNames({"poles", "samples"})
+    ->ArgsProduct({{1, 2, 4, 8}, {1000, 1000000}});
+
+void BM_MISOAssign(benchmark::State& state) {
+    const auto count = static_cast<std::size_t>(state.range(0));
+    constexpr int Inputs = 4;
+    TMISOFunTrans source;
+    source.SetInputCount(Inputs);
+    const auto output = std::make_shared<const std::vector<double>>(NoiseColumn(count, 99));
+    for (int k = 0; k < Inputs; ++k) {
+        TFunTrans& f = source.Functions()[static_cast<std::size_t>(k)];
+        f.SetGeneValue(0, -0.5);
+        f.SetGeneType(0, 1);
+        f.SetSamples(std::make_shared<const std::vector<double>>(
+                         NoiseColumn(count, static_cast<std::uint32_t>(k + 3))),
+                     output);
+    }
+    source.Evaluate();
+    TMISOFunTrans copy;
+    for (auto _ : state) {
+        copy.Assign(source);
+        benchmark::DoNotOptimize(copy.Error);
+    }
+}
+BENCHMARK(BM_MISOAssign)->ArgName("samples")->Arg(1000)->Arg(100000);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,103 @@
+// One single-input discrete transfer function, decoded from a chromosome of typed genes.
+#pragma once
+
+#include "engine/Individuo.h"
+#include "model/SampleColumn.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace orvanel {
+
+// G(z) = Gain * N(z) / (z^Delay * D(z)) with monic N and D built from the genes, together with
+// the input and measured output samples it is scored against. Each gene is 35 bits: the real
+// value of TIndividuo in bits 0-31 and a type code in bits 32-34 (0 zero, 1 pole, 2 zero pair,
+// 3 pole pair, 4 delay, 5 gain, 6 and 7 inactive). Copies share the samples, never the rest.
+class TFunTrans : public TIndividuo {
+public:
+    static constexpr int GeneBits = 35;
+    static constexpr double FailedError = 1e300;
+    // What SimOutput holds after the genes could not be decoded.
+    static constexpr double FailedSample = -10.0;
+
+    // One gene of 35 zero bits, Numerator [1], Denominator [1, -0.5], Gain 1, no samples.
+    TFunTrans();
+
+    // Writes the type code t (0..7) into gene g; throws std::out_of_range for another t or a
+    // gene that does not exist.
+    void SetGeneType(int g, int t);
+    // The type code 0..7 of gene g; throws std::out_of_range for a gene that does not exist.
+    int GeneType(int g) const;
+
+    // Appends one sample to Inputs and one to Outputs.
+    void AddSample(double input, double output);
+    // Hands over whole columns at once, shared and never copied; throws std::invalid_argument,
+    // changing nothing, when their lengths differ.
+    void SetSamples(SampleColumn::Shared inputs, SampleColumn::Shared outputs);
+    const std::vector<double>& Inputs() const { return inputs.Values(); }
+    const std::vector<double>& Outputs() const { return outputs.Values(); }
+    const SampleColumn& InputColumn() const { return inputs; }
+    const SampleColumn& OutputColumn() const { return outputs; }
+
+    // Copies the chromosome, the samples (shared), ParamCount and the texts; the coefficients,
+    // Error, SimOutput and Step stay as they are until the next Decode.
+    void CopyFrom(const TFunTrans& source);
+
+    // Rebuilds Numerator, Denominator, Delay, Gain, ParamCount and the texts from the genes,
+    // writing coefficients with the given decimal separator. Returns false after an arithmetic
+    // failure (a coefficient beyond the double range, a delay beyond 64 bits); the fields then
+    // hold what was built up to the failing gene and the texts are those of before.
+    bool Decode(char decimalSeparator = '.');
+    // Runs the difference equation over the samples from zero initial conditions into
+    // SimOutput and sums the squared differences to Outputs into Error. A model with more
+    // zeros than poles or without poles gets Error 1e300 and no simulation; an arithmetic
+    // failure gets Error 1e300 with SimOutput new before the failing sample, stale from it on.
+    void Simulate();
+    // Decode, then Simulate; returns Error. A failed decode gives Error 1e300 and SimOutput
+    // filled with -10.0, one entry per sample.
+    double Evaluate(char decimalSeparator = '.');
+    // Decode and simulate into out (Outputs().size() entries) instead of SimOutput, setting
+    // Error as Evaluate does. After a failure the entries not simulated are 0.0, as a fresh
+    // transfer function would have them, or -10.0 after a failed decode. Touches no shared
+    // state, so distinct objects may be evaluated on different threads.
+    double EvaluateInto(double* out, char decimalSeparator = '.');
+    // Decode, then the response to a unit step starting at sample 2 into Step (150 entries),
+    // until the relative change falls to 0.001 or sample 141. StepLength is the index of the
+    // last sample computed. A failure gives Step [0, 0, 0] and StepLength 3.
+    void StepResponse(char decimalSeparator = '.');
+
+    // Entry k of Inputs, SimOutput, Step; 0.0 for k negative or past the end.
+    double InputSample(long long k) const;
+    double SimSample(long long k) const;
+    double StepSample(long long k) const;
+
+    // Sum of squared differences of the last simulation; 1e300 for a rejected or failed model.
+    double Error = 0.0;
+    // Model parameters used by the last decode.
+    int ParamCount = 0;
+    std::string NumText;
+    std::string DenText;
+    // Coefficients in ascending powers of z; monic after Decode.
+    std::vector<double> Numerator{1.0};
+    std::vector<double> Denominator{1.0, -0.5};
+    // Extra power of z in the denominator; delay genes add up with 32-bit wrap-around.
+    std::int32_t Delay = 0;
+    double Gain = 1.0;
+    std::vector<double> SimOutput;
+    std::vector<double> Step;
+    int StepLength = 0;
+
+private:
+    bool Admissible() const;
+    bool BuildTexts(char decimalSeparator);
+    // Simulates into out, sets Error and returns how many samples were written.
+    std::size_t Run(double* out);
+    // Index of the first type bit of gene g.
+    int TypeStart(int g) const;
+
+    SampleColumn inputs;
+    SampleColumn outputs;
+};
+
+} // namespace orvanel

@@ -1,0 +1,169 @@
+#include "model/MISOFunTrans.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <stdexcept>
+
+namespace orvanel {
+namespace {
+
+constexpr double ResidualScale = 100.0;
+
+// Buffers reused by every evaluation on one thread, so a model keeps no per-input output.
+struct EvaluationScratch {
+    std::vector<double> simulated;
+    std::vector<double> sum;
+};
+
+EvaluationScratch& ThreadScratch() {
+    thread_local EvaluationScratch scratch;
+    return scratch;
+}
+
+TFunTrans NewFunction() {
+    TFunTrans function;
+    function.SetGeneCount(TMISOFunTrans::DefaultGeneCount);
+    return function;
+}
+
+// Adds the simulated outputs of every input, in input order, into sum (count entries).
+// Samples a transfer function lacks count as 0.
+void SumInputs(std::span<TFunTrans> functions, std::size_t count, char decimalSeparator,
+               EvaluationScratch& scratch) {
+    scratch.sum.assign(count, 0.0);
+    for (TFunTrans& function : functions) {
+        const std::size_t own = function.Outputs().size();
+        scratch.simulated.resize(std::max(own, count));
+        function.EvaluateInto(scratch.simulated.data(), decimalSeparator);
+        std::fill(scratch.simulated.begin() + static_cast<std::ptrdiff_t>(std::min(own, count)),
+                  scratch.simulated.end(), 0.0);
+        const double* simulated = scratch.simulated.data();
+        double* sum = scratch.sum.data();
+        for (std::size_t j = 0; j < count; ++j)
+            sum[j] = sum[j] + simulated[j];
+    }
+}
+
+} // namespace
+
+TMISOFunTrans::TMISOFunTrans() {
+    functions.push_back(NewFunction());
+}
+
+void TMISOFunTrans::SetInputCount(int n) {
+    if (n == InputCount())
+        return;
+    if (n < 1)
+        throw std::invalid_argument("InputCount must be at least 1");
+    const auto count = static_cast<std::size_t>(n);
+    if (count < functions.size())
+        functions.erase(functions.begin() + n, functions.end());
+    while (functions.size() < count)
+        functions.push_back(NewFunction());
+}
+
+void TMISOFunTrans::Assign(const TMISOFunTrans& source) {
+    if (&source == this) {
+        ParamCount = SumOfParamCounts();
+        return;
+    }
+    Fitness = source.Fitness;
+    Expected = source.Expected;
+    Error = source.Error;
+    ParamCount = source.SumOfParamCounts();
+    output = source.output;
+    functions.resize(source.functions.size());
+    for (std::size_t k = 0; k < functions.size(); ++k) {
+        // A fresh object: the coefficients, Error and SimOutput are not carried over.
+        functions[k] = TFunTrans();
+        functions[k].CopyFrom(source.functions[k]);
+    }
+}
+
+double TMISOFunTrans::Evaluate(char decimalSeparator) {
+    Error = 0.0;
+    const std::vector<double>& measured = functions.front().Outputs();
+    const std::size_t count = measured.size();
+    EvaluationScratch& scratch = ThreadScratch();
+    SumInputs(functions, count, decimalSeparator, scratch);
+
+    double error = 0.0;
+    for (std::size_t j = 0; j < count; ++j) {
+        const double value = scratch.sum[j];
+        const double e = (value - measured[j]) / ResidualScale;
+        error = error + e * e;
+        if (!std::isfinite(value) || !std::isfinite(error)) {
+            // Output keeps its earlier entries from the failing sample on, except a finite
+            // sum whose residual failed, which was already stored.
+            const std::size_t stored = std::isfinite(value) ? j + 1 : j;
+            std::vector<double>& own = OwnOutput();
+            own.resize(count);
+            std::copy(scratch.sum.begin(),
+                      scratch.sum.begin() + static_cast<std::ptrdiff_t>(stored), own.begin());
+            Error = TFunTrans::FailedError;
+            return Error;
+        }
+    }
+    if (output.use_count() == 1)
+        output->swap(scratch.sum);
+    else
+        output = std::make_shared<std::vector<double>>(std::move(scratch.sum));
+    Error = error;
+    for (const TFunTrans& function : functions)
+        if (function.Error > DivergedError)
+            Error = TFunTrans::FailedError;
+    return Error;
+}
+
+const std::vector<double>& TMISOFunTrans::Output() const {
+    static const std::vector<double> empty;
+    return output ? *output : empty;
+}
+
+std::vector<double>& TMISOFunTrans::OwnOutput() {
+    if (!output)
+        output = std::make_shared<std::vector<double>>();
+    else if (output.use_count() != 1)
+        output = std::make_shared<std::vector<double>>(*output);
+    return *output;
+}
+
+double TMISOFunTrans::OutputSample(long long i) const {
+    const std::vector<double>& values = Output();
+    return i < 0 || i >= static_cast<long long>(values.size())
+               ? 0.0
+               : values[static_cast<std::size_t>(i)];
+}
+
+int TMISOFunTrans::ParamCountSum() {
+    ParamCount = SumOfParamCounts();
+    return ParamCount;
+}
+
+int TMISOFunTrans::SumOfParamCounts() const {
+    int sum = 0;
+    for (const TFunTrans& function : functions)
+        sum += function.ParamCount;
+    return sum;
+}
+
+void TMISOFunTrans::SigmaScale(double mean, double deviation) {
+    if (deviation > 0) {
+        Expected = (Fitness - mean + 1) / (2 * deviation);
+        if (Expected < 0)
+            Expected = 0.1;
+    } else {
+        Expected = 1.0;
+    }
+}
+
+void TMISOFunTrans::RankScale(int rank, int count) {
+    if (count < 2) {
+        Expected = 1.0;
+        return;
+    }
+    Expected = 0.9 + 0.2 * (rank - 1) / (count - 1);
+}
+
+} // namespace orvanel

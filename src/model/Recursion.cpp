@@ -1,0 +1,150 @@
+#include "model/Recursion.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+namespace orvanel {
+namespace {
+
+// Pole counts up to this keep the recent outputs in registers.
+constexpr int UnrolledPoles = 8;
+
+// Stores y(i) and adds its squared residual; false after an arithmetic failure.
+inline bool Accept(RecursionResult& result, double* y, const double* measured, std::int64_t i,
+                   double value) {
+    if (!std::isfinite(value)) {
+        result.complete = false;
+        return false;
+    }
+    y[i] = value;
+    result.stored = static_cast<std::size_t>(i) + 1;
+    const double r = measured[i] - value;
+    result.error = result.error + r * r;
+    if (!std::isfinite(result.error)) {
+        result.complete = false;
+        return false;
+    }
+    return true;
+}
+
+// One sample through bounds-checked reads, for the samples whose terms reach before the first
+// or past the last sample, and for every sample when the indices wrap.
+double CheckedSample(const Recursion& r, const double* y, std::int64_t i) {
+    const auto count = static_cast<std::int64_t>(r.count);
+    const std::int64_t n = r.denominatorDegree;
+    double s = 0.0;
+    for (std::int64_t j = 0; j <= r.numeratorDegree; ++j) {
+        const std::int32_t k = Recursion::Wrapped(i + j - n, r.delay);
+        const double u = k >= 0 && k < count ? r.inputs[k] : 0.0;
+        s = s + u * r.numerator[j];
+    }
+    double t = 0.0;
+    for (std::int64_t j = 0; j < n; ++j) {
+        const std::int64_t k = i + j - n;
+        t = t + (k >= 0 ? y[k] : 0.0) * r.denominator[j];
+    }
+    return s - t;
+}
+
+bool RunChecked(const Recursion& r, double* y, std::int64_t from, std::int64_t to,
+                RecursionResult& result) {
+    for (std::int64_t i = from; i < to; ++i)
+        if (!Accept(result, y, r.outputs, i, CheckedSample(r, y, i)))
+            return false;
+    return true;
+}
+
+// Samples whose every term lies inside the data, with the last Poles outputs carried in
+// registers from one sample to the next.
+template <int Poles>
+bool RunInside(const Recursion& r, double* y, std::int64_t from, std::int64_t to,
+               RecursionResult& result) {
+    double a[Poles];
+    double recent[Poles];
+#pragma GCC unroll 8
+    for (int k = 0; k < Poles; ++k) {
+        a[k] = r.denominator[k];
+        recent[k] = y[from - Poles + k];
+    }
+    const double* b = r.numerator;
+    const int m = r.numeratorDegree;
+    const double* u = r.inputs + (from - Poles - r.delay);
+    for (std::int64_t i = from; i < to; ++i, ++u) {
+        double s = 0.0;
+        for (int j = 0; j <= m; ++j)
+            s = s + u[j] * b[j];
+        double t = 0.0;
+#pragma GCC unroll 8
+        for (int k = 0; k < Poles; ++k)
+            t = t + recent[k] * a[k];
+        const double value = s - t;
+        if (!Accept(result, y, r.outputs, i, value))
+            return false;
+#pragma GCC unroll 8
+        for (int k = 0; k + 1 < Poles; ++k)
+            recent[k] = recent[k + 1];
+        recent[Poles - 1] = value;
+    }
+    return true;
+}
+
+bool RunInsideAnyOrder(const Recursion& r, double* y, std::int64_t from, std::int64_t to,
+                       RecursionResult& result) {
+    const double* a = r.denominator;
+    const double* b = r.numerator;
+    const int m = r.numeratorDegree;
+    const int n = r.denominatorDegree;
+    for (std::int64_t i = from; i < to; ++i) {
+        const double* u = r.inputs + (i - n - r.delay);
+        const double* past = y + (i - n);
+        double s = 0.0;
+        for (int j = 0; j <= m; ++j)
+            s = s + u[j] * b[j];
+        double t = 0.0;
+        for (int j = 0; j < n; ++j)
+            t = t + past[j] * a[j];
+        if (!Accept(result, y, r.outputs, i, s - t))
+            return false;
+    }
+    return true;
+}
+
+template <int Poles = 1>
+bool RunInsideFor(const Recursion& r, double* y, std::int64_t from, std::int64_t to,
+                  RecursionResult& result) {
+    if constexpr (Poles > UnrolledPoles) {
+        return RunInsideAnyOrder(r, y, from, to, result);
+    } else {
+        if (r.denominatorDegree == Poles)
+            return RunInside<Poles>(r, y, from, to, result);
+        return RunInsideFor<Poles + 1>(r, y, from, to, result);
+    }
+}
+
+} // namespace
+
+RecursionResult Recursion::Run(double* y) const {
+    RecursionResult result;
+    const auto total = static_cast<std::int64_t>(count);
+    const std::int64_t m = std::max(numeratorDegree, 0);
+    const std::int64_t offset = -static_cast<std::int64_t>(denominatorDegree) - delay;
+    // Without wrap-around the input index of term j at sample i is i + j + offset, so the
+    // samples split into a head and a tail that reach outside the data and a body that
+    // reads it directly.
+    const bool wraps = total - 1 > INT_MAX || offset < INT_MIN || total - 1 + m + offset > INT_MAX;
+    std::int64_t from = total;
+    std::int64_t to = total;
+    if (!wraps) {
+        from = std::min(total, std::max<std::int64_t>({0, denominatorDegree, -offset}));
+        to = std::max(from, std::min(total, total - m - offset));
+    }
+    if (!RunChecked(*this, y, 0, from, result))
+        return result;
+    if (from < to && !RunInsideFor(*this, y, from, to, result))
+        return result;
+    RunChecked(*this, y, to, total, result);
+    return result;
+}
+
+} // namespace orvanel
