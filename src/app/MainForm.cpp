@@ -2,6 +2,7 @@
 
 #include "app/AboutBox.h"
 #include "app/HelpWindow.h"
+#include "app/Propiedades.h"
 #include "app/ReopenList.h"
 #include "document/window/ChildMenus.h"
 #include "document/window/Icons.h"
@@ -267,6 +268,9 @@ TMDIMainChild* TMainForm::CreateDocumentWindow(const QString& caption) {
     window->setAttribute(Qt::WA_DeleteOnClose);
     connect(document, &TMDIMainChild::Closed, this, &TMainForm::DocumentWindowClosed);
     connect(document, &QWidget::windowTitleChanged, this, &TMainForm::RebuildWindowMenu);
+    connect(document, &TMDIMainChild::OptionsRequested, this, [this, document] {
+        TPropiedades::EditOptions(document->Doc(), document->Engine(), *dialogs_, document);
+    });
     window->showMaximized();
     mdiArea_->setActiveSubWindow(window);
     document->setFocus();
@@ -417,6 +421,11 @@ void TMainForm::EjecutarToolButtonClick() {
             }
         } catch (const std::exception& error) {
             dialogs_->ShowError(this, QString::fromStdString(error.what()));
+        }
+    } else {
+        // A second click while a run yields: the run ends after its current generation.
+        for (TMDIMainChild* document : DocumentsOfActiveChild()) {
+            document->RequestStop();
         }
     }
     SetExecuteImageIndex(IdleImage);

@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTimer>
 
 namespace orvanel {
 
@@ -283,7 +284,18 @@ private slots:
         int imageDuringRun = 0;
         connect(document, &TMDIMainChild::ExecuteRequested, this,
                 [&] { imageDuringRun = form_->ExecuteImageIndex(); });
+        QString shownDialog;
+        const auto closeOptionsDialog = [&] {
+            QTimer::singleShot(0, this, [&] {
+                QWidget* modal = QApplication::activeModalWidget();
+                QVERIFY(modal != nullptr);
+                shownDialog = modal->windowTitle();
+                QVERIFY(QMetaObject::invokeMethod(modal, "reject"));
+            });
+        };
+        closeOptionsDialog();
         form_->OpcionesToolButtonClick();
+        QCOMPARE(shownDialog, QStringLiteral("Genetic Algorithm Properties"));
         form_->EjecutarToolButtonClick();
         QCOMPARE(options.size(), 1);
         QCOMPARE(execute.size(), 1);
@@ -292,6 +304,7 @@ private slots:
 
         // Through a plot window the commands reach the document of the same caption.
         AddPlotWindow(QStringLiteral("New1 - Plot"));
+        closeOptionsDialog();
         form_->OpcionesToolButtonClick();
         form_->EjecutarToolButtonClick();
         QCOMPARE(options.size(), 2);

@@ -4,6 +4,7 @@
 
 #include "document/Document.h"
 #include "document/window/ChildMenus.h"
+#include "engine/Genetico.h"
 
 #include <QWidget>
 #include <functional>
@@ -31,6 +32,8 @@ public:
 
     Document& Doc() { return document_; }
     const Document& Doc() const { return document_; }
+    // The genetic engine that identifies this document's model, alive as long as the window.
+    TGenetico& Engine() { return engine_; }
     QString DocumentPath() const;
 
     // Fills the new document from the file `path`; throws DocumentError when it cannot.
@@ -46,6 +49,9 @@ public:
     // Prints the table's lines in a monospace font, on as many pages as they need; with no
     // printer installed, asks for a PDF file and prints into it.
     void PrintTable();
+    // Asks the engine to end its run after the current generation.
+    void RequestStop() { engine_.RequestStop(); }
+
     QList<QMenu*> MergedMenus() const override;
 
     // The grid's current cell in table coordinates (row and column at least 1).
@@ -90,6 +96,7 @@ private:
     bool KeepCurrentCellThrough(const std::function<bool()>& edit);
 
     DocumentHost& host_;
+    TGenetico engine_;
     Document document_;
     DataTableModel* model_ = nullptr;
     GridKeyFilter* keyFilter_ = nullptr;
