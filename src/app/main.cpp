@@ -3,10 +3,10 @@
 
 #include "app/MainForm.h"
 #include "app/SplashDlg.h"
-#include "document/window/Icons.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QIcon>
 #include <QThread>
 #include <algorithm>
 #include <memory>
@@ -14,7 +14,7 @@
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Orvanel"));
-    QApplication::setWindowIcon(orvanel::Icons::Load(QStringLiteral("run")));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/orvanel.png")));
 
     constexpr qint64 SplashMilliseconds = 2000;
     auto splash = std::make_unique<orvanel::TOKBottomDlg>();

@@ -104,6 +104,19 @@ private slots:
         QCOMPARE(form_->ExecuteImageIndex(), TMainForm::IdleImage);
     }
 
+    void executeButtonShowsTheRunState() {
+        const auto picture = [this](QIcon::Mode mode) {
+            return Named("EjecutarToolButton")->icon().pixmap(16, mode).toImage();
+        };
+        const QImage idle = picture(QIcon::Normal);
+        QVERIFY(!idle.isNull());
+        QVERIFY(picture(QIcon::Active) != idle);
+        form_->SetExecuteImageIndex(TMainForm::RunningImage);
+        QVERIFY(picture(QIcon::Normal) != idle);
+        form_->SetExecuteImageIndex(TMainForm::IdleImage);
+        QCOMPARE(picture(QIcon::Normal), idle);
+    }
+
     void newNumbersByOpenChildWindows() {
         form_->NewMenuClick();
         QCOMPARE(Captions(), QStringList{QStringLiteral("New1")});

@@ -298,7 +298,9 @@ void TMDIMainChild::closeEvent(QCloseEvent* event) {
 
 void TMDIMainChild::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    panel_->setGeometry(PanelLeft, 3, std::max(width() - PanelLeft - Margin, 0), PanelHeight);
+    // The counts stay readable in a narrow window: the panel never gets narrower than its fields.
+    const int panelWidth = std::max(width() - PanelLeft - Margin, panel_->sizeHint().width());
+    panel_->setGeometry(PanelLeft, 3, panelWidth, PanelHeight);
     grid_->setGeometry(Margin, GridTop, std::max(width() - 2 * Margin, 0),
                        std::max(height() - GridTop - Margin, 0));
 }
