@@ -11,11 +11,14 @@
 #include <QClipboard>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
@@ -377,6 +380,63 @@ private slots:
         QCOMPARE(windows[1]->geometry().top(), windows[0]->geometry().bottom() + 1);
         QCOMPARE(windows[0]->width(), width);
         QCOMPARE(windows[1]->width(), width);
+    }
+
+    void shortcutsReachTheWholeTableWhileACellIsEdited() {
+        form_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        form_->NewMenuClick();
+        TMDIMainChild* document = ActiveDocument();
+        document->Doc().Table().SetCellText(1, 2, "3");
+        auto* grid = document->findChild<QTableView*>();
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_4);
+        auto* editor = grid->findChild<QLineEdit*>();
+        QVERIFY(editor != nullptr);
+        QTRY_VERIFY(editor->hasFocus());
+
+        QTest::keyClick(editor, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QStringLiteral("\tInput 1\tOutput\r\n1\t\t3\r\n"));
+
+        QGuiApplication::clipboard()->setText(QStringLiteral("5\t6\r\n7\t8\r\n"));
+        QTest::keyClick(editor, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(document->Doc().Table().DataPointCount(), 2);
+
+        // Ctrl+P prints (here into the PDF file asked for) and pastes nothing.
+        dialogs_->pdfAnswer = dir_.filePath(QStringLiteral("shortcut.pdf"));
+        QGuiApplication::clipboard()->setText(QStringLiteral("1\r\n2\r\n3\r\n"));
+        QTest::keyClick(grid, Qt::Key_P, Qt::ControlModifier);
+        QVERIFY(QFile::exists(dialogs_->pdfAnswer));
+        QCOMPARE(document->Doc().Table().DataPointCount(), 2);
+    }
+
+    void minimizeAllThenArrangeLinesThemUp() {
+        form_->NewMenuClick();
+        form_->NewMenuClick();
+        form_->NewMenuClick();
+        form_->MinimizeAllMenuClick();
+        const QList<QMdiSubWindow*> windows = form_->ChildWindows();
+        for (QMdiSubWindow* window : windows) {
+            QVERIFY(window->isMinimized());
+        }
+        form_->ArrangeAllMenuClick();
+        // Left to right along the bottom edge, then a row higher when the area is full.
+        const int bottom = form_->MdiArea()->viewport()->rect().bottom();
+        const int width = windows[0]->width();
+        QVERIFY(3 * width > form_->MdiArea()->viewport()->width());
+        QCOMPARE(windows[0]->geometry().bottomLeft(), QPoint(0, bottom));
+        QCOMPARE(windows[1]->geometry().bottomLeft(), QPoint(width, bottom));
+        QCOMPARE(windows[2]->geometry().bottomLeft(), QPoint(0, bottom - windows[0]->height()));
+    }
+
+    void pointerOverTheFrameSaysReady() {
+        form_->SetStatusText(QStringLiteral("Executing..."));
+        QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), QPointF(5, 5), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(form_->MdiArea()->viewport(), &move);
+        QCOMPARE(form_->findChild<QLabel*>(QStringLiteral("MainStatusPanel"))->text(),
+                 QStringLiteral("Ready"));
     }
 
     void closePromptCanKeepTheDocument() {
