@@ -6,6 +6,8 @@ namespace orvanel {
 
 THelpWindow::THelpWindow(QWidget* owner) : QTextBrowser(owner) {
     setWindowFlag(Qt::Window);
+    // The program ends with its main window even while the help is open.
+    setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(QStringLiteral("Orvanel Help"));
     setOpenExternalLinks(true);
     resize(640, 560);

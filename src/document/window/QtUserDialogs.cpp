@@ -19,7 +19,6 @@ QString QtUserDialogs::OpenFileName(QWidget* parent) {
 QString QtUserDialogs::SaveFileName(QWidget* parent, const QString& preset) {
     QFileDialog dialog(parent, QString(), QString(), TextFileFilter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setOption(QFileDialog::ReadOnly, false);
     dialog.setSizeGripEnabled(true);
     dialog.selectFile(preset);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
