@@ -39,10 +39,10 @@ void HandOver(const SampleTable& table, TGenetico& engine) {
 }
 
 int Identify(const IdentifyOptions& options) {
-    const SampleTable table = SampleFile::Read(options.DataPath);
     TGenetico engine(options.SeedMilliseconds.value_or(Rnd::CurrentMilliseconds()));
     options.ApplyTo(engine);
-    HandOver(table, engine);
+    // The table read from the file is released once the engine holds its copy.
+    HandOver(SampleFile::Read(options.DataPath), engine);
     if (const auto refusal = engine.RunRefusal())
         return Fail(ExitBadUsage, *refusal);
 

@@ -19,7 +19,9 @@ public:
     TIndividuo(TIndividuo&&) = default;
     TIndividuo& operator=(TIndividuo&&) = default;
 
+    // Number of genes, never negative.
     int GeneCount() const { return geneCount; }
+    // Bits in each gene: 32 for a bare chromosome, more when a derived class adds fields.
     int BitsPerGene() const { return bitsPerGene; }
     // GeneCount x BitsPerGene, the length of Bits.
     int BitCount() const { return static_cast<int>(bits.size()); }

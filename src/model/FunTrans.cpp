@@ -236,7 +236,7 @@ bool TFunTrans::Admissible() const {
     return n >= 1 && Degree(Numerator) <= n;
 }
 
-std::size_t TFunTrans::Run(double* out) {
+void TFunTrans::Run(double* out, double* sum) {
     thread_local std::vector<double> scaled;
     scaled.resize(Numerator.size());
     for (std::size_t j = 0; j < Numerator.size(); ++j)
@@ -244,9 +244,8 @@ std::size_t TFunTrans::Run(double* out) {
     const Recursion recursion{
         inputs.Data(),     outputs.Data(),     outputs.Size(),      scaled.data(),
         Degree(Numerator), Denominator.data(), Degree(Denominator), Delay};
-    const RecursionResult result = recursion.Run(out);
+    const Recursion::Result result = recursion.Run(out, sum);
     Error = result.complete ? result.error : FailedError;
-    return result.stored;
 }
 
 void TFunTrans::Simulate() {
@@ -269,20 +268,19 @@ double TFunTrans::Evaluate(char decimalSeparator) {
     return Error;
 }
 
-double TFunTrans::EvaluateInto(double* out, char decimalSeparator) {
-    const std::size_t count = outputs.Size();
+double TFunTrans::EvaluateAdding(double* sum, double* scratch, char decimalSeparator) {
     if (!Decode(decimalSeparator)) {
         Error = FailedError;
-        std::fill(out, out + count, FailedSample);
+        for (std::size_t i = 0; i < outputs.Size(); ++i)
+            sum[i] = sum[i] + FailedSample;
         return Error;
     }
     Error = 0.0;
     if (!Admissible()) {
         Error = FailedError;
-        std::fill(out, out + count, 0.0);
         return Error;
     }
-    std::fill(out + Run(out), out + count, 0.0);
+    Run(scratch, sum);
     return Error;
 }
 

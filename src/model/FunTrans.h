@@ -35,8 +35,10 @@ public:
     // Hands over whole columns at once, shared and never copied; throws std::invalid_argument,
     // changing nothing, when their lengths differ.
     void SetSamples(SampleColumn::Shared inputs, SampleColumn::Shared outputs);
+    // Samples of this transfer function's input and of the measured output, equally long.
     const std::vector<double>& Inputs() const { return inputs.Values(); }
     const std::vector<double>& Outputs() const { return outputs.Values(); }
+    // The same samples as shared stores, to hand to another transfer function.
     const SampleColumn& InputColumn() const { return inputs; }
     const SampleColumn& OutputColumn() const { return outputs; }
 
@@ -57,11 +59,12 @@ public:
     // Decode, then Simulate; returns Error. A failed decode gives Error 1e300 and SimOutput
     // filled with -10.0, one entry per sample.
     double Evaluate(char decimalSeparator = '.');
-    // Decode and simulate into out (Outputs().size() entries) instead of SimOutput, setting
-    // Error as Evaluate does. After a failure the entries not simulated are 0.0, as a fresh
-    // transfer function would have them, or -10.0 after a failed decode. Touches no shared
-    // state, so distinct objects may be evaluated on different threads.
-    double EvaluateInto(double* out, char decimalSeparator = '.');
+    // Decode and simulate without SimOutput, adding every simulated sample to its entry of
+    // sum (Outputs().size() entries, like scratch, which serves as working memory). Sets
+    // Error as Evaluate does. After a failure the samples not simulated add nothing; a failed
+    // decode adds -10.0 to every entry. Touches no shared state, so distinct objects may be
+    // evaluated on different threads.
+    double EvaluateAdding(double* sum, double* scratch, char decimalSeparator = '.');
     // Decode, then the response to a unit step starting at sample 2 into Step (150 entries),
     // until the relative change falls to 0.001 or sample 141. StepLength is the index of the
     // last sample computed. A failure gives Step [0, 0, 0] and StepLength 3.
@@ -91,8 +94,8 @@ public:
 private:
     bool Admissible() const;
     bool BuildTexts(char decimalSeparator);
-    // Simulates into out, sets Error and returns how many samples were written.
-    std::size_t Run(double* out);
+    // Simulates into out (and adds to sum when given) and sets Error.
+    void Run(double* out, double* sum = nullptr);
     // Index of the first type bit of gene g.
     int TypeStart(int g) const;
 

@@ -27,22 +27,15 @@ TFunTrans NewFunction() {
     return function;
 }
 
-// Adds the simulated outputs of every input, in input order, into sum (count entries).
-// Samples a transfer function lacks count as 0.
+// Adds the simulated outputs of every input, in input order, to a sum starting from 0.
+// The sum never holds -0.0, so the samples a failed transfer function does not simulate,
+// which would add 0.0, may be left out.
 void SumInputs(std::span<TFunTrans> functions, std::size_t count, char decimalSeparator,
                EvaluationScratch& scratch) {
     scratch.sum.assign(count, 0.0);
-    for (TFunTrans& function : functions) {
-        const std::size_t own = function.Outputs().size();
-        scratch.simulated.resize(std::max(own, count));
-        function.EvaluateInto(scratch.simulated.data(), decimalSeparator);
-        std::fill(scratch.simulated.begin() + static_cast<std::ptrdiff_t>(std::min(own, count)),
-                  scratch.simulated.end(), 0.0);
-        const double* simulated = scratch.simulated.data();
-        double* sum = scratch.sum.data();
-        for (std::size_t j = 0; j < count; ++j)
-            sum[j] = sum[j] + simulated[j];
-    }
+    scratch.simulated.resize(count);
+    for (TFunTrans& function : functions)
+        function.EvaluateAdding(scratch.sum.data(), scratch.simulated.data(), decimalSeparator);
 }
 
 } // namespace
@@ -82,9 +75,12 @@ void TMISOFunTrans::Assign(const TMISOFunTrans& source) {
 }
 
 double TMISOFunTrans::Evaluate(char decimalSeparator) {
-    Error = 0.0;
     const std::vector<double>& measured = functions.front().Outputs();
     const std::size_t count = measured.size();
+    for (const TFunTrans& function : functions)
+        if (function.Outputs().size() != count)
+            throw std::invalid_argument("Every input needs as many samples as the first");
+    Error = 0.0;
     EvaluationScratch& scratch = ThreadScratch();
     SumInputs(functions, count, decimalSeparator, scratch);
 

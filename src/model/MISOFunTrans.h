@@ -45,7 +45,9 @@ public:
     // transfer function's own Error is above 1e200 or when a sum or the error leaves the double
     // range; Output then keeps what was computed before the failing sample. Coefficients are
     // written into the texts with the given decimal separator. The transfer functions'
-    // SimOutput is not filled: each input is simulated into a per-thread buffer.
+    // SimOutput is not filled: each input is simulated into a per-thread buffer. Throws
+    // std::invalid_argument, before changing anything, when the transfer functions hold
+    // different numbers of samples.
     double Evaluate(char decimalSeparator = '.');
     // Output[i], or 0.0 when i is negative or past the last entry.
     double OutputSample(long long i) const;

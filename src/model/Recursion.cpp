@@ -10,14 +10,22 @@ namespace {
 // Pole counts up to this keep the recent outputs in registers.
 constexpr int UnrolledPoles = 8;
 
+// Where the samples go: the outputs, and optionally a running sum of several simulations.
+struct Target {
+    double* y;
+    double* sum;
+};
+
 // Stores y(i) and adds its squared residual; false after an arithmetic failure.
-inline bool Accept(RecursionResult& result, double* y, const double* measured, std::int64_t i,
+inline bool Accept(Recursion::Result& result, Target target, const double* measured, std::int64_t i,
                    double value) {
     if (!std::isfinite(value)) {
         result.complete = false;
         return false;
     }
-    y[i] = value;
+    target.y[i] = value;
+    if (target.sum != nullptr)
+        target.sum[i] = target.sum[i] + value;
     result.stored = static_cast<std::size_t>(i) + 1;
     const double r = measured[i] - value;
     result.error = result.error + r * r;
@@ -47,10 +55,10 @@ double CheckedSample(const Recursion& r, const double* y, std::int64_t i) {
     return s - t;
 }
 
-bool RunChecked(const Recursion& r, double* y, std::int64_t from, std::int64_t to,
-                RecursionResult& result) {
+bool RunChecked(const Recursion& r, Target target, std::int64_t from, std::int64_t to,
+                Recursion::Result& result) {
     for (std::int64_t i = from; i < to; ++i)
-        if (!Accept(result, y, r.outputs, i, CheckedSample(r, y, i)))
+        if (!Accept(result, target, r.outputs, i, CheckedSample(r, target.y, i)))
             return false;
     return true;
 }
@@ -58,19 +66,23 @@ bool RunChecked(const Recursion& r, double* y, std::int64_t from, std::int64_t t
 // Samples whose every term lies inside the data, with the last Poles outputs carried in
 // registers from one sample to the next.
 template <int Poles>
-bool RunInside(const Recursion& r, double* y, std::int64_t from, std::int64_t to,
-               RecursionResult& result) {
+bool RunInside(const Recursion& r, Target target, std::int64_t from, std::int64_t to,
+               Recursion::Result& result) {
     double a[Poles];
     double recent[Poles];
 #pragma GCC unroll 8
     for (int k = 0; k < Poles; ++k) {
         a[k] = r.denominator[k];
-        recent[k] = y[from - Poles + k];
+        recent[k] = target.y[from - Poles + k];
     }
     const double* b = r.numerator;
     const int m = r.numeratorDegree;
     const double* u = r.inputs + (from - Poles - r.delay);
-    for (std::int64_t i = from; i < to; ++i, ++u) {
+    // A local copy stays in registers; through the reference every store to y would force
+    // the error back to memory, since both are doubles.
+    Recursion::Result local = result;
+    bool accepted = true;
+    for (std::int64_t i = from; accepted && i < to; ++i, ++u) {
         double s = 0.0;
         for (int j = 0; j <= m; ++j)
             s = s + u[j] * b[j];
@@ -79,53 +91,56 @@ bool RunInside(const Recursion& r, double* y, std::int64_t from, std::int64_t to
         for (int k = 0; k < Poles; ++k)
             t = t + recent[k] * a[k];
         const double value = s - t;
-        if (!Accept(result, y, r.outputs, i, value))
-            return false;
+        accepted = Accept(local, target, r.outputs, i, value);
 #pragma GCC unroll 8
         for (int k = 0; k + 1 < Poles; ++k)
             recent[k] = recent[k + 1];
         recent[Poles - 1] = value;
     }
-    return true;
+    result = local;
+    return accepted;
 }
 
-bool RunInsideAnyOrder(const Recursion& r, double* y, std::int64_t from, std::int64_t to,
-                       RecursionResult& result) {
+bool RunInsideAnyOrder(const Recursion& r, Target target, std::int64_t from, std::int64_t to,
+                       Recursion::Result& result) {
     const double* a = r.denominator;
     const double* b = r.numerator;
     const int m = r.numeratorDegree;
     const int n = r.denominatorDegree;
-    for (std::int64_t i = from; i < to; ++i) {
+    Recursion::Result local = result;
+    bool accepted = true;
+    for (std::int64_t i = from; accepted && i < to; ++i) {
         const double* u = r.inputs + (i - n - r.delay);
-        const double* past = y + (i - n);
+        const double* past = target.y + (i - n);
         double s = 0.0;
         for (int j = 0; j <= m; ++j)
             s = s + u[j] * b[j];
         double t = 0.0;
         for (int j = 0; j < n; ++j)
             t = t + past[j] * a[j];
-        if (!Accept(result, y, r.outputs, i, s - t))
-            return false;
+        accepted = Accept(local, target, r.outputs, i, s - t);
     }
-    return true;
+    result = local;
+    return accepted;
 }
 
 template <int Poles = 1>
-bool RunInsideFor(const Recursion& r, double* y, std::int64_t from, std::int64_t to,
-                  RecursionResult& result) {
+bool RunInsideFor(const Recursion& r, Target target, std::int64_t from, std::int64_t to,
+                  Recursion::Result& result) {
     if constexpr (Poles > UnrolledPoles) {
-        return RunInsideAnyOrder(r, y, from, to, result);
+        return RunInsideAnyOrder(r, target, from, to, result);
     } else {
         if (r.denominatorDegree == Poles)
-            return RunInside<Poles>(r, y, from, to, result);
-        return RunInsideFor<Poles + 1>(r, y, from, to, result);
+            return RunInside<Poles>(r, target, from, to, result);
+        return RunInsideFor<Poles + 1>(r, target, from, to, result);
     }
 }
 
 } // namespace
 
-RecursionResult Recursion::Run(double* y) const {
-    RecursionResult result;
+Recursion::Result Recursion::Run(double* y, double* sum) const {
+    Result result;
+    const Target target{y, sum};
     const auto total = static_cast<std::int64_t>(count);
     const std::int64_t m = std::max(numeratorDegree, 0);
     const std::int64_t offset = -static_cast<std::int64_t>(denominatorDegree) - delay;
@@ -139,11 +154,11 @@ RecursionResult Recursion::Run(double* y) const {
         from = std::min(total, std::max<std::int64_t>({0, denominatorDegree, -offset}));
         to = std::max(from, std::min(total, total - m - offset));
     }
-    if (!RunChecked(*this, y, 0, from, result))
+    if (!RunChecked(*this, target, 0, from, result))
         return result;
-    if (from < to && !RunInsideFor(*this, y, from, to, result))
+    if (from < to && !RunInsideFor(*this, target, from, to, result))
         return result;
-    RunChecked(*this, y, to, total, result);
+    RunChecked(*this, target, to, total, result);
     return result;
 }
 

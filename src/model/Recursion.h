@@ -6,22 +6,22 @@
 
 namespace orvanel {
 
-// What a run of the recursion achieved.
-struct RecursionResult {
-    // Outputs written, from sample 0: all of them unless a failure stopped the run.
-    std::size_t stored = 0;
-    // Sum of squared differences to the measured outputs over the samples written.
-    double error = 0.0;
-    // False when a simulated sample or the error left the double range (or became NaN).
-    bool complete = true;
-};
-
 // y(i) = sum_j u(i + j - n - delay) * numerator[j] - sum_{j<n} y(i + j - n) * denominator[j],
 // with u and y taken as 0 before sample 0 and u as 0 past the last sample. Input indices are
 // formed in 32-bit two's-complement arithmetic with wrap-around, as the model defines them.
 // Sums run in increasing j, samples in increasing i, so results are the same bits whatever the
 // machine. The numerator is already multiplied by the gain.
 struct Recursion {
+    // What a run achieved.
+    struct Result {
+        // Outputs written, from sample 0: all of them unless a failure stopped the run.
+        std::size_t stored = 0;
+        // Sum of squared differences to the measured outputs over the samples written.
+        double error = 0.0;
+        // False when a simulated sample or the error left the double range (or became NaN).
+        bool complete = true;
+    };
+
     const double* inputs;
     const double* outputs;
     std::size_t count;
@@ -33,8 +33,9 @@ struct Recursion {
 
     // Writes y(0) .. y(count - 1) into out, stopping at the first arithmetic failure: a
     // sample that is not finite is not written, an error that is not finite ends the run
-    // after its sample.
-    RecursionResult Run(double* out) const;
+    // after its sample. With a sum (count entries), every sample written is also added to
+    // its entry: sum[i] := sum[i] + y(i).
+    Result Run(double* out, double* sum = nullptr) const;
 
     // The 32-bit two's-complement value of offset - delay.
     static std::int32_t Wrapped(std::int64_t offset, std::int32_t delay) {

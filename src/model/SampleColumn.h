@@ -20,6 +20,7 @@ public:
     // empty column.
     explicit SampleColumn(Shared values);
 
+    // The samples in order.
     const std::vector<double>& Values() const;
     std::size_t Size() const { return values ? values->size() : 0; }
     // The samples in one block of Size() values (null when empty).

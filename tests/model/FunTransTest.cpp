@@ -298,6 +298,12 @@ TEST(FunTransTest, StepResponseStartsAtSampleTwoAndStopsWhenSettled) {
     TFunTrans settled = WithGenes({{Pole, 0.0}});
     settled.StepResponse();
     EXPECT_EQ(settled.StepLength, 10);
+
+    // Growing by 2^129 per sample, the response overflows at sample 11.
+    TFunTrans unstable = WithGenes({{Pole, -std::ldexp(1.0, 129)}});
+    unstable.StepResponse();
+    EXPECT_EQ(unstable.Step, Column(3, 0.0));
+    EXPECT_EQ(unstable.StepLength, 3);
 }
 
 TEST(FunTransTest, CopiesShareNothingObservable) {

@@ -1,5 +1,6 @@
 #include "model/MISOFunTrans.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <thread>
@@ -60,6 +61,10 @@ TEST(MISOFunTransTest, OneFailedInputFailsTheModel) {
     AddSamples(model, {{0, 0}, {0, 0}}, {0, 0});
     EXPECT_EQ(model.Evaluate(), 1e300);
     EXPECT_EQ(model.Output(), Column({0, 0}));
+    // A transfer function whose genes cannot be decoded contributes -10 per sample.
+    SetGene(model.Functions()[1], 0, DelayGene, std::ldexp(1.0, 63));
+    EXPECT_EQ(model.Evaluate(), 1e300);
+    EXPECT_EQ(model.Output(), Column({-10, -10}));
 
     TMISOFunTrans empty;
     SetGene(empty.Functions()[0], 0, Pole, 0.0);
@@ -123,7 +128,10 @@ TEST(MISOFunTransTest, AssignMakesAnIndependentCopy) {
 
     SetGene(copy.Functions()[1], 1, GainGene, 4.0);
     copy.Functions()[0].AddSample(9, 9);
+    EXPECT_THROW(copy.Evaluate(), std::invalid_argument);
+    copy.Functions()[1].AddSample(9, 9);
     copy.Evaluate();
+    EXPECT_EQ(copy.Output().size(), 4u);
     EXPECT_EQ(source.Functions()[1].GeneValue(1), 2.0);
     EXPECT_EQ(source.Functions()[0].Inputs().size(), 3u);
     EXPECT_EQ(source.Output(), Column({0, 1, 2.5}));
