@@ -40,11 +40,13 @@ public:
     // Opens each path as the Open command does with a chosen file (the program's arguments).
     void OpenDocuments(const QStringList& paths);
 
+    // The run-state display: the status text ("Ready" when idle) and the progress gauge.
     void SetStatusText(const QString& text);
     void SetGauge(int minimum, int maximum, int position);
     // Shows the idle (9) or running (11) picture on the Execute button.
     void SetExecuteImageIndex(int index);
     int ExecuteImageIndex() const { return executeImageIndex_; }
+    // Shows or hides the Execute and Options tool buttons.
     void ShowRunButtons(bool visible);
     // The file the Help Contents command shows.
     void SetHelpFile(const QString& path) { helpFile_ = path; }
@@ -57,6 +59,8 @@ public:
     bool SaveDocumentWindow(TMDIMainChild& document) override;
 
 public slots:
+    // The commands of the menus and the tool bar. Those that act on the active child do
+    // nothing when there is none; a plot window passes them to the document of its caption.
     void NewMenuClick();
     void OpenMenuClick();
     void ReopenClick(QAction* entry);

@@ -59,13 +59,20 @@ public:
     int CurrentColumn() const;
 
 public slots:
+    // Inserts an empty row at the current row, which moves down with the rows below it.
     void AddBitBtnClick();
+    // Deletes the current row; the only data row is emptied instead.
     void DelBitBtnClick();
+    // The current cell's text to the clipboard.
     void CopyBitBtnClick();
+    // The clipboard text before its first TAB or line break into the current cell, so that no
+    // cell breaks the row layout of the saved file.
     void PasteBitBtnClick();
     void CopyEditMenuClick() { CopyTable(); }
     void PasteEditMenuClick() { PasteTable(); }
+    // Asks for the options dialog over this document's engine (OptionsRequested).
     void OptionsAlgorithmMenuClick();
+    // Asks for a run on this document (ExecuteRequested).
     void ExecuteAlgorithmMenuClick();
 
 signals:
