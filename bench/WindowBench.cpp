@@ -18,6 +18,10 @@ class BenchHost : public orvanel::DocumentHost {
 public:
     orvanel::UserDialogs& Dialogs() override { return dialogs_; }
     bool SaveDocumentWindow(TMDIMainChild&) override { return false; }
+    void SetStatusText(const QString&) override {}
+    void SetGauge(int, int, int) override {}
+    void SetExecuteImageIndex(int) override {}
+    void TileMenuClick() override {}
 
 private:
     orvanel::QtUserDialogs dialogs_;

@@ -41,10 +41,10 @@ public:
     void OpenDocuments(const QStringList& paths);
 
     // The run-state display: the status text ("Ready" when idle) and the progress gauge.
-    void SetStatusText(const QString& text);
-    void SetGauge(int minimum, int maximum, int position);
+    void SetStatusText(const QString& text) override;
+    void SetGauge(int minimum, int maximum, int position) override;
     // Shows the idle (9) or running (11) picture on the Execute button.
-    void SetExecuteImageIndex(int index);
+    void SetExecuteImageIndex(int index) override;
     int ExecuteImageIndex() const { return executeImageIndex_; }
     // Shows or hides the Execute and Options tool buttons.
     void ShowRunButtons(bool visible);
@@ -73,7 +73,7 @@ public slots:
     void OpcionesToolButtonClick();
     void EjecutarToolButtonClick();
     void CascadeMenuClick();
-    void TileMenuClick();
+    void TileMenuClick() override;
     void ArrangeAllMenuClick();
     void MinimizeAllMenuClick();
     void CloseAllMenuClick();

@@ -27,13 +27,13 @@ namespace {
 class FakeHost : public DocumentHost {
 public:
     FakeUserDialogs dialogs;
-    int saves = 0;
 
     UserDialogs& Dialogs() override { return dialogs; }
-    bool SaveDocumentWindow(TMDIMainChild&) override {
-        ++saves;
-        return true;
-    }
+    bool SaveDocumentWindow(TMDIMainChild&) override { return true; }
+    void SetStatusText(const QString&) override {}
+    void SetGauge(int, int, int) override {}
+    void SetExecuteImageIndex(int) override {}
+    void TileMenuClick() override {}
 };
 
 QString Text(const DataTable& table, int row, int column) {
