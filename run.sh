@@ -7,5 +7,8 @@ scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j "$(nproc)"
 
-# Until the desktop program has its window, show the model at work through its benchmark.
-exec build/bench/bench_model --benchmark_min_time=0.05
+example=examples/two-inputs.txt
+if [ -f "$example" ]; then
+    exec build/src/app/orvanel "$example"
+fi
+exec build/src/app/orvanel

@@ -8,6 +8,7 @@ packages=(
     clang-14 libclang-rt-14-dev
     qt6-base-dev libqcustomplot-dev libxkbcommon-dev
     xvfb xauth xdg-utils
+    ghostscript imagemagick fonts-urw-base35
 )
 
 missing=()

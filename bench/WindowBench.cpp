@@ -1,0 +1,105 @@
+// How the document window keeps up with the largest table: 100,000 data points of 50 inputs
+// and the output, shown in the grid, offscreen.
+
+#include "document/window/DocumentHost.h"
+#include "document/window/MDIMainChild.h"
+#include "document/window/QtUserDialogs.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QTableView>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+using orvanel::TMDIMainChild;
+
+class BenchHost : public orvanel::DocumentHost {
+public:
+    orvanel::UserDialogs& Dialogs() override { return dialogs_; }
+    bool SaveDocumentWindow(TMDIMainChild&) override { return false; }
+    void SetStatusText(const QString&) override {}
+    void SetGauge(int, int, int) override {}
+    void SetExecuteImageIndex(int) override {}
+    void TileMenuClick() override {}
+
+private:
+    orvanel::QtUserDialogs dialogs_;
+};
+
+QString LargeTableText() {
+    QString line;
+    for (int column = 1; column <= 51; ++column) {
+        line += QStringLiteral("%1.25\t").arg(-column * 3);
+    }
+    line.chop(1);
+    line += QStringLiteral("\r\n");
+    return line.repeated(100000);
+}
+
+struct LargeDocument {
+    BenchHost host;
+    TMDIMainChild window{host, QStringLiteral("New1")};
+    QTableView* grid = window.findChild<QTableView*>();
+
+    LargeDocument() {
+        window.resize(1200, 800);
+        window.show();
+        QGuiApplication::clipboard()->setText(LargeTableText());
+        window.PasteTable();
+    }
+    // Renders the visible cells as a repaint of the window would.
+    void Paint() { benchmark::DoNotOptimize(grid->viewport()->grab()); }
+};
+
+// Reading 100,000 x 51 cells from the clipboard into the table and drawing the grid again.
+void BM_PasteLargeTable(benchmark::State& state) {
+    LargeDocument document;
+    for (auto _ : state) {
+        document.window.PasteTable();
+        document.Paint();
+    }
+}
+BENCHMARK(BM_PasteLargeTable)->Unit(benchmark::kMillisecond);
+
+// Jumping between the first and the last rows, as dragging the scroll bar does.
+void BM_ScrollLargeTable(benchmark::State& state) {
+    LargeDocument document;
+    bool bottom = false;
+    for (auto _ : state) {
+        bottom = !bottom;
+        if (bottom) {
+            document.grid->scrollToBottom();
+        } else {
+            document.grid->scrollToTop();
+        }
+        document.Paint();
+    }
+}
+BENCHMARK(BM_ScrollLargeTable)->Unit(benchmark::kMillisecond);
+
+// "Add" and "Del" on the first row, each followed by drawing the grid.
+void BM_InsertAndDeleteFirstRow(benchmark::State& state) {
+    LargeDocument document;
+    document.grid->setCurrentIndex(document.grid->model()->index(0, 0));
+    for (auto _ : state) {
+        document.window.AddBitBtnClick();
+        document.Paint();
+        document.window.DelBitBtnClick();
+        document.Paint();
+    }
+}
+BENCHMARK(BM_InsertAndDeleteFirstRow)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

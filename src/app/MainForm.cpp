@@ -1,0 +1,555 @@
+#include "app/MainForm.h"
+
+#include "app/AboutBox.h"
+#include "app/HelpWindow.h"
+#include "app/Propiedades.h"
+#include "app/ReopenList.h"
+#include "document/window/ChildMenus.h"
+#include "document/window/Icons.h"
+#include "document/window/MDIMainChild.h"
+#include "document/window/QtUserDialogs.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QToolBar>
+#include <exception>
+
+namespace orvanel {
+
+namespace {
+
+const QString ReadyText = QStringLiteral("Ready");
+const QString PlotSuffix = QStringLiteral(" - Plot");
+const QString OpenErrorText = QStringLiteral("Error opening the file. Check its format.");
+
+QString CaptionOf(const QMdiSubWindow* window) {
+    return window->widget() != nullptr ? window->widget()->windowTitle() : window->windowTitle();
+}
+
+} // namespace
+
+TMainForm::TMainForm(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
+    : QMainWindow(parent), dialogs_(std::move(dialogs)) {
+    if (!dialogs_) {
+        dialogs_ = std::make_unique<QtUserDialogs>();
+    }
+    setWindowTitle(QStringLiteral("Orvanel"));
+    setGeometry(255, 70, 534, 479);
+
+    mdiArea_ = new QMdiArea(this);
+    mdiArea_->setBackground(palette().color(QPalette::Dark));
+    mdiArea_->viewport()->setMouseTracking(true);
+    mdiArea_->viewport()->installEventFilter(this);
+    setCentralWidget(mdiArea_);
+    connect(mdiArea_, &QMdiArea::subWindowActivated, this, &TMainForm::RebuildMenuBar);
+
+    CreateMenus();
+    CreateToolBar();
+    CreateStatusArea();
+    RebuildMenuBar();
+}
+
+TMainForm::~TMainForm() {
+    // The area announces its children's deactivation while the frame is half destroyed.
+    disconnect(mdiArea_, nullptr, this, nullptr);
+}
+
+QAction* TMainForm::AddAction(QMenu* menu, const QString& text, const QString& icon,
+                              const char* slot, const QKeySequence& shortcut) {
+    auto* action = new QAction(Icons::Load(icon), text, this);
+    action->setShortcut(shortcut);
+    connect(action, SIGNAL(triggered()), this, slot);
+    if (menu != nullptr) {
+        menu->addAction(action);
+    }
+    return action;
+}
+
+void TMainForm::CreateMenus() {
+    fileMenu_ = new QMenu(QStringLiteral("&File"), this);
+    AddAction(fileMenu_, QStringLiteral("&New"), QStringLiteral("new"), SLOT(NewMenuClick()),
+              QKeySequence(Qt::CTRL | Qt::Key_N))
+        ->setObjectName(QStringLiteral("NewMenu"));
+    AddAction(fileMenu_, QStringLiteral("&Open"), QStringLiteral("open"), SLOT(OpenMenuClick()),
+              QKeySequence(Qt::CTRL | Qt::Key_O))
+        ->setObjectName(QStringLiteral("OpenMenu"));
+    reopenMenu_ =
+        fileMenu_->addMenu(Icons::Load(QStringLiteral("open")), QStringLiteral("&Reopen"));
+    reopenMenu_->menuAction()->setObjectName(QStringLiteral("ReopenMenu"));
+    reopenMenu_->menuAction()->setVisible(false);
+    reopenList_ = std::make_unique<ReopenList>(*reopenMenu_);
+    connect(reopenMenu_, &QMenu::triggered, this, &TMainForm::ReopenClick);
+    fileMenu_->addSeparator();
+    AddAction(fileMenu_, QStringLiteral("&Save"), QStringLiteral("save"), SLOT(SaveMenuClick()),
+              QKeySequence(Qt::CTRL | Qt::Key_S))
+        ->setObjectName(QStringLiteral("SaveMenu"));
+    AddAction(fileMenu_, QStringLiteral("Save &As"), QStringLiteral("save"),
+              SLOT(SaveAsMenuClick()));
+    AddAction(fileMenu_, QStringLiteral("&Close"), QStringLiteral("closeall"),
+              SLOT(CloseMenuClick()));
+    fileMenu_->addSeparator();
+    // Ctrl+P always prints; the documents' Paste answers Ctrl+V, so the two never collide.
+    AddAction(fileMenu_, QStringLiteral("&Print"), QStringLiteral("print"), SLOT(PrintMenuClick()),
+              QKeySequence(Qt::CTRL | Qt::Key_P))
+        ->setObjectName(QStringLiteral("PrintMenu"));
+    fileMenu_->addSeparator();
+    AddAction(fileMenu_, QStringLiteral("&Exit"), QStringLiteral("exit"), SLOT(ExitMenuClick()));
+
+    windowMenu_ = new QMenu(QStringLiteral("&Window"), this);
+    windowCommands_ = {
+        AddAction(nullptr, QStringLiteral("&Cascade"), QStringLiteral("cascade"),
+                  SLOT(CascadeMenuClick())),
+        AddAction(nullptr, QStringLiteral("&Tile"), QStringLiteral("tile"), SLOT(TileMenuClick())),
+        AddAction(nullptr, QStringLiteral("&Arrange All"), QStringLiteral("arrange"),
+                  SLOT(ArrangeAllMenuClick())),
+        nullptr,
+        AddAction(nullptr, QStringLiteral("Minimi&ze All"), QStringLiteral("minimize"),
+                  SLOT(MinimizeAllMenuClick())),
+        AddAction(nullptr, QStringLiteral("C&lose All"), QStringLiteral("closeall"),
+                  SLOT(CloseAllMenuClick())),
+    };
+    connect(windowMenu_, &QMenu::aboutToShow, this, &TMainForm::RebuildWindowMenu);
+    RebuildWindowMenu();
+
+    helpMenu_ = new QMenu(QStringLiteral("&Help"), this);
+    AddAction(helpMenu_, QStringLiteral("&About"), QStringLiteral("about"), SLOT(AboutMenuClick()));
+    AddAction(helpMenu_, QStringLiteral("Help Contents"), QStringLiteral("help"),
+              SLOT(HelpContentsMenuClick()));
+}
+
+void TMainForm::CreateToolBar() {
+    toolBar_ = addToolBar(QStringLiteral("Tools"));
+    toolBar_->setObjectName(QStringLiteral("ToolBar"));
+    toolBar_->setMovable(false);
+    toolBar_->setIconSize(QSize(16, 16));
+    const auto addButton = [this](const QString& name, const QString& hint, const QString& icon,
+                                  const char* slot) {
+        QAction* action = AddAction(nullptr, QString(), icon, slot);
+        action->setObjectName(name);
+        action->setToolTip(hint);
+        toolBar_->addAction(action);
+        toolBar_->widgetForAction(action)->setObjectName(name);
+        return action;
+    };
+    toolBar_->addAction(findChild<QAction*>(QStringLiteral("NewMenu")));
+    toolBar_->addAction(findChild<QAction*>(QStringLiteral("OpenMenu")));
+    toolBar_->addAction(findChild<QAction*>(QStringLiteral("SaveMenu")));
+    for (QAction* action : toolBar_->actions()) {
+        action->setToolTip(action->text().remove(u'&'));
+    }
+    toolBar_->addSeparator();
+    toolBar_->addAction(findChild<QAction*>(QStringLiteral("PrintMenu")));
+    toolBar_->addSeparator();
+    addButton(QStringLiteral("CopyToolButton"), QStringLiteral("Copy"), QStringLiteral("copy"),
+              SLOT(CopyToolButtonClick()));
+    addButton(QStringLiteral("PasteToolButton"), QStringLiteral("Paste"), QStringLiteral("paste"),
+              SLOT(PasteToolButtonClick()));
+    toolBar_->addSeparator();
+    ejecutarAction_ = addButton(QStringLiteral("EjecutarToolButton"), QString(),
+                                QStringLiteral("run"), SLOT(EjecutarToolButtonClick()));
+    opcionesAction_ = addButton(QStringLiteral("OpcionesToolButton"), QString(),
+                                QStringLiteral("options"), SLOT(OpcionesToolButtonClick()));
+    ShowRunButtons(false);
+}
+
+void TMainForm::CreateStatusArea() {
+    statusBar()->setFixedHeight(26);
+    statusBar()->setSizeGripEnabled(false);
+    statusPanel_ = new QLabel(ReadyText, this);
+    statusPanel_->setObjectName(QStringLiteral("MainStatusPanel"));
+    statusPanel_->setFixedWidth(500);
+    statusPanel_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    statusPanel_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    statusBar()->addWidget(statusPanel_);
+
+    auto* gaugePanel = new QFrame(this);
+    gaugePanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    gaugePanel->setAutoFillBackground(true);
+    QPalette sky = gaugePanel->palette();
+    sky.setColor(QPalette::Window, QColor(0x87, 0xce, 0xeb));
+    gaugePanel->setPalette(sky);
+    progressGauge_ = new QProgressBar(gaugePanel);
+    progressGauge_->setObjectName(QStringLiteral("ProgressGauge"));
+    progressGauge_->setRange(0, 100);
+    progressGauge_->setValue(0);
+    progressGauge_->setFormat(QStringLiteral("%p%"));
+    progressGauge_->setGeometry(2, 2, 196, 18);
+    gaugePanel->setFixedSize(200, 22);
+    statusBar()->addPermanentWidget(gaugePanel, 1);
+}
+
+void TMainForm::RebuildMenuBar() {
+    menuBar()->clear();
+    menuBar()->addMenu(fileMenu_);
+    if (QMdiSubWindow* active = mdiArea_->currentSubWindow()) {
+        if (const auto* child = dynamic_cast<const ChildMenus*>(active->widget())) {
+            for (QMenu* menu : child->MergedMenus()) {
+                menuBar()->addMenu(menu);
+            }
+        }
+    }
+    menuBar()->addMenu(windowMenu_);
+    menuBar()->addMenu(helpMenu_);
+}
+
+void TMainForm::RebuildWindowMenu() {
+    windowMenu_->clear();
+    for (QAction* command : std::as_const(windowCommands_)) {
+        if (command == nullptr) {
+            windowMenu_->addSeparator();
+        } else {
+            windowMenu_->addAction(command);
+        }
+    }
+    const QList<QMdiSubWindow*> windows = ChildWindows();
+    if (!windows.isEmpty()) {
+        windowMenu_->addSeparator();
+    }
+    for (int i = 0; i < windows.size(); ++i) {
+        QMdiSubWindow* window = windows[i];
+        QAction* entry = windowMenu_->addAction(
+            QStringLiteral("&%1 %2").arg(i + 1).arg(CaptionOf(window)), window,
+            [this, window] { mdiArea_->setActiveSubWindow(window); });
+        entry->setCheckable(true);
+        entry->setChecked(window == mdiArea_->currentSubWindow());
+    }
+}
+
+QList<QMdiSubWindow*> TMainForm::ChildWindows() const {
+    QList<QMdiSubWindow*> open;
+    // A closed child lingers in the area's list until it is deleted.
+    for (QMdiSubWindow* window : mdiArea_->subWindowList(QMdiArea::CreationOrder)) {
+        if (!window->isHidden()) {
+            open.append(window);
+        }
+    }
+    return open;
+}
+
+TMDIMainChild* TMainForm::ActiveDocument() const {
+    QMdiSubWindow* active = mdiArea_->currentSubWindow();
+    return active != nullptr ? qobject_cast<TMDIMainChild*>(active->widget()) : nullptr;
+}
+
+QList<TMDIMainChild*> TMainForm::DocumentsOfActiveChild() const {
+    QMdiSubWindow* active = mdiArea_->currentSubWindow();
+    if (active == nullptr) {
+        return {};
+    }
+    if (auto* document = qobject_cast<TMDIMainChild*>(active->widget())) {
+        return {document};
+    }
+    return DocumentsOfPlot(CaptionOf(active));
+}
+
+QList<TMDIMainChild*> TMainForm::DocumentsOfPlot(const QString& plotCaption) const {
+    QList<TMDIMainChild*> documents;
+    const QList<QMdiSubWindow*> windows = ChildWindows();
+    for (auto it = windows.crbegin(); it != windows.crend(); ++it) {
+        auto* document = qobject_cast<TMDIMainChild*>((*it)->widget());
+        if (document != nullptr && document->windowTitle() + PlotSuffix == plotCaption) {
+            documents.append(document);
+        }
+    }
+    return documents;
+}
+
+TMDIMainChild* TMainForm::CreateDocumentWindow(const QString& caption) {
+    auto* document = new TMDIMainChild(*this, caption);
+    QMdiSubWindow* window = mdiArea_->addSubWindow(document);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    connect(document, &TMDIMainChild::Closed, this, &TMainForm::DocumentWindowClosed);
+    connect(document, &QWidget::windowTitleChanged, this, &TMainForm::RebuildWindowMenu);
+    connect(document, &TMDIMainChild::OptionsRequested, this, [this, document] {
+        TPropiedades::EditOptions(document->Doc(), document->Engine(), *dialogs_, document);
+    });
+    window->showMaximized();
+    mdiArea_->setActiveSubWindow(window);
+    document->setFocus();
+    return document;
+}
+
+void TMainForm::DocumentWindowClosed() {
+    // The closing document's window is still shown while its close is being accepted.
+    const QObject* closing = sender();
+    for (const QMdiSubWindow* window : ChildWindows()) {
+        if (window->widget() != closing) {
+            return;
+        }
+    }
+    ShowRunButtons(false);
+}
+
+void TMainForm::NewMenuClick() {
+    CreateDocumentWindow(QStringLiteral("New%1").arg(ChildWindows().size() + 1));
+    ShowRunButtons(true);
+}
+
+void TMainForm::OpenMenuClick() {
+    const QString path = dialogs_->OpenFileName(this);
+    if (!path.isEmpty()) {
+        OpenDocument(path, true);
+    }
+}
+
+void TMainForm::OpenDocuments(const QStringList& paths) {
+    for (const QString& path : paths) {
+        OpenDocument(QFileInfo(path).absoluteFilePath(), true);
+    }
+}
+
+bool TMainForm::OpenDocument(const QString& path, bool addToReopenList) {
+    TMDIMainChild* document = CreateDocumentWindow(path.toLower());
+    try {
+        document->LoadDocument(path);
+    } catch (const std::exception&) {
+        dialogs_->ShowError(this, OpenErrorText);
+        return false;
+    }
+    ShowRunButtons(true);
+    if (addToReopenList) {
+        reopenMenu_->menuAction()->setVisible(true);
+        reopenList_->Push(path);
+    }
+    return true;
+}
+
+void TMainForm::ReopenClick(QAction* entry) {
+    OpenDocument(ReopenList::PathOf(*entry), false);
+}
+
+bool TMainForm::WriteDocument(TMDIMainChild& document, const QString& path) {
+    try {
+        document.SaveDocument(path);
+    } catch (const std::exception& error) {
+        dialogs_->ShowError(this, QString::fromStdString(error.what()));
+        return false;
+    }
+    return true;
+}
+
+bool TMainForm::SaveDocumentAs(TMDIMainChild& document, const QString& preset) {
+    const QString path = dialogs_->SaveFileName(this, preset);
+    return !path.isEmpty() && WriteDocument(document, path);
+}
+
+bool TMainForm::SaveDocumentWindow(TMDIMainChild& document) {
+    if (document.windowTitle().startsWith(QStringLiteral("New")) ||
+        document.DocumentPath().isEmpty()) {
+        return SaveDocumentAs(document, document.windowTitle());
+    }
+    return WriteDocument(document, document.DocumentPath());
+}
+
+void TMainForm::SaveAsMenuClick() {
+    QMdiSubWindow* active = mdiArea_->currentSubWindow();
+    if (active == nullptr) {
+        return;
+    }
+    const QString path = dialogs_->SaveFileName(this, CaptionOf(active));
+    if (path.isEmpty()) {
+        return;
+    }
+    for (TMDIMainChild* document : DocumentsOfActiveChild()) {
+        WriteDocument(*document, path);
+    }
+}
+
+void TMainForm::SaveMenuClick() {
+    QMdiSubWindow* active = mdiArea_->currentSubWindow();
+    if (active == nullptr) {
+        return;
+    }
+    if (CaptionOf(active).startsWith(QStringLiteral("New"))) {
+        SaveAsMenuClick();
+        return;
+    }
+    for (TMDIMainChild* document : DocumentsOfActiveChild()) {
+        SaveDocumentWindow(*document);
+    }
+}
+
+void TMainForm::CloseMenuClick() {
+    if (QMdiSubWindow* active = mdiArea_->currentSubWindow()) {
+        active->close();
+    } else {
+        ShowRunButtons(false);
+    }
+}
+
+void TMainForm::PrintMenuClick() {
+    if (TMDIMainChild* document = ActiveDocument()) {
+        document->PrintTable();
+    }
+}
+
+void TMainForm::CopyToolButtonClick() {
+    if (TMDIMainChild* document = ActiveDocument()) {
+        document->CopyTable();
+    }
+}
+
+void TMainForm::PasteToolButtonClick() {
+    if (TMDIMainChild* document = ActiveDocument()) {
+        document->PasteTable();
+    }
+}
+
+void TMainForm::OpcionesToolButtonClick() {
+    for (TMDIMainChild* document : DocumentsOfActiveChild()) {
+        document->OptionsAlgorithmMenuClick();
+    }
+}
+
+void TMainForm::EjecutarToolButtonClick() {
+    if (mdiArea_->currentSubWindow() == nullptr) {
+        return;
+    }
+    if (executeImageIndex_ == IdleImage) {
+        SetExecuteImageIndex(RunningImage);
+        try {
+            for (TMDIMainChild* document : DocumentsOfActiveChild()) {
+                document->ExecuteAlgorithmMenuClick();
+            }
+        } catch (const std::exception& error) {
+            dialogs_->ShowError(this, QString::fromStdString(error.what()));
+        }
+    } else {
+        // A second click while a run yields: the run ends after its current generation.
+        for (TMDIMainChild* document : DocumentsOfActiveChild()) {
+            document->RequestStop();
+        }
+    }
+    SetExecuteImageIndex(IdleImage);
+}
+
+void TMainForm::CascadeMenuClick() {
+    mdiArea_->cascadeSubWindows();
+}
+
+void TMainForm::TileMenuClick() {
+    // Horizontal tiling: the windows stacked one above the other, each as wide as the area.
+    QList<QMdiSubWindow*> tiled;
+    for (QMdiSubWindow* window : ChildWindows()) {
+        if (!window->isMinimized()) {
+            tiled.append(window);
+        }
+    }
+    if (tiled.isEmpty()) {
+        return;
+    }
+    const QRect area = mdiArea_->viewport()->rect();
+    const int height = area.height() / static_cast<int>(tiled.size());
+    for (int i = 0; i < tiled.size(); ++i) {
+        tiled[i]->showNormal();
+        tiled[i]->setGeometry(0, i * height, area.width(), height);
+    }
+}
+
+void TMainForm::ArrangeAllMenuClick() {
+    // Lines up the minimized windows along the bottom edge, left to right.
+    const QRect area = mdiArea_->viewport()->rect();
+    int x = 0;
+    int y = area.bottom();
+    for (QMdiSubWindow* window : ChildWindows()) {
+        if (!window->isMinimized()) {
+            continue;
+        }
+        const QSize size = window->size();
+        if (x > 0 && x + size.width() > area.width()) {
+            x = 0;
+            y -= size.height();
+        }
+        window->move(x, y - size.height() + 1);
+        x += size.width();
+    }
+}
+
+void TMainForm::MinimizeAllMenuClick() {
+    const QList<QMdiSubWindow*> windows = ChildWindows();
+    for (auto it = windows.crbegin(); it != windows.crend(); ++it) {
+        (*it)->showMinimized();
+    }
+}
+
+bool TMainForm::CloseChildWindows() {
+    const QList<QMdiSubWindow*> windows = ChildWindows();
+    for (auto it = windows.crbegin(); it != windows.crend(); ++it) {
+        if (!(*it)->close()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void TMainForm::CloseAllMenuClick() {
+    if (CloseChildWindows()) {
+        ShowRunButtons(false);
+    }
+}
+
+void TMainForm::ExitMenuClick() {
+    close();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (CloseChildWindows()) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void TMainForm::AboutMenuClick() {
+    TAboutBox about(this);
+    about.exec();
+}
+
+void TMainForm::HelpContentsMenuClick() {
+    if (helpWindow_ == nullptr) {
+        helpWindow_ = THelpWindow::Open(helpFile_, this);
+        if (helpWindow_ == nullptr) {
+            return;
+        }
+    }
+    helpWindow_->show();
+    helpWindow_->raise();
+    helpWindow_->activateWindow();
+}
+
+void TMainForm::SetStatusText(const QString& text) {
+    statusPanel_->setText(text);
+}
+
+void TMainForm::SetGauge(int minimum, int maximum, int position) {
+    progressGauge_->setRange(minimum, maximum);
+    progressGauge_->setValue(position);
+}
+
+void TMainForm::SetExecuteImageIndex(int index) {
+    executeImageIndex_ = index;
+    ejecutarAction_->setIcon(
+        Icons::Load(index == RunningImage ? QStringLiteral("stop") : QStringLiteral("run")));
+}
+
+void TMainForm::ShowRunButtons(bool visible) {
+    ejecutarAction_->setVisible(visible);
+    opcionesAction_->setVisible(visible);
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == mdiArea_->viewport() && event->type() == QEvent::MouseMove) {
+        SetStatusText(ReadyText);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+} // namespace orvanel

@@ -1,0 +1,128 @@
+// The program's frame window: the MDI area with the document and plot windows, the menus, the
+// tool bar, the status line and the commands shared by every child window.
+#pragma once
+
+#include "document/window/DocumentHost.h"
+#include "document/window/UserDialogs.h"
+
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+#include <memory>
+
+class QAction;
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QProgressBar;
+class QTextBrowser;
+class QToolBar;
+
+namespace orvanel {
+
+class ReopenList;
+
+class TMainForm : public QMainWindow, public DocumentHost {
+    Q_OBJECT
+
+public:
+    // The image index of the Execute button while idle and while a run is in progress.
+    static constexpr int IdleImage = 9;
+    static constexpr int RunningImage = 11;
+
+    // A frame that asks its questions through `dialogs` (the real dialogs when null).
+    explicit TMainForm(std::unique_ptr<UserDialogs> dialogs = nullptr, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // Creates a document window captioned `caption`, makes it the active child and focuses it.
+    TMDIMainChild* CreateDocumentWindow(const QString& caption);
+    // Opens each path as the Open command does with a chosen file (the program's arguments).
+    void OpenDocuments(const QStringList& paths);
+
+    // The run-state display: the status text ("Ready" when idle) and the progress gauge.
+    void SetStatusText(const QString& text) override;
+    void SetGauge(int minimum, int maximum, int position) override;
+    // Shows the idle (9) or running (11) picture on the Execute button.
+    void SetExecuteImageIndex(int index) override;
+    int ExecuteImageIndex() const { return executeImageIndex_; }
+    // Shows or hides the Execute and Options tool buttons.
+    void ShowRunButtons(bool visible);
+    // The file the Help Contents command shows.
+    void SetHelpFile(const QString& path) { helpFile_ = path; }
+
+    // The child windows that are open, in creation order.
+    QList<QMdiSubWindow*> ChildWindows() const;
+    QMdiArea* MdiArea() const { return mdiArea_; }
+
+    UserDialogs& Dialogs() override { return *dialogs_; }
+    bool SaveDocumentWindow(TMDIMainChild& document) override;
+
+public slots:
+    // The commands of the menus and the tool bar. Those that act on the active child do
+    // nothing when there is none; a plot window passes them to the document of its caption.
+    void NewMenuClick();
+    void OpenMenuClick();
+    void ReopenClick(QAction* entry);
+    void SaveMenuClick();
+    void SaveAsMenuClick();
+    void CloseMenuClick();
+    void PrintMenuClick();
+    void CopyToolButtonClick();
+    void PasteToolButtonClick();
+    void OpcionesToolButtonClick();
+    void EjecutarToolButtonClick();
+    void CascadeMenuClick();
+    void TileMenuClick() override;
+    void ArrangeAllMenuClick();
+    void MinimizeAllMenuClick();
+    void CloseAllMenuClick();
+    void ExitMenuClick();
+    void AboutMenuClick();
+    void HelpContentsMenuClick();
+
+protected:
+    // Closing the frame closes every child first, so modified documents ask to be saved; a
+    // cancelled prompt keeps the program open.
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QAction* AddAction(QMenu* menu, const QString& text, const QString& icon, const char* slot,
+                       const QKeySequence& shortcut = {});
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateStatusArea();
+    void RebuildMenuBar();
+    void RebuildWindowMenu();
+    TMDIMainChild* ActiveDocument() const;
+    // The documents a command on the active child acts on: the active document, or every
+    // document whose caption followed by " - Plot" is the active plot window's caption.
+    QList<TMDIMainChild*> DocumentsOfActiveChild() const;
+    QList<TMDIMainChild*> DocumentsOfPlot(const QString& plotCaption) const;
+    bool OpenDocument(const QString& path, bool addToReopenList);
+    bool SaveDocumentAs(TMDIMainChild& document, const QString& preset);
+    bool WriteDocument(TMDIMainChild& document, const QString& path);
+    // Closes the child windows from the last to the first; false when one refused.
+    bool CloseChildWindows();
+    void DocumentWindowClosed();
+
+    std::unique_ptr<UserDialogs> dialogs_;
+    QMdiArea* mdiArea_ = nullptr;
+    QMenu* fileMenu_ = nullptr;
+    QMenu* reopenMenu_ = nullptr;
+    QMenu* windowMenu_ = nullptr;
+    QMenu* helpMenu_ = nullptr;
+    QList<QAction*> windowCommands_;
+    std::unique_ptr<ReopenList> reopenList_;
+    QToolBar* toolBar_ = nullptr;
+    QAction* ejecutarAction_ = nullptr;
+    QAction* opcionesAction_ = nullptr;
+    QLabel* statusPanel_ = nullptr;
+    QProgressBar* progressGauge_ = nullptr;
+    int executeImageIndex_ = IdleImage;
+    QString helpFile_;
+    QPointer<QTextBrowser> helpWindow_;
+};
+
+} // namespace orvanel

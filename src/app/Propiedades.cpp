@@ -1,0 +1,356 @@
+#include "app/Propiedades.h"
+
+#include "app/UpDown.h"
+#include "document/Document.h"
+#include "document/window/UserDialogs.h"
+#include "engine/Genetico.h"
+#include "model/NumberText.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QFocusEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+#include <limits>
+#include <utility>
+
+namespace orvanel {
+
+namespace {
+
+const QString IntegerMessage =
+    QStringLiteral("Debe introducir un valor entero mayor que cero en esta casilla");
+const QString ProbabilityMessage =
+    QStringLiteral("Debe introducir un valor comprendido entre 0 y 1 en esta casilla");
+const QString AboveZeroMessage =
+    QStringLiteral("A value bigger than zero must be introduced in this field");
+const QString PercentMessage =
+    QStringLiteral("A value between 0 and 100 must be introduced in this field");
+
+constexpr int ArrowsMaximum = 30000;
+constexpr int TournamentIndex = 1;
+constexpr int NumberDigits = 15;
+
+std::optional<int> ReadInteger(const QString& text) {
+    static const QRegularExpression integer(QStringLiteral("^[+-]?[0-9]+$"));
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || !integer.match(text).hasMatch()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::function<std::optional<double>(const QString&)> IntegerAtLeast(int minimum) {
+    return [minimum](const QString& text) -> std::optional<double> {
+        const std::optional<int> value = ReadInteger(text);
+        if (!value || *value < minimum) {
+            return std::nullopt;
+        }
+        return *value;
+    };
+}
+
+char LocaleDecimalSeparator() {
+    const QString point = QLocale().decimalPoint();
+    return point.size() == 1 && point[0].unicode() < 0x80 ? static_cast<char>(point[0].unicode())
+                                                          : '.';
+}
+
+} // namespace
+
+TPropiedades::TPropiedades(TGenetico& engine, UserDialogs& dialogs, QWidget* parent)
+    : QDialog(parent), engine_(engine), dialogs_(dialogs),
+      decimalSeparator_(LocaleDecimalSeparator()) {
+    setWindowTitle(QStringLiteral("Genetic Algorithm Properties"));
+    setFixedSize(486, 340);
+
+    tamPob_ = AddField(QStringLiteral("TamPob"));
+    numGen_ = AddField(QStringLiteral("NumGen"));
+    numElitismo_ = AddField(QStringLiteral("NumElitismo"));
+    mutProb_ = AddField(QStringLiteral("MutProb"));
+    probTornEdit_ = AddField(QStringLiteral("ProbTornEdit"));
+    refreshPeriodEdit_ = AddField(QStringLiteral("RefreshPeriodEdit"));
+    percRefreshEdit_ = AddField(QStringLiteral("PercRefreshEdit"));
+    sizeEdit_ = AddField(QStringLiteral("SizeEdit"));
+    for (QLineEdit* field : {tamPob_, numGen_, numElitismo_}) {
+        field->setText(QStringLiteral("0"));
+    }
+    upDownPob_ = new TUpDown(*tamPob_, ArrowsMaximum, this);
+    upDownGen_ = new TUpDown(*numGen_, ArrowsMaximum, this);
+    upDownElit_ = new TUpDown(*numElitismo_, ArrowsMaximum, this);
+    upDownPob_->setObjectName(QStringLiteral("UpDownPob"));
+    upDownGen_->setObjectName(QStringLiteral("UpDownGen"));
+    upDownElit_->setObjectName(QStringLiteral("UpDownElit"));
+
+    seleccionComboBox_ = new QComboBox(this);
+    seleccionComboBox_->setObjectName(QStringLiteral("SeleccionComboBox"));
+    seleccionComboBox_->addItems({QStringLiteral("Sigma Scaling"),
+                                  QStringLiteral("Tournament Selection"),
+                                  QStringLiteral("Rank Selection")});
+    optimosCheckBox_ = new QCheckBox(QStringLiteral("Show Report"), this);
+    optimosCheckBox_->setObjectName(QStringLiteral("OptimosCheckBox"));
+
+    BuildLayout();
+
+    connect(upDownPob_, &TUpDown::Clicked, this, &TPropiedades::UpDownPobClick);
+    connect(upDownGen_, &TUpDown::Clicked, this, &TPropiedades::UpDownGenClick);
+    connect(upDownElit_, &TUpDown::Clicked, this, &TPropiedades::UpDownElitClick);
+    connect(sizeEdit_, &QLineEdit::textChanged, this, &TPropiedades::SizeEditChange);
+    connect(seleccionComboBox_, &QComboBox::currentIndexChanged, this,
+            &TPropiedades::SeleccionComboBoxChange);
+}
+
+QLineEdit* TPropiedades::AddField(const QString& name) {
+    auto* field = new QLineEdit(this);
+    field->setObjectName(name);
+    field->installEventFilter(this);
+    return field;
+}
+
+void TPropiedades::BuildLayout() {
+    const auto withArrows = [this](QLineEdit* field, TUpDown* arrows) {
+        auto* box = new QHBoxLayout;
+        box->setSpacing(0);
+        box->addWidget(field);
+        box->addWidget(arrows);
+        return box;
+    };
+    auto* top = new QGridLayout;
+    top->addWidget(new QLabel(QStringLiteral("Population Size:"), this), 0, 0);
+    top->addLayout(withArrows(tamPob_, upDownPob_), 0, 1);
+    top->addWidget(new QLabel(QStringLiteral("Number of Generations:"), this), 1, 0);
+    top->addLayout(withArrows(numGen_, upDownGen_), 1, 1);
+    top->addWidget(optimosCheckBox_, 0, 3, Qt::AlignRight);
+    top->setColumnStretch(2, 1);
+
+    auto* refresh = new QGroupBox(QStringLiteral("Population Refresh"), this);
+    auto* refreshGrid = new QGridLayout(refresh);
+    refreshGrid->addWidget(new QLabel(QStringLiteral("Period:"), refresh), 0, 0);
+    refreshGrid->addWidget(refreshPeriodEdit_, 0, 1);
+    refreshGrid->addWidget(new QLabel(QStringLiteral("Generations"), refresh), 0, 2);
+    refreshGrid->addWidget(new QLabel(QStringLiteral("% Population Refreshed:"), refresh), 1, 0);
+    refreshGrid->addWidget(percRefreshEdit_, 1, 1);
+
+    auto* selection = new QGroupBox(QStringLiteral("Selection"), this);
+    auto* selectionGrid = new QGridLayout(selection);
+    selectionGrid->addWidget(seleccionComboBox_, 0, 0, 1, 2);
+    selectionGrid->addWidget(new QLabel(QStringLiteral("Probability"), selection), 1, 0);
+    selectionGrid->addWidget(probTornEdit_, 1, 1);
+
+    auto* mutation = new QGroupBox(QStringLiteral("Mutation"), this);
+    auto* mutationRow = new QHBoxLayout(mutation);
+    mutationRow->addWidget(new QLabel(QStringLiteral("Probability"), mutation));
+    mutationRow->addWidget(mutProb_);
+
+    auto* elitism = new QGroupBox(QStringLiteral("Elitism"), this);
+    auto* elitismRow = new QHBoxLayout(elitism);
+    elitismRow->addWidget(new QLabel(QStringLiteral("Preserved Individuals"), elitism));
+    elitismRow->addLayout(withArrows(numElitismo_, upDownElit_));
+
+    auto* size = new QGroupBox(QStringLiteral("Size Reduction"), this);
+    auto* sizeRow = new QHBoxLayout(size);
+    sizeRow->addWidget(new QLabel(QStringLiteral("Size Reduction Factor:"), size));
+    sizeRow->addWidget(sizeEdit_);
+    sizeRow->addStretch();
+
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("Arrancar"));
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("BitBtn1"));
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* groups = new QGridLayout;
+    groups->addWidget(refresh, 0, 0);
+    groups->addWidget(selection, 0, 1);
+    groups->addWidget(mutation, 1, 0);
+    groups->addWidget(elitism, 1, 1);
+    groups->addWidget(size, 2, 0, 1, 2);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(groups);
+    layout->addLayout(buttons);
+}
+
+void TPropiedades::EditOptions(Document& document, TGenetico& engine, UserDialogs& dialogs,
+                               QWidget* owner) {
+    TPropiedades dialog(engine, dialogs, owner);
+    dialog.SetShowReportChecked(document.ShowReport());
+    dialog.IniciarValores();
+    if (dialog.exec() == QDialog::Accepted) {
+        document.SetShowReport(dialog.ShowReportChecked());
+    }
+}
+
+bool TPropiedades::ShowReportChecked() const {
+    return optimosCheckBox_->isChecked();
+}
+
+void TPropiedades::SetShowReportChecked(bool checked) {
+    optimosCheckBox_->setChecked(checked);
+}
+
+QString TPropiedades::NumberText(double value) const {
+    return QString::fromStdString(FormatGeneral(value, NumberDigits, decimalSeparator_));
+}
+
+void TPropiedades::IniciarValores() {
+    upDownGen_->SetPosition(engine_.Generations);
+    upDownPob_->SetPosition(engine_.PopulationSize());
+    upDownElit_->SetPosition(engine_.PreservedIndividuals);
+    upDownElit_->SetMaximum(engine_.PopulationSize());
+    {
+        const QSignalBlocker quiet(seleccionComboBox_);
+        seleccionComboBox_->setCurrentIndex(engine_.SelectionType);
+    }
+    SeleccionComboBoxChange(seleccionComboBox_->currentIndex());
+    mutProb_->setText(NumberText(engine_.MutationProbability()));
+    sizeEdit_->setText(NumberText(engine_.SizeReductionFactor));
+    percRefreshEdit_->setText(NumberText(engine_.RegenerationPercent));
+    refreshPeriodEdit_->setText(NumberText(engine_.RegenerationPeriod));
+}
+
+TPropiedades::Reader TPropiedades::DecimalWithin(double minimum, double maximum) const {
+    return [minimum, maximum, separator = decimalSeparator_](const QString& text) {
+        const std::optional<double> value = ParseNumber(text.toStdString(), separator);
+        return value && *value >= minimum && *value <= maximum ? value : std::nullopt;
+    };
+}
+
+void TPropiedades::Validate(QLineEdit* field, const Reader& read, const QString& message,
+                            const std::function<void(double)>& store, bool silent) {
+    if (const std::optional<double> value = read(field->text())) {
+        store(*value);
+        return;
+    }
+    if (silent) {
+        return;
+    }
+    dialogs_.ShowMessage(this, message);
+    {
+        // Emptying the size reduction field must not report it a second time.
+        const QSignalBlocker quiet(field);
+        field->clear();
+    }
+    field->setFocus();
+}
+
+void TPropiedades::StorePopulationSize(int size) {
+    engine_.SetPopulationSize(size);
+    // The elitism rule: no more preserved individuals than the population holds.
+    upDownElit_->SetMaximum(size);
+    if (upDownElit_->Position() > size) {
+        upDownElit_->SetPosition(size);
+        engine_.PreservedIndividuals = size;
+    }
+}
+
+void TPropiedades::TamPobExit() {
+    Validate(tamPob_, IntegerAtLeast(1), IntegerMessage,
+             [this](double value) { StorePopulationSize(static_cast<int>(value)); });
+}
+
+void TPropiedades::NumGenExit() {
+    Validate(numGen_, IntegerAtLeast(1), IntegerMessage,
+             [this](double value) { engine_.Generations = static_cast<int>(value); });
+}
+
+void TPropiedades::NumElitismoExit() {
+    Validate(numElitismo_, IntegerAtLeast(0), IntegerMessage,
+             [this](double value) { engine_.PreservedIndividuals = static_cast<int>(value); });
+}
+
+void TPropiedades::MutProbExit() {
+    Validate(mutProb_, DecimalWithin(0, 100), ProbabilityMessage,
+             [this](double value) { engine_.SetMutationProbability(value); });
+}
+
+void TPropiedades::ProbTornEditExit() {
+    Validate(
+        probTornEdit_, DecimalWithin(0, 100), ProbabilityMessage,
+        [this](double value) { engine_.SetTournamentProbability(value); },
+        probTornEdit_->isReadOnly());
+}
+
+void TPropiedades::RefreshPeriodEditExit() {
+    Validate(refreshPeriodEdit_, IntegerAtLeast(0), AboveZeroMessage,
+             [this](double value) { engine_.RegenerationPeriod = static_cast<int>(value); });
+}
+
+void TPropiedades::PercRefreshEditExit() {
+    Validate(percRefreshEdit_, DecimalWithin(0, 100), PercentMessage,
+             [this](double value) { engine_.RegenerationPercent = value; });
+}
+
+void TPropiedades::SizeEditChange() {
+    Validate(sizeEdit_, DecimalWithin(0, std::numeric_limits<double>::max()), AboveZeroMessage,
+             [this](double value) { engine_.SizeReductionFactor = value; });
+}
+
+void TPropiedades::UpDownPobClick() {
+    StorePopulationSize(upDownPob_->Position());
+}
+
+void TPropiedades::UpDownGenClick() {
+    engine_.Generations = upDownGen_->Position();
+}
+
+void TPropiedades::UpDownElitClick() {
+    engine_.PreservedIndividuals = upDownElit_->Position();
+}
+
+void TPropiedades::SeleccionComboBoxChange(int index) {
+    engine_.SelectionType = index;
+    const bool tournament = index == TournamentIndex;
+    probTornEdit_->setReadOnly(!tournament);
+    QPalette colours = palette();
+    if (!tournament) {
+        colours.setColor(QPalette::Base, colours.color(QPalette::Window));
+    }
+    probTornEdit_->setPalette(colours);
+    probTornEdit_->setText(tournament ? NumberText(engine_.TournamentProbability()) : QString());
+}
+
+bool TPropiedades::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::FocusOut) {
+        return QDialog::eventFilter(watched, event);
+    }
+    // Leaving the field for another control; not the whole dialog losing the focus.
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) {
+        return false;
+    }
+    const std::initializer_list<std::pair<QLineEdit*, void (TPropiedades::*)()>> handlers = {
+        {tamPob_, &TPropiedades::TamPobExit},
+        {numGen_, &TPropiedades::NumGenExit},
+        {numElitismo_, &TPropiedades::NumElitismoExit},
+        {mutProb_, &TPropiedades::MutProbExit},
+        {probTornEdit_, &TPropiedades::ProbTornEditExit},
+        {refreshPeriodEdit_, &TPropiedades::RefreshPeriodEditExit},
+        {percRefreshEdit_, &TPropiedades::PercRefreshEditExit},
+    };
+    for (const auto& [field, handler] : handlers) {
+        if (watched == field) {
+            (this->*handler)();
+        }
+    }
+    return false;
+}
+
+} // namespace orvanel

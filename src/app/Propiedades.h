@@ -1,0 +1,89 @@
+// The dialog "Genetic Algorithm Properties": edits one document's engine in place. Each field
+// is checked when it is left (the size reduction field on every change) and its value goes
+// into the engine at once; only "Show Report" waits for OK.
+#pragma once
+
+#include <QDialog>
+#include <functional>
+#include <optional>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+
+namespace orvanel {
+
+class Document;
+class TGenetico;
+class TUpDown;
+class UserDialogs;
+
+class TPropiedades : public QDialog {
+    Q_OBJECT
+
+public:
+    // A dialog over `engine` that reports bad entries through `dialogs`; both must outlive it.
+    TPropiedades(TGenetico& engine, UserDialogs& dialogs, QWidget* parent = nullptr);
+
+    // The document's Options command: shows the dialog modally over the document's engine and,
+    // when it ends with OK, takes "Show Report" into the document.
+    static void EditOptions(Document& document, TGenetico& engine, UserDialogs& dialogs,
+                            QWidget* owner);
+
+    // Fills every control from the engine.
+    void IniciarValores();
+
+    bool ShowReportChecked() const;
+    void SetShowReportChecked(bool checked);
+
+    // Field handlers: validate the field's text and store it, or show the field's message,
+    // empty it and put the focus back.
+    void TamPobExit();
+    void NumGenExit();
+    void NumElitismoExit();
+    void MutProbExit();
+    void ProbTornEditExit();
+    void RefreshPeriodEditExit();
+    void PercRefreshEditExit();
+    void SizeEditChange();
+    void UpDownPobClick();
+    void UpDownGenClick();
+    void UpDownElitClick();
+    void SeleccionComboBoxChange(int index);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    using Reader = std::function<std::optional<double>(const QString&)>;
+
+    QLineEdit* AddField(const QString& name);
+    void BuildLayout();
+    // Reads `field` with `read`; stores an accepted value through `store`, otherwise shows
+    // `message` (unless silent), empties the field and focuses it.
+    void Validate(QLineEdit* field, const Reader& read, const QString& message,
+                  const std::function<void(double)>& store, bool silent = false);
+    void StorePopulationSize(int size);
+    QString NumberText(double value) const;
+    // Reads a decimal number in the user's locale, accepted within minimum..maximum.
+    Reader DecimalWithin(double minimum, double maximum) const;
+
+    TGenetico& engine_;
+    UserDialogs& dialogs_;
+    char decimalSeparator_;
+    QLineEdit* tamPob_;
+    QLineEdit* numGen_;
+    QLineEdit* numElitismo_;
+    QLineEdit* mutProb_;
+    QLineEdit* probTornEdit_;
+    QLineEdit* refreshPeriodEdit_;
+    QLineEdit* percRefreshEdit_;
+    QLineEdit* sizeEdit_;
+    TUpDown* upDownPob_;
+    TUpDown* upDownGen_;
+    TUpDown* upDownElit_;
+    QComboBox* seleccionComboBox_;
+    QCheckBox* optimosCheckBox_;
+};
+
+} // namespace orvanel

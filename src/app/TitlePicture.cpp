@@ -1,0 +1,9 @@
+#include "app/TitlePicture.h"
+
+namespace orvanel {
+
+QPixmap TitlePicture::Load() {
+    return QPixmap(QStringLiteral(":/images/title.png"));
+}
+
+} // namespace orvanel

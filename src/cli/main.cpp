@@ -1,0 +1,108 @@
+// orvanel-identify: one identification run on a data file, without the window.
+#include "cli/IdentifyOptions.h"
+#include "cli/ProgressDisplay.h"
+#include "cli/SampleFile.h"
+#include "document/RunReport.h"
+#include "engine/Genetico.h"
+
+#include <cstdio>
+#include <exception>
+#include <string_view>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace orvanel;
+
+constexpr int ExitSuccess = 0;
+constexpr int ExitRunFailed = 1;
+constexpr int ExitBadUsage = 2;
+
+// The run driver's gene set-up: 6 genes per input, every value drawn from [-1, 1].
+constexpr int GenesPerInput = 6;
+
+int Fail(int status, const std::string& message) {
+    std::fprintf(stderr, "orvanel-identify: %s\n", message.c_str());
+    return status;
+}
+
+void HandOver(const SampleTable& table, TGenetico& engine) {
+    engine.RequestStop();
+    engine.SetDataSize(table.Inputs, table.Samples);
+    for (int r = 1; r <= table.Samples; ++r)
+        engine.SetDataRow(table.Row(r - 1), r);
+    engine.SetInputCount(table.Inputs);
+    engine.SetGenesPerInput(GenesPerInput);
+    for (int g = 0; g < GenesPerInput; ++g)
+        engine.SetGeneRange(g, -1.0, 1.0);
+}
+
+int Identify(const IdentifyOptions& options) {
+    TGenetico engine(options.SeedMilliseconds.value_or(Rnd::CurrentMilliseconds()));
+    options.ApplyTo(engine);
+    // The table read from the file is released once the engine holds its copy.
+    HandOver(SampleFile::Read(options.DataPath), engine);
+    if (const auto refusal = engine.RunRefusal())
+        return Fail(ExitBadUsage, *refusal);
+
+    RunReport report;
+    const std::string reportPath = options.ReportPath.empty()
+                                       ? RunReport::ReportPathFor(options.DataPath)
+                                       : options.ReportPath;
+    try {
+        report.BeginReport(reportPath, engine);
+    } catch (const std::exception& error) {
+        return Fail(ExitBadUsage, error.what());
+    }
+
+    ProgressDisplay progress(stderr, isatty(fileno(stderr)) != 0);
+    engine.AppendEvolutionRow = [&report](const TGenetico& e) { report.AppendEvolutionRow(e); };
+    if (!options.Quiet)
+        engine.ProcessMessages = [&] { progress.Update(engine); };
+
+    std::string failure;
+    try {
+        engine.Run();
+    } catch (const std::exception& error) {
+        failure = error.what();
+    }
+    progress.Finish();
+    try {
+        report.EndReport(engine);
+    } catch (const std::exception& error) {
+        if (failure.empty())
+            failure = error.what();
+    }
+    if (!failure.empty())
+        return Fail(ExitRunFailed, failure);
+
+    const std::vector<std::string> lines = report.OptimumLines(engine.BestModel());
+    std::printf("%s\n", lines.back().c_str());
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i)
+        std::printf("%s\n", lines[i].c_str());
+    return ExitSuccess;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string_view> arguments(argv + 1, argv + argc);
+    IdentifyOptions options;
+    try {
+        options = IdentifyOptions::Parse(arguments);
+    } catch (const UsageError& error) {
+        return Fail(ExitBadUsage, error.what());
+    }
+    if (options.Help) {
+        std::fputs(IdentifyOptions::HelpText().c_str(), stdout);
+        return ExitSuccess;
+    }
+    try {
+        return Identify(options);
+    } catch (const DataError& error) {
+        return Fail(ExitBadUsage, error.what());
+    } catch (const std::exception& error) {
+        return Fail(ExitRunFailed, error.what());
+    }
+}

@@ -1,0 +1,177 @@
+#include "document/RunReport.h"
+
+#include "engine/Genetico.h"
+#include "model/NumberText.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <ctime>
+#include <stdexcept>
+
+namespace orvanel {
+namespace {
+
+constexpr std::string_view LineEnd = "\r\n";
+constexpr int ParameterDigits = 15;
+constexpr int RowDigits = 5;
+
+std::string Integer(long long value) {
+    std::array<char, 24> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    return std::string(buffer.data(), result.ptr);
+}
+
+std::string TwoDigits(int value) {
+    const int v = ((value % 100) + 100) % 100;
+    return std::string{static_cast<char>('0' + v / 10), static_cast<char>('0' + v % 10)};
+}
+
+std::string SelectionName(int selectionType) {
+    switch (selectionType) {
+    case 1:
+        return "Tournament Selection";
+    case 2:
+        return "Rank Selection";
+    default:
+        return "Sigma Scaling";
+    }
+}
+
+} // namespace
+
+ReportTimestamp ReportTimestamp::Now() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+            local.tm_hour,        local.tm_min,     local.tm_sec};
+}
+
+RunReport::RunReport(ReportSeparators separators) : separators(std::move(separators)) {}
+
+std::string RunReport::ReportPathFor(std::string_view documentPath) {
+    const std::size_t slash = documentPath.find_last_of("/\\");
+    const std::size_t nameStart = slash == std::string_view::npos ? 0 : slash + 1;
+    std::string_view name = documentPath.substr(nameStart);
+    // An extension of four, three or two characters goes; the longest is tested first.
+    for (const std::size_t fromEnd : {5u, 4u, 3u}) {
+        if (name.size() >= fromEnd && name[name.size() - fromEnd] == '.') {
+            name = name.substr(0, name.size() - fromEnd);
+            break;
+        }
+    }
+    std::string path(documentPath.substr(0, nameStart));
+    path += name;
+    path += "_Report.txt";
+    return path;
+}
+
+void RunReport::BeginReport(const std::string& reportPath, const TGenetico& engine,
+                            const ReportTimestamp& now) {
+    if (file.is_open())
+        file.close();
+    path = reportPath;
+    file.clear();
+    file.open(path, std::ios::binary | std::ios::trunc);
+    if (!file.is_open())
+        throw std::runtime_error("Cannot create the report file " + path);
+    file << HeadingText(engine, now);
+}
+
+void RunReport::AppendEvolutionRow(const TGenetico& engine) {
+    if (file.is_open())
+        file << EvolutionRowText(engine);
+}
+
+void RunReport::EndReport(const TGenetico& engine) {
+    if (!file.is_open())
+        return;
+    std::string text;
+    text.append(LineEnd).append(LineEnd).append("OPTIMUM SOLUTION").append(LineEnd);
+    const std::vector<std::string> lines = OptimumLines(engine.BestModel());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        text += lines[i];
+        if (i + 1 < lines.size())
+            text.append(LineEnd);
+    }
+    file << text;
+    file.close();
+    if (file.fail())
+        throw std::runtime_error("The report file " + path + " could not be written completely");
+}
+
+std::string RunReport::HeadingText(const TGenetico& engine, const ReportTimestamp& now) const {
+    const std::string date = TwoDigits(now.Month) + separators.Date + TwoDigits(now.Day) +
+                             separators.Date + TwoDigits(now.Year);
+    const std::string time = TwoDigits(now.Hour) + separators.Time + TwoDigits(now.Minute) +
+                             separators.Time + TwoDigits(now.Second);
+    const std::array<std::string, 15> lines = {
+        "Report generated on " + date + " at " + time,
+        "",
+        "ALGORITHM PARAMETERS",
+        "Population: " + Integer(engine.PopulationSize()),
+        "Generations: " + Integer(engine.Generations),
+        "Selection Type: " + SelectionName(engine.SelectionType),
+        "Elitism: " + Integer(engine.PreservedIndividuals),
+        "Mutation Probability: " + Number(engine.MutationProbability(), ParameterDigits),
+        "Reproduction Probability: " + Number(engine.ReproductionProbability, ParameterDigits),
+        "Selection Probability: " + Number(engine.TournamentProbability(), ParameterDigits),
+        "Regeneration Period: " + Integer(engine.RegenerationPeriod),
+        "Regeneration Percent: " + Number(engine.RegenerationPercent, ParameterDigits),
+        "",
+        "EVOLUTION",
+        "Generation\tMean\tStd. Deviation\tMutations\tReproductions\tOptimum Genotype\t"
+        "Optimum Fenotype\tOptimum",
+    };
+    std::string text;
+    for (const std::string& line : lines)
+        text.append(line).append(LineEnd);
+    return text;
+}
+
+std::string RunReport::EvolutionRowText(const TGenetico& engine) const {
+    const TMISOFunTrans& best = engine.BestModel();
+    std::string genotype;
+    std::string phenotype;
+    for (const TFunTrans& function : best.Functions()) {
+        for (const std::uint8_t bit : function.Bits())
+            genotype += bit != 0 ? '1' : '0';
+        genotype += " // ";
+        phenotype += Localised(function.NumText) + "/" + Localised(function.DenText) + " // ";
+    }
+    std::string row = Integer(engine.Generation());
+    row.append("\t").append(Number(engine.MeanFitness(), RowDigits));
+    row.append("\t").append(Number(engine.FitnessDeviation(), RowDigits));
+    row.append("\t").append(Integer(engine.Mutations()));
+    row.append("\t").append(Integer(engine.Reproductions()));
+    row.append("\t").append(genotype);
+    row.append("\t").append(phenotype);
+    row.append("\t").append(Number(best.Error, RowDigits));
+    row.append(LineEnd);
+    return row;
+}
+
+std::vector<std::string> RunReport::OptimumLines(const TMISOFunTrans& model) const {
+    std::vector<std::string> lines;
+    int input = 0;
+    for (const TFunTrans& function : model.Functions()) {
+        lines.push_back("Input " + Integer(++input) + ": " + Localised(function.NumText) + "/" +
+                        Localised(function.DenText));
+    }
+    lines.push_back("Objective Function = " + Number(model.Error, ParameterDigits));
+    return lines;
+}
+
+std::string RunReport::Number(double value, int digits) const {
+    return FormatGeneral(value, digits, separators.Decimal);
+}
+
+// The model writes its coefficient texts with a point; the report uses the locale's separator.
+std::string RunReport::Localised(const std::string& modelText) const {
+    std::string text = modelText;
+    std::replace(text.begin(), text.end(), '.', separators.Decimal);
+    return text;
+}
+
+} // namespace orvanel

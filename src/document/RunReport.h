@@ -1,0 +1,76 @@
+// The plain-text report of one identification run, written next to the document.
+#pragma once
+
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvanel {
+
+class TGenetico;
+class TMISOFunTrans;
+
+// The separators of the user's locale that the report's texts use.
+struct ReportSeparators {
+    std::string Date = "/";
+    std::string Time = ":";
+    char Decimal = '.';
+};
+
+// A local date and time, to the second.
+struct ReportTimestamp {
+    int Year = 2000;
+    int Month = 1;
+    int Day = 1;
+    int Hour = 0;
+    int Minute = 0;
+    int Second = 0;
+
+    // The clock's local date and time now.
+    static ReportTimestamp Now();
+};
+
+// Writes the report: BeginReport before the run, AppendEvolutionRow after every generation
+// (the engine's per-generation callback), EndReport when the run is over, failed or stopped.
+// Lines end with CR LF except the last; text is UTF-8.
+class RunReport {
+public:
+    explicit RunReport(ReportSeparators separators = {});
+
+    // The report file of a document: its name without an extension of two to four characters,
+    // followed by "_Report.txt", in the document's folder.
+    static std::string ReportPathFor(std::string_view documentPath);
+
+    // Creates the file at path, replacing any file there, and writes the heading with the
+    // engine's parameters up to the evolution table's column titles. Throws std::runtime_error
+    // naming the file when it cannot be created.
+    void BeginReport(const std::string& path, const TGenetico& engine,
+                     const ReportTimestamp& now = ReportTimestamp::Now());
+    // One row of the evolution table for the engine's current generation; nothing when no
+    // report is open.
+    void AppendEvolutionRow(const TGenetico& engine);
+    // Writes the best model and its objective and closes the file. Throws std::runtime_error
+    // naming the file when anything written since BeginReport did not reach it.
+    void EndReport(const TGenetico& engine);
+
+    bool IsOpen() const { return file.is_open(); }
+    const std::string& Path() const { return path; }
+
+    // The texts of the report, also for whoever shows the same values elsewhere.
+    std::string EvolutionRowText(const TGenetico& engine) const;
+    // One "Input i: numerator/denominator" line per input, then the objective line, without
+    // line ends.
+    std::vector<std::string> OptimumLines(const TMISOFunTrans& model) const;
+
+private:
+    std::string HeadingText(const TGenetico& engine, const ReportTimestamp& now) const;
+    std::string Number(double value, int digits) const;
+    std::string Localised(const std::string& modelText) const;
+
+    ReportSeparators separators;
+    std::string path;
+    std::ofstream file;
+};
+
+} // namespace orvanel

@@ -1,0 +1,56 @@
+#include "document/window/CountSpinEdit.h"
+
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <algorithm>
+
+namespace orvanel {
+
+TCountSpinEdit::TCountSpinEdit(int minimum, int maximum, QWidget* parent) : QSpinBox(parent) {
+    setRange(minimum, maximum);
+    setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
+    setKeyboardTracking(true);
+    announced_ = lineEdit()->text();
+    connect(lineEdit(), &QLineEdit::textChanged, this, &TCountSpinEdit::AnnounceText);
+    connect(this, &QSpinBox::textChanged, this, &TCountSpinEdit::AnnounceText);
+}
+
+void TCountSpinEdit::AnnounceText() {
+    const QString text = lineEdit()->text();
+    if (text != announced_) {
+        announced_ = text;
+        emit TextEdited(text);
+    }
+}
+
+void TCountSpinEdit::focusOutEvent(QFocusEvent* event) {
+    QSpinBox::focusOutEvent(event);
+    AnnounceText();
+}
+
+void TCountSpinEdit::SetText(const QString& text) {
+    if (lineEdit()->text() != text) {
+        lineEdit()->setText(text);
+    }
+}
+
+QValidator::State TCountSpinEdit::validate(QString& input, int&) const {
+    static const QRegularExpression integer(QStringLiteral("^[+-]?[0-9]{0,9}$"));
+    if (!integer.match(input).hasMatch()) {
+        return QValidator::Invalid;
+    }
+    bool ok = false;
+    const int value = input.toInt(&ok);
+    return ok && value >= minimum() && value <= maximum() ? QValidator::Acceptable
+                                                          : QValidator::Intermediate;
+}
+
+void TCountSpinEdit::fixup(QString& input) const {
+    bool ok = false;
+    const qlonglong value = input.toLongLong(&ok);
+    if (ok) {
+        input = QString::number(std::clamp<qlonglong>(value, minimum(), maximum()));
+    }
+}
+
+} // namespace orvanel

@@ -1,0 +1,41 @@
+// Shows a document's DataTable in a QTableView: the table's data cells are the model's cells,
+// its header row and row-number column are the model's header sections.
+#pragma once
+
+#include "document/TableObserver.h"
+
+#include <QAbstractTableModel>
+
+namespace orvanel {
+
+class DataTable;
+
+class DataTableModel : public QAbstractTableModel, private TableObserver {
+    Q_OBJECT
+
+public:
+    // Observes `table` until destroyed; the table must outlive the model.
+    explicit DataTableModel(DataTable& table, QObject* parent = nullptr);
+    ~DataTableModel() override;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // A cell edit; refused for a text holding a TAB or a line break.
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+    // The table's grid coordinates of a model index.
+    static int GridRow(const QModelIndex& index) { return index.row() + 1; }
+    static int GridColumn(const QModelIndex& index) { return index.column() + 1; }
+
+private:
+    void CellsChanged(int firstRow, int lastRow, int firstColumn, int lastColumn) override;
+    void TableAboutToReset() override;
+    void TableReset() override;
+
+    DataTable& table_;
+};
+
+} // namespace orvanel

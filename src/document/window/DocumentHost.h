@@ -1,0 +1,31 @@
+// What a document window asks of the frame that holds it.
+#pragma once
+
+class QString;
+
+namespace orvanel {
+
+class TMDIMainChild;
+class UserDialogs;
+
+// The frame's run-state display and window commands are what a run shows its progress with.
+class DocumentHost {
+public:
+    virtual ~DocumentHost() = default;
+
+    // The dialogs and message boxes every window of the frame uses.
+    virtual UserDialogs& Dialogs() = 0;
+    // Runs the frame's Save command for `document`; true only when the table was written.
+    virtual bool SaveDocumentWindow(TMDIMainChild& document) = 0;
+
+    // The status text ("Ready" when idle).
+    virtual void SetStatusText(const QString& text) = 0;
+    // The progress gauge's range and position.
+    virtual void SetGauge(int minimum, int maximum, int position) = 0;
+    // The Execute button's picture: 9 while idle, 11 while a run is in progress.
+    virtual void SetExecuteImageIndex(int index) = 0;
+    // Tiles the child windows one above the other.
+    virtual void TileMenuClick() = 0;
+};
+
+} // namespace orvanel

@@ -1,0 +1,35 @@
+// The grid's cell delegate and typing rule: only the characters of a decimal number reach a
+// cell. Install it as the view's item delegate and as an event filter on the view itself, so
+// the rule holds both for keys that start an edit and for keys typed into an open editor.
+#pragma once
+
+#include <QStyledItemDelegate>
+
+class QKeyEvent;
+
+namespace orvanel {
+
+class DataTable;
+
+class GridKeyFilter : public QStyledItemDelegate {
+    Q_OBJECT
+
+public:
+    // Filters for `table`, which is marked modified by every accepted character.
+    GridKeyFilter(DataTable& table, QObject* parent = nullptr);
+
+    // Watches `view` (the grid) besides the editors the delegate opens.
+    void WatchView(QObject* view) { view_ = view; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // True when the key press is discarded.
+    bool DiscardKey(const QKeyEvent& key);
+
+    DataTable& table_;
+    QObject* view_ = nullptr;
+};
+
+} // namespace orvanel

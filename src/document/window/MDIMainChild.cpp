@@ -1,0 +1,308 @@
+#include "document/window/MDIMainChild.h"
+
+#include "document/DocumentError.h"
+#include "document/TableText.h"
+#include "document/window/CountSpinEdit.h"
+#include "document/window/DataTableModel.h"
+#include "document/window/DocumentHost.h"
+#include "document/window/GridKeyFilter.h"
+#include "document/window/Icons.h"
+#include "document/window/TextPrinter.h"
+#include "document/window/UserDialogs.h"
+
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QFile>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableView>
+#include <functional>
+
+namespace orvanel {
+
+namespace {
+
+const QString PasteErrorText = QStringLiteral("Clipboard data could not be pasted");
+
+// Window layout, in pixels: the button row and count panel above the grid.
+constexpr int Margin = 8;
+constexpr int ButtonWidth = 62;
+constexpr int ButtonHeight = 25;
+constexpr int ButtonStep = 65;
+constexpr int PanelLeft = Margin + 4 * ButtonStep;
+constexpr int PanelHeight = 32;
+constexpr int GridTop = 40;
+
+std::string LocalPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+std::string ClipboardText() {
+    return QGuiApplication::clipboard()->text().toStdString();
+}
+
+} // namespace
+
+TMDIMainChild::TMDIMainChild(DocumentHost& host, const QString& caption, QWidget* parent)
+    : QWidget(parent), host_(host), document_(caption.toStdString()) {
+    setWindowTitle(caption);
+    resize(600, 414);
+    CreateButtons();
+    CreateCountPanel();
+    CreateGrid();
+    CreateMenus();
+}
+
+TMDIMainChild::~TMDIMainChild() {
+    // The view and the model go first: they must not outlive the table they show.
+    delete grid_;
+    delete model_;
+}
+
+void TMDIMainChild::CreateButtons() {
+    const auto addButton = [this](int index, const QString& name, const QString& text,
+                                  const QString& icon, const QString& hint) {
+        auto* button = new QPushButton(Icons::Load(icon), text, this);
+        button->setObjectName(name);
+        button->setToolTip(hint);
+        button->setGeometry(Margin + index * ButtonStep, 6, ButtonWidth, ButtonHeight);
+        return button;
+    };
+    connect(addButton(0, QStringLiteral("AddBitBtn"), QStringLiteral("Add"), QStringLiteral("add"),
+                      QStringLiteral("Inserts a new row")),
+            &QPushButton::clicked, this, &TMDIMainChild::AddBitBtnClick);
+    connect(addButton(1, QStringLiteral("DelBitBtn"), QStringLiteral("Del"),
+                      QStringLiteral("delete"), QStringLiteral("Deletes the selected row")),
+            &QPushButton::clicked, this, &TMDIMainChild::DelBitBtnClick);
+    connect(addButton(2, QStringLiteral("CopyBitBtn"), QStringLiteral("Copy"),
+                      QStringLiteral("copy"), QStringLiteral("Copies the table to the clipboard")),
+            &QPushButton::clicked, this, &TMDIMainChild::CopyBitBtnClick);
+    // The hint's spelling is the program's own.
+    connect(addButton(3, QStringLiteral("PasteBitBtn"), QStringLiteral("Paste"),
+                      QStringLiteral("paste"),
+                      QStringLiteral("Pastes the content of the cipboard onto the table")),
+            &QPushButton::clicked, this, &TMDIMainChild::PasteBitBtnClick);
+}
+
+void TMDIMainChild::CreateCountPanel() {
+    panel_ = new QFrame(this);
+    panel_->setObjectName(QStringLiteral("Panel1"));
+    panel_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    inputsSpinEdit_ = new TCountSpinEdit(1, DataTable::MaxInputs, panel_);
+    inputsSpinEdit_->setObjectName(QStringLiteral("InputsSpinEdit"));
+    dataPointsSpinEdit_ = new TCountSpinEdit(1, DataTable::MaxDataPoints, panel_);
+    dataPointsSpinEdit_->setObjectName(QStringLiteral("DataPointsSpinEdit"));
+    dataPointsSpinEdit_->setMinimumWidth(80);
+
+    auto* layout = new QHBoxLayout(panel_);
+    layout->setContentsMargins(6, 2, 6, 2);
+    layout->addWidget(new QLabel(QStringLiteral("Inputs:"), panel_));
+    layout->addWidget(inputsSpinEdit_);
+    layout->addSpacing(12);
+    layout->addWidget(new QLabel(QStringLiteral("Data Points:"), panel_));
+    layout->addWidget(dataPointsSpinEdit_);
+    layout->addStretch();
+
+    ShowCounts();
+    connect(inputsSpinEdit_, &TCountSpinEdit::TextEdited, this,
+            &TMDIMainChild::InputsSpinEditChange);
+    connect(dataPointsSpinEdit_, &TCountSpinEdit::TextEdited, this,
+            &TMDIMainChild::DataPointsSpinEditChange);
+}
+
+void TMDIMainChild::CreateGrid() {
+    model_ = new DataTableModel(document_.Table());
+    keyFilter_ = new GridKeyFilter(document_.Table(), this);
+    grid_ = new QTableView(this);
+    grid_->setObjectName(QStringLiteral("DataStringGrid"));
+    grid_->setModel(model_);
+    grid_->setItemDelegate(keyFilter_);
+    keyFilter_->WatchView(grid_);
+    grid_->installEventFilter(keyFilter_);
+    grid_->setSelectionMode(QAbstractItemView::ContiguousSelection);
+    grid_->setSelectionBehavior(QAbstractItemView::SelectItems);
+    grid_->setWordWrap(false);
+    grid_->horizontalHeader()->setDefaultSectionSize(150);
+    grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    grid_->horizontalHeader()->setHighlightSections(false);
+    // Fixed rows of one height keep a view of 100,000 rows as fast as a view of ten.
+    grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grid_->verticalHeader()->setDefaultSectionSize(18);
+    grid_->verticalHeader()->setMinimumWidth(25);
+    grid_->verticalHeader()->setHighlightSections(false);
+    SetCurrentCell(1, 1);
+}
+
+void TMDIMainChild::CreateMenus() {
+    editMenu_ = new QMenu(QStringLiteral("&Edit"), this);
+    QAction* copy =
+        editMenu_->addAction(Icons::Load(QStringLiteral("copy")), QStringLiteral("&Copy"), this,
+                             &TMDIMainChild::CopyEditMenuClick);
+    copy->setShortcut(QKeySequence::Copy);
+    QAction* paste =
+        editMenu_->addAction(Icons::Load(QStringLiteral("paste")), QStringLiteral("&Paste"), this,
+                             &TMDIMainChild::PasteEditMenuClick);
+    paste->setShortcut(QKeySequence::Paste);
+
+    algorithmMenu_ = new QMenu(QStringLiteral("&Algorithm"), this);
+    algorithmMenu_->addAction(Icons::Load(QStringLiteral("options")), QStringLiteral("&Options"),
+                              this, &TMDIMainChild::OptionsAlgorithmMenuClick);
+    QAction* execute =
+        algorithmMenu_->addAction(Icons::Load(QStringLiteral("run")), QStringLiteral("&Execute"),
+                                  this, &TMDIMainChild::ExecuteAlgorithmMenuClick);
+    execute->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+}
+
+QList<QMenu*> TMDIMainChild::MergedMenus() const {
+    return {editMenu_, algorithmMenu_};
+}
+
+QString TMDIMainChild::DocumentPath() const {
+    return QFile::decodeName(QByteArray::fromStdString(document_.DocumentPath()));
+}
+
+int TMDIMainChild::CurrentRow() const {
+    const QModelIndex current = grid_->currentIndex();
+    return current.isValid() ? DataTableModel::GridRow(current) : 1;
+}
+
+int TMDIMainChild::CurrentColumn() const {
+    const QModelIndex current = grid_->currentIndex();
+    return current.isValid() ? DataTableModel::GridColumn(current) : 1;
+}
+
+void TMDIMainChild::SetCurrentCell(int row, int column) {
+    const int lastRow = model_->rowCount() - 1;
+    const int lastColumn = model_->columnCount() - 1;
+    grid_->setCurrentIndex(
+        model_->index(std::clamp(row - 1, 0, lastRow), std::clamp(column - 1, 0, lastColumn)));
+}
+
+void TMDIMainChild::ShowCounts() {
+    inputsSpinEdit_->SetText(QString::number(document_.Table().InputCount()));
+    dataPointsSpinEdit_->SetText(QString::number(document_.Table().DataPointCount()));
+}
+
+bool TMDIMainChild::KeepCurrentCellThrough(const std::function<bool()>& edit) {
+    const int row = CurrentRow();
+    const int column = CurrentColumn();
+    const bool changed = edit();
+    if (changed) {
+        SetCurrentCell(row, column);
+    }
+    return changed;
+}
+
+void TMDIMainChild::InputsSpinEditChange(const QString& text) {
+    KeepCurrentCellThrough([&] { return document_.Table().ReshapeColumns(text.toStdString()); });
+}
+
+void TMDIMainChild::DataPointsSpinEditChange(const QString& text) {
+    KeepCurrentCellThrough([&] { return document_.Table().ReshapeRows(text.toStdString()); });
+}
+
+void TMDIMainChild::AddBitBtnClick() {
+    if (KeepCurrentCellThrough([this] { return document_.Table().InsertRow(CurrentRow()); })) {
+        ShowCounts();
+    }
+}
+
+void TMDIMainChild::DelBitBtnClick() {
+    if (KeepCurrentCellThrough([this] { return document_.Table().DeleteRow(CurrentRow()); })) {
+        ShowCounts();
+    }
+}
+
+void TMDIMainChild::CopyBitBtnClick() {
+    QGuiApplication::clipboard()->setText(
+        QString::fromStdString(document_.Table().CellText(CurrentRow(), CurrentColumn())));
+}
+
+void TMDIMainChild::PasteBitBtnClick() {
+    if (!document_.PasteIntoCell(CurrentRow(), CurrentColumn(), ClipboardText())) {
+        host_.Dialogs().ShowError(this, PasteErrorText);
+    }
+}
+
+void TMDIMainChild::CopyTable() {
+    QGuiApplication::clipboard()->setText(
+        QString::fromStdString(TableText::CopyTable(document_.Table())));
+}
+
+void TMDIMainChild::PasteTable() {
+    const bool pasted = KeepCurrentCellThrough([this] {
+        try {
+            document_.PasteTable(ClipboardText());
+            return true;
+        } catch (const DocumentError&) {
+            return false;
+        }
+    });
+    if (pasted) {
+        ShowCounts();
+    } else {
+        host_.Dialogs().ShowError(this, PasteErrorText);
+    }
+}
+
+void TMDIMainChild::PrintTable() {
+    QString text = QString::fromStdString(TableText::CopyTable(document_.Table()));
+    QStringList lines = text.split(QStringLiteral("\r\n"));
+    lines.removeLast(); // the empty text after the final line end
+    TextPrinter::Print(lines, host_.Dialogs(), this);
+}
+
+void TMDIMainChild::LoadDocument(const QString& path) {
+    document_.LoadDocument(LocalPath(path));
+    setWindowTitle(QString::fromStdString(document_.Caption()));
+    ShowCounts();
+    SetCurrentCell(1, 1);
+}
+
+void TMDIMainChild::SaveDocument(const QString& path) {
+    document_.SaveDocument(LocalPath(path));
+    setWindowTitle(QString::fromStdString(document_.Caption()));
+}
+
+void TMDIMainChild::OptionsAlgorithmMenuClick() {
+    emit OptionsRequested();
+}
+
+void TMDIMainChild::ExecuteAlgorithmMenuClick() {
+    emit ExecuteRequested();
+}
+
+void TMDIMainChild::closeEvent(QCloseEvent* event) {
+    if (document_.Modified()) {
+        switch (host_.Dialogs().AskSaveChanges(this)) {
+        case UserDialogs::Answer::Yes:
+            if (!host_.SaveDocumentWindow(*this)) {
+                event->ignore();
+                return;
+            }
+            break;
+        case UserDialogs::Answer::No:
+            break;
+        case UserDialogs::Answer::Cancel:
+            event->ignore();
+            return;
+        }
+    }
+    event->accept();
+    emit Closed();
+}
+
+void TMDIMainChild::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // The counts stay readable in a narrow window: the panel never gets narrower than its fields.
+    const int panelWidth = std::max(width() - PanelLeft - Margin, panel_->sizeHint().width());
+    panel_->setGeometry(PanelLeft, 3, panelWidth, PanelHeight);
+    grid_->setGeometry(Margin, GridTop, std::max(width() - 2 * Margin, 0),
+                       std::max(height() - GridTop - Margin, 0));
+}
+
+} // namespace orvanel

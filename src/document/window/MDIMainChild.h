@@ -1,0 +1,118 @@
+// The window of one data document: the editable grid of its table, the two count fields, the
+// row and cell buttons, and the Edit and Algorithm menus the frame merges while it is active.
+#pragma once
+
+#include "document/Document.h"
+#include "document/window/ChildMenus.h"
+#include "engine/Genetico.h"
+
+#include <QWidget>
+#include <functional>
+
+class QAction;
+class QMenu;
+class QPushButton;
+class QTableView;
+class QFrame;
+
+namespace orvanel {
+
+class DataTableModel;
+class DocumentHost;
+class GridKeyFilter;
+class TCountSpinEdit;
+
+class TMDIMainChild : public QWidget, public ChildMenus {
+    Q_OBJECT
+
+public:
+    // A new document titled `caption` in the frame `host`, which must outlive it.
+    TMDIMainChild(DocumentHost& host, const QString& caption, QWidget* parent = nullptr);
+    ~TMDIMainChild() override;
+
+    Document& Doc() { return document_; }
+    const Document& Doc() const { return document_; }
+    // The genetic engine that identifies this document's model, alive as long as the window.
+    TGenetico& Engine() { return engine_; }
+    QString DocumentPath() const;
+
+    // Fills the new document from the file `path`; throws DocumentError when it cannot.
+    void LoadDocument(const QString& path);
+    // Writes the table to the file `path` (with ".txt" as its extension); throws DocumentError
+    // naming the file when it cannot, leaving the document as it was.
+    void SaveDocument(const QString& path);
+
+    // The whole table, header row and row numbers included, to the clipboard as text.
+    void CopyTable();
+    // Rebuilds the table from the clipboard text; reports a text that is not a table.
+    void PasteTable();
+    // Prints the table's lines in a monospace font, on as many pages as they need; with no
+    // printer installed, asks for a PDF file and prints into it.
+    void PrintTable();
+    // Asks the engine to end its run after the current generation.
+    void RequestStop() { engine_.RequestStop(); }
+
+    QList<QMenu*> MergedMenus() const override;
+
+    // The grid's current cell in table coordinates (row and column at least 1).
+    int CurrentRow() const;
+    int CurrentColumn() const;
+
+public slots:
+    // Inserts an empty row at the current row, which moves down with the rows below it.
+    void AddBitBtnClick();
+    // Deletes the current row; the only data row is emptied instead.
+    void DelBitBtnClick();
+    // The current cell's text to the clipboard.
+    void CopyBitBtnClick();
+    // The clipboard text before its first TAB or line break into the current cell, so that no
+    // cell breaks the row layout of the saved file.
+    void PasteBitBtnClick();
+    void CopyEditMenuClick() { CopyTable(); }
+    void PasteEditMenuClick() { PasteTable(); }
+    // Asks for the options dialog over this document's engine (OptionsRequested).
+    void OptionsAlgorithmMenuClick();
+    // Asks for a run on this document (ExecuteRequested).
+    void ExecuteAlgorithmMenuClick();
+
+signals:
+    // The user asked for the options of this document's engine.
+    void OptionsRequested();
+    // The user asked to run the identification on this document.
+    void ExecuteRequested();
+    // The window accepted closing; it is about to be destroyed.
+    void Closed();
+
+protected:
+    // Asks to save a modified document: Yes saves (and keeps the window open when the save is
+    // cancelled or fails), No discards, Cancel keeps the window open.
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void CreateButtons();
+    void CreateCountPanel();
+    void CreateGrid();
+    void CreateMenus();
+    void InputsSpinEditChange(const QString& text);
+    void DataPointsSpinEditChange(const QString& text);
+    void ShowCounts();
+    void SetCurrentCell(int row, int column);
+    // Runs an edit of the table's shape and, when it changed the table, puts the current cell
+    // back where it was (the view forgets it on a reshape). Returns whether the table changed.
+    bool KeepCurrentCellThrough(const std::function<bool()>& edit);
+
+    DocumentHost& host_;
+    TGenetico engine_;
+    Document document_;
+    DataTableModel* model_ = nullptr;
+    GridKeyFilter* keyFilter_ = nullptr;
+    QTableView* grid_ = nullptr;
+    QFrame* panel_ = nullptr;
+    TCountSpinEdit* inputsSpinEdit_ = nullptr;
+    TCountSpinEdit* dataPointsSpinEdit_ = nullptr;
+    QMenu* editMenu_ = nullptr;
+    QMenu* algorithmMenu_ = nullptr;
+};
+
+} // namespace orvanel

@@ -1,0 +1,56 @@
+#include "document/window/QtUserDialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace orvanel {
+
+namespace {
+
+const QString TextFileFilter = QStringLiteral("Text File (*.txt)");
+
+} // namespace
+
+QString QtUserDialogs::OpenFileName(QWidget* parent) {
+    return QFileDialog::getOpenFileName(parent, QString(), QString(), TextFileFilter);
+}
+
+QString QtUserDialogs::SaveFileName(QWidget* parent, const QString& preset) {
+    QFileDialog dialog(parent, QString(), QString(), TextFileFilter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setSizeGripEnabled(true);
+    dialog.selectFile(preset);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dialog.selectedFiles().constFirst();
+}
+
+QString QtUserDialogs::PdfFileName(QWidget* parent) {
+    return QFileDialog::getSaveFileName(parent, QStringLiteral("No printer found: print to PDF"),
+                                        QString(), QStringLiteral("PDF File (*.pdf)"));
+}
+
+UserDialogs::Answer QtUserDialogs::AskSaveChanges(QWidget* parent) {
+    const auto button =
+        QMessageBox::information(parent, QApplication::applicationName(),
+                                 QStringLiteral("Save changes before closing the document?"),
+                                 QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    if (button == QMessageBox::Yes) {
+        return Answer::Yes;
+    }
+    return button == QMessageBox::No ? Answer::No : Answer::Cancel;
+}
+
+void QtUserDialogs::ShowError(QWidget* parent, const QString& text) {
+    QMessageBox::critical(parent, QApplication::applicationName(), text);
+}
+
+void QtUserDialogs::ShowMessage(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok,
+                    parent);
+    box.exec();
+}
+
+} // namespace orvanel

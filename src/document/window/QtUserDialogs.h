@@ -1,0 +1,18 @@
+// The real file dialogs and message boxes of the program.
+#pragma once
+
+#include "document/window/UserDialogs.h"
+
+namespace orvanel {
+
+class QtUserDialogs : public UserDialogs {
+public:
+    QString OpenFileName(QWidget* parent) override;
+    QString SaveFileName(QWidget* parent, const QString& preset) override;
+    QString PdfFileName(QWidget* parent) override;
+    Answer AskSaveChanges(QWidget* parent) override;
+    void ShowError(QWidget* parent, const QString& text) override;
+    void ShowMessage(QWidget* parent, const QString& text) override;
+};
+
+} // namespace orvanel

@@ -1,0 +1,31 @@
+// The questions and messages the windows put to the user, behind an interface so that each
+// window asks through one place and tests can answer without a modal loop.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace orvanel {
+
+class UserDialogs {
+public:
+    enum class Answer { Yes, No, Cancel };
+
+    virtual ~UserDialogs() = default;
+
+    // The path chosen in the open-file dialog for text files; empty when the user cancelled.
+    virtual QString OpenFileName(QWidget* parent) = 0;
+    // The path chosen in the save-file dialog preset to `preset`; empty when cancelled.
+    virtual QString SaveFileName(QWidget* parent, const QString& preset) = 0;
+    // The PDF file that printing writes when no printer is installed; empty when cancelled.
+    virtual QString PdfFileName(QWidget* parent) = 0;
+    // Asks whether a modified document is to be saved before it closes.
+    virtual Answer AskSaveChanges(QWidget* parent) = 0;
+    // An error box with an OK button.
+    virtual void ShowError(QWidget* parent, const QString& text) = 0;
+    // A plain message box with an OK button.
+    virtual void ShowMessage(QWidget* parent, const QString& text) = 0;
+};
+
+} // namespace orvanel

@@ -1,0 +1,490 @@
+#include "engine/Genetico.h"
+
+#include "engine/Crossover.h"
+#include "engine/RunError.h"
+#include "engine/Selection.h"
+#include "engine/WorkerPool.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace orvanel {
+namespace {
+
+// A random individual is filled again while its error is above this...
+constexpr double AcceptableError = 1e100;
+// ...at most this many times in all; the last filling is kept whatever its error.
+constexpr int MaxFillings = 501;
+constexpr int GeneTypeCount = 8;
+
+// The share of a population a refresh replaces: N x percent / 100 rounded half to even, + 1.
+double RefreshCount(int populationSize, double percent) {
+    return std::nearbyint(static_cast<double>(populationSize) * percent / 100.0) + 1.0;
+}
+
+// An independent copy, made the way the model copies itself.
+TMISOFunTrans CopyOf(const TMISOFunTrans& source) {
+    TMISOFunTrans copy;
+    copy.Assign(source);
+    return copy;
+}
+
+std::vector<TMISOFunTrans> CopiesOf(const std::vector<TMISOFunTrans>& sources) {
+    std::vector<TMISOFunTrans> copies;
+    copies.reserve(sources.size());
+    for (const TMISOFunTrans& source : sources)
+        copies.push_back(CopyOf(source));
+    return copies;
+}
+
+} // namespace
+
+TGenetico::TGenetico(int milliseconds) {
+    SetGenesPerInput(5);
+    SetPopulationSize(80);
+    Rnd::SeedRandom(Rnd::SeedFromMilliseconds(milliseconds));
+}
+
+TGenetico::~TGenetico() = default;
+
+void TGenetico::SetPopulationSize(int n) {
+    if (n == populationSize)
+        return;
+    n = std::max(n, 2);
+    if (n % 2 != 0)
+        ++n;
+    populationSize = n;
+}
+
+namespace {
+
+// The probability setters' rule: a probability, a percentage, or past both the fallback.
+void StoreProbability(double& stored, double x, double fallback) {
+    if (x == stored)
+        return;
+    if (x <= 1.0)
+        stored = x;
+    else if (x <= 100.0)
+        stored = x / 100.0;
+    else
+        stored = fallback;
+}
+
+} // namespace
+
+void TGenetico::SetTournamentProbability(double x) {
+    StoreProbability(tournamentProbability, x, 0.7);
+}
+
+void TGenetico::SetMutationProbability(double x) {
+    StoreProbability(mutationProbability, x, 0.00001);
+}
+
+void TGenetico::SetGenesPerInput(int n) {
+    if (n == genesPerInput)
+        return;
+    genesPerInput = std::max(n, 0);
+    geneMin.resize(static_cast<std::size_t>(genesPerInput), 0.0);
+    geneMax.resize(static_cast<std::size_t>(genesPerInput), 0.0);
+}
+
+void TGenetico::SetGeneRange(int g, double min, double max) {
+    if (g < 0 || g >= genesPerInput)
+        return;
+    geneMin[static_cast<std::size_t>(g)] = min;
+    geneMax[static_cast<std::size_t>(g)] = max;
+}
+
+void TGenetico::UseReferenceMode() {
+    ThreadCount = 1;
+    CacheEvaluations = false;
+}
+
+void TGenetico::SetDataSize(int inputs, int samples) {
+    const auto columns = static_cast<std::size_t>(std::max(inputs, 0) + 1);
+    const auto rows = static_cast<std::size_t>(std::max(samples, 0));
+    dataTable.clear();
+    for (std::size_t c = 0; c < columns; ++c)
+        dataTable.push_back(std::make_shared<std::vector<double>>(rows, 0.0));
+}
+
+void TGenetico::SetDataRow(std::span<const double> values, int row) {
+    if (row < 1 || row > SampleCount())
+        return;
+    const std::size_t columns = std::min(values.size(), dataTable.size());
+    for (std::size_t c = 0; c < columns; ++c) {
+        auto& column = dataTable[c];
+        // Models of an earlier run may still share this column; they keep their samples.
+        if (column.use_count() > 1)
+            column = std::make_shared<std::vector<double>>(*column);
+        (*column)[static_cast<std::size_t>(row - 1)] = values[c];
+    }
+}
+
+int TGenetico::SampleCount() const {
+    return dataTable.empty() ? 0 : static_cast<int>(dataTable.front()->size());
+}
+
+std::span<const double> TGenetico::DataColumn(int c) const {
+    return *dataTable.at(static_cast<std::size_t>(c));
+}
+
+std::optional<std::string> TGenetico::RunRefusal() const {
+    if (SampleCount() == 0)
+        return "The data table has no data points.";
+    if (inputCount < 1)
+        return "The model needs at least one input.";
+    if (static_cast<std::size_t>(inputCount) + 1 != dataTable.size())
+        return "The number of inputs does not match the data table.";
+    if (genesPerInput < 1)
+        return "Every input needs at least one gene.";
+    if (SelectionType < 0 || SelectionType > 2)
+        return "Selection must be Sigma Scaling, Tournament Selection or Rank Selection.";
+    if (PreservedIndividuals < 0)
+        return "Preserved Individuals must not be negative.";
+    if (PreservedIndividuals > populationSize)
+        return "Preserved Individuals must not exceed the Population Size.";
+    if (RegenerationPeriod < 1)
+        return "The Population Refresh Period must be at least 1 generation.";
+    if (!(RegenerationPercent >= 0.0 && RegenerationPercent <= 100.0))
+        return "% Population Refreshed must be between 0 and 100.";
+    if (RefreshCount(populationSize, RegenerationPercent) > populationSize - 1)
+        return "% Population Refreshed must leave at least one individual of the Population "
+               "Size in place.";
+    return std::nullopt;
+}
+
+void TGenetico::Run() {
+    if (const auto refusal = RunRefusal())
+        throw RunError(*refusal);
+    evolving = false;
+    CreateInitialPopulation();
+    generation = -1;
+    stopRequested = false;
+    evolving = true;
+    for (long long remaining = static_cast<long long>(Generations) + 1; remaining > 0;
+         --remaining) {
+        ++generation;
+        if (generation > 0 && generation % RegenerationPeriod == 0)
+            RefreshPopulation();
+        EvaluateGeneration();
+        Breed();
+        Mutate();
+        UpdateBest();
+        if (AppendEvolutionRow)
+            AppendEvolutionRow(*this);
+        YieldToOwner();
+        if (stopRequested) {
+            stopRequested = false;
+            generation = Generations;
+            break;
+        }
+    }
+    UpdateBest();
+}
+
+TMISOFunTrans TGenetico::NewIndividual() const {
+    TMISOFunTrans individual;
+    individual.SetInputCount(inputCount);
+    const auto& output = dataTable.back();
+    for (int t = 0; t < inputCount; ++t) {
+        TFunTrans& function = individual.Functions()[static_cast<std::size_t>(t)];
+        function.SetGeneCount(genesPerInput);
+        function.SetSamples(dataTable[static_cast<std::size_t>(t)], output);
+    }
+    return individual;
+}
+
+void TGenetico::CreateInitialPopulation() {
+    const auto n = static_cast<std::size_t>(populationSize);
+    population.assign(n, TMISOFunTrans());
+    scored.assign(n, 0);
+    bestModel = NewIndividual();
+    progressStep = static_cast<double>(Generations) / static_cast<double>(populationSize);
+    progress = 0.0;
+    FillAtRandom(0, n, true);
+}
+
+void TGenetico::CreateRandomIndividual(TMISOFunTrans& individual) {
+    for (int t = 0; t < individual.InputCount(); ++t) {
+        TFunTrans& function = individual.Functions()[static_cast<std::size_t>(t)];
+        function.SetGeneCount(genesPerInput);
+        for (int g = 0; g < genesPerInput; ++g) {
+            const double min = geneMin[static_cast<std::size_t>(g)];
+            const double max = geneMax[static_cast<std::size_t>(g)];
+            function.SetGeneValue(g, Rnd::RandomReal() * (max - min) + min);
+            function.SetGeneType(g, Rnd::RandomInt(0, GeneTypeCount - 1));
+        }
+    }
+}
+
+// Every filling draws the same sequence of numbers whichever position it is for and whether
+// the previous one was accepted, so fillings can be drawn ahead and evaluated together; the
+// random state is then wound back to just after the last filling used.
+void TGenetico::FillAtRandom(std::size_t first, std::size_t end, bool buildingPopulation) {
+    const auto threads = static_cast<std::size_t>(Workers().ThreadCount());
+    const std::size_t batch = threads > 1 ? 2 * threads : 1;
+    std::vector<TMISOFunTrans> fillings(batch);
+    std::vector<TMISOFunTrans*> pointers(batch);
+    std::vector<Rnd::State> stateAfter(batch);
+    std::size_t position = first;
+    int attempts = 0;
+    while (position < end) {
+        for (std::size_t b = 0; b < batch; ++b) {
+            fillings[b] = NewIndividual();
+            CreateRandomIndividual(fillings[b]);
+            stateAfter[b] = Rnd::GlobalState();
+            pointers[b] = &fillings[b];
+        }
+        EvaluateAll(pointers);
+        for (std::size_t b = 0; b < batch && position < end; ++b) {
+            ++attempts;
+            if (buildingPopulation)
+                YieldToOwner();
+            if (fillings[b].Error > AcceptableError && attempts < MaxFillings)
+                continue;
+            population[position] = std::move(fillings[b]);
+            scored[position] = 1;
+            ++position;
+            attempts = 0;
+            if (buildingPopulation)
+                CountAcceptedIndividual();
+            if (position == end)
+                Rnd::GlobalState() = stateAfter[b];
+        }
+    }
+}
+
+void TGenetico::CountAcceptedIndividual() {
+    progress += progressStep;
+    generation = static_cast<int>(std::nearbyint(progress));
+    if (generation >= Generations)
+        generation = Generations - 1;
+}
+
+double TGenetico::EvaluateCounted(TMISOFunTrans& individual) {
+    ++evaluationCount;
+    return individual.Evaluate();
+}
+
+void TGenetico::EvaluateAll(std::span<TMISOFunTrans* const> individuals) {
+    Workers().ForEach(individuals.size(), [&](std::size_t i) { individuals[i]->Evaluate(); });
+    evaluationCount += static_cast<std::int64_t>(individuals.size());
+}
+
+void TGenetico::EnsurePopulationScored() {
+    if (!CacheEvaluations)
+        return;
+    std::vector<TMISOFunTrans*> stale;
+    for (std::size_t i = 0; i < population.size(); ++i) {
+        if (!scored[i])
+            stale.push_back(&population[i]);
+    }
+    EvaluateAll(stale);
+    std::fill(scored.begin(), scored.end(), 1);
+}
+
+// The Error of position i as the algorithm reads it: evaluated again in reference mode, the
+// kept result otherwise (EnsurePopulationScored has run).
+double TGenetico::PopulationError(std::size_t i) {
+    if (!CacheEvaluations)
+        return EvaluateCounted(population[i]);
+    return population[i].Error;
+}
+
+double TGenetico::FitnessFromScore(TMISOFunTrans& individual, double error) const {
+    const double parameters = individual.ParamCountSum();
+    double fitness = -error - parameters * SizeReductionFactor;
+    if (!std::isfinite(fitness))
+        fitness = FailedFitness;
+    individual.Fitness = fitness;
+    return fitness;
+}
+
+double TGenetico::IndividualFitness(TMISOFunTrans& individual) {
+    return FitnessFromScore(individual, EvaluateCounted(individual));
+}
+
+void TGenetico::EvaluateGeneration() {
+    EnsurePopulationScored();
+    std::vector<double> fitness(population.size());
+    for (std::size_t i = 0; i < population.size(); ++i) {
+        TMISOFunTrans& individual = population[i];
+        fitness[i] = CacheEvaluations ? FitnessFromScore(individual, individual.Error)
+                                      : IndividualFitness(individual);
+    }
+    const FitnessStatistics statistics = ComputeFitnessStatistics(fitness);
+    meanFitness = statistics.Mean;
+    fitnessDeviation = statistics.Deviation;
+    expectedTotal = 0.0;
+    const int n = populationSize;
+    if (SelectionType == 2) {
+        SortByFitness();
+        for (int i = 0; i < n; ++i)
+            population[static_cast<std::size_t>(i)].RankScale(n - i, n);
+    } else {
+        for (TMISOFunTrans& individual : population)
+            individual.SigmaScale(meanFitness, fitnessDeviation);
+    }
+    for (const TMISOFunTrans& individual : population)
+        expectedTotal += individual.Expected;
+}
+
+void TGenetico::SortByFitness() {
+    std::vector<double> fitness(population.size());
+    for (std::size_t i = 0; i < population.size(); ++i)
+        fitness[i] = population[i].Fitness;
+    const std::vector<std::size_t> order = SortByFitnessOrder(fitness);
+    std::vector<TMISOFunTrans> sorted;
+    std::vector<char> sortedScored;
+    sorted.reserve(population.size());
+    sortedScored.reserve(population.size());
+    for (const std::size_t from : order) {
+        sorted.push_back(std::move(population[from]));
+        sortedScored.push_back(scored[from]);
+    }
+    population = std::move(sorted);
+    scored = std::move(sortedScored);
+}
+
+void TGenetico::SelectParents(std::span<const double> fitness, std::span<const double> weights,
+                              std::size_t& a, std::size_t& b) const {
+    if (SelectionType == 1) {
+        a = TournamentPick(fitness, tournamentProbability);
+        b = TournamentPick(fitness, tournamentProbability);
+        return;
+    }
+    a = RouletteFirst(weights, expectedTotal);
+    b = RouletteSecond(weights, expectedTotal, a);
+}
+
+void TGenetico::CrossPair(std::size_t a, std::size_t b, TMISOFunTrans& first,
+                          TMISOFunTrans& second) {
+    const TMISOFunTrans& parentA = population[a];
+    const TMISOFunTrans& parentB = population[b];
+    for (int t = 0; t < inputCount; ++t) {
+        const auto i = static_cast<std::size_t>(t);
+        const TFunTrans& fa = parentA.Functions()[i];
+        const TFunTrans& fb = parentB.Functions()[i];
+        const int ga = Rnd::RandomInt(0, fa.GeneCount() - 1);
+        const int gb = Rnd::RandomInt(0, fb.GeneCount() - 1);
+        const int c = Rnd::RandomInt(0, fa.BitsPerGene() - 1);
+        CrossFunctions(fa, fb, ga, gb, c, first.Functions()[i], second.Functions()[i]);
+    }
+}
+
+void TGenetico::Breed() {
+    const std::size_t n = population.size();
+    std::vector<TMISOFunTrans> next = CopiesOf(population);
+    std::vector<char> nextScored = scored;
+    std::vector<double> fitness(n);
+    std::vector<double> weights(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        fitness[i] = population[i].Fitness;
+        weights[i] = population[i].Expected;
+    }
+    reproductions = 0;
+    for (std::size_t p = 0; p + 1 < n; p += 2) {
+        std::size_t a = 0;
+        std::size_t b = 0;
+        SelectParents(fitness, weights, a, b);
+        if (!Rnd::Flip(ReproductionProbability))
+            continue;
+        ++reproductions;
+        CrossPair(a, b, next[p], next[p + 1]);
+        nextScored[p] = 0;
+        nextScored[p + 1] = 0;
+    }
+    const int k = PreservedIndividuals;
+    UpdateElite(std::max(k, 1));
+    for (int j = 0; j < k; ++j) {
+        next[static_cast<std::size_t>(j)].Assign(elite[static_cast<std::size_t>(j)]);
+        nextScored[static_cast<std::size_t>(j)] = 1;
+    }
+    population = std::move(next);
+    scored = std::move(nextScored);
+}
+
+void TGenetico::Mutate() {
+    mutations = 0;
+    for (auto i = static_cast<std::size_t>(std::max(PreservedIndividuals, 0));
+         i < population.size(); ++i) {
+        for (TFunTrans& function : population[i].Functions()) {
+            for (int j = 0; j < function.BitCount(); ++j) {
+                if (!Rnd::Flip(mutationProbability))
+                    continue;
+                function.SetBit(j, function.Bit(j) == 0 ? 1 : 0);
+                ++mutations;
+                scored[i] = 0;
+            }
+        }
+    }
+}
+
+void TGenetico::UpdateElite(int k) {
+    EnsurePopulationScored();
+    const auto count = static_cast<std::size_t>(k);
+    std::vector<std::size_t> slots(count);
+    double worst = PopulationError(0);
+    std::size_t w = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        slots[i] = i;
+        const double e = PopulationError(i);
+        if (e > worst) {
+            worst = e;
+            w = i;
+        }
+    }
+    for (std::size_t i = count; i < population.size(); ++i) {
+        const double e = PopulationError(i);
+        if (!(e < worst))
+            continue;
+        slots[w] = i;
+        worst = e;
+        for (std::size_t j = 0; j < count; ++j) {
+            const double slotError = PopulationError(slots[j]);
+            if (slotError > worst) {
+                worst = slotError;
+                w = j;
+            }
+        }
+    }
+    elite.clear();
+    elite.reserve(count);
+    for (const std::size_t from : slots)
+        elite.push_back(CopyOf(population[from]));
+}
+
+void TGenetico::UpdateBest() {
+    UpdateElite(1);
+    bestModel.Assign(elite.front());
+    if (!CacheEvaluations)
+        EvaluateCounted(bestModel);
+}
+
+void TGenetico::RefreshPopulation() {
+    const auto n = population.size();
+    const auto replaced =
+        static_cast<std::size_t>(RefreshCount(populationSize, RegenerationPercent));
+    const std::size_t kept = n - replaced;
+    UpdateElite(static_cast<int>(kept));
+    FillAtRandom(kept, n, false);
+    for (std::size_t j = 0; j < kept; ++j) {
+        population[j].Assign(elite[j]);
+        scored[j] = 1;
+    }
+}
+
+void TGenetico::YieldToOwner() {
+    if (ProcessMessages)
+        ProcessMessages();
+}
+
+WorkerPool& TGenetico::Workers() {
+    const int wanted = ThreadCount > 0 ? ThreadCount : WorkerPool::HardwareThreads();
+    if (!workers || workers->ThreadCount() != wanted)
+        workers = std::make_unique<WorkerPool>(wanted);
+    return *workers;
+}
+
+} // namespace orvanel

@@ -1,0 +1,88 @@
+#include "engine/WorkerPool.h"
+
+#include <algorithm>
+
+namespace orvanel {
+
+int WorkerPool::HardwareThreads() {
+    return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+}
+
+WorkerPool::WorkerPool(int threads) {
+    const int total = threads > 0 ? threads : HardwareThreads();
+    Workers.reserve(static_cast<std::size_t>(total - 1));
+    for (int i = 1; i < total; ++i)
+        Workers.emplace_back([this] { WorkerLoop(); });
+}
+
+WorkerPool::~WorkerPool() {
+    {
+        std::lock_guard lock(Mutex);
+        ShuttingDown = true;
+    }
+    BatchStarted.notify_all();
+    for (std::thread& worker : Workers)
+        worker.join();
+}
+
+void WorkerPool::ForEach(std::size_t count, const std::function<void(std::size_t)>& task) {
+    if (count == 0)
+        return;
+    if (Workers.empty() || count == 1) {
+        for (std::size_t i = 0; i < count; ++i)
+            task(i);
+        return;
+    }
+    {
+        std::lock_guard lock(Mutex);
+        Task = &task;
+        TaskCount = count;
+        NextTask.store(0);
+        FirstError = nullptr;
+        BusyWorkers = static_cast<int>(Workers.size());
+        ++BatchNumber;
+    }
+    BatchStarted.notify_all();
+    RunTasks();
+    std::unique_lock lock(Mutex);
+    BatchFinished.wait(lock, [this] { return BusyWorkers == 0; });
+    Task = nullptr;
+    if (FirstError)
+        std::rethrow_exception(FirstError);
+}
+
+void WorkerPool::WorkerLoop() {
+    std::size_t seenBatch = 0;
+    for (;;) {
+        {
+            std::unique_lock lock(Mutex);
+            BatchStarted.wait(lock, [&] { return ShuttingDown || BatchNumber != seenBatch; });
+            if (ShuttingDown)
+                return;
+            seenBatch = BatchNumber;
+        }
+        RunTasks();
+        {
+            std::lock_guard lock(Mutex);
+            --BusyWorkers;
+        }
+        BatchFinished.notify_one();
+    }
+}
+
+void WorkerPool::RunTasks() {
+    for (;;) {
+        const std::size_t i = NextTask.fetch_add(1);
+        if (i >= TaskCount)
+            return;
+        try {
+            (*Task)(i);
+        } catch (...) {
+            std::lock_guard lock(Mutex);
+            if (!FirstError)
+                FirstError = std::current_exception();
+        }
+    }
+}
+
+} // namespace orvanel

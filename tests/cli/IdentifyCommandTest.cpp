@@ -1,0 +1,138 @@
+// Runs the built orvanel-identify on generated data files.
+#include "cli/ExampleData.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <sys/wait.h>
+
+namespace orvanel {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int Status;
+    std::string Out;
+    std::string Err;
+};
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
+std::string WithoutFirstLine(const std::string& text) {
+    return text.substr(text.find('\n'));
+}
+
+class IdentifyCommand : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder = fs::temp_directory_path() /
+                 ("orvanel-identify-" +
+                  std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::create_directories(folder);
+        data = folder / "plant.txt";
+        std::ofstream(data, std::ios::binary)
+            << ExampleData::DocumentText(ExampleData::TwoInputs(150, 3));
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    Outcome Run(const std::string& arguments) const {
+        const fs::path out = folder / "stdout";
+        const fs::path err = folder / "stderr";
+        const std::string command = std::string(ORVANEL_IDENTIFY) + " " + arguments + " >" +
+                                    out.string() + " 2>" + err.string();
+        const int raw = std::system(command.c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(out), ReadFile(err)};
+    }
+
+    fs::path folder;
+    fs::path data;
+    const std::string smallRun = "--population 10 --generations 6 --quiet --seed-ms 537 ";
+};
+
+TEST_F(IdentifyCommand, WritesTheReportNextToTheDataAndPrintsTheResult) {
+    const Outcome outcome = Run(smallRun + data.string());
+    ASSERT_EQ(outcome.Status, 0) << outcome.Err;
+    EXPECT_EQ(outcome.Err, "");
+    const std::string report = ReadFile(folder / "plant_Report.txt");
+    ASSERT_FALSE(report.empty());
+    EXPECT_NE(report.find("\r\n6\t"), std::string::npos);
+    EXPECT_EQ(report.find("\r\n7\t"), std::string::npos);
+
+    // Standard output: the objective, then the inputs, as at the report's end.
+    const std::size_t block = report.find("OPTIMUM SOLUTION\r\n") + 18;
+    const std::size_t objective = report.find("Objective Function = ");
+    std::string inputs = report.substr(block, objective - block);
+    inputs.erase(std::remove(inputs.begin(), inputs.end(), '\r'), inputs.end());
+    EXPECT_EQ(outcome.Out, report.substr(objective) + "\n" + inputs);
+    EXPECT_EQ(inputs.find("Input 1: "), 0u);
+    EXPECT_NE(inputs.find("\nInput 2: "), std::string::npos);
+}
+
+TEST_F(IdentifyCommand, TheSameSeedWritesTheSameReportWhateverTheThreads) {
+    const fs::path first = folder / "first.txt";
+    const fs::path second = folder / "second.txt";
+    const fs::path other = folder / "other.txt";
+    ASSERT_EQ(Run(smallRun + "--threads 1 --report " + first.string() + " " + data.string()).Status,
+              0);
+    ASSERT_EQ(
+        Run(smallRun + "--threads 3 --report " + second.string() + " " + data.string()).Status, 0);
+    ASSERT_EQ(Run("--population 10 --generations 6 --quiet --seed-ms 538 --report " +
+                  other.string() + " " + data.string())
+                  .Status,
+              0);
+    EXPECT_EQ(WithoutFirstLine(ReadFile(first)), WithoutFirstLine(ReadFile(second)));
+    EXPECT_NE(WithoutFirstLine(ReadFile(first)), WithoutFirstLine(ReadFile(other)));
+}
+
+TEST_F(IdentifyCommand, ACellThatIsNoNumberStopsBeforeTheRun) {
+    std::ofstream(data, std::ios::binary) << "1\t2\t3\r\n4\t5\t\r\n";
+    const Outcome outcome = Run(smallRun + data.string());
+    EXPECT_EQ(outcome.Status, 2);
+    EXPECT_EQ(outcome.Err, "orvanel-identify: Input data could not be understood. Execution "
+                           "cancelled. Row 2, column 3 is not a number.\n");
+    EXPECT_FALSE(fs::exists(folder / "plant_Report.txt"));
+}
+
+TEST_F(IdentifyCommand, BadUsageIsOneLineAndStatusTwo) {
+    Outcome outcome = Run("--generations x " + data.string());
+    EXPECT_EQ(outcome.Status, 2);
+    EXPECT_EQ(outcome.Err, "orvanel-identify: --generations needs an integer from 0 to "
+                           "1000000000, not \"x\"\n");
+
+    outcome = Run("--refresh-period 0 " + data.string());
+    EXPECT_EQ(outcome.Status, 2);
+    EXPECT_EQ(outcome.Err,
+              "orvanel-identify: The Population Refresh Period must be at least 1 generation.\n");
+    EXPECT_FALSE(fs::exists(folder / "plant_Report.txt"));
+
+    outcome = Run((folder / "missing.txt").string());
+    EXPECT_EQ(outcome.Status, 2);
+    EXPECT_EQ(outcome.Err, "orvanel-identify: Cannot open the data file " +
+                               (folder / "missing.txt").string() + "\n");
+
+    outcome = Run("--help");
+    EXPECT_EQ(outcome.Status, 0);
+    EXPECT_EQ(outcome.Out.find("Usage: orvanel-identify DATA.txt"), 0u);
+}
+
+TEST_F(IdentifyCommand, ARunThatFailsStillCompletesTheReport) {
+    // Every simulated residual overflows: no model can be scored.
+    std::ofstream(data, std::ios::binary) << "1E200\t1E200\r\n2E200\t1E200\r\n";
+    const Outcome outcome = Run("--population 2 --elitism 1 --quiet " + data.string());
+    EXPECT_EQ(outcome.Status, 1);
+    EXPECT_EQ(outcome.Err, "orvanel-identify: Todos Iguales\n");
+    EXPECT_EQ(outcome.Out, "");
+    const std::string report = ReadFile(folder / "plant_Report.txt");
+    EXPECT_NE(report.find("\r\n\r\n\r\nOPTIMUM SOLUTION\r\nInput 1: "), std::string::npos);
+    EXPECT_NE(report.find("Objective Function = "), std::string::npos);
+}
+
+} // namespace
+} // namespace orvanel

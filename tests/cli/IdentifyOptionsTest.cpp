@@ -1,0 +1,127 @@
+#include "cli/IdentifyOptions.h"
+
+#include "engine/Genetico.h"
+
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace orvanel {
+namespace {
+
+IdentifyOptions Parse(std::vector<std::string_view> arguments) {
+    return IdentifyOptions::Parse(arguments);
+}
+
+std::string UsageMessage(std::vector<std::string_view> arguments) {
+    try {
+        Parse(arguments);
+    } catch (const UsageError& error) {
+        return error.what();
+    }
+    return "accepted";
+}
+
+TEST(IdentifyOptions, ReadsEveryOptionInBothForms) {
+    const IdentifyOptions o = Parse({"--population",
+                                     "7",
+                                     "--generations=0",
+                                     "--selection",
+                                     "rank",
+                                     "--tournament-probability",
+                                     "60",
+                                     "--reproduction-probability=0.5",
+                                     "--mutation-probability",
+                                     "50",
+                                     "--elitism",
+                                     "3",
+                                     "--refresh-period",
+                                     "4",
+                                     "--refresh-percent",
+                                     "12.5",
+                                     "--size-factor",
+                                     "0",
+                                     "--seed-ms",
+                                     "999",
+                                     "--threads",
+                                     "2",
+                                     "--report",
+                                     "out.txt",
+                                     "--quiet",
+                                     "data.txt"});
+    EXPECT_EQ(o.DataPath, "data.txt");
+    EXPECT_EQ(o.PopulationSize, 7);
+    EXPECT_EQ(o.Generations, 0);
+    EXPECT_EQ(o.SelectionType, 2);
+    EXPECT_EQ(o.ReproductionProbability, 0.5);
+    EXPECT_EQ(o.PreservedIndividuals, 3);
+    EXPECT_EQ(o.RegenerationPeriod, 4);
+    EXPECT_EQ(o.RegenerationPercent, 12.5);
+    EXPECT_EQ(o.SizeReductionFactor, 0.0);
+    EXPECT_EQ(o.SeedMilliseconds, 999);
+    EXPECT_EQ(o.Threads, 2);
+    EXPECT_EQ(o.ReportPath, "out.txt");
+    EXPECT_TRUE(o.Quiet);
+    EXPECT_FALSE(o.Help);
+
+    // The values reach the engine through the options dialog's setters.
+    TGenetico engine(0);
+    o.ApplyTo(engine);
+    EXPECT_EQ(engine.PopulationSize(), 8);
+    EXPECT_EQ(engine.TournamentProbability(), 0.6);
+    EXPECT_EQ(engine.MutationProbability(), 0.5);
+    EXPECT_EQ(engine.Generations, 0);
+    EXPECT_EQ(engine.SelectionType, 2);
+    EXPECT_EQ(engine.RegenerationPercent, 12.5);
+}
+
+TEST(IdentifyOptions, UnsetOptionsLeaveTheEngineDefaults) {
+    TGenetico engine(0);
+    Parse({"data.txt"}).ApplyTo(engine);
+    EXPECT_EQ(engine.PopulationSize(), 80);
+    EXPECT_EQ(engine.MutationProbability(), 0.001);
+    EXPECT_EQ(engine.PreservedIndividuals, 5);
+    EXPECT_EQ(engine.ThreadCount, 0);
+}
+
+TEST(IdentifyOptions, RefusesWhatTheOptionsDialogRefusesInOneLine) {
+    EXPECT_EQ(UsageMessage({"--population", "0", "d.txt"}),
+              "--population needs an integer from 1 to 1000000000, not \"0\"");
+    EXPECT_EQ(UsageMessage({"--elitism", "-1", "d.txt"}),
+              "--elitism needs an integer from 0 to 1000000000, not \"-1\"");
+    EXPECT_EQ(UsageMessage({"--generations", "2.5", "d.txt"}),
+              "--generations needs an integer from 0 to 1000000000, not \"2.5\"");
+    EXPECT_EQ(UsageMessage({"--mutation-probability", "150", "d.txt"}),
+              "--mutation-probability needs a number from 0 to 100, not \"150\"");
+    EXPECT_EQ(UsageMessage({"--refresh-percent", "0,5", "d.txt"}),
+              "--refresh-percent needs a number from 0 to 100, not \"0,5\"");
+    EXPECT_EQ(UsageMessage({"--size-factor", "-1", "d.txt"}),
+              "--size-factor needs a number of 0 or more, not \"-1\"");
+    EXPECT_EQ(UsageMessage({"--seed-ms", "1000", "d.txt"}),
+              "--seed-ms needs an integer from 0 to 999, not \"1000\"");
+    EXPECT_EQ(UsageMessage({"--selection", "best", "d.txt"}),
+              "--selection needs sigma, tournament or rank, not \"best\"");
+}
+
+TEST(IdentifyOptions, RefusesUnknownOptionsMissingValuesAndFiles) {
+    EXPECT_EQ(UsageMessage({"--populaton", "8", "d.txt"}),
+              "Unknown option --populaton (see --help)");
+    EXPECT_EQ(UsageMessage({"d.txt", "--generations"}), "--generations needs a value");
+    EXPECT_EQ(UsageMessage({"--report=", "d.txt"}), "--report needs a file path");
+    EXPECT_EQ(UsageMessage({"a.txt", "b.txt"}),
+              "Only one data file can be given; \"b.txt\" is a second one");
+    EXPECT_EQ(UsageMessage({"--quiet"}), "No data file given (see --help)");
+    EXPECT_TRUE(Parse({"--help"}).Help);
+}
+
+TEST(IdentifyOptions, HelpNamesEveryOption) {
+    const std::string help = IdentifyOptions::HelpText();
+    for (const char* option :
+         {"--population", "--generations", "--selection", "--tournament-probability",
+          "--reproduction-probability", "--mutation-probability", "--elitism", "--refresh-period",
+          "--refresh-percent", "--size-factor", "--seed-ms", "--threads", "--report", "--quiet",
+          "--help"})
+        EXPECT_NE(help.find(option), std::string::npos) << option;
+}
+
+} // namespace
+} // namespace orvanel

@@ -1,0 +1,304 @@
+// Drives a document window: the count fields, the row buttons, the key filter, the clipboard
+// commands and printing.
+
+#include "document/window/MDIMainChild.h"
+
+#include "document/window/CountSpinEdit.h"
+#include "document/window/DocumentHost.h"
+#include "support/FakeUserDialogs.h"
+#include "support/WindowLeakCheck.h"
+
+#include <QClipboard>
+#include <QFile>
+#include <QFocusEvent>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPrinterInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace orvanel {
+
+namespace {
+
+class FakeHost : public DocumentHost {
+public:
+    FakeUserDialogs dialogs;
+
+    UserDialogs& Dialogs() override { return dialogs; }
+    bool SaveDocumentWindow(TMDIMainChild&) override { return true; }
+    void SetStatusText(const QString&) override {}
+    void SetGauge(int, int, int) override {}
+    void SetExecuteImageIndex(int) override {}
+    void TileMenuClick() override {}
+};
+
+QString Text(const DataTable& table, int row, int column) {
+    return QString::fromStdString(table.CellText(row, column));
+}
+
+} // namespace
+
+class MDIMainChildTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<FakeHost> host_;
+    std::unique_ptr<TMDIMainChild> window_;
+
+    DataTable& Table() { return window_->Doc().Table(); }
+    QTableView* Grid() { return window_->findChild<QTableView*>(QStringLiteral("DataStringGrid")); }
+    TCountSpinEdit* Field(const char* name) {
+        return window_->findChild<TCountSpinEdit*>(QLatin1String(name));
+    }
+    static QString FieldText(TCountSpinEdit* field) {
+        return field->findChild<QLineEdit*>()->text();
+    }
+    static void Retype(TCountSpinEdit* field, const QString& text) {
+        field->selectAll();
+        QTest::keyClicks(field, text);
+    }
+    static void Leave(QWidget* field) {
+        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+        QCoreApplication::sendEvent(field, &out);
+    }
+    QStringList Headers() {
+        QStringList headers;
+        for (int column = 0; column < Table().ColumnCount(); ++column) {
+            headers.append(Text(Table(), 0, column));
+        }
+        return headers;
+    }
+    void SetCurrent(int row, int column) {
+        Grid()->setCurrentIndex(Grid()->model()->index(row - 1, column - 1));
+    }
+    void Paste(const QString& text) {
+        QGuiApplication::clipboard()->setText(text);
+        window_->PasteTable();
+    }
+
+private slots:
+    void init() {
+        host_ = std::make_unique<FakeHost>();
+        window_ = std::make_unique<TMDIMainChild>(*host_, QStringLiteral("New1"));
+        window_->show();
+    }
+
+    void cleanup() {
+        window_.reset();
+        host_.reset();
+        VerifyNoTopLevelWindows();
+    }
+
+    void newDocumentShowsOneEmptyRow() {
+        QCOMPARE(window_->windowTitle(), QStringLiteral("New1"));
+        QCOMPARE(Headers(),
+                 (QStringList{QString(), QStringLiteral("Input 1"), QStringLiteral("Output")}));
+        QCOMPARE(Grid()->model()->headerData(0, Qt::Vertical).toString(), QStringLiteral("1"));
+        QCOMPARE(Grid()->model()->headerData(1, Qt::Horizontal).toString(),
+                 QStringLiteral("Output"));
+        QCOMPARE(FieldText(Field("InputsSpinEdit")), QStringLiteral("1"));
+        QCOMPARE(FieldText(Field("DataPointsSpinEdit")), QStringLiteral("1"));
+        QCOMPARE(Grid()->columnWidth(0), 150);
+        QCOMPARE(Grid()->rowHeight(0), 18);
+        QVERIFY(window_->close());
+        QCOMPARE(host_->dialogs.saveChangesQuestions, 0);
+    }
+
+    void inputsFieldRelabelsColumnsWithoutMovingData() {
+        Table().SetCellText(1, 1, "1");
+        Table().SetCellText(1, 2, "2");
+        Table().ClearModified();
+        Retype(Field("InputsSpinEdit"), QStringLiteral("3"));
+        QCOMPARE(Headers(),
+                 (QStringList{QString(), QStringLiteral("Input 1"), QStringLiteral("Input 2"),
+                              QStringLiteral("Input 3"), QStringLiteral("Output")}));
+        QCOMPARE(Grid()->model()->data(Grid()->model()->index(0, 1)).toString(),
+                 QStringLiteral("2"));
+        QCOMPARE(Text(Table(), 1, 4), QString());
+        QVERIFY(window_->Doc().Modified());
+    }
+
+    void typedCountFollowsTheTableUntilTheFieldIsLeft() {
+        TCountSpinEdit* inputs = Field("InputsSpinEdit");
+        Retype(inputs, QStringLiteral("60"));
+        QCOMPARE(Table().ColumnCount(), 62);
+        QCOMPARE(Grid()->model()->columnCount(), 61);
+        Leave(inputs);
+        QCOMPARE(FieldText(inputs), QStringLiteral("50"));
+        QCOMPARE(Table().ColumnCount(), 52);
+
+        // A text that is no number changes nothing and gives the former value back.
+        Retype(inputs, QStringLiteral("-"));
+        QCOMPARE(Table().ColumnCount(), 52);
+        Leave(inputs);
+        QCOMPARE(FieldText(inputs), QStringLiteral("50"));
+    }
+
+    void retypedDataPointsKeepHiddenRows() {
+        QString text;
+        for (int row = 1; row <= 100; ++row) {
+            text += QStringLiteral("%1\t%2\r\n").arg(row).arg(-row);
+        }
+        Paste(text);
+        QCOMPARE(FieldText(Field("DataPointsSpinEdit")), QStringLiteral("100"));
+        Retype(Field("DataPointsSpinEdit"), QStringLiteral("150"));
+        QCOMPARE(Table().DataPointCount(), 150);
+        QCOMPARE(Text(Table(), 100, 1), QStringLiteral("100"));
+        QCOMPARE(Text(Table(), 100, 2), QStringLiteral("-100"));
+        QCOMPARE(Text(Table(), 16, 1), QStringLiteral("16"));
+        QCOMPARE(Text(Table(), 101, 1), QString());
+        QCOMPARE(Text(Table(), 150, 0), QStringLiteral("150"));
+    }
+
+    void addAndDeleteActAtTheCurrentRow() {
+        Paste(QStringLiteral("r1\t1\r\nr2\t2\r\nr3\t3\r\nr4\t4\r\nr5\t5\r\n"));
+        SetCurrent(3, 2);
+        window_->AddBitBtnClick();
+        QCOMPARE(FieldText(Field("DataPointsSpinEdit")), QStringLiteral("6"));
+        QStringList column;
+        for (int row = 1; row <= 6; ++row) {
+            column.append(Text(Table(), row, 1) + QLatin1Char('/') + Text(Table(), row, 0));
+        }
+        QCOMPARE(column, (QStringList{QStringLiteral("r1/1"), QStringLiteral("r2/2"),
+                                      QStringLiteral("/3"), QStringLiteral("r3/4"),
+                                      QStringLiteral("r4/5"), QStringLiteral("r5/6")}));
+        QCOMPARE(window_->CurrentRow(), 3);
+        QCOMPARE(window_->CurrentColumn(), 2);
+
+        SetCurrent(6, 1);
+        window_->DelBitBtnClick();
+        QCOMPARE(FieldText(Field("DataPointsSpinEdit")), QStringLiteral("5"));
+        QCOMPARE(Text(Table(), 5, 1), QStringLiteral("r4"));
+        QCOMPARE(Table().DataPointCount(), 5);
+    }
+
+    void keyFilterLetsOnlyNumberCharactersIntoCells() {
+        SetCurrent(1, 1);
+        Grid()->setFocus();
+        QTest::keyClick(Grid(), Qt::Key_X);
+        QVERIFY(!window_->Doc().Modified());
+        QVERIFY(Grid()->findChild<QLineEdit*>() == nullptr);
+
+        QTest::keyClick(Grid(), Qt::Key_1);
+        QVERIFY(window_->Doc().Modified());
+        auto* editor = Grid()->findChild<QLineEdit*>();
+        QVERIFY(editor != nullptr);
+        QTest::keyClicks(editor, QStringLiteral(".5e3"));
+        QTest::keyClick(editor, Qt::Key_Backspace);
+        QTest::keyClicks(editor, QStringLiteral("+E,-"));
+        QCOMPARE(editor->text(), QStringLiteral("1.53,-"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(Text(Table(), 1, 1), QStringLiteral("1.53,-"));
+    }
+
+    void tablePasteAndCopyUseTheClipboard() {
+        Paste(QStringLiteral("1\t2\r\n3\t4\r\n5\t6\r\n"));
+        QCOMPARE(FieldText(Field("InputsSpinEdit")), QStringLiteral("1"));
+        QCOMPARE(FieldText(Field("DataPointsSpinEdit")), QStringLiteral("3"));
+        QCOMPARE(Text(Table(), 3, 1), QStringLiteral("5"));
+        QCOMPARE(Text(Table(), 3, 2), QStringLiteral("6"));
+        QVERIFY(window_->Doc().Modified());
+
+        Paste(QStringLiteral("2\t3\r\n"));
+        window_->CopyTable();
+        QCOMPARE(QGuiApplication::clipboard()->text().toUtf8(),
+                 QByteArray("\tInput 1\tOutput\r\n1\t2\t3\r\n"));
+    }
+
+    void failedTablePasteKeepsTheTable() {
+        Paste(QStringLiteral("1\t2\r\n3\t4\r\n"));
+        Paste(QStringLiteral("5"));
+        QCOMPARE(host_->dialogs.errors,
+                 QStringList{QStringLiteral("Clipboard data could not be pasted")});
+        QCOMPARE(Table().DataPointCount(), 2);
+        QCOMPARE(Text(Table(), 2, 2), QStringLiteral("4"));
+    }
+
+    void cellCopyAndPasteTakeOneField() {
+        Table().SetCellText(1, 2, "42");
+        SetCurrent(1, 2);
+        window_->CopyBitBtnClick();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("42"));
+
+        SetCurrent(1, 1);
+        QGuiApplication::clipboard()->setText(QStringLiteral("7.5\t8\r\n9\r\n"));
+        window_->PasteBitBtnClick();
+        QCOMPARE(Text(Table(), 1, 1), QStringLiteral("7.5"));
+        QCOMPARE(Table().ColumnCount(), 3);
+        QVERIFY(window_->Doc().Modified());
+    }
+
+    void printingWithoutPrinterWritesThePdfChosen() {
+        if (!QPrinterInfo::defaultPrinter().isNull()) {
+            QSKIP("A printer is installed here; this test must not print on it.");
+        }
+        const QString gs = QStringLiteral("/usr/bin/gs");
+        QVERIFY2(QFile::exists(gs), "ghostscript reads the printed text back");
+        QTemporaryDir dir;
+        host_->dialogs.pdfAnswer = dir.filePath(QStringLiteral("table.pdf"));
+        QString text;
+        for (int row = 1; row <= 150; ++row) {
+            text += QStringLiteral("%1\t%2\r\n").arg(row * 0.5).arg(row);
+        }
+        Paste(text);
+        window_->PrintTable();
+
+        QProcess extract;
+        extract.start(gs, {QStringLiteral("-q"), QStringLiteral("-dNOPAUSE"),
+                           QStringLiteral("-dBATCH"), QStringLiteral("-sDEVICE=txtwrite"),
+                           QStringLiteral("-sOutputFile=-"), host_->dialogs.pdfAnswer});
+        QVERIFY(extract.waitForFinished(60000));
+        const QStringList lines = QString::fromUtf8(extract.readAllStandardOutput())
+                                      .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const auto words = [](const QString& line) {
+            return line.simplified().split(QLatin1Char(' ')).join(QLatin1Char('|'));
+        };
+        QCOMPARE(lines.size(), 151);
+        QCOMPARE(words(lines.first()), QStringLiteral("Input|1|Output"));
+        QCOMPARE(words(lines[1]), QStringLiteral("1|0.5|1"));
+        QCOMPARE(words(lines.last()), QStringLiteral("150|75|150"));
+
+        QFile pdf(host_->dialogs.pdfAnswer);
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        const qsizetype pages = QString::fromLatin1(pdf.readAll())
+                                    .count(QRegularExpression(QStringLiteral("/Type\\s*/Page\\b")));
+        QVERIFY2(pages >= 3, qPrintable(QString::number(pages)));
+    }
+
+    void cancelledPdfNamePrintsNothing() {
+        if (!QPrinterInfo::defaultPrinter().isNull()) {
+            QSKIP("A printer is installed here; this test must not print on it.");
+        }
+        window_->PrintTable();
+        QVERIFY(host_->dialogs.errors.isEmpty());
+    }
+
+    void largeTableScrollsToItsLastRow() {
+        QString row;
+        for (int column = 1; column <= 51; ++column) {
+            row += QStringLiteral("%1\t").arg(column);
+        }
+        row.chop(1);
+        row += QStringLiteral("\r\n");
+        Paste(row.repeated(100000));
+        QCOMPARE(Grid()->model()->rowCount(), 100000);
+        QCOMPARE(Grid()->model()->columnCount(), 51);
+        Grid()->scrollToBottom();
+        SetCurrent(99999, 51);
+        Table().SetCellText(100000, 51, "last");
+        window_->DelBitBtnClick();
+        QCOMPARE(FieldText(Field("DataPointsSpinEdit")), QStringLiteral("99999"));
+        QCOMPARE(Text(Table(), 99999, 51), QStringLiteral("last"));
+        QCOMPARE(window_->CurrentRow(), 99999);
+        QVERIFY(!Grid()->grab().isNull());
+    }
+};
+
+} // namespace orvanel
+
+QTEST_MAIN(orvanel::MDIMainChildTest)
+#include "MDIMainChildTest.moc"

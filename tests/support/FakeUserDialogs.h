@@ -1,0 +1,43 @@
+// Answers the windows' dialogs from prepared answers and records every message, so that tests
+// never block in a modal loop.
+#pragma once
+
+#include "document/window/UserDialogs.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace orvanel {
+
+class FakeUserDialogs : public UserDialogs {
+public:
+    QStringList openAnswers; // consumed first to last; empty means cancelled
+    QStringList saveAnswers; // the same for the save dialog
+    QString pdfAnswer;
+    QList<Answer> saveChangesAnswers; // the default answer is No
+    QStringList savePresets;
+    QStringList errors;
+    QStringList messages;
+    int saveChangesQuestions = 0;
+
+    QString OpenFileName(QWidget*) override { return Take(openAnswers); }
+    QString SaveFileName(QWidget*, const QString& preset) override {
+        savePresets.append(preset);
+        return Take(saveAnswers);
+    }
+    QString PdfFileName(QWidget*) override { return pdfAnswer; }
+    Answer AskSaveChanges(QWidget*) override {
+        ++saveChangesQuestions;
+        return saveChangesAnswers.isEmpty() ? Answer::No : saveChangesAnswers.takeFirst();
+    }
+    void ShowError(QWidget*, const QString& text) override { errors.append(text); }
+    void ShowMessage(QWidget*, const QString& text) override { messages.append(text); }
+
+private:
+    static QString Take(QStringList& answers) {
+        return answers.isEmpty() ? QString() : answers.takeFirst();
+    }
+};
+
+} // namespace orvanel
