@@ -66,7 +66,10 @@ public:
     // Fitness penalty per model parameter.
     double SizeReductionFactor = 100.0;
 
-    // Evaluation settings; neither changes any result. ThreadCount 0 uses every core.
+    // Evaluation settings; neither changes any result. ThreadCount 0 uses every core. With
+    // CacheEvaluations a model is simulated again only after its chromosome changed, and a
+    // random filling that cannot be decoded into a model the simulation accepts is not
+    // simulated before it is drawn again.
     int ThreadCount = 0;
     bool CacheEvaluations = true;
     // One thread and no cache: every evaluation the algorithm names happens where it names it.
@@ -160,10 +163,13 @@ private:
     double PopulationError(std::size_t i);
     double FitnessFromScore(TMISOFunTrans& individual, double error) const;
     void FillAtRandom(std::size_t first, std::size_t end, bool buildingPopulation);
+    void ScoreFillings(std::vector<TMISOFunTrans>& fillings, std::vector<char>& screened);
     void CountAcceptedIndividual();
     void SelectParents(std::span<const double> fitness, std::span<const double> weights,
                        std::size_t& a, std::size_t& b) const;
     void CrossPair(std::size_t a, std::size_t b, TMISOFunTrans& first, TMISOFunTrans& second);
+    std::size_t ElitismCount() const;
+    std::size_t RefreshedCount() const;
     void YieldToOwner();
     WorkerPool& Workers();
 
@@ -188,6 +194,9 @@ private:
     double progress = 0.0;
     double progressStep = 0.0;
 
+    // The data of the current run's individuals, inputs then the output; a new table handed
+    // over while it runs does not reach them.
+    std::vector<std::shared_ptr<const std::vector<double>>> runColumns;
     std::vector<TMISOFunTrans> population;
     // Per population position: whether its Error, Output and parameter count belong to its
     // current chromosome. Copies carry the flag; crossover and mutation clear it.

@@ -237,6 +237,27 @@ TEST(TGeneticoRun, EdgesOfTheRefreshAndElitismLimitsRun) {
     EXPECT_NO_THROW(engine->Run());
 }
 
+TEST(TGeneticoRun, ParametersChangedWhileItYieldsNeverTakeItOutsideThePopulation) {
+    auto engine = SmallEngine(20, 12);
+    engine->RegenerationPeriod = 2;
+    engine->ProcessMessages = [&engine] {
+        if (!engine->Evolving())
+            return;
+        engine->SetPopulationSize(2);
+        engine->PreservedIndividuals = 1000;
+        engine->RegenerationPeriod = engine->Generation() % 2;
+        engine->RegenerationPercent = 100.0;
+        engine->SelectionType = 2;
+        engine->SetGenesPerInput(3);
+        engine->SetDataSize(4, 2);
+        engine->SetInputCount(4);
+    };
+    EXPECT_THAT(GenerationsOf(RunAndLog(*engine)),
+                ElementsAre(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12));
+    EXPECT_EQ(engine->Population().size(), 20u);
+    EXPECT_EQ(engine->BestModel().InputCount(), 2);
+}
+
 TEST(TGeneticoRun, WritesOneRowPerGenerationAndEndsAtGenerations) {
     auto engine = SmallEngine(10, 6);
     EXPECT_THAT(GenerationsOf(RunAndLog(*engine)), ElementsAre(0, 1, 2, 3, 4, 5, 6));
