@@ -1,0 +1,327 @@
+#include "document/DataTable.h"
+
+#include "document/DocumentError.h"
+#include "document/TableObserver.h"
+
+#include <algorithm>
+#include <charconv>
+#include <optional>
+
+namespace orvanel {
+namespace {
+
+constexpr std::size_t npos = std::string_view::npos;
+// More digits than any count needs; a longer text is not read as an integer.
+constexpr std::size_t MaxCountDigits = 9;
+
+std::string NumberText(int value) {
+    char buffer[16];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+// Where field `index` (0-based) of a TAB-joined row starts, or npos when the row has fewer fields.
+std::size_t FieldStart(std::string_view row, int index) {
+    std::size_t start = 0;
+    for (int i = 0; i < index; ++i) {
+        const std::size_t tab = row.find('\t', start);
+        if (tab == npos)
+            return npos;
+        start = tab + 1;
+    }
+    return start;
+}
+
+std::string_view Field(std::string_view row, int index) {
+    const std::size_t start = FieldStart(row, index);
+    if (start == npos)
+        return {};
+    const std::size_t end = row.find('\t', start);
+    return row.substr(start, end == npos ? npos : end - start);
+}
+
+void SetField(std::string& row, int index, std::string_view text) {
+    const std::size_t start = FieldStart(row, index);
+    if (start == npos) {
+        if (text.empty())
+            return;
+        const auto tabs = static_cast<int>(std::count(row.begin(), row.end(), '\t'));
+        row.append(static_cast<std::size_t>(index - tabs), '\t');
+        row.append(text);
+        return;
+    }
+    const std::size_t end = row.find('\t', start);
+    row.replace(start, end == npos ? npos : end - start, text);
+}
+
+// A CR or LF in a cell would split its row when the table is saved.
+bool HoldsNoLineBreak(std::string_view cells) {
+    return cells.find('\r') == npos && cells.find('\n') == npos;
+}
+
+// A line laid over a stored row: the line's cells, then the row's cells the line does not reach.
+std::string OverlayLine(std::string_view line, std::string_view row) {
+    std::string result(line);
+    const auto lineFields = static_cast<int>(std::count(line.begin(), line.end(), '\t')) + 1;
+    const std::size_t rest = FieldStart(row, lineFields);
+    if (rest != npos) {
+        result += '\t';
+        result.append(row.substr(rest));
+    }
+    return result;
+}
+
+// An integer as a count field holds it: an optional sign and at most MaxCountDigits digits.
+std::optional<int> ReadCount(std::string_view text) {
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    if (text.empty() || text.size() > MaxCountDigits)
+        return std::nullopt;
+    int value = 0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (result.ec != std::errc() || result.ptr != text.data() + text.size())
+        return std::nullopt;
+    return negative ? -value : value;
+}
+
+} // namespace
+
+DataTable::DataTable() = default;
+
+std::string DataTable::CellText(int row, int column) const {
+    if (row < 0 || row >= RowCount() || column < 0 || column >= ColumnCount())
+        return {};
+    if (row == 0) {
+        if (column == 0)
+            return {};
+        if (column <= inputs_)
+            return "Input " + NumberText(column);
+        return column == inputs_ + 1 ? "Output" : "Output (calc.)";
+    }
+    if (column == 0)
+        return NumberText(row);
+    return std::string(DataCell(row, column));
+}
+
+std::string_view DataTable::DataCell(int row, int column) const {
+    if (row < 1 || column < 1 || static_cast<std::size_t>(row) > rows_.size())
+        return {};
+    return Field(rows_[static_cast<std::size_t>(row) - 1], column - 1);
+}
+
+bool DataTable::IsStorableText(std::string_view text) {
+    return text.find_first_of("\t\r\n") == npos;
+}
+
+bool DataTable::SetCellText(int row, int column, std::string_view text) {
+    if (row < 1 || row >= RowCount() || column < 1 || column >= ColumnCount() ||
+        !IsStorableText(text))
+        return false;
+    if (DataCell(row, column) == text)
+        return true;
+    EnsureStoredRows(row);
+    SetField(rows_[static_cast<std::size_t>(row) - 1], column - 1, text);
+    modified_ = true;
+    if (observer_.observer)
+        observer_.observer->CellsChanged(row, row, column, column);
+    return true;
+}
+
+bool DataTable::ReshapeColumns(std::string_view inputsText) {
+    const std::optional<int> typed = ReadCount(inputsText);
+    if (!typed)
+        return false;
+    const int inputs = std::clamp(*typed, 1, TypedInputsLimit);
+    if (inputs == inputs_ && !computedColumn_)
+        return false;
+    AnnounceReset();
+    inputs_ = inputs;
+    computedColumn_ = false;
+    modified_ = true;
+    CompleteReset();
+    return true;
+}
+
+bool DataTable::ReshapeRows(std::string_view dataPointsText) {
+    const std::optional<int> typed = ReadCount(dataPointsText);
+    if (!typed)
+        return false;
+    const int dataPoints = std::clamp(*typed, 1, TypedDataPointsLimit);
+    if (dataPoints == dataPoints_)
+        return false;
+    AnnounceReset();
+    dataPoints_ = dataPoints;
+    modified_ = true;
+    CompleteReset();
+    return true;
+}
+
+bool DataTable::InsertRow(int row) {
+    // The count field cannot show more rows, so the table does not grow past it either.
+    if (row < 1 || row > dataPoints_ || dataPoints_ >= MaxDataPoints)
+        return false;
+    AnnounceReset();
+    const auto first = static_cast<std::size_t>(row) - 1;
+    const auto newLast = static_cast<std::size_t>(dataPoints_);
+    if (first < rows_.size()) {
+        // The rows move down over the first hidden row; the hidden rows below it stay put.
+        if (rows_.size() > newLast)
+            rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(newLast));
+        rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(first), std::string());
+    }
+    ++dataPoints_;
+    modified_ = true;
+    CompleteReset();
+    return true;
+}
+
+bool DataTable::DeleteRow(int row) {
+    if (row < 1 || row > dataPoints_)
+        return false;
+    AnnounceReset();
+    const auto first = static_cast<std::size_t>(row) - 1;
+    const auto last = static_cast<std::size_t>(dataPoints_) - 1;
+    if (dataPoints_ == 1) {
+        // A table without data rows has nothing to edit or run; the only row is emptied instead.
+        if (!rows_.empty())
+            rows_.front() = std::string();
+    } else if (first < rows_.size()) {
+        // The rows below move up; the last row, now hidden, keeps its text as any hidden row does.
+        const bool lastStored = last < rows_.size();
+        std::string lastRow = lastStored ? rows_[last] : std::string();
+        rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(first));
+        if (lastStored)
+            rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(last), std::move(lastRow));
+    }
+    dataPoints_ = std::max(1, dataPoints_ - 1);
+    modified_ = true;
+    CompleteReset();
+    return true;
+}
+
+bool DataTable::IsAcceptedKey(char32_t character) {
+    return (character >= U'0' && character <= U'9') || character == U',' || character == U'-' ||
+           character == U'.';
+}
+
+bool DataTable::FilterKey(char32_t character) {
+    if (!IsAcceptedKey(character))
+        return false;
+    modified_ = true;
+    return true;
+}
+
+void DataTable::AddComputedColumn() {
+    if (computedColumn_)
+        return;
+    AnnounceReset();
+    ClearColumn(inputs_ + 2);
+    computedColumn_ = true;
+    CompleteReset();
+}
+
+void DataTable::RemoveComputedColumn() {
+    if (!computedColumn_)
+        return;
+    AnnounceReset();
+    ClearColumn(inputs_ + 2);
+    computedColumn_ = false;
+    CompleteReset();
+}
+
+bool DataTable::SetComputedOutputs(const std::vector<std::string>& texts) {
+    if (!computedColumn_ || !std::all_of(texts.begin(), texts.end(), IsStorableText))
+        return false;
+    const int count = std::min(static_cast<int>(texts.size()), dataPoints_);
+    if (count == 0)
+        return true;
+    EnsureStoredRows(count);
+    const int column = inputs_ + 2;
+    for (int i = 0; i < count; ++i)
+        SetField(rows_[static_cast<std::size_t>(i)], column - 1,
+                 texts[static_cast<std::size_t>(i)]);
+    if (observer_.observer)
+        observer_.observer->CellsChanged(1, count, column, column);
+    return true;
+}
+
+void DataTable::ReplaceRows(const std::vector<std::string_view>& lines,
+                            std::string_view partialLine, int columns) {
+    if (!std::all_of(lines.begin(), lines.end(), HoldsNoLineBreak) ||
+        !HoldsNoLineBreak(partialLine))
+        throw DocumentError("A cell holds a line break");
+    const int computedField = computedColumn_ ? inputs_ + 1 : -1;
+    auto storedRow = [&](std::size_t index) {
+        std::string row = index < rows_.size() ? rows_[index] : std::string();
+        if (computedField >= 0)
+            SetField(row, computedField, {});
+        return row;
+    };
+    const std::size_t partialIndex = partialLine.empty() ? 0 : lines.size() + 1;
+    std::vector<std::string> replaced(std::max({rows_.size(), lines.size(), partialIndex}));
+    for (std::size_t i = 0; i < replaced.size(); ++i) {
+        if (i < lines.size())
+            replaced[i] =
+                i < rows_.size() ? OverlayLine(lines[i], storedRow(i)) : std::string(lines[i]);
+        else if (i + 1 == partialIndex)
+            replaced[i] = OverlayLine(partialLine.substr(0, partialLine.size() - 1), storedRow(i));
+        else
+            replaced[i] = storedRow(i);
+    }
+    AnnounceReset();
+    rows_.swap(replaced);
+    inputs_ = std::max(inputs_ + 2, columns) - 2;
+    dataPoints_ = std::max(1, static_cast<int>(lines.size()));
+    computedColumn_ = false;
+    modified_ = true;
+    CompleteReset();
+}
+
+void DataTable::AppendRowCells(int row, int lastColumn, std::string& out) const {
+    const std::string_view stored = row >= 1 && static_cast<std::size_t>(row) <= rows_.size()
+                                        ? std::string_view(rows_[static_cast<std::size_t>(row) - 1])
+                                        : std::string_view();
+    const std::size_t end = FieldStart(stored, lastColumn);
+    if (end != npos) {
+        out.append(stored.substr(0, end - 1));
+        return;
+    }
+    out.append(stored);
+    const auto fields = static_cast<int>(std::count(stored.begin(), stored.end(), '\t')) + 1;
+    out.append(static_cast<std::size_t>(lastColumn - fields), '\t');
+}
+
+std::size_t DataTable::StoreBytes() const {
+    std::size_t bytes = rows_.capacity() * sizeof(std::string);
+    const std::size_t inlineCapacity = std::string().capacity();
+    for (const std::string& row : rows_) {
+        if (row.capacity() > inlineCapacity)
+            bytes += row.capacity() + 1;
+    }
+    return bytes;
+}
+
+void DataTable::AnnounceReset() const {
+    if (observer_.observer)
+        observer_.observer->TableAboutToReset();
+}
+
+void DataTable::CompleteReset() const {
+    if (observer_.observer)
+        observer_.observer->TableReset();
+}
+
+void DataTable::EnsureStoredRows(int count) {
+    if (rows_.size() < static_cast<std::size_t>(count))
+        rows_.resize(static_cast<std::size_t>(count));
+}
+
+void DataTable::ClearColumn(int column) {
+    for (std::string& row : rows_)
+        SetField(row, column - 1, {});
+}
+
+} // namespace orvanel

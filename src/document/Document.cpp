@@ -1,0 +1,39 @@
+#include "document/Document.h"
+
+#include "document/DocumentFile.h"
+#include "document/TableText.h"
+
+#include <utility>
+
+namespace orvanel {
+
+Document::Document(std::string caption) : caption_(std::move(caption)) {}
+
+void Document::LoadDocument(const std::string& path) {
+    const std::string text = DocumentFile::ReadText(path);
+    TableText::ParseTableText(table_, text, TableText::LineEnds::AnyForm);
+    documentPath_ = path;
+    caption_ = DocumentFile::CaptionFor(path);
+    table_.ClearModified();
+}
+
+void Document::SaveDocument(const std::string& path) {
+    DocumentFile::WriteSafely(DocumentFile::SavedFileName(path), TableText::DataRowsText(table_));
+    caption_ = DocumentFile::CaptionFor(path);
+    documentPath_ = path;
+    table_.ClearModified();
+}
+
+void Document::PasteTable(std::string_view clipboardText) {
+    TableText::ParseTableText(table_, clipboardText);
+    table_.MarkModified();
+}
+
+bool Document::PasteIntoCell(int row, int column, std::string_view clipboardText) {
+    if (!table_.SetCellText(row, column, TableText::CellPasteText(clipboardText)))
+        return false;
+    table_.MarkModified();
+    return true;
+}
+
+} // namespace orvanel

@@ -1,0 +1,64 @@
+// One data document: its table and the state that names and describes it.
+#pragma once
+
+#include "document/DataTable.h"
+
+#include <string>
+#include <string_view>
+
+namespace orvanel {
+
+// The core of a data document window: the table, the caption that identifies the document among
+// the windows, the file it belongs to and whether it has unsaved changes.
+class Document {
+public:
+    // A new, empty document titled `caption` (the main window's "New" and a number).
+    explicit Document(std::string caption);
+
+    DataTable& Table() { return table_; }
+    const DataTable& Table() const { return table_; }
+
+    // "New<n>" until the document is loaded or saved, then the file name part in lower case.
+    const std::string& Caption() const { return caption_; }
+    // The file the document was loaded from or last saved to; empty for a new document.
+    const std::string& DocumentPath() const { return documentPath_; }
+
+    // Unsaved changes exist.
+    bool Modified() const { return table_.Modified(); }
+    void MarkModified() { table_.MarkModified(); }
+
+    // Open the run report in the text editor after a run.
+    bool ShowReport() const { return showReport_; }
+    void SetShowReport(bool show) { showReport_ = show; }
+
+    // Fills the table from the file `path` (any line ends, UTF-8 or Latin-1); afterwards the
+    // caption and DocumentPath name the file and the document is not modified. Throws
+    // DocumentError when the file cannot be read or is not a table text; the document is then
+    // unchanged, so a later save cannot overwrite the file that failed to load.
+    void LoadDocument(const std::string& path);
+
+    // Writes the data rows to SavedFileName(path) (DocumentFile); afterwards the caption is the
+    // lower-cased file name part of `path` (as chosen, even when the file written is named
+    // otherwise), DocumentPath is `path` and the document is not modified. Throws DocumentError
+    // naming the file when it cannot be created or written; any previous file, the caption,
+    // DocumentPath and Modified are then unchanged.
+    void SaveDocument(const std::string& path);
+
+    // Rebuilds the table from a pasted table text (CR LF line ends) and marks the document
+    // modified. Throws DocumentError, leaving the table as it was, when the text is not a table
+    // text; the caller shows "Clipboard data could not be pasted".
+    void PasteTable(std::string_view clipboardText);
+
+    // Puts the part of a clipboard text before its first TAB, CR or LF into a visible data cell
+    // and marks the document modified. False, and nothing changes, for a fixed cell or a cell
+    // outside the grid.
+    bool PasteIntoCell(int row, int column, std::string_view clipboardText);
+
+private:
+    DataTable table_;
+    std::string caption_;
+    std::string documentPath_;
+    bool showReport_ = false;
+};
+
+} // namespace orvanel

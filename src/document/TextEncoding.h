@@ -1,0 +1,21 @@
+// Reading document bytes as UTF-8 text whatever encoding they were written in.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace orvanel::TextEncoding {
+
+// Whether the bytes are well-formed UTF-8: no overlong forms, surrogates or code points above
+// U+10FFFF.
+bool IsValidUtf8(std::string_view bytes);
+
+// The UTF-8 text of Latin-1 bytes: bytes below 0x80 stay, the others become two bytes.
+std::string Latin1ToUtf8(std::string_view bytes);
+
+// The bytes as UTF-8 text: unchanged when they are valid UTF-8, read as Latin-1 otherwise, so a
+// file from an 8-bit code page is never refused for its encoding. A leading UTF-8 byte-order mark
+// is dropped so that it does not stick to the first cell.
+std::string DecodeText(std::string bytes);
+
+} // namespace orvanel::TextEncoding

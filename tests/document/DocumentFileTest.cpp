@@ -1,0 +1,89 @@
+#include "document/DocumentFile.h"
+
+#include "TempFolder.h"
+#include "document/DocumentError.h"
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace orvanel::DocumentFile;
+using orvanel::DocumentError;
+using Names = std::vector<std::string>;
+
+TEST(DocumentFileName, ShortExtensionsBecomeTxt) {
+    for (const char* name : {"data.txt", "data.dat", "data.text", "data.tx", "data"})
+        EXPECT_EQ(SavedFileName(std::string("/w/") + name), "/w/data.txt") << name;
+    EXPECT_EQ(SavedFileName("dir/Run1.DAT"), "dir/Run1.txt");
+    EXPECT_EQ(SavedFileName("data.tests"), "data.tests.txt");
+    EXPECT_EQ(SavedFileName("a.b.tx"), "a.txt");
+    EXPECT_EQ(SavedFileName("v1.2/data"), "v1.2/data.txt");
+    EXPECT_EQ(CaptionFor("/Some/Dir/Run1.DAT"), "run1.dat");
+}
+
+class DocumentFileIo : public TempFolder {
+protected:
+    // Any write past `bytes` fails with EFBIG, as on a full disk, for as long as this lives.
+    struct FileSizeLimit {
+        explicit FileSizeLimit(rlim_t bytes) {
+            getrlimit(RLIMIT_FSIZE, &saved);
+            rlimit limit = saved;
+            limit.rlim_cur = bytes;
+            setrlimit(RLIMIT_FSIZE, &limit);
+            previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        }
+        ~FileSizeLimit() {
+            setrlimit(RLIMIT_FSIZE, &saved);
+            std::signal(SIGXFSZ, previousHandler);
+        }
+        rlimit saved{};
+        void (*previousHandler)(int) = nullptr;
+    };
+
+    std::string ErrorOf(const std::string& path, const std::string& bytes) {
+        try {
+            WriteSafely(path, bytes);
+        } catch (const DocumentError& error) {
+            return error.what();
+        }
+        return "no error";
+    }
+};
+
+TEST_F(DocumentFileIo, WritingReplacesTheFileAndLeavesNothingElse) {
+    WriteFile("a.txt", "old contents");
+    WriteSafely(PathOf("a.txt"), "1\t2\r\n");
+    EXPECT_EQ(ReadFile("a.txt"), "1\t2\r\n");
+    EXPECT_EQ(FileNames(), Names{"a.txt"});
+}
+
+TEST_F(DocumentFileIo, FailedWriteKeepsThePreviousFileAndRemovesTheTemporary) {
+    WriteFile("a.txt", "old");
+    std::string message;
+    {
+        const FileSizeLimit limit(4);
+        message = ErrorOf(PathOf("a.txt"), "much more than four bytes\r\n");
+    }
+    EXPECT_EQ(message, "Cannot write file " + PathOf("a.txt"));
+    EXPECT_EQ(ReadFile("a.txt"), "old");
+    EXPECT_EQ(FileNames(), Names{"a.txt"});
+}
+
+TEST_F(DocumentFileIo, FileThatCannotBeCreatedIsNamedInTheError) {
+    const std::string missingFolder = PathOf("missing/a.txt");
+    EXPECT_EQ(ErrorOf(missingFolder, "1\r\n"), "Cannot create file " + missingFolder);
+    std::filesystem::create_directories(PathOf("taken.txt/inside"));
+    EXPECT_EQ(ErrorOf(PathOf("taken.txt"), "1\r\n"), "Cannot create file " + PathOf("taken.txt"));
+    EXPECT_EQ(FileNames(), Names{"taken.txt"});
+}
+
+TEST_F(DocumentFileIo, ReadingDecodesAndReportsMissingFiles) {
+    WriteFile("latin1.txt", "0,5\t\xB5\r\n");
+    EXPECT_EQ(ReadText(PathOf("latin1.txt")), "0,5\t\xC2\xB5\r\n");
+    try {
+        ReadText(PathOf("none.txt"));
+        FAIL() << "no error";
+    } catch (const DocumentError& error) {
+        EXPECT_EQ(std::string(error.what()), "Cannot read file " + PathOf("none.txt"));
+    }
+    EXPECT_THROW(ReadText(folder_.string()), DocumentError);
+}

@@ -1,0 +1,75 @@
+#include "document/Document.h"
+
+#include "TempFolder.h"
+#include "document/DocumentError.h"
+#include "document/TableText.h"
+
+using orvanel::Document;
+using orvanel::DocumentError;
+using orvanel::TableText::CopyTable;
+
+class DocumentFiles : public TempFolder {};
+
+TEST_F(DocumentFiles, LoadingReadsAnyLineEndsAndNamesTheDocument) {
+    WriteFile("Run1.TXT", "1\t2\t3\n4\t5\t6\n");
+    Document document("New1");
+    document.LoadDocument(PathOf("Run1.TXT"));
+    EXPECT_EQ(document.Table().InputCount(), 2);
+    EXPECT_EQ(document.Table().DataPointCount(), 2);
+    EXPECT_EQ(document.Table().CellText(2, 3), "6");
+    EXPECT_FALSE(document.Modified());
+    EXPECT_EQ(document.Caption(), "run1.txt");
+    EXPECT_EQ(document.DocumentPath(), PathOf("Run1.TXT"));
+}
+
+TEST_F(DocumentFiles, SavingFollowsTheNameRuleAndWritesTheDataRows) {
+    WriteFile("one.txt", "0.5\r0.6\r");
+    Document document("New1");
+    document.LoadDocument(PathOf("one.txt"));
+    document.Table().SetCellText(2, 2, "x");
+    document.SaveDocument(PathOf("Run1.DAT"));
+    EXPECT_EQ(ReadFile("Run1.txt"), "0.5\t\r\n0.6\tx\r\n");
+    EXPECT_EQ(document.Caption(), "run1.dat");
+    EXPECT_EQ(document.DocumentPath(), PathOf("Run1.DAT"));
+    EXPECT_FALSE(document.Modified());
+}
+
+TEST_F(DocumentFiles, FailedSaveKeepsTheDocumentState) {
+    Document document("New2");
+    document.MarkModified();
+    EXPECT_THROW(document.SaveDocument(PathOf("missing/a.txt")), DocumentError);
+    EXPECT_TRUE(document.Modified());
+    EXPECT_EQ(document.Caption(), "New2");
+    EXPECT_EQ(document.DocumentPath(), "");
+}
+
+TEST_F(DocumentFiles, FailedLoadLeavesTheDocumentUntouched) {
+    WriteFile("no-line.txt", "1\t2");
+    WriteFile("wide.txt", std::string(orvanel::DataTable::MaxDataColumns, '\t') + "\n");
+    WriteFile("binary.txt", std::string("\0\x01\xFF\xFE", 4));
+    Document document("New1");
+    document.Table().SetCellText(1, 1, "kept");
+    for (const char* name : {"no-line.txt", "wide.txt", "binary.txt", "none.txt"}) {
+        EXPECT_THROW(document.LoadDocument(PathOf(name)), DocumentError) << name;
+        EXPECT_EQ(document.DocumentPath(), "");
+        EXPECT_EQ(document.Caption(), "New1");
+        EXPECT_EQ(CopyTable(document.Table()), "\tInput 1\tOutput\r\n1\tkept\t\r\n");
+        EXPECT_TRUE(document.Modified());
+    }
+}
+
+TEST(Document, PastesMarkTheDocumentModified) {
+    Document document("New1");
+    EXPECT_TRUE(document.PasteIntoCell(1, 2, "4.5\tignored\r\n"));
+    EXPECT_EQ(document.Table().CellText(1, 2), "4.5");
+    EXPECT_TRUE(document.Modified());
+    EXPECT_FALSE(document.PasteIntoCell(0, 1, "x"));
+
+    Document pasted("New2");
+    pasted.PasteTable("1\t2\r\n3\t4\r\n");
+    EXPECT_EQ(pasted.Table().DataPointCount(), 2);
+    EXPECT_TRUE(pasted.Modified());
+    Document failed("New3");
+    EXPECT_THROW(failed.PasteTable("1\t2"), DocumentError);
+    EXPECT_FALSE(failed.Modified());
+}
