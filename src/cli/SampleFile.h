@@ -4,10 +4,11 @@
 #include <span>
 #include <stdexcept>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace orvanel {
+
+class DataTable;
 
 // Data that cannot be used; the text says why in one line.
 class DataError : public std::runtime_error {
@@ -27,15 +28,14 @@ struct SampleTable {
 
 class SampleFile {
 public:
-    // Reads the file as the program loads a document and converts every cell to a number.
-    // Throws DataError when the file cannot be read or has no complete line, and, naming the
-    // row and column of the first cell that is not a number, when a cell is not one.
+    // Loads the file as the program loads a document, then reads its cells as FromTable does.
+    // Throws DataError when the file cannot be loaded, saying why.
     static SampleTable Read(const std::string& path);
 
-    // The same for the text of a file: lines end with CR LF, CR or LF; only complete lines
-    // count; cells are separated by TAB; the widest line sets the columns (at least two), the
-    // last being the output; numbers use "." as the decimal separator.
-    static SampleTable Parse(std::string_view text);
+    // Reads every input and output cell of the table's data rows as a number with "." as the
+    // decimal separator. Throws DataError naming the row and column of the first cell, row by
+    // row, that is not a number (an empty cell is none).
+    static SampleTable FromTable(const DataTable& table);
 };
 
 } // namespace orvanel
