@@ -164,8 +164,21 @@ std::optional<std::string> TGenetico::RunRefusal() const {
 }
 
 void TGenetico::Run() {
+    if (running)
+        throw RunError("The algorithm is already running.");
     if (const auto refusal = RunRefusal())
         throw RunError(*refusal);
+    running = true;
+    try {
+        RunGenerations();
+    } catch (...) {
+        running = false;
+        throw;
+    }
+    running = false;
+}
+
+void TGenetico::RunGenerations() {
     evolving = false;
     CreateInitialPopulation();
     generation = -1;
@@ -446,7 +459,8 @@ void TGenetico::Mutate() {
 
 void TGenetico::UpdateElite(int k) {
     EnsurePopulationScored();
-    const auto count = static_cast<std::size_t>(k);
+    const auto count =
+        static_cast<std::size_t>(std::clamp(k, 1, static_cast<int>(population.size())));
     std::vector<std::size_t> slots(count);
     double worst = PopulationError(0);
     std::size_t w = 0;

@@ -98,9 +98,10 @@ public:
     // The message that Run would refuse with, naming the offending field as the options
     // dialog labels it, or nothing when a run can start.
     std::optional<std::string> RunRefusal() const;
-    // A whole run. Throws RunError before touching anything when RunRefusal has a message;
-    // any error of a generation ("Todos Iguales") ends the run and propagates, leaving the
-    // best model of the last completed generation.
+    // A whole run. Throws RunError before touching anything when RunRefusal has a message or
+    // a run of this engine is in progress (called again while it yields); any error of a
+    // generation ("Todos Iguales") ends the run and propagates, leaving the best model of the
+    // last completed generation.
     void Run();
     // Ends the run after the current generation; requests made while the initial population
     // is built are dropped.
@@ -146,8 +147,8 @@ public:
     void Breed();
     // Flips bits with MutationProbability after the elite positions.
     void Mutate();
-    // Elite := copies of the k individuals of lowest error (k >= 1), earlier positions winning
-    // ties, in the order the slots were filled.
+    // Elite := copies of the k individuals of lowest error (k taken into 1..N), earlier
+    // positions winning ties, in the order the slots were filled.
     void UpdateElite(int k);
     // BestModel := a copy of the lowest-error individual, evaluated.
     void UpdateBest();
@@ -156,6 +157,7 @@ public:
     void RefreshPopulation();
 
 private:
+    void RunGenerations();
     TMISOFunTrans NewIndividual() const;
     double EvaluateCounted(TMISOFunTrans& individual);
     void EvaluateAll(std::span<TMISOFunTrans* const> individuals);
@@ -186,6 +188,7 @@ private:
     int generation = 0;
     bool evolving = false;
     bool stopRequested = false;
+    bool running = false;
     double meanFitness = 0.0;
     double fitnessDeviation = 0.0;
     int mutations = 0;

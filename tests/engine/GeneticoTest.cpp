@@ -82,6 +82,7 @@ std::vector<GenerationRow> RunAndLog(TGenetico& engine) {
     } catch (const RunError& error) {
         rows.push_back({engine.Generation(), 0, 0, 0, 0, error.what(), 0});
     }
+    engine.AppendEvolutionRow = nullptr;
     return rows;
 }
 
@@ -256,6 +257,26 @@ TEST(TGeneticoRun, ParametersChangedWhileItYieldsNeverTakeItOutsideThePopulation
                 ElementsAre(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12));
     EXPECT_EQ(engine->Population().size(), 20u);
     EXPECT_EQ(engine->BestModel().InputCount(), 2);
+}
+
+TEST(TGeneticoRun, RefusesToStartAgainWhileItRuns) {
+    auto engine = SmallEngine(10, 3);
+    std::vector<std::string> refusals;
+    engine->ProcessMessages = [&] {
+        if (engine->Evolving() && refusals.empty())
+            refusals.push_back(RefusalOf(*engine));
+    };
+    EXPECT_THAT(GenerationsOf(RunAndLog(*engine)), ElementsAre(0, 1, 2, 3));
+    EXPECT_THAT(refusals, ElementsAre("The algorithm is already running."));
+
+    // A run ended by an error does not block the next one.
+    engine->ProcessMessages = [&engine] {
+        if (engine->Evolving())
+            throw RunError("ended by its owner");
+    };
+    EXPECT_EQ(RefusalOf(*engine), "ended by its owner");
+    engine->ProcessMessages = nullptr;
+    EXPECT_THAT(GenerationsOf(RunAndLog(*engine)), ElementsAre(0, 1, 2, 3));
 }
 
 TEST(TGeneticoRun, WritesOneRowPerGenerationAndEndsAtGenerations) {
