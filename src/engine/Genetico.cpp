@@ -495,8 +495,9 @@ void TGenetico::UpdateElite(int k) {
 void TGenetico::UpdateBest() {
     UpdateElite(1);
     bestModel.Assign(elite.front());
-    if (!CacheEvaluations)
-        EvaluateCounted(bestModel);
+    // Also with the cache: a copy does not carry its transfer functions' coefficients, which
+    // the owner may read.
+    EvaluateCounted(bestModel);
 }
 
 void TGenetico::RefreshPopulation() {

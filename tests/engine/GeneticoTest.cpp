@@ -489,8 +489,16 @@ TEST(TGeneticoRun, ReferenceAndFastModesGiveTheSameRun) {
                 EXPECT_EQ(RunAndLog(*fast), expected) << selection << " " << elitism;
                 EXPECT_EQ(Genotype(fast->BestModel()), Genotype(reference->BestModel()));
                 EXPECT_EQ(fast->BestModel().Output(), reference->BestModel().Output());
-                EXPECT_EQ(fast->BestModel().Functions()[1].NumText,
-                          reference->BestModel().Functions()[1].NumText);
+                for (std::size_t t = 0; t < 2; ++t) {
+                    const TFunTrans& f = fast->BestModel().Functions()[t];
+                    const TFunTrans& r = reference->BestModel().Functions()[t];
+                    EXPECT_EQ(f.NumText, r.NumText);
+                    EXPECT_EQ(f.DenText, r.DenText);
+                    EXPECT_EQ(f.Numerator, r.Numerator);
+                    EXPECT_EQ(f.Denominator, r.Denominator);
+                    EXPECT_EQ(f.Gain, r.Gain);
+                    EXPECT_EQ(f.Error, r.Error);
+                }
                 // Fillings drawn ahead for parallel evaluation are given back.
                 EXPECT_EQ(Rnd::GlobalState().RandomTable, drawsAfter.RandomTable);
                 EXPECT_EQ(Rnd::GlobalState().RandomIndex, drawsAfter.RandomIndex);
