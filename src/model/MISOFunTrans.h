@@ -45,7 +45,10 @@ public:
     // transfer function's own Error is above 1e200 or when a sum or the error leaves the double
     // range; Output then keeps what was computed before the failing sample. Coefficients are
     // written into the texts with the given decimal separator. The transfer functions'
-    // SimOutput is not filled: each input is simulated into a per-thread buffer. Throws
+    // SimOutput is not filled: each input is simulated into a per-thread buffer, so a
+    // transfer function rejected or failing part-way adds nothing from its failing sample on
+    // (never stale values of an earlier evaluation), and one whose genes cannot be decoded
+    // adds -10 per sample. Throws
     // std::invalid_argument, before changing anything, when the transfer functions hold
     // different numbers of samples.
     double Evaluate(char decimalSeparator = '.');
