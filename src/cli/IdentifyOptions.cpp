@@ -174,7 +174,7 @@ numbers with "." as the decimal separator) and writes the run report.
 Options (defaults in brackets):
   --population N                 individuals in the population, raised to an even number of
                                  at least 2 [80]
-  --generations N                generations after the initial population [100]
+  --generations N                last generation; generations 0 to N are bred [100]
   --selection sigma|tournament|rank
                                  selection scheme [sigma]
   --tournament-probability P     probability that a tournament keeps the fitter contestant;

@@ -1,12 +1,14 @@
 // orvanel-identify: one identification run on a data file, without the window.
 #include "cli/IdentifyOptions.h"
 #include "cli/ProgressDisplay.h"
-#include "cli/SampleFile.h"
+#include "document/Document.h"
 #include "document/RunReport.h"
+#include "document/TableSamples.h"
 #include "engine/Genetico.h"
 
 #include <cstdio>
 #include <exception>
+#include <stdexcept>
 #include <string_view>
 #include <unistd.h>
 #include <vector>
@@ -27,12 +29,31 @@ int Fail(int status, const std::string& message) {
     return status;
 }
 
-void HandOver(const SampleTable& table, TGenetico& engine) {
+// Data that cannot be used; the text says why in one line.
+class DataError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The file loaded as the program loads a document, its cells read as numbers with ".".
+TableSamples ReadSamples(const std::string& path) {
+    Document document("");
+    try {
+        document.LoadDocument(path);
+    } catch (const DocumentError& error) {
+        throw DataError(std::string("Error opening the file. Check its format. ") + error.what());
+    }
+    try {
+        return TableSamples::FromTable(document.Table());
+    } catch (const BadCellError& error) {
+        throw DataError(error.what());
+    }
+}
+
+// The run driver's order: stop, the data, then the genes of every input.
+void HandOver(const TableSamples& samples, TGenetico& engine) {
     engine.RequestStop();
-    engine.SetDataSize(table.Inputs, table.Samples);
-    for (int r = 1; r <= table.Samples; ++r)
-        engine.SetDataRow(table.Row(r - 1), r);
-    engine.SetInputCount(table.Inputs);
+    samples.HandTo(engine);
     engine.SetGenesPerInput(GenesPerInput);
     for (int g = 0; g < GenesPerInput; ++g)
         engine.SetGeneRange(g, -1.0, 1.0);
@@ -42,7 +63,7 @@ int Identify(const IdentifyOptions& options) {
     TGenetico engine(options.SeedMilliseconds.value_or(Rnd::CurrentMilliseconds()));
     options.ApplyTo(engine);
     // The table read from the file is released once the engine holds its copy.
-    HandOver(SampleFile::Read(options.DataPath), engine);
+    HandOver(ReadSamples(options.DataPath), engine);
     if (const auto refusal = engine.RunRefusal())
         return Fail(ExitBadUsage, *refusal);
 

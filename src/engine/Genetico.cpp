@@ -37,6 +37,15 @@ std::vector<TMISOFunTrans> CopiesOf(const std::vector<TMISOFunTrans>& sources) {
     return copies;
 }
 
+// Whether the model is sure to fail before any sample is simulated.
+bool FailsBeforeSimulation(TMISOFunTrans& individual) {
+    for (TFunTrans& function : individual.Functions()) {
+        if (!function.Decode() || !function.Admissible())
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 TGenetico::TGenetico(int milliseconds) {
@@ -155,8 +164,21 @@ std::optional<std::string> TGenetico::RunRefusal() const {
 }
 
 void TGenetico::Run() {
+    if (running)
+        throw RunError("The algorithm is already running.");
     if (const auto refusal = RunRefusal())
         throw RunError(*refusal);
+    running = true;
+    try {
+        RunGenerations();
+    } catch (...) {
+        running = false;
+        throw;
+    }
+    running = false;
+}
+
+void TGenetico::RunGenerations() {
     evolving = false;
     CreateInitialPopulation();
     generation = -1;
@@ -165,7 +187,7 @@ void TGenetico::Run() {
     for (long long remaining = static_cast<long long>(Generations) + 1; remaining > 0;
          --remaining) {
         ++generation;
-        if (generation > 0 && generation % RegenerationPeriod == 0)
+        if (generation > 0 && RegenerationPeriod > 0 && generation % RegenerationPeriod == 0)
             RefreshPopulation();
         EvaluateGeneration();
         Breed();
@@ -185,17 +207,18 @@ void TGenetico::Run() {
 
 TMISOFunTrans TGenetico::NewIndividual() const {
     TMISOFunTrans individual;
-    individual.SetInputCount(inputCount);
-    const auto& output = dataTable.back();
-    for (int t = 0; t < inputCount; ++t) {
-        TFunTrans& function = individual.Functions()[static_cast<std::size_t>(t)];
+    const std::size_t inputs = runColumns.size() - 1;
+    individual.SetInputCount(static_cast<int>(inputs));
+    for (std::size_t t = 0; t < inputs; ++t) {
+        TFunTrans& function = individual.Functions()[t];
         function.SetGeneCount(genesPerInput);
-        function.SetSamples(dataTable[static_cast<std::size_t>(t)], output);
+        function.SetSamples(runColumns[t], runColumns.back());
     }
     return individual;
 }
 
 void TGenetico::CreateInitialPopulation() {
+    runColumns.assign(dataTable.begin(), dataTable.end());
     const auto n = static_cast<std::size_t>(populationSize);
     population.assign(n, TMISOFunTrans());
     scored.assign(n, 0);
@@ -225,7 +248,7 @@ void TGenetico::FillAtRandom(std::size_t first, std::size_t end, bool buildingPo
     const auto threads = static_cast<std::size_t>(Workers().ThreadCount());
     const std::size_t batch = threads > 1 ? 2 * threads : 1;
     std::vector<TMISOFunTrans> fillings(batch);
-    std::vector<TMISOFunTrans*> pointers(batch);
+    std::vector<char> screened(batch);
     std::vector<Rnd::State> stateAfter(batch);
     std::size_t position = first;
     int attempts = 0;
@@ -234,15 +257,16 @@ void TGenetico::FillAtRandom(std::size_t first, std::size_t end, bool buildingPo
             fillings[b] = NewIndividual();
             CreateRandomIndividual(fillings[b]);
             stateAfter[b] = Rnd::GlobalState();
-            pointers[b] = &fillings[b];
         }
-        EvaluateAll(pointers);
+        ScoreFillings(fillings, screened);
         for (std::size_t b = 0; b < batch && position < end; ++b) {
             ++attempts;
             if (buildingPopulation)
                 YieldToOwner();
             if (fillings[b].Error > AcceptableError && attempts < MaxFillings)
                 continue;
+            if (screened[b])
+                EvaluateCounted(fillings[b]);
             population[position] = std::move(fillings[b]);
             scored[position] = 1;
             ++position;
@@ -253,6 +277,20 @@ void TGenetico::FillAtRandom(std::size_t first, std::size_t end, bool buildingPo
                 Rnd::GlobalState() = stateAfter[b];
         }
     }
+}
+
+// Evaluates new random individuals. With the cache on, a filling whose transfer functions
+// do not all decode into models Simulate accepts is certain to get Error 1e300 and be drawn
+// again: it is marked screened instead of simulated, and evaluated only if it is kept.
+void TGenetico::ScoreFillings(std::vector<TMISOFunTrans>& fillings, std::vector<char>& screened) {
+    Workers().ForEach(fillings.size(), [&](std::size_t b) {
+        screened[b] = CacheEvaluations && FailsBeforeSimulation(fillings[b]);
+        if (screened[b])
+            fillings[b].Error = TFunTrans::FailedError;
+        else
+            fillings[b].Evaluate();
+    });
+    evaluationCount += std::count(screened.begin(), screened.end(), 0);
 }
 
 void TGenetico::CountAcceptedIndividual() {
@@ -317,7 +355,7 @@ void TGenetico::EvaluateGeneration() {
     meanFitness = statistics.Mean;
     fitnessDeviation = statistics.Deviation;
     expectedTotal = 0.0;
-    const int n = populationSize;
+    const auto n = static_cast<int>(population.size());
     if (SelectionType == 2) {
         SortByFitness();
         for (int i = 0; i < n; ++i)
@@ -362,8 +400,7 @@ void TGenetico::CrossPair(std::size_t a, std::size_t b, TMISOFunTrans& first,
                           TMISOFunTrans& second) {
     const TMISOFunTrans& parentA = population[a];
     const TMISOFunTrans& parentB = population[b];
-    for (int t = 0; t < inputCount; ++t) {
-        const auto i = static_cast<std::size_t>(t);
+    for (std::size_t i = 0; i < parentA.Functions().size(); ++i) {
         const TFunTrans& fa = parentA.Functions()[i];
         const TFunTrans& fb = parentB.Functions()[i];
         const int ga = Rnd::RandomInt(0, fa.GeneCount() - 1);
@@ -395,11 +432,11 @@ void TGenetico::Breed() {
         nextScored[p] = 0;
         nextScored[p + 1] = 0;
     }
-    const int k = PreservedIndividuals;
-    UpdateElite(std::max(k, 1));
-    for (int j = 0; j < k; ++j) {
-        next[static_cast<std::size_t>(j)].Assign(elite[static_cast<std::size_t>(j)]);
-        nextScored[static_cast<std::size_t>(j)] = 1;
+    const std::size_t k = ElitismCount();
+    UpdateElite(static_cast<int>(std::max<std::size_t>(k, 1)));
+    for (std::size_t j = 0; j < k; ++j) {
+        next[j].Assign(elite[j]);
+        nextScored[j] = 1;
     }
     population = std::move(next);
     scored = std::move(nextScored);
@@ -407,8 +444,7 @@ void TGenetico::Breed() {
 
 void TGenetico::Mutate() {
     mutations = 0;
-    for (auto i = static_cast<std::size_t>(std::max(PreservedIndividuals, 0));
-         i < population.size(); ++i) {
+    for (std::size_t i = ElitismCount(); i < population.size(); ++i) {
         for (TFunTrans& function : population[i].Functions()) {
             for (int j = 0; j < function.BitCount(); ++j) {
                 if (!Rnd::Flip(mutationProbability))
@@ -423,7 +459,8 @@ void TGenetico::Mutate() {
 
 void TGenetico::UpdateElite(int k) {
     EnsurePopulationScored();
-    const auto count = static_cast<std::size_t>(k);
+    const auto count =
+        static_cast<std::size_t>(std::clamp(k, 1, static_cast<int>(population.size())));
     std::vector<std::size_t> slots(count);
     double worst = PopulationError(0);
     std::size_t w = 0;
@@ -458,21 +495,34 @@ void TGenetico::UpdateElite(int k) {
 void TGenetico::UpdateBest() {
     UpdateElite(1);
     bestModel.Assign(elite.front());
-    if (!CacheEvaluations)
-        EvaluateCounted(bestModel);
+    // Also with the cache: a copy does not carry its transfer functions' coefficients, which
+    // the owner may read.
+    EvaluateCounted(bestModel);
 }
 
 void TGenetico::RefreshPopulation() {
     const auto n = population.size();
-    const auto replaced =
-        static_cast<std::size_t>(RefreshCount(populationSize, RegenerationPercent));
-    const std::size_t kept = n - replaced;
+    const std::size_t kept = n - RefreshedCount();
     UpdateElite(static_cast<int>(kept));
     FillAtRandom(kept, n, false);
     for (std::size_t j = 0; j < kept; ++j) {
         population[j].Assign(elite[j]);
         scored[j] = 1;
     }
+}
+
+// The owner may change parameters while the run yields; the steps read these two through
+// limits that keep every position inside the population.
+std::size_t TGenetico::ElitismCount() const {
+    return static_cast<std::size_t>(
+        std::clamp(PreservedIndividuals, 0, static_cast<int>(population.size())));
+}
+
+std::size_t TGenetico::RefreshedCount() const {
+    const double percent = RegenerationPercent >= 0.0 ? std::min(RegenerationPercent, 100.0) : 0.0;
+    const double count = RefreshCount(static_cast<int>(population.size()), percent);
+    return static_cast<std::size_t>(
+        std::clamp(count, 1.0, static_cast<double>(population.size() - 1)));
 }
 
 void TGenetico::YieldToOwner() {

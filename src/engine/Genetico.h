@@ -66,7 +66,10 @@ public:
     // Fitness penalty per model parameter.
     double SizeReductionFactor = 100.0;
 
-    // Evaluation settings; neither changes any result. ThreadCount 0 uses every core.
+    // Evaluation settings; neither changes any result. ThreadCount 0 uses every core. With
+    // CacheEvaluations a model is simulated again only after its chromosome changed, and a
+    // random filling that cannot be decoded into a model the simulation accepts is not
+    // simulated before it is drawn again.
     int ThreadCount = 0;
     bool CacheEvaluations = true;
     // One thread and no cache: every evaluation the algorithm names happens where it names it.
@@ -95,9 +98,10 @@ public:
     // The message that Run would refuse with, naming the offending field as the options
     // dialog labels it, or nothing when a run can start.
     std::optional<std::string> RunRefusal() const;
-    // A whole run. Throws RunError before touching anything when RunRefusal has a message;
-    // any error of a generation ("Todos Iguales") ends the run and propagates, leaving the
-    // best model of the last completed generation.
+    // A whole run. Throws RunError before touching anything when RunRefusal has a message or
+    // a run of this engine is in progress (called again while it yields); any error of a
+    // generation ("Todos Iguales") ends the run and propagates, leaving the best model of the
+    // last completed generation.
     void Run();
     // Ends the run after the current generation; requests made while the initial population
     // is built are dropped.
@@ -143,8 +147,8 @@ public:
     void Breed();
     // Flips bits with MutationProbability after the elite positions.
     void Mutate();
-    // Elite := copies of the k individuals of lowest error (k >= 1), earlier positions winning
-    // ties, in the order the slots were filled.
+    // Elite := copies of the k individuals of lowest error (k taken into 1..N), earlier
+    // positions winning ties, in the order the slots were filled.
     void UpdateElite(int k);
     // BestModel := a copy of the lowest-error individual, evaluated.
     void UpdateBest();
@@ -153,6 +157,7 @@ public:
     void RefreshPopulation();
 
 private:
+    void RunGenerations();
     TMISOFunTrans NewIndividual() const;
     double EvaluateCounted(TMISOFunTrans& individual);
     void EvaluateAll(std::span<TMISOFunTrans* const> individuals);
@@ -160,10 +165,13 @@ private:
     double PopulationError(std::size_t i);
     double FitnessFromScore(TMISOFunTrans& individual, double error) const;
     void FillAtRandom(std::size_t first, std::size_t end, bool buildingPopulation);
+    void ScoreFillings(std::vector<TMISOFunTrans>& fillings, std::vector<char>& screened);
     void CountAcceptedIndividual();
     void SelectParents(std::span<const double> fitness, std::span<const double> weights,
                        std::size_t& a, std::size_t& b) const;
     void CrossPair(std::size_t a, std::size_t b, TMISOFunTrans& first, TMISOFunTrans& second);
+    std::size_t ElitismCount() const;
+    std::size_t RefreshedCount() const;
     void YieldToOwner();
     WorkerPool& Workers();
 
@@ -180,6 +188,7 @@ private:
     int generation = 0;
     bool evolving = false;
     bool stopRequested = false;
+    bool running = false;
     double meanFitness = 0.0;
     double fitnessDeviation = 0.0;
     int mutations = 0;
@@ -188,6 +197,9 @@ private:
     double progress = 0.0;
     double progressStep = 0.0;
 
+    // The data of the current run's individuals, inputs then the output; a new table handed
+    // over while it runs does not reach them.
+    std::vector<std::shared_ptr<const std::vector<double>>> runColumns;
     std::vector<TMISOFunTrans> population;
     // Per population position: whether its Error, Output and parameter count belong to its
     // current chromosome. Copies carry the flag; crossover and mutation clear it.

@@ -91,8 +91,11 @@ public:
     std::vector<double> Step;
     int StepLength = 0;
 
-private:
+    // Whether Simulate accepts the last decoded model: at least one pole and no more zeros
+    // than poles. A model it refuses gets Error 1e300 without being simulated.
     bool Admissible() const;
+
+private:
     bool BuildTexts(char decimalSeparator);
     // Simulates into out (and adds to sum when given) and sets Error.
     void Run(double* out, double* sum = nullptr);

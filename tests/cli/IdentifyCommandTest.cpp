@@ -114,8 +114,9 @@ TEST_F(IdentifyCommand, BadUsageIsOneLineAndStatusTwo) {
 
     outcome = Run((folder / "missing.txt").string());
     EXPECT_EQ(outcome.Status, 2);
-    EXPECT_EQ(outcome.Err, "orvanel-identify: Cannot open the data file " +
-                               (folder / "missing.txt").string() + "\n");
+    EXPECT_EQ(outcome.Err,
+              "orvanel-identify: Error opening the file. Check its format. Cannot read file " +
+                  (folder / "missing.txt").string() + "\n");
 
     outcome = Run("--help");
     EXPECT_EQ(outcome.Status, 0);

@@ -82,6 +82,7 @@ std::vector<GenerationRow> RunAndLog(TGenetico& engine) {
     } catch (const RunError& error) {
         rows.push_back({engine.Generation(), 0, 0, 0, 0, error.what(), 0});
     }
+    engine.AppendEvolutionRow = nullptr;
     return rows;
 }
 
@@ -235,6 +236,47 @@ TEST(TGeneticoRun, EdgesOfTheRefreshAndElitismLimitsRun) {
     engine->RegenerationPeriod = 1;
     EXPECT_FALSE(engine->RunRefusal());
     EXPECT_NO_THROW(engine->Run());
+}
+
+TEST(TGeneticoRun, ParametersChangedWhileItYieldsNeverTakeItOutsideThePopulation) {
+    auto engine = SmallEngine(20, 12);
+    engine->RegenerationPeriod = 2;
+    engine->ProcessMessages = [&engine] {
+        if (!engine->Evolving())
+            return;
+        engine->SetPopulationSize(2);
+        engine->PreservedIndividuals = 1000;
+        engine->RegenerationPeriod = engine->Generation() % 2;
+        engine->RegenerationPercent = 100.0;
+        engine->SelectionType = 2;
+        engine->SetGenesPerInput(3);
+        engine->SetDataSize(4, 2);
+        engine->SetInputCount(4);
+    };
+    EXPECT_THAT(GenerationsOf(RunAndLog(*engine)),
+                ElementsAre(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12));
+    EXPECT_EQ(engine->Population().size(), 20u);
+    EXPECT_EQ(engine->BestModel().InputCount(), 2);
+}
+
+TEST(TGeneticoRun, RefusesToStartAgainWhileItRuns) {
+    auto engine = SmallEngine(10, 3);
+    std::vector<std::string> refusals;
+    engine->ProcessMessages = [&] {
+        if (engine->Evolving() && refusals.empty())
+            refusals.push_back(RefusalOf(*engine));
+    };
+    EXPECT_THAT(GenerationsOf(RunAndLog(*engine)), ElementsAre(0, 1, 2, 3));
+    EXPECT_THAT(refusals, ElementsAre("The algorithm is already running."));
+
+    // A run ended by an error does not block the next one.
+    engine->ProcessMessages = [&engine] {
+        if (engine->Evolving())
+            throw RunError("ended by its owner");
+    };
+    EXPECT_EQ(RefusalOf(*engine), "ended by its owner");
+    engine->ProcessMessages = nullptr;
+    EXPECT_THAT(GenerationsOf(RunAndLog(*engine)), ElementsAre(0, 1, 2, 3));
 }
 
 TEST(TGeneticoRun, WritesOneRowPerGenerationAndEndsAtGenerations) {
@@ -447,8 +489,16 @@ TEST(TGeneticoRun, ReferenceAndFastModesGiveTheSameRun) {
                 EXPECT_EQ(RunAndLog(*fast), expected) << selection << " " << elitism;
                 EXPECT_EQ(Genotype(fast->BestModel()), Genotype(reference->BestModel()));
                 EXPECT_EQ(fast->BestModel().Output(), reference->BestModel().Output());
-                EXPECT_EQ(fast->BestModel().Functions()[1].NumText,
-                          reference->BestModel().Functions()[1].NumText);
+                for (std::size_t t = 0; t < 2; ++t) {
+                    const TFunTrans& f = fast->BestModel().Functions()[t];
+                    const TFunTrans& r = reference->BestModel().Functions()[t];
+                    EXPECT_EQ(f.NumText, r.NumText);
+                    EXPECT_EQ(f.DenText, r.DenText);
+                    EXPECT_EQ(f.Numerator, r.Numerator);
+                    EXPECT_EQ(f.Denominator, r.Denominator);
+                    EXPECT_EQ(f.Gain, r.Gain);
+                    EXPECT_EQ(f.Error, r.Error);
+                }
                 // Fillings drawn ahead for parallel evaluation are given back.
                 EXPECT_EQ(Rnd::GlobalState().RandomTable, drawsAfter.RandomTable);
                 EXPECT_EQ(Rnd::GlobalState().RandomIndex, drawsAfter.RandomIndex);

@@ -1,0 +1,52 @@
+// The numbers of a document's table, as a run hands them to the engine.
+#pragma once
+
+#include "document/DocumentError.h"
+
+#include <span>
+#include <vector>
+
+namespace orvanel {
+
+class DataTable;
+class TGenetico;
+
+// A cell of the table that is not a number. The text shown to the user is InputDataMessage;
+// what() adds the cell, "Row 2, column 3 is not a number.", for a one-line report.
+class BadCellError : public DocumentError {
+public:
+    static constexpr const char* InputDataMessage =
+        "Input data could not be understood. Execution cancelled.";
+
+    BadCellError(int row, int column);
+
+    // The cell in the table's coordinates: data row from 1, column from 1 (Input 1).
+    int Row;
+    int Column;
+};
+
+// The input and output columns of every data row of a table, read as numbers.
+class TableSamples {
+public:
+    // Reads the cells of columns 1..InputCount()+1 of rows 1..DataPointCount() as decimal
+    // numbers with the given separator. Throws BadCellError for the first cell, row by row,
+    // that is not a number (an empty cell is none).
+    static TableSamples FromTable(const DataTable& table, char decimalSeparator = '.');
+
+    int Inputs() const { return inputs; }
+    int Samples() const { return samples; }
+    // The values of a sample (from 0): the inputs, then the output.
+    std::span<const double> Row(int sample) const;
+
+    // The run driver's data hand-over: SetDataSize, SetDataRow for every row in order, then
+    // SetInputCount.
+    void HandTo(TGenetico& engine) const;
+
+private:
+    int inputs = 0;
+    int samples = 0;
+    // Row-major, inputs + 1 values per sample.
+    std::vector<double> values;
+};
+
+} // namespace orvanel
