@@ -25,7 +25,7 @@ void Document::SaveDocument(const std::string& path) {
 }
 
 void Document::PasteTable(std::string_view clipboardText) {
-    TableText::ParseTableText(table_, clipboardText);
+    TableText::ParseTableText(table_, clipboardText, TableText::LineEnds::AnyForm);
     table_.MarkModified();
 }
 

@@ -44,9 +44,10 @@ public:
     // DocumentPath and Modified are then unchanged.
     void SaveDocument(const std::string& path);
 
-    // Rebuilds the table from a pasted table text (CR LF line ends) and marks the document
-    // modified. Throws DocumentError, leaving the table as it was, when the text is not a table
-    // text; the caller shows "Clipboard data could not be pasted".
+    // Rebuilds the table from a pasted table text and marks the document modified. Lines may end
+    // in CR LF, LF or CR: programs on this platform put LF-terminated text on the clipboard. Throws
+    // DocumentError, leaving the table as it was, when the text is not a table text; the caller
+    // shows "Clipboard data could not be pasted".
     void PasteTable(std::string_view clipboardText);
 
     // Puts the part of a clipboard text before its first TAB, CR or LF into a visible data cell

@@ -69,6 +69,8 @@ TEST(Document, PastesMarkTheDocumentModified) {
     pasted.PasteTable("1\t2\r\n3\t4\r\n");
     EXPECT_EQ(pasted.Table().DataPointCount(), 2);
     EXPECT_TRUE(pasted.Modified());
+    pasted.PasteTable("5\t6\n7\t8\n9\t10\n");
+    EXPECT_EQ(CopyTable(pasted.Table()), "\tInput 1\tOutput\r\n1\t5\t6\r\n2\t7\t8\r\n3\t9\t10\r\n");
     Document failed("New3");
     EXPECT_THROW(failed.PasteTable("1\t2"), DocumentError);
     EXPECT_FALSE(failed.Modified());
