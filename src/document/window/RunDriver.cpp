@@ -15,7 +15,9 @@
 #include <QMdiSubWindow>
 #include <QTimer>
 #include <algorithm>
+#include <chrono>
 #include <exception>
+#include <future>
 
 namespace orvanel {
 
@@ -29,6 +31,8 @@ const QString PlotSuffix = QStringLiteral(" - Plot");
 constexpr int IdleImage = 9;
 constexpr int RunningImage = 11;
 constexpr int NumberDigits = 15;
+// How often the interface thread serves the event loop while it waits for other threads.
+constexpr std::chrono::milliseconds ServeInterval(40);
 
 // An MDI child closes through its frame window, so that the frame forgets it.
 void CloseChildWindow(QWidget* window) {
@@ -97,7 +101,7 @@ bool RunDriver::SaveFirst() {
 bool RunDriver::HandOverTable() {
     TGenetico& engine = document_.Engine();
     try {
-        TableSamples::FromTable(document_.Doc().Table(), decimalSeparator_).HandTo(engine);
+        ReadTable().HandTo(engine);
     } catch (const BadCellError&) {
         host_.Dialogs().ShowError(&document_, QString::fromUtf8(BadCellError::InputDataMessage));
         return false;
@@ -108,6 +112,20 @@ bool RunDriver::HandOverTable() {
     }
     engine.AppendEvolutionRow = [this](const TGenetico& e) { report_.AppendEvolutionRow(e); };
     return true;
+}
+
+// Reading the largest table's five million cells takes longer than the window may go unserved.
+// A copy of the table, taken at once as the cells were then, is read on another thread while
+// this one serves the event loop; edits made meanwhile do not reach the run.
+TableSamples RunDriver::ReadTable() {
+    std::future<TableSamples> reading = std::async(
+        std::launch::async, [table = document_.Doc().Table(), separator = decimalSeparator_] {
+            return TableSamples::FromTable(table, separator);
+        });
+    while (reading.wait_for(ServeInterval) != std::future_status::ready) {
+        QCoreApplication::processEvents();
+    }
+    return reading.get();
 }
 
 void RunDriver::RunProtected() {
@@ -191,6 +209,7 @@ void RunDriver::RunEngine() {
         }
     };
     engine.KeepResponsive = [] { QCoreApplication::processEvents(); };
+    engine.ResponsiveInterval = ServeInterval;
     if (SeedBeforeRun) {
         SeedBeforeRun();
     }

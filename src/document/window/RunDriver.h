@@ -16,6 +16,7 @@ namespace orvanel {
 
 class DocumentHost;
 class RunPlot;
+class TableSamples;
 class TMDIMainChild;
 
 // Runs the document's engine on the interface thread: hands the table over, starts the report,
@@ -60,6 +61,7 @@ public:
 private:
     bool SaveFirst();
     bool HandOverTable();
+    TableSamples ReadTable();
     void RunProtected();
     RunPlot* FindOrCreatePlotWindow(int inputs);
     void PreparePlotWindow(RunPlot& plot);
