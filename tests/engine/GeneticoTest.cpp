@@ -534,7 +534,11 @@ TEST(TGeneticoRun, YieldsWhileEvaluationsRunLeaveTheRunUnchanged) {
         yielding->ProcessMessages = [&] { reported.push_back(Genotype(yielding->BestModel())); };
         EXPECT_EQ(RunAndLog(*yielding), expected) << threads;
         EXPECT_EQ(Genotype(yielding->BestModel()), Genotype(plain->BestModel()));
-        EXPECT_GT(yields, 12);
+        // On one thread every evaluation is followed by a yield; with workers, how many come
+        // depends on who takes the evaluations.
+        if (threads == 1) {
+            EXPECT_GT(yields, 12);
+        }
         EXPECT_EQ(unreported, 0);
     }
 }
