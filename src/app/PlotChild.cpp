@@ -56,7 +56,7 @@ TPlotMDIChild::TPlotMDIChild(TMainForm& frame, QWidget* parent)
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
     setPalette(white);
-    resize(547, 375);
+    resize(sizeHint());
 
     msChart1_->setObjectName(QStringLiteral("MSChart1"));
     msChart1_->SetColumnCount(2);
@@ -68,6 +68,7 @@ TPlotMDIChild::TPlotMDIChild(TMainForm& frame, QWidget* parent)
     msChartStep_->setObjectName(QStringLiteral("MSChartStep"));
     CreateSidePanel();
     CreateMenus();
+    FormResize();
 }
 
 void TPlotMDIChild::CreateSidePanel() {
@@ -111,6 +112,10 @@ void TPlotMDIChild::CreateMenus() {
         algorithmMenu_->addAction(Icons::Load(QStringLiteral("run")), QStringLiteral("&Execute"),
                                   this, &TPlotMDIChild::ExecuteAlgorithmMenuClick);
     execute->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+}
+
+QSize TPlotMDIChild::sizeHint() const {
+    return {547, 375};
 }
 
 QList<QMenu*> TPlotMDIChild::MergedMenus() const {
@@ -212,6 +217,10 @@ void TPlotMDIChild::closeEvent(QCloseEvent* event) {
 
 void TPlotMDIChild::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    FormResize();
+}
+
+void TPlotMDIChild::FormResize() {
     const int panelLeft = std::max(width() - SidePanelWidth, 0);
     msChart1_->setGeometry(0, 0, panelLeft, height());
     sidePanel_->setGeometry(panelLeft, 0, SidePanelWidth, height());

@@ -40,6 +40,8 @@ public:
     void ShowFunction(const TFunTrans& function, char decimalSeparator) override;
 
     QList<QMenu*> MergedMenus() const override;
+    // The design size, 547 by 375 pixels, which a new child window opens with.
+    QSize sizeHint() const override;
 
     // The header line ("Exp", TAB, "Calc") and one line per point of the output chart, measured
     // value first, as printed.
@@ -61,12 +63,13 @@ protected:
     // While a document's run fills this window, asks whether to stop it; the window then
     // closes once the run has finished.
     void closeEvent(QCloseEvent* event) override;
-    // FormResize: the step chart follows the window's height.
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     void CreateSidePanel();
     void CreateMenus();
+    // Lays the charts and the side panel out; the step chart follows the window's height.
+    void FormResize();
     QList<TMDIMainChild*> Documents() const;
 
     TMainForm& frame_;
