@@ -72,9 +72,8 @@ class GapMeter : public QObject {
 public:
     GapMeter() {
         timer_.setInterval(0);
-        connect(&timer_, &QTimer::timeout, this, [this] {
-            longest_ = std::max(longest_, clock_.restart());
-        });
+        connect(&timer_, &QTimer::timeout, this,
+                [this] { longest_ = std::max(longest_, clock_.restart()); });
     }
     void Start() {
         longest_ = 0;

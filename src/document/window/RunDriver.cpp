@@ -85,6 +85,9 @@ void RunDriver::ExecuteAlgorithmMenuClick() {
         CloseDeferredWindows();
         return;
     }
+    // Handing five million values over is a long step of its own; the window is served
+    // before the next one.
+    QCoreApplication::processEvents();
     RunProtected();
 }
 
@@ -154,6 +157,7 @@ void RunDriver::RunProtected() {
         }
         if (plot != nullptr) {
             plot->Window()->show();
+            QCoreApplication::processEvents();
         }
         RunEngine();
     } catch (const std::exception& error) {
@@ -244,6 +248,8 @@ void RunDriver::Finish(const std::string& failure) {
     timer1_->stop();
     host_.SetStatusText(ReadyText);
     host_.SetExecuteImageIndex(IdleImage);
+    // Refilling the largest table and chart is the last long step: the window is served first.
+    QCoreApplication::processEvents();
     ShowResults();
     running_ = false;
     if (!message.empty()) {

@@ -193,7 +193,8 @@ private slots:
         auto* watcher = new QTimer(document);
         watcher->setInterval(0);
         connect(watcher, &QTimer::timeout, document, [&] {
-            if (!document->IsRunning()) {
+            // The progress tick, on every turn of the loop rather than every two seconds.
+            if (!document->Driver().TimerActive()) {
                 return;
             }
             document->Driver().Timer1Timer();
