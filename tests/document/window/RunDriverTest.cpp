@@ -387,6 +387,20 @@ private slots:
         QVERIFY(form_->ChildWindows().isEmpty());
     }
 
+    void ctrlEOnThePlotWindowRunsItsDocumentAgain() {
+        form_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        TMDIMainChild* document = Open(WritePlant(QStringLiteral("plant.txt")));
+        document->ExecuteAlgorithmMenuClick();
+        QFile::remove(document->Driver().ReportPath());
+        QMdiSubWindow* plotFrame =
+            qobject_cast<QMdiSubWindow*>(PlotWindows().first()->parentWidget());
+        form_->MdiArea()->setActiveSubWindow(plotFrame);
+        QTest::keyClick(PlotWindows().first(), Qt::Key_E, Qt::ControlModifier);
+        QVERIFY(QFile::exists(document->Driver().ReportPath()));
+        QCOMPARE(PlotWindows().size(), 1);
+    }
+
     void aRunIsNotReentrantAndClosesOnlyWhenItHasReturned() {
         TMDIMainChild* document = Open(WritePlant(QStringLiteral("plant.txt")));
         document->Doc().SetShowReport(true);
