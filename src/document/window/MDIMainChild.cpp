@@ -278,6 +278,10 @@ void TMDIMainChild::ExecuteAlgorithmMenuClick() {
     driver_->ExecuteAlgorithmMenuClick();
 }
 
+void TMDIMainChild::RequestStop() {
+    driver_->RequestStop();
+}
+
 bool TMDIMainChild::IsRunning() const {
     return driver_->Running();
 }

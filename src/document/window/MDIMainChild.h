@@ -50,8 +50,9 @@ public:
     // Prints the table's lines in a monospace font, on as many pages as they need; with no
     // printer installed, asks for a PDF file and prints into it.
     void PrintTable();
-    // Asks the engine to end its run after the current generation.
-    void RequestStop() { engine_.RequestStop(); }
+    // Asks the engine to end its run after the current generation (after the first one when
+    // it is still building its population).
+    void RequestStop();
     // The Execute command's driver, with its run state and plot window.
     RunDriver& Driver() { return *driver_; }
     // A run of this document is in progress (its Execute command has not returned).

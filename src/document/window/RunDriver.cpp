@@ -68,6 +68,7 @@ void RunDriver::ExecuteAlgorithmMenuClick() {
         return;
     }
     running_ = true;
+    stopWanted_ = false;
     decimalSeparator_ = LocaleDecimalSeparator();
     document_.Engine().RequestStop();
     if (!SaveFirst()) {
@@ -206,9 +207,9 @@ void RunDriver::RunEngine() {
         shownGeneration_ = engine.Generation();
         shownEvolving_ = engine.Evolving();
         QCoreApplication::processEvents();
-        // The engine drops stop requests while it builds its population; a window waiting to
-        // close asks again until one is honoured.
-        if (!closeAfterRun_.isEmpty()) {
+        // The engine drops stop requests while it builds its population; a stop the user asked
+        // for is asked again until the generation loop honours it.
+        if (stopWanted_) {
             engine.RequestStop();
         }
     };
@@ -312,12 +313,17 @@ void RunDriver::ShowResults() {
     plot->ShowFunction(model.Functions()[static_cast<std::size_t>(input)], decimalSeparator_);
 }
 
+void RunDriver::RequestStop() {
+    document_.Engine().RequestStop();
+    stopWanted_ = running_;
+}
+
 void RunDriver::CloseAfterRun(QWidget* window) {
     if (!running_) {
         CloseChildWindow(window);
         return;
     }
-    document_.Engine().RequestStop();
+    RequestStop();
     closeAfterRun_.append(window);
 }
 

@@ -43,6 +43,9 @@ public:
 
     // From the first step of Execute to its last.
     bool Running() const { return running_; }
+    // Ends the run after the current generation; asked while the engine builds its first
+    // population, after the first generation.
+    void RequestStop();
     // Asks the running engine to stop and closes `window` once the run has finished; closes it
     // at once when no run is in progress.
     void CloseAfterRun(QWidget* window);
@@ -79,6 +82,7 @@ private:
     QList<QPointer<QWidget>> ownedPlots_;
     QList<QPointer<QWidget>> closeAfterRun_;
     bool running_ = false;
+    bool stopWanted_ = false;
     char decimalSeparator_ = '.';
     // The run state as of the engine's last per-generation (or per-filling) yield: what the
     // progress tick shows, also when it arrives during a later, finer yield.

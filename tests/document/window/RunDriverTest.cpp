@@ -339,6 +339,19 @@ private slots:
         QCOMPARE(Gauge()->value(), 1000);
         QCOMPARE(form_->ExecuteImageIndex(), TMainForm::IdleImage);
         QCOMPARE(ComputedColumn(*document).size(), Samples);
+
+        // A stop while the first population is built ends the run after generation 0.
+        auto* click = new QTimer(document);
+        click->setInterval(0);
+        connect(click, &QTimer::timeout, this, [this, document, click] {
+            if (document->Driver().TimerActive() && !document->Engine().Evolving()) {
+                click->stop();
+                form_->EjecutarToolButtonClick();
+            }
+        });
+        click->start();
+        form_->EjecutarToolButtonClick();
+        QCOMPARE(Lines(document->Driver().ReportPath()).size(), 15 + 1 + 6);
     }
 
     void theRunFindsItsPlotWindowByCaption() {
