@@ -22,6 +22,8 @@ public:
     void SetGauge(int, int, int) override {}
     void SetExecuteImageIndex(int) override {}
     void TileMenuClick() override {}
+    orvanel::RunPlot* FindPlotWindow(const QString&) override { return nullptr; }
+    orvanel::RunPlot* CreatePlotWindow() override { return nullptr; }
 
 private:
     orvanel::QtUserDialogs dialogs_;

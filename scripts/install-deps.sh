@@ -9,6 +9,7 @@ packages=(
     qt6-base-dev libqcustomplot-dev libxkbcommon-dev
     xvfb xauth xdg-utils
     ghostscript imagemagick fonts-urw-base35
+    x11-utils libxtst6 python3
     locales
 )
 

@@ -2,6 +2,7 @@
 
 #include "app/AboutBox.h"
 #include "app/HelpWindow.h"
+#include "app/PlotChild.h"
 #include "app/Propiedades.h"
 #include "app/ReopenList.h"
 #include "document/window/ChildMenus.h"
@@ -250,6 +251,41 @@ QList<TMDIMainChild*> TMainForm::DocumentsOfActiveChild() const {
     return DocumentsOfPlot(CaptionOf(active));
 }
 
+TPlotMDIChild* TMainForm::ActivePlotWindow() const {
+    QMdiSubWindow* active = mdiArea_->currentSubWindow();
+    return active != nullptr ? qobject_cast<TPlotMDIChild*>(active->widget()) : nullptr;
+}
+
+QList<TMDIMainChild*> TMainForm::Documents() const {
+    QList<TMDIMainChild*> documents;
+    for (const QMdiSubWindow* window : ChildWindows()) {
+        if (auto* document = qobject_cast<TMDIMainChild*>(window->widget())) {
+            documents.append(document);
+        }
+    }
+    return documents;
+}
+
+RunPlot* TMainForm::FindPlotWindow(const QString& caption) {
+    RunPlot* found = nullptr;
+    for (const QMdiSubWindow* window : ChildWindows()) {
+        auto* plot = qobject_cast<TPlotMDIChild*>(window->widget());
+        if (plot != nullptr && plot->windowTitle() == caption) {
+            found = plot;
+        }
+    }
+    return found;
+}
+
+RunPlot* TMainForm::CreatePlotWindow() {
+    auto* plot = new TPlotMDIChild(*this);
+    QMdiSubWindow* window = mdiArea_->addSubWindow(plot);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    connect(plot, &QWidget::windowTitleChanged, this, &TMainForm::RebuildWindowMenu);
+    window->show();
+    return plot;
+}
+
 QList<TMDIMainChild*> TMainForm::DocumentsOfPlot(const QString& plotCaption) const {
     QList<TMDIMainChild*> documents;
     const QList<QMdiSubWindow*> windows = ChildWindows();
@@ -269,7 +305,8 @@ TMDIMainChild* TMainForm::CreateDocumentWindow(const QString& caption) {
     connect(document, &TMDIMainChild::Closed, this, &TMainForm::DocumentWindowClosed);
     connect(document, &QWidget::windowTitleChanged, this, &TMainForm::RebuildWindowMenu);
     connect(document, &TMDIMainChild::OptionsRequested, this, [this, document] {
-        TPropiedades::EditOptions(document->Doc(), document->Engine(), *dialogs_, document);
+        TPropiedades::EditOptions(document->Doc(), document->Engine(), *dialogs_, document,
+                                  document->IsRunning());
     });
     window->showMaximized();
     mdiArea_->setActiveSubWindow(window);
@@ -388,12 +425,16 @@ void TMainForm::CloseMenuClick() {
 void TMainForm::PrintMenuClick() {
     if (TMDIMainChild* document = ActiveDocument()) {
         document->PrintTable();
+    } else if (TPlotMDIChild* plot = ActivePlotWindow()) {
+        plot->PrintChartData();
     }
 }
 
 void TMainForm::CopyToolButtonClick() {
     if (TMDIMainChild* document = ActiveDocument()) {
         document->CopyTable();
+    } else if (TPlotMDIChild* plot = ActivePlotWindow()) {
+        plot->CopyChart();
     }
 }
 

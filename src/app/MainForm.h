@@ -22,6 +22,7 @@ class QToolBar;
 namespace orvanel {
 
 class ReopenList;
+class TPlotMDIChild;
 
 class TMainForm : public QMainWindow, public DocumentHost {
     Q_OBJECT
@@ -57,6 +58,14 @@ public:
 
     UserDialogs& Dialogs() override { return *dialogs_; }
     bool SaveDocumentWindow(TMDIMainChild& document) override;
+    RunPlot* FindPlotWindow(const QString& caption) override;
+    RunPlot* CreatePlotWindow() override;
+
+    // The open document windows, in creation order.
+    QList<TMDIMainChild*> Documents() const;
+    // The documents of a plot window: every document whose caption followed by " - Plot" is
+    // `plotCaption`, from the last child window to the first.
+    QList<TMDIMainChild*> DocumentsOfPlot(const QString& plotCaption) const;
 
 public slots:
     // The commands of the menus and the tool bar. Those that act on the active child do
@@ -99,7 +108,7 @@ private:
     // The documents a command on the active child acts on: the active document, or every
     // document whose caption followed by " - Plot" is the active plot window's caption.
     QList<TMDIMainChild*> DocumentsOfActiveChild() const;
-    QList<TMDIMainChild*> DocumentsOfPlot(const QString& plotCaption) const;
+    TPlotMDIChild* ActivePlotWindow() const;
     bool OpenDocument(const QString& path, bool addToReopenList);
     bool SaveDocumentAs(TMDIMainChild& document, const QString& preset);
     bool WriteDocument(TMDIMainChild& document, const QString& path);

@@ -2,6 +2,7 @@
 
 #include "app/UpDown.h"
 #include "document/Document.h"
+#include "document/window/LocaleText.h"
 #include "document/window/UserDialogs.h"
 #include "engine/Genetico.h"
 #include "model/NumberText.h"
@@ -15,7 +16,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalBlocker>
@@ -58,12 +58,6 @@ std::function<std::optional<double>(const QString&)> IntegerAtLeast(int minimum)
         }
         return *value;
     };
-}
-
-char LocaleDecimalSeparator() {
-    const QString point = QLocale().decimalPoint();
-    return point.size() == 1 && point[0].unicode() < 0x80 ? static_cast<char>(point[0].unicode())
-                                                          : '.';
 }
 
 } // namespace
@@ -189,12 +183,22 @@ void TPropiedades::BuildLayout() {
 }
 
 void TPropiedades::EditOptions(Document& document, TGenetico& engine, UserDialogs& dialogs,
-                               QWidget* owner) {
+                               QWidget* owner, bool running) {
     TPropiedades dialog(engine, dialogs, owner);
     dialog.SetShowReportChecked(document.ShowReport());
     dialog.IniciarValores();
+    if (running) {
+        dialog.LockRunShape();
+    }
     if (dialog.exec() == QDialog::Accepted) {
         document.SetShowReport(dialog.ShowReportChecked());
+    }
+}
+
+void TPropiedades::LockRunShape() {
+    for (QWidget* control : std::initializer_list<QWidget*>{tamPob_, numGen_, numElitismo_,
+                                                            upDownPob_, upDownGen_, upDownElit_}) {
+        control->setEnabled(false);
     }
 }
 

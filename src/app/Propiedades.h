@@ -26,9 +26,13 @@ public:
     TPropiedades(TGenetico& engine, UserDialogs& dialogs, QWidget* parent = nullptr);
 
     // The document's Options command: shows the dialog modally over the document's engine and,
-    // when it ends with OK, takes "Show Report" into the document.
+    // when it ends with OK, takes "Show Report" into the document. While the engine runs
+    // (`running`), the population size, generations and elitism cannot be changed.
     static void EditOptions(Document& document, TGenetico& engine, UserDialogs& dialogs,
-                            QWidget* owner);
+                            QWidget* owner, bool running = false);
+
+    // Disables the fields that shape a run in progress: population size, generations, elitism.
+    void LockRunShape();
 
     // Fills every control from the engine.
     void IniciarValores();

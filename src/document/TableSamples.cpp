@@ -20,12 +20,20 @@ TableSamples TableSamples::FromTable(const DataTable& table, char decimalSeparat
     const int columns = result.inputs + 1;
     result.values.reserve(static_cast<std::size_t>(columns) *
                           static_cast<std::size_t>(result.samples));
+    // Each row's cells are walked once, left to right: looking every cell up by its column
+    // would scan the row from its start again for each of them.
+    std::string cells;
     for (int r = 1; r <= result.samples; ++r) {
+        cells.clear();
+        table.AppendRowCells(r, columns, cells);
+        std::string_view rest = cells;
         for (int c = 1; c <= columns; ++c) {
-            const std::optional<double> value = ParseNumber(table.DataCell(r, c), decimalSeparator);
+            const std::size_t tab = rest.find('\t');
+            const std::optional<double> value = ParseNumber(rest.substr(0, tab), decimalSeparator);
             if (!value)
                 throw BadCellError(r, c);
             result.values.push_back(*value);
+            rest = tab == std::string_view::npos ? std::string_view() : rest.substr(tab + 1);
         }
     }
     return result;

@@ -532,8 +532,14 @@ void TGenetico::YieldToOwner() {
 
 WorkerPool& TGenetico::Workers() {
     const int wanted = ThreadCount > 0 ? ThreadCount : WorkerPool::HardwareThreads();
-    if (!workers || workers->ThreadCount() != wanted)
+    if (!workers || workers->ThreadCount() != wanted) {
         workers = std::make_unique<WorkerPool>(wanted);
+        workers->Idle = [this] {
+            if (KeepResponsive)
+                KeepResponsive();
+        };
+    }
+    workers->IdleInterval = ResponsiveInterval;
     return *workers;
 }
 

@@ -4,6 +4,7 @@
 #include "model/MISOFunTrans.h"
 #include "model/Rnd.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -94,6 +95,13 @@ public:
     std::function<void()> ProcessMessages;
     // Called once per generation, after the best model is updated, to write the report row.
     std::function<void(const TGenetico&)> AppendEvolutionRow;
+    // Called on the calling thread about every ResponsiveInterval while it waits for the
+    // evaluations of a batch, so that a window stays live through long generations. BestModel
+    // is then that of the last completed generation and no evaluation touches it; Generation
+    // may already count the generation in progress. It may call RequestStop and read the run
+    // state, but must not start another run of this engine.
+    std::function<void()> KeepResponsive;
+    std::chrono::milliseconds ResponsiveInterval{40};
 
     // The message that Run would refuse with, naming the offending field as the options
     // dialog labels it, or nothing when a run can start.

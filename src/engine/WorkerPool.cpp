@@ -28,9 +28,14 @@ WorkerPool::~WorkerPool() {
 void WorkerPool::ForEach(std::size_t count, const std::function<void(std::size_t)>& task) {
     if (count == 0)
         return;
+    std::exception_ptr idleError;
     if (Workers.empty() || count == 1) {
-        for (std::size_t i = 0; i < count; ++i)
+        for (std::size_t i = 0; i < count; ++i) {
             task(i);
+            IdleIfDue(idleError);
+        }
+        if (idleError)
+            std::rethrow_exception(idleError);
         return;
     }
     {
@@ -43,12 +48,39 @@ void WorkerPool::ForEach(std::size_t count, const std::function<void(std::size_t
         ++BatchNumber;
     }
     BatchStarted.notify_all();
-    RunTasks();
-    std::unique_lock lock(Mutex);
-    BatchFinished.wait(lock, [this] { return BusyWorkers == 0; });
-    Task = nullptr;
+    RunTasks(&idleError);
+    WaitForWorkers(idleError);
     if (FirstError)
         std::rethrow_exception(FirstError);
+    if (idleError)
+        std::rethrow_exception(idleError);
+}
+
+void WorkerPool::WaitForWorkers(std::exception_ptr& idleError) {
+    std::unique_lock lock(Mutex);
+    const auto done = [this] { return BusyWorkers == 0; };
+    while (Idle && !idleError && !BatchFinished.wait_for(lock, IdleInterval, done)) {
+        lock.unlock();
+        IdleIfDue(idleError);
+        lock.lock();
+    }
+    BatchFinished.wait(lock, done);
+    Task = nullptr;
+}
+
+void WorkerPool::IdleIfDue(std::exception_ptr& idleError) {
+    if (!Idle || idleError)
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - LastIdle < IdleInterval)
+        return;
+    LastIdle = now;
+    try {
+        Idle();
+    } catch (...) {
+        idleError = std::current_exception();
+    }
+    LastIdle = std::chrono::steady_clock::now();
 }
 
 void WorkerPool::WorkerLoop() {
@@ -70,7 +102,7 @@ void WorkerPool::WorkerLoop() {
     }
 }
 
-void WorkerPool::RunTasks() {
+void WorkerPool::RunTasks(std::exception_ptr* idleError) {
     for (;;) {
         const std::size_t i = NextTask.fetch_add(1);
         if (i >= TaskCount)
@@ -82,6 +114,8 @@ void WorkerPool::RunTasks() {
             if (!FirstError)
                 FirstError = std::current_exception();
         }
+        if (idleError != nullptr)
+            IdleIfDue(*idleError);
     }
 }
 

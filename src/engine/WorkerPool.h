@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <exception>
@@ -28,12 +29,23 @@ public:
 
     // Runs task(i) for every i in [0, count), spread over the threads, and returns when all
     // are done. Tasks must be independent. If tasks throw, the first exception is rethrown
-    // here once the batch is over.
+    // here once the batch is over. While a batch runs, the calling thread calls Idle between
+    // its own tasks and while it waits for the others, whenever IdleInterval has passed since
+    // the last call (of this or an earlier batch); an exception from Idle stops those calls and
+    // is rethrown once the batch is over.
     void ForEach(std::size_t count, const std::function<void(std::size_t)>& task);
+
+    // What the calling thread does while a batch keeps it waiting; nothing when empty.
+    std::function<void()> Idle;
+    std::chrono::steady_clock::duration IdleInterval = std::chrono::milliseconds(40);
 
 private:
     void WorkerLoop();
-    void RunTasks();
+    // Takes tasks until none is left; the calling thread passes its idle failure slot.
+    void RunTasks(std::exception_ptr* idleError = nullptr);
+    // Calls Idle when it is due; a failure lands in idleError and ends the calls.
+    void IdleIfDue(std::exception_ptr& idleError);
+    void WaitForWorkers(std::exception_ptr& idleError);
 
     std::vector<std::thread> Workers;
     std::mutex Mutex;
@@ -46,6 +58,7 @@ private:
     int BusyWorkers = 0;
     bool ShuttingDown = false;
     std::exception_ptr FirstError;
+    std::chrono::steady_clock::time_point LastIdle = std::chrono::steady_clock::now();
 };
 
 } // namespace orvanel

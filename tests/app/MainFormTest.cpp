@@ -296,10 +296,6 @@ private slots:
         form_->NewMenuClick();
         TMDIMainChild* document = ActiveDocument();
         QSignalSpy options(document, &TMDIMainChild::OptionsRequested);
-        QSignalSpy execute(document, &TMDIMainChild::ExecuteRequested);
-        int imageDuringRun = 0;
-        connect(document, &TMDIMainChild::ExecuteRequested, this,
-                [&] { imageDuringRun = form_->ExecuteImageIndex(); });
         QString shownDialog;
         const auto closeOptionsDialog = [&] {
             QTimer::singleShot(0, this, [&] {
@@ -312,10 +308,10 @@ private slots:
         closeOptionsDialog();
         form_->OpcionesToolButtonClick();
         QCOMPARE(shownDialog, QStringLiteral("Genetic Algorithm Properties"));
+        // A new document asks to be saved first; the cancelled save dialog ends the command.
         form_->EjecutarToolButtonClick();
         QCOMPARE(options.size(), 1);
-        QCOMPARE(execute.size(), 1);
-        QCOMPARE(imageDuringRun, TMainForm::RunningImage);
+        QCOMPARE(dialogs_->savePresets, QStringList{QStringLiteral("New1")});
         QCOMPARE(form_->ExecuteImageIndex(), TMainForm::IdleImage);
 
         // Through a plot window the commands reach the document of the same caption.
@@ -324,7 +320,7 @@ private slots:
         form_->OpcionesToolButtonClick();
         form_->EjecutarToolButtonClick();
         QCOMPARE(options.size(), 2);
-        QCOMPARE(execute.size(), 2);
+        QCOMPARE(dialogs_->savePresets.size(), 2);
     }
 
     void pasteWithAPlotWindowDoesNothing() {

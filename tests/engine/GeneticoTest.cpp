@@ -510,4 +510,37 @@ TEST(TGeneticoRun, ReferenceAndFastModesGiveTheSameRun) {
 }
 
 } // namespace
+// Yields while workers evaluate must neither change the run nor show a best model that a
+// worker is changing: the best model seen at each yield is always one reported by a row.
+TEST(TGeneticoRun, YieldsWhileEvaluationsRunLeaveTheRunUnchanged) {
+    for (const int threads : {1, 3}) {
+        auto plain = SmallEngine(20, 12);
+        plain->ThreadCount = threads;
+        const std::vector<GenerationRow> expected = RunAndLog(*plain);
+
+        auto yielding = SmallEngine(20, 12);
+        yielding->ThreadCount = threads;
+        yielding->ResponsiveInterval = std::chrono::milliseconds(0);
+        std::vector<std::string> reported{Genotype(yielding->BestModel())};
+        int yields = 0;
+        int unreported = 0;
+        yielding->KeepResponsive = [&] {
+            ++yields;
+            const std::string seen = Genotype(yielding->BestModel());
+            if (yielding->Evolving() &&
+                std::find(reported.begin(), reported.end(), seen) == reported.end())
+                ++unreported;
+        };
+        yielding->ProcessMessages = [&] { reported.push_back(Genotype(yielding->BestModel())); };
+        EXPECT_EQ(RunAndLog(*yielding), expected) << threads;
+        EXPECT_EQ(Genotype(yielding->BestModel()), Genotype(plain->BestModel()));
+        // On one thread every evaluation is followed by a yield; with workers, how many come
+        // depends on who takes the evaluations.
+        if (threads == 1) {
+            EXPECT_GT(yields, 12);
+        }
+        EXPECT_EQ(unreported, 0);
+    }
+}
+
 } // namespace orvanel

@@ -20,6 +20,9 @@ public:
     QStringList errors;
     QStringList messages;
     int saveChangesQuestions = 0;
+    QList<bool> stopRunAnswers; // the default answer is No
+    int stopRunQuestions = 0;
+    QStringList shownTextFiles;
 
     QString OpenFileName(QWidget*) override { return Take(openAnswers); }
     QString SaveFileName(QWidget*, const QString& preset) override {
@@ -33,6 +36,11 @@ public:
     }
     void ShowError(QWidget*, const QString& text) override { errors.append(text); }
     void ShowMessage(QWidget*, const QString& text) override { messages.append(text); }
+    bool AskStopRun(QWidget*) override {
+        ++stopRunQuestions;
+        return !stopRunAnswers.isEmpty() && stopRunAnswers.takeFirst();
+    }
+    void ShowTextFile(const QString& path) override { shownTextFiles.append(path); }
 
 private:
     static QString Take(QStringList& answers) {

@@ -5,6 +5,7 @@ class QString;
 
 namespace orvanel {
 
+class RunPlot;
 class TMDIMainChild;
 class UserDialogs;
 
@@ -26,6 +27,13 @@ public:
     virtual void SetExecuteImageIndex(int index) = 0;
     // Tiles the child windows one above the other.
     virtual void TileMenuClick() = 0;
+
+    // The plot window captioned `caption`, the last one in the frame's order when several are;
+    // null when there is none.
+    virtual RunPlot* FindPlotWindow(const QString& caption) = 0;
+    // A new plot window among the frame's children, shown, listing "Input 1"; null
+    // when the frame has no plot windows.
+    virtual RunPlot* CreatePlotWindow() = 0;
 };
 
 } // namespace orvanel

@@ -7,6 +7,7 @@
 #include "document/window/DocumentHost.h"
 #include "document/window/GridKeyFilter.h"
 #include "document/window/Icons.h"
+#include "document/window/RunDriver.h"
 #include "document/window/TextPrinter.h"
 #include "document/window/UserDialogs.h"
 
@@ -55,6 +56,7 @@ TMDIMainChild::TMDIMainChild(DocumentHost& host, const QString& caption, QWidget
     CreateCountPanel();
     CreateGrid();
     CreateMenus();
+    driver_ = new RunDriver(*this, host_);
 }
 
 TMDIMainChild::~TMDIMainChild() {
@@ -273,10 +275,26 @@ void TMDIMainChild::OptionsAlgorithmMenuClick() {
 }
 
 void TMDIMainChild::ExecuteAlgorithmMenuClick() {
-    emit ExecuteRequested();
+    driver_->ExecuteAlgorithmMenuClick();
+}
+
+void TMDIMainChild::RequestStop() {
+    driver_->RequestStop();
+}
+
+bool TMDIMainChild::IsRunning() const {
+    return driver_->Running();
 }
 
 void TMDIMainChild::closeEvent(QCloseEvent* event) {
+    // The engine, the report and the plot window stay whole until the run has returned.
+    if (driver_->Running()) {
+        event->ignore();
+        if (host_.Dialogs().AskStopRun(this)) {
+            driver_->CloseAfterRun(this);
+        }
+        return;
+    }
     if (document_.Modified()) {
         switch (host_.Dialogs().AskSaveChanges(this)) {
         case UserDialogs::Answer::Yes:
@@ -293,6 +311,7 @@ void TMDIMainChild::closeEvent(QCloseEvent* event) {
         }
     }
     event->accept();
+    driver_->ClosePlotWindows();
     emit Closed();
 }
 

@@ -20,6 +20,7 @@ namespace orvanel {
 class DataTableModel;
 class DocumentHost;
 class GridKeyFilter;
+class RunDriver;
 class TCountSpinEdit;
 
 class TMDIMainChild : public QWidget, public ChildMenus {
@@ -49,8 +50,13 @@ public:
     // Prints the table's lines in a monospace font, on as many pages as they need; with no
     // printer installed, asks for a PDF file and prints into it.
     void PrintTable();
-    // Asks the engine to end its run after the current generation.
-    void RequestStop() { engine_.RequestStop(); }
+    // Asks the engine to end its run after the current generation (after the first one when
+    // it is still building its population).
+    void RequestStop();
+    // The Execute command's driver, with its run state and plot window.
+    RunDriver& Driver() { return *driver_; }
+    // A run of this document is in progress (its Execute command has not returned).
+    bool IsRunning() const;
 
     QList<QMenu*> MergedMenus() const override;
 
@@ -72,20 +78,20 @@ public slots:
     void PasteEditMenuClick() { PasteTable(); }
     // Asks for the options dialog over this document's engine (OptionsRequested).
     void OptionsAlgorithmMenuClick();
-    // Asks for a run on this document (ExecuteRequested).
+    // Runs the identification on this document (RunDriver); nothing while it runs already.
     void ExecuteAlgorithmMenuClick();
 
 signals:
     // The user asked for the options of this document's engine.
     void OptionsRequested();
-    // The user asked to run the identification on this document.
-    void ExecuteRequested();
     // The window accepted closing; it is about to be destroyed.
     void Closed();
 
 protected:
-    // Asks to save a modified document: Yes saves (and keeps the window open when the save is
-    // cancelled or fails), No discards, Cancel keeps the window open.
+    // During a run, asks whether to stop it: the window then closes once the run has finished.
+    // Otherwise asks to save a modified document: Yes saves (and keeps the window open when the
+    // save is cancelled or fails), No discards, Cancel keeps the window open. The plot windows
+    // this document created close with it.
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
@@ -113,6 +119,7 @@ private:
     TCountSpinEdit* dataPointsSpinEdit_ = nullptr;
     QMenu* editMenu_ = nullptr;
     QMenu* algorithmMenu_ = nullptr;
+    RunDriver* driver_ = nullptr;
 };
 
 } // namespace orvanel

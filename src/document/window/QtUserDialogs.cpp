@@ -1,8 +1,10 @@
 #include "document/window/QtUserDialogs.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QUrl>
 
 namespace orvanel {
 
@@ -51,6 +53,17 @@ void QtUserDialogs::ShowMessage(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok,
                     parent);
     box.exec();
+}
+
+bool QtUserDialogs::AskStopRun(QWidget* parent) {
+    return QMessageBox::question(
+               parent, QApplication::applicationName(),
+               QStringLiteral("The algorithm is running. Stop it and close the window?"),
+               QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void QtUserDialogs::ShowTextFile(const QString& path) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 } // namespace orvanel

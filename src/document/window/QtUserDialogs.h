@@ -13,6 +13,9 @@ public:
     Answer AskSaveChanges(QWidget* parent) override;
     void ShowError(QWidget* parent, const QString& text) override;
     void ShowMessage(QWidget* parent, const QString& text) override;
+    bool AskStopRun(QWidget* parent) override;
+    // The path goes to the viewer as a file URL, never through a shell.
+    void ShowTextFile(const QString& path) override;
 };
 
 } // namespace orvanel

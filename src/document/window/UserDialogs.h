@@ -26,6 +26,10 @@ public:
     virtual void ShowError(QWidget* parent, const QString& text) = 0;
     // A plain message box with an OK button.
     virtual void ShowMessage(QWidget* parent, const QString& text) = 0;
+    // Asks whether the run in progress is to be stopped so that its window can close.
+    virtual bool AskStopRun(QWidget* parent) = 0;
+    // Opens a text file in the desktop's viewer for text files, without waiting for it.
+    virtual void ShowTextFile(const QString& path) = 0;
 };
 
 } // namespace orvanel

@@ -34,6 +34,8 @@ public:
     void SetGauge(int, int, int) override {}
     void SetExecuteImageIndex(int) override {}
     void TileMenuClick() override {}
+    orvanel::RunPlot* FindPlotWindow(const QString&) override { return nullptr; }
+    orvanel::RunPlot* CreatePlotWindow() override { return nullptr; }
 };
 
 QString Text(const DataTable& table, int row, int column) {

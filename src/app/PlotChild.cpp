@@ -1,0 +1,231 @@
+#include "app/PlotChild.h"
+
+#include "app/MSChart.h"
+#include "app/MainForm.h"
+#include "document/window/Icons.h"
+#include "document/window/LocaleText.h"
+#include "document/window/MDIMainChild.h"
+#include "document/window/RunDriver.h"
+#include "document/window/TextPrinter.h"
+#include "document/window/UserDialogs.h"
+#include "model/FunTrans.h"
+#include "model/NumberText.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QLineEdit>
+#include <QMenu>
+
+namespace orvanel {
+
+namespace {
+
+const QColor SkyBlue(0x87, 0xce, 0xeb);
+constexpr int ControlLeft = 18;
+constexpr int ControlWidth = 265;
+constexpr int TextHeight = 41;
+constexpr int NumberDigits = 15;
+
+QString InputItem(int number) {
+    return QStringLiteral("Input %1").arg(number);
+}
+
+QLineEdit* FractionText(const QString& name, QWidget* parent) {
+    auto* text = new QLineEdit(parent);
+    text->setObjectName(name);
+    text->setReadOnly(true);
+    text->setFrame(false);
+    text->setAlignment(Qt::AlignCenter);
+    QPalette sky = text->palette();
+    sky.setColor(QPalette::Base, SkyBlue);
+    text->setPalette(sky);
+    return text;
+}
+
+} // namespace
+
+TPlotMDIChild::TPlotMDIChild(TMainForm& frame, QWidget* parent)
+    : QWidget(parent), frame_(frame), msChart1_(new TMSChart(this)), sidePanel_(new QFrame(this)),
+      comboBox1_(new QComboBox(sidePanel_)),
+      numLabel_(FractionText(QStringLiteral("NumLabel"), sidePanel_)),
+      denLabel_(FractionText(QStringLiteral("DenLabel"), sidePanel_)),
+      msChartStep_(new TMSChart(sidePanel_)) {
+    setWindowTitle(QStringLiteral("Plot"));
+    setAutoFillBackground(true);
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    setPalette(white);
+    resize(sizeHint());
+
+    msChart1_->setObjectName(QStringLiteral("MSChart1"));
+    msChart1_->SetColumnCount(2);
+    msChart1_->SetColumn(1);
+    msChart1_->SetColumnLabel("Exp");
+    msChart1_->SetColumn(2);
+    msChart1_->SetColumnLabel("Calc");
+    msChart1_->hide();
+    msChartStep_->setObjectName(QStringLiteral("MSChartStep"));
+    CreateSidePanel();
+    CreateMenus();
+    FormResize();
+}
+
+void TPlotMDIChild::CreateSidePanel() {
+    sidePanel_->setObjectName(QStringLiteral("SidePanel"));
+    sidePanel_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    sidePanel_->setAutoFillBackground(true);
+    QPalette sky = sidePanel_->palette();
+    sky.setColor(QPalette::Window, SkyBlue);
+    sidePanel_->setPalette(sky);
+
+    comboBox1_->setObjectName(QStringLiteral("ComboBox1"));
+    comboBox1_->addItem(InputItem(1));
+    comboBox1_->setGeometry(ControlLeft, 8, ControlWidth, 24);
+    connect(comboBox1_, &QComboBox::activated, this, &TPlotMDIChild::ComboBox1Change);
+
+    numLabel_->setGeometry(ControlLeft, 40, ControlWidth, TextHeight);
+    auto* fractionBar = new QFrame(sidePanel_);
+    fractionBar->setObjectName(QStringLiteral("FractionBar"));
+    fractionBar->setGeometry(ControlLeft, 40 + TextHeight + 1, ControlWidth, 2);
+    fractionBar->setAutoFillBackground(true);
+    QPalette black = fractionBar->palette();
+    black.setColor(QPalette::Window, Qt::black);
+    fractionBar->setPalette(black);
+    denLabel_->setGeometry(ControlLeft, 40 + TextHeight + 4, ControlWidth, TextHeight);
+}
+
+void TPlotMDIChild::CreateMenus() {
+    editMenu_ = new QMenu(QStringLiteral("&Edit"), this);
+    QAction* copy =
+        editMenu_->addAction(Icons::Load(QStringLiteral("copy")), QStringLiteral("&Copy"), this,
+                             &TPlotMDIChild::CopyEditMenuClick);
+    copy->setShortcut(QKeySequence::Copy);
+    // Pasting into a chart means nothing. The item has no shortcut: Ctrl+P stays the frame's
+    // Print, which a second owner of the key would make ambiguous.
+    editMenu_->addAction(Icons::Load(QStringLiteral("paste")), QStringLiteral("&Paste"));
+
+    algorithmMenu_ = new QMenu(QStringLiteral("&Algorithm"), this);
+    algorithmMenu_->addAction(Icons::Load(QStringLiteral("options")), QStringLiteral("&Options"),
+                              this, &TPlotMDIChild::OptionsAlgorithmMenuClick);
+    QAction* execute =
+        algorithmMenu_->addAction(Icons::Load(QStringLiteral("run")), QStringLiteral("&Execute"),
+                                  this, &TPlotMDIChild::ExecuteAlgorithmMenuClick);
+    execute->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+}
+
+QSize TPlotMDIChild::sizeHint() const {
+    return {547, 375};
+}
+
+QList<QMenu*> TPlotMDIChild::MergedMenus() const {
+    return {editMenu_, algorithmMenu_};
+}
+
+void TPlotMDIChild::KeepInputs(int count) {
+    const int chosen = comboBox1_->currentIndex();
+    while (comboBox1_->count() > std::max(count, 1)) {
+        comboBox1_->removeItem(comboBox1_->count() - 1);
+    }
+    while (comboBox1_->count() < count) {
+        comboBox1_->addItem(InputItem(comboBox1_->count() + 1));
+    }
+    comboBox1_->setCurrentIndex(chosen >= 0 && chosen < comboBox1_->count() ? chosen : 0);
+}
+
+int TPlotMDIChild::ChosenInput() const {
+    return std::max(comboBox1_->currentIndex(), 0);
+}
+
+void TPlotMDIChild::ShowFunction(const TFunTrans& function, char decimalSeparator) {
+    TFunTrans shown;
+    shown.CopyFrom(function);
+    shown.StepResponse(decimalSeparator);
+    numLabel_->setText(QString::fromStdString(shown.NumText));
+    denLabel_->setText(QString::fromStdString(shown.DenText));
+    const int last = shown.StepLength;
+    msChartStep_->SetRowCount(last);
+    for (int i = 1; i <= last; ++i) {
+        msChartStep_->SetRow(i);
+        msChartStep_->SetData(FormatGeneral(shown.StepSample(i), NumberDigits, decimalSeparator));
+    }
+}
+
+QList<TMDIMainChild*> TPlotMDIChild::Documents() const {
+    return frame_.DocumentsOfPlot(windowTitle());
+}
+
+void TPlotMDIChild::OptionsAlgorithmMenuClick() {
+    for (TMDIMainChild* document : Documents()) {
+        document->OptionsAlgorithmMenuClick();
+    }
+}
+
+void TPlotMDIChild::ExecuteAlgorithmMenuClick() {
+    for (TMDIMainChild* document : Documents()) {
+        document->ExecuteAlgorithmMenuClick();
+    }
+}
+
+void TPlotMDIChild::ComboBox1Change() {
+    const int input = ChosenInput();
+    for (TMDIMainChild* document : Documents()) {
+        const TMISOFunTrans& model = document->Engine().BestModel();
+        if (input < model.InputCount()) {
+            ShowFunction(model.Functions()[static_cast<std::size_t>(input)],
+                         LocaleDecimalSeparator());
+        }
+    }
+}
+
+QStringList TPlotMDIChild::ChartDataLines() const {
+    TMSChart& chart = *msChart1_;
+    chart.SetColumn(1);
+    const QString first = QString::fromStdString(chart.ColumnLabel());
+    chart.SetColumn(2);
+    QStringList lines{first + u'\t' + QString::fromStdString(chart.ColumnLabel())};
+    for (int r = 1; r <= chart.RowCount(); ++r) {
+        chart.SetRow(r);
+        chart.SetColumn(1);
+        const QString measured = QString::fromStdString(chart.Data());
+        chart.SetColumn(2);
+        lines.append(measured + u'\t' + QString::fromStdString(chart.Data()));
+    }
+    return lines;
+}
+
+void TPlotMDIChild::PrintChartData() {
+    TextPrinter::Print(ChartDataLines(), frame_.Dialogs(), this);
+}
+
+void TPlotMDIChild::CopyChart() {
+    msChart1_->CopyToClipboard();
+}
+
+void TPlotMDIChild::closeEvent(QCloseEvent* event) {
+    for (TMDIMainChild* document : frame_.Documents()) {
+        if (document->IsRunning() && document->Driver().PlotWindow() == this) {
+            event->ignore();
+            if (frame_.Dialogs().AskStopRun(this)) {
+                document->Driver().CloseAfterRun(this);
+            }
+            return;
+        }
+    }
+    event->accept();
+}
+
+void TPlotMDIChild::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    FormResize();
+}
+
+void TPlotMDIChild::FormResize() {
+    const int panelLeft = std::max(width() - SidePanelWidth, 0);
+    msChart1_->setGeometry(0, 0, panelLeft, height());
+    sidePanel_->setGeometry(panelLeft, 0, SidePanelWidth, height());
+    const int stepHeight = std::max(height() - StepChartOffset, 0);
+    msChartStep_->setGeometry(2, height() - stepHeight, SidePanelWidth - 4, stepHeight);
+}
+
+} // namespace orvanel

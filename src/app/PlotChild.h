@@ -1,0 +1,86 @@
+// The plot window of a document's runs: measured against computed output, and the transfer
+// function of a chosen input with its step response.
+#pragma once
+
+#include "document/window/ChildMenus.h"
+#include "document/window/RunPlot.h"
+
+#include <QStringList>
+#include <QWidget>
+
+class QComboBox;
+class QFrame;
+class QLineEdit;
+class QMenu;
+
+namespace orvanel {
+
+class TMainForm;
+class TMDIMainChild;
+class TMSChart;
+
+// Keeps no link to its document: it finds the documents whose caption followed by " - Plot" is
+// its own caption in the frame whenever a command needs them, and does nothing when none is.
+class TPlotMDIChild : public QWidget, public ChildMenus, public RunPlot {
+    Q_OBJECT
+
+public:
+    static constexpr int SidePanelWidth = 301;
+    // The step chart is as high as the window less the panel's controls above it.
+    static constexpr int StepChartOffset = 150;
+
+    // An empty plot window of `frame`, which must outlive it, listing "Input 1".
+    explicit TPlotMDIChild(TMainForm& frame, QWidget* parent = nullptr);
+
+    QWidget* Window() override { return this; }
+    TMSChart& OutputChart() override { return *msChart1_; }
+    TMSChart& StepChart() override { return *msChartStep_; }
+    void KeepInputs(int count) override;
+    int ChosenInput() const override;
+    void ShowFunction(const TFunTrans& function, char decimalSeparator) override;
+
+    QList<QMenu*> MergedMenus() const override;
+    // The design size, 547 by 375 pixels, which a new child window opens with.
+    QSize sizeHint() const override;
+
+    // The header line ("Exp", TAB, "Calc") and one line per point of the output chart, measured
+    // value first, as printed.
+    QStringList ChartDataLines() const;
+    // Prints ChartDataLines as the document's table is printed (PDF when there is no printer).
+    void PrintChartData();
+    // The output chart's picture to the clipboard.
+    void CopyChart();
+
+public slots:
+    // The commands of the plot's Algorithm menu, run on the documents of its caption.
+    void OptionsAlgorithmMenuClick();
+    void ExecuteAlgorithmMenuClick();
+    // Shows the transfer function of the chosen input of each document's best model.
+    void ComboBox1Change();
+    void CopyEditMenuClick() { CopyChart(); }
+
+protected:
+    // While a document's run fills this window, asks whether to stop it; the window then
+    // closes once the run has finished.
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void CreateSidePanel();
+    void CreateMenus();
+    // Lays the charts and the side panel out; the step chart follows the window's height.
+    void FormResize();
+    QList<TMDIMainChild*> Documents() const;
+
+    TMainForm& frame_;
+    TMSChart* msChart1_;
+    QFrame* sidePanel_;
+    QComboBox* comboBox1_;
+    QLineEdit* numLabel_;
+    QLineEdit* denLabel_;
+    TMSChart* msChartStep_;
+    QMenu* editMenu_ = nullptr;
+    QMenu* algorithmMenu_ = nullptr;
+};
+
+} // namespace orvanel

@@ -1,0 +1,347 @@
+#include "document/window/RunDriver.h"
+
+#include "app/MSChart.h"
+#include "document/TableSamples.h"
+#include "document/window/DocumentHost.h"
+#include "document/window/LocaleText.h"
+#include "document/window/MDIMainChild.h"
+#include "document/window/RunPlot.h"
+#include "document/window/UserDialogs.h"
+#include "engine/Genetico.h"
+#include "model/NumberText.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QMdiSubWindow>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <exception>
+#include <future>
+
+namespace orvanel {
+
+namespace {
+
+const QString SaveFirstText = QStringLiteral("Save the document before executing the algorithm.");
+const QString InitializingText = QStringLiteral("Initializing population...");
+const QString ExecutingText = QStringLiteral("Executing...");
+const QString ReadyText = QStringLiteral("Ready");
+const QString PlotSuffix = QStringLiteral(" - Plot");
+constexpr int IdleImage = 9;
+constexpr int RunningImage = 11;
+constexpr int NumberDigits = 15;
+// How often the interface thread serves the event loop while it waits for other threads.
+constexpr std::chrono::milliseconds ServeInterval(40);
+
+// An MDI child closes through its frame window, so that the frame forgets it.
+void CloseChildWindow(QWidget* window) {
+    if (auto* frame = qobject_cast<QMdiSubWindow*>(window->parentWidget())) {
+        frame->close();
+    } else {
+        window->close();
+    }
+}
+
+} // namespace
+
+RunDriver::RunDriver(TMDIMainChild& document, DocumentHost& host)
+    : QObject(&document), document_(document), host_(host), timer1_(new QTimer(this)) {
+    timer1_->setInterval(TimerPeriodMs);
+    connect(timer1_, &QTimer::timeout, this, &RunDriver::Timer1Timer);
+}
+
+RunDriver::~RunDriver() = default;
+
+RunPlot* RunDriver::PlotWindow() const {
+    return dynamic_cast<RunPlot*>(plotWindow_.data());
+}
+
+bool RunDriver::TimerActive() const {
+    return timer1_->isActive();
+}
+
+void RunDriver::ExecuteAlgorithmMenuClick() {
+    // A run is not re-entrant: Execute arrives again from the menu, the shortcut or the plot
+    // window while the engine yields to the window system.
+    if (running_) {
+        return;
+    }
+    running_ = true;
+    stopWanted_ = false;
+    decimalSeparator_ = LocaleDecimalSeparator();
+    document_.Engine().RequestStop();
+    if (!SaveFirst()) {
+        running_ = false;
+        return;
+    }
+    DataTable& table = document_.Doc().Table();
+    if (table.HasComputedColumn()) {
+        table.RemoveComputedColumn();
+    }
+    host_.SetStatusText(InitializingText);
+    QCoreApplication::processEvents();
+    if (!HandOverTable()) {
+        running_ = false;
+        CloseDeferredWindows();
+        return;
+    }
+    // Handing five million values over is a long step of its own; the window is served
+    // before the next one.
+    QCoreApplication::processEvents();
+    RunProtected();
+}
+
+bool RunDriver::SaveFirst() {
+    if (!document_.DocumentPath().isEmpty()) {
+        return true;
+    }
+    host_.Dialogs().ShowMessage(&document_, SaveFirstText);
+    return host_.SaveDocumentWindow(document_);
+}
+
+// Steps that refuse the run leave the table without its computed column and nothing else
+// changed: no timer, no report, no plot window.
+bool RunDriver::HandOverTable() {
+    TGenetico& engine = document_.Engine();
+    try {
+        ReadTable().HandTo(engine);
+    } catch (const BadCellError&) {
+        host_.Dialogs().ShowError(&document_, QString::fromUtf8(BadCellError::InputDataMessage));
+        return false;
+    }
+    if (const auto refusal = engine.RunRefusal()) {
+        host_.Dialogs().ShowError(&document_, QString::fromStdString(*refusal));
+        return false;
+    }
+    engine.AppendEvolutionRow = [this](const TGenetico& e) { report_.AppendEvolutionRow(e); };
+    return true;
+}
+
+// Reading the largest table's five million cells takes longer than the window may go unserved.
+// A copy of the table, taken at once as the cells were then, is read on another thread while
+// this one serves the event loop; edits made meanwhile do not reach the run.
+TableSamples RunDriver::ReadTable() {
+    std::future<TableSamples> reading = std::async(
+        std::launch::async, [table = document_.Doc().Table(), separator = decimalSeparator_] {
+            return TableSamples::FromTable(table, separator);
+        });
+    while (reading.wait_for(ServeInterval) != std::future_status::ready) {
+        QCoreApplication::processEvents();
+    }
+    return reading.get();
+}
+
+void RunDriver::RunProtected() {
+    TGenetico& engine = document_.Engine();
+    host_.SetGauge(0, engine.Generations, 0);
+    shownGeneration_ = 0;
+    shownEvolving_ = false;
+    timer1_->start();
+    SetBusyCursor(true);
+    std::string failure;
+    try {
+        report_ = RunReport(LocaleReportSeparators());
+        reportPath_ = QFile::decodeName(
+            QByteArray::fromStdString(RunReport::ReportPathFor(document_.Doc().DocumentPath())));
+        report_.BeginReport(QFile::encodeName(reportPath_).toStdString(), engine);
+        RunPlot* plot = FindOrCreatePlotWindow(engine.InputCount());
+        document_.Doc().Table().AddComputedColumn();
+        host_.SetExecuteImageIndex(RunningImage);
+        if (plot != nullptr) {
+            PreparePlotWindow(*plot);
+        }
+        host_.TileMenuClick();
+        engine.SetGenesPerInput(GenesPerInput);
+        for (int g = 0; g < GenesPerInput; ++g) {
+            engine.SetGeneRange(g, -1.0, 1.0);
+        }
+        if (plot != nullptr) {
+            plot->Window()->show();
+            QCoreApplication::processEvents();
+        }
+        RunEngine();
+    } catch (const std::exception& error) {
+        failure = error.what();
+    }
+    Finish(failure);
+}
+
+RunPlot* RunDriver::FindOrCreatePlotWindow(int inputs) {
+    RunPlot* plot = host_.FindPlotWindow(document_.windowTitle() + PlotSuffix);
+    if (plot == nullptr) {
+        plot = host_.CreatePlotWindow();
+        if (plot != nullptr) {
+            ownedPlots_.append(plot->Window());
+        }
+    }
+    if (plot != nullptr) {
+        plot->KeepInputs(inputs);
+        plot->OutputChart().SetDecimalSeparator(decimalSeparator_);
+        plot->StepChart().SetDecimalSeparator(decimalSeparator_);
+    }
+    plotWindow_ = plot != nullptr ? plot->Window() : nullptr;
+    return plot;
+}
+
+void RunDriver::PreparePlotWindow(RunPlot& plot) {
+    plot.Window()->setWindowTitle(document_.windowTitle() + PlotSuffix);
+    TMSChart& step = plot.StepChart();
+    step.SetColumnCount(1);
+    step.SetShowLegend(false);
+    step.SetColumn(1);
+}
+
+// The engine runs on this thread and yields in two ways. Once per generation (and after each
+// filling of the first population) it calls ProcessMessages, where the run state is that of a
+// completed step: the progress tick shows what it reads there. Inside a generation it scores
+// its individuals on worker threads, and this thread, instead of blocking until they are done,
+// serves the event loop about every 40 ms through KeepResponsive; the best model is then that
+// of the last completed generation and no worker touches it, so a tick may show it. A stop
+// asked for at either kind of yield takes effect after the current generation, as it would at
+// the per-generation yield, and no random draw happens while the loop is served, so the run
+// stays the same as without these yields.
+void RunDriver::RunEngine() {
+    TGenetico& engine = document_.Engine();
+    engine.ProcessMessages = [this, &engine] {
+        shownGeneration_ = engine.Generation();
+        shownEvolving_ = engine.Evolving();
+        QCoreApplication::processEvents();
+        // The engine drops stop requests while it builds its population; a stop the user asked
+        // for is asked again until the generation loop honours it.
+        if (stopWanted_) {
+            engine.RequestStop();
+        }
+    };
+    engine.KeepResponsive = [] { QCoreApplication::processEvents(); };
+    engine.ResponsiveInterval = ServeInterval;
+    if (SeedBeforeRun) {
+        SeedBeforeRun();
+    }
+    try {
+        engine.Run();
+    } catch (...) {
+        engine.ProcessMessages = nullptr;
+        engine.KeepResponsive = nullptr;
+        throw;
+    }
+    engine.ProcessMessages = nullptr;
+    engine.KeepResponsive = nullptr;
+}
+
+void RunDriver::Finish(const std::string& failure) {
+    TGenetico& engine = document_.Engine();
+    std::string message = failure;
+    if (report_.IsOpen()) {
+        try {
+            report_.EndReport(engine);
+        } catch (const std::exception& error) {
+            if (message.empty()) {
+                message = error.what();
+            }
+        }
+        if (document_.Doc().ShowReport()) {
+            host_.Dialogs().ShowTextFile(reportPath_);
+        }
+    }
+    host_.SetGauge(0, engine.Generations, engine.Generations);
+    SetBusyCursor(false);
+    timer1_->stop();
+    host_.SetStatusText(ReadyText);
+    host_.SetExecuteImageIndex(IdleImage);
+    // Refilling the largest table and chart is the last long step: the window is served first.
+    QCoreApplication::processEvents();
+    ShowResults();
+    running_ = false;
+    if (!message.empty()) {
+        host_.Dialogs().ShowError(&document_, QString::fromStdString(message));
+    }
+    CloseDeferredWindows();
+}
+
+void RunDriver::SetBusyCursor(bool busy) {
+    QList<QWidget*> widgets{&document_};
+    if (RunPlot* plot = PlotWindow()) {
+        widgets << plot->Window() << &plot->OutputChart() << &plot->StepChart();
+    }
+    for (QWidget* widget : widgets) {
+        if (busy) {
+            widget->setCursor(Qt::WaitCursor);
+        } else {
+            widget->unsetCursor();
+        }
+    }
+}
+
+void RunDriver::Timer1Timer() {
+    host_.SetGauge(0, document_.Engine().Generations, shownGeneration_);
+    host_.SetStatusText(shownEvolving_ ? ExecutingText : InitializingText);
+    ShowResults();
+}
+
+void RunDriver::ShowResults() {
+    DataTable& table = document_.Doc().Table();
+    const int rows = table.RowCount() - 1;
+    const int outputColumn = table.InputCount() + 1;
+    TMISOFunTrans model;
+    model.Assign(document_.Engine().BestModel());
+    model.Evaluate(decimalSeparator_);
+
+    std::vector<std::string> computed(static_cast<std::size_t>(rows));
+    for (int r = 1; r <= rows; ++r) {
+        computed[static_cast<std::size_t>(r - 1)] =
+            FormatGeneral(model.OutputSample(r - 1), NumberDigits, decimalSeparator_);
+    }
+    table.SetComputedOutputs(computed);
+
+    RunPlot* plot = PlotWindow();
+    if (plot == nullptr) {
+        return;
+    }
+    TMSChart& chart = plot->OutputChart();
+    chart.SetRowCount(rows);
+    chart.show();
+    for (int r = 1; r <= rows; ++r) {
+        chart.SetRow(r);
+        chart.SetColumn(1);
+        chart.SetData(table.DataCell(r, outputColumn));
+        chart.SetColumn(2);
+        chart.SetData(computed[static_cast<std::size_t>(r - 1)]);
+    }
+    // A reused window may list more inputs than this model has; it never reaches past them.
+    const int input = std::clamp(plot->ChosenInput(), 0, model.InputCount() - 1);
+    plot->ShowFunction(model.Functions()[static_cast<std::size_t>(input)], decimalSeparator_);
+}
+
+void RunDriver::RequestStop() {
+    document_.Engine().RequestStop();
+    stopWanted_ = running_;
+}
+
+void RunDriver::CloseAfterRun(QWidget* window) {
+    if (!running_) {
+        CloseChildWindow(window);
+        return;
+    }
+    RequestStop();
+    closeAfterRun_.append(window);
+}
+
+// The windows close from the event loop, once the command that ran has returned.
+void RunDriver::CloseDeferredWindows() {
+    for (const QPointer<QWidget>& window : std::exchange(closeAfterRun_, {})) {
+        if (window != nullptr) {
+            QTimer::singleShot(0, window, [w = window.data()] { CloseChildWindow(w); });
+        }
+    }
+}
+
+void RunDriver::ClosePlotWindows() {
+    for (const QPointer<QWidget>& window : std::exchange(ownedPlots_, {})) {
+        if (window != nullptr) {
+            CloseChildWindow(window);
+        }
+    }
+}
+
+} // namespace orvanel

@@ -1,0 +1,93 @@
+// The document's Execute command: one identification run on its table, with live progress.
+#pragma once
+
+#include "document/RunReport.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <string>
+
+class QTimer;
+class QWidget;
+
+namespace orvanel {
+
+class DocumentHost;
+class RunPlot;
+class TableSamples;
+class TMDIMainChild;
+
+// Runs the document's engine on the interface thread: hands the table over, starts the report,
+// prepares the plot window, runs, and shows the results; while the engine runs, a 2000 ms timer
+// refreshes the frame's status, the gauge, the computed column and the plot window.
+class RunDriver : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int TimerPeriodMs = 2000;
+    static constexpr int GenesPerInput = 6;
+
+    // The driver of `document`, shown through `host`; both must outlive it.
+    RunDriver(TMDIMainChild& document, DocumentHost& host);
+    ~RunDriver() override;
+
+    // One run on the document; does nothing while a run of it is in progress. Failures of the
+    // run itself are shown once its finishing steps have run.
+    void ExecuteAlgorithmMenuClick();
+    // The progress tick: gauge, status text and results.
+    void Timer1Timer();
+    // Fills the computed column and the plot window from the engine's best model.
+    void ShowResults();
+
+    // From the first step of Execute to its last.
+    bool Running() const { return running_; }
+    // Ends the run after the current generation; asked while the engine builds its first
+    // population, after the first generation.
+    void RequestStop();
+    // Asks the running engine to stop and closes `window` once the run has finished; closes it
+    // at once when no run is in progress.
+    void CloseAfterRun(QWidget* window);
+    // Closes the plot windows this document created.
+    void ClosePlotWindows();
+
+    // The plot window the last run filled; null when there is none (or it was closed).
+    RunPlot* PlotWindow() const;
+    const QString& ReportPath() const { return reportPath_; }
+    bool TimerActive() const;
+
+    // Called just before the engine runs; seeds the random source for reproducible runs.
+    // Empty: the engine keeps the seed it took from the clock.
+    std::function<void()> SeedBeforeRun;
+
+private:
+    bool SaveFirst();
+    bool HandOverTable();
+    TableSamples ReadTable();
+    void RunProtected();
+    RunPlot* FindOrCreatePlotWindow(int inputs);
+    void PreparePlotWindow(RunPlot& plot);
+    void RunEngine();
+    void Finish(const std::string& failure);
+    void SetBusyCursor(bool busy);
+    void CloseDeferredWindows();
+
+    TMDIMainChild& document_;
+    DocumentHost& host_;
+    QTimer* timer1_;
+    RunReport report_;
+    QString reportPath_;
+    QPointer<QWidget> plotWindow_;
+    QList<QPointer<QWidget>> ownedPlots_;
+    QList<QPointer<QWidget>> closeAfterRun_;
+    bool running_ = false;
+    bool stopWanted_ = false;
+    char decimalSeparator_ = '.';
+    // The run state as of the engine's last per-generation (or per-filling) yield: what the
+    // progress tick shows, also when it arrives during a later, finer yield.
+    int shownGeneration_ = 0;
+    bool shownEvolving_ = false;
+};
+
+} // namespace orvanel

@@ -1,0 +1,494 @@
+// Runs the identification from a document window inside the real frame: the order of the
+// run's steps, what it shows while and after it runs, the report, the plot window it finds or
+// creates, and the guards that keep a run whole while the user goes on working.
+
+#include "document/window/RunDriver.h"
+
+#include "app/MSChart.h"
+#include "app/MainForm.h"
+#include "app/PlotChild.h"
+#include "document/TableSamples.h"
+#include "document/window/MDIMainChild.h"
+#include "engine/Genetico.h"
+#include "model/NumberText.h"
+#include "model/Rnd.h"
+#include "support/FakeUserDialogs.h"
+#include "support/WindowLeakCheck.h"
+
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <cmath>
+#include <functional>
+
+namespace orvanel {
+
+namespace {
+
+constexpr int SeedMilliseconds = 537;
+constexpr int Population = 10;
+constexpr int Generations = 3;
+constexpr int Samples = 40;
+
+// A process's random source as it starts, seeded as an engine created at `milliseconds`.
+void SeedAsNewProcess() {
+    Rnd::GlobalState() = Rnd::State{};
+    Rnd::SeedRandom(Rnd::SeedFromMilliseconds(SeedMilliseconds));
+}
+
+// Two inputs driving a first-order plant, as the document file stores it.
+QByteArray PlantText(int inputs = 2) {
+    QByteArray text;
+    double state = 0.0;
+    for (int k = 0; k < Samples; ++k) {
+        double drive = 0.0;
+        QByteArray line;
+        for (int i = 0; i < inputs; ++i) {
+            const double u = (k / (5 + 3 * i)) % 2 == 0 ? 1.0 : -0.5;
+            drive += (i + 1) * u;
+            line += QByteArray::number(u) + '\t';
+        }
+        state = 0.8 * state + 0.2 * drive;
+        text += line + QByteArray::number(state, 'g', 8) + "\r\n";
+    }
+    return text;
+}
+
+QStringList Lines(const QString& path) {
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"));
+}
+
+} // namespace
+
+class RunDriverTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TMainForm> form_;
+    FakeUserDialogs* dialogs_ = nullptr;
+    std::unique_ptr<QTemporaryDir> dir_;
+
+    QString WritePlant(const QString& name, int inputs = 2) {
+        const QString path = dir_->filePath(name);
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write(PlantText(inputs));
+        return path;
+    }
+    TMDIMainChild* Open(const QString& path) {
+        form_->OpenDocuments({path});
+        TMDIMainChild* document = form_->Documents().constLast();
+        Prepare(*document);
+        return document;
+    }
+    static void Prepare(TMDIMainChild& document) {
+        document.Engine().SetPopulationSize(Population);
+        document.Engine().Generations = Generations;
+        document.Driver().SeedBeforeRun = SeedAsNewProcess;
+    }
+    QList<TPlotMDIChild*> PlotWindows() const {
+        QList<TPlotMDIChild*> plots;
+        for (QMdiSubWindow* window : form_->ChildWindows()) {
+            if (auto* plot = qobject_cast<TPlotMDIChild*>(window->widget())) {
+                plots.append(plot);
+            }
+        }
+        return plots;
+    }
+    QString Status() const {
+        return form_->findChild<QLabel*>(QStringLiteral("MainStatusPanel"))->text();
+    }
+    QProgressBar* Gauge() const {
+        return form_->findChild<QProgressBar*>(QStringLiteral("ProgressGauge"));
+    }
+    static QString Cell(const TMDIMainChild& document, int row, int column) {
+        return QString::fromStdString(document.Doc().Table().CellText(row, column));
+    }
+    static QStringList ComputedColumn(const TMDIMainChild& document) {
+        const DataTable& table = document.Doc().Table();
+        QStringList cells;
+        for (int r = 1; r <= table.DataPointCount(); ++r) {
+            cells.append(Cell(document, r, table.ColumnCount() - 1));
+        }
+        return cells;
+    }
+    static QStringList Items(const QComboBox& combo) {
+        QStringList items;
+        for (int i = 0; i < combo.count(); ++i) {
+            items.append(combo.itemText(i));
+        }
+        return items;
+    }
+    static QString Text(QWidget& window, const char* name) {
+        return window.findChild<QLineEdit*>(QString::fromLatin1(name))->text();
+    }
+    // Calls `action` once from the event loop while `document` runs and its engine evolves.
+    static void WhileEvolving(TMDIMainChild& document, std::function<void()> action) {
+        auto* timer = new QTimer(&document);
+        timer->setInterval(0);
+        QObject::connect(timer, &QTimer::timeout, timer, [&document, timer, action] {
+            if (document.IsRunning() && document.Engine().Evolving()) {
+                timer->stop();
+                timer->deleteLater();
+                action();
+            }
+        });
+        timer->start();
+    }
+    // The computed output the core gives for the same table, parameters and seed.
+    static QStringList CoreComputedColumn(const DataTable& table) {
+        TGenetico engine;
+        engine.SetPopulationSize(Population);
+        engine.Generations = Generations;
+        TableSamples::FromTable(table).HandTo(engine);
+        engine.SetGenesPerInput(RunDriver::GenesPerInput);
+        for (int g = 0; g < RunDriver::GenesPerInput; ++g) {
+            engine.SetGeneRange(g, -1.0, 1.0);
+        }
+        SeedAsNewProcess();
+        engine.Run();
+        QStringList cells;
+        for (int k = 0; k < table.DataPointCount(); ++k) {
+            cells.append(
+                QString::fromStdString(FormatGeneral(engine.BestModel().OutputSample(k), 15, '.')));
+        }
+        return cells;
+    }
+
+private slots:
+    void init() {
+        // The runs compare their texts with the command line's, which writes a point.
+        QLocale::setDefault(QLocale::c());
+        dir_ = std::make_unique<QTemporaryDir>();
+        auto dialogs = std::make_unique<FakeUserDialogs>();
+        dialogs_ = dialogs.get();
+        form_ = std::make_unique<TMainForm>(std::move(dialogs));
+        form_->resize(1000, 700);
+        form_->show();
+    }
+
+    void cleanup() {
+        form_.reset();
+        VerifyNoTopLevelWindows();
+    }
+
+    void aRunMatchesTheCommandLineAndShowsItsResults() {
+        const QString path = WritePlant(QStringLiteral("plant.txt"));
+        TMDIMainChild* document = Open(path);
+        QStringList statuses;
+        QList<int> images;
+        auto* watcher = new QTimer(document);
+        watcher->setInterval(0);
+        connect(watcher, &QTimer::timeout, document, [&] {
+            // The progress tick, on every turn of the loop rather than every two seconds.
+            if (!document->Driver().TimerActive()) {
+                return;
+            }
+            document->Driver().Timer1Timer();
+            if (statuses.isEmpty() || statuses.last() != Status()) {
+                statuses.append(Status());
+            }
+            images.append(form_->ExecuteImageIndex());
+        });
+        watcher->start();
+        form_->EjecutarToolButtonClick();
+        watcher->stop();
+
+        // The same run as orvanel-identify with the same seed: the whole report but its date.
+        const QString cliReport = dir_->filePath(QStringLiteral("cli_Report.txt"));
+        QProcess cli;
+        cli.start(QStringLiteral(ORVANEL_IDENTIFY),
+                  {QStringLiteral("--population"), QString::number(Population),
+                   QStringLiteral("--generations"), QString::number(Generations),
+                   QStringLiteral("--seed-ms"), QString::number(SeedMilliseconds),
+                   QStringLiteral("--report"), cliReport, QStringLiteral("--quiet"), path});
+        QVERIFY(cli.waitForFinished(30000));
+        QCOMPARE(cli.exitCode(), 0);
+        const QString reportPath = dir_->filePath(QStringLiteral("plant_Report.txt"));
+        QCOMPARE(document->Driver().ReportPath(), reportPath);
+        const QStringList report = Lines(reportPath);
+        QCOMPARE(report.size(), 15 + Generations + 1 + 2 + 1 + 2 + 1);
+        QCOMPARE(report.mid(1), Lines(cliReport).mid(1));
+        QVERIFY(dialogs_->shownTextFiles.isEmpty());
+
+        // The computed column: the core's best model with that seed, sample by sample.
+        const DataTable& table = document->Doc().Table();
+        QCOMPARE(Cell(*document, 0, 4), QStringLiteral("Output (calc.)"));
+        DataTable withoutResults = table;
+        withoutResults.RemoveComputedColumn();
+        QCOMPARE(ComputedColumn(*document), CoreComputedColumn(withoutResults));
+
+        QCOMPARE(PlotWindows().size(), 1);
+        TPlotMDIChild* plot = PlotWindows().first();
+        QCOMPARE(plot->windowTitle(), QStringLiteral("plant.txt - Plot"));
+        QCOMPARE(Items(*plot->findChild<QComboBox*>(QStringLiteral("ComboBox1"))),
+                 (QStringList{QStringLiteral("Input 1"), QStringLiteral("Input 2")}));
+        const QString input1 = report[report.size() - 3];
+        QCOMPARE(
+            input1,
+            QStringLiteral("Input 1: %1/%2").arg(Text(*plot, "NumLabel"), Text(*plot, "DenLabel")));
+        TMSChart& chart = plot->OutputChart();
+        QVERIFY(chart.isVisible());
+        QCOMPARE(chart.RowCount(), Samples);
+        const QStringList printed = plot->ChartDataLines();
+        QCOMPARE(printed.size(), Samples + 1);
+        QCOMPARE(printed.first(), QStringLiteral("Exp\tCalc"));
+        QCOMPARE(printed[7], Cell(*document, 7, 3) + u'\t' + Cell(*document, 7, 4));
+
+        // The step chart holds samples 1.. of the first input's step response.
+        TFunTrans first;
+        first.CopyFrom(document->Engine().BestModel().Functions()[0]);
+        first.StepResponse();
+        TMSChart& step = plot->StepChart();
+        QCOMPARE(step.RowCount(), first.StepLength);
+        QCOMPARE(step.ColumnCount(), 1);
+        QVERIFY(!step.ShowLegend());
+        step.SetRow(1);
+        QCOMPARE(step.Data(), FormatGeneral(first.StepSample(1), 15, '.'));
+
+        QCOMPARE(statuses, (QStringList{QStringLiteral("Initializing population..."),
+                                        QStringLiteral("Executing...")}));
+        QVERIFY(!images.isEmpty());
+        QVERIFY(std::all_of(images.begin(), images.end(),
+                            [](int image) { return image == TMainForm::RunningImage; }));
+        QCOMPARE(Status(), QStringLiteral("Ready"));
+        QCOMPARE(Gauge()->maximum(), Generations);
+        QCOMPARE(Gauge()->value(), Generations);
+        QCOMPARE(form_->ExecuteImageIndex(), TMainForm::IdleImage);
+        QVERIFY(!document->Driver().TimerActive());
+        QVERIFY(!document->testAttribute(Qt::WA_SetCursor));
+        QVERIFY(dialogs_->errors.isEmpty());
+    }
+
+    void aNewDocumentIsSavedFirstAndACancelChangesNothing() {
+        form_->NewMenuClick();
+        TMDIMainChild* document = form_->Documents().constFirst();
+        Prepare(*document);
+        QGuiApplication::clipboard()->setText(QString::fromLatin1(PlantText()));
+        document->PasteTable();
+        form_->EjecutarToolButtonClick();
+        QCOMPARE(dialogs_->messages,
+                 QStringList{QStringLiteral("Save the document before executing the algorithm.")});
+        QCOMPARE(dialogs_->savePresets, QStringList{QStringLiteral("New1")});
+        QCOMPARE(document->windowTitle(), QStringLiteral("New1"));
+        QCOMPARE(document->Doc().Table().ColumnCount(), 4);
+        QVERIFY(PlotWindows().isEmpty());
+        QCOMPARE(Status(), QStringLiteral("Ready"));
+        QCOMPARE(form_->ExecuteImageIndex(), TMainForm::IdleImage);
+
+        dialogs_->saveAnswers = {dir_->filePath(QStringLiteral("Saved.txt"))};
+        document->ExecuteAlgorithmMenuClick();
+        QCOMPARE(dialogs_->messages.size(), 2);
+        QCOMPARE(document->windowTitle(), QStringLiteral("saved.txt"));
+        QVERIFY(QFile::exists(dir_->filePath(QStringLiteral("Saved_Report.txt"))));
+        QCOMPARE(PlotWindows().size(), 1);
+        document->ExecuteAlgorithmMenuClick();
+        QCOMPARE(dialogs_->messages.size(), 2);
+        QCOMPARE(dialogs_->savePresets.size(), 2);
+    }
+
+    void aSecondRunReplacesTheComputedColumnAndABadCellStopsAtTheHandOver() {
+        TMDIMainChild* document = Open(WritePlant(QStringLiteral("plant.txt")));
+        document->ExecuteAlgorithmMenuClick();
+        const QStringList firstResults = ComputedColumn(*document);
+        document->Driver().SeedBeforeRun = [] {
+            Rnd::GlobalState() = Rnd::State{};
+            Rnd::SeedRandom(0.25);
+        };
+        document->ExecuteAlgorithmMenuClick();
+        DataTable& table = document->Doc().Table();
+        QCOMPARE(table.ColumnCount(), 5);
+        QCOMPARE(document->Engine().DataColumnCount(), 3);
+        QVERIFY(ComputedColumn(*document) != firstResults);
+
+        QFile::remove(document->Driver().ReportPath());
+        QVERIFY(table.SetCellText(9, 2, "1..5"));
+        document->ExecuteAlgorithmMenuClick();
+        QCOMPARE(dialogs_->errors, QStringList{QString::fromUtf8(BadCellError::InputDataMessage)});
+        QCOMPARE(table.ColumnCount(), 4);
+        QCOMPARE(Cell(*document, 9, 2), QStringLiteral("1..5"));
+        QVERIFY(!document->Driver().TimerActive());
+        QVERIFY(!document->IsRunning());
+        QVERIFY(!QFile::exists(document->Driver().ReportPath()));
+        QCOMPARE(PlotWindows().size(), 1);
+    }
+
+    void aStopEndsTheRunAfterTheCurrentGeneration() {
+        TMDIMainChild* document = Open(WritePlant(QStringLiteral("plant.txt")));
+        document->Engine().Generations = 1000;
+        WhileEvolving(*document, [this] { form_->EjecutarToolButtonClick(); });
+        form_->EjecutarToolButtonClick();
+        const QStringList report = Lines(document->Driver().ReportPath());
+        const int rows = static_cast<int>(report.size()) - 15 - 6;
+        QVERIFY2(rows >= 1 && rows < 20, qPrintable(QString::number(rows)));
+        QCOMPARE(report[15 + rows - 1].section(u'\t', 0, 0), QString::number(rows - 1));
+        QCOMPARE(Status(), QStringLiteral("Ready"));
+        QCOMPARE(Gauge()->value(), 1000);
+        QCOMPARE(form_->ExecuteImageIndex(), TMainForm::IdleImage);
+        QCOMPARE(ComputedColumn(*document).size(), Samples);
+
+        // A stop while the first population is built ends the run after generation 0.
+        auto* click = new QTimer(document);
+        click->setInterval(0);
+        connect(click, &QTimer::timeout, this, [this, document, click] {
+            if (document->Driver().TimerActive() && !document->Engine().Evolving()) {
+                click->stop();
+                form_->EjecutarToolButtonClick();
+            }
+        });
+        click->start();
+        form_->EjecutarToolButtonClick();
+        QCOMPARE(Lines(document->Driver().ReportPath()).size(), 15 + 1 + 6);
+    }
+
+    void theRunFindsItsPlotWindowByCaption() {
+        TMDIMainChild* document = Open(WritePlant(QStringLiteral("plant.txt")));
+        document->ExecuteAlgorithmMenuClick();
+        TPlotMDIChild* plot = PlotWindows().first();
+        auto* combo = plot->findChild<QComboBox*>(QStringLiteral("ComboBox1"));
+        combo->setCurrentIndex(1);
+        plot->ComboBox1Change();
+        const QString second = Text(*plot, "NumLabel") + u'/' + Text(*plot, "DenLabel");
+        QCOMPARE(QStringLiteral("Input 2: ") + second,
+                 Lines(document->Driver().ReportPath()).at(15 + Generations + 1 + 4));
+
+        // A reused window keeps the chosen input while the model has it...
+        document->ExecuteAlgorithmMenuClick();
+        QCOMPARE(PlotWindows(), QList<TPlotMDIChild*>{plot});
+        QCOMPARE(combo->currentIndex(), 1);
+        // ...and lists no input the model lacks.
+        QVERIFY(document->Doc().Table().ReshapeColumns("1"));
+        document->ExecuteAlgorithmMenuClick();
+        QCOMPARE(Items(*combo), QStringList{QStringLiteral("Input 1")});
+        QCOMPARE(combo->currentIndex(), 0);
+
+        // Closed between runs: the next run makes a new one with a fresh list.
+        QVERIFY(document->Doc().Table().ReshapeColumns("2"));
+        plot->parentWidget()->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        document->ExecuteAlgorithmMenuClick();
+        QCOMPARE(PlotWindows().size(), 1);
+        QCOMPARE(Items(*PlotWindows().first()->findChild<QComboBox*>(QStringLiteral("ComboBox1"))),
+                 (QStringList{QStringLiteral("Input 1"), QStringLiteral("Input 2")}));
+
+        // Saved under a new name, the document no longer matches its old plot window.
+        TPlotMDIChild* old = PlotWindows().first();
+        document->SaveDocument(dir_->filePath(QStringLiteral("other.txt")));
+        old->ExecuteAlgorithmMenuClick();
+        QCOMPARE(PlotWindows().size(), 1);
+        document->ExecuteAlgorithmMenuClick();
+        QCOMPARE(PlotWindows().size(), 2);
+        QCOMPARE(PlotWindows().last()->windowTitle(), QStringLiteral("other.txt - Plot"));
+        QCOMPARE(old->windowTitle(), QStringLiteral("plant.txt - Plot"));
+
+        // The document's plot windows close with it.
+        document->parentWidget()->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(form_->ChildWindows().isEmpty());
+    }
+
+    void ctrlEOnThePlotWindowRunsItsDocumentAgain() {
+        form_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        TMDIMainChild* document = Open(WritePlant(QStringLiteral("plant.txt")));
+        document->ExecuteAlgorithmMenuClick();
+        QFile::remove(document->Driver().ReportPath());
+        QMdiSubWindow* plotFrame =
+            qobject_cast<QMdiSubWindow*>(PlotWindows().first()->parentWidget());
+        form_->MdiArea()->setActiveSubWindow(plotFrame);
+        QTest::keyClick(PlotWindows().first(), Qt::Key_E, Qt::ControlModifier);
+        QVERIFY(QFile::exists(document->Driver().ReportPath()));
+        QCOMPARE(PlotWindows().size(), 1);
+    }
+
+    void aRunIsNotReentrantAndClosesOnlyWhenItHasReturned() {
+        TMDIMainChild* document = Open(WritePlant(QStringLiteral("plant.txt")));
+        document->Doc().SetShowReport(true);
+        document->Engine().Generations = 1000;
+        int rowsWhenAskedAgain = -1;
+        bool populationLocked = false;
+        WhileEvolving(*document, [&] {
+            const int generation = document->Engine().Generation();
+            document->ExecuteAlgorithmMenuClick();
+            PlotWindows().first()->ExecuteAlgorithmMenuClick();
+            rowsWhenAskedAgain = document->Engine().Generation() - generation;
+            QTimer::singleShot(0, document, [&] {
+                QWidget* dialog = QApplication::activeModalWidget();
+                populationLocked =
+                    !dialog->findChild<QLineEdit*>(QStringLiteral("TamPob"))->isEnabled();
+                dialog->close();
+            });
+            document->OptionsAlgorithmMenuClick();
+            // Closing is refused while the user does not agree to stop...
+            dialogs_->stopRunAnswers = {false, true};
+            document->parentWidget()->close();
+            // ...and deferred until the run has returned when they do.
+            PlotWindows().first()->parentWidget()->close();
+        });
+        document->ExecuteAlgorithmMenuClick();
+        QCOMPARE(rowsWhenAskedAgain, 0);
+        QVERIFY(populationLocked);
+        QCOMPARE(dialogs_->stopRunQuestions, 2);
+        QCOMPARE(dialogs_->shownTextFiles, QStringList{document->Driver().ReportPath()});
+        QCOMPARE(PlotWindows().size(), 1);
+        const QStringList report = Lines(document->Driver().ReportPath());
+        QVERIFY(report.size() < 100);
+        QCOMPARE(report.last().left(21), QStringLiteral("Objective Function = "));
+        QTRY_VERIFY(PlotWindows().isEmpty());
+        QCOMPARE(form_->Documents().size(), 1);
+    }
+
+    void aReportThatCannotBeCreatedStillEndsTheRun() {
+        TMDIMainChild* document = Open(WritePlant(QStringLiteral("plant.txt")));
+        document->Doc().SetShowReport(true);
+        const QString reportPath = dir_->filePath(QStringLiteral("plant_Report.txt"));
+        QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("plant_Report.txt")));
+        document->ExecuteAlgorithmMenuClick();
+        QCOMPARE(dialogs_->errors.size(), 1);
+        QVERIFY2(dialogs_->errors.first().contains(reportPath),
+                 qPrintable(dialogs_->errors.first()));
+        QVERIFY(dialogs_->shownTextFiles.isEmpty());
+        QCOMPARE(Status(), QStringLiteral("Ready"));
+        QCOMPARE(form_->ExecuteImageIndex(), TMainForm::IdleImage);
+        QVERIFY(!document->Driver().TimerActive());
+        QVERIFY(!document->IsRunning());
+    }
+
+    void numbersFollowTheUsersDecimalSeparator() {
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        QByteArray text = PlantText();
+        text.replace('.', ',');
+        const QString path = dir_->filePath(QStringLiteral("komma.txt"));
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write(text);
+        file.close();
+        TMDIMainChild* document = Open(path);
+        document->ExecuteAlgorithmMenuClick();
+        QVERIFY(dialogs_->errors.isEmpty());
+        const QStringList computed = ComputedColumn(*document);
+        QVERIFY(std::none_of(computed.begin(), computed.end(),
+                             [](const QString& cell) { return cell.contains(u'.'); }));
+        QVERIFY(std::any_of(computed.begin(), computed.end(),
+                            [](const QString& cell) { return cell.contains(u','); }));
+        QVERIFY(Lines(document->Driver().ReportPath()).at(7).contains(u','));
+    }
+};
+
+} // namespace orvanel
+
+QTEST_MAIN(orvanel::RunDriverTest)
+#include "RunDriverTest.moc"
