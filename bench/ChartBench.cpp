@@ -3,7 +3,6 @@
 #include "app/MSChart.h"
 #include "model/NumberText.h"
 
-#include <QApplication>
 #include <benchmark/benchmark.h>
 #include <cmath>
 #include <memory>
@@ -73,14 +72,3 @@ void RefillAndRender(benchmark::State& state) {
 BENCHMARK(RefillAndRender)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    // The benchmark draws offscreen; a display is neither needed nor wanted.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

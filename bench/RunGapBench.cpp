@@ -7,7 +7,6 @@
 #include "document/window/RunDriver.h"
 #include "document/window/UserDialogs.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -139,12 +138,3 @@ void BM_RunGap(benchmark::State& state) {
 BENCHMARK(BM_RunGap)->Arg(50)->Arg(5)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -5,8 +5,8 @@
 #include "document/window/MDIMainChild.h"
 #include "document/window/QtUserDialogs.h"
 
-#include <QApplication>
 #include <QClipboard>
+#include <QGuiApplication>
 #include <QTableView>
 #include <benchmark/benchmark.h>
 
@@ -94,14 +94,3 @@ void BM_InsertAndDeleteFirstRow(benchmark::State& state) {
 BENCHMARK(BM_InsertAndDeleteFirstRow)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
