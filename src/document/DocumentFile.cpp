@@ -54,7 +54,7 @@ bool WriteAll(FileHandle file, std::string_view bytes) {
 
 } // namespace
 
-std::string SavedFileName(std::string_view path) {
+std::string WithoutShortExtension(std::string_view path) {
     const std::size_t nameStart = FileNameStart(path);
     std::string_view name = path.substr(nameStart);
     for (const std::size_t fromEnd : {5, 4, 3}) {
@@ -63,7 +63,11 @@ std::string SavedFileName(std::string_view path) {
             break;
         }
     }
-    return std::string(path.substr(0, nameStart)).append(name).append(".txt");
+    return std::string(path.substr(0, nameStart)).append(name);
+}
+
+std::string SavedFileName(std::string_view path) {
+    return WithoutShortExtension(path).append(".txt");
 }
 
 std::string CaptionFor(std::string_view path) {
