@@ -118,6 +118,9 @@ IdentifyOptions IdentifyOptions::Parse(std::span<const std::string_view> argumen
                 name = argument.substr(0, equals);
                 value = argument.substr(equals + 1);
             }
+            // The flags alone were taken above; here one came with "=value".
+            if (name == "--help" || name == "-h" || name == "--quiet")
+                throw UsageError(std::string(name) + " takes no value");
             const auto reader = ValueOptions().find(name);
             if (reader == ValueOptions().end())
                 throw UsageError("Unknown option " + std::string(name) + " (see --help)");

@@ -102,6 +102,9 @@ int Identify(const IdentifyOptions& options) {
     std::printf("%s\n", lines.back().c_str());
     for (std::size_t i = 0; i + 1 < lines.size(); ++i)
         std::printf("%s\n", lines[i].c_str());
+    // A script reads the result from here: losing it (a full disk, a closed pipe) is no success.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        return Fail(ExitRunFailed, "The result could not be written to standard output");
     return ExitSuccess;
 }
 

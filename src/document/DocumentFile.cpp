@@ -23,6 +23,15 @@ constexpr std::size_t ReadChunk = std::size_t{1} << 20;
 // How many temporary names are tried before giving up; each try takes the next free one.
 constexpr int TemporaryNameTries = 100;
 
+// The extensions the name rule drops, in characters.
+constexpr int ShortestExtension = 2;
+constexpr int LongestExtension = 4;
+
+// A UTF-8 continuation byte continues the character before it.
+bool StartsCharacter(char byte) {
+    return (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
+}
+
 std::size_t FileNameStart(std::string_view path) {
     const std::size_t separator = path.find_last_of(FolderSeparators);
     return separator == std::string_view::npos ? 0 : separator + 1;
@@ -54,16 +63,25 @@ bool WriteAll(FileHandle file, std::string_view bytes) {
 
 } // namespace
 
-std::string SavedFileName(std::string_view path) {
+std::string WithoutShortExtension(std::string_view path) {
     const std::size_t nameStart = FileNameStart(path);
     std::string_view name = path.substr(nameStart);
-    for (const std::size_t fromEnd : {5, 4, 3}) {
-        if (name.size() >= fromEnd && name[name.size() - fromEnd] == '.') {
-            name.remove_suffix(fromEnd);
-            break;
-        }
+    // Characters are counted as the user sees them, not by their UTF-8 bytes. Walking back from
+    // the end, a dot further left overrides one found before: the fifth-last place wins.
+    std::size_t dot = std::string_view::npos;
+    int fromEnd = 0;
+    for (std::size_t i = name.size(); i-- > 0 && fromEnd <= LongestExtension;) {
+        if (!StartsCharacter(name[i]))
+            continue;
+        ++fromEnd;
+        if (fromEnd > ShortestExtension && name[i] == '.')
+            dot = i;
     }
-    return std::string(path.substr(0, nameStart)).append(name).append(".txt");
+    return std::string(path.substr(0, nameStart)).append(name.substr(0, dot));
+}
+
+std::string SavedFileName(std::string_view path) {
+    return WithoutShortExtension(path).append(".txt");
 }
 
 std::string CaptionFor(std::string_view path) {

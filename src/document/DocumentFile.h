@@ -6,9 +6,13 @@
 
 namespace orvanel::DocumentFile {
 
-// The file a document saved under `path` is written to: the file name part loses an extension of
-// two to four characters (the dot found first at the fifth-, fourth- or third-last place) and
-// gets ".txt"; the folder stays. "dir/Run1.DAT" gives "dir/Run1.txt", "data" gives "data.txt".
+// `path` whose file name part has lost an extension of two to four characters (the dot found
+// first at the fifth-, fourth- or third-last place); the folder stays. The document file and the
+// run report are both named from it.
+std::string WithoutShortExtension(std::string_view path);
+
+// The file a document saved under `path` is written to: WithoutShortExtension(path) followed by
+// ".txt". "dir/Run1.DAT" gives "dir/Run1.txt", "data" gives "data.txt".
 std::string SavedFileName(std::string_view path);
 
 // The document caption for a file: the file name part of `path` in lower case (ASCII letters).

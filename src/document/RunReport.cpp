@@ -1,5 +1,6 @@
 #include "document/RunReport.h"
 
+#include "document/DocumentFile.h"
 #include "engine/Genetico.h"
 #include "model/NumberText.h"
 
@@ -51,20 +52,7 @@ ReportTimestamp ReportTimestamp::Now() {
 RunReport::RunReport(ReportSeparators separators) : separators(std::move(separators)) {}
 
 std::string RunReport::ReportPathFor(std::string_view documentPath) {
-    const std::size_t slash = documentPath.find_last_of("/\\");
-    const std::size_t nameStart = slash == std::string_view::npos ? 0 : slash + 1;
-    std::string_view name = documentPath.substr(nameStart);
-    // An extension of four, three or two characters goes; the longest is tested first.
-    for (const std::size_t fromEnd : {5u, 4u, 3u}) {
-        if (name.size() >= fromEnd && name[name.size() - fromEnd] == '.') {
-            name = name.substr(0, name.size() - fromEnd);
-            break;
-        }
-    }
-    std::string path(documentPath.substr(0, nameStart));
-    path += name;
-    path += "_Report.txt";
-    return path;
+    return DocumentFile::WithoutShortExtension(documentPath).append("_Report.txt");
 }
 
 void RunReport::BeginReport(const std::string& reportPath, const TGenetico& engine,

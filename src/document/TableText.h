@@ -9,8 +9,8 @@
 
 namespace orvanel::TableText {
 
-// Which line ends a text may use. A pasted text uses CR LF only; a file's CR LF, CR alone and
-// LF alone each end a line.
+// Which line ends a text may use. With AnyForm, which the document file and the table paste
+// read, CR LF, CR alone and LF alone each end a line; with CrLfOnly only CR LF does.
 enum class LineEnds { CrLfOnly, AnyForm };
 
 // Replaces the table's data rows by the complete lines of `text`: the first field of each line

@@ -75,6 +75,16 @@ TEST_F(IdentifyCommand, WritesTheReportNextToTheDataAndPrintsTheResult) {
     EXPECT_NE(inputs.find("\nInput 2: "), std::string::npos);
 }
 
+TEST_F(IdentifyCommand, AResultThatCannotBeWrittenIsAFailure) {
+    const std::string command = std::string(ORVANEL_IDENTIFY) + " " + smallRun + data.string() +
+                                " >/dev/full 2>" + (folder / "stderr").string();
+    const int raw = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 1);
+    EXPECT_EQ(ReadFile(folder / "stderr"),
+              "orvanel-identify: The result could not be written to standard output\n");
+}
+
 TEST_F(IdentifyCommand, TheSameSeedWritesTheSameReportWhateverTheThreads) {
     const fs::path first = folder / "first.txt";
     const fs::path second = folder / "second.txt";

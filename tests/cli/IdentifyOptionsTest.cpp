@@ -107,6 +107,7 @@ TEST(IdentifyOptions, RefusesUnknownOptionsMissingValuesAndFiles) {
               "Unknown option --populaton (see --help)");
     EXPECT_EQ(UsageMessage({"d.txt", "--generations"}), "--generations needs a value");
     EXPECT_EQ(UsageMessage({"--report=", "d.txt"}), "--report needs a file path");
+    EXPECT_EQ(UsageMessage({"--quiet=yes", "d.txt"}), "--quiet takes no value");
     EXPECT_EQ(UsageMessage({"a.txt", "b.txt"}),
               "Only one data file can be given; \"b.txt\" is a second one");
     EXPECT_EQ(UsageMessage({"--quiet"}), "No data file given (see --help)");

@@ -17,6 +17,9 @@ TEST(DocumentFileName, ShortExtensionsBecomeTxt) {
     EXPECT_EQ(SavedFileName("data.tests"), "data.tests.txt");
     EXPECT_EQ(SavedFileName("a.b.tx"), "a.txt");
     EXPECT_EQ(SavedFileName("v1.2/data"), "v1.2/data.txt");
+    // Extensions are counted in characters: three letters of two bytes each, one of two bytes.
+    EXPECT_EQ(SavedFileName("w/daten.\u00E4\u00F6\u00FC"), "w/daten.txt");
+    EXPECT_EQ(SavedFileName("w/mess.\u00E4"), "w/mess.\u00E4.txt");
     EXPECT_EQ(CaptionFor("/Some/Dir/Run1.DAT"), "run1.dat");
 }
 
