@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <stdexcept>
 #include <string_view>
 #include <unistd.h>
@@ -59,6 +60,11 @@ void HandOver(const TableSamples& samples, TGenetico& engine) {
         engine.SetGeneRange(g, -1.0, 1.0);
 }
 
+bool NamesTheSameFile(const std::string& a, const std::string& b) {
+    std::error_code error;
+    return std::filesystem::equivalent(a, b, error);
+}
+
 int Identify(const IdentifyOptions& options) {
     TGenetico engine(options.SeedMilliseconds.value_or(Rnd::CurrentMilliseconds()));
     options.ApplyTo(engine);
@@ -71,6 +77,8 @@ int Identify(const IdentifyOptions& options) {
     const std::string reportPath = options.ReportPath.empty()
                                        ? RunReport::ReportPathFor(options.DataPath)
                                        : options.ReportPath;
+    if (NamesTheSameFile(reportPath, options.DataPath))
+        return Fail(ExitBadUsage, "The report would replace the data file " + options.DataPath);
     try {
         report.BeginReport(reportPath, engine);
     } catch (const std::exception& error) {

@@ -122,6 +122,13 @@ TEST_F(IdentifyCommand, BadUsageIsOneLineAndStatusTwo) {
               "orvanel-identify: The Population Refresh Period must be at least 1 generation.\n");
     EXPECT_FALSE(fs::exists(folder / "plant_Report.txt"));
 
+    const std::string dataBytes = ReadFile(data);
+    outcome = Run("--report " + (folder / "." / "plant.txt").string() + " " + data.string());
+    EXPECT_EQ(outcome.Status, 2);
+    EXPECT_EQ(outcome.Err,
+              "orvanel-identify: The report would replace the data file " + data.string() + "\n");
+    EXPECT_EQ(ReadFile(data), dataBytes);
+
     outcome = Run((folder / "missing.txt").string());
     EXPECT_EQ(outcome.Status, 2);
     EXPECT_EQ(outcome.Err,
