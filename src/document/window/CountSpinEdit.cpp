@@ -34,6 +34,12 @@ void TCountSpinEdit::SetText(const QString& text) {
     }
 }
 
+void TCountSpinEdit::BringIntoRange() {
+    QString text = lineEdit()->text();
+    fixup(text);
+    SetText(text);
+}
+
 QValidator::State TCountSpinEdit::validate(QString& input, int&) const {
     static const QRegularExpression integer(QStringLiteral("^[+-]?[0-9]{0,9}$"));
     if (!integer.match(input).hasMatch()) {

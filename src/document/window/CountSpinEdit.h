@@ -15,6 +15,9 @@ public:
 
     // Replaces the field's text as typing would (no change when it is the same text).
     void SetText(const QString& text);
+    // Corrects a typed value as leaving the field does, so the table never keeps a count beyond
+    // the field's range when it is saved or run while the field still has the focus.
+    void BringIntoRange();
 
 signals:
     // Every change of the field's text: typed, stepped, corrected or set.

@@ -266,6 +266,7 @@ void TMDIMainChild::LoadDocument(const QString& path) {
 }
 
 void TMDIMainChild::SaveDocument(const QString& path) {
+    BringCountsIntoRange();
     document_.SaveDocument(LocalPath(path));
     setWindowTitle(QString::fromStdString(document_.Caption()));
 }
@@ -274,7 +275,13 @@ void TMDIMainChild::OptionsAlgorithmMenuClick() {
     emit OptionsRequested();
 }
 
+void TMDIMainChild::BringCountsIntoRange() {
+    inputsSpinEdit_->BringIntoRange();
+    dataPointsSpinEdit_->BringIntoRange();
+}
+
 void TMDIMainChild::ExecuteAlgorithmMenuClick() {
+    BringCountsIntoRange();
     driver_->ExecuteAlgorithmMenuClick();
 }
 

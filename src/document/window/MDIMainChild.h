@@ -103,6 +103,7 @@ private:
     void InputsSpinEditChange(const QString& text);
     void DataPointsSpinEditChange(const QString& text);
     void ShowCounts();
+    void BringCountsIntoRange();
     void SetCurrentCell(int row, int column);
     // Runs an edit of the table's shape and, when it changed the table, puts the current cell
     // back where it was (the view forgets it on a reshape). Returns whether the table changed.

@@ -133,6 +133,18 @@ private slots:
         QCOMPARE(FieldText(inputs), QStringLiteral("50"));
         QCOMPARE(Table().ColumnCount(), 52);
 
+        // Saving while the field still holds a typed count beyond its range corrects it first, so
+        // the file stays one the program can open again.
+        Retype(inputs, QStringLiteral("60"));
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("wide.txt"));
+        window_->SaveDocument(path);
+        QCOMPARE(FieldText(inputs), QStringLiteral("50"));
+        QCOMPARE(Table().ColumnCount(), 52);
+        QFile saved(path);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readLine().count('\t'), 50);
+
         // A text that is no number changes nothing and gives the former value back.
         Retype(inputs, QStringLiteral("-"));
         QCOMPARE(Table().ColumnCount(), 52);
