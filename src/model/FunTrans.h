@@ -38,9 +38,6 @@ public:
     // Samples of this transfer function's input and of the measured output, equally long.
     const std::vector<double>& Inputs() const { return inputs.Values(); }
     const std::vector<double>& Outputs() const { return outputs.Values(); }
-    // The same samples as shared stores, to hand to another transfer function.
-    const SampleColumn& InputColumn() const { return inputs; }
-    const SampleColumn& OutputColumn() const { return outputs; }
 
     // Copies the chromosome, the samples (shared), ParamCount and the texts; the coefficients,
     // Error, SimOutput and Step stay as they are until the next Decode.
