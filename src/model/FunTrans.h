@@ -39,8 +39,9 @@ public:
     const std::vector<double>& Inputs() const { return inputs.Values(); }
     const std::vector<double>& Outputs() const { return outputs.Values(); }
 
-    // Copies the chromosome, the samples (shared), ParamCount and the texts; the coefficients,
-    // Error, SimOutput and Step stay as they are until the next Decode.
+    // Copies the chromosome, the samples (shared), ParamCount and the texts; the coefficients
+    // stay as they are until the next Decode, Error and SimOutput until the next Simulate, Step
+    // until the next StepResponse.
     void CopyFrom(const TFunTrans& source);
 
     // Rebuilds Numerator, Denominator, Delay, Gain, ParamCount and the texts from the genes,
