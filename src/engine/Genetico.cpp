@@ -6,6 +6,7 @@
 #include "engine/WorkerPool.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace orvanel {
@@ -60,8 +61,10 @@ void TGenetico::SetPopulationSize(int n) {
     if (n == populationSize)
         return;
     n = std::max(n, 2);
+    // Pairs of children fill the population, so it must be even; the largest int cannot be
+    // raised to the next even count and is lowered instead.
     if (n % 2 != 0)
-        ++n;
+        n = n == INT_MAX ? n - 1 : n + 1;
     populationSize = n;
 }
 

@@ -34,7 +34,7 @@ public:
 
     // Parameters with a setter. The others are plain fields below.
     int PopulationSize() const { return populationSize; }
-    // Values below 2 become 2, odd values are raised by 1.
+    // Values below 2 become 2, odd values are raised by 1 (the largest int is lowered by 1).
     void SetPopulationSize(int n);
     double TournamentProbability() const { return tournamentProbability; }
     double MutationProbability() const { return mutationProbability; }

@@ -38,12 +38,10 @@ public:
     // Samples of this transfer function's input and of the measured output, equally long.
     const std::vector<double>& Inputs() const { return inputs.Values(); }
     const std::vector<double>& Outputs() const { return outputs.Values(); }
-    // The same samples as shared stores, to hand to another transfer function.
-    const SampleColumn& InputColumn() const { return inputs; }
-    const SampleColumn& OutputColumn() const { return outputs; }
 
-    // Copies the chromosome, the samples (shared), ParamCount and the texts; the coefficients,
-    // Error, SimOutput and Step stay as they are until the next Decode.
+    // Copies the chromosome, the samples (shared), ParamCount and the texts; the coefficients
+    // stay as they are until the next Decode, Error and SimOutput until the next Simulate, Step
+    // until the next StepResponse.
     void CopyFrom(const TFunTrans& source);
 
     // Rebuilds Numerator, Denominator, Delay, Gain, ParamCount and the texts from the genes,

@@ -25,8 +25,6 @@ public:
     std::size_t Size() const { return values ? values->size() : 0; }
     // The samples in one block of Size() values (null when empty).
     const double* Data() const { return values ? values->data() : nullptr; }
-    // The store itself, for handing the same samples to another holder.
-    const Shared& Store() const { return values; }
 
     // Appends one sample, amortised O(1) while this holder is the only one.
     void Append(double value);

@@ -3,6 +3,7 @@
 #include "engine/RunError.h"
 
 #include <algorithm>
+#include <climits>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <numeric>
@@ -135,6 +136,8 @@ TEST(TGeneticoParameters, PopulationSizeIsAtLeastTwoAndEven) {
     }
     engine.SetPopulationSize(7);
     EXPECT_EQ(engine.PopulationSize(), 8);
+    engine.SetPopulationSize(INT_MAX);
+    EXPECT_EQ(engine.PopulationSize(), INT_MAX - 1);
 }
 
 TEST(TGeneticoParameters, ProbabilitiesAcceptFractionsAndPercentagesAndFallBackAbove100) {
