@@ -34,6 +34,20 @@ constexpr int NumberDigits = 15;
 // How often the interface thread serves the event loop while it waits for other threads.
 constexpr std::chrono::milliseconds ServeInterval(40);
 
+void SetCursorOver(const QList<QWidget*>& widgets, bool busy) {
+    for (QWidget* widget : widgets) {
+        if (busy) {
+            widget->setCursor(Qt::WaitCursor);
+        } else {
+            widget->unsetCursor();
+        }
+    }
+}
+
+QList<QWidget*> PlotWidgets(RunPlot& plot) {
+    return {plot.Window(), &plot.OutputChart(), &plot.StepChart()};
+}
+
 // An MDI child closes through its frame window, so that the frame forgets it.
 void CloseChildWindow(QWidget* window) {
     if (auto* frame = qobject_cast<QMdiSubWindow*>(window->parentWidget())) {
@@ -138,7 +152,8 @@ void RunDriver::RunProtected() {
     shownGeneration_ = 0;
     shownEvolving_ = false;
     timer1_->start();
-    SetBusyCursor(true);
+    // The plot window gets its busy cursor once this run has found it.
+    SetCursorOver({&document_}, true);
     std::string failure;
     try {
         report_ = RunReport(LocaleReportSeparators());
@@ -186,6 +201,7 @@ RunPlot* RunDriver::FindOrCreatePlotWindow(int inputs) {
 
 void RunDriver::PreparePlotWindow(RunPlot& plot) {
     plot.Window()->setWindowTitle(document_.windowTitle() + PlotSuffix);
+    SetCursorOver(PlotWidgets(plot), true);
     TMSChart& step = plot.StepChart();
     step.SetColumnCount(1);
     step.SetShowLegend(false);
@@ -245,7 +261,7 @@ void RunDriver::Finish(const std::string& failure) {
         }
     }
     host_.SetGauge(0, engine.Generations, engine.Generations);
-    SetBusyCursor(false);
+    ClearBusyCursor();
     timer1_->stop();
     host_.SetStatusText(ReadyText);
     host_.SetExecuteImageIndex(IdleImage);
@@ -259,18 +275,12 @@ void RunDriver::Finish(const std::string& failure) {
     CloseDeferredWindows();
 }
 
-void RunDriver::SetBusyCursor(bool busy) {
+void RunDriver::ClearBusyCursor() {
     QList<QWidget*> widgets{&document_};
     if (RunPlot* plot = PlotWindow()) {
-        widgets << plot->Window() << &plot->OutputChart() << &plot->StepChart();
+        widgets << PlotWidgets(*plot);
     }
-    for (QWidget* widget : widgets) {
-        if (busy) {
-            widget->setCursor(Qt::WaitCursor);
-        } else {
-            widget->unsetCursor();
-        }
-    }
+    SetCursorOver(widgets, false);
 }
 
 void RunDriver::Timer1Timer() {

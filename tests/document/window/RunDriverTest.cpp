@@ -467,6 +467,34 @@ private slots:
         QVERIFY(!document->IsRunning());
     }
 
+    void theBusyCursorCoversThisRunsPlotWindowOnly() {
+        TMDIMainChild* document = Open(WritePlant(QStringLiteral("plant.txt")));
+        QList<Qt::CursorShape> shapes;
+        document->Driver().SeedBeforeRun = [&] {
+            SeedAsNewProcess();
+            TPlotMDIChild* plot = PlotWindows().last();
+            for (QWidget* widget : {static_cast<QWidget*>(document), static_cast<QWidget*>(plot),
+                                    static_cast<QWidget*>(&plot->OutputChart()),
+                                    static_cast<QWidget*>(&plot->StepChart())}) {
+                shapes.append(widget->cursor().shape());
+            }
+        };
+        document->ExecuteAlgorithmMenuClick();
+        QCOMPARE(shapes, QList<Qt::CursorShape>(4, Qt::WaitCursor));
+
+        // Saved under a new name, the document runs into a new plot window; the old one is
+        // left with its normal cursor.
+        TPlotMDIChild* old = PlotWindows().first();
+        document->SaveDocument(dir_->filePath(QStringLiteral("other.txt")));
+        document->ExecuteAlgorithmMenuClick();
+        QCOMPARE(PlotWindows().size(), 2);
+        for (QWidget* widget : {static_cast<QWidget*>(document), static_cast<QWidget*>(old),
+                                static_cast<QWidget*>(&old->OutputChart()),
+                                static_cast<QWidget*>(PlotWindows().last())}) {
+            QVERIFY(!widget->testAttribute(Qt::WA_SetCursor));
+        }
+    }
+
     void numbersFollowTheUsersDecimalSeparator() {
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         QByteArray text = PlantText();
