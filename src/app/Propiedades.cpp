@@ -66,7 +66,6 @@ TPropiedades::TPropiedades(TGenetico& engine, UserDialogs& dialogs, QWidget* par
     : QDialog(parent), engine_(engine), dialogs_(dialogs),
       decimalSeparator_(LocaleDecimalSeparator()) {
     setWindowTitle(QStringLiteral("Genetic Algorithm Properties"));
-    setFixedSize(486, 340);
 
     tamPob_ = AddField(QStringLiteral("TamPob"));
     numGen_ = AddField(QStringLiteral("NumGen"));
@@ -95,6 +94,8 @@ TPropiedades::TPropiedades(TGenetico& engine, UserDialogs& dialogs, QWidget* par
     optimosCheckBox_->setObjectName(QStringLiteral("OptimosCheckBox"));
 
     BuildLayout();
+    // The design size, grown where the user's font needs more room for the labels' whole texts.
+    setFixedSize(QSize(486, 340).expandedTo(minimumSizeHint()));
 
     connect(upDownPob_, &TUpDown::Clicked, this, &TPropiedades::UpDownPobClick);
     connect(upDownGen_, &TUpDown::Clicked, this, &TPropiedades::UpDownGenClick);

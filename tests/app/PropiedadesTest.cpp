@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFocusEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
@@ -260,6 +261,12 @@ private slots:
         finishWith("Arrancar", true);
         TPropiedades::EditOptions(document, *engine_, dialogs_, nullptr);
         QVERIFY(document.ShowReport());
+    }
+
+    void everyLabelShowsItsWholeText() {
+        for (const QLabel* label : dialog_->findChildren<QLabel*>()) {
+            QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->text()));
+        }
     }
 };
 
