@@ -181,6 +181,23 @@ void TPropiedades::BuildLayout() {
     layout->addLayout(top);
     layout->addLayout(groups);
     layout->addLayout(buttons);
+
+    // Tab goes through the controls as they are laid out, not in the order they were made.
+    const QList<QWidget*> tabOrder = {tamPob_,
+                                      numGen_,
+                                      optimosCheckBox_,
+                                      refreshPeriodEdit_,
+                                      percRefreshEdit_,
+                                      seleccionComboBox_,
+                                      probTornEdit_,
+                                      mutProb_,
+                                      numElitismo_,
+                                      sizeEdit_,
+                                      ok,
+                                      cancel};
+    for (qsizetype i = 1; i < tabOrder.size(); ++i) {
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    }
 }
 
 void TPropiedades::EditOptions(Document& document, TGenetico& engine, UserDialogs& dialogs,
