@@ -5,6 +5,7 @@
 #include "app/PlotChild.h"
 #include "app/Propiedades.h"
 #include "app/ReopenList.h"
+#include "document/DocumentFile.h"
 #include "document/window/ChildMenus.h"
 #include "document/window/Icons.h"
 #include "document/window/MDIMainChild.h"
@@ -12,6 +13,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMdiArea>
@@ -373,8 +375,23 @@ bool TMainForm::WriteDocument(TMDIMainChild& document, const QString& path) {
     return true;
 }
 
-bool TMainForm::SaveDocumentAs(TMDIMainChild& document, const QString& preset) {
+QString TMainForm::ChooseSavePath(const QString& preset) {
     const QString path = dialogs_->SaveFileName(this, preset);
+    if (path.isEmpty()) {
+        return {};
+    }
+    // The dialog asked before replacing the file it was given, but the file written ends in
+    // ".txt" whatever the name chosen ("data", "data.dat"): that one is not replaced unasked.
+    const QString written = QFile::decodeName(QByteArray::fromStdString(
+        DocumentFile::SavedFileName(QFile::encodeName(path).toStdString())));
+    if (written != path && QFileInfo::exists(written) && !dialogs_->AskReplaceFile(this, written)) {
+        return {};
+    }
+    return path;
+}
+
+bool TMainForm::SaveDocumentAs(TMDIMainChild& document, const QString& preset) {
+    const QString path = ChooseSavePath(preset);
     return !path.isEmpty() && WriteDocument(document, path);
 }
 
@@ -391,7 +408,7 @@ void TMainForm::SaveAsMenuClick() {
     if (active == nullptr) {
         return;
     }
-    const QString path = dialogs_->SaveFileName(this, CaptionOf(active));
+    const QString path = ChooseSavePath(CaptionOf(active));
     if (path.isEmpty()) {
         return;
     }

@@ -111,6 +111,8 @@ private:
     TPlotMDIChild* ActivePlotWindow() const;
     bool OpenDocument(const QString& path, bool addToReopenList);
     bool SaveDocumentAs(TMDIMainChild& document, const QString& preset);
+    // The save dialog's path; empty when the user cancelled it or would not replace the file.
+    QString ChooseSavePath(const QString& preset);
     bool WriteDocument(TMDIMainChild& document, const QString& path);
     // Closes the child windows from the last to the first; false when one refused.
     bool CloseChildWindows();
