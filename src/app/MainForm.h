@@ -28,10 +28,6 @@ class TMainForm : public QMainWindow, public DocumentHost {
     Q_OBJECT
 
 public:
-    // The image index of the Execute button while idle and while a run is in progress.
-    static constexpr int IdleImage = 9;
-    static constexpr int RunningImage = 11;
-
     // A frame that asks its questions through `dialogs` (the real dialogs when null).
     explicit TMainForm(std::unique_ptr<UserDialogs> dialogs = nullptr, QWidget* parent = nullptr);
     ~TMainForm() override;

@@ -28,8 +28,6 @@ const QString InitializingText = QStringLiteral("Initializing population...");
 const QString ExecutingText = QStringLiteral("Executing...");
 const QString ReadyText = QStringLiteral("Ready");
 const QString PlotSuffix = QStringLiteral(" - Plot");
-constexpr int IdleImage = 9;
-constexpr int RunningImage = 11;
 constexpr int NumberDigits = 15;
 // How often the interface thread serves the event loop while it waits for other threads.
 constexpr std::chrono::milliseconds ServeInterval(40);
@@ -162,7 +160,7 @@ void RunDriver::RunProtected() {
         report_.BeginReport(QFile::encodeName(reportPath_).toStdString(), engine);
         RunPlot* plot = FindOrCreatePlotWindow(engine.InputCount());
         document_.Doc().Table().AddComputedColumn();
-        host_.SetExecuteImageIndex(RunningImage);
+        host_.SetExecuteImageIndex(DocumentHost::RunningImage);
         if (plot != nullptr) {
             PreparePlotWindow(*plot);
         }
@@ -264,7 +262,7 @@ void RunDriver::Finish(const std::string& failure) {
     ClearBusyCursor();
     timer1_->stop();
     host_.SetStatusText(ReadyText);
-    host_.SetExecuteImageIndex(IdleImage);
+    host_.SetExecuteImageIndex(DocumentHost::IdleImage);
     // Refilling the largest table and chart is the last long step: the window is served first.
     QCoreApplication::processEvents();
     ShowResults();
