@@ -345,20 +345,19 @@ void TMainForm::OpenDocuments(const QStringList& paths) {
     }
 }
 
-bool TMainForm::OpenDocument(const QString& path, bool addToReopenList) {
+void TMainForm::OpenDocument(const QString& path, bool addToReopenList) {
     TMDIMainChild* document = CreateDocumentWindow(path.toLower());
     try {
         document->LoadDocument(path);
     } catch (const std::exception&) {
         dialogs_->ShowError(this, OpenErrorText);
-        return false;
+        return;
     }
     ShowRunButtons(true);
     if (addToReopenList) {
         reopenMenu_->menuAction()->setVisible(true);
         reopenList_->Push(path);
     }
-    return true;
 }
 
 void TMainForm::ReopenClick(QAction* entry) {

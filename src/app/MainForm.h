@@ -105,7 +105,7 @@ private:
     // document whose caption followed by " - Plot" is the active plot window's caption.
     QList<TMDIMainChild*> DocumentsOfActiveChild() const;
     TPlotMDIChild* ActivePlotWindow() const;
-    bool OpenDocument(const QString& path, bool addToReopenList);
+    void OpenDocument(const QString& path, bool addToReopenList);
     bool SaveDocumentAs(TMDIMainChild& document, const QString& preset);
     // The save dialog's path; empty when the user cancelled it or would not replace the file.
     QString ChooseSavePath(const QString& preset);
