@@ -62,6 +62,8 @@ public:
     // The documents of a plot window: every document whose caption followed by " - Plot" is
     // `plotCaption`, from the last child window to the first.
     QList<TMDIMainChild*> DocumentsOfPlot(const QString& plotCaption) const;
+    // Runs each document's Execute command in turn, skipping one closed while another ran.
+    static void ExecuteEach(const QList<TMDIMainChild*>& documents);
 
 public slots:
     // The commands of the menus and the tool bar. Those that act on the active child do

@@ -495,6 +495,24 @@ private slots:
         }
     }
 
+    void aDocumentClosedWhileAnotherOfItsCaptionRunsIsNotRunAfterwards() {
+        const QString path = WritePlant(QStringLiteral("plant.txt"));
+        TMDIMainChild* first = Open(path);
+        first->ExecuteAlgorithmMenuClick();
+        TMDIMainChild* second = Open(path);
+        form_->MdiArea()->setActiveSubWindow(
+            qobject_cast<QMdiSubWindow*>(PlotWindows().first()->parentWidget()));
+        // The plot window's documents run last first: the second, then the first, which the
+        // user closes meanwhile.
+        second->Engine().Generations = 1000;
+        WhileEvolving(*second, [first] {
+            first->parentWidget()->close();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        });
+        form_->EjecutarToolButtonClick();
+        QCOMPARE(form_->Documents(), QList<TMDIMainChild*>{second});
+    }
+
     void numbersFollowTheUsersDecimalSeparator() {
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         QByteArray text = PlantText();
