@@ -50,6 +50,7 @@ public:
     QString OpenFileName(QWidget*) override { return {}; }
     QString SaveFileName(QWidget*, const QString&) override { return {}; }
     QString PdfFileName(QWidget*) override { return {}; }
+    bool AskReplaceFile(QWidget*, const QString&) override { return false; }
     Answer AskSaveChanges(QWidget*) override { return Answer::No; }
     void ShowError(QWidget*, const QString& text) override { errors.append(text); }
     void ShowMessage(QWidget*, const QString& text) override { Fail(text); }

@@ -31,13 +31,11 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
         return label;
     };
     addLabel(QStringLiteral("ProductName"), QStringLiteral("Orvanel 1.0"), {184, 16, 137, 20});
-    addLabel(QStringLiteral("Version"), QStringLiteral("The Orvanel developers"),
-             {184, 40, 137, 20});
+    addLabel(QStringLiteral("Version"), QStringLiteral("Orvanel developers"), {184, 40, 137, 20});
     addLabel(QStringLiteral("Copyright"), QStringLiteral("Identification of MISO models"),
              {8, 120, 313, 20});
     addLabel(QStringLiteral("Comments"),
-             QStringLiteral("Questions and reports of faults: orvanel@users.example.org"),
-             {8, 144, 313, 20})
+             QStringLiteral("Faults and questions: orvanel@users.example.org"), {8, 144, 313, 20})
         ->setWordWrap(true);
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);

@@ -5,6 +5,7 @@
 #include "app/PlotChild.h"
 #include "app/Propiedades.h"
 #include "app/ReopenList.h"
+#include "document/DocumentFile.h"
 #include "document/window/ChildMenus.h"
 #include "document/window/Icons.h"
 #include "document/window/MDIMainChild.h"
@@ -12,6 +13,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMdiArea>
@@ -343,20 +345,19 @@ void TMainForm::OpenDocuments(const QStringList& paths) {
     }
 }
 
-bool TMainForm::OpenDocument(const QString& path, bool addToReopenList) {
+void TMainForm::OpenDocument(const QString& path, bool addToReopenList) {
     TMDIMainChild* document = CreateDocumentWindow(path.toLower());
     try {
         document->LoadDocument(path);
     } catch (const std::exception&) {
         dialogs_->ShowError(this, OpenErrorText);
-        return false;
+        return;
     }
     ShowRunButtons(true);
     if (addToReopenList) {
         reopenMenu_->menuAction()->setVisible(true);
         reopenList_->Push(path);
     }
-    return true;
 }
 
 void TMainForm::ReopenClick(QAction* entry) {
@@ -373,8 +374,23 @@ bool TMainForm::WriteDocument(TMDIMainChild& document, const QString& path) {
     return true;
 }
 
-bool TMainForm::SaveDocumentAs(TMDIMainChild& document, const QString& preset) {
+QString TMainForm::ChooseSavePath(const QString& preset) {
     const QString path = dialogs_->SaveFileName(this, preset);
+    if (path.isEmpty()) {
+        return {};
+    }
+    // The dialog asked before replacing the file it was given, but the file written ends in
+    // ".txt" whatever the name chosen ("data", "data.dat"): that one is not replaced unasked.
+    const QString written = QFile::decodeName(QByteArray::fromStdString(
+        DocumentFile::SavedFileName(QFile::encodeName(path).toStdString())));
+    if (written != path && QFileInfo::exists(written) && !dialogs_->AskReplaceFile(this, written)) {
+        return {};
+    }
+    return path;
+}
+
+bool TMainForm::SaveDocumentAs(TMDIMainChild& document, const QString& preset) {
+    const QString path = ChooseSavePath(preset);
     return !path.isEmpty() && WriteDocument(document, path);
 }
 
@@ -391,7 +407,7 @@ void TMainForm::SaveAsMenuClick() {
     if (active == nullptr) {
         return;
     }
-    const QString path = dialogs_->SaveFileName(this, CaptionOf(active));
+    const QString path = ChooseSavePath(CaptionOf(active));
     if (path.isEmpty()) {
         return;
     }
@@ -457,9 +473,7 @@ void TMainForm::EjecutarToolButtonClick() {
     if (executeImageIndex_ == IdleImage) {
         SetExecuteImageIndex(RunningImage);
         try {
-            for (TMDIMainChild* document : DocumentsOfActiveChild()) {
-                document->ExecuteAlgorithmMenuClick();
-            }
+            ExecuteEach(DocumentsOfActiveChild());
         } catch (const std::exception& error) {
             dialogs_->ShowError(this, QString::fromStdString(error.what()));
         }
@@ -470,6 +484,19 @@ void TMainForm::EjecutarToolButtonClick() {
         }
     }
     SetExecuteImageIndex(IdleImage);
+}
+
+void TMainForm::ExecuteEach(const QList<TMDIMainChild*>& documents) {
+    // The user goes on working while a document runs: one closed meanwhile is not run.
+    QList<QPointer<TMDIMainChild>> guarded;
+    for (TMDIMainChild* document : documents) {
+        guarded.append(document);
+    }
+    for (const QPointer<TMDIMainChild>& document : guarded) {
+        if (document != nullptr) {
+            document->ExecuteAlgorithmMenuClick();
+        }
+    }
 }
 
 void TMainForm::CascadeMenuClick() {

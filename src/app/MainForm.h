@@ -28,10 +28,6 @@ class TMainForm : public QMainWindow, public DocumentHost {
     Q_OBJECT
 
 public:
-    // The image index of the Execute button while idle and while a run is in progress.
-    static constexpr int IdleImage = 9;
-    static constexpr int RunningImage = 11;
-
     // A frame that asks its questions through `dialogs` (the real dialogs when null).
     explicit TMainForm(std::unique_ptr<UserDialogs> dialogs = nullptr, QWidget* parent = nullptr);
     ~TMainForm() override;
@@ -66,6 +62,8 @@ public:
     // The documents of a plot window: every document whose caption followed by " - Plot" is
     // `plotCaption`, from the last child window to the first.
     QList<TMDIMainChild*> DocumentsOfPlot(const QString& plotCaption) const;
+    // Runs each document's Execute command in turn, skipping one closed while another ran.
+    static void ExecuteEach(const QList<TMDIMainChild*>& documents);
 
 public slots:
     // The commands of the menus and the tool bar. Those that act on the active child do
@@ -109,8 +107,10 @@ private:
     // document whose caption followed by " - Plot" is the active plot window's caption.
     QList<TMDIMainChild*> DocumentsOfActiveChild() const;
     TPlotMDIChild* ActivePlotWindow() const;
-    bool OpenDocument(const QString& path, bool addToReopenList);
+    void OpenDocument(const QString& path, bool addToReopenList);
     bool SaveDocumentAs(TMDIMainChild& document, const QString& preset);
+    // The save dialog's path; empty when the user cancelled it or would not replace the file.
+    QString ChooseSavePath(const QString& preset);
     bool WriteDocument(TMDIMainChild& document, const QString& path);
     // Closes the child windows from the last to the first; false when one refused.
     bool CloseChildWindows();

@@ -162,9 +162,7 @@ void TPlotMDIChild::OptionsAlgorithmMenuClick() {
 }
 
 void TPlotMDIChild::ExecuteAlgorithmMenuClick() {
-    for (TMDIMainChild* document : Documents()) {
-        document->ExecuteAlgorithmMenuClick();
-    }
+    TMainForm::ExecuteEach(Documents());
 }
 
 void TPlotMDIChild::ComboBox1Change() {

@@ -66,7 +66,6 @@ TPropiedades::TPropiedades(TGenetico& engine, UserDialogs& dialogs, QWidget* par
     : QDialog(parent), engine_(engine), dialogs_(dialogs),
       decimalSeparator_(LocaleDecimalSeparator()) {
     setWindowTitle(QStringLiteral("Genetic Algorithm Properties"));
-    setFixedSize(486, 340);
 
     tamPob_ = AddField(QStringLiteral("TamPob"));
     numGen_ = AddField(QStringLiteral("NumGen"));
@@ -95,6 +94,8 @@ TPropiedades::TPropiedades(TGenetico& engine, UserDialogs& dialogs, QWidget* par
     optimosCheckBox_->setObjectName(QStringLiteral("OptimosCheckBox"));
 
     BuildLayout();
+    // The design size, grown where the user's font needs more room for the labels' whole texts.
+    setFixedSize(QSize(486, 340).expandedTo(minimumSizeHint()));
 
     connect(upDownPob_, &TUpDown::Clicked, this, &TPropiedades::UpDownPobClick);
     connect(upDownGen_, &TUpDown::Clicked, this, &TPropiedades::UpDownGenClick);
@@ -180,6 +181,23 @@ void TPropiedades::BuildLayout() {
     layout->addLayout(top);
     layout->addLayout(groups);
     layout->addLayout(buttons);
+
+    // Tab goes through the controls as they are laid out, not in the order they were made.
+    const QList<QWidget*> tabOrder = {tamPob_,
+                                      numGen_,
+                                      optimosCheckBox_,
+                                      refreshPeriodEdit_,
+                                      percRefreshEdit_,
+                                      seleccionComboBox_,
+                                      probTornEdit_,
+                                      mutProb_,
+                                      numElitismo_,
+                                      sizeEdit_,
+                                      ok,
+                                      cancel};
+    for (qsizetype i = 1; i < tabOrder.size(); ++i) {
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    }
 }
 
 void TPropiedades::EditOptions(Document& document, TGenetico& engine, UserDialogs& dialogs,

@@ -43,6 +43,18 @@ private slots:
         QVERIFY(!about.isVisible());
     }
 
+    void everyTextFitsOnItsLine() {
+        TAboutBox about;
+        about.show();
+        for (const QLabel* label : about.findChildren<QLabel*>()) {
+            if (!label->text().isEmpty()) {
+                QVERIFY2(QFontMetrics(label->font()).horizontalAdvance(label->text()) <=
+                             label->contentsRect().width(),
+                         qPrintable(label->text()));
+            }
+        }
+    }
+
     void splashCutsThePictureAtItsNaturalSize() {
         TOKBottomDlg splash;
         splash.ShowNow();

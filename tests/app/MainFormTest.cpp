@@ -265,6 +265,33 @@ private slots:
         QCOMPARE(document->windowTitle(), QStringLiteral("fromplot.txt"));
     }
 
+    void saveAsAsksBeforeReplacingTheTxtFileOfAnotherName() {
+        // The name chosen is not the file written: "kept" and "kept.dat" both write kept.txt.
+        const QString kept = dir_.filePath(QStringLiteral("kept.txt"));
+        QFile file(kept);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("1\t2\r\n");
+        file.close();
+        form_->NewMenuClick();
+        ActiveDocument()->Doc().Table().SetCellText(1, 2, "9");
+        dialogs_->saveAnswers = {dir_.filePath(QStringLiteral("kept")),
+                                 dir_.filePath(QStringLiteral("kept.dat"))};
+        dialogs_->replaceFileAnswers = {false, true};
+        form_->SaveAsMenuClick();
+        QCOMPARE(dialogs_->replaceFileQuestions, QStringList{kept});
+        QCOMPARE(ReadFile(kept), QByteArray("1\t2\r\n"));
+        QCOMPARE(Captions(), QStringList{QStringLiteral("New1")});
+        form_->SaveAsMenuClick();
+        QCOMPARE(dialogs_->replaceFileQuestions, (QStringList{kept, kept}));
+        QCOMPARE(ReadFile(kept), QByteArray("\t9\r\n"));
+        QCOMPARE(Captions(), QStringList{QStringLiteral("kept.dat")});
+
+        // The dialog itself asked about the very file it returned.
+        dialogs_->saveAnswers = {kept};
+        form_->SaveAsMenuClick();
+        QCOMPARE(dialogs_->replaceFileQuestions.size(), 2);
+    }
+
     void failedSaveShowsTheFileError() {
         form_->NewMenuClick();
         dialogs_->saveAnswers = {dir_.filePath(QStringLiteral("missing/folder/x.txt"))};

@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFocusEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
@@ -260,6 +261,27 @@ private slots:
         finishWith("Arrancar", true);
         TPropiedades::EditOptions(document, *engine_, dialogs_, nullptr);
         QVERIFY(document.ShowReport());
+    }
+
+    void tabFollowsTheLayout() {
+        dialog_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dialog_.get()));
+        Field(QStringLiteral("TamPob"))->setFocus();
+        QStringList visited;
+        for (int i = 0; i < 11; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            visited.append(QApplication::focusWidget()->objectName());
+        }
+        QCOMPARE(visited.join(u' '),
+                 QStringLiteral("NumGen OptimosCheckBox RefreshPeriodEdit PercRefreshEdit "
+                                "SeleccionComboBox ProbTornEdit MutProb NumElitismo SizeEdit "
+                                "Arrancar BitBtn1"));
+    }
+
+    void everyLabelShowsItsWholeText() {
+        for (const QLabel* label : dialog_->findChildren<QLabel*>()) {
+            QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->text()));
+        }
     }
 };
 

@@ -15,6 +15,8 @@ public:
     QStringList openAnswers; // consumed first to last; empty means cancelled
     QStringList saveAnswers; // the same for the save dialog
     QString pdfAnswer;
+    QList<bool> replaceFileAnswers; // the default answer is Yes
+    QStringList replaceFileQuestions;
     QList<Answer> saveChangesAnswers; // the default answer is No
     QStringList savePresets;
     QStringList errors;
@@ -30,6 +32,10 @@ public:
         return Take(saveAnswers);
     }
     QString PdfFileName(QWidget*) override { return pdfAnswer; }
+    bool AskReplaceFile(QWidget*, const QString& path) override {
+        replaceFileQuestions.append(path);
+        return replaceFileAnswers.isEmpty() || replaceFileAnswers.takeFirst();
+    }
     Answer AskSaveChanges(QWidget*) override {
         ++saveChangesQuestions;
         return saveChangesAnswers.isEmpty() ? Answer::No : saveChangesAnswers.takeFirst();

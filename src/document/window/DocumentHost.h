@@ -23,7 +23,10 @@ public:
     virtual void SetStatusText(const QString& text) = 0;
     // The progress gauge's range and position.
     virtual void SetGauge(int minimum, int maximum, int position) = 0;
-    // The Execute button's picture: 9 while idle, 11 while a run is in progress.
+    // The image index of the Execute button while idle and while a run is in progress.
+    static constexpr int IdleImage = 9;
+    static constexpr int RunningImage = 11;
+    // The Execute button's picture: IdleImage or RunningImage.
     virtual void SetExecuteImageIndex(int index) = 0;
     // Tiles the child windows one above the other.
     virtual void TileMenuClick() = 0;

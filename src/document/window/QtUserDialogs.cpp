@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QUrl>
@@ -32,6 +33,14 @@ QString QtUserDialogs::SaveFileName(QWidget* parent, const QString& preset) {
 QString QtUserDialogs::PdfFileName(QWidget* parent) {
     return QFileDialog::getSaveFileName(parent, QStringLiteral("No printer found: print to PDF"),
                                         QString(), QStringLiteral("PDF File (*.pdf)"));
+}
+
+bool QtUserDialogs::AskReplaceFile(QWidget* parent, const QString& path) {
+    return QMessageBox::warning(parent, QApplication::applicationName(),
+                                QStringLiteral("%1 already exists.\nDo you want to replace it?")
+                                    .arg(QDir::toNativeSeparators(path)),
+                                QMessageBox::Yes | QMessageBox::No,
+                                QMessageBox::No) == QMessageBox::Yes;
 }
 
 UserDialogs::Answer QtUserDialogs::AskSaveChanges(QWidget* parent) {

@@ -28,11 +28,23 @@ const QString InitializingText = QStringLiteral("Initializing population...");
 const QString ExecutingText = QStringLiteral("Executing...");
 const QString ReadyText = QStringLiteral("Ready");
 const QString PlotSuffix = QStringLiteral(" - Plot");
-constexpr int IdleImage = 9;
-constexpr int RunningImage = 11;
 constexpr int NumberDigits = 15;
 // How often the interface thread serves the event loop while it waits for other threads.
 constexpr std::chrono::milliseconds ServeInterval(40);
+
+void SetCursorOver(const QList<QWidget*>& widgets, bool busy) {
+    for (QWidget* widget : widgets) {
+        if (busy) {
+            widget->setCursor(Qt::WaitCursor);
+        } else {
+            widget->unsetCursor();
+        }
+    }
+}
+
+QList<QWidget*> PlotWidgets(RunPlot& plot) {
+    return {plot.Window(), &plot.OutputChart(), &plot.StepChart()};
+}
 
 // An MDI child closes through its frame window, so that the frame forgets it.
 void CloseChildWindow(QWidget* window) {
@@ -138,7 +150,8 @@ void RunDriver::RunProtected() {
     shownGeneration_ = 0;
     shownEvolving_ = false;
     timer1_->start();
-    SetBusyCursor(true);
+    // The plot window gets its busy cursor once this run has found it.
+    SetCursorOver({&document_}, true);
     std::string failure;
     try {
         report_ = RunReport(LocaleReportSeparators());
@@ -147,7 +160,7 @@ void RunDriver::RunProtected() {
         report_.BeginReport(QFile::encodeName(reportPath_).toStdString(), engine);
         RunPlot* plot = FindOrCreatePlotWindow(engine.InputCount());
         document_.Doc().Table().AddComputedColumn();
-        host_.SetExecuteImageIndex(RunningImage);
+        host_.SetExecuteImageIndex(DocumentHost::RunningImage);
         if (plot != nullptr) {
             PreparePlotWindow(*plot);
         }
@@ -186,6 +199,7 @@ RunPlot* RunDriver::FindOrCreatePlotWindow(int inputs) {
 
 void RunDriver::PreparePlotWindow(RunPlot& plot) {
     plot.Window()->setWindowTitle(document_.windowTitle() + PlotSuffix);
+    SetCursorOver(PlotWidgets(plot), true);
     TMSChart& step = plot.StepChart();
     step.SetColumnCount(1);
     step.SetShowLegend(false);
@@ -245,10 +259,10 @@ void RunDriver::Finish(const std::string& failure) {
         }
     }
     host_.SetGauge(0, engine.Generations, engine.Generations);
-    SetBusyCursor(false);
+    ClearBusyCursor();
     timer1_->stop();
     host_.SetStatusText(ReadyText);
-    host_.SetExecuteImageIndex(IdleImage);
+    host_.SetExecuteImageIndex(DocumentHost::IdleImage);
     // Refilling the largest table and chart is the last long step: the window is served first.
     QCoreApplication::processEvents();
     ShowResults();
@@ -259,18 +273,12 @@ void RunDriver::Finish(const std::string& failure) {
     CloseDeferredWindows();
 }
 
-void RunDriver::SetBusyCursor(bool busy) {
+void RunDriver::ClearBusyCursor() {
     QList<QWidget*> widgets{&document_};
     if (RunPlot* plot = PlotWindow()) {
-        widgets << plot->Window() << &plot->OutputChart() << &plot->StepChart();
+        widgets << PlotWidgets(*plot);
     }
-    for (QWidget* widget : widgets) {
-        if (busy) {
-            widget->setCursor(Qt::WaitCursor);
-        } else {
-            widget->unsetCursor();
-        }
-    }
+    SetCursorOver(widgets, false);
 }
 
 void RunDriver::Timer1Timer() {

@@ -70,7 +70,7 @@ private:
     void PreparePlotWindow(RunPlot& plot);
     void RunEngine();
     void Finish(const std::string& failure);
-    void SetBusyCursor(bool busy);
+    void ClearBusyCursor();
     void CloseDeferredWindows();
 
     TMDIMainChild& document_;

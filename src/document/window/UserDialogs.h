@@ -20,6 +20,8 @@ public:
     virtual QString SaveFileName(QWidget* parent, const QString& preset) = 0;
     // The PDF file that printing writes when no printer is installed; empty when cancelled.
     virtual QString PdfFileName(QWidget* parent) = 0;
+    // Asks whether the existing file `path` may be replaced by the document being saved.
+    virtual bool AskReplaceFile(QWidget* parent, const QString& path) = 0;
     // Asks whether a modified document is to be saved before it closes.
     virtual Answer AskSaveChanges(QWidget* parent) = 0;
     // An error box with an OK button.

@@ -467,6 +467,52 @@ private slots:
         QVERIFY(!document->IsRunning());
     }
 
+    void theBusyCursorCoversThisRunsPlotWindowOnly() {
+        TMDIMainChild* document = Open(WritePlant(QStringLiteral("plant.txt")));
+        QList<Qt::CursorShape> shapes;
+        document->Driver().SeedBeforeRun = [&] {
+            SeedAsNewProcess();
+            TPlotMDIChild* plot = PlotWindows().last();
+            for (QWidget* widget : {static_cast<QWidget*>(document), static_cast<QWidget*>(plot),
+                                    static_cast<QWidget*>(&plot->OutputChart()),
+                                    static_cast<QWidget*>(&plot->StepChart())}) {
+                shapes.append(widget->cursor().shape());
+            }
+        };
+        document->ExecuteAlgorithmMenuClick();
+        QCOMPARE(shapes, QList<Qt::CursorShape>(4, Qt::WaitCursor));
+
+        // Saved under a new name, the document runs into a new plot window; the old one is
+        // left with its normal cursor.
+        TPlotMDIChild* old = PlotWindows().first();
+        document->SaveDocument(dir_->filePath(QStringLiteral("other.txt")));
+        document->ExecuteAlgorithmMenuClick();
+        QCOMPARE(PlotWindows().size(), 2);
+        for (QWidget* widget : {static_cast<QWidget*>(document), static_cast<QWidget*>(old),
+                                static_cast<QWidget*>(&old->OutputChart()),
+                                static_cast<QWidget*>(PlotWindows().last())}) {
+            QVERIFY(!widget->testAttribute(Qt::WA_SetCursor));
+        }
+    }
+
+    void aDocumentClosedWhileAnotherOfItsCaptionRunsIsNotRunAfterwards() {
+        const QString path = WritePlant(QStringLiteral("plant.txt"));
+        TMDIMainChild* first = Open(path);
+        first->ExecuteAlgorithmMenuClick();
+        TMDIMainChild* second = Open(path);
+        form_->MdiArea()->setActiveSubWindow(
+            qobject_cast<QMdiSubWindow*>(PlotWindows().first()->parentWidget()));
+        // The plot window's documents run last first: the second, then the first, which the
+        // user closes meanwhile.
+        second->Engine().Generations = 1000;
+        WhileEvolving(*second, [first] {
+            first->parentWidget()->close();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        });
+        form_->EjecutarToolButtonClick();
+        QCOMPARE(form_->Documents(), QList<TMDIMainChild*>{second});
+    }
+
     void numbersFollowTheUsersDecimalSeparator() {
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         QByteArray text = PlantText();
