@@ -364,6 +364,15 @@ void TMainForm::ReopenClick(QAction* entry) {
     OpenDocument(ReopenList::PathOf(*entry), false);
 }
 
+namespace {
+
+QString WrittenFileName(const QString& path) {
+    return QFile::decodeName(QByteArray::fromStdString(
+        DocumentFile::SavedFileName(QFile::encodeName(path).toStdString())));
+}
+
+} // namespace
+
 bool TMainForm::WriteDocument(TMDIMainChild& document, const QString& path) {
     try {
         document.SaveDocument(path);
@@ -371,19 +380,26 @@ bool TMainForm::WriteDocument(TMDIMainChild& document, const QString& path) {
         dialogs_->ShowError(this, QString::fromStdString(error.what()));
         return false;
     }
+    ownFiles_.insert(WrittenFileName(path));
+    return true;
+}
+
+bool TMainForm::MayReplaceWrittenFile(const QString& path) {
+    const QString written = WrittenFileName(path);
+    if (written == path || ownFiles_.contains(written) || !QFileInfo::exists(written)) {
+        return true;
+    }
+    if (!dialogs_->AskReplaceFile(this, written)) {
+        return false;
+    }
+    ownFiles_.insert(written);
     return true;
 }
 
 QString TMainForm::ChooseSavePath(const QString& preset) {
     const QString path = dialogs_->SaveFileName(this, preset);
-    if (path.isEmpty()) {
-        return {};
-    }
-    // The dialog asked before replacing the file it was given, but the file written ends in
-    // ".txt" whatever the name chosen ("data", "data.dat"): that one is not replaced unasked.
-    const QString written = QFile::decodeName(QByteArray::fromStdString(
-        DocumentFile::SavedFileName(QFile::encodeName(path).toStdString())));
-    if (written != path && QFileInfo::exists(written) && !dialogs_->AskReplaceFile(this, written)) {
+    // The dialog asked before replacing the file it was given, not the ".txt" file written.
+    if (path.isEmpty() || !MayReplaceWrittenFile(path)) {
         return {};
     }
     return path;
@@ -399,7 +415,8 @@ bool TMainForm::SaveDocumentWindow(TMDIMainChild& document) {
         document.DocumentPath().isEmpty()) {
         return SaveDocumentAs(document, document.windowTitle());
     }
-    return WriteDocument(document, document.DocumentPath());
+    return MayReplaceWrittenFile(document.DocumentPath()) &&
+           WriteDocument(document, document.DocumentPath());
 }
 
 void TMainForm::SaveAsMenuClick() {

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
+#include <QSet>
 #include <memory>
 
 class QAction;
@@ -111,12 +112,17 @@ private:
     bool SaveDocumentAs(TMDIMainChild& document, const QString& preset);
     // The save dialog's path; empty when the user cancelled it or would not replace the file.
     QString ChooseSavePath(const QString& preset);
+    // Saving under `path` writes the ".txt" file of its name ("data.dat" writes data.txt): an
+    // existing file of another name than `path` is replaced only when the user agrees, once.
+    bool MayReplaceWrittenFile(const QString& path);
     bool WriteDocument(TMDIMainChild& document, const QString& path);
     // Closes the child windows from the last to the first; false when one refused.
     bool CloseChildWindows();
     void DocumentWindowClosed();
 
     std::unique_ptr<UserDialogs> dialogs_;
+    // Files this window wrote or was allowed to replace: saving there again asks nothing.
+    QSet<QString> ownFiles_;
     QMdiArea* mdiArea_ = nullptr;
     QMenu* fileMenu_ = nullptr;
     QMenu* reopenMenu_ = nullptr;

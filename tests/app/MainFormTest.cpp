@@ -292,6 +292,30 @@ private slots:
         QCOMPARE(dialogs_->replaceFileQuestions.size(), 2);
     }
 
+    void plainSaveOfAnotherNameAsksBeforeReplacingItsTxtFile() {
+        const QString loaded = dir_.filePath(QStringLiteral("plant.dat"));
+        const QString written = dir_.filePath(QStringLiteral("plant.txt"));
+        for (const auto& [path, bytes] : {std::pair{loaded, QByteArray("1\t2\r\n")},
+                                          std::pair{written, QByteArray("other\r\n")}}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+        }
+        dialogs_->openAnswers = {loaded};
+        form_->OpenMenuClick();
+        ActiveDocument()->Doc().Table().SetCellText(1, 2, "9");
+        dialogs_->replaceFileAnswers = {false};
+        form_->SaveMenuClick();
+        QCOMPARE(dialogs_->replaceFileQuestions, QStringList{written});
+        QCOMPARE(ReadFile(written), QByteArray("other\r\n"));
+        QVERIFY(ActiveDocument()->Doc().Modified());
+
+        form_->SaveMenuClick();
+        QCOMPARE(ReadFile(written), QByteArray("1\t9\r\n"));
+        form_->SaveMenuClick();
+        QCOMPARE(dialogs_->replaceFileQuestions.size(), 2);
+    }
+
     void failedSaveShowsTheFileError() {
         form_->NewMenuClick();
         dialogs_->saveAnswers = {dir_.filePath(QStringLiteral("missing/folder/x.txt"))};
