@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <new>
 
 namespace orvanel {
 namespace {
@@ -174,6 +175,12 @@ void TGenetico::Run() {
     running = true;
     try {
         RunGenerations();
+    } catch (const std::bad_alloc&) {
+        // A population of large models over a long table can exceed the memory; the user can
+        // act on this, not on "std::bad_alloc".
+        running = false;
+        throw RunError("Not enough memory for this run: lower the Population Size or the number "
+                       "of Data Points.");
     } catch (...) {
         running = false;
         throw;

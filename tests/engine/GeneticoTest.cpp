@@ -278,6 +278,9 @@ TEST(TGeneticoRun, RefusesToStartAgainWhileItRuns) {
             throw RunError("ended by its owner");
     };
     EXPECT_EQ(RefusalOf(*engine), "ended by its owner");
+    engine->ProcessMessages = [] { throw std::bad_alloc(); };
+    EXPECT_EQ(RefusalOf(*engine), "Not enough memory for this run: lower the Population Size or "
+                                  "the number of Data Points.");
     engine->ProcessMessages = nullptr;
     EXPECT_THAT(GenerationsOf(RunAndLog(*engine)), ElementsAre(0, 1, 2, 3));
 }
