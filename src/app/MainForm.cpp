@@ -10,6 +10,7 @@
 #include "document/window/Icons.h"
 #include "document/window/MDIMainChild.h"
 #include "document/window/QtUserDialogs.h"
+#include "document/window/RunDriver.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -22,8 +23,11 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
+#include <algorithm>
 #include <exception>
+#include <utility>
 
 namespace orvanel {
 
@@ -283,6 +287,7 @@ RunPlot* TMainForm::CreatePlotWindow() {
     auto* plot = new TPlotMDIChild(*this);
     QMdiSubWindow* window = mdiArea_->addSubWindow(plot);
     window->setAttribute(Qt::WA_DeleteOnClose);
+    ContinueExitWhenClosed(window);
     connect(plot, &QWidget::windowTitleChanged, this, &TMainForm::RebuildWindowMenu);
     window->show();
     return plot;
@@ -304,6 +309,7 @@ TMDIMainChild* TMainForm::CreateDocumentWindow(const QString& caption) {
     auto* document = new TMDIMainChild(*this, caption);
     QMdiSubWindow* window = mdiArea_->addSubWindow(document);
     window->setAttribute(Qt::WA_DeleteOnClose);
+    ContinueExitWhenClosed(window);
     connect(document, &TMDIMainChild::Closed, this, &TMainForm::DocumentWindowClosed);
     connect(document, &QWidget::windowTitleChanged, this, &TMainForm::RebuildWindowMenu);
     connect(document, &TMDIMainChild::OptionsRequested, this, [this, document] {
@@ -585,12 +591,26 @@ void TMainForm::ExitMenuClick() {
     close();
 }
 
+void TMainForm::ContinueExitWhenClosed(QMdiSubWindow* window) {
+    connect(window, &QObject::destroyed, this, [this] {
+        if (std::exchange(exitAfterRuns_, false)) {
+            QTimer::singleShot(0, this, &QWidget::close);
+        }
+    });
+}
+
 void TMainForm::closeEvent(QCloseEvent* event) {
     if (CloseChildWindows()) {
         event->accept();
-    } else {
-        event->ignore();
+        return;
     }
+    event->ignore();
+    // A running document the user agreed to stop closes only once its run has returned; the
+    // exit then goes on, asking about the windows it has not reached yet.
+    const QList<TMDIMainChild*> documents = Documents();
+    exitAfterRuns_ = std::any_of(documents.begin(), documents.end(), [](TMDIMainChild* document) {
+        return document->Driver().ClosingAfterRun();
+    });
 }
 
 void TMainForm::AboutMenuClick() {

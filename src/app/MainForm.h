@@ -118,11 +118,15 @@ private:
     bool WriteDocument(TMDIMainChild& document, const QString& path);
     // Closes the child windows from the last to the first; false when one refused.
     bool CloseChildWindows();
+    // Subscribes a new child window to the exit that waits for runs to return.
+    void ContinueExitWhenClosed(QMdiSubWindow* window);
     void DocumentWindowClosed();
 
     std::unique_ptr<UserDialogs> dialogs_;
     // Files this window wrote or was allowed to replace: saving there again asks nothing.
     QSet<QString> ownFiles_;
+    // An exit waits for a run the user agreed to stop; it goes on when a child window closes.
+    bool exitAfterRuns_ = false;
     QMdiArea* mdiArea_ = nullptr;
     QMenu* fileMenu_ = nullptr;
     QMenu* reopenMenu_ = nullptr;

@@ -49,6 +49,8 @@ public:
     // Asks the running engine to stop and closes `window` once the run has finished; closes it
     // at once when no run is in progress.
     void CloseAfterRun(QWidget* window);
+    // Whether a window waits for the run to return before it closes.
+    bool ClosingAfterRun() const { return !closeAfterRun_.isEmpty(); }
     // Closes the plot windows this document created.
     void ClosePlotWindows();
 

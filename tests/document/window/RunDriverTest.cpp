@@ -451,6 +451,31 @@ private slots:
         QCOMPARE(form_->Documents().size(), 1);
     }
 
+    void closingARunningDocumentClosesItAfterTheRun() {
+        TMDIMainChild* document = Open(WritePlant(QStringLiteral("plant.txt")));
+        document->Engine().Generations = 1000;
+        WhileEvolving(*document, [&] {
+            dialogs_->stopRunAnswers = {true};
+            document->parentWidget()->close();
+        });
+        document->ExecuteAlgorithmMenuClick();
+        QTRY_VERIFY(form_->Documents().isEmpty());
+    }
+
+    void exitDuringARunStopsItThenExits() {
+        TMDIMainChild* document = Open(WritePlant(QStringLiteral("plant.txt")));
+        document->Engine().Generations = 1000;
+        WhileEvolving(*document, [&] {
+            dialogs_->stopRunAnswers = {true};
+            form_->close();
+            QVERIFY(form_->isVisible());
+        });
+        document->ExecuteAlgorithmMenuClick();
+        QTRY_VERIFY(form_->Documents().isEmpty());
+        QTRY_VERIFY(!form_->isVisible());
+        QCOMPARE(dialogs_->stopRunQuestions, 1);
+    }
+
     void aReportThatCannotBeCreatedStillEndsTheRun() {
         TMDIMainChild* document = Open(WritePlant(QStringLiteral("plant.txt")));
         document->Doc().SetShowReport(true);
