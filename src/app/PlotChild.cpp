@@ -2,6 +2,7 @@
 
 #include "app/MSChart.h"
 #include "app/MainForm.h"
+#include "document/window/ChildMenus.h"
 #include "document/window/Icons.h"
 #include "document/window/LocaleText.h"
 #include "document/window/MDIMainChild.h"
@@ -105,13 +106,8 @@ void TPlotMDIChild::CreateMenus() {
     // Print, which a second owner of the key would make ambiguous.
     editMenu_->addAction(Icons::Load(QStringLiteral("paste")), QStringLiteral("&Paste"));
 
-    algorithmMenu_ = new QMenu(QStringLiteral("&Algorithm"), this);
-    algorithmMenu_->addAction(Icons::Load(QStringLiteral("options")), QStringLiteral("&Options"),
-                              this, &TPlotMDIChild::OptionsAlgorithmMenuClick);
-    QAction* execute =
-        algorithmMenu_->addAction(Icons::Load(QStringLiteral("run")), QStringLiteral("&Execute"),
-                                  this, &TPlotMDIChild::ExecuteAlgorithmMenuClick);
-    execute->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    algorithmMenu_ = ChildMenus::CreateAlgorithmMenu(
+        this, [this] { OptionsAlgorithmMenuClick(); }, [this] { ExecuteAlgorithmMenuClick(); });
 }
 
 QSize TPlotMDIChild::sizeHint() const {

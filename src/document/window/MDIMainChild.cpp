@@ -2,6 +2,7 @@
 
 #include "document/DocumentError.h"
 #include "document/TableText.h"
+#include "document/window/ChildMenus.h"
 #include "document/window/CountSpinEdit.h"
 #include "document/window/DataTableModel.h"
 #include "document/window/DocumentHost.h"
@@ -150,13 +151,8 @@ void TMDIMainChild::CreateMenus() {
                              &TMDIMainChild::PasteEditMenuClick);
     paste->setShortcut(QKeySequence::Paste);
 
-    algorithmMenu_ = new QMenu(QStringLiteral("&Algorithm"), this);
-    algorithmMenu_->addAction(Icons::Load(QStringLiteral("options")), QStringLiteral("&Options"),
-                              this, &TMDIMainChild::OptionsAlgorithmMenuClick);
-    QAction* execute =
-        algorithmMenu_->addAction(Icons::Load(QStringLiteral("run")), QStringLiteral("&Execute"),
-                                  this, &TMDIMainChild::ExecuteAlgorithmMenuClick);
-    execute->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    algorithmMenu_ = ChildMenus::CreateAlgorithmMenu(
+        this, [this] { OptionsAlgorithmMenuClick(); }, [this] { ExecuteAlgorithmMenuClick(); });
 }
 
 QList<QMenu*> TMDIMainChild::MergedMenus() const {
