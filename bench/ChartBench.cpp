@@ -1,6 +1,6 @@
 // Cost of one refill of the measured-against-computed chart: 100,000 points in two series set
 // cell by cell, then one redraw into a picture.
-#include "app/MSChart.h"
+#include "window/MSChart.h"
 #include "model/NumberText.h"
 
 #include <benchmark/benchmark.h>

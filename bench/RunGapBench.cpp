@@ -3,9 +3,9 @@
 
 #include "app/MainForm.h"
 #include "document/TableSamples.h"
-#include "document/window/MDIMainChild.h"
-#include "document/window/RunDriver.h"
-#include "document/window/UserDialogs.h"
+#include "window/MDIMainChild.h"
+#include "window/RunDriver.h"
+#include "window/UserDialogs.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -1,9 +1,9 @@
 // How the document window keeps up with the largest table: 100,000 data points of 50 inputs
 // and the output, shown in the grid, offscreen.
 
-#include "document/window/DocumentHost.h"
-#include "document/window/MDIMainChild.h"
-#include "document/window/QtUserDialogs.h"
+#include "window/DocumentHost.h"
+#include "window/MDIMainChild.h"
+#include "window/QtUserDialogs.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -6,11 +6,11 @@
 #include "app/Propiedades.h"
 #include "app/ReopenList.h"
 #include "document/DocumentFile.h"
-#include "document/window/ChildMenus.h"
-#include "document/window/Icons.h"
-#include "document/window/MDIMainChild.h"
-#include "document/window/QtUserDialogs.h"
-#include "document/window/RunDriver.h"
+#include "window/ChildMenus.h"
+#include "window/Icons.h"
+#include "window/MDIMainChild.h"
+#include "window/QtUserDialogs.h"
+#include "window/RunDriver.h"
 
 #include <QAction>
 #include <QCloseEvent>

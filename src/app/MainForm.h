@@ -2,8 +2,8 @@
 // tool bar, the status line and the commands shared by every child window.
 #pragma once
 
-#include "document/window/DocumentHost.h"
-#include "document/window/UserDialogs.h"
+#include "window/DocumentHost.h"
+#include "window/UserDialogs.h"
 
 #include <QList>
 #include <QMainWindow>

@@ -2,8 +2,8 @@
 // function of a chosen input with its step response.
 #pragma once
 
-#include "document/window/ChildMenus.h"
-#include "document/window/RunPlot.h"
+#include "window/ChildMenus.h"
+#include "window/RunPlot.h"
 
 #include <QStringList>
 #include <QWidget>

@@ -2,8 +2,8 @@
 
 #include "app/UpDown.h"
 #include "document/Document.h"
-#include "document/window/LocaleText.h"
-#include "document/window/UserDialogs.h"
+#include "window/LocaleText.h"
+#include "window/UserDialogs.h"
 #include "engine/Genetico.h"
 #include "model/NumberText.h"
 

@@ -1,7 +1,7 @@
 // One single-input discrete transfer function, decoded from a chromosome of typed genes.
 #pragma once
 
-#include "engine/Individuo.h"
+#include "model/Individuo.h"
 #include "model/SampleColumn.h"
 
 #include <cstdint>

@@ -3,7 +3,7 @@
 
 #include "app/MainForm.h"
 
-#include "document/window/MDIMainChild.h"
+#include "window/MDIMainChild.h"
 #include "support/FakeUserDialogs.h"
 #include "support/WindowLeakCheck.h"
 

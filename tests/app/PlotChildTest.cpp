@@ -3,7 +3,7 @@
 
 #include "app/PlotChild.h"
 
-#include "app/MSChart.h"
+#include "window/MSChart.h"
 #include "app/MainForm.h"
 #include "support/FakeUserDialogs.h"
 #include "support/WindowLeakCheck.h"

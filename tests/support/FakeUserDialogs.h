@@ -2,7 +2,7 @@
 // never block in a modal loop.
 #pragma once
 
-#include "document/window/UserDialogs.h"
+#include "window/UserDialogs.h"
 
 #include <QList>
 #include <QString>

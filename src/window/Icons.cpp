@@ -1,4 +1,4 @@
-#include "document/window/Icons.h"
+#include "window/Icons.h"
 
 #include <QFile>
 

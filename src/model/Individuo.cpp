@@ -1,4 +1,4 @@
-#include "engine/Individuo.h"
+#include "model/Individuo.h"
 
 #include <climits>
 #include <cmath>

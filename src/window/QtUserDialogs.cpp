@@ -1,4 +1,4 @@
-#include "document/window/QtUserDialogs.h"
+#include "window/QtUserDialogs.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -1,6 +1,6 @@
-#include "document/window/TextPrinter.h"
+#include "window/TextPrinter.h"
 
-#include "document/window/UserDialogs.h"
+#include "window/UserDialogs.h"
 
 #include <QFont>
 #include <QFontMetrics>

@@ -1,4 +1,4 @@
-#include "document/window/LocaleText.h"
+#include "window/LocaleText.h"
 
 #include <QLocale>
 #include <QString>

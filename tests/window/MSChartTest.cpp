@@ -1,4 +1,4 @@
-#include "app/MSChart.h"
+#include "window/MSChart.h"
 
 #include "model/NumberText.h"
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "document/Document.h"
-#include "document/window/ChildMenus.h"
+#include "window/ChildMenus.h"
 #include "engine/Genetico.h"
 
 #include <QWidget>

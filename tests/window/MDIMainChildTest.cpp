@@ -1,10 +1,10 @@
 // Drives a document window: the count fields, the row buttons, the key filter, the clipboard
 // commands and printing.
 
-#include "document/window/MDIMainChild.h"
+#include "window/MDIMainChild.h"
 
-#include "document/window/CountSpinEdit.h"
-#include "document/window/DocumentHost.h"
+#include "window/CountSpinEdit.h"
+#include "window/DocumentHost.h"
 #include "support/FakeUserDialogs.h"
 #include "support/WindowLeakCheck.h"
 

@@ -1,7 +1,7 @@
 // The real file dialogs and message boxes of the program.
 #pragma once
 
-#include "document/window/UserDialogs.h"
+#include "window/UserDialogs.h"
 
 namespace orvanel {
 

@@ -1,16 +1,16 @@
-#include "document/window/MDIMainChild.h"
+#include "window/MDIMainChild.h"
 
 #include "document/DocumentError.h"
 #include "document/TableText.h"
-#include "document/window/ChildMenus.h"
-#include "document/window/CountSpinEdit.h"
-#include "document/window/DataTableModel.h"
-#include "document/window/DocumentHost.h"
-#include "document/window/GridKeyFilter.h"
-#include "document/window/Icons.h"
-#include "document/window/RunDriver.h"
-#include "document/window/TextPrinter.h"
-#include "document/window/UserDialogs.h"
+#include "window/ChildMenus.h"
+#include "window/CountSpinEdit.h"
+#include "window/DataTableModel.h"
+#include "window/DocumentHost.h"
+#include "window/GridKeyFilter.h"
+#include "window/Icons.h"
+#include "window/RunDriver.h"
+#include "window/TextPrinter.h"
+#include "window/UserDialogs.h"
 
 #include <QClipboard>
 #include <QCloseEvent>

@@ -1,6 +1,6 @@
-#include "document/window/ChildMenus.h"
+#include "window/ChildMenus.h"
 
-#include "document/window/Icons.h"
+#include "window/Icons.h"
 
 #include <QKeySequence>
 #include <QMenu>

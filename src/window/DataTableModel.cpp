@@ -1,4 +1,4 @@
-#include "document/window/DataTableModel.h"
+#include "window/DataTableModel.h"
 
 #include "document/DataTable.h"
 

@@ -2,13 +2,13 @@
 // run's steps, what it shows while and after it runs, the report, the plot window it finds or
 // creates, and the guards that keep a run whole while the user goes on working.
 
-#include "document/window/RunDriver.h"
+#include "window/RunDriver.h"
 
-#include "app/MSChart.h"
+#include "window/MSChart.h"
 #include "app/MainForm.h"
 #include "app/PlotChild.h"
 #include "document/TableSamples.h"
-#include "document/window/MDIMainChild.h"
+#include "window/MDIMainChild.h"
 #include "engine/Genetico.h"
 #include "model/NumberText.h"
 #include "model/Rnd.h"

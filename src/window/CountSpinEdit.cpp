@@ -1,4 +1,4 @@
-#include "document/window/CountSpinEdit.h"
+#include "window/CountSpinEdit.h"
 
 #include <QLineEdit>
 #include <QRegularExpression>

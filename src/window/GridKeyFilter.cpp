@@ -1,4 +1,4 @@
-#include "document/window/GridKeyFilter.h"
+#include "window/GridKeyFilter.h"
 
 #include "document/DataTable.h"
 
