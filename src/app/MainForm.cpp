@@ -496,7 +496,7 @@ void TMainForm::EjecutarToolButtonClick() {
     if (executeImageIndex_ == IdleImage) {
         SetExecuteImageIndex(RunningImage);
         try {
-            ExecuteEach(DocumentsOfActiveChild());
+            TMDIMainChild::ExecuteEach(DocumentsOfActiveChild());
         } catch (const std::exception& error) {
             dialogs_->ShowError(this, QString::fromStdString(error.what()));
         }
@@ -507,19 +507,6 @@ void TMainForm::EjecutarToolButtonClick() {
         }
     }
     SetExecuteImageIndex(IdleImage);
-}
-
-void TMainForm::ExecuteEach(const QList<TMDIMainChild*>& documents) {
-    // The user goes on working while a document runs: one closed meanwhile is not run.
-    QList<QPointer<TMDIMainChild>> guarded;
-    for (TMDIMainChild* document : documents) {
-        guarded.append(document);
-    }
-    for (const QPointer<TMDIMainChild>& document : guarded) {
-        if (document != nullptr) {
-            document->ExecuteAlgorithmMenuClick();
-        }
-    }
 }
 
 void TMainForm::CascadeMenuClick() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "window/DocumentHost.h"
+#include "window/PlotHost.h"
 #include "window/UserDialogs.h"
 
 #include <QList>
@@ -25,7 +26,7 @@ namespace orvanel {
 class ReopenList;
 class TPlotMDIChild;
 
-class TMainForm : public QMainWindow, public DocumentHost {
+class TMainForm : public QMainWindow, public DocumentHost, public PlotHost {
     Q_OBJECT
 
 public:
@@ -58,13 +59,8 @@ public:
     RunPlot* FindPlotWindow(const QString& caption) override;
     RunPlot* CreatePlotWindow() override;
 
-    // The open document windows, in creation order.
-    QList<TMDIMainChild*> Documents() const;
-    // The documents of a plot window: every document whose caption followed by " - Plot" is
-    // `plotCaption`, from the last child window to the first.
-    QList<TMDIMainChild*> DocumentsOfPlot(const QString& plotCaption) const;
-    // Runs each document's Execute command in turn, skipping one closed while another ran.
-    static void ExecuteEach(const QList<TMDIMainChild*>& documents);
+    QList<TMDIMainChild*> Documents() const override;
+    QList<TMDIMainChild*> DocumentsOfPlot(const QString& plotCaption) const override;
 
 public slots:
     // The commands of the menus and the tool bar. Those that act on the active child do

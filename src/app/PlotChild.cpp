@@ -1,22 +1,23 @@
 #include "app/PlotChild.h"
 
-#include "window/MSChart.h"
-#include "app/MainForm.h"
+#include "model/FunTrans.h"
+#include "model/NumberText.h"
 #include "window/ChildMenus.h"
 #include "window/Icons.h"
 #include "window/LocaleText.h"
 #include "window/MDIMainChild.h"
+#include "window/MSChart.h"
+#include "window/PlotHost.h"
 #include "window/RunDriver.h"
 #include "window/TextPrinter.h"
 #include "window/UserDialogs.h"
-#include "model/FunTrans.h"
-#include "model/NumberText.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
 #include <QLineEdit>
 #include <QMenu>
+#include <algorithm>
 
 namespace orvanel {
 
@@ -46,8 +47,8 @@ QLineEdit* FractionText(const QString& name, QWidget* parent) {
 
 } // namespace
 
-TPlotMDIChild::TPlotMDIChild(TMainForm& frame, QWidget* parent)
-    : QWidget(parent), frame_(frame), msChart1_(new TMSChart(this)), sidePanel_(new QFrame(this)),
+TPlotMDIChild::TPlotMDIChild(PlotHost& host, QWidget* parent)
+    : QWidget(parent), host_(host), msChart1_(new TMSChart(this)), sidePanel_(new QFrame(this)),
       comboBox1_(new QComboBox(sidePanel_)),
       numLabel_(FractionText(QStringLiteral("NumLabel"), sidePanel_)),
       denLabel_(FractionText(QStringLiteral("DenLabel"), sidePanel_)),
@@ -67,6 +68,7 @@ TPlotMDIChild::TPlotMDIChild(TMainForm& frame, QWidget* parent)
     msChart1_->SetColumnLabel("Calc");
     msChart1_->hide();
     msChartStep_->setObjectName(QStringLiteral("MSChartStep"));
+    msChartStep_->SetShowLegend(false);
     CreateSidePanel();
     CreateMenus();
     FormResize();
@@ -118,6 +120,38 @@ QList<QMenu*> TPlotMDIChild::MergedMenus() const {
     return {editMenu_, algorithmMenu_};
 }
 
+void TPlotMDIChild::PrepareRun(const QString& caption, int inputs, char decimalSeparator) {
+    KeepInputs(inputs);
+    msChart1_->SetDecimalSeparator(decimalSeparator);
+    msChartStep_->SetDecimalSeparator(decimalSeparator);
+    setWindowTitle(caption);
+}
+
+void TPlotMDIChild::ShowOutputs(const std::vector<std::string_view>& measured,
+                                const std::vector<std::string>& computed) {
+    const int rows = static_cast<int>(std::min(measured.size(), computed.size()));
+    msChart1_->SetRowCount(rows);
+    msChart1_->show();
+    for (int r = 1; r <= rows; ++r) {
+        msChart1_->SetRow(r);
+        msChart1_->SetColumn(1);
+        msChart1_->SetData(measured[static_cast<std::size_t>(r - 1)]);
+        msChart1_->SetColumn(2);
+        msChart1_->SetData(computed[static_cast<std::size_t>(r - 1)]);
+    }
+}
+
+void TPlotMDIChild::SetBusy(bool busy) {
+    for (QWidget* widget : {static_cast<QWidget*>(this), static_cast<QWidget*>(msChart1_),
+                            static_cast<QWidget*>(msChartStep_)}) {
+        if (busy) {
+            widget->setCursor(Qt::WaitCursor);
+        } else {
+            widget->unsetCursor();
+        }
+    }
+}
+
 void TPlotMDIChild::KeepInputs(int count) {
     const int chosen = comboBox1_->currentIndex();
     while (comboBox1_->count() > std::max(count, 1)) {
@@ -148,7 +182,7 @@ void TPlotMDIChild::ShowFunction(const TFunTrans& function, char decimalSeparato
 }
 
 QList<TMDIMainChild*> TPlotMDIChild::Documents() const {
-    return frame_.DocumentsOfPlot(windowTitle());
+    return host_.DocumentsOfPlot(windowTitle());
 }
 
 void TPlotMDIChild::OptionsAlgorithmMenuClick() {
@@ -158,7 +192,7 @@ void TPlotMDIChild::OptionsAlgorithmMenuClick() {
 }
 
 void TPlotMDIChild::ExecuteAlgorithmMenuClick() {
-    TMainForm::ExecuteEach(Documents());
+    TMDIMainChild::ExecuteEach(Documents());
 }
 
 void TPlotMDIChild::ComboBox1Change() {
@@ -189,7 +223,7 @@ QStringList TPlotMDIChild::ChartDataLines() const {
 }
 
 void TPlotMDIChild::PrintChartData() {
-    TextPrinter::Print(ChartDataLines(), frame_.Dialogs(), this);
+    TextPrinter::Print(ChartDataLines(), host_.Dialogs(), this);
 }
 
 void TPlotMDIChild::CopyChart() {
@@ -197,10 +231,10 @@ void TPlotMDIChild::CopyChart() {
 }
 
 void TPlotMDIChild::closeEvent(QCloseEvent* event) {
-    for (TMDIMainChild* document : frame_.Documents()) {
+    for (TMDIMainChild* document : host_.Documents()) {
         if (document->IsRunning() && document->Driver().PlotWindow() == this) {
             event->ignore();
-            if (frame_.Dialogs().AskStopRun(this)) {
+            if (host_.Dialogs().AskStopRun(this)) {
                 document->Driver().CloseAfterRun(this);
             }
             return;

@@ -15,7 +15,7 @@ class QMenu;
 
 namespace orvanel {
 
-class TMainForm;
+class PlotHost;
 class TMDIMainChild;
 class TMSChart;
 
@@ -29,15 +29,21 @@ public:
     // The step chart is as high as the window less the panel's controls above it.
     static constexpr int StepChartOffset = 150;
 
-    // An empty plot window of `frame`, which must outlive it, listing "Input 1".
-    explicit TPlotMDIChild(TMainForm& frame, QWidget* parent = nullptr);
+    // An empty plot window held by `host`, which must outlive it, listing "Input 1".
+    explicit TPlotMDIChild(PlotHost& host, QWidget* parent = nullptr);
 
     QWidget* Window() override { return this; }
-    TMSChart& OutputChart() override { return *msChart1_; }
-    TMSChart& StepChart() override { return *msChartStep_; }
-    void KeepInputs(int count) override;
+    void PrepareRun(const QString& caption, int inputs, char decimalSeparator) override;
+    // The measured output is the "Exp" series, the computed one "Calc"; the chart shows once
+    // it has them.
+    void ShowOutputs(const std::vector<std::string_view>& measured,
+                     const std::vector<std::string>& computed) override;
+    void SetBusy(bool busy) override;
     int ChosenInput() const override;
     void ShowFunction(const TFunTrans& function, char decimalSeparator) override;
+
+    TMSChart& OutputChart() { return *msChart1_; }
+    TMSChart& StepChart() { return *msChartStep_; }
 
     QList<QMenu*> MergedMenus() const override;
     // The design size, 547 by 375 pixels, which a new child window opens with.
@@ -70,9 +76,10 @@ private:
     void CreateMenus();
     // Lays the charts and the side panel out; the step chart follows the window's height.
     void FormResize();
+    void KeepInputs(int count);
     QList<TMDIMainChild*> Documents() const;
 
-    TMainForm& frame_;
+    PlotHost& host_;
     TMSChart* msChart1_;
     QFrame* sidePanel_;
     QComboBox* comboBox1_;

@@ -20,6 +20,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableView>
 #include <functional>
@@ -287,6 +288,19 @@ void TMDIMainChild::RequestStop() {
 
 bool TMDIMainChild::IsRunning() const {
     return driver_->Running();
+}
+
+void TMDIMainChild::ExecuteEach(const QList<TMDIMainChild*>& documents) {
+    // The user goes on working while a document runs: one closed meanwhile is not run.
+    QList<QPointer<TMDIMainChild>> guarded;
+    for (TMDIMainChild* document : documents) {
+        guarded.append(document);
+    }
+    for (const QPointer<TMDIMainChild>& document : guarded) {
+        if (document != nullptr) {
+            document->ExecuteAlgorithmMenuClick();
+        }
+    }
 }
 
 void TMDIMainChild::closeEvent(QCloseEvent* event) {

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "document/Document.h"
-#include "window/ChildMenus.h"
 #include "engine/Genetico.h"
+#include "window/ChildMenus.h"
 
 #include <QWidget>
 #include <functional>
@@ -57,6 +57,8 @@ public:
     RunDriver& Driver() { return *driver_; }
     // A run of this document is in progress (its Execute command has not returned).
     bool IsRunning() const;
+    // Runs each document's Execute command in turn, skipping one closed while another ran.
+    static void ExecuteEach(const QList<TMDIMainChild*>& documents);
 
     QList<QMenu*> MergedMenus() const override;
 

@@ -1,6 +1,5 @@
 #include "window/RunDriver.h"
 
-#include "window/MSChart.h"
 #include "document/TableSamples.h"
 #include "window/DocumentHost.h"
 #include "window/LocaleText.h"
@@ -31,20 +30,6 @@ const QString PlotSuffix = QStringLiteral(" - Plot");
 constexpr int NumberDigits = 15;
 // How often the interface thread serves the event loop while it waits for other threads.
 constexpr std::chrono::milliseconds ServeInterval(40);
-
-void SetCursorOver(const QList<QWidget*>& widgets, bool busy) {
-    for (QWidget* widget : widgets) {
-        if (busy) {
-            widget->setCursor(Qt::WaitCursor);
-        } else {
-            widget->unsetCursor();
-        }
-    }
-}
-
-QList<QWidget*> PlotWidgets(RunPlot& plot) {
-    return {plot.Window(), &plot.OutputChart(), &plot.StepChart()};
-}
 
 // An MDI child closes through its frame window, so that the frame forgets it.
 void CloseChildWindow(QWidget* window) {
@@ -151,7 +136,7 @@ void RunDriver::RunProtected() {
     shownEvolving_ = false;
     timer1_->start();
     // The plot window gets its busy cursor once this run has found it.
-    SetCursorOver({&document_}, true);
+    document_.setCursor(Qt::WaitCursor);
     std::string failure;
     try {
         report_ = RunReport(LocaleReportSeparators());
@@ -161,9 +146,6 @@ void RunDriver::RunProtected() {
         RunPlot* plot = FindOrCreatePlotWindow(engine.InputCount());
         document_.Doc().Table().AddComputedColumn();
         host_.SetExecuteImageIndex(DocumentHost::RunningImage);
-        if (plot != nullptr) {
-            PreparePlotWindow(*plot);
-        }
         host_.TileMenuClick();
         engine.SetGenesPerInput(GenesPerInput);
         for (int g = 0; g < GenesPerInput; ++g) {
@@ -189,21 +171,11 @@ RunPlot* RunDriver::FindOrCreatePlotWindow(int inputs) {
         }
     }
     if (plot != nullptr) {
-        plot->KeepInputs(inputs);
-        plot->OutputChart().SetDecimalSeparator(decimalSeparator_);
-        plot->StepChart().SetDecimalSeparator(decimalSeparator_);
+        plot->PrepareRun(document_.windowTitle() + PlotSuffix, inputs, decimalSeparator_);
+        plot->SetBusy(true);
     }
     plotWindow_ = plot != nullptr ? plot->Window() : nullptr;
     return plot;
-}
-
-void RunDriver::PreparePlotWindow(RunPlot& plot) {
-    plot.Window()->setWindowTitle(document_.windowTitle() + PlotSuffix);
-    SetCursorOver(PlotWidgets(plot), true);
-    TMSChart& step = plot.StepChart();
-    step.SetColumnCount(1);
-    step.SetShowLegend(false);
-    step.SetColumn(1);
 }
 
 // The engine runs on this thread and yields in two ways. Once per generation (and after each
@@ -274,11 +246,10 @@ void RunDriver::Finish(const std::string& failure) {
 }
 
 void RunDriver::ClearBusyCursor() {
-    QList<QWidget*> widgets{&document_};
+    document_.unsetCursor();
     if (RunPlot* plot = PlotWindow()) {
-        widgets << PlotWidgets(*plot);
+        plot->SetBusy(false);
     }
-    SetCursorOver(widgets, false);
 }
 
 void RunDriver::Timer1Timer() {
@@ -306,16 +277,11 @@ void RunDriver::ShowResults() {
     if (plot == nullptr) {
         return;
     }
-    TMSChart& chart = plot->OutputChart();
-    chart.SetRowCount(rows);
-    chart.show();
+    std::vector<std::string_view> measured(static_cast<std::size_t>(rows));
     for (int r = 1; r <= rows; ++r) {
-        chart.SetRow(r);
-        chart.SetColumn(1);
-        chart.SetData(table.DataCell(r, outputColumn));
-        chart.SetColumn(2);
-        chart.SetData(computed[static_cast<std::size_t>(r - 1)]);
+        measured[static_cast<std::size_t>(r - 1)] = table.DataCell(r, outputColumn);
     }
+    plot->ShowOutputs(measured, computed);
     // A reused window may list more inputs than this model has; it never reaches past them.
     const int input = std::clamp(plot->ChosenInput(), 0, model.InputCount() - 1);
     plot->ShowFunction(model.Functions()[static_cast<std::size_t>(input)], decimalSeparator_);

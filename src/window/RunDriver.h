@@ -69,7 +69,6 @@ private:
     TableSamples ReadTable();
     void RunProtected();
     RunPlot* FindOrCreatePlotWindow(int inputs);
-    void PreparePlotWindow(RunPlot& plot);
     void RunEngine();
     void Finish(const std::string& failure);
     void ClearBusyCursor();

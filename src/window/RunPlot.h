@@ -1,27 +1,36 @@
 // What a run asks of the plot window that shows its results.
 #pragma once
 
+#include <string>
+#include <string_view>
+#include <vector>
+
+class QString;
 class QWidget;
 
 namespace orvanel {
 
 class TFunTrans;
-class TMSChart;
 
-// The plot window as the run driver fills it: the measured-against-computed chart, the input
+// The plot window as the run driver fills it: the measured-against-computed outputs, the input
 // chooser and the chosen input's transfer function with its step response.
 class RunPlot {
 public:
     virtual ~RunPlot() = default;
 
-    // The child window itself: its caption, cursor and visibility.
+    // The child window itself, shown and closed as the frame's other children are.
     virtual QWidget* Window() = 0;
-    // The measured ("Exp", series 1) against computed ("Calc", series 2) output chart.
-    virtual TMSChart& OutputChart() = 0;
-    virtual TMSChart& StepChart() = 0;
-    // Makes the input list "Input 1" .. "Input count", keeping the chosen item when it is still
-    // listed and choosing "Input 1" otherwise, so that no item names an input the model lacks.
-    virtual void KeepInputs(int count) = 0;
+    // Readies the window for a run: captions it `caption`, lists "Input 1" .. "Input inputs",
+    // keeping the chosen item when it is still listed and choosing "Input 1" otherwise (so that
+    // no item names an input the model lacks), and reads the numbers it is given with
+    // `decimalSeparator`.
+    virtual void PrepareRun(const QString& caption, int inputs, char decimalSeparator) = 0;
+    // Shows the measured against the computed output, one text per sample of each, as the
+    // table holds them.
+    virtual void ShowOutputs(const std::vector<std::string_view>& measured,
+                             const std::vector<std::string>& computed) = 0;
+    // The busy cursor over the whole window while a run fills it; the normal cursor otherwise.
+    virtual void SetBusy(bool busy) = 0;
     // The chosen item of the input list, 0 for "Input 1".
     virtual int ChosenInput() const = 0;
     // Shows the numerator and denominator of `function` and plots its step response from
