@@ -70,10 +70,10 @@ TMainForm::~TMainForm() {
 }
 
 QAction* TMainForm::AddAction(QMenu* menu, const QString& text, const QString& icon,
-                              const char* slot, const QKeySequence& shortcut) {
+                              void (TMainForm::*command)(), const QKeySequence& shortcut) {
     auto* action = new QAction(Icons::Load(icon), text, this);
     action->setShortcut(shortcut);
-    connect(action, SIGNAL(triggered()), this, slot);
+    connect(action, &QAction::triggered, this, command);
     if (menu != nullptr) {
         menu->addAction(action);
     }
@@ -82,10 +82,10 @@ QAction* TMainForm::AddAction(QMenu* menu, const QString& text, const QString& i
 
 void TMainForm::CreateMenus() {
     fileMenu_ = new QMenu(QStringLiteral("&File"), this);
-    AddAction(fileMenu_, QStringLiteral("&New"), QStringLiteral("new"), SLOT(NewMenuClick()),
+    AddAction(fileMenu_, QStringLiteral("&New"), QStringLiteral("new"), &TMainForm::NewMenuClick,
               QKeySequence(Qt::CTRL | Qt::Key_N))
         ->setObjectName(QStringLiteral("NewMenu"));
-    AddAction(fileMenu_, QStringLiteral("&Open"), QStringLiteral("open"), SLOT(OpenMenuClick()),
+    AddAction(fileMenu_, QStringLiteral("&Open"), QStringLiteral("open"), &TMainForm::OpenMenuClick,
               QKeySequence(Qt::CTRL | Qt::Key_O))
         ->setObjectName(QStringLiteral("OpenMenu"));
     reopenMenu_ =
@@ -95,41 +95,44 @@ void TMainForm::CreateMenus() {
     reopenList_ = std::make_unique<ReopenList>(*reopenMenu_);
     connect(reopenMenu_, &QMenu::triggered, this, &TMainForm::ReopenClick);
     fileMenu_->addSeparator();
-    AddAction(fileMenu_, QStringLiteral("&Save"), QStringLiteral("save"), SLOT(SaveMenuClick()),
+    AddAction(fileMenu_, QStringLiteral("&Save"), QStringLiteral("save"), &TMainForm::SaveMenuClick,
               QKeySequence(Qt::CTRL | Qt::Key_S))
         ->setObjectName(QStringLiteral("SaveMenu"));
     AddAction(fileMenu_, QStringLiteral("Save &As"), QStringLiteral("save"),
-              SLOT(SaveAsMenuClick()));
+              &TMainForm::SaveAsMenuClick);
     AddAction(fileMenu_, QStringLiteral("&Close"), QStringLiteral("closeall"),
-              SLOT(CloseMenuClick()));
+              &TMainForm::CloseMenuClick);
     fileMenu_->addSeparator();
     // Ctrl+P always prints; the documents' Paste answers Ctrl+V, so the two never collide.
-    AddAction(fileMenu_, QStringLiteral("&Print"), QStringLiteral("print"), SLOT(PrintMenuClick()),
-              QKeySequence(Qt::CTRL | Qt::Key_P))
+    AddAction(fileMenu_, QStringLiteral("&Print"), QStringLiteral("print"),
+              &TMainForm::PrintMenuClick, QKeySequence(Qt::CTRL | Qt::Key_P))
         ->setObjectName(QStringLiteral("PrintMenu"));
     fileMenu_->addSeparator();
-    AddAction(fileMenu_, QStringLiteral("&Exit"), QStringLiteral("exit"), SLOT(ExitMenuClick()));
+    AddAction(fileMenu_, QStringLiteral("&Exit"), QStringLiteral("exit"),
+              &TMainForm::ExitMenuClick);
 
     windowMenu_ = new QMenu(QStringLiteral("&Window"), this);
     windowCommands_ = {
         AddAction(nullptr, QStringLiteral("&Cascade"), QStringLiteral("cascade"),
-                  SLOT(CascadeMenuClick())),
-        AddAction(nullptr, QStringLiteral("&Tile"), QStringLiteral("tile"), SLOT(TileMenuClick())),
+                  &TMainForm::CascadeMenuClick),
+        AddAction(nullptr, QStringLiteral("&Tile"), QStringLiteral("tile"),
+                  &TMainForm::TileMenuClick),
         AddAction(nullptr, QStringLiteral("&Arrange All"), QStringLiteral("arrange"),
-                  SLOT(ArrangeAllMenuClick())),
+                  &TMainForm::ArrangeAllMenuClick),
         nullptr,
         AddAction(nullptr, QStringLiteral("Minimi&ze All"), QStringLiteral("minimize"),
-                  SLOT(MinimizeAllMenuClick())),
+                  &TMainForm::MinimizeAllMenuClick),
         AddAction(nullptr, QStringLiteral("C&lose All"), QStringLiteral("closeall"),
-                  SLOT(CloseAllMenuClick())),
+                  &TMainForm::CloseAllMenuClick),
     };
     connect(windowMenu_, &QMenu::aboutToShow, this, &TMainForm::RebuildWindowMenu);
     RebuildWindowMenu();
 
     helpMenu_ = new QMenu(QStringLiteral("&Help"), this);
-    AddAction(helpMenu_, QStringLiteral("&About"), QStringLiteral("about"), SLOT(AboutMenuClick()));
+    AddAction(helpMenu_, QStringLiteral("&About"), QStringLiteral("about"),
+              &TMainForm::AboutMenuClick);
     AddAction(helpMenu_, QStringLiteral("Help Contents"), QStringLiteral("help"),
-              SLOT(HelpContentsMenuClick()));
+              &TMainForm::HelpContentsMenuClick);
 }
 
 void TMainForm::CreateToolBar() {
@@ -138,8 +141,8 @@ void TMainForm::CreateToolBar() {
     toolBar_->setMovable(false);
     toolBar_->setIconSize(QSize(16, 16));
     const auto addButton = [this](const QString& name, const QString& hint, const QString& icon,
-                                  const char* slot) {
-        QAction* action = AddAction(nullptr, QString(), icon, slot);
+                                  void (TMainForm::*command)()) {
+        QAction* action = AddAction(nullptr, QString(), icon, command);
         action->setObjectName(name);
         action->setToolTip(hint);
         toolBar_->addAction(action);
@@ -156,14 +159,14 @@ void TMainForm::CreateToolBar() {
     toolBar_->addAction(findChild<QAction*>(QStringLiteral("PrintMenu")));
     toolBar_->addSeparator();
     addButton(QStringLiteral("CopyToolButton"), QStringLiteral("Copy"), QStringLiteral("copy"),
-              SLOT(CopyToolButtonClick()));
+              &TMainForm::CopyToolButtonClick);
     addButton(QStringLiteral("PasteToolButton"), QStringLiteral("Paste"), QStringLiteral("paste"),
-              SLOT(PasteToolButtonClick()));
+              &TMainForm::PasteToolButtonClick);
     toolBar_->addSeparator();
     ejecutarAction_ = addButton(QStringLiteral("EjecutarToolButton"), QString(),
-                                QStringLiteral("run"), SLOT(EjecutarToolButtonClick()));
+                                QStringLiteral("run"), &TMainForm::EjecutarToolButtonClick);
     opcionesAction_ = addButton(QStringLiteral("OpcionesToolButton"), QString(),
-                                QStringLiteral("options"), SLOT(OpcionesToolButtonClick()));
+                                QStringLiteral("options"), &TMainForm::OpcionesToolButtonClick);
     ShowRunButtons(false);
 }
 

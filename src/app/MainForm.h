@@ -92,8 +92,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QAction* AddAction(QMenu* menu, const QString& text, const QString& icon, const char* slot,
-                       const QKeySequence& shortcut = {});
+    QAction* AddAction(QMenu* menu, const QString& text, const QString& icon,
+                       void (TMainForm::*command)(), const QKeySequence& shortcut = {});
     void CreateMenus();
     void CreateToolBar();
     void CreateStatusArea();
