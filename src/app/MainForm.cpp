@@ -5,7 +5,6 @@
 #include "app/PlotChild.h"
 #include "app/Propiedades.h"
 #include "app/ReopenList.h"
-#include "document/DocumentFile.h"
 #include "window/ChildMenus.h"
 #include "window/Icons.h"
 #include "window/MDIMainChild.h"
@@ -14,7 +13,6 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMdiArea>
@@ -44,10 +42,9 @@ QString CaptionOf(const QMdiSubWindow* window) {
 } // namespace
 
 TMainForm::TMainForm(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
-    : QMainWindow(parent), dialogs_(std::move(dialogs)) {
-    if (!dialogs_) {
-        dialogs_ = std::make_unique<QtUserDialogs>();
-    }
+    : QMainWindow(parent),
+      dialogs_(dialogs ? std::move(dialogs) : std::make_unique<QtUserDialogs>()),
+      saver_(*dialogs_, this) {
     setWindowTitle(QStringLiteral("Orvanel"));
     setGeometry(255, 70, 534, 479);
 
@@ -373,59 +370,8 @@ void TMainForm::ReopenClick(QAction* entry) {
     OpenDocument(ReopenList::PathOf(*entry), false);
 }
 
-namespace {
-
-QString WrittenFileName(const QString& path) {
-    return QFile::decodeName(QByteArray::fromStdString(
-        DocumentFile::SavedFileName(QFile::encodeName(path).toStdString())));
-}
-
-} // namespace
-
-bool TMainForm::WriteDocument(TMDIMainChild& document, const QString& path) {
-    try {
-        document.SaveDocument(path);
-    } catch (const std::exception& error) {
-        dialogs_->ShowError(this, QString::fromStdString(error.what()));
-        return false;
-    }
-    ownFiles_.insert(WrittenFileName(path));
-    return true;
-}
-
-bool TMainForm::MayReplaceWrittenFile(const QString& path) {
-    const QString written = WrittenFileName(path);
-    if (written == path || ownFiles_.contains(written) || !QFileInfo::exists(written)) {
-        return true;
-    }
-    if (!dialogs_->AskReplaceFile(this, written)) {
-        return false;
-    }
-    ownFiles_.insert(written);
-    return true;
-}
-
-QString TMainForm::ChooseSavePath(const QString& preset) {
-    const QString path = dialogs_->SaveFileName(this, preset);
-    // The dialog asked before replacing the file it was given, not the ".txt" file written.
-    if (path.isEmpty() || !MayReplaceWrittenFile(path)) {
-        return {};
-    }
-    return path;
-}
-
-bool TMainForm::SaveDocumentAs(TMDIMainChild& document, const QString& preset) {
-    const QString path = ChooseSavePath(preset);
-    return !path.isEmpty() && WriteDocument(document, path);
-}
-
 bool TMainForm::SaveDocumentWindow(TMDIMainChild& document) {
-    if (document.windowTitle().startsWith(QStringLiteral("New")) ||
-        document.DocumentPath().isEmpty()) {
-        return SaveDocumentAs(document, document.windowTitle());
-    }
-    return MayReplaceWrittenFile(document.DocumentPath()) &&
-           WriteDocument(document, document.DocumentPath());
+    return saver_.Save(document);
 }
 
 void TMainForm::SaveAsMenuClick() {
@@ -433,12 +379,12 @@ void TMainForm::SaveAsMenuClick() {
     if (active == nullptr) {
         return;
     }
-    const QString path = ChooseSavePath(CaptionOf(active));
+    const QString path = saver_.ChoosePath(CaptionOf(active));
     if (path.isEmpty()) {
         return;
     }
     for (TMDIMainChild* document : DocumentsOfActiveChild()) {
-        WriteDocument(*document, path);
+        saver_.Write(*document, path);
     }
 }
 

@@ -3,13 +3,13 @@
 #pragma once
 
 #include "window/DocumentHost.h"
+#include "window/DocumentSaver.h"
 #include "window/PlotHost.h"
 #include "window/UserDialogs.h"
 
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
-#include <QSet>
 #include <memory>
 
 class QAction;
@@ -105,13 +105,6 @@ private:
     QList<TMDIMainChild*> DocumentsOfActiveChild() const;
     TPlotMDIChild* ActivePlotWindow() const;
     void OpenDocument(const QString& path, bool addToReopenList);
-    bool SaveDocumentAs(TMDIMainChild& document, const QString& preset);
-    // The save dialog's path; empty when the user cancelled it or would not replace the file.
-    QString ChooseSavePath(const QString& preset);
-    // Saving under `path` writes the ".txt" file of its name ("data.dat" writes data.txt): an
-    // existing file of another name than `path` is replaced only when the user agrees, once.
-    bool MayReplaceWrittenFile(const QString& path);
-    bool WriteDocument(TMDIMainChild& document, const QString& path);
     // Closes the child windows from the last to the first; false when one refused.
     bool CloseChildWindows();
     // Subscribes a new child window to the exit that waits for runs to return.
@@ -119,8 +112,7 @@ private:
     void DocumentWindowClosed();
 
     std::unique_ptr<UserDialogs> dialogs_;
-    // Files this window wrote or was allowed to replace: saving there again asks nothing.
-    QSet<QString> ownFiles_;
+    DocumentSaver saver_;
     // An exit waits for a run the user agreed to stop; it goes on when a child window closes.
     bool exitAfterRuns_ = false;
     QMdiArea* mdiArea_ = nullptr;
