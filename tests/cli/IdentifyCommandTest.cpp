@@ -130,8 +130,8 @@ TEST_F(IdentifyCommand, BadUsageIsOneLineAndStatusTwo) {
 
     outcome = Run("--refresh-period 0 " + data.string());
     EXPECT_EQ(outcome.Status, 2);
-    EXPECT_EQ(outcome.Err,
-              "orvanel-identify: The Population Refresh Period must be at least 1 generation.\n");
+    EXPECT_EQ(outcome.Err, "orvanel-identify: --refresh-period needs an integer from 1 to "
+                           "1000000000, not \"0\"\n");
     EXPECT_FALSE(fs::exists(folder / "plant_Report.txt"));
 
     const std::string dataBytes = ReadFile(data);
