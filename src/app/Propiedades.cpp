@@ -2,10 +2,11 @@
 
 #include "app/UpDown.h"
 #include "document/Document.h"
+#include "engine/Genetico.h"
+#include "engine/RunParameters.h"
+#include "model/NumberText.h"
 #include "window/LocaleText.h"
 #include "window/UserDialogs.h"
-#include "engine/Genetico.h"
-#include "model/NumberText.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -20,21 +21,11 @@
 #include <QRegularExpression>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
-#include <limits>
 #include <utility>
 
 namespace orvanel {
 
 namespace {
-
-const QString IntegerMessage =
-    QStringLiteral("Debe introducir un valor entero mayor que cero en esta casilla");
-const QString ProbabilityMessage =
-    QStringLiteral("Debe introducir un valor comprendido entre 0 y 1 en esta casilla");
-const QString AboveZeroMessage =
-    QStringLiteral("A value bigger than zero must be introduced in this field");
-const QString PercentMessage =
-    QStringLiteral("A value between 0 and 100 must be introduced in this field");
 
 constexpr int ArrowsMaximum = 30000;
 constexpr int TournamentIndex = 1;
@@ -255,8 +246,13 @@ TPropiedades::Reader TPropiedades::DecimalWithin(double minimum, double maximum)
     };
 }
 
-void TPropiedades::Validate(QLineEdit* field, const Reader& read, const QString& message,
+void TPropiedades::Validate(QLineEdit* field, const RunParameter& parameter,
                             const std::function<void(double)>& store, bool silent) {
+    const Reader read = parameter.Type == RunParameter::Kind::Integer
+                            ? IntegerAtLeast(parameter.DialogMinimum)
+                            : DecimalWithin(parameter.Minimum, parameter.Maximum);
+    const QString message = QString::fromUtf8(
+        parameter.DialogMessage.data(), static_cast<qsizetype>(parameter.DialogMessage.size()));
     if (const std::optional<double> value = read(field->text())) {
         store(*value);
         return;
@@ -284,44 +280,44 @@ void TPropiedades::StorePopulationSize(int size) {
 }
 
 void TPropiedades::TamPobExit() {
-    Validate(tamPob_, IntegerAtLeast(1), IntegerMessage,
+    Validate(tamPob_, RunParameters::PopulationSize,
              [this](double value) { StorePopulationSize(static_cast<int>(value)); });
 }
 
 void TPropiedades::NumGenExit() {
-    Validate(numGen_, IntegerAtLeast(1), IntegerMessage,
+    Validate(numGen_, RunParameters::Generations,
              [this](double value) { engine_.Generations = static_cast<int>(value); });
 }
 
 void TPropiedades::NumElitismoExit() {
-    Validate(numElitismo_, IntegerAtLeast(0), IntegerMessage,
+    Validate(numElitismo_, RunParameters::PreservedIndividuals,
              [this](double value) { engine_.PreservedIndividuals = static_cast<int>(value); });
 }
 
 void TPropiedades::MutProbExit() {
-    Validate(mutProb_, DecimalWithin(0, 100), ProbabilityMessage,
+    Validate(mutProb_, RunParameters::MutationProbability,
              [this](double value) { engine_.SetMutationProbability(value); });
 }
 
 void TPropiedades::ProbTornEditExit() {
     Validate(
-        probTornEdit_, DecimalWithin(0, 100), ProbabilityMessage,
+        probTornEdit_, RunParameters::TournamentProbability,
         [this](double value) { engine_.SetTournamentProbability(value); },
         probTornEdit_->isReadOnly());
 }
 
 void TPropiedades::RefreshPeriodEditExit() {
-    Validate(refreshPeriodEdit_, IntegerAtLeast(0), AboveZeroMessage,
+    Validate(refreshPeriodEdit_, RunParameters::RegenerationPeriod,
              [this](double value) { engine_.RegenerationPeriod = static_cast<int>(value); });
 }
 
 void TPropiedades::PercRefreshEditExit() {
-    Validate(percRefreshEdit_, DecimalWithin(0, 100), PercentMessage,
+    Validate(percRefreshEdit_, RunParameters::RegenerationPercent,
              [this](double value) { engine_.RegenerationPercent = value; });
 }
 
 void TPropiedades::SizeEditChange() {
-    Validate(sizeEdit_, DecimalWithin(0, std::numeric_limits<double>::max()), AboveZeroMessage,
+    Validate(sizeEdit_, RunParameters::SizeReductionFactor,
              [this](double value) { engine_.SizeReductionFactor = value; });
 }
 

@@ -14,6 +14,7 @@ class QLineEdit;
 namespace orvanel {
 
 class Document;
+struct RunParameter;
 class TGenetico;
 class TUpDown;
 class UserDialogs;
@@ -63,9 +64,10 @@ private:
 
     QLineEdit* AddField(const QString& name);
     void BuildLayout();
-    // Reads `field` with `read`; stores an accepted value through `store`, otherwise shows
-    // `message` (unless silent), empties the field and focuses it.
-    void Validate(QLineEdit* field, const Reader& read, const QString& message,
+    // Reads `field` by the dialog's rule for `parameter`; stores an accepted value through
+    // `store`, otherwise shows the parameter's message (unless silent), empties the field and
+    // focuses it.
+    void Validate(QLineEdit* field, const RunParameter& parameter,
                   const std::function<void(double)>& store, bool silent = false);
     void StorePopulationSize(int size);
     QString NumberText(double value) const;

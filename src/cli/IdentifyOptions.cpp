@@ -1,207 +1,162 @@
 #include "cli/IdentifyOptions.h"
 
 #include "engine/Genetico.h"
-#include "model/NumberText.h"
+#include "engine/RunParameters.h"
 
+#include <CLI/CLI.hpp>
+#include <algorithm>
 #include <charconv>
-#include <functional>
-#include <map>
 
 namespace orvanel {
 namespace {
 
-int ReadInteger(std::string_view option, std::string_view text, int min, int max) {
+constexpr int MaxThreads = 1024;
+constexpr int MaxSeedMilliseconds = 999;
+
+int IntegerWithin(std::string_view flag, std::string_view text, int min, int max) {
     int value = 0;
     const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
     if (result.ec != std::errc() || result.ptr != text.data() + text.size() || value < min ||
         value > max) {
-        throw UsageError(std::string(option) + " needs an integer from " + std::to_string(min) +
+        throw UsageError(std::string(flag) + " needs an integer from " + std::to_string(min) +
                          " to " + std::to_string(max) + ", not \"" + std::string(text) + "\"");
     }
     return value;
 }
 
-double ReadDecimal(std::string_view option, std::string_view text, double min, double max,
-                   std::string_view range) {
-    const std::optional<double> value = ParseNumber(text);
-    if (!value || *value < min || *value > max) {
-        throw UsageError(std::string(option) + " needs a number " + std::string(range) +
-                         ", not \"" + std::string(text) + "\"");
+// The option a CLI11 message is about: its first word, which names it with or without dashes.
+std::string OptionNamed(const CLI::ParseError& error) {
+    const std::string text = error.what();
+    const std::string name = text.substr(0, text.find_first_of(": "));
+    return name.starts_with('-') ? name : "--" + name;
+}
+
+std::string WithoutValue(const std::string& argument) {
+    return argument.substr(0, argument.find('='));
+}
+
+// Each value is checked by the rule of its parameter as CLI11 hands it over.
+void AddParameters(CLI::App& app, IdentifyOptions& options) {
+    for (const RunParameter* parameter : RunParameters::All()) {
+        app.add_option_function<std::string>(
+            std::string(parameter->Flag), [&options, parameter](const std::string& text) {
+                options.Parameters.emplace_back(parameter, parameter->ParseCommandValue(text));
+            });
     }
-    return *value;
 }
 
-int ReadSelection(std::string_view text) {
-    if (text == "sigma")
-        return 0;
-    if (text == "tournament")
-        return 1;
-    if (text == "rank")
-        return 2;
-    throw UsageError("--selection needs sigma, tournament or rank, not \"" + std::string(text) +
-                     "\"");
+void AddCommandOptions(CLI::App& app, IdentifyOptions& options) {
+    app.add_option_function<std::string>("--seed-ms", [&options](const std::string& text) {
+        options.SeedMilliseconds = IntegerWithin("--seed-ms", text, 0, MaxSeedMilliseconds);
+    });
+    app.add_option_function<std::string>("--threads", [&options](const std::string& text) {
+        options.Threads = IntegerWithin("--threads", text, 0, MaxThreads);
+    });
+    app.add_option("--report", options.ReportPath);
+    app.add_flag("--quiet", options.Quiet)->disable_flag_override();
+    app.add_flag("-h,--help", options.Help)->disable_flag_override();
+    app.add_option("data", options.DataPath);
 }
 
-constexpr int MaxCount = 1000000000;
-constexpr double Unbounded = 1.7976931348623157e308;
+// What CLI11 left over, in the order given: an unknown option, or a second data file. After
+// "--" every argument is a data file.
+void RefuseExtras(const std::vector<std::string>& extras) {
+    bool optionsEnded = false;
+    for (const std::string& argument : extras) {
+        if (argument == "--" && !optionsEnded) {
+            optionsEnded = true;
+            continue;
+        }
+        if (!optionsEnded && argument.size() > 1 && argument.front() == '-')
+            throw UsageError("Unknown option " + WithoutValue(argument) + " (see --help)");
+        throw UsageError("Only one data file can be given; \"" + argument + "\" is a second one");
+    }
+}
 
-using ValueReader =
-    std::function<void(IdentifyOptions&, std::string_view option, std::string_view value)>;
-
-const std::map<std::string_view, ValueReader>& ValueOptions() {
-    static const std::map<std::string_view, ValueReader> readers = {
-        {"--population", [](IdentifyOptions& o, auto name,
-                            auto v) { o.PopulationSize = ReadInteger(name, v, 1, MaxCount); }},
-        {"--generations", [](IdentifyOptions& o, auto name,
-                             auto v) { o.Generations = ReadInteger(name, v, 0, MaxCount); }},
-        {"--selection",
-         [](IdentifyOptions& o, auto, auto v) { o.SelectionType = ReadSelection(v); }},
-        {"--tournament-probability",
-         [](IdentifyOptions& o, auto name, auto v) {
-             o.TournamentProbability = ReadDecimal(name, v, 0, 100, "from 0 to 100");
-         }},
-        {"--reproduction-probability",
-         [](IdentifyOptions& o, auto name, auto v) {
-             o.ReproductionProbability = ReadDecimal(name, v, 0, 1, "from 0 to 1");
-         }},
-        {"--mutation-probability",
-         [](IdentifyOptions& o, auto name, auto v) {
-             o.MutationProbability = ReadDecimal(name, v, 0, 100, "from 0 to 100");
-         }},
-        {"--elitism", [](IdentifyOptions& o, auto name,
-                         auto v) { o.PreservedIndividuals = ReadInteger(name, v, 0, MaxCount); }},
-        {"--refresh-period",
-         [](IdentifyOptions& o, auto name, auto v) {
-             o.RegenerationPeriod = ReadInteger(name, v, 0, MaxCount);
-         }},
-        {"--refresh-percent",
-         [](IdentifyOptions& o, auto name, auto v) {
-             o.RegenerationPercent = ReadDecimal(name, v, 0, 100, "from 0 to 100");
-         }},
-        {"--size-factor",
-         [](IdentifyOptions& o, auto name, auto v) {
-             o.SizeReductionFactor = ReadDecimal(name, v, 0, Unbounded, "of 0 or more");
-         }},
-        {"--seed-ms", [](IdentifyOptions& o, auto name,
-                         auto v) { o.SeedMilliseconds = ReadInteger(name, v, 0, 999); }},
-        {"--threads",
-         [](IdentifyOptions& o, auto name, auto v) { o.Threads = ReadInteger(name, v, 0, 1024); }},
-        {"--report",
-         [](IdentifyOptions& o, auto name, auto v) {
-             if (v.empty())
-                 throw UsageError(std::string(name) + " needs a file path");
-             o.ReportPath = std::string(v);
-         }},
-    };
-    return readers;
+// The arguments as CLI11 takes them: last first. An empty "--name=" value is handed over as
+// an empty argument: CLI11 would take the next argument in its place.
+std::vector<std::string> CliArguments(std::span<const std::string_view> arguments) {
+    std::vector<std::string> reversed;
+    bool optionsEnded = false;
+    for (const std::string_view argument : arguments) {
+        optionsEnded = optionsEnded || argument == "--";
+        if (!optionsEnded && argument.starts_with("--") && argument.ends_with('=')) {
+            reversed.emplace_back(argument.substr(0, argument.size() - 1));
+            reversed.emplace_back();
+        } else {
+            reversed.emplace_back(argument);
+        }
+    }
+    std::reverse(reversed.begin(), reversed.end());
+    return reversed;
 }
 
 } // namespace
 
 IdentifyOptions IdentifyOptions::Parse(std::span<const std::string_view> arguments) {
     IdentifyOptions options;
-    bool haveData = false;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        std::string_view argument = arguments[i];
-        if (argument == "--help" || argument == "-h") {
-            options.Help = true;
-            continue;
-        }
-        if (argument == "--quiet") {
-            options.Quiet = true;
-            continue;
-        }
-        if (argument.size() > 1 && argument.front() == '-') {
-            std::string_view name = argument;
-            std::optional<std::string_view> value;
-            if (const std::size_t equals = argument.find('='); equals != std::string_view::npos) {
-                name = argument.substr(0, equals);
-                value = argument.substr(equals + 1);
-            }
-            // The flags alone were taken above; here one came with "=value".
-            if (name == "--help" || name == "-h" || name == "--quiet")
-                throw UsageError(std::string(name) + " takes no value");
-            const auto reader = ValueOptions().find(name);
-            if (reader == ValueOptions().end())
-                throw UsageError("Unknown option " + std::string(name) + " (see --help)");
-            if (!value) {
-                if (i + 1 == arguments.size())
-                    throw UsageError(std::string(name) + " needs a value");
-                value = arguments[++i];
-            }
-            reader->second(options, name, *value);
-            continue;
-        }
-        if (haveData)
-            throw UsageError("Only one data file can be given; \"" + std::string(argument) +
-                             "\" is a second one");
-        options.DataPath = std::string(argument);
-        haveData = true;
+    CLI::App app("orvanel-identify");
+    app.set_help_flag();
+    app.allow_extras();
+    // An option given twice takes its last value.
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    AddParameters(app, options);
+    AddCommandOptions(app, options);
+    std::vector<std::string> reversed = CliArguments(arguments);
+    try {
+        app.parse(reversed);
+    } catch (const CLI::ArgumentMismatch& error) {
+        const std::string name = OptionNamed(error);
+        const CLI::Option* option = app.get_option_no_throw(name);
+        if (option != nullptr && option->get_expected_max() == 0)
+            throw UsageError(name + " takes no value");
+        throw UsageError(name + " needs a value");
+    } catch (const ParameterValueError& error) {
+        throw UsageError(error.what());
+    } catch (const CLI::ParseError& error) {
+        throw UsageError(error.what());
     }
-    if (!haveData && !options.Help)
+    RefuseExtras(app.remaining());
+    // "--report=" gives the option without a value.
+    if (app["--report"]->count() > 0 && options.ReportPath.empty())
+        throw UsageError("--report needs a file path");
+    if (options.DataPath.empty() && !options.Help)
         throw UsageError("No data file given (see --help)");
     return options;
 }
 
 void IdentifyOptions::ApplyTo(TGenetico& engine) const {
-    if (PopulationSize)
-        engine.SetPopulationSize(*PopulationSize);
-    if (Generations)
-        engine.Generations = *Generations;
-    if (SelectionType)
-        engine.SelectionType = *SelectionType;
-    if (TournamentProbability)
-        engine.SetTournamentProbability(*TournamentProbability);
-    if (ReproductionProbability)
-        engine.ReproductionProbability = *ReproductionProbability;
-    if (MutationProbability)
-        engine.SetMutationProbability(*MutationProbability);
-    if (PreservedIndividuals)
-        engine.PreservedIndividuals = *PreservedIndividuals;
-    if (RegenerationPeriod)
-        engine.RegenerationPeriod = *RegenerationPeriod;
-    if (RegenerationPercent)
-        engine.RegenerationPercent = *RegenerationPercent;
-    if (SizeReductionFactor)
-        engine.SizeReductionFactor = *SizeReductionFactor;
+    for (const auto& [parameter, value] : Parameters)
+        parameter->Store(engine, value);
     engine.ThreadCount = Threads;
 }
 
 std::string IdentifyOptions::HelpText() {
-    return R"(Usage: orvanel-identify DATA.txt [options]
+    std::string text = R"(Usage: orvanel-identify DATA.txt [options]
 
 Identifies a multi-input single-output transfer-function model from the samples in DATA.txt
 (TAB-separated, one line per sample, the inputs first and the output in the last column;
 numbers with "." as the decimal separator) and writes the run report.
 
 Options (defaults in brackets):
-  --population N                 individuals in the population, raised to an even number of
-                                 at least 2 [80]
-  --generations N                last generation; generations 0 to N are bred [100]
-  --selection sigma|tournament|rank
-                                 selection scheme [sigma]
-  --tournament-probability P     probability that a tournament keeps the fitter contestant;
-                                 above 1 it is a percentage (0 to 100) [0.7]
-  --reproduction-probability P   probability that a selected pair is crossed (0 to 1) [0.85]
-  --mutation-probability P       probability that a bit is flipped; above 1 it is a
-                                 percentage (0 to 100) [0.001]
-  --elitism K                    preserved individuals of lowest error, at most the
-                                 population [5]
-  --refresh-period N             refresh the population every N generations (at least 1) [10]
-  --refresh-percent X            percentage of the population a refresh replaces [10]
-  --size-factor X                fitness penalty per model parameter [100]
-  --seed-ms MS                   seed the random source as if the clock read MS milliseconds
+)";
+    for (const RunParameter* parameter : RunParameters::All())
+        text += parameter->HelpLines();
+    text +=
+        R"(  --seed-ms MS                   seed the random source as if the clock read MS milliseconds
                                  (0 to 999) [the clock's milliseconds]
   --threads N                    threads that evaluate models; 0 uses every core [0]
   --report PATH                  where to write the report [DATA's name with "_Report.txt"
                                  in place of its extension, next to it]
   --quiet                        no progress on standard error
   --help                         this text
+  --                             ends the options: what follows is the data file
 
 The result goes to standard output: the objective and one "Input i: numerator/denominator"
 line per input. Exit status: 0 success, 1 the run ended with an error (the report is still
 completed), 2 bad usage or unreadable data.
 )";
+    return text;
 }
 
 } // namespace orvanel

@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace orvanel {
 
@@ -17,28 +19,23 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+struct RunParameter;
+
 // What the command line asks for. Unset parameters keep the engine's defaults.
 struct IdentifyOptions {
     std::string DataPath;
-    std::optional<int> PopulationSize;
-    std::optional<int> Generations;
-    std::optional<int> SelectionType;
-    std::optional<double> TournamentProbability;
-    std::optional<double> ReproductionProbability;
-    std::optional<double> MutationProbability;
-    std::optional<int> PreservedIndividuals;
-    std::optional<int> RegenerationPeriod;
-    std::optional<double> RegenerationPercent;
-    std::optional<double> SizeReductionFactor;
+    // The run parameters given, in the order of the command line.
+    std::vector<std::pair<const RunParameter*, double>> Parameters;
     std::optional<int> SeedMilliseconds;
     int Threads = 0;
     std::string ReportPath;
     bool Quiet = false;
     bool Help = false;
 
-    // Reads the arguments after the program name. Values are checked as the options dialog
-    // checks its fields; throws UsageError for an unknown option, a missing or bad value, or
-    // a missing or second data file. With --help nothing else is required.
+    // Reads the arguments after the program name; "--" ends the options. Throws UsageError
+    // for an unknown option, a missing value, a value outside the parameter's range (naming
+    // the flag and the value), or a missing or second data file. With --help nothing else is
+    // required.
     static IdentifyOptions Parse(std::span<const std::string_view> arguments);
 
     // Stores the parameters that were given through the setters the options dialog uses.

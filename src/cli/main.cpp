@@ -2,6 +2,7 @@
 #include "cli/IdentifyOptions.h"
 #include "cli/ProgressDisplay.h"
 #include "document/Document.h"
+#include "document/IdentificationRun.h"
 #include "document/RunReport.h"
 #include "document/TableSamples.h"
 #include "engine/Genetico.h"
@@ -21,9 +22,6 @@ using namespace orvanel;
 constexpr int ExitSuccess = 0;
 constexpr int ExitRunFailed = 1;
 constexpr int ExitBadUsage = 2;
-
-// The run driver's gene set-up: 6 genes per input, every value drawn from [-1, 1].
-constexpr int GenesPerInput = 6;
 
 int Fail(int status, const std::string& message) {
     std::fprintf(stderr, "orvanel-identify: %s\n", message.c_str());
@@ -51,15 +49,6 @@ TableSamples ReadSamples(const std::string& path) {
     }
 }
 
-// The run driver's order: stop, the data, then the genes of every input.
-void HandOver(const TableSamples& samples, TGenetico& engine) {
-    engine.RequestStop();
-    samples.HandTo(engine);
-    engine.SetGenesPerInput(GenesPerInput);
-    for (int g = 0; g < GenesPerInput; ++g)
-        engine.SetGeneRange(g, -1.0, 1.0);
-}
-
 bool NamesTheSameFile(const std::string& a, const std::string& b) {
     std::error_code error;
     return std::filesystem::equivalent(a, b, error);
@@ -68,45 +57,31 @@ bool NamesTheSameFile(const std::string& a, const std::string& b) {
 int Identify(const IdentifyOptions& options) {
     TGenetico engine(options.SeedMilliseconds.value_or(Rnd::CurrentMilliseconds()));
     options.ApplyTo(engine);
+    IdentificationRun run(engine);
     // The table read from the file is released once the engine holds its copy.
-    HandOver(ReadSamples(options.DataPath), engine);
-    if (const auto refusal = engine.RunRefusal())
+    if (const auto refusal = run.HandOver(ReadSamples(options.DataPath)))
         return Fail(ExitBadUsage, *refusal);
 
-    RunReport report;
     const std::string reportPath = options.ReportPath.empty()
                                        ? RunReport::ReportPathFor(options.DataPath)
                                        : options.ReportPath;
     if (NamesTheSameFile(reportPath, options.DataPath))
         return Fail(ExitBadUsage, "The report would replace the data file " + options.DataPath);
     try {
-        report.BeginReport(reportPath, engine);
+        run.BeginReport(reportPath);
     } catch (const std::exception& error) {
         return Fail(ExitBadUsage, error.what());
     }
 
     ProgressDisplay progress(stderr, isatty(fileno(stderr)) != 0);
-    engine.AppendEvolutionRow = [&report](const TGenetico& e) { report.AppendEvolutionRow(e); };
     if (!options.Quiet)
-        engine.ProcessMessages = [&] { progress.Update(engine); };
-
-    std::string failure;
-    try {
-        engine.Run();
-    } catch (const std::exception& error) {
-        failure = error.what();
-    }
+        run.OnProgress = [&] { progress.Update(engine); };
+    const std::string failure = run.Run();
     progress.Finish();
-    try {
-        report.EndReport(engine);
-    } catch (const std::exception& error) {
-        if (failure.empty())
-            failure = error.what();
-    }
     if (!failure.empty())
         return Fail(ExitRunFailed, failure);
 
-    const std::vector<std::string> lines = report.OptimumLines(engine.BestModel());
+    const std::vector<std::string> lines = run.Report().OptimumLines(engine.BestModel());
     std::printf("%s\n", lines.back().c_str());
     for (std::size_t i = 0; i + 1 < lines.size(); ++i)
         std::printf("%s\n", lines[i].c_str());

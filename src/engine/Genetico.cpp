@@ -2,6 +2,7 @@
 
 #include "engine/Crossover.h"
 #include "engine/RunError.h"
+#include "engine/RunParameters.h"
 #include "engine/Selection.h"
 #include "engine/WorkerPool.h"
 
@@ -151,17 +152,21 @@ std::optional<std::string> TGenetico::RunRefusal() const {
         return "The number of inputs does not match the data table.";
     if (genesPerInput < 1)
         return "Every input needs at least one gene.";
-    if (SelectionType < 0 || SelectionType > 2)
-        return "Selection must be Sigma Scaling, Tournament Selection or Rank Selection.";
-    if (PreservedIndividuals < 0)
-        return "Preserved Individuals must not be negative.";
-    if (PreservedIndividuals > populationSize)
+    for (const RunParameter* parameter : RunParameters::All()) {
+        if (auto refusal = parameter->RefusalFor(*this))
+            return refusal;
+        if (auto refusal = LimitRefusal(*parameter))
+            return refusal;
+    }
+    return std::nullopt;
+}
+
+// The rules that tie a parameter to another one, checked after the parameter's own bounds.
+std::optional<std::string> TGenetico::LimitRefusal(const RunParameter& parameter) const {
+    if (&parameter == &RunParameters::PreservedIndividuals && PreservedIndividuals > populationSize)
         return "Preserved Individuals must not exceed the Population Size.";
-    if (RegenerationPeriod < 1)
-        return "The Population Refresh Period must be at least 1 generation.";
-    if (!(RegenerationPercent >= 0.0 && RegenerationPercent <= 100.0))
-        return "% Population Refreshed must be between 0 and 100.";
-    if (RefreshCount(populationSize, RegenerationPercent) > populationSize - 1)
+    if (&parameter == &RunParameters::RegenerationPercent &&
+        RefreshCount(populationSize, RegenerationPercent) > populationSize - 1)
         return "% Population Refreshed must leave at least one individual of the Population "
                "Size in place.";
     return std::nullopt;

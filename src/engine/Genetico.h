@@ -16,6 +16,7 @@
 namespace orvanel {
 
 class WorkerPool;
+struct RunParameter;
 
 // One engine per data document. The owner sets the parameters, hands the data over
 // (SetDataSize, SetDataRow for every row, SetInputCount), then calls Run, which builds a random
@@ -165,6 +166,7 @@ public:
     void RefreshPopulation();
 
 private:
+    std::optional<std::string> LimitRefusal(const RunParameter& parameter) const;
     void RunGenerations();
     TMISOFunTrans NewIndividual() const;
     double EvaluateCounted(TMISOFunTrans& individual);

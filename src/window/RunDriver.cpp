@@ -1,13 +1,14 @@
 #include "window/RunDriver.h"
 
 #include "document/TableSamples.h"
+#include "engine/Genetico.h"
+#include "model/NumberText.h"
 #include "window/DocumentHost.h"
 #include "window/LocaleText.h"
 #include "window/MDIMainChild.h"
+#include "window/MSChart.h"
 #include "window/RunPlot.h"
 #include "window/UserDialogs.h"
-#include "engine/Genetico.h"
-#include "model/NumberText.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -17,6 +18,7 @@
 #include <chrono>
 #include <exception>
 #include <future>
+#include <optional>
 
 namespace orvanel {
 
@@ -43,7 +45,8 @@ void CloseChildWindow(QWidget* window) {
 } // namespace
 
 RunDriver::RunDriver(TMDIMainChild& document, DocumentHost& host)
-    : QObject(&document), document_(document), host_(host), timer1_(new QTimer(this)) {
+    : QObject(&document), document_(document), host_(host), timer1_(new QTimer(this)),
+      run_(document.Engine()) {
     timer1_->setInterval(TimerPeriodMs);
     connect(timer1_, &QTimer::timeout, this, &RunDriver::Timer1Timer);
 }
@@ -100,18 +103,17 @@ bool RunDriver::SaveFirst() {
 // Steps that refuse the run leave the table without its computed column and nothing else
 // changed: no timer, no report, no plot window.
 bool RunDriver::HandOverTable() {
-    TGenetico& engine = document_.Engine();
+    std::optional<std::string> refusal;
     try {
-        ReadTable().HandTo(engine);
+        refusal = run_.HandOver(ReadTable());
     } catch (const BadCellError&) {
         host_.Dialogs().ShowError(&document_, QString::fromUtf8(BadCellError::InputDataMessage));
         return false;
     }
-    if (const auto refusal = engine.RunRefusal()) {
+    if (refusal) {
         host_.Dialogs().ShowError(&document_, QString::fromStdString(*refusal));
         return false;
     }
-    engine.AppendEvolutionRow = [this](const TGenetico& e) { report_.AppendEvolutionRow(e); };
     return true;
 }
 
@@ -139,25 +141,21 @@ void RunDriver::RunProtected() {
     document_.setCursor(Qt::WaitCursor);
     std::string failure;
     try {
-        report_ = RunReport(LocaleReportSeparators());
         reportPath_ = QFile::decodeName(
             QByteArray::fromStdString(RunReport::ReportPathFor(document_.Doc().DocumentPath())));
-        report_.BeginReport(QFile::encodeName(reportPath_).toStdString(), engine);
+        run_.BeginReport(QFile::encodeName(reportPath_).toStdString(), LocaleReportSeparators());
         RunPlot* plot = FindOrCreatePlotWindow(engine.InputCount());
         document_.Doc().Table().AddComputedColumn();
         host_.SetExecuteImageIndex(DocumentHost::RunningImage);
         host_.TileMenuClick();
-        engine.SetGenesPerInput(GenesPerInput);
-        for (int g = 0; g < GenesPerInput; ++g) {
-            engine.SetGeneRange(g, -1.0, 1.0);
-        }
         if (plot != nullptr) {
             plot->Window()->show();
             QCoreApplication::processEvents();
         }
-        RunEngine();
+        HookYields();
+        failure = run_.Run();
     } catch (const std::exception& error) {
-        failure = error.what();
+        failure = run_.Finish(error.what());
     }
     Finish(failure);
 }
@@ -187,9 +185,9 @@ RunPlot* RunDriver::FindOrCreatePlotWindow(int inputs) {
 // asked for at either kind of yield takes effect after the current generation, as it would at
 // the per-generation yield, and no random draw happens while the loop is served, so the run
 // stays the same as without these yields.
-void RunDriver::RunEngine() {
+void RunDriver::HookYields() {
     TGenetico& engine = document_.Engine();
-    engine.ProcessMessages = [this, &engine] {
+    run_.OnProgress = [this, &engine] {
         shownGeneration_ = engine.Generation();
         shownEvolving_ = engine.Evolving();
         QCoreApplication::processEvents();
@@ -199,36 +197,15 @@ void RunDriver::RunEngine() {
             engine.RequestStop();
         }
     };
-    engine.KeepResponsive = [] { QCoreApplication::processEvents(); };
+    run_.OnResponsive = [] { QCoreApplication::processEvents(); };
     engine.ResponsiveInterval = ServeInterval;
-    if (SeedBeforeRun) {
-        SeedBeforeRun();
-    }
-    try {
-        engine.Run();
-    } catch (...) {
-        engine.ProcessMessages = nullptr;
-        engine.KeepResponsive = nullptr;
-        throw;
-    }
-    engine.ProcessMessages = nullptr;
-    engine.KeepResponsive = nullptr;
+    run_.BeforeRun = SeedBeforeRun;
 }
 
 void RunDriver::Finish(const std::string& failure) {
     TGenetico& engine = document_.Engine();
-    std::string message = failure;
-    if (report_.IsOpen()) {
-        try {
-            report_.EndReport(engine);
-        } catch (const std::exception& error) {
-            if (message.empty()) {
-                message = error.what();
-            }
-        }
-        if (document_.Doc().ShowReport()) {
-            host_.Dialogs().ShowTextFile(reportPath_);
-        }
+    if (run_.ReportBegun() && document_.Doc().ShowReport()) {
+        host_.Dialogs().ShowTextFile(reportPath_);
     }
     host_.SetGauge(0, engine.Generations, engine.Generations);
     ClearBusyCursor();
@@ -239,8 +216,8 @@ void RunDriver::Finish(const std::string& failure) {
     QCoreApplication::processEvents();
     ShowResults();
     running_ = false;
-    if (!message.empty()) {
-        host_.Dialogs().ShowError(&document_, QString::fromStdString(message));
+    if (!failure.empty()) {
+        host_.Dialogs().ShowError(&document_, QString::fromStdString(failure));
     }
     CloseDeferredWindows();
 }

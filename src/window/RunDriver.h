@@ -1,7 +1,7 @@
 // The document's Execute command: one identification run on its table, with live progress.
 #pragma once
 
-#include "document/RunReport.h"
+#include "document/IdentificationRun.h"
 
 #include <QList>
 #include <QObject>
@@ -27,7 +27,6 @@ class RunDriver : public QObject {
 
 public:
     static constexpr int TimerPeriodMs = 2000;
-    static constexpr int GenesPerInput = 6;
 
     // The driver of `document`, shown through `host`; both must outlive it.
     RunDriver(TMDIMainChild& document, DocumentHost& host);
@@ -69,7 +68,7 @@ private:
     TableSamples ReadTable();
     void RunProtected();
     RunPlot* FindOrCreatePlotWindow(int inputs);
-    void RunEngine();
+    void HookYields();
     void Finish(const std::string& failure);
     void ClearBusyCursor();
     void CloseDeferredWindows();
@@ -77,7 +76,7 @@ private:
     TMDIMainChild& document_;
     DocumentHost& host_;
     QTimer* timer1_;
-    RunReport report_;
+    IdentificationRun run_;
     QString reportPath_;
     QPointer<QWidget> plotWindow_;
     QList<QPointer<QWidget>> ownedPlots_;

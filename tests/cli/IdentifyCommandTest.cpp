@@ -75,6 +75,18 @@ TEST_F(IdentifyCommand, WritesTheReportNextToTheDataAndPrintsTheResult) {
     EXPECT_NE(inputs.find("\nInput 2: "), std::string::npos);
 }
 
+// The example data with the default parameters and a fixed seed: the whole report, its date
+// line aside, is known.
+TEST_F(IdentifyCommand, TheExampleRunWritesTheKnownReport) {
+    const fs::path example = folder / "two-inputs.txt";
+    fs::copy_file(fs::path(ORVANEL_EXAMPLES) / "two-inputs.txt", example);
+    const Outcome outcome = Run("--quiet --seed-ms 537 " + example.string());
+    ASSERT_EQ(outcome.Status, 0) << outcome.Err;
+    EXPECT_EQ(
+        WithoutFirstLine(ReadFile(folder / "two-inputs_Report.txt")),
+        WithoutFirstLine(ReadFile(fs::path(ORVANEL_TEST_DATA) / "two-inputs-seed537_Report.txt")));
+}
+
 TEST_F(IdentifyCommand, AResultThatCannotBeWrittenIsAFailure) {
     const std::string command = std::string(ORVANEL_IDENTIFY) + " " + smallRun + data.string() +
                                 " >/dev/full 2>" + (folder / "stderr").string();
@@ -118,8 +130,8 @@ TEST_F(IdentifyCommand, BadUsageIsOneLineAndStatusTwo) {
 
     outcome = Run("--refresh-period 0 " + data.string());
     EXPECT_EQ(outcome.Status, 2);
-    EXPECT_EQ(outcome.Err,
-              "orvanel-identify: The Population Refresh Period must be at least 1 generation.\n");
+    EXPECT_EQ(outcome.Err, "orvanel-identify: --refresh-period needs an integer from 1 to "
+                           "1000000000, not \"0\"\n");
     EXPECT_FALSE(fs::exists(folder / "plant_Report.txt"));
 
     const std::string dataBytes = ReadFile(data);

@@ -49,14 +49,6 @@ TEST(IdentifyOptions, ReadsEveryOptionInBothForms) {
                                      "--quiet",
                                      "data.txt"});
     EXPECT_EQ(o.DataPath, "data.txt");
-    EXPECT_EQ(o.PopulationSize, 7);
-    EXPECT_EQ(o.Generations, 0);
-    EXPECT_EQ(o.SelectionType, 2);
-    EXPECT_EQ(o.ReproductionProbability, 0.5);
-    EXPECT_EQ(o.PreservedIndividuals, 3);
-    EXPECT_EQ(o.RegenerationPeriod, 4);
-    EXPECT_EQ(o.RegenerationPercent, 12.5);
-    EXPECT_EQ(o.SizeReductionFactor, 0.0);
     EXPECT_EQ(o.SeedMilliseconds, 999);
     EXPECT_EQ(o.Threads, 2);
     EXPECT_EQ(o.ReportPath, "out.txt");
@@ -72,6 +64,10 @@ TEST(IdentifyOptions, ReadsEveryOptionInBothForms) {
     EXPECT_EQ(engine.Generations, 0);
     EXPECT_EQ(engine.SelectionType, 2);
     EXPECT_EQ(engine.RegenerationPercent, 12.5);
+    EXPECT_EQ(engine.ReproductionProbability, 0.5);
+    EXPECT_EQ(engine.PreservedIndividuals, 3);
+    EXPECT_EQ(engine.RegenerationPeriod, 4);
+    EXPECT_EQ(engine.SizeReductionFactor, 0.0);
 }
 
 TEST(IdentifyOptions, UnsetOptionsLeaveTheEngineDefaults) {
@@ -100,6 +96,8 @@ TEST(IdentifyOptions, RefusesWhatTheOptionsDialogRefusesInOneLine) {
               "--seed-ms needs an integer from 0 to 999, not \"1000\"");
     EXPECT_EQ(UsageMessage({"--selection", "best", "d.txt"}),
               "--selection needs sigma, tournament or rank, not \"best\"");
+    EXPECT_EQ(UsageMessage({"--refresh-period=0", "d.txt"}),
+              "--refresh-period needs an integer from 1 to 1000000000, not \"0\"");
 }
 
 TEST(IdentifyOptions, RefusesUnknownOptionsMissingValuesAndFiles) {
@@ -112,6 +110,10 @@ TEST(IdentifyOptions, RefusesUnknownOptionsMissingValuesAndFiles) {
               "Only one data file can be given; \"b.txt\" is a second one");
     EXPECT_EQ(UsageMessage({"--quiet"}), "No data file given (see --help)");
     EXPECT_TRUE(Parse({"--help"}).Help);
+    // After "--" every argument is the data file, whatever it looks like.
+    EXPECT_EQ(Parse({"--quiet", "--", "--odd.txt"}).DataPath, "--odd.txt");
+    EXPECT_EQ(UsageMessage({"--", "a.txt", "-b.txt"}),
+              "Only one data file can be given; \"-b.txt\" is a second one");
 }
 
 TEST(IdentifyOptions, HelpNamesEveryOption) {

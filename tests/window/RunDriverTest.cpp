@@ -4,16 +4,17 @@
 
 #include "window/RunDriver.h"
 
-#include "window/MSChart.h"
 #include "app/MainForm.h"
 #include "app/PlotChild.h"
+#include "document/IdentificationRun.h"
 #include "document/TableSamples.h"
-#include "window/MDIMainChild.h"
 #include "engine/Genetico.h"
 #include "model/NumberText.h"
 #include "model/Rnd.h"
 #include "support/FakeUserDialogs.h"
 #include "support/WindowLeakCheck.h"
+#include "window/MDIMainChild.h"
+#include "window/MSChart.h"
 
 #include <QClipboard>
 #include <QComboBox>
@@ -153,13 +154,10 @@ private:
         TGenetico engine;
         engine.SetPopulationSize(Population);
         engine.Generations = Generations;
-        TableSamples::FromTable(table).HandTo(engine);
-        engine.SetGenesPerInput(RunDriver::GenesPerInput);
-        for (int g = 0; g < RunDriver::GenesPerInput; ++g) {
-            engine.SetGeneRange(g, -1.0, 1.0);
-        }
+        IdentificationRun run(engine);
+        run.HandOver(TableSamples::FromTable(table));
         SeedAsNewProcess();
-        engine.Run();
+        run.Run();
         QStringList cells;
         for (int k = 0; k < table.DataPointCount(); ++k) {
             cells.append(

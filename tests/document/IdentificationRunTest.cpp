@@ -1,0 +1,142 @@
+#include "document/IdentificationRun.h"
+
+#include "document/DataTable.h"
+#include "document/TableSamples.h"
+#include "document/TableText.h"
+#include "engine/Genetico.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+
+namespace orvanel {
+namespace {
+
+namespace fs = std::filesystem;
+
+TableSamples Samples(std::string_view text) {
+    DataTable table;
+    TableText::ParseTableText(table, text, TableText::LineEnds::AnyForm);
+    return TableSamples::FromTable(table);
+}
+
+std::string TwoInputText(int rows) {
+    std::string text;
+    for (int k = 0; k < rows; ++k) {
+        const int u1 = (k * 7) % 5;
+        const int u2 = (k * 3) % 4;
+        text += std::to_string(u1) + "\t" + std::to_string(u2) + "\t" +
+                std::to_string(u1 + 2 * u2) + "\r\n";
+    }
+    return text;
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
+std::size_t RowCount(const std::string& report) {
+    const std::size_t table = report.find("EVOLUTION\r\n");
+    const std::size_t end = report.find("\r\n\r\n\r\nOPTIMUM SOLUTION");
+    if (table == std::string::npos || end == std::string::npos)
+        return 0;
+    const std::string rows = report.substr(table, end - table);
+    return static_cast<std::size_t>(std::count(rows.begin(), rows.end(), '\n')) - 1;
+}
+
+class IdentificationRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder = fs::temp_directory_path() /
+                 ("orvanel-run-" +
+                  std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::create_directories(folder);
+        engine.SetPopulationSize(6);
+        engine.Generations = 4;
+        engine.PreservedIndividuals = 2;
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    fs::path folder;
+    TGenetico engine{250};
+    IdentificationRun run{engine};
+};
+
+TEST_F(IdentificationRunTest, HandOverGivesSixGenesInMinusOneToOneAndTheEnginesRefusal) {
+    EXPECT_EQ(run.HandOver(Samples(TwoInputText(20))), std::nullopt);
+    EXPECT_EQ(engine.InputCount(), 2);
+    EXPECT_EQ(engine.SampleCount(), 20);
+    EXPECT_EQ(engine.GenesPerInput(), IdentificationRun::GenesPerInput);
+    EXPECT_EQ(engine.GeneMin(), std::vector<double>(6, -1.0));
+    EXPECT_EQ(engine.GeneMax(), std::vector<double>(6, 1.0));
+
+    engine.RegenerationPeriod = 0;
+    EXPECT_EQ(run.HandOver(Samples(TwoInputText(20))),
+              "The Population Refresh Period must be at least 1 generation.");
+    EXPECT_EQ(run.Finish(""), "");
+    EXPECT_FALSE(run.ReportBegun());
+}
+
+TEST_F(IdentificationRunTest, WritesOneRowPerGenerationAndCallsTheOwnerBack) {
+    ASSERT_EQ(run.HandOver(Samples(TwoInputText(20))), std::nullopt);
+    const fs::path path = folder / "plant_Report.txt";
+    run.BeginReport(path.string());
+    int rows = 0;
+    int progress = 0;
+    int seeded = 0;
+    run.OnRow = [&](const TGenetico& e) { EXPECT_EQ(e.Generation(), rows++); };
+    run.OnProgress = [&] { ++progress; };
+    run.BeforeRun = [&] { EXPECT_EQ(progress + seeded++, 0); };
+    EXPECT_EQ(run.Run(), "");
+    EXPECT_TRUE(run.ReportBegun());
+    EXPECT_EQ(rows, 5);
+    EXPECT_EQ(seeded, 1);
+    // Five generations, and the first population filled position by position.
+    EXPECT_GE(progress, 5 + 6);
+    const std::string report = ReadFile(path);
+    EXPECT_EQ(RowCount(report), 5u);
+    EXPECT_EQ(report.substr(report.rfind("\r\n") + 2),
+              run.Report().OptimumLines(engine.BestModel()).back());
+    // The run's callbacks are the engine's only while it runs.
+    EXPECT_FALSE(engine.ProcessMessages);
+    EXPECT_FALSE(engine.AppendEvolutionRow);
+    EXPECT_FALSE(engine.KeepResponsive);
+
+    // A stop asked at a yield ends the run after that generation, the report complete.
+    run.BeginReport(path.string());
+    run.OnRow = nullptr;
+    run.BeforeRun = nullptr;
+    run.OnProgress = [&] {
+        if (engine.Evolving() && engine.Generation() == 1)
+            engine.RequestStop();
+    };
+    EXPECT_EQ(run.Run(), "");
+    EXPECT_EQ(RowCount(ReadFile(path)), 2u);
+}
+
+TEST_F(IdentificationRunTest, TheFirstFailureWinsAndTheReportIsStillEnded) {
+    // Every simulated residual overflows: no model can be scored.
+    ASSERT_EQ(run.HandOver(Samples("1E200\t1E200\r\n2E200\t1E200\r\n")), std::nullopt);
+    const fs::path path = folder / "plant_Report.txt";
+    run.BeginReport(path.string());
+    EXPECT_EQ(run.Run(), "Todos Iguales");
+    EXPECT_NE(ReadFile(path).find("\r\n\r\n\r\nOPTIMUM SOLUTION\r\nInput 1: "), std::string::npos);
+
+    // A report that cannot be written completely is the failure when the run has none.
+    run.BeginReport("/dev/full");
+    EXPECT_EQ(run.Run(), "Todos Iguales");
+    ASSERT_EQ(run.HandOver(Samples(TwoInputText(20))), std::nullopt);
+    run.BeginReport("/dev/full");
+    EXPECT_EQ(run.Run(), "The report file /dev/full could not be written completely");
+    run.BeginReport("/dev/full");
+    EXPECT_EQ(run.Finish("The plot window could not be opened"),
+              "The plot window could not be opened");
+
+    EXPECT_THROW(run.BeginReport((folder / "missing" / "r.txt").string()), std::runtime_error);
+    EXPECT_FALSE(run.ReportBegun());
+}
+
+} // namespace
+} // namespace orvanel
