@@ -31,10 +31,12 @@ public:
     bool ShowReport() const { return showReport_; }
     void SetShowReport(bool show) { showReport_ = show; }
 
-    // Fills the table from the file `path` (any line ends, UTF-8 or Latin-1); afterwards the
-    // caption and DocumentPath name the file and the document is not modified. Throws
-    // DocumentError when the file cannot be read or is not a table text; the document is then
-    // unchanged, so a later save cannot overwrite the file that failed to load.
+    // Fills the table from the file `path` (any line ends, UTF-8 or Latin-1; a last line without
+    // a line end is read like the others); afterwards the caption and DocumentPath name the file
+    // and the document is not modified. Throws DocumentError when the file cannot be read, is
+    // too large (DocumentFile::ReadText; also when loading runs out of memory) or is not a table
+    // text; the document is then unchanged, so a later save cannot overwrite the file that
+    // failed to load.
     void LoadDocument(const std::string& path);
 
     // Writes the data rows to SavedFileName(path) (DocumentFile); afterwards the caption is the
