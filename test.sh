@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test:
-# the normal build with the command's file fault checks, the core again under AddressSanitizer and UndefinedBehaviorSanitizer,
-# and the fuzz targets for a bounded time each.
+# Installs what is missing, builds everything and runs every test: the normal build with the
+# command's file fault checks, the core again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and the fuzz targets for a bounded time each.
 set -euo pipefail
 cd "$(dirname "$0")"
 
