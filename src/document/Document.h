@@ -39,11 +39,12 @@ public:
     // failed to load.
     void LoadDocument(const std::string& path);
 
-    // Writes the data rows to SavedFileName(path) (DocumentFile); afterwards the caption is the
-    // lower-cased file name part of `path` (as chosen, even when the file written is named
-    // otherwise), DocumentPath is `path` and the document is not modified. Throws DocumentError
-    // naming the file when it cannot be created or written; any previous file, the caption,
-    // DocumentPath and Modified are then unchanged.
+    // Writes the data rows to SavedFileName(path) (DocumentFile::WriteSafely: a link is followed,
+    // the mode kept); afterwards the caption is the lower-cased file name part of `path` (as
+    // chosen, even when the file written is named otherwise), DocumentPath is `path` and the
+    // document is not modified. Throws DocumentError naming the file and the reason when it is
+    // refused or cannot be created or written; any previous file, the caption, DocumentPath and
+    // Modified are then unchanged.
     void SaveDocument(const std::string& path);
 
     // Rebuilds the table from a pasted table text and marks the document modified. Lines may end
