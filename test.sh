@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test:
-# the normal build, the core again under AddressSanitizer and UndefinedBehaviorSanitizer,
-# and the fuzz targets for a bounded time each.
+# Installs what is missing, builds everything and runs every test: the normal build with the
+# command's file fault checks, the core again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and the fuzz targets for a bounded time each.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -13,6 +13,7 @@ jobs=$(nproc)
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
+timeout 120 scripts/check-file-faults.sh build
 
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DORVANEL_SANITIZE=ON -DORVANEL_GUI=OFF -DORVANEL_BENCH=OFF

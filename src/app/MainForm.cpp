@@ -355,8 +355,9 @@ void TMainForm::OpenDocument(const QString& path, bool addToReopenList) {
     TMDIMainChild* document = CreateDocumentWindow(path.toLower());
     try {
         document->LoadDocument(path);
-    } catch (const std::exception&) {
-        dialogs_->ShowError(this, OpenErrorText);
+    } catch (const std::exception& error) {
+        // The reason tells a missing file, a folder or a denied one from a bad format.
+        dialogs_->ShowError(this, OpenErrorText + u' ' + QString::fromStdString(error.what()));
         return;
     }
     ShowRunButtons(true);

@@ -27,7 +27,7 @@ void ProgressDisplay::Update(const TGenetico& engine) {
         }
         return;
     }
-    const int filled = done * BarWidth / total;
+    const int filled = FilledCells(done, total);
     std::string text = "\r" + std::string(status) + " [" + std::string(filled, '#') +
                        std::string(BarWidth - filled, '.') + "] " + std::to_string(done) + "/" +
                        std::to_string(engine.Generations);
@@ -39,6 +39,11 @@ void ProgressDisplay::Update(const TGenetico& engine) {
     shown = text;
     std::fputs(text.c_str(), stream);
     std::fflush(stream);
+}
+
+int ProgressDisplay::FilledCells(int done, int total) {
+    // done * BarWidth passes the int range from 71,582,789 generations on.
+    return static_cast<int>(static_cast<long long>(done) * BarWidth / total);
 }
 
 void ProgressDisplay::Finish() {

@@ -18,6 +18,10 @@ public:
     // Ends the bar's line.
     void Finish();
 
+    // How many of the bar's cells show `done` generations of `total` (1 or more); exact for any
+    // int counts.
+    static int FilledCells(int done, int total);
+
 private:
     std::FILE* stream;
     bool terminal;

@@ -1,8 +1,10 @@
 #include "document/Document.h"
 
+#include "document/DocumentError.h"
 #include "document/DocumentFile.h"
 #include "document/TableText.h"
 
+#include <new>
 #include <utility>
 
 namespace orvanel {
@@ -10,8 +12,15 @@ namespace orvanel {
 Document::Document(std::string caption) : caption_(std::move(caption)) {}
 
 void Document::LoadDocument(const std::string& path) {
-    const std::string text = DocumentFile::ReadText(path);
-    TableText::ParseTableText(table_, text, TableText::LineEnds::AnyForm);
+    try {
+        std::string text = DocumentFile::ReadText(path);
+        // Editors that omit the final line end must not cost the last sample.
+        if (!text.empty() && !text.ends_with('\n') && !text.ends_with('\r'))
+            text += "\r\n";
+        TableText::ParseTableText(table_, text, TableText::LineEnds::AnyForm);
+    } catch (const std::bad_alloc&) {
+        throw DocumentError(DocumentFile::TooLargeMessage(path));
+    }
     documentPath_ = path;
     caption_ = DocumentFile::CaptionFor(path);
     table_.ClearModified();

@@ -31,17 +31,20 @@ public:
     bool ShowReport() const { return showReport_; }
     void SetShowReport(bool show) { showReport_ = show; }
 
-    // Fills the table from the file `path` (any line ends, UTF-8 or Latin-1); afterwards the
-    // caption and DocumentPath name the file and the document is not modified. Throws
-    // DocumentError when the file cannot be read or is not a table text; the document is then
-    // unchanged, so a later save cannot overwrite the file that failed to load.
+    // Fills the table from the file `path` (any line ends, UTF-8 or Latin-1; a last line without
+    // a line end is read like the others); afterwards the caption and DocumentPath name the file
+    // and the document is not modified. Throws DocumentError when the file cannot be read, is
+    // too large (DocumentFile::ReadText; also when loading runs out of memory) or is not a table
+    // text; the document is then unchanged, so a later save cannot overwrite the file that
+    // failed to load.
     void LoadDocument(const std::string& path);
 
-    // Writes the data rows to SavedFileName(path) (DocumentFile); afterwards the caption is the
-    // lower-cased file name part of `path` (as chosen, even when the file written is named
-    // otherwise), DocumentPath is `path` and the document is not modified. Throws DocumentError
-    // naming the file when it cannot be created or written; any previous file, the caption,
-    // DocumentPath and Modified are then unchanged.
+    // Writes the data rows to SavedFileName(path) (DocumentFile::WriteSafely: a link is followed,
+    // the mode kept); afterwards the caption is the lower-cased file name part of `path` (as
+    // chosen, even when the file written is named otherwise), DocumentPath is `path` and the
+    // document is not modified. Throws DocumentError naming the file and the reason when it is
+    // refused or cannot be created or written; any previous file, the caption, DocumentPath and
+    // Modified are then unchanged.
     void SaveDocument(const std::string& path);
 
     // Rebuilds the table from a pasted table text and marks the document modified. Lines may end

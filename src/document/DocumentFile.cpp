@@ -1,14 +1,16 @@
 #include "document/DocumentFile.h"
 
+#include "document/DataTable.h"
 #include "document/DocumentError.h"
+#include "document/ReplacementFile.h"
 #include "document/TextEncoding.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
-#include <filesystem>
-#include <memory>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace orvanel::DocumentFile {
 namespace {
@@ -20,8 +22,6 @@ constexpr std::string_view FolderSeparators = "/";
 #endif
 
 constexpr std::size_t ReadChunk = std::size_t{1} << 20;
-// How many temporary names are tried before giving up; each try takes the next free one.
-constexpr int TemporaryNameTries = 100;
 
 // The extensions the name rule drops, in characters.
 constexpr int ShortestExtension = 2;
@@ -37,28 +37,34 @@ std::size_t FileNameStart(std::string_view path) {
     return separator == std::string_view::npos ? 0 : separator + 1;
 }
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
-
-// Creates a new file next to `path` that no other file has the name of, or gives null.
-FileHandle CreateTemporaryNextTo(const std::string& path, std::string& temporaryPath) {
-    for (int attempt = 0; attempt < TemporaryNameTries; ++attempt) {
-        temporaryPath = path + ".tmp" + std::to_string(attempt);
-        // "x": fails when the name exists, so no other file is ever overwritten.
-        if (std::FILE* file = std::fopen(temporaryPath.c_str(), "wbx"))
-            return FileHandle(file);
-        if (errno != EEXIST)
-            break;
+// Closes the descriptor it was given when it goes out of scope.
+struct OpenFile {
+    explicit OpenFile(int descriptor) : descriptor(descriptor) {}
+    ~OpenFile() {
+        if (descriptor >= 0)
+            ::close(descriptor);
     }
-    return nullptr;
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+    int descriptor;
+};
+
+[[noreturn]] void CannotRead(const std::string& path, const std::string& reason) {
+    throw DocumentError("Cannot read file " + path + ": " + reason);
 }
 
-bool WriteAll(FileHandle file, std::string_view bytes) {
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-    const bool flushed = std::fflush(file.get()) == 0;
-    return written && flushed && std::fclose(file.release()) == 0;
+// The size of the open file; refuses anything but a regular file of at most MaxDocumentBytes.
+std::size_t CheckedSize(const std::string& path, int descriptor) {
+    struct stat status {};
+    if (::fstat(descriptor, &status) != 0)
+        CannotRead(path, std::generic_category().message(errno));
+    if (S_ISDIR(status.st_mode))
+        CannotRead(path, std::generic_category().message(EISDIR));
+    if (!S_ISREG(status.st_mode))
+        CannotRead(path, "Not a regular file");
+    if (static_cast<std::uintmax_t>(status.st_size) > MaxDocumentBytes)
+        throw DocumentError(TooLargeMessage(path));
+    return static_cast<std::size_t>(status.st_size);
 }
 
 } // namespace
@@ -92,43 +98,46 @@ std::string CaptionFor(std::string_view path) {
     return caption;
 }
 
+std::string TooLargeMessage(const std::string& path) {
+    return "Cannot read file " + path + ": too large to load; a table holds at most " +
+           std::to_string(DataTable::MaxDataPoints) + " lines of " +
+           std::to_string(DataTable::MaxDataColumns) + " cells";
+}
+
 std::string ReadText(const std::string& path) {
-    const FileHandle file(std::fopen(path.c_str(), "rb"));
-    if (!file)
-        throw DocumentError("Cannot read file " + path);
-    std::error_code sizeUnknown;
-    const std::uintmax_t expected = std::filesystem::file_size(path, sizeUnknown);
-    // One read for the expected size; the loop still follows a file that grows or shrinks.
-    std::string bytes(sizeUnknown ? ReadChunk : static_cast<std::size_t>(expected) + 1, '\0');
+    // O_NONBLOCK keeps a FIFO from waiting for a writer before it is refused.
+    const OpenFile file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (file.descriptor < 0)
+        CannotRead(path, std::generic_category().message(errno));
+    const std::size_t expected = CheckedSize(path, file.descriptor);
+    ::fcntl(file.descriptor, F_SETFL, ::fcntl(file.descriptor, F_GETFL) & ~O_NONBLOCK);
+    // One read for the expected size; the loop still follows a file that grows, up to one byte
+    // past the bound, which tells a file grown too large.
+    std::string bytes(expected + 1, '\0');
     std::size_t length = 0;
     while (true) {
-        length += std::fread(bytes.data() + length, 1, bytes.size() - length, file.get());
-        if (length < bytes.size())
+        const ssize_t read = ::read(file.descriptor, bytes.data() + length, bytes.size() - length);
+        if (read < 0 && errno == EINTR)
+            continue;
+        if (read < 0)
+            CannotRead(path, std::generic_category().message(errno));
+        length += static_cast<std::size_t>(read);
+        if (read == 0 || length > MaxDocumentBytes)
             break;
-        bytes.resize(bytes.size() + ReadChunk);
+        if (length == bytes.size())
+            bytes.resize(std::min(bytes.size() + ReadChunk, MaxDocumentBytes + 1));
     }
-    if (std::ferror(file.get()))
-        throw DocumentError("Cannot read file " + path);
+    if (length > MaxDocumentBytes)
+        throw DocumentError(TooLargeMessage(path));
     bytes.resize(length);
     return TextEncoding::DecodeText(std::move(bytes));
 }
 
 void WriteSafely(const std::string& path, std::string_view bytes) {
-    std::string temporaryPath;
-    FileHandle file = CreateTemporaryNextTo(path, temporaryPath);
-    if (!file)
-        throw DocumentError("Cannot create file " + path);
-    std::error_code ignored;
-    if (!WriteAll(std::move(file), bytes)) {
-        std::filesystem::remove(temporaryPath, ignored);
-        throw DocumentError("Cannot write file " + path);
-    }
-    std::error_code renameError;
-    std::filesystem::rename(temporaryPath, path, renameError);
-    if (renameError) {
-        std::filesystem::remove(temporaryPath, ignored);
-        throw DocumentError("Cannot create file " + path);
-    }
+    ReplacementFile file(path, ReplacementFile::Links::Follow, "Cannot create file " + path,
+                         "Cannot write file " + path);
+    file.Write(bytes);
+    file.Commit();
 }
 
 } // namespace orvanel::DocumentFile

@@ -1,10 +1,19 @@
 // The document file on disk: its name, reading it whole and replacing it safely.
 #pragma once
 
+#include "document/DataTable.h"
+
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace orvanel::DocumentFile {
+
+// The largest document file read: the largest table, each of its cells given 32 bytes with its
+// separator, room for any number written in full precision. Anything larger is no table, and
+// reading it whole could exhaust the memory.
+constexpr std::size_t MaxDocumentBytes =
+    std::size_t{DataTable::MaxDataPoints} * std::size_t{DataTable::MaxDataColumns} * 32;
 
 // `path` whose file name part has lost an extension of two to four characters (the dot found
 // first at the fifth-, fourth- or third-last place); the folder stays. The document file and the
@@ -19,13 +28,20 @@ std::string SavedFileName(std::string_view path);
 std::string CaptionFor(std::string_view path);
 
 // The whole file as UTF-8 text (see TextEncoding::DecodeText). Throws DocumentError
-// "Cannot read file <path>" when it cannot be opened or read.
+// "Cannot read file <path>: <reason>" when it cannot be opened or read, the reason being the
+// system's ("No such file or directory", "Is a directory", "Permission denied") or "Not a
+// regular file" for a FIFO, device or socket, which is never opened for waiting or endless
+// reading; TooLargeMessage(path) for a file of more than MaxDocumentBytes.
 std::string ReadText(const std::string& path);
 
-// Replaces the file `path` by `bytes`: writes a temporary file in the same folder and renames it
-// over the target only after a complete write, so a failure leaves any previous file intact.
-// Throws DocumentError "Cannot create file <path>" when the file cannot be created or replaced,
-// "Cannot write file <path>" when writing fails; the temporary file is removed in both cases.
+// The refusal of a file too large for a table, also given when its loading runs out of memory.
+std::string TooLargeMessage(const std::string& path);
+
+// Replaces the file `path` by `bytes` through a ReplacementFile that follows symbolic links:
+// a failure leaves any previous file intact, a replaced file keeps its permissions, a file that
+// is not a regular one or that may not be written is refused. Throws DocumentError
+// "Cannot create file <path>: <reason>" when the file is refused or cannot be created or
+// replaced, "Cannot write file <path>: <reason>" when writing fails.
 void WriteSafely(const std::string& path, std::string_view bytes);
 
 } // namespace orvanel::DocumentFile

@@ -8,7 +8,6 @@
 #include <array>
 #include <charconv>
 #include <ctime>
-#include <stdexcept>
 
 namespace orvanel {
 namespace {
@@ -16,6 +15,8 @@ namespace {
 constexpr std::string_view LineEnd = "\r\n";
 constexpr int ParameterDigits = 15;
 constexpr int RowDigits = 5;
+// The engine's message when fewer than two models of a population could be scored.
+constexpr std::string_view AllEqualFailure = "Todos Iguales";
 
 std::string Integer(long long value) {
     std::array<char, 24> buffer{};
@@ -57,36 +58,49 @@ std::string RunReport::ReportPathFor(std::string_view documentPath) {
 
 void RunReport::BeginReport(const std::string& reportPath, const TGenetico& engine,
                             const ReportTimestamp& now) {
-    if (file.is_open())
-        file.close();
+    file.reset();
     path = reportPath;
-    file.clear();
-    file.open(path, std::ios::binary | std::ios::trunc);
-    if (!file.is_open())
-        throw std::runtime_error("Cannot create the report file " + path);
-    file << HeadingText(engine, now);
+    file = std::make_unique<ReplacementFile>(
+        path, ReplacementFile::Links::Replace, "Cannot create the report file " + path,
+        "The report file " + path + " could not be written completely");
+    file->Write(HeadingText(engine, now));
 }
 
 void RunReport::AppendEvolutionRow(const TGenetico& engine) {
-    if (file.is_open())
-        file << EvolutionRowText(engine);
+    if (file)
+        file->Write(EvolutionRowText(engine));
 }
 
-void RunReport::EndReport(const TGenetico& engine) {
-    if (!file.is_open())
+void RunReport::EndReport(const TGenetico& engine, std::string_view failure) {
+    if (!file)
         return;
     std::string text;
-    text.append(LineEnd).append(LineEnd).append("OPTIMUM SOLUTION").append(LineEnd);
-    const std::vector<std::string> lines = OptimumLines(engine.BestModel());
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        text += lines[i];
-        if (i + 1 < lines.size())
-            text.append(LineEnd);
+    text.append(LineEnd).append(LineEnd);
+    if (failure.empty()) {
+        text.append("OPTIMUM SOLUTION").append(LineEnd);
+        const std::vector<std::string> lines = OptimumLines(engine.BestModel());
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            text += lines[i];
+            if (i + 1 < lines.size())
+                text.append(LineEnd);
+        }
+    } else {
+        text.append("RUN FAILED: ").append(FailureText(failure));
     }
-    file << text;
-    file.close();
-    if (file.fail())
-        throw std::runtime_error("The report file " + path + " could not be written completely");
+    const std::unique_ptr<ReplacementFile> ending = std::move(file);
+    ending->Write(text);
+    ending->Commit();
+}
+
+void RunReport::Abandon() {
+    file.reset();
+}
+
+std::string RunReport::FailureText(std::string_view message) {
+    std::string text(message);
+    if (message == AllEqualFailure)
+        text.append(": fewer than two models of the population could be evaluated");
+    return text;
 }
 
 std::string RunReport::HeadingText(const TGenetico& engine, const ReportTimestamp& now) const {

@@ -1,7 +1,9 @@
 // The plain-text report of one identification run, written next to the document.
 #pragma once
 
-#include <fstream>
+#include "document/ReplacementFile.h"
+
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,7 +35,10 @@ struct ReportTimestamp {
 
 // Writes the report: BeginReport before the run, AppendEvolutionRow after every generation
 // (the engine's per-generation callback), EndReport when the run is over, failed or stopped.
-// Lines end with CR LF except the last; text is UTF-8.
+// Lines end with CR LF except the last; text is UTF-8. The report is written aside and moved
+// into place by EndReport (ReplacementFile): until then, and for good after Abandon or when the
+// report is destroyed unfinished, the previous report stays as it was; concurrent runs leave one
+// complete report; a symbolic link in the report's place is replaced, never followed.
 class RunReport {
 public:
     explicit RunReport(ReportSeparators separators = {});
@@ -42,19 +47,25 @@ public:
     // followed by "_Report.txt", in the document's folder.
     static std::string ReportPathFor(std::string_view documentPath);
 
-    // Creates the file at path, replacing any file there, and writes the heading with the
-    // engine's parameters up to the evolution table's column titles. Throws std::runtime_error
-    // naming the file when it cannot be created.
+    // Starts the report that is to replace the file at path and writes the heading with the
+    // engine's parameters up to the evolution table's column titles. Throws DocumentError
+    // "Cannot create the report file <path>: <reason>" when it cannot be created or the file
+    // there is not a regular one or may not be written.
     void BeginReport(const std::string& path, const TGenetico& engine,
                      const ReportTimestamp& now = ReportTimestamp::Now());
     // One row of the evolution table for the engine's current generation; nothing when no
     // report is open.
     void AppendEvolutionRow(const TGenetico& engine);
-    // Writes the best model and its objective and closes the file. Throws std::runtime_error
-    // naming the file when anything written since BeginReport did not reach it.
-    void EndReport(const TGenetico& engine);
+    // Writes the best model and its objective, or for a run that failed with the message
+    // `failure` (not empty) "RUN FAILED: " and FailureText(failure), and moves the report into
+    // place. Throws DocumentError "The report file <path> could not be written completely:
+    // <reason>" when anything written since BeginReport did not reach it; the previous report
+    // then stays. Nothing when no report is open.
+    void EndReport(const TGenetico& engine, std::string_view failure = {});
+    // Drops the report begun, leaving the previous one untouched. Nothing when none is open.
+    void Abandon();
 
-    bool IsOpen() const { return file.is_open(); }
+    bool IsOpen() const { return file != nullptr; }
     const std::string& Path() const { return path; }
 
     // The texts of the report, also for whoever shows the same values elsewhere.
@@ -62,6 +73,9 @@ public:
     // One "Input i: numerator/denominator" line per input, then the objective line, without
     // line ends.
     std::vector<std::string> OptimumLines(const TMISOFunTrans& model) const;
+    // The text shown for a run that failed with the engine's message: the message, and for
+    // "Todos Iguales" what it means.
+    static std::string FailureText(std::string_view message);
 
 private:
     std::string HeadingText(const TGenetico& engine, const ReportTimestamp& now) const;
@@ -70,7 +84,7 @@ private:
 
     ReportSeparators separators;
     std::string path;
-    std::ofstream file;
+    std::unique_ptr<ReplacementFile> file;
 };
 
 } // namespace orvanel

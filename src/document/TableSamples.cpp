@@ -9,8 +9,14 @@
 namespace orvanel {
 
 BadCellError::BadCellError(int row, int column)
-    : DocumentError(std::string(InputDataMessage) + " Row " + std::to_string(row) + ", column " +
-                    std::to_string(column) + " is not a number."),
+    : BadCellError(row, column, ", column " + std::to_string(column) + " is not a number.") {}
+
+BadCellError BadCellError::EmptyRow(int row) {
+    return BadCellError(row, 1, " is empty.");
+}
+
+BadCellError::BadCellError(int row, int column, const std::string& detail)
+    : DocumentError(std::string(InputDataMessage) + " Row " + std::to_string(row) + detail),
       Row(row), Column(column) {}
 
 TableSamples TableSamples::FromTable(const DataTable& table, char decimalSeparator) {
@@ -26,6 +32,9 @@ TableSamples TableSamples::FromTable(const DataTable& table, char decimalSeparat
     for (int r = 1; r <= result.samples; ++r) {
         cells.clear();
         table.AppendRowCells(r, columns, cells);
+        // An empty line, such as the one between the CR and the CR LF of a doubled line end.
+        if (cells.find_first_not_of('\t') == std::string::npos)
+            throw BadCellError::EmptyRow(r);
         std::string_view rest = cells;
         for (int c = 1; c <= columns; ++c) {
             const std::size_t tab = rest.find('\t');

@@ -4,6 +4,7 @@
 #include "document/DocumentError.h"
 
 #include <span>
+#include <string>
 #include <vector>
 
 namespace orvanel {
@@ -19,10 +20,15 @@ public:
         "Input data could not be understood. Execution cancelled.";
 
     BadCellError(int row, int column);
+    // A data row whose cells are all empty, "Row 2 is empty."; the cell is its first one.
+    static BadCellError EmptyRow(int row);
 
     // The cell in the table's coordinates: data row from 1, column from 1 (Input 1).
     int Row;
     int Column;
+
+private:
+    BadCellError(int row, int column, const std::string& detail);
 };
 
 // The input and output columns of every data row of a table, read as numbers.

@@ -3,9 +3,9 @@
 
 #include "app/MainForm.h"
 
-#include "window/MDIMainChild.h"
 #include "support/FakeUserDialogs.h"
 #include "support/WindowLeakCheck.h"
+#include "window/MDIMainChild.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -196,8 +196,9 @@ private slots:
         const QString path = WriteFile(QStringLiteral("Empty.TXT"), "");
         dialogs_->openAnswers = {path};
         form_->OpenMenuClick();
-        QCOMPARE(dialogs_->errors,
-                 QStringList{QStringLiteral("Error opening the file. Check its format.")});
+        QCOMPARE(dialogs_->errors, QStringList{QStringLiteral("Error opening the file. Check its "
+                                                              "format. The text holds no complete "
+                                                              "line")});
         QCOMPARE(Captions(), QStringList{path.toLower()});
         QVERIFY(!RunButtonsVisible());
         QVERIFY(!Named("ReopenMenu")->isVisible());
@@ -210,7 +211,9 @@ private slots:
         QFile::remove(path);
         form_->ReopenClick(Named("FileName1"));
         QCOMPARE(dialogs_->errors,
-                 QStringList{QStringLiteral("Error opening the file. Check its format.")});
+                 QStringList{QStringLiteral("Error opening the file. Check its format. Cannot read "
+                                            "file ") +
+                             path + QStringLiteral(": No such file or directory")});
         QCOMPARE(Captions(), (QStringList{QStringLiteral("gone.txt"), path.toLower()}));
         QCOMPARE(ReopenCaptions().first(), QStringLiteral("&1 ") + path);
     }

@@ -145,7 +145,7 @@ TEST_F(IdentifyCommand, BadUsageIsOneLineAndStatusTwo) {
     EXPECT_EQ(outcome.Status, 2);
     EXPECT_EQ(outcome.Err,
               "orvanel-identify: Error opening the file. Check its format. Cannot read file " +
-                  (folder / "missing.txt").string() + "\n");
+                  (folder / "missing.txt").string() + ": No such file or directory\n");
 
     outcome = Run("--help");
     EXPECT_EQ(outcome.Status, 0);

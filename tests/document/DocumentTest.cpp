@@ -22,6 +22,13 @@ TEST_F(DocumentFiles, LoadingReadsAnyLineEndsAndNamesTheDocument) {
     EXPECT_EQ(document.DocumentPath(), PathOf("Run1.TXT"));
 }
 
+TEST_F(DocumentFiles, TheLastLineWithoutALineEndIsASample) {
+    WriteFile("editor.txt", "1\t2\n3\t4");
+    Document document("New1");
+    document.LoadDocument(PathOf("editor.txt"));
+    EXPECT_EQ(CopyTable(document.Table()), "\tInput 1\tOutput\r\n1\t1\t2\r\n2\t3\t4\r\n");
+}
+
 TEST_F(DocumentFiles, SavingFollowsTheNameRuleAndWritesTheDataRows) {
     WriteFile("one.txt", "0.5\r0.6\r");
     Document document("New1");
@@ -44,12 +51,11 @@ TEST_F(DocumentFiles, FailedSaveKeepsTheDocumentState) {
 }
 
 TEST_F(DocumentFiles, FailedLoadLeavesTheDocumentUntouched) {
-    WriteFile("no-line.txt", "1\t2");
+    WriteFile("empty.txt", "");
     WriteFile("wide.txt", std::string(orvanel::DataTable::MaxDataColumns, '\t') + "\n");
-    WriteFile("binary.txt", std::string("\0\x01\xFF\xFE", 4));
     Document document("New1");
     document.Table().SetCellText(1, 1, "kept");
-    for (const char* name : {"no-line.txt", "wide.txt", "binary.txt", "none.txt"}) {
+    for (const char* name : {"empty.txt", "wide.txt", "none.txt"}) {
         EXPECT_THROW(document.LoadDocument(PathOf(name)), DocumentError) << name;
         EXPECT_EQ(document.DocumentPath(), "");
         EXPECT_EQ(document.Caption(), "New1");

@@ -171,25 +171,49 @@ TEST_F(RunReportTest, UsesTheLocaleSeparatorsGiven) {
     EXPECT_NE(text.find(','), std::string::npos);
 }
 
-TEST_F(RunReportTest, FailuresNameTheFile) {
+TEST_F(RunReportTest, FailuresNameTheFileAndTheReason) {
     RunReport report;
     const std::string missing = (folder / "no such folder" / "plant_Report.txt").string();
     try {
         report.BeginReport(missing, *engine, Timestamp);
         FAIL() << "created";
     } catch (const std::runtime_error& error) {
-        EXPECT_EQ(std::string(error.what()), "Cannot create the report file " + missing);
+        EXPECT_EQ(std::string(error.what()),
+                  "Cannot create the report file " + missing + ": No such file or directory");
     }
-    // A device that refuses every write: the loss is reported when the report is finished.
-    report.BeginReport("/dev/full", *engine, Timestamp);
+    // A device would block or swallow the report.
     try {
-        report.EndReport(*engine);
-        FAIL() << "no error";
+        report.BeginReport("/dev/full", *engine, Timestamp);
+        FAIL() << "created";
     } catch (const std::runtime_error& error) {
         EXPECT_EQ(std::string(error.what()),
-                  "The report file /dev/full could not be written completely");
+                  "Cannot create the report file /dev/full: Not a regular file");
     }
     EXPECT_FALSE(report.IsOpen());
+}
+
+TEST_F(RunReportTest, AFailedRunSaysSoInsteadOfTheSolution) {
+    RunReport report;
+    const fs::path path = folder / "plant_Report.txt";
+    report.BeginReport(path.string(), *engine, Timestamp);
+    report.EndReport(*engine, "Todos Iguales");
+    const std::string text = ReadFile(path);
+    EXPECT_EQ(text.substr(text.find("\r\n\r\n\r\n")),
+              "\r\n\r\n\r\nRUN FAILED: Todos Iguales: fewer than two models of the population "
+              "could be evaluated");
+    EXPECT_EQ(RunReport::FailureText("Not enough memory"), "Not enough memory");
+}
+
+TEST_F(RunReportTest, AnAbandonedReportLeavesThePreviousOne) {
+    const fs::path path = folder / "plant_Report.txt";
+    std::ofstream(path) << "previous";
+    RunReport report;
+    report.BeginReport(path.string(), *engine, Timestamp);
+    report.AppendEvolutionRow(*engine);
+    report.Abandon();
+    EXPECT_FALSE(report.IsOpen());
+    EXPECT_EQ(ReadFile(path), "previous");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 }
 
 TEST_F(RunReportTest, ANewReportReplacesTheOldFile) {

@@ -55,7 +55,8 @@ TEST(TableSamples, NamesTheFirstCellThatIsNotANumber) {
     // A single field per line leaves the output column empty.
     EXPECT_EQ(Refusal("1\r\n2\r\n"), "1,2 " + message + "Row 1, column 2 is not a number.");
     // CR CR LF is a line, then an empty line.
-    EXPECT_EQ(Refusal("1\t2\r\r\n"), "2,1 " + message + "Row 2, column 1 is not a number.");
+    EXPECT_EQ(Refusal("1\t2\r\r\n"), "2,1 " + message + "Row 2 is empty.");
+    EXPECT_EQ(Refusal("1\t2\r\n\t\r\n"), "2,1 " + message + "Row 2 is empty.");
     EXPECT_EQ(Refusal("1\t2 \r\n"), "1,2 " + message + "Row 1, column 2 is not a number.");
 }
 

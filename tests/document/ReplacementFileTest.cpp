@@ -1,0 +1,52 @@
+#include "document/ReplacementFile.h"
+
+#include "TempFolder.h"
+
+using orvanel::ReplacementFile;
+using Names = std::vector<std::string>;
+
+class ReplacementFileTest : public TempFolder {
+protected:
+    static constexpr auto Replace = ReplacementFile::Links::Replace;
+};
+
+TEST_F(ReplacementFileTest, ConcurrentWritersLeaveOneCompleteFile) {
+    WriteFile("report.txt", "old");
+    ReplacementFile first(PathOf("report.txt"), Replace, "create", "write");
+    ReplacementFile second(PathOf("report.txt"), Replace, "create", "write");
+    first.Write("first ");
+    second.Write("second ");
+    first.Write("run");
+    second.Write("run");
+    EXPECT_EQ(ReadFile("report.txt"), "old");
+    second.Commit();
+    EXPECT_EQ(ReadFile("report.txt"), "second run");
+    first.Commit();
+    EXPECT_EQ(ReadFile("report.txt"), "first run");
+    EXPECT_EQ(FileNames(), Names{"report.txt"});
+}
+
+TEST_F(ReplacementFileTest, AnUnfinishedReplacementLeavesThePreviousFile) {
+    WriteFile("report.txt", "old");
+    {
+        ReplacementFile dropped(PathOf("report.txt"), Replace, "create", "write");
+        dropped.Write("new");
+        ReplacementFile abandoned(PathOf("report.txt"), Replace, "create", "write");
+        abandoned.Write("new");
+        abandoned.Abandon();
+        EXPECT_EQ(FileNames().size(), 2u);
+    }
+    EXPECT_EQ(ReadFile("report.txt"), "old");
+    EXPECT_EQ(FileNames(), Names{"report.txt"});
+}
+
+TEST_F(ReplacementFileTest, APlantedLinkIsReplacedNotFollowed) {
+    WriteFile("victim.txt", "precious");
+    std::filesystem::create_symlink(PathOf("victim.txt"), PathOf("report.txt"));
+    ReplacementFile file(PathOf("report.txt"), Replace, "create", "write");
+    file.Write("report");
+    file.Commit();
+    EXPECT_FALSE(std::filesystem::is_symlink(PathOf("report.txt")));
+    EXPECT_EQ(ReadFile("report.txt"), "report");
+    EXPECT_EQ(ReadFile("victim.txt"), "precious");
+}
