@@ -87,6 +87,8 @@ private:
     std::size_t CheckedSampleCount() const;
     // Error and Output from the sum of the inputs' outputs, which may be swapped into Output.
     double Finish(std::vector<double>& sum);
+    // Finish for a sum known to give the finite error.
+    double Keep(std::vector<double>& sum, double error);
     static void ScoreBatch(std::span<TMISOFunTrans* const> models, std::size_t count,
                            bool baselineOnly);
     // Output as a vector of this model's own, for writing.
