@@ -1,6 +1,7 @@
 // Whole identification runs with the default parameters on a generated two-input data set:
 // the reference mode (one thread, every evaluation the algorithm names), the evaluation cache
-// alone, and the fast mode (cache and every core).
+// alone, the fast mode (cache, every core, models scored together in the vector lanes), and
+// as a baseline the fast mode scoring each model alone.
 #include "cli/ExampleData.h"
 #include "engine/Genetico.h"
 
@@ -25,7 +26,7 @@ void HandOver(const std::vector<std::vector<double>>& rows, TGenetico& engine) {
         engine.SetGeneRange(g, -1.0, 1.0);
 }
 
-enum class Mode { Reference, CacheOneThread, Fast };
+enum class Mode { Reference, CacheOneThread, FastScoredAlone, Fast };
 
 void WholeRun(benchmark::State& state, Mode mode) {
     const auto rows = ExampleData::TwoInputs(Samples, DataSeed);
@@ -40,6 +41,8 @@ void WholeRun(benchmark::State& state, Mode mode) {
             engine.UseReferenceMode();
         if (mode == Mode::CacheOneThread)
             engine.ThreadCount = 1;
+        if (mode == Mode::FastScoredAlone)
+            engine.ScoreTogether = false;
         HandOver(rows, engine);
         std::int64_t atFirstRow = -1;
         engine.AppendEvolutionRow = [&](const TGenetico& e) {
@@ -71,6 +74,10 @@ BENCHMARK_CAPTURE(WholeRun, reference, Mode::Reference)
     ->UseRealTime()
     ->Iterations(2);
 BENCHMARK_CAPTURE(WholeRun, cache_one_thread, Mode::CacheOneThread)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(2);
+BENCHMARK_CAPTURE(WholeRun, fast_scored_alone, Mode::FastScoredAlone)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(2);

@@ -1,10 +1,14 @@
 // Speed of evaluating a transfer function and of copying a model.
+#include "engine/WorkerPool.h"
 #include "model/FunTrans.h"
 #include "model/MISOFunTrans.h"
+#include "model/SampleColumn.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdint>
 #include <memory>
+#include <span>
+#include <sys/resource.h>
 #include <vector>
 
 using namespace orvanel;
@@ -116,6 +120,96 @@ void BM_MISOEvaluate(benchmark::State& state) {
         benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_MISOEvaluate)->ArgName("samples")->Arg(100000);
+
+// A stable model of inputs transfer functions over count samples of noise, of one to three
+// poles, up to one zero and up to two samples of delay, varied by input and by variant.
+TMISOFunTrans ValidModel(int inputs, std::size_t count, int variant) {
+    static std::vector<SampleColumn::Shared> columns;
+    if (columns.size() != static_cast<std::size_t>(inputs) + 1 ||
+        columns.front()->size() != count) {
+        columns.clear();
+        for (int k = 0; k <= inputs; ++k)
+            columns.push_back(std::make_shared<const std::vector<double>>(
+                NoiseColumn(count, static_cast<std::uint32_t>(k + 3))));
+    }
+    TMISOFunTrans model;
+    model.SetInputCount(inputs);
+    for (int k = 0; k < inputs; ++k) {
+        TFunTrans& f = model.Functions()[static_cast<std::size_t>(k)];
+        const int shape = (k + variant) % 6;
+        const double pole = -0.2 - 0.1 * ((k * 7 + variant) % 6);
+        f.SetGeneValue(0, pole);
+        f.SetGeneType(0, 1);
+        f.SetGeneValue(1, shape < 3 ? 0.3 : -0.4);
+        f.SetGeneType(1, shape < 2 ? 6 : 1);
+        f.SetGeneValue(2, 0.25);
+        f.SetGeneType(2, shape % 2 == 0 ? 0 : 6);
+        f.SetGeneValue(3, 0.5 * (shape % 3));
+        f.SetGeneType(3, 4);
+        f.SetGeneValue(4, 0.9 + 0.01 * k);
+        f.SetGeneType(4, 5);
+        f.SetGeneValue(5, -0.1);
+        f.SetGeneType(5, shape == 5 ? 1 : 7);
+        f.SetSamples(columns[static_cast<std::size_t>(k)], columns.back());
+    }
+    return model;
+}
+
+// One model of 50 inputs over 100,000 samples: today's Evaluate, one transfer function after
+// the other, against Score, which runs them side by side.
+void MISO50(benchmark::State& state, bool together) {
+    constexpr int Inputs = 50;
+    const auto count = static_cast<std::size_t>(state.range(0));
+    TMISOFunTrans model = ValidModel(Inputs, count, 0);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(together ? model.Score() : model.Evaluate());
+    state.counters["per_sample_and_input"] = benchmark::Counter(
+        static_cast<double>(count * Inputs),
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["error"] = model.Error;
+}
+BENCHMARK_CAPTURE(MISO50, evaluate_baseline, false)->ArgName("samples")->Arg(100000);
+BENCHMARK_CAPTURE(MISO50, score_together, true)->ArgName("samples")->Arg(100000);
+
+// The scoring of one generation, population 80 of 50 inputs over 100,000 samples, on two
+// threads: today's one model per task, against batches scored together as the engine
+// hands them out. peak_rss_mib is the process's peak resident memory so far.
+void Generation50(benchmark::State& state, bool together) {
+    constexpr int Inputs = 50;
+    constexpr int Population = 80;
+    constexpr int Threads = 2;
+    constexpr std::size_t Batch = 4;
+    const auto count = static_cast<std::size_t>(state.range(0));
+    std::vector<TMISOFunTrans> population;
+    for (int p = 0; p < Population; ++p)
+        population.push_back(ValidModel(Inputs, count, p));
+    std::vector<TMISOFunTrans*> models;
+    for (TMISOFunTrans& model : population)
+        models.push_back(&model);
+    WorkerPool pool(Threads);
+    for (auto _ : state) {
+        if (together)
+            pool.ForEach(models.size() / Batch, [&](std::size_t b) {
+                TMISOFunTrans::ScoreAll(std::span(models).subspan(b * Batch, Batch));
+            });
+        else
+            pool.ForEach(models.size(), [&](std::size_t i) { models[i]->Evaluate(); });
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["peak_rss_mib"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    state.counters["error_of_first"] = population.front().Error;
+}
+BENCHMARK_CAPTURE(Generation50, evaluate_baseline, false)
+    ->ArgName("samples")
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(Generation50, score_together, true)
+    ->ArgName("samples")
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_MISOAssign(benchmark::State& state) {
     const TMISOFunTrans source = FourInputModel(static_cast<std::size_t>(state.range(0)));

@@ -19,6 +19,8 @@ constexpr double AcceptableError = 1e100;
 // ...at most this many times in all; the last filling is kept whatever its error.
 constexpr int MaxFillings = 501;
 constexpr int GeneTypeCount = 8;
+// Models scored together in one task at most.
+constexpr std::size_t ModelsPerBatch = 4;
 
 // The share of a population a refresh replaces: N x percent / 100 rounded half to even, + 1.
 double RefreshCount(int populationSize, double percent) {
@@ -43,7 +45,7 @@ std::vector<TMISOFunTrans> CopiesOf(const std::vector<TMISOFunTrans>& sources) {
 // Whether the model is sure to fail before any sample is simulated.
 bool FailsBeforeSimulation(TMISOFunTrans& individual) {
     for (TFunTrans& function : individual.Functions()) {
-        if (!function.Decode() || !function.Admissible())
+        if (!function.DecodeModel() || !function.Admissible())
             return true;
     }
     return false;
@@ -112,6 +114,7 @@ void TGenetico::SetGeneRange(int g, double min, double max) {
 void TGenetico::UseReferenceMode() {
     ThreadCount = 1;
     CacheEvaluations = false;
+    ScoreTogether = false;
 }
 
 void TGenetico::SetDataSize(int inputs, int samples) {
@@ -298,14 +301,26 @@ void TGenetico::FillAtRandom(std::size_t first, std::size_t end, bool buildingPo
 // do not all decode into models Simulate accepts is certain to get Error 1e300 and be drawn
 // again: it is marked screened instead of simulated, and evaluated only if it is kept.
 void TGenetico::ScoreFillings(std::vector<TMISOFunTrans>& fillings, std::vector<char>& screened) {
-    Workers().ForEach(fillings.size(), [&](std::size_t b) {
+    if (!ScoreTogether) {
+        Workers().ForEach(fillings.size(), [&](std::size_t b) {
+            screened[b] = CacheEvaluations && FailsBeforeSimulation(fillings[b]);
+            if (screened[b])
+                fillings[b].Error = TFunTrans::FailedError;
+            else
+                fillings[b].Evaluate();
+        });
+        evaluationCount += std::count(screened.begin(), screened.end(), 0);
+        return;
+    }
+    std::vector<TMISOFunTrans*> simulated;
+    for (std::size_t b = 0; b < fillings.size(); ++b) {
         screened[b] = CacheEvaluations && FailsBeforeSimulation(fillings[b]);
         if (screened[b])
             fillings[b].Error = TFunTrans::FailedError;
         else
-            fillings[b].Evaluate();
-    });
-    evaluationCount += std::count(screened.begin(), screened.end(), 0);
+            simulated.push_back(&fillings[b]);
+    }
+    EvaluateAll(simulated);
 }
 
 void TGenetico::CountAcceptedIndividual() {
@@ -321,8 +336,22 @@ double TGenetico::EvaluateCounted(TMISOFunTrans& individual) {
 }
 
 void TGenetico::EvaluateAll(std::span<TMISOFunTrans* const> individuals) {
-    Workers().ForEach(individuals.size(), [&](std::size_t i) { individuals[i]->Evaluate(); });
     evaluationCount += static_cast<std::int64_t>(individuals.size());
+    if (!ScoreTogether) {
+        Workers().ForEach(individuals.size(), [&](std::size_t i) { individuals[i]->Evaluate(); });
+        return;
+    }
+    // Batches small enough to share the work out among the threads, large enough to fill
+    // the vector lanes with the transfer functions of several models.
+    const std::size_t threads = static_cast<std::size_t>(Workers().ThreadCount());
+    const std::size_t size =
+        std::clamp<std::size_t>(individuals.size() / (2 * threads), 1, ModelsPerBatch);
+    const std::size_t batches = (individuals.size() + size - 1) / size;
+    Workers().ForEach(batches, [&](std::size_t b) {
+        const std::size_t first = b * size;
+        TMISOFunTrans::ScoreAll(
+            individuals.subspan(first, std::min(size, individuals.size() - first)));
+    });
 }
 
 void TGenetico::EnsurePopulationScored() {

@@ -74,7 +74,11 @@ public:
     // simulated before it is drawn again.
     int ThreadCount = 0;
     bool CacheEvaluations = true;
-    // One thread and no cache: every evaluation the algorithm names happens where it names it.
+    // With ScoreTogether the models of a batch are simulated side by side in the vector
+    // lanes, and the coefficient texts are built for the best model only.
+    bool ScoreTogether = true;
+    // One thread, no cache, each model scored alone: every evaluation the algorithm names
+    // happens where it names it, as the algorithm is written.
     void UseReferenceMode();
 
     // The data table: inputs + 1 columns (the inputs, then the measured output) of samples

@@ -136,6 +136,13 @@ void TFunTrans::CopyFrom(const TFunTrans& source) {
 }
 
 bool TFunTrans::Decode(char decimalSeparator) {
+    if (!DecodeModel())
+        return false;
+    BuildTexts(decimalSeparator);
+    return true;
+}
+
+bool TFunTrans::DecodeModel() {
     ParamCount = 0;
     Numerator.assign(1, 1.0);
     Denominator.assign(1, 1.0);
@@ -208,15 +215,15 @@ bool TFunTrans::Decode(char decimalSeparator) {
         if (!finite)
             return false;
     }
-    return BuildTexts(decimalSeparator);
+    // The numerator is shown and simulated multiplied by the gain.
+    return std::all_of(Numerator.begin(), Numerator.end(),
+                       [this](double c) { return std::isfinite(c * Gain); });
 }
 
-bool TFunTrans::BuildTexts(char decimalSeparator) {
+void TFunTrans::BuildTexts(char decimalSeparator) {
     std::vector<double> scaled(Numerator.size());
     for (std::size_t k = 0; k < Numerator.size(); ++k)
         scaled[k] = Numerator[k] * Gain;
-    if (!AllFinite(scaled))
-        return false;
     std::string numerator;
     AppendTerms(numerator, scaled, 0, decimalSeparator);
     std::string denominator;
@@ -228,7 +235,6 @@ bool TFunTrans::BuildTexts(char decimalSeparator) {
     }
     NumText = std::move(numerator);
     DenText = std::move(denominator);
-    return true;
 }
 
 bool TFunTrans::Admissible() const {
@@ -236,15 +242,17 @@ bool TFunTrans::Admissible() const {
     return n >= 1 && Degree(Numerator) <= n;
 }
 
-void TFunTrans::Run(double* out, double* sum) {
-    thread_local std::vector<double> scaled;
+Recursion TFunTrans::MakeRecursion(std::vector<double>& scaled) const {
     scaled.resize(Numerator.size());
     for (std::size_t j = 0; j < Numerator.size(); ++j)
         scaled[j] = Numerator[j] * Gain;
-    const Recursion recursion{
-        inputs.Data(),     outputs.Data(),     outputs.Size(),      scaled.data(),
-        Degree(Numerator), Denominator.data(), Degree(Denominator), Delay};
-    const Recursion::Result result = recursion.Run(out, sum);
+    return {inputs.Data(),     outputs.Data(),     outputs.Size(),      scaled.data(),
+            Degree(Numerator), Denominator.data(), Degree(Denominator), Delay};
+}
+
+void TFunTrans::Run(double* out, double* sum) {
+    thread_local std::vector<double> scaled;
+    const Recursion::Result result = MakeRecursion(scaled).Run(out, sum);
     Error = result.complete ? result.error : FailedError;
 }
 

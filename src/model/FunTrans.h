@@ -2,6 +2,7 @@
 #pragma once
 
 #include "model/Individuo.h"
+#include "model/Recursion.h"
 #include "model/SampleColumn.h"
 
 #include <cstdint>
@@ -49,6 +50,9 @@ public:
     // failure (a coefficient beyond the double range, a delay beyond 64 bits); the fields then
     // hold what was built up to the failing gene and the texts are those of before.
     bool Decode(char decimalSeparator = '.');
+    // Decode without the texts, which keep their last contents: for models that are scored
+    // but not shown. Returns what Decode would.
+    bool DecodeModel();
     // Runs the difference equation over the samples from zero initial conditions into
     // SimOutput and sums the squared differences to Outputs into Error. A model with more
     // zeros than poles or without poles gets Error 1e300 and no simulation; an arithmetic
@@ -89,12 +93,16 @@ public:
     std::vector<double> Step;
     int StepLength = 0;
 
+    // The difference equation of the last decoded model over the samples, its numerator
+    // multiplied by the gain into scaled (resized to the numerator's length).
+    Recursion MakeRecursion(std::vector<double>& scaled) const;
+
     // Whether Simulate accepts the last decoded model: at least one pole and no more zeros
     // than poles. A model it refuses gets Error 1e300 without being simulated.
     bool Admissible() const;
 
 private:
-    bool BuildTexts(char decimalSeparator);
+    void BuildTexts(char decimalSeparator);
     // Simulates into out (and adds to sum when given) and sets Error.
     void Run(double* out, double* sum = nullptr);
     // Index of the first type bit of gene g.

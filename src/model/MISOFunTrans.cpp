@@ -1,9 +1,12 @@
 #include "model/MISOFunTrans.h"
 
+#include "model/RecursionLanes.h"
+
 #include <algorithm>
 #include <cmath>
 #include <memory>
 #include <stdexcept>
+#include <utility>
 
 namespace orvanel {
 namespace {
@@ -18,6 +21,48 @@ struct EvaluationScratch {
 
 EvaluationScratch& ThreadScratch() {
     thread_local EvaluationScratch scratch;
+    return scratch;
+}
+
+// The same for ScoreAll: a sum per model, a gain-scaled numerator per simulated transfer
+// function, and which transfer function each simulated lane belongs to.
+struct ScoringScratch {
+    std::vector<std::vector<double>> sums;
+    std::vector<std::vector<double>> scaled;
+    std::vector<RecursionLanes::Lane> lanes;
+    std::vector<std::pair<std::size_t, TFunTrans*>> simulated;
+    std::vector<double> errors;
+};
+
+using Pair = double __attribute__((vector_size(16)));
+
+// The error Finish computes for each of the first n sums, without its checks: four sums at
+// a time, so that their chains of additions overlap instead of waiting on each other.
+void ResidualErrors(const std::vector<std::vector<double>>& sums, std::size_t n,
+                    const std::vector<double>& measured, std::vector<double>& errors) {
+    constexpr std::size_t Together = 4;
+    const Pair scale = {ResidualScale, ResidualScale};
+    for (std::size_t first = 0; first < n; first += Together) {
+        const double* sum[Together];
+        for (std::size_t k = 0; k < Together; ++k)
+            sum[k] = sums[std::min(first + k, n - 1)].data();
+        Pair low = {};
+        Pair high = {};
+        for (std::size_t j = 0; j < measured.size(); ++j) {
+            const Pair m = {measured[j], measured[j]};
+            const Pair a = (Pair{sum[0][j], sum[1][j]} - m) / scale;
+            const Pair b = (Pair{sum[2][j], sum[3][j]} - m) / scale;
+            low = low + a * a;
+            high = high + b * b;
+        }
+        const double found[Together] = {low[0], low[1], high[0], high[1]};
+        for (std::size_t k = 0; k < Together && first + k < n; ++k)
+            errors[first + k] = found[k];
+    }
+}
+
+ScoringScratch& ThreadScoringScratch() {
+    thread_local ScoringScratch scratch;
     return scratch;
 }
 
@@ -74,19 +119,28 @@ void TMISOFunTrans::Assign(const TMISOFunTrans& source) {
     }
 }
 
-double TMISOFunTrans::Evaluate(char decimalSeparator) {
-    const std::vector<double>& measured = functions.front().Outputs();
-    const std::size_t count = measured.size();
+std::size_t TMISOFunTrans::CheckedSampleCount() const {
+    const std::size_t count = functions.front().Outputs().size();
     for (const TFunTrans& function : functions)
         if (function.Outputs().size() != count)
             throw std::invalid_argument("Every input needs as many samples as the first");
+    return count;
+}
+
+double TMISOFunTrans::Evaluate(char decimalSeparator) {
+    const std::size_t count = CheckedSampleCount();
     Error = 0.0;
     EvaluationScratch& scratch = ThreadScratch();
     SumInputs(functions, count, decimalSeparator, scratch);
+    return Finish(scratch.sum);
+}
 
+double TMISOFunTrans::Finish(std::vector<double>& sum) {
+    const std::vector<double>& measured = functions.front().Outputs();
+    const std::size_t count = measured.size();
     double error = 0.0;
     for (std::size_t j = 0; j < count; ++j) {
-        const double value = scratch.sum[j];
+        const double value = sum[j];
         const double e = (value - measured[j]) / ResidualScale;
         error = error + e * e;
         if (!std::isfinite(value) || !std::isfinite(error)) {
@@ -95,21 +149,102 @@ double TMISOFunTrans::Evaluate(char decimalSeparator) {
             const std::size_t stored = std::isfinite(value) ? j + 1 : j;
             std::vector<double>& own = OwnOutput();
             own.resize(count);
-            std::copy(scratch.sum.begin(),
-                      scratch.sum.begin() + static_cast<std::ptrdiff_t>(stored), own.begin());
+            std::copy(sum.begin(), sum.begin() + static_cast<std::ptrdiff_t>(stored), own.begin());
             Error = TFunTrans::FailedError;
             return Error;
         }
     }
+    return Keep(sum, error);
+}
+
+double TMISOFunTrans::Keep(std::vector<double>& sum, double error) {
     if (output.use_count() == 1)
-        output->swap(scratch.sum);
+        output->swap(sum);
     else
-        output = std::make_shared<std::vector<double>>(std::move(scratch.sum));
+        output = std::make_shared<std::vector<double>>(std::move(sum));
     Error = error;
     for (const TFunTrans& function : functions)
         if (function.Error > DivergedError)
             Error = TFunTrans::FailedError;
     return Error;
+}
+
+double TMISOFunTrans::Score() {
+    TMISOFunTrans* const self = this;
+    ScoreAll(std::span(&self, 1));
+    return Error;
+}
+
+void TMISOFunTrans::ScoreAll(std::span<TMISOFunTrans* const> models, bool baselineOnly) {
+    for (const TMISOFunTrans* model : models)
+        model->CheckedSampleCount();
+    // Lanes run over one sample count, so models of another count go in a batch of their own.
+    for (std::size_t first = 0; first < models.size();) {
+        const std::size_t count = models[first]->functions.front().Outputs().size();
+        std::size_t end = first + 1;
+        while (end < models.size() && models[end]->functions.front().Outputs().size() == count)
+            ++end;
+        ScoreBatch(models.subspan(first, end - first), count, baselineOnly);
+        first = end;
+    }
+}
+
+void TMISOFunTrans::ScoreBatch(std::span<TMISOFunTrans* const> models, std::size_t count,
+                               bool baselineOnly) {
+    ScoringScratch& scratch = ThreadScoringScratch();
+    std::size_t functionCount = 0;
+    std::size_t inputs = 0;
+    for (const TMISOFunTrans* model : models) {
+        functionCount += model->functions.size();
+        inputs = std::max(inputs, model->functions.size());
+    }
+    scratch.sums.resize(std::max(scratch.sums.size(), models.size()));
+    scratch.scaled.resize(std::max(scratch.scaled.size(), functionCount));
+    scratch.lanes.clear();
+    scratch.simulated.clear();
+    for (std::size_t k = 0; k < models.size(); ++k) {
+        models[k]->Error = 0.0;
+        scratch.sums[k].assign(count, 0.0);
+    }
+    // Input by input, so that the lanes next to each other read the same data.
+    for (std::size_t t = 0; t < inputs; ++t) {
+        for (std::size_t k = 0; k < models.size(); ++k) {
+            if (t >= models[k]->functions.size())
+                continue;
+            TFunTrans& function = models[k]->functions[t];
+            RecursionLanes::Lane lane;
+            lane.sum = scratch.sums[k].data();
+            if (!function.DecodeModel()) {
+                function.Error = TFunTrans::FailedError;
+                lane.simulated = false;
+                lane.constant = TFunTrans::FailedSample;
+                scratch.lanes.push_back(lane);
+                continue;
+            }
+            if (!function.Admissible()) {
+                function.Error = TFunTrans::FailedError;
+                continue;
+            }
+            lane.recursion = function.MakeRecursion(scratch.scaled[scratch.simulated.size()]);
+            scratch.lanes.push_back(lane);
+            scratch.simulated.push_back({scratch.lanes.size() - 1, &function});
+        }
+    }
+    RecursionLanes::Run(scratch.lanes, count, baselineOnly);
+    for (const auto& [lane, function] : scratch.simulated) {
+        const Recursion::Result& result = scratch.lanes[lane].result;
+        function->Error = result.complete ? result.error : TFunTrans::FailedError;
+    }
+    scratch.errors.resize(models.size());
+    ResidualErrors(scratch.sums, models.size(), models.front()->functions.front().Outputs(),
+                   scratch.errors);
+    // A finite error means no sample failed; otherwise the careful pass finds where.
+    for (std::size_t k = 0; k < models.size(); ++k) {
+        if (std::isfinite(scratch.errors[k]))
+            models[k]->Keep(scratch.sums[k], scratch.errors[k]);
+        else
+            models[k]->Finish(scratch.sums[k]);
+    }
 }
 
 const std::vector<double>& TMISOFunTrans::Output() const {

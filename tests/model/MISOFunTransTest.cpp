@@ -199,4 +199,57 @@ TEST(MISOFunTransTest, ThreadsEvaluatingDistinctModelsAgreeWithOneThread) {
     }
 }
 
+// Random models as the engine draws them, with gene values wide enough that transfer
+// functions fail to decode, are rejected, or diverge part-way.
+TEST(MISOFunTransTest, ScoringTogetherGivesWhatEvaluatingEachGives) {
+    std::uint32_t seed = 5;
+    const auto draw = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return static_cast<double>(seed) / 2147483648.0 - 1.0;
+    };
+    Column outputs(900);
+    std::vector<Column> inputs(3, Column(outputs.size()));
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        outputs[i] = 40 * draw();
+        for (Column& input : inputs)
+            input[i] = draw();
+    }
+    std::vector<TMISOFunTrans> models(40);
+    for (std::size_t p = 0; p < models.size(); ++p) {
+        models[p].SetInputCount(3);
+        for (TFunTrans& f : models[p].Functions())
+            for (int g = 0; g < 6; ++g)
+                SetGene(f, g, static_cast<int>((draw() + 1) * 4),
+                        p % 5 == 0 && g == 5 ? 1e200 : 1.2 * draw());
+        AddSamples(models[p], inputs, outputs);
+        // An earlier result that a failing sum keeps from its failing sample on.
+        if (p % 2 == 0)
+            models[p].Evaluate();
+    }
+    std::vector<TMISOFunTrans> alone = models;
+    for (TMISOFunTrans& model : alone)
+        model.Evaluate();
+    for (const bool baselineOnly : {true, false}) {
+        std::vector<TMISOFunTrans> together = models;
+        std::vector<TMISOFunTrans*> batch;
+        for (TMISOFunTrans& model : together)
+            batch.push_back(&model);
+        TMISOFunTrans::ScoreAll(batch, baselineOnly);
+        int failed = 0;
+        for (std::size_t p = 0; p < models.size(); ++p) {
+            EXPECT_EQ(together[p].Error, alone[p].Error) << p;
+            EXPECT_EQ(together[p].Output(), alone[p].Output()) << p;
+            failed += alone[p].Error == 1e300 ? 1 : 0;
+            for (std::size_t k = 0; k < 3; ++k) {
+                const TFunTrans& f = together[p].Functions()[k];
+                EXPECT_EQ(f.Error, alone[p].Functions()[k].Error) << p << " " << k;
+                EXPECT_EQ(f.Numerator, alone[p].Functions()[k].Numerator);
+                EXPECT_EQ(f.NumText, models[p].Functions()[k].NumText);
+            }
+        }
+        EXPECT_GT(failed, 5);
+        EXPECT_LT(failed, 35);
+    }
+}
+
 } // namespace

@@ -1,0 +1,365 @@
+#include "model/RecursionLanes.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace orvanel {
+namespace {
+
+// Recursions run together in one group, in as many vector registers as the lanes allow.
+constexpr int Width = 8;
+constexpr int MaxPoles = 8;
+// How far the first sample whose terms all lie in the data may be from sample 0 (poles plus
+// delay less zeros); a recursion further in runs alone.
+constexpr std::int64_t MaxLead = 64;
+// Samples per block: the sums and a group's outputs of one block stay in the first cache.
+constexpr std::int64_t Block = 256;
+constexpr std::int64_t History = MaxPoles;
+constexpr std::size_t Rows = static_cast<std::size_t>((History + Block) * Width);
+
+// Up to Width recursions of the same samples and measured outputs. Each lane's numerator and
+// denominator are padded with leading zero coefficients to the group's pole count N: a sum
+// starting from +0.0 stays +0.0 through products that are ±0, so the padded terms change
+// no bit of a finite result, and a result that is not finite is computed again alone.
+struct Group {
+    int used = 0;
+    int poles = 0;
+    // First sample whose padded terms all lie inside the data.
+    std::int64_t start = 0;
+    const double* outputs = nullptr;
+    std::size_t lane[Width]{};
+    const Recursion* recursion[Width]{};
+    // Padded numerator term j of sample i reads inputs[lane][i + offset[lane] + j].
+    const double* inputs[Width]{};
+    std::int64_t offset[Width]{};
+    double a[MaxPoles][Width]{};
+    double b[MaxPoles + 1][Width]{};
+    double error[Width]{};
+    bool failed[Width]{};
+    // The last History outputs of the previous block, oldest first.
+    double history[History][Width]{};
+};
+
+struct Unit {
+    enum Kind { Vector, Alone, Constant } kind;
+    std::size_t index; // a group for Vector, a lane otherwise
+    std::vector<double> samples;
+};
+
+template <class Vec> constexpr int LanesOf = static_cast<int>(sizeof(Vec) / sizeof(double));
+
+template <class Vec> [[gnu::always_inline]] inline void Load(Vec& v, const double* p) {
+    std::memcpy(&v, p, sizeof v);
+}
+
+template <class Vec> [[gnu::always_inline]] inline void Store(double* p, const Vec& v) {
+    std::memcpy(p, &v, sizeof v);
+}
+
+// Samples [from, to) of every lane of the group, all past the group's start; rows holds
+// sample k at row k - b0 + History with the N samples before from already in place. The
+// arithmetic is that of the scalar recursion, lane by lane: separate multiplies and adds
+// in the same order.
+template <class Vec, int N>
+[[gnu::always_inline]] inline void RunVector(Group& g, double* rows, std::int64_t b0,
+                                             std::int64_t from, std::int64_t to) {
+    constexpr int W = LanesOf<Vec>;
+    constexpr int V = Width / W;
+    Vec a[N][V];
+    Vec b[N + 1][V];
+    Vec recent[N][V];
+    Vec window[N][V];
+    Vec error[V];
+    const double* inputs[Width];
+    for (int l = 0; l < Width; ++l)
+        inputs[l] = g.inputs[l] + g.offset[l];
+    for (int v = 0; v < V; ++v) {
+        for (int k = 0; k < N; ++k) {
+            Load(a[k][v], &g.a[k][v * W]);
+            Load(recent[k][v], rows + (from - N + k - b0 + History) * Width + v * W);
+            for (int w = 0; w < W; ++w)
+                window[k][v][w] = inputs[v * W + w][from + k];
+        }
+        Load(b[N][v], &g.b[N][v * W]);
+        for (int k = 0; k < N; ++k)
+            Load(b[k][v], &g.b[k][v * W]);
+        Load(error[v], &g.error[v * W]);
+    }
+    for (std::int64_t i = from; i < to; ++i) {
+        double* row = rows + (i - b0 + History) * Width;
+        Vec measured = {};
+        for (int w = 0; w < W; ++w)
+            measured[w] = g.outputs[i];
+#pragma GCC unroll 4
+        for (int v = 0; v < V; ++v) {
+            Vec newest = {};
+            for (int w = 0; w < W; ++w)
+                newest[w] = inputs[v * W + w][i + N];
+            Vec s = {};
+#pragma GCC unroll 8
+            for (int j = 0; j < N; ++j)
+                s = s + window[j][v] * b[j][v];
+            s = s + newest * b[N][v];
+            Vec t = {};
+#pragma GCC unroll 8
+            for (int k = 0; k < N; ++k)
+                t = t + recent[k][v] * a[k][v];
+            const Vec value = s - t;
+            Store(row + v * W, value);
+            const Vec d = measured - value;
+            error[v] = error[v] + d * d;
+#pragma GCC unroll 8
+            for (int k = 0; k + 1 < N; ++k) {
+                window[k][v] = window[k + 1][v];
+                recent[k][v] = recent[k + 1][v];
+            }
+            window[N - 1][v] = newest;
+            recent[N - 1][v] = value;
+        }
+    }
+    for (int v = 0; v < V; ++v)
+        Store(&g.error[v * W], error[v]);
+}
+
+template <class Vec>
+[[gnu::always_inline]] inline void RunVectorFor(Group& g, double* rows, std::int64_t b0,
+                                                std::int64_t from, std::int64_t to) {
+    switch (g.poles) {
+    case 1:
+        return RunVector<Vec, 1>(g, rows, b0, from, to);
+    case 2:
+        return RunVector<Vec, 2>(g, rows, b0, from, to);
+    case 3:
+        return RunVector<Vec, 3>(g, rows, b0, from, to);
+    case 4:
+        return RunVector<Vec, 4>(g, rows, b0, from, to);
+    case 5:
+        return RunVector<Vec, 5>(g, rows, b0, from, to);
+    case 6:
+        return RunVector<Vec, 6>(g, rows, b0, from, to);
+    case 7:
+        return RunVector<Vec, 7>(g, rows, b0, from, to);
+    default:
+        return RunVector<Vec, 8>(g, rows, b0, from, to);
+    }
+}
+
+using Pair = double __attribute__((vector_size(16)));
+using Quad = double __attribute__((vector_size(32)));
+
+void RunBaseline(Group& g, double* rows, std::int64_t b0, std::int64_t from, std::int64_t to) {
+    RunVectorFor<Pair>(g, rows, b0, from, to);
+}
+
+__attribute__((target("avx"))) void RunWide(Group& g, double* rows, std::int64_t b0,
+                                            std::int64_t from, std::int64_t to) {
+    RunVectorFor<Quad>(g, rows, b0, from, to);
+}
+
+using Kernel = void (*)(Group&, double*, std::int64_t, std::int64_t, std::int64_t);
+
+Kernel BestKernel() {
+    static const Kernel best = __builtin_cpu_supports("avx") ? RunWide : RunBaseline;
+    return best;
+}
+
+// Sample i of lane l as Recursion computes it near the ends of the data.
+double CheckedSample(const Recursion& r, const double* rows, int l, std::int64_t b0,
+                     std::int64_t i) {
+    const auto count = static_cast<std::int64_t>(r.count);
+    const std::int64_t n = r.denominatorDegree;
+    double s = 0.0;
+    for (std::int64_t j = 0; j <= r.numeratorDegree; ++j) {
+        const std::int32_t k = Recursion::Wrapped(i + j - n, r.delay);
+        const double u = k >= 0 && k < count ? r.inputs[k] : 0.0;
+        s = s + u * r.numerator[j];
+    }
+    double t = 0.0;
+    for (std::int64_t j = 0; j < n; ++j) {
+        const std::int64_t k = i + j - n;
+        t = t + (k >= 0 ? rows[(k - b0 + History) * Width + l] : 0.0) * r.denominator[j];
+    }
+    return s - t;
+}
+
+// Samples [from, to) of lane l one at a time, stopping at the first arithmetic failure as
+// Recursion::Run does.
+void RunChecked(Group& g, int l, double* rows, std::int64_t b0, std::int64_t from, std::int64_t to,
+                std::span<RecursionLanes::Lane> lanes) {
+    const Recursion& r = *g.recursion[l];
+    double error = g.error[l];
+    for (std::int64_t i = from; i < to; ++i) {
+        const double value = CheckedSample(r, rows, l, b0, i);
+        if (!std::isfinite(value)) {
+            g.failed[l] = true;
+            lanes[g.lane[l]].result = {static_cast<std::size_t>(i), error, false};
+            return;
+        }
+        rows[(i - b0 + History) * Width + l] = value;
+        const double d = r.outputs[i] - value;
+        error = error + d * d;
+        if (!std::isfinite(error)) {
+            g.failed[l] = true;
+            lanes[g.lane[l]].result = {static_cast<std::size_t>(i) + 1, error, false};
+            return;
+        }
+    }
+    g.error[l] = error;
+}
+
+bool RunsInGroup(const Recursion& r, std::size_t count) {
+    const std::int64_t n = r.denominatorDegree;
+    return n >= 1 && n <= MaxPoles && r.numeratorDegree >= 0 && r.numeratorDegree <= n &&
+           r.delay >= 0 && n + r.delay - r.numeratorDegree <= MaxLead && count <= INT_MAX;
+}
+
+void AddLane(Group& g, std::size_t index, const Recursion& r) {
+    const int l = g.used++;
+    g.lane[l] = index;
+    g.recursion[l] = &r;
+    g.outputs = r.outputs;
+}
+
+// Fills the padded coefficients once the group's pole count is known; unused slots repeat
+// the first lane and are never read back.
+void Pad(Group& g) {
+    int poles = 0;
+    std::int64_t lead = 0;
+    for (int l = 0; l < g.used; ++l) {
+        const Recursion& r = *g.recursion[l];
+        poles = std::max(poles, r.denominatorDegree);
+        lead = std::max<std::int64_t>(lead, r.denominatorDegree + r.delay - r.numeratorDegree);
+    }
+    g.poles = poles;
+    g.start = poles + lead;
+    for (int l = 0; l < Width; ++l) {
+        const Recursion& r = *g.recursion[l < g.used ? l : 0];
+        const int n = r.denominatorDegree;
+        const int m = r.numeratorDegree;
+        g.inputs[l] = r.inputs;
+        g.offset[l] = static_cast<std::int64_t>(m) - n - r.delay - poles;
+        for (int k = 0; k < n; ++k)
+            g.a[poles - n + k][l] = r.denominator[k];
+        for (int j = 0; j <= m; ++j)
+            g.b[poles - m + j][l] = r.numerator[j];
+    }
+}
+
+bool UsesSum(const Group& g, std::span<const RecursionLanes::Lane> lanes, const double* sum) {
+    for (int l = 0; l < g.used; ++l)
+        if (lanes[g.lane[l]].sum == sum)
+            return true;
+    return false;
+}
+
+struct Plan {
+    std::vector<Group> groups;
+    std::vector<Unit> units;
+};
+
+// Splits the lanes into units run in list order: a group never takes a lane past one that
+// runs alone and adds to a sum of the group, so every sum receives its lanes in order.
+Plan MakePlan(std::span<RecursionLanes::Lane> lanes, std::size_t count) {
+    Plan plan;
+    bool open = false;
+    const auto close = [&] {
+        if (open)
+            Pad(plan.groups.back());
+        open = false;
+    };
+    for (std::size_t i = 0; i < lanes.size(); ++i) {
+        const RecursionLanes::Lane& lane = lanes[i];
+        if (lane.simulated && RunsInGroup(lane.recursion, count)) {
+            if (open && (plan.groups.back().used == Width ||
+                         plan.groups.back().outputs != lane.recursion.outputs))
+                close();
+            if (!open) {
+                plan.groups.emplace_back();
+                plan.units.push_back({Unit::Vector, plan.groups.size() - 1, {}});
+                open = true;
+            }
+            AddLane(plan.groups.back(), i, lane.recursion);
+            continue;
+        }
+        if (open && UsesSum(plan.groups.back(), lanes, lane.sum))
+            close();
+        plan.units.push_back({lane.simulated ? Unit::Alone : Unit::Constant, i, {}});
+    }
+    close();
+    return plan;
+}
+
+void RunGroupBlock(Group& g, double* rows, std::int64_t b0, std::int64_t b1,
+                   std::span<RecursionLanes::Lane> lanes, Kernel kernel) {
+    std::memcpy(rows, g.history, sizeof g.history);
+    const std::int64_t head = std::min(b1, g.start);
+    for (int l = 0; l < g.used; ++l)
+        if (!g.failed[l])
+            RunChecked(g, l, rows, b0, b0, head, lanes);
+    const std::int64_t from = std::max(b0, g.start);
+    if (from < b1) {
+        double before[Width];
+        std::memcpy(before, g.error, sizeof before);
+        kernel(g, rows, b0, from, b1);
+        for (int l = 0; l < g.used; ++l) {
+            if (!g.failed[l] && !std::isfinite(g.error[l])) {
+                g.error[l] = before[l];
+                RunChecked(g, l, rows, b0, from, b1, lanes);
+            }
+        }
+    }
+    for (int l = 0; l < g.used; ++l) {
+        const RecursionLanes::Lane& lane = lanes[g.lane[l]];
+        const std::int64_t end = g.failed[l] ? std::min<std::int64_t>(b1, lane.result.stored) : b1;
+        for (std::int64_t i = b0; i < end; ++i)
+            lane.sum[i] = lane.sum[i] + rows[(i - b0 + History) * Width + l];
+    }
+    std::memcpy(g.history, rows + (b1 - b0) * Width, sizeof g.history);
+}
+
+void RunUnitBlock(Plan& plan, Unit& unit, double* rows, std::int64_t b0, std::int64_t b1,
+                  std::span<RecursionLanes::Lane> lanes, Kernel kernel) {
+    if (unit.kind == Unit::Vector) {
+        RunGroupBlock(plan.groups[unit.index], rows, b0, b1, lanes, kernel);
+        return;
+    }
+    RecursionLanes::Lane& lane = lanes[unit.index];
+    if (unit.kind == Unit::Constant) {
+        for (std::int64_t i = b0; i < b1; ++i)
+            lane.sum[i] = lane.sum[i] + lane.constant;
+        return;
+    }
+    const std::int64_t end = std::min<std::int64_t>(b1, lane.result.stored);
+    for (std::int64_t i = b0; i < end; ++i)
+        lane.sum[i] = lane.sum[i] + unit.samples[static_cast<std::size_t>(i)];
+}
+
+} // namespace
+
+void RecursionLanes::Run(std::span<Lane> lanes, std::size_t count, bool baselineOnly) {
+    Plan plan = MakePlan(lanes, count);
+    for (Unit& unit : plan.units) {
+        if (unit.kind != Unit::Alone)
+            continue;
+        unit.samples.resize(count);
+        lanes[unit.index].result = lanes[unit.index].recursion.Run(unit.samples.data());
+    }
+    thread_local std::vector<double> rows(Rows);
+    const Kernel kernel = baselineOnly ? RunBaseline : BestKernel();
+    const auto total = static_cast<std::int64_t>(count);
+    for (std::int64_t b0 = 0; b0 < total; b0 += Block) {
+        const std::int64_t b1 = std::min(total, b0 + Block);
+        for (Unit& unit : plan.units)
+            RunUnitBlock(plan, unit, rows.data(), b0, b1, lanes, kernel);
+    }
+    for (const Group& g : plan.groups)
+        for (int l = 0; l < g.used; ++l)
+            if (!g.failed[l])
+                lanes[g.lane[l]].result = {count, g.error[l], true};
+}
+
+} // namespace orvanel

@@ -1,0 +1,123 @@
+#include "model/RecursionLanes.h"
+
+#include <cmath>
+#include <cstdint>
+#include <gtest/gtest.h>
+#include <limits>
+#include <vector>
+
+using namespace orvanel;
+
+namespace {
+
+constexpr std::size_t Count = 700;
+constexpr int Sums = 3;
+
+// A reproducible draw in [-1, 1).
+struct Draws {
+    std::uint32_t state;
+    double Next() {
+        state = state * 1664525u + 1013904223u;
+        return static_cast<double>(state) / 2147483648.0 - 1.0;
+    }
+    int Below(int n) { return static_cast<int>((Next() + 1.0) / 2.0 * n); }
+};
+
+struct Coefficients {
+    std::vector<double> numerator;
+    std::vector<double> denominator;
+    std::int32_t delay;
+};
+
+// Lanes of every kind in one list: up to 10 poles, delays past what a group takes and one
+// below zero, unstable recursions that fail part-way, inputs holding an infinity, and lanes
+// that only add a constant, adding in turn to three sums.
+struct Fixture {
+    std::vector<std::vector<double>> inputs;
+    std::vector<double> outputs;
+    std::vector<Coefficients> coefficients;
+    std::vector<RecursionLanes::Lane> lanes;
+
+    Fixture() {
+        Draws draw{11};
+        for (int c = 0; c < 4; ++c) {
+            std::vector<double> column(Count);
+            for (double& u : column)
+                u = draw.Next();
+            inputs.push_back(column);
+        }
+        inputs[3][400] = std::numeric_limits<double>::infinity();
+        outputs.resize(Count);
+        for (double& y : outputs)
+            y = draw.Next();
+        const std::int32_t delays[] = {0, 1, 3, 70, -2};
+        for (int k = 0; k < 60; ++k) {
+            const int poles = 1 + draw.Below(10);
+            Coefficients c{{}, {}, delays[draw.Below(5)]};
+            for (int j = 0; j <= draw.Below(poles + 1); ++j)
+                c.numerator.push_back(draw.Next());
+            // Unstable when the scale is well above 1/poles.
+            const double scale = (k % 7 == 0 ? 1.3 : 0.6) / poles;
+            for (int j = 0; j < poles; ++j)
+                c.denominator.push_back(draw.Next() * scale);
+            coefficients.push_back(c);
+        }
+        for (std::size_t k = 0; k < coefficients.size(); ++k) {
+            RecursionLanes::Lane lane;
+            lane.simulated = k % 9 != 4;
+            lane.constant = -10.0;
+            const Coefficients& c = coefficients[k];
+            lane.recursion = {inputs[k % 4].data(),
+                              outputs.data(),
+                              Count,
+                              c.numerator.data(),
+                              static_cast<int>(c.numerator.size()) - 1,
+                              c.denominator.data(),
+                              static_cast<int>(c.denominator.size()),
+                              c.delay};
+            lanes.push_back(lane);
+        }
+    }
+};
+
+TEST(RecursionLanesTest, EveryLaneAndSumIsTheSameBitsAsRunningTheLanesOneAfterTheOther) {
+    Fixture fixture;
+    std::vector<std::vector<double>> expected(Sums, std::vector<double>(Count, 0.0));
+    std::vector<Recursion::Result> results;
+    std::vector<double> out(Count);
+    int failed = 0;
+    for (std::size_t k = 0; k < fixture.lanes.size(); ++k) {
+        const RecursionLanes::Lane& lane = fixture.lanes[k];
+        std::vector<double>& sum = expected[k % Sums];
+        if (!lane.simulated) {
+            for (double& s : sum)
+                s = s + lane.constant;
+            results.push_back({});
+            continue;
+        }
+        results.push_back(lane.recursion.Run(out.data(), sum.data()));
+        failed += results.back().complete ? 0 : 1;
+    }
+    ASSERT_GT(failed, 3);
+    ASSERT_LT(failed, 30);
+
+    for (const bool baselineOnly : {true, false}) {
+        std::vector<std::vector<double>> sums(Sums, std::vector<double>(Count, 0.0));
+        std::vector<RecursionLanes::Lane> lanes = fixture.lanes;
+        for (std::size_t k = 0; k < lanes.size(); ++k)
+            lanes[k].sum = sums[k % Sums].data();
+        RecursionLanes::Run(lanes, Count, baselineOnly);
+        EXPECT_EQ(sums, expected) << baselineOnly;
+        for (std::size_t k = 0; k < lanes.size(); ++k) {
+            if (!lanes[k].simulated)
+                continue;
+            EXPECT_EQ(lanes[k].result.stored, results[k].stored) << k;
+            EXPECT_EQ(lanes[k].result.complete, results[k].complete) << k;
+            if (results[k].complete) {
+                EXPECT_EQ(lanes[k].result.error, results[k].error) << k;
+            }
+        }
+    }
+}
+
+} // namespace
