@@ -38,12 +38,12 @@ std::string IdentificationRun::Run() {
 
 std::string IdentificationRun::Finish(std::string failure) {
     try {
-        report.EndReport(engine);
+        report.EndReport(engine, failure);
     } catch (const std::exception& error) {
         if (failure.empty())
-            failure = error.what();
+            return error.what();
     }
-    return failure;
+    return failure.empty() ? failure : RunReport::FailureText(failure);
 }
 
 // The hooks hold this run's callbacks only while it runs, so a later run or a destroyed owner

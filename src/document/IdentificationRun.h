@@ -31,8 +31,9 @@ public:
     // Runs the engine, one report row per generation, then ends the report. Returns the
     // failure to show, empty when there is none: the run's error, else the report's.
     std::string Run();
-    // Ends the report when one was begun and is still open; returns `failure`, or when it is
-    // empty the report's error.
+    // Ends the report when one was begun and is still open, with "RUN FAILED" and `failure` in
+    // place of the model when `failure` is not empty; returns the failure as shown to the user,
+    // or when it is empty the report's error.
     std::string Finish(std::string failure);
 
     // Whether BeginReport created a report for this run.

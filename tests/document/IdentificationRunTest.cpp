@@ -117,22 +117,31 @@ TEST_F(IdentificationRunTest, WritesOneRowPerGenerationAndCallsTheOwnerBack) {
 }
 
 TEST_F(IdentificationRunTest, TheFirstFailureWinsAndTheReportIsStillEnded) {
+    const std::string allEqual =
+        "Todos Iguales: fewer than two models of the population could be evaluated";
     // Every simulated residual overflows: no model can be scored.
     ASSERT_EQ(run.HandOver(Samples("1E200\t1E200\r\n2E200\t1E200\r\n")), std::nullopt);
     const fs::path path = folder / "plant_Report.txt";
     run.BeginReport(path.string());
-    EXPECT_EQ(run.Run(), "Todos Iguales");
-    EXPECT_NE(ReadFile(path).find("\r\n\r\n\r\nOPTIMUM SOLUTION\r\nInput 1: "), std::string::npos);
+    EXPECT_EQ(run.Run(), allEqual);
+    const std::string report = ReadFile(path);
+    EXPECT_NE(report.find("\r\n\r\n\r\nRUN FAILED: " + allEqual), std::string::npos);
+    EXPECT_EQ(report.find("OPTIMUM SOLUTION"), std::string::npos);
 
-    // A report that cannot be written completely is the failure when the run has none.
-    run.BeginReport("/dev/full");
-    EXPECT_EQ(run.Run(), "Todos Iguales");
+    // A report that cannot be moved into place is the failure when the run has none.
     ASSERT_EQ(run.HandOver(Samples(TwoInputText(20))), std::nullopt);
-    run.BeginReport("/dev/full");
-    EXPECT_EQ(run.Run(), "The report file /dev/full could not be written completely");
-    run.BeginReport("/dev/full");
+    const fs::path gone = folder / "gone";
+    fs::create_directory(gone);
+    run.BeginReport((gone / "r.txt").string());
+    run.OnRow = [&](const TGenetico&) { fs::remove_all(gone); };
+    EXPECT_EQ(run.Run(), "Cannot create the report file " + (gone / "r.txt").string() +
+                             ": No such file or directory");
+    run.OnRow = nullptr;
+    run.BeginReport(path.string());
     EXPECT_EQ(run.Finish("The plot window could not be opened"),
               "The plot window could not be opened");
+    EXPECT_NE(ReadFile(path).find("RUN FAILED: The plot window could not be opened"),
+              std::string::npos);
 
     EXPECT_THROW(run.BeginReport((folder / "missing" / "r.txt").string()), std::runtime_error);
     EXPECT_FALSE(run.ReportBegun());
