@@ -52,11 +52,12 @@ Qt::ItemFlags DataTableModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) {
         return Qt::NoItemFlags;
     }
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
+    const Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    return readOnly_ ? flags : flags | Qt::ItemIsEditable;
 }
 
 bool DataTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (!index.isValid() || role != Qt::EditRole) {
+    if (readOnly_ || !index.isValid() || role != Qt::EditRole) {
         return false;
     }
     return table_.SetCellText(GridRow(index), GridColumn(index), value.toString().toStdString());

@@ -43,7 +43,7 @@ bool GridKeyFilter::DiscardKey(const QKeyEvent& key) {
     if (characters.isEmpty()) {
         return false;
     }
-    return !table_.FilterKey(characters.constFirst());
+    return readOnly_ || !table_.FilterKey(characters.constFirst());
 }
 
 bool GridKeyFilter::eventFilter(QObject* watched, QEvent* event) {

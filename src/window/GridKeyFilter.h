@@ -20,6 +20,8 @@ public:
 
     // Watches `view` (the grid) besides the editors the delegate opens.
     void WatchView(QObject* view) { view_ = view; }
+    // While read-only, every typed character is discarded and the table stays unmodified.
+    void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -30,6 +32,7 @@ private:
 
     DataTable& table_;
     QObject* view_ = nullptr;
+    bool readOnly_ = false;
 };
 
 } // namespace orvanel

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "document/Document.h"
-#include "window/ChildMenus.h"
 #include "engine/Genetico.h"
+#include "window/ChildMenus.h"
 
 #include <QWidget>
 #include <functional>
@@ -79,6 +79,8 @@ public slots:
     // Asks for the options dialog over this document's engine (OptionsRequested).
     void OptionsAlgorithmMenuClick();
     // Runs the identification on this document (RunDriver); nothing while it runs already.
+    // While it runs, the table, Add, Del, Paste and the count fields are read-only, so that the
+    // results go into the computed column the run began with.
     void ExecuteAlgorithmMenuClick();
 
 signals:
@@ -105,6 +107,7 @@ private:
     void ShowCounts();
     void BringCountsIntoRange();
     void SetCurrentCell(int row, int column);
+    void SetEditable(bool editable);
     // Runs an edit of the table's shape and, when it changed the table, puts the current cell
     // back where it was (the view forgets it on a reshape). Returns whether the table changed.
     bool KeepCurrentCellThrough(const std::function<bool()>& edit);
@@ -118,6 +121,10 @@ private:
     QFrame* panel_ = nullptr;
     TCountSpinEdit* inputsSpinEdit_ = nullptr;
     TCountSpinEdit* dataPointsSpinEdit_ = nullptr;
+    QPushButton* addButton_ = nullptr;
+    QPushButton* delButton_ = nullptr;
+    QPushButton* pasteButton_ = nullptr;
+    QAction* pasteAction_ = nullptr;
     QMenu* editMenu_ = nullptr;
     QMenu* algorithmMenu_ = nullptr;
     RunDriver* driver_ = nullptr;

@@ -4,16 +4,16 @@
 
 #include "window/RunDriver.h"
 
-#include "window/MSChart.h"
 #include "app/MainForm.h"
 #include "app/PlotChild.h"
 #include "document/TableSamples.h"
-#include "window/MDIMainChild.h"
 #include "engine/Genetico.h"
 #include "model/NumberText.h"
 #include "model/Rnd.h"
 #include "support/FakeUserDialogs.h"
 #include "support/WindowLeakCheck.h"
+#include "window/MDIMainChild.h"
+#include "window/MSChart.h"
 
 #include <QClipboard>
 #include <QComboBox>
@@ -26,6 +26,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -271,6 +272,54 @@ private slots:
         QVERIFY(!document->Driver().TimerActive());
         QVERIFY(!document->testAttribute(Qt::WA_SetCursor));
         QVERIFY(dialogs_->errors.isEmpty());
+    }
+
+    void editsDuringARunChangeNothingAndItsResultsGoWhereTheRunBegan() {
+        TMDIMainChild* document = Open(WritePlant(QStringLiteral("plant.txt")));
+        DataTable before = document->Doc().Table();
+        auto* del = document->findChild<QPushButton*>(QStringLiteral("DelBitBtn"));
+        auto* inputs = document->findChild<QAbstractSpinBox*>(QStringLiteral("InputsSpinEdit"));
+        auto* grid = document->findChild<QTableView*>(QStringLiteral("DataStringGrid"));
+        // A cell still open for typing when the run starts is part of its data.
+        grid->setFocus();
+        grid->setCurrentIndex(grid->model()->index(0, 0));
+        QTest::keyClick(grid, Qt::Key_7);
+        before.SetCellText(1, 1, "7");
+        QList<bool> enabledDuringRun;
+        WhileEvolving(*document, [&] {
+            for (const char* name : {"AddBitBtn", "DelBitBtn", "PasteBitBtn"}) {
+                enabledDuringRun.append(
+                    document->findChild<QPushButton*>(QLatin1String(name))->isEnabled());
+            }
+            QTest::mouseClick(del, Qt::LeftButton);
+            document->DelBitBtnClick();
+            document->AddBitBtnClick();
+            QTest::keyClick(inputs, Qt::Key_Up);
+            QGuiApplication::clipboard()->setText(QStringLiteral("1\t2\r\n"));
+            form_->PasteToolButtonClick();
+            document->PasteBitBtnClick();
+            grid->setFocus();
+            QTest::keyClick(grid, Qt::Key_5);
+        });
+        document->ExecuteAlgorithmMenuClick();
+
+        QCOMPARE(enabledDuringRun, (QList<bool>{false, false, false}));
+        DataTable& table = document->Doc().Table();
+        QCOMPARE(Cell(*document, 0, 3), QStringLiteral("Output"));
+        QCOMPARE(Cell(*document, 0, 4), QStringLiteral("Output (calc.)"));
+        QCOMPARE(table.DataPointCount(), Samples);
+        QCOMPARE(document->findChild<QLineEdit*>()->text(), QStringLiteral("2"));
+        for (int row = 1; row <= Samples; ++row) {
+            for (int column = 1; column <= 3; ++column) {
+                QCOMPARE(table.DataCell(row, column), before.DataCell(row, column));
+            }
+        }
+        QCOMPARE(ComputedColumn(*document), CoreComputedColumn(before));
+
+        // Once the run has returned, the document can be edited again.
+        QVERIFY(del->isEnabled());
+        QTest::mouseClick(del, Qt::LeftButton);
+        QCOMPARE(table.DataPointCount(), Samples - 1);
     }
 
     void aNewDocumentIsSavedFirstAndACancelChangesNothing() {
