@@ -95,6 +95,7 @@ void RunDriver::ExecuteAlgorithmMenuClick() {
     QCoreApplication::processEvents();
     if (!HandOverTable()) {
         running_ = false;
+        host_.SetStatusText(ReadyText);
         CloseDeferredWindows();
         return;
     }
@@ -118,8 +119,8 @@ bool RunDriver::HandOverTable() {
     TGenetico& engine = document_.Engine();
     try {
         ReadTable().HandTo(engine);
-    } catch (const BadCellError&) {
-        host_.Dialogs().ShowError(&document_, QString::fromUtf8(BadCellError::InputDataMessage));
+    } catch (const BadCellError& error) {
+        host_.Dialogs().ShowError(&document_, QString::fromUtf8(error.what()));
         return false;
     }
     if (const auto refusal = engine.RunRefusal()) {

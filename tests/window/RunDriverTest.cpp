@@ -366,7 +366,10 @@ private slots:
         QFile::remove(document->Driver().ReportPath());
         QVERIFY(table.SetCellText(9, 2, "1..5"));
         document->ExecuteAlgorithmMenuClick();
-        QCOMPARE(dialogs_->errors, QStringList{QString::fromUtf8(BadCellError::InputDataMessage)});
+        QCOMPARE(dialogs_->errors,
+                 QStringList{QStringLiteral("Input data could not be understood. Execution "
+                                            "cancelled. Row 9, column 2 is not a number.")});
+        QCOMPARE(Status(), QStringLiteral("Ready"));
         QCOMPARE(table.ColumnCount(), 4);
         QCOMPARE(Cell(*document, 9, 2), QStringLiteral("1..5"));
         QVERIFY(!document->Driver().TimerActive());
