@@ -203,8 +203,9 @@ bool DataTable::DeleteRow(int row) {
 }
 
 bool DataTable::IsAcceptedKey(char32_t character) {
+    // The exponent's letter and sign too: data files hold values such as 1.5890000e+01.
     return (character >= U'0' && character <= U'9') || character == U',' || character == U'-' ||
-           character == U'.';
+           character == U'.' || character == U'e' || character == U'E' || character == U'+';
 }
 
 bool DataTable::FilterKey(char32_t character) {

@@ -73,7 +73,8 @@ public:
     // emptied instead. False, and nothing changes, for another row.
     bool DeleteRow(int row);
 
-    // The typing rule of the grid: only "0".."9", ",", "-" and "." may reach a cell.
+    // The typing rule of the grid: only "0".."9", ",", "-", ".", "e", "E" and "+" may reach a
+    // cell.
     static bool IsAcceptedKey(char32_t character);
     // Applies the typing rule to one typed character; an accepted one marks the table modified.
     bool FilterKey(char32_t character);

@@ -150,11 +150,11 @@ TEST(DataTable, RefusedEditsChangeNothing) {
 TEST(DataTable, KeyFilterAcceptsOnlyNumberCharacters) {
     DataTable table;
     std::string typed;
-    for (const char32_t c : std::u32string(U"1.5e3+E,-\b\r\x1B a\u00B5")) {
+    for (const char32_t c : std::u32string(U"1.5e3+E,-\b\r\x1B ax\u00B5")) {
         if (table.FilterKey(c))
             typed += static_cast<char>(c);
     }
-    EXPECT_EQ(typed, "1.53,-");
+    EXPECT_EQ(typed, "1.5e3+E,-");
     EXPECT_TRUE(table.Modified());
     DataTable untouched;
     EXPECT_FALSE(untouched.FilterKey(U'\b'));
