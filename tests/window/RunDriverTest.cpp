@@ -452,7 +452,7 @@ private slots:
         QVERIFY(form_->ChildWindows().isEmpty());
     }
 
-    void ctrlEOnThePlotWindowRunsItsDocumentAgain() {
+    void ctrlERunsFromThePlotWindowAndTheCountFields() {
         form_->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(form_.get()));
         TMDIMainChild* document = Open(WritePlant(QStringLiteral("plant.txt")));
@@ -464,6 +464,18 @@ private slots:
         QTest::keyClick(PlotWindows().first(), Qt::Key_E, Qt::ControlModifier);
         QVERIFY(QFile::exists(document->Driver().ReportPath()));
         QCOMPARE(PlotWindows().size(), 1);
+
+        // The count fields are text fields, yet Ctrl+E runs there too.
+        form_->MdiArea()->setActiveSubWindow(
+            qobject_cast<QMdiSubWindow*>(document->parentWidget()));
+        for (const char* name : {"InputsSpinEdit", "DataPointsSpinEdit"}) {
+            QFile::remove(document->Driver().ReportPath());
+            auto* field = document->findChild<QAbstractSpinBox*>(QLatin1String(name));
+            field->setFocus();
+            QTRY_VERIFY(field->hasFocus());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_E, Qt::ControlModifier);
+            QVERIFY2(QFile::exists(document->Driver().ReportPath()), name);
+        }
     }
 
     void aRunIsNotReentrantAndClosesOnlyWhenItHasReturned() {
