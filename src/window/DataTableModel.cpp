@@ -63,6 +63,25 @@ bool DataTableModel::setData(const QModelIndex& index, const QVariant& value, in
     return table_.SetCellText(GridRow(index), GridColumn(index), value.toString().toStdString());
 }
 
+void DataTableModel::EmptyCells(const QItemSelection& selection) {
+    if (readOnly_) {
+        return;
+    }
+    // One change per range rather than per cell keeps a whole column as quick as one cell.
+    table_.SetObserver(nullptr);
+    for (const QItemSelectionRange& range : selection) {
+        for (int row = range.top(); row <= range.bottom(); ++row) {
+            for (int column = range.left(); column <= range.right(); ++column) {
+                table_.SetCellText(row + 1, column + 1, {});
+            }
+        }
+    }
+    table_.SetObserver(this);
+    for (const QItemSelectionRange& range : selection) {
+        emit dataChanged(range.topLeft(), range.bottomRight(), {Qt::DisplayRole, Qt::EditRole});
+    }
+}
+
 void DataTableModel::CellsChanged(int firstRow, int lastRow, int firstColumn, int lastColumn) {
     if (firstColumn == 0 || firstRow == 0) {
         emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);

@@ -5,6 +5,7 @@
 #include "document/TableObserver.h"
 
 #include <QAbstractTableModel>
+#include <QItemSelection>
 
 namespace orvanel {
 
@@ -25,6 +26,9 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     // A cell edit; refused for a text holding a TAB or a line break, and while read-only.
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+    // Empties the cells of `selection`, announcing each range once; nothing while read-only.
+    void EmptyCells(const QItemSelection& selection);
 
     // While read-only, no cell is editable and every edit is refused.
     void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }

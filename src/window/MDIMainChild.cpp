@@ -18,6 +18,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -218,11 +219,29 @@ void TMDIMainChild::AddBitBtnClick() {
     }
 }
 
+std::pair<int, int> TMDIMainChild::SelectedRows() const {
+    const QItemSelection selection = grid_->selectionModel()->selection();
+    if (selection.isEmpty()) {
+        return {CurrentRow(), CurrentRow()};
+    }
+    int first = model_->rowCount();
+    int last = 0;
+    for (const QItemSelectionRange& range : selection) {
+        first = std::min(first, range.top());
+        last = std::max(last, range.bottom());
+    }
+    return {first + 1, last + 1};
+}
+
 void TMDIMainChild::DelBitBtnClick() {
     if (IsRunning()) {
         return;
     }
-    if (KeepCurrentCellThrough([this] { return document_.Table().DeleteRow(CurrentRow()); })) {
+    const auto [first, last] = SelectedRows();
+    if (last > first && !host_.Dialogs().AskDeleteRows(this, last - first + 1)) {
+        return;
+    }
+    if (KeepCurrentCellThrough([&] { return document_.Table().DeleteRows(first, last); })) {
         ShowCounts();
     }
 }

@@ -8,6 +8,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <utility>
 
 class QAction;
 class QMenu;
@@ -67,7 +68,8 @@ public:
 public slots:
     // Inserts an empty row at the current row, which moves down with the rows below it.
     void AddBitBtnClick();
-    // Deletes the current row; the only data row is emptied instead.
+    // Deletes the rows of the selected cells (the current row when none is selected), after
+    // asking once when they are more than one; the only data row is emptied instead.
     void DelBitBtnClick();
     // The current cell's text to the clipboard.
     void CopyBitBtnClick();
@@ -108,6 +110,8 @@ private:
     void BringCountsIntoRange();
     void SetCurrentCell(int row, int column);
     void SetEditable(bool editable);
+    // The first and last row of the grid's selection; the current row when nothing is selected.
+    std::pair<int, int> SelectedRows() const;
     // Runs an edit of the table's shape and, when it changed the table, puts the current cell
     // back where it was (the view forgets it on a reshape). Returns whether the table changed.
     bool KeepCurrentCellThrough(const std::function<bool()>& edit);

@@ -190,6 +190,48 @@ private slots:
         QCOMPARE(Table().DataPointCount(), 5);
     }
 
+    void delDeletesTheSelectedRowsAndDeleteEmptiesTheSelectedCells() {
+        Paste(QStringLiteral("r1\t1\r\nr2\t2\r\nr3\t3\r\nr4\t4\r\nr5\t5\r\n"));
+        const auto select = [this](int top, int left, int bottom, int right) {
+            SetCurrent(top, left);
+            Grid()->selectionModel()->select(
+                QItemSelection(Grid()->model()->index(top - 1, left - 1),
+                               Grid()->model()->index(bottom - 1, right - 1)),
+                QItemSelectionModel::ClearAndSelect);
+        };
+        const auto column = [this](int number) {
+            QStringList texts;
+            for (int row = 1; row <= Table().DataPointCount(); ++row) {
+                texts.append(Text(Table(), row, number));
+            }
+            return texts.join(u' ');
+        };
+        select(2, 2, 3, 2);
+        host_->dialogs.deleteRowsAnswers = {false};
+        window_->DelBitBtnClick();
+        QCOMPARE(column(1), QStringLiteral("r1 r2 r3 r4 r5"));
+        window_->DelBitBtnClick();
+        QCOMPARE(host_->dialogs.deleteRowsQuestions, (QList<int>{2, 2}));
+        QCOMPARE(column(1), QStringLiteral("r1 r4 r5"));
+        QCOMPARE(FieldText(Field("DataPointsSpinEdit")), QStringLiteral("3"));
+
+        // A single row goes without a question.
+        select(3, 1, 3, 2);
+        window_->DelBitBtnClick();
+        QCOMPARE(column(1), QStringLiteral("r1 r4"));
+        QCOMPARE(host_->dialogs.deleteRowsQuestions.size(), 2);
+
+        Table().ClearModified();
+        select(1, 2, 2, 2);
+        Grid()->setFocus();
+        QTest::keyClick(Grid(), Qt::Key_Delete);
+        QCOMPARE(column(1), QStringLiteral("r1 r4"));
+        QCOMPARE(column(2), QStringLiteral(" "));
+        QCOMPARE(Grid()->model()->index(1, 1).data().toString(), QString());
+        QCOMPARE(Table().DataPointCount(), 2);
+        QVERIFY(window_->Doc().Modified());
+    }
+
     void keyFilterLetsOnlyTheCharactersOfANumberIntoCells() {
         SetCurrent(1, 1);
         Grid()->setFocus();

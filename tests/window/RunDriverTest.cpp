@@ -300,6 +300,7 @@ private slots:
             document->PasteBitBtnClick();
             grid->setFocus();
             QTest::keyClick(grid, Qt::Key_5);
+            QTest::keyClick(grid, Qt::Key_Delete);
         });
         document->ExecuteAlgorithmMenuClick();
 
