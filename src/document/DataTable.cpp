@@ -202,9 +202,30 @@ bool DataTable::DeleteRow(int row) {
     return true;
 }
 
+bool DataTable::DeleteRows(int first, int last) {
+    if (first < 1 || last < first || last > dataPoints_)
+        return false;
+    AnnounceReset();
+    EnsureStoredRows(dataPoints_);
+    const int count = last - first + 1;
+    const auto visibleEnd = rows_.begin() + dataPoints_;
+    const std::string lastRow = *(visibleEnd - 1);
+    // The rows below move up; each place they leave, now hidden, keeps the former last row's
+    // text, as a single deletion leaves it.
+    std::rotate(rows_.begin() + (first - 1), rows_.begin() + last, visibleEnd);
+    std::fill(visibleEnd - count, visibleEnd, lastRow);
+    if (count == dataPoints_)
+        rows_.front().clear();
+    dataPoints_ = std::max(1, dataPoints_ - count);
+    modified_ = true;
+    CompleteReset();
+    return true;
+}
+
 bool DataTable::IsAcceptedKey(char32_t character) {
+    // The exponent's letter and sign too: data files hold values such as 1.5890000e+01.
     return (character >= U'0' && character <= U'9') || character == U',' || character == U'-' ||
-           character == U'.';
+           character == U'.' || character == U'e' || character == U'E' || character == U'+';
 }
 
 bool DataTable::FilterKey(char32_t character) {

@@ -72,8 +72,12 @@ public:
     // Deletes data row `row` (1..DataPointCount()); the rows below move up. The only data row is
     // emptied instead. False, and nothing changes, for another row.
     bool DeleteRow(int row);
+    // Deletes data rows `first`..`last` in one change, leaving the table as DeleteRow(first)
+    // repeated for each of them would. False, and nothing changes, for another range.
+    bool DeleteRows(int first, int last);
 
-    // The typing rule of the grid: only "0".."9", ",", "-" and "." may reach a cell.
+    // The typing rule of the grid: only "0".."9", ",", "-", ".", "e", "E" and "+" may reach a
+    // cell.
     static bool IsAcceptedKey(char32_t character);
     // Applies the typing rule to one typed character; an accepted one marks the table modified.
     bool FilterKey(char32_t character);

@@ -12,8 +12,8 @@ namespace orvanel {
 class DataTable;
 class TGenetico;
 
-// A cell of the table that is not a number. The text shown to the user is InputDataMessage;
-// what() adds the cell, "Row 2, column 3 is not a number.", for a one-line report.
+// A cell of the table that is not a number. what() is InputDataMessage followed by the cell,
+// "Row 2, column 3 is not a number.", so that the user can find it.
 class BadCellError : public DocumentError {
 public:
     static constexpr const char* InputDataMessage =

@@ -1,10 +1,26 @@
 #include "window/CountSpinEdit.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <algorithm>
 
 namespace orvanel {
+
+namespace {
+
+bool IsFieldEditingKey(const QKeyEvent& key) {
+    for (const QKeySequence::StandardKey standard :
+         {QKeySequence::Copy, QKeySequence::Cut, QKeySequence::Paste, QKeySequence::Undo,
+          QKeySequence::Redo, QKeySequence::SelectAll}) {
+        if (key.matches(standard)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
 
 TCountSpinEdit::TCountSpinEdit(int minimum, int maximum, QWidget* parent) : QSpinBox(parent) {
     setRange(minimum, maximum);
@@ -21,6 +37,17 @@ void TCountSpinEdit::AnnounceText() {
         announced_ = text;
         emit TextEdited(text);
     }
+}
+
+bool TCountSpinEdit::event(QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto& key = static_cast<const QKeyEvent&>(*event);
+        if ((key.modifiers() & Qt::ControlModifier) && !IsFieldEditingKey(key)) {
+            event->ignore();
+            return true;
+        }
+    }
+    return QSpinBox::event(event);
 }
 
 void TCountSpinEdit::focusOutEvent(QFocusEvent* event) {

@@ -24,6 +24,10 @@ signals:
     void TextEdited(const QString& text);
 
 protected:
+    // Gives the program's Ctrl shortcuts (Ctrl+E, Execute, above all) precedence over the
+    // editing keys a text field binds to them on some desktops; the field keeps the clipboard,
+    // undo and select-all keys.
+    bool event(QEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     QValidator::State validate(QString& input, int& pos) const override;
     // Brings a typed integer into range; other texts are left for the previous value.

@@ -52,14 +52,34 @@ Qt::ItemFlags DataTableModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) {
         return Qt::NoItemFlags;
     }
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
+    const Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    return readOnly_ ? flags : flags | Qt::ItemIsEditable;
 }
 
 bool DataTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (!index.isValid() || role != Qt::EditRole) {
+    if (readOnly_ || !index.isValid() || role != Qt::EditRole) {
         return false;
     }
     return table_.SetCellText(GridRow(index), GridColumn(index), value.toString().toStdString());
+}
+
+void DataTableModel::EmptyCells(const QItemSelection& selection) {
+    if (readOnly_) {
+        return;
+    }
+    // One change per range rather than per cell keeps a whole column as quick as one cell.
+    table_.SetObserver(nullptr);
+    for (const QItemSelectionRange& range : selection) {
+        for (int row = range.top(); row <= range.bottom(); ++row) {
+            for (int column = range.left(); column <= range.right(); ++column) {
+                table_.SetCellText(row + 1, column + 1, {});
+            }
+        }
+    }
+    table_.SetObserver(this);
+    for (const QItemSelectionRange& range : selection) {
+        emit dataChanged(range.topLeft(), range.bottomRight(), {Qt::DisplayRole, Qt::EditRole});
+    }
 }
 
 void DataTableModel::CellsChanged(int firstRow, int lastRow, int firstColumn, int lastColumn) {

@@ -5,6 +5,7 @@
 #include "document/TableObserver.h"
 
 #include <QAbstractTableModel>
+#include <QItemSelection>
 
 namespace orvanel {
 
@@ -23,8 +24,14 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
-    // A cell edit; refused for a text holding a TAB or a line break.
+    // A cell edit; refused for a text holding a TAB or a line break, and while read-only.
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+    // Empties the cells of `selection`, announcing each range once; nothing while read-only.
+    void EmptyCells(const QItemSelection& selection);
+
+    // While read-only, no cell is editable and every edit is refused.
+    void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }
 
     // The table's grid coordinates of a model index.
     static int GridRow(const QModelIndex& index) { return index.row() + 1; }
@@ -36,6 +43,7 @@ private:
     void TableReset() override;
 
     DataTable& table_;
+    bool readOnly_ = false;
 };
 
 } // namespace orvanel

@@ -1,7 +1,9 @@
 #include "window/GridKeyFilter.h"
 
 #include "document/DataTable.h"
+#include "window/DataTableModel.h"
 
+#include <QAbstractItemView>
 #include <QKeyEvent>
 
 namespace orvanel {
@@ -43,7 +45,7 @@ bool GridKeyFilter::DiscardKey(const QKeyEvent& key) {
     if (characters.isEmpty()) {
         return false;
     }
-    return !table_.FilterKey(characters.constFirst());
+    return readOnly_ || !table_.FilterKey(characters.constFirst());
 }
 
 bool GridKeyFilter::eventFilter(QObject* watched, QEvent* event) {
@@ -52,6 +54,13 @@ bool GridKeyFilter::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     if (watched == view_) {
+        if (event->type() == QEvent::KeyPress && key->key() == Qt::Key_Delete &&
+            key->modifiers() == Qt::NoModifier) {
+            if (auto* model = qobject_cast<DataTableModel*>(view_->model())) {
+                model->EmptyCells(view_->selectionModel()->selection());
+                return true;
+            }
+        }
         return false;
     }
     if (event->type() == QEvent::ShortcutOverride && IsTableShortcut(*key)) {

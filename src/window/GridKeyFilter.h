@@ -5,6 +5,7 @@
 
 #include <QStyledItemDelegate>
 
+class QAbstractItemView;
 class QKeyEvent;
 
 namespace orvanel {
@@ -18,8 +19,11 @@ public:
     // Filters for `table`, which is marked modified by every accepted character.
     GridKeyFilter(DataTable& table, QObject* parent = nullptr);
 
-    // Watches `view` (the grid) besides the editors the delegate opens.
-    void WatchView(QObject* view) { view_ = view; }
+    // Watches `view` (the grid) besides the editors the delegate opens. The Delete key on the
+    // view empties its selected cells when its model is a DataTableModel.
+    void WatchView(QAbstractItemView* view) { view_ = view; }
+    // While read-only, every typed character is discarded and the table stays unmodified.
+    void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -29,7 +33,8 @@ private:
     bool DiscardKey(const QKeyEvent& key);
 
     DataTable& table_;
-    QObject* view_ = nullptr;
+    QAbstractItemView* view_ = nullptr;
+    bool readOnly_ = false;
 };
 
 } // namespace orvanel

@@ -18,6 +18,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QMenu>
 #include <QPointer>
@@ -76,20 +77,20 @@ void TMDIMainChild::CreateButtons() {
         button->setGeometry(Margin + index * ButtonStep, 6, ButtonWidth, ButtonHeight);
         return button;
     };
-    connect(addButton(0, QStringLiteral("AddBitBtn"), QStringLiteral("Add"), QStringLiteral("add"),
-                      QStringLiteral("Inserts a new row")),
-            &QPushButton::clicked, this, &TMDIMainChild::AddBitBtnClick);
-    connect(addButton(1, QStringLiteral("DelBitBtn"), QStringLiteral("Del"),
-                      QStringLiteral("delete"), QStringLiteral("Deletes the selected row")),
-            &QPushButton::clicked, this, &TMDIMainChild::DelBitBtnClick);
+    addButton_ = addButton(0, QStringLiteral("AddBitBtn"), QStringLiteral("Add"),
+                           QStringLiteral("add"), QStringLiteral("Inserts a new row"));
+    connect(addButton_, &QPushButton::clicked, this, &TMDIMainChild::AddBitBtnClick);
+    delButton_ = addButton(1, QStringLiteral("DelBitBtn"), QStringLiteral("Del"),
+                           QStringLiteral("delete"), QStringLiteral("Deletes the selected row"));
+    connect(delButton_, &QPushButton::clicked, this, &TMDIMainChild::DelBitBtnClick);
     connect(addButton(2, QStringLiteral("CopyBitBtn"), QStringLiteral("Copy"),
                       QStringLiteral("copy"), QStringLiteral("Copies the table to the clipboard")),
             &QPushButton::clicked, this, &TMDIMainChild::CopyBitBtnClick);
     // The hint's spelling is the program's own.
-    connect(addButton(3, QStringLiteral("PasteBitBtn"), QStringLiteral("Paste"),
-                      QStringLiteral("paste"),
-                      QStringLiteral("Pastes the content of the cipboard onto the table")),
-            &QPushButton::clicked, this, &TMDIMainChild::PasteBitBtnClick);
+    pasteButton_ = addButton(3, QStringLiteral("PasteBitBtn"), QStringLiteral("Paste"),
+                             QStringLiteral("paste"),
+                             QStringLiteral("Pastes the content of the cipboard onto the table"));
+    connect(pasteButton_, &QPushButton::clicked, this, &TMDIMainChild::PasteBitBtnClick);
 }
 
 void TMDIMainChild::CreateCountPanel() {
@@ -147,10 +148,10 @@ void TMDIMainChild::CreateMenus() {
         editMenu_->addAction(Icons::Load(QStringLiteral("copy")), QStringLiteral("&Copy"), this,
                              &TMDIMainChild::CopyEditMenuClick);
     copy->setShortcut(QKeySequence::Copy);
-    QAction* paste =
+    pasteAction_ =
         editMenu_->addAction(Icons::Load(QStringLiteral("paste")), QStringLiteral("&Paste"), this,
                              &TMDIMainChild::PasteEditMenuClick);
-    paste->setShortcut(QKeySequence::Paste);
+    pasteAction_->setShortcut(QKeySequence::Paste);
 
     algorithmMenu_ = ChildMenus::CreateAlgorithmMenu(
         this, [this] { OptionsAlgorithmMenuClick(); }, [this] { ExecuteAlgorithmMenuClick(); });
@@ -197,21 +198,51 @@ bool TMDIMainChild::KeepCurrentCellThrough(const std::function<bool()>& edit) {
 }
 
 void TMDIMainChild::InputsSpinEditChange(const QString& text) {
+    if (IsRunning()) {
+        return;
+    }
     KeepCurrentCellThrough([&] { return document_.Table().ReshapeColumns(text.toStdString()); });
 }
 
 void TMDIMainChild::DataPointsSpinEditChange(const QString& text) {
+    if (IsRunning()) {
+        return;
+    }
     KeepCurrentCellThrough([&] { return document_.Table().ReshapeRows(text.toStdString()); });
 }
 
 void TMDIMainChild::AddBitBtnClick() {
+    if (IsRunning()) {
+        return;
+    }
     if (KeepCurrentCellThrough([this] { return document_.Table().InsertRow(CurrentRow()); })) {
         ShowCounts();
     }
 }
 
+std::pair<int, int> TMDIMainChild::SelectedRows() const {
+    const QItemSelection selection = grid_->selectionModel()->selection();
+    if (selection.isEmpty()) {
+        return {CurrentRow(), CurrentRow()};
+    }
+    int first = model_->rowCount();
+    int last = 0;
+    for (const QItemSelectionRange& range : selection) {
+        first = std::min(first, range.top());
+        last = std::max(last, range.bottom());
+    }
+    return {first + 1, last + 1};
+}
+
 void TMDIMainChild::DelBitBtnClick() {
-    if (KeepCurrentCellThrough([this] { return document_.Table().DeleteRow(CurrentRow()); })) {
+    if (IsRunning()) {
+        return;
+    }
+    const auto [first, last] = SelectedRows();
+    if (last > first && !host_.Dialogs().AskDeleteRows(this, last - first + 1)) {
+        return;
+    }
+    if (KeepCurrentCellThrough([&] { return document_.Table().DeleteRows(first, last); })) {
         ShowCounts();
     }
 }
@@ -222,6 +253,9 @@ void TMDIMainChild::CopyBitBtnClick() {
 }
 
 void TMDIMainChild::PasteBitBtnClick() {
+    if (IsRunning()) {
+        return;
+    }
     if (!document_.PasteIntoCell(CurrentRow(), CurrentColumn(), ClipboardText())) {
         host_.Dialogs().ShowError(this, PasteErrorText);
     }
@@ -233,6 +267,9 @@ void TMDIMainChild::CopyTable() {
 }
 
 void TMDIMainChild::PasteTable() {
+    if (IsRunning()) {
+        return;
+    }
     const bool pasted = KeepCurrentCellThrough([this] {
         try {
             document_.PasteTable(ClipboardText());
@@ -278,8 +315,35 @@ void TMDIMainChild::BringCountsIntoRange() {
 }
 
 void TMDIMainChild::ExecuteAlgorithmMenuClick() {
+    if (IsRunning()) {
+        return;
+    }
     BringCountsIntoRange();
-    driver_->ExecuteAlgorithmMenuClick();
+    SetEditable(false);
+    try {
+        driver_->ExecuteAlgorithmMenuClick();
+    } catch (...) {
+        SetEditable(true);
+        throw;
+    }
+    SetEditable(true);
+}
+
+void TMDIMainChild::SetEditable(bool editable) {
+    // A cell still being typed into goes into the table before the run reads it; committed
+    // later, it would be refused.
+    if (QWidget* editor = grid_->indexWidget(grid_->currentIndex()); editor && !editable) {
+        emit keyFilter_->commitData(editor);
+        emit keyFilter_->closeEditor(editor);
+    }
+    model_->SetReadOnly(!editable);
+    keyFilter_->SetReadOnly(!editable);
+    inputsSpinEdit_->setReadOnly(!editable);
+    dataPointsSpinEdit_->setReadOnly(!editable);
+    for (QPushButton* button : {addButton_, delButton_, pasteButton_}) {
+        button->setEnabled(editable);
+    }
+    pasteAction_->setEnabled(editable);
 }
 
 void TMDIMainChild::RequestStop() {

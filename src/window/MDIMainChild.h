@@ -8,6 +8,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <utility>
 
 class QAction;
 class QMenu;
@@ -69,7 +70,8 @@ public:
 public slots:
     // Inserts an empty row at the current row, which moves down with the rows below it.
     void AddBitBtnClick();
-    // Deletes the current row; the only data row is emptied instead.
+    // Deletes the rows of the selected cells (the current row when none is selected), after
+    // asking once when they are more than one; the only data row is emptied instead.
     void DelBitBtnClick();
     // The current cell's text to the clipboard.
     void CopyBitBtnClick();
@@ -81,6 +83,8 @@ public slots:
     // Asks for the options dialog over this document's engine (OptionsRequested).
     void OptionsAlgorithmMenuClick();
     // Runs the identification on this document (RunDriver); nothing while it runs already.
+    // While it runs, the table, Add, Del, Paste and the count fields are read-only, so that the
+    // results go into the computed column the run began with.
     void ExecuteAlgorithmMenuClick();
 
 signals:
@@ -107,6 +111,9 @@ private:
     void ShowCounts();
     void BringCountsIntoRange();
     void SetCurrentCell(int row, int column);
+    void SetEditable(bool editable);
+    // The first and last row of the grid's selection; the current row when nothing is selected.
+    std::pair<int, int> SelectedRows() const;
     // Runs an edit of the table's shape and, when it changed the table, puts the current cell
     // back where it was (the view forgets it on a reshape). Returns whether the table changed.
     bool KeepCurrentCellThrough(const std::function<bool()>& edit);
@@ -120,6 +127,10 @@ private:
     QFrame* panel_ = nullptr;
     TCountSpinEdit* inputsSpinEdit_ = nullptr;
     TCountSpinEdit* dataPointsSpinEdit_ = nullptr;
+    QPushButton* addButton_ = nullptr;
+    QPushButton* delButton_ = nullptr;
+    QPushButton* pasteButton_ = nullptr;
+    QAction* pasteAction_ = nullptr;
     QMenu* editMenu_ = nullptr;
     QMenu* algorithmMenu_ = nullptr;
     RunDriver* driver_ = nullptr;

@@ -71,6 +71,12 @@ bool QtUserDialogs::AskStopRun(QWidget* parent) {
                QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
+bool QtUserDialogs::AskDeleteRows(QWidget* parent, int count) {
+    return QMessageBox::question(parent, QApplication::applicationName(),
+                                 QStringLiteral("Delete the %1 selected rows?").arg(count),
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
 void QtUserDialogs::ShowTextFile(const QString& path) {
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }

@@ -15,6 +15,7 @@ public:
     void ShowError(QWidget* parent, const QString& text) override;
     void ShowMessage(QWidget* parent, const QString& text) override;
     bool AskStopRun(QWidget* parent) override;
+    bool AskDeleteRows(QWidget* parent, int count) override;
     // The path goes to the viewer as a file URL, never through a shell.
     void ShowTextFile(const QString& path) override;
 };

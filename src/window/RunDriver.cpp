@@ -83,6 +83,7 @@ void RunDriver::ExecuteAlgorithmMenuClick() {
     QCoreApplication::processEvents();
     if (!HandOverTable()) {
         running_ = false;
+        host_.SetStatusText(ReadyText);
         CloseDeferredWindows();
         return;
     }
@@ -106,8 +107,8 @@ bool RunDriver::HandOverTable() {
     std::optional<std::string> refusal;
     try {
         refusal = run_.HandOver(ReadTable());
-    } catch (const BadCellError&) {
-        host_.Dialogs().ShowError(&document_, QString::fromUtf8(BadCellError::InputDataMessage));
+    } catch (const BadCellError& error) {
+        host_.Dialogs().ShowError(&document_, QString::fromUtf8(error.what()));
         return false;
     }
     if (refusal) {

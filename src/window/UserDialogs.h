@@ -30,6 +30,8 @@ public:
     virtual void ShowMessage(QWidget* parent, const QString& text) = 0;
     // Asks whether the run in progress is to be stopped so that its window can close.
     virtual bool AskStopRun(QWidget* parent) = 0;
+    // Asks whether the `count` selected rows are to be deleted.
+    virtual bool AskDeleteRows(QWidget* parent, int count) = 0;
     // Opens a text file in the desktop's viewer for text files, without waiting for it.
     virtual void ShowTextFile(const QString& path) = 0;
 };

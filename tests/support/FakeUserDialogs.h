@@ -25,6 +25,8 @@ public:
     QList<bool> stopRunAnswers; // the default answer is No
     int stopRunQuestions = 0;
     QStringList shownTextFiles;
+    QList<bool> deleteRowsAnswers; // the default answer is Yes
+    QList<int> deleteRowsQuestions;
 
     QString OpenFileName(QWidget*) override { return Take(openAnswers); }
     QString SaveFileName(QWidget*, const QString& preset) override {
@@ -47,6 +49,10 @@ public:
         return !stopRunAnswers.isEmpty() && stopRunAnswers.takeFirst();
     }
     void ShowTextFile(const QString& path) override { shownTextFiles.append(path); }
+    bool AskDeleteRows(QWidget*, int count) override {
+        deleteRowsQuestions.append(count);
+        return deleteRowsAnswers.isEmpty() || deleteRowsAnswers.takeFirst();
+    }
 
 private:
     static QString Take(QStringList& answers) {

@@ -27,6 +27,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -271,6 +272,55 @@ private slots:
         QVERIFY(dialogs_->errors.isEmpty());
     }
 
+    void editsDuringARunChangeNothingAndItsResultsGoWhereTheRunBegan() {
+        TMDIMainChild* document = Open(WritePlant(QStringLiteral("plant.txt")));
+        DataTable before = document->Doc().Table();
+        auto* del = document->findChild<QPushButton*>(QStringLiteral("DelBitBtn"));
+        auto* inputs = document->findChild<QAbstractSpinBox*>(QStringLiteral("InputsSpinEdit"));
+        auto* grid = document->findChild<QTableView*>(QStringLiteral("DataStringGrid"));
+        // A cell still open for typing when the run starts is part of its data.
+        grid->setFocus();
+        grid->setCurrentIndex(grid->model()->index(0, 0));
+        QTest::keyClick(grid, Qt::Key_7);
+        before.SetCellText(1, 1, "7");
+        QList<bool> enabledDuringRun;
+        WhileEvolving(*document, [&] {
+            for (const char* name : {"AddBitBtn", "DelBitBtn", "PasteBitBtn"}) {
+                enabledDuringRun.append(
+                    document->findChild<QPushButton*>(QLatin1String(name))->isEnabled());
+            }
+            QTest::mouseClick(del, Qt::LeftButton);
+            document->DelBitBtnClick();
+            document->AddBitBtnClick();
+            QTest::keyClick(inputs, Qt::Key_Up);
+            QGuiApplication::clipboard()->setText(QStringLiteral("1\t2\r\n"));
+            form_->PasteToolButtonClick();
+            document->PasteBitBtnClick();
+            grid->setFocus();
+            QTest::keyClick(grid, Qt::Key_5);
+            QTest::keyClick(grid, Qt::Key_Delete);
+        });
+        document->ExecuteAlgorithmMenuClick();
+
+        QCOMPARE(enabledDuringRun, (QList<bool>{false, false, false}));
+        DataTable& table = document->Doc().Table();
+        QCOMPARE(Cell(*document, 0, 3), QStringLiteral("Output"));
+        QCOMPARE(Cell(*document, 0, 4), QStringLiteral("Output (calc.)"));
+        QCOMPARE(table.DataPointCount(), Samples);
+        QCOMPARE(document->findChild<QLineEdit*>()->text(), QStringLiteral("2"));
+        for (int row = 1; row <= Samples; ++row) {
+            for (int column = 1; column <= 3; ++column) {
+                QCOMPARE(table.DataCell(row, column), before.DataCell(row, column));
+            }
+        }
+        QCOMPARE(ComputedColumn(*document), CoreComputedColumn(before));
+
+        // Once the run has returned, the document can be edited again.
+        QVERIFY(del->isEnabled());
+        QTest::mouseClick(del, Qt::LeftButton);
+        QCOMPARE(table.DataPointCount(), Samples - 1);
+    }
+
     void aNewDocumentIsSavedFirstAndACancelChangesNothing() {
         form_->NewMenuClick();
         TMDIMainChild* document = form_->Documents().constFirst();
@@ -315,7 +365,10 @@ private slots:
         QFile::remove(document->Driver().ReportPath());
         QVERIFY(table.SetCellText(9, 2, "1..5"));
         document->ExecuteAlgorithmMenuClick();
-        QCOMPARE(dialogs_->errors, QStringList{QString::fromUtf8(BadCellError::InputDataMessage)});
+        QCOMPARE(dialogs_->errors,
+                 QStringList{QStringLiteral("Input data could not be understood. Execution "
+                                            "cancelled. Row 9, column 2 is not a number.")});
+        QCOMPARE(Status(), QStringLiteral("Ready"));
         QCOMPARE(table.ColumnCount(), 4);
         QCOMPARE(Cell(*document, 9, 2), QStringLiteral("1..5"));
         QVERIFY(!document->Driver().TimerActive());
@@ -398,7 +451,7 @@ private slots:
         QVERIFY(form_->ChildWindows().isEmpty());
     }
 
-    void ctrlEOnThePlotWindowRunsItsDocumentAgain() {
+    void ctrlERunsFromThePlotWindowAndTheCountFields() {
         form_->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(form_.get()));
         TMDIMainChild* document = Open(WritePlant(QStringLiteral("plant.txt")));
@@ -410,6 +463,18 @@ private slots:
         QTest::keyClick(PlotWindows().first(), Qt::Key_E, Qt::ControlModifier);
         QVERIFY(QFile::exists(document->Driver().ReportPath()));
         QCOMPARE(PlotWindows().size(), 1);
+
+        // The count fields are text fields, yet Ctrl+E runs there too.
+        form_->MdiArea()->setActiveSubWindow(
+            qobject_cast<QMdiSubWindow*>(document->parentWidget()));
+        for (const char* name : {"InputsSpinEdit", "DataPointsSpinEdit"}) {
+            QFile::remove(document->Driver().ReportPath());
+            auto* field = document->findChild<QAbstractSpinBox*>(QLatin1String(name));
+            field->setFocus();
+            QTRY_VERIFY(field->hasFocus());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_E, Qt::ControlModifier);
+            QVERIFY2(QFile::exists(document->Driver().ReportPath()), name);
+        }
     }
 
     void aRunIsNotReentrantAndClosesOnlyWhenItHasReturned() {
