@@ -55,6 +55,7 @@ public:
     void ShowError(QWidget*, const QString& text) override { errors.append(text); }
     void ShowMessage(QWidget*, const QString& text) override { Fail(text); }
     bool AskStopRun(QWidget*) override { return false; }
+    bool AskDeleteRows(QWidget*, int) override { return false; }
     void ShowTextFile(const QString&) override {}
 
     QStringList errors;
