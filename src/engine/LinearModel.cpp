@@ -239,20 +239,13 @@ void LinearModel::Filter(std::span<const double> x, std::span<const double> b,
     const auto m = static_cast<std::ptrdiff_t>(b.size()) - 1;
     const auto n = static_cast<std::ptrdiff_t>(a.size());
     // Terms outside the data take part as 0.0, as in the search's simulation, so that the
-    // sums round alike.
-    for (std::ptrdiff_t i = 0; i < count; ++i) {
-        const std::ptrdiff_t first = i - shift;
+    // sums round alike; the rows whose terms all lie inside skip the checks.
+    const auto checked = [&](std::ptrdiff_t i) {
         double s = 0.0;
-        if (first >= 0 && first + m < size) {
-            const double* u = x.data() + first;
-            for (std::ptrdiff_t j = 0; j <= m; ++j)
-                s = s + u[j] * b[static_cast<std::size_t>(j)];
-        } else {
-            for (std::ptrdiff_t j = 0; j <= m; ++j) {
-                const std::ptrdiff_t k = first + j;
-                const double u = k >= 0 && k < size ? x[static_cast<std::size_t>(k)] : 0.0;
-                s = s + u * b[static_cast<std::size_t>(j)];
-            }
+        for (std::ptrdiff_t j = 0; j <= m; ++j) {
+            const std::ptrdiff_t k = i - shift + j;
+            const double u = k >= 0 && k < size ? x[static_cast<std::size_t>(k)] : 0.0;
+            s = s + u * b[static_cast<std::size_t>(j)];
         }
         double t = 0.0;
         for (std::ptrdiff_t j = 0; j < n; ++j) {
@@ -261,7 +254,26 @@ void LinearModel::Filter(std::span<const double> x, std::span<const double> b,
                 (k >= 0 ? y[static_cast<std::size_t>(k)] : 0.0) * a[static_cast<std::size_t>(j)];
         }
         y[static_cast<std::size_t>(i)] = s - t;
+    };
+    const std::ptrdiff_t from = std::min(count, std::max({n, shift, std::ptrdiff_t{0}}));
+    const std::ptrdiff_t to = std::max(from, std::min(count, size - m + shift));
+    for (std::ptrdiff_t i = 0; i < from; ++i)
+        checked(i);
+    const double* bp = b.data();
+    const double* ap = a.data();
+    for (std::ptrdiff_t i = from; i < to; ++i) {
+        const double* u = x.data() + (i - shift);
+        const double* past = y.data() + (i - n);
+        double s = 0.0;
+        for (std::ptrdiff_t j = 0; j <= m; ++j)
+            s = s + u[j] * bp[j];
+        double t = 0.0;
+        for (std::ptrdiff_t j = 0; j < n; ++j)
+            t = t + past[j] * ap[j];
+        y[static_cast<std::size_t>(i)] = s - t;
     }
+    for (std::ptrdiff_t i = to; i < count; ++i)
+        checked(i);
 }
 
 } // namespace orvanel

@@ -65,7 +65,7 @@ Refinement::Result Refinement::Refine(const LinearModel& start) const {
     problem.AddResidualBlock(&cost, nullptr, parameters.data());
     ceres::Solver::Options options;
     options.max_num_iterations = MaxIterations;
-    options.linear_solver_type = ceres::DENSE_QR;
+    options.linear_solver_type = ceres::DENSE_NORMAL_CHOLESKY;
     options.logging_type = ceres::SILENT;
     options.num_threads = 1;
     ceres::Solver::Summary summary;

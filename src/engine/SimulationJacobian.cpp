@@ -45,17 +45,23 @@ bool SimulationJacobian::Evaluate(const LinearModel& model, double* residuals, d
             residuals[i] = residuals[i] + simulated[i];
         if (jacobian == nullptr)
             continue;
-        LinearModel::Filter(u, zeros, a, shift, scratch);
+        // Numerator derivatives share the denominator: u through 1 / (z^Delay D(z)) once,
+        // then a short sum of its samples per parameter.
+        const std::size_t m = zeros.size() - 1;
+        filtered.resize(rows + m);
+        const double one[] = {1.0};
+        LinearModel::Filter(u, one, a, shift, filtered);
+        Weighted(zeros, scratch);
         AddColumn(scratch, -1.0, jacobian);
         for (std::size_t f = 0; f < input.Zeros.size(); ++f) {
             std::vector<double> rest = Scaled(ZerosWithout(input, f), input.Gain);
             if (input.Zeros[f].Pair) {
                 rest.insert(rest.begin(), 0.0);
-                LinearModel::Filter(u, rest, a, shift, scratch);
+                Weighted(rest, scratch);
                 AddColumn(scratch, -1.0, jacobian);
                 rest.erase(rest.begin());
             }
-            LinearModel::Filter(u, rest, a, shift, scratch);
+            Weighted(rest, scratch);
             AddColumn(scratch, input.Zeros[f].Pair ? -1.0 : 1.0, jacobian);
         }
         for (const LinearModel::Factor& f : input.Poles) {
@@ -80,6 +86,17 @@ bool SimulationJacobian::Evaluate(const LinearModel& model, double* residuals, d
     if (!AllFinite(std::span<const double>(residuals, rows)))
         return false;
     return jacobian == nullptr || AllFinite(std::span<const double>(jacobian, rows * parameters));
+}
+
+// out(i) := sum_j c[j] filtered(i + j): c(z) applied to the signal through the denominator.
+void SimulationJacobian::Weighted(std::span<const double> c, std::span<double> out) const {
+    for (std::size_t i = 0; i < rows; ++i) {
+        const double* w = filtered.data() + i;
+        double s = 0.0;
+        for (std::size_t j = 0; j < c.size(); ++j)
+            s = s + w[j] * c[j];
+        out[i] = s;
+    }
 }
 
 void SimulationJacobian::AddColumn(std::span<const double> derivative, double sign,

@@ -26,6 +26,7 @@ public:
     bool Evaluate(const LinearModel& model, double* residuals, double* jacobian);
 
 private:
+    void Weighted(std::span<const double> c, std::span<double> out) const;
     void AddColumn(std::span<const double> derivative, double sign, double* jacobian);
 
     std::span<const std::span<const double>> inputs;
@@ -35,6 +36,7 @@ private:
     std::size_t column = 0;
     std::vector<double> simulated;
     std::vector<double> scratch;
+    std::vector<double> filtered;
 };
 
 } // namespace orvanel
