@@ -16,7 +16,7 @@ namespace {
 
 // A random individual is filled again while its error is above this...
 constexpr double AcceptableError = 1e100;
-// ...at most this many times in all; the last filling is kept whatever its error.
+// ...at most this many times in all; the last filling is then repaired.
 constexpr int MaxFillings = 501;
 constexpr int GeneTypeCount = 8;
 // Models scored together in one task at most.
@@ -42,13 +42,15 @@ std::vector<TMISOFunTrans> CopiesOf(const std::vector<TMISOFunTrans>& sources) {
     return copies;
 }
 
-// Whether the model is sure to fail before any sample is simulated.
+// Whether the transfer function, or the model, is sure to fail before any sample is simulated.
+bool FailsBeforeSimulation(TFunTrans& function) {
+    return !function.DecodeModel() || !function.Admissible();
+}
+
 bool FailsBeforeSimulation(TMISOFunTrans& individual) {
-    for (TFunTrans& function : individual.Functions()) {
-        if (!function.DecodeModel() || !function.Admissible())
-            return true;
-    }
-    return false;
+    const auto functions = individual.Functions();
+    return std::any_of(functions.begin(), functions.end(),
+                       [](TFunTrans& function) { return FailsBeforeSimulation(function); });
 }
 
 } // namespace
@@ -247,21 +249,24 @@ void TGenetico::CreateInitialPopulation() {
 }
 
 void TGenetico::CreateRandomIndividual(TMISOFunTrans& individual) {
-    for (int t = 0; t < individual.InputCount(); ++t) {
-        TFunTrans& function = individual.Functions()[static_cast<std::size_t>(t)];
-        function.SetGeneCount(genesPerInput);
-        for (int g = 0; g < genesPerInput; ++g) {
-            const double min = geneMin[static_cast<std::size_t>(g)];
-            const double max = geneMax[static_cast<std::size_t>(g)];
-            function.SetGeneValue(g, Rnd::RandomReal() * (max - min) + min);
-            function.SetGeneType(g, Rnd::RandomInt(0, GeneTypeCount - 1));
-        }
+    for (TFunTrans& function : individual.Functions())
+        DrawGenes(function);
+}
+
+void TGenetico::DrawGenes(TFunTrans& function) const {
+    function.SetGeneCount(genesPerInput);
+    for (int g = 0; g < genesPerInput; ++g) {
+        const double min = geneMin[static_cast<std::size_t>(g)];
+        const double max = geneMax[static_cast<std::size_t>(g)];
+        function.SetGeneValue(g, Rnd::RandomReal() * (max - min) + min);
+        function.SetGeneType(g, Rnd::RandomInt(0, GeneTypeCount - 1));
     }
 }
 
 // Every filling draws the same sequence of numbers whichever position it is for and whether
 // the previous one was accepted, so fillings can be drawn ahead and evaluated together; the
-// random state is then wound back to just after the last filling used.
+// random state is then wound back to just after the last filling used. A repair draws from
+// the state after the filling it mends, so the fillings drawn ahead of it are dropped.
 void TGenetico::FillAtRandom(std::size_t first, std::size_t end, bool buildingPopulation) {
     const auto threads = static_cast<std::size_t>(Workers().ThreadCount());
     const std::size_t batch = threads > 1 ? 2 * threads : 1;
@@ -281,25 +286,53 @@ void TGenetico::FillAtRandom(std::size_t first, std::size_t end, bool buildingPo
             ++attempts;
             if (buildingPopulation)
                 YieldToOwner();
-            if (fillings[b].Error > AcceptableError && attempts < MaxFillings)
+            const bool repair = fillings[b].Error > AcceptableError;
+            if (repair && attempts < MaxFillings)
                 continue;
-            if (screened[b])
-                EvaluateCounted(fillings[b]);
+            if (repair) {
+                Rnd::GlobalState() = stateAfter[b];
+                Repair(fillings[b]);
+            }
             population[position] = std::move(fillings[b]);
             scored[position] = 1;
             ++position;
             attempts = 0;
             if (buildingPopulation)
                 CountAcceptedIndividual();
+            if (repair)
+                break;
             if (position == end)
                 Rnd::GlobalState() = stateAfter[b];
         }
     }
 }
 
+// With many inputs a random individual whose every transfer function is usable is too rare
+// to be drawn whole (about 0.74 to the power of the inputs), so the last filling keeps the
+// transfer functions that work and has the others drawn again one by one.
+void TGenetico::Repair(TMISOFunTrans& individual) {
+    const std::size_t samples = runColumns.back()->size();
+    std::vector<double> sum(samples);
+    std::vector<double> scratch(samples);
+    for (TFunTrans& function : individual.Functions()) {
+        for (int draws = 1; draws < MaxFillings && !UsableAlone(function, sum, scratch); ++draws)
+            DrawGenes(function);
+    }
+    EvaluateCounted(individual);
+}
+
+// Whether the transfer function decodes, is admissible and simulates to an acceptable error
+// against the measured output by itself.
+bool TGenetico::UsableAlone(TFunTrans& function, std::vector<double>& sum,
+                            std::vector<double>& scratch) {
+    if (FailsBeforeSimulation(function))
+        return false;
+    return function.EvaluateAdding(sum.data(), scratch.data()) <= AcceptableError;
+}
+
 // Evaluates new random individuals. With the cache on, a filling whose transfer functions
 // do not all decode into models Simulate accepts is certain to get Error 1e300 and be drawn
-// again: it is marked screened instead of simulated, and evaluated only if it is kept.
+// again or repaired: it is marked screened instead of simulated.
 void TGenetico::ScoreFillings(std::vector<TMISOFunTrans>& fillings, std::vector<char>& screened) {
     if (!ScoreTogether) {
         Workers().ForEach(fillings.size(), [&](std::size_t b) {

@@ -142,8 +142,10 @@ public:
     // provides: accepted parameters and, except for the first, a built population.
 
     // Population and BestModel from new individuals; fills every position at random until
-    // its error is at most 1e100 (the 501st filling is kept whatever its error), counting
-    // Generation up as positions are accepted.
+    // its error is at most 1e100, counting Generation up as positions are accepted. When the
+    // 501st filling of a position is not acceptable either, it is repaired: input by input, a
+    // transfer function that does not decode, is not admissible or whose own error exceeds
+    // 1e100 is drawn again (up to 500 times each), and the whole is kept whatever its error.
     void CreateInitialPopulation();
     // Gives every gene of every transfer function a value drawn from its range and a type
     // drawn from 0..7, in input and gene order.
@@ -179,6 +181,10 @@ private:
     double PopulationError(std::size_t i);
     double FitnessFromScore(TMISOFunTrans& individual, double error) const;
     void FillAtRandom(std::size_t first, std::size_t end, bool buildingPopulation);
+    void DrawGenes(TFunTrans& function) const;
+    void Repair(TMISOFunTrans& individual);
+    static bool UsableAlone(TFunTrans& function, std::vector<double>& sum,
+                            std::vector<double>& scratch);
     void ScoreFillings(std::vector<TMISOFunTrans>& fillings, std::vector<char>& screened);
     void CountAcceptedIndividual();
     void SelectParents(std::span<const double> fitness, std::span<const double> weights,

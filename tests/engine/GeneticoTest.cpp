@@ -515,7 +515,72 @@ TEST(TGeneticoRun, ReferenceAndFastModesGiveTheSameRun) {
     }
 }
 
-} // namespace
+// Inputs holding levels for 5 samples, each through its own 0.2/(z - 0.6 - 0.01 i), summed.
+void HandOverManyInputs(TGenetico& engine, int inputs, int samples) {
+    engine.SetDataSize(inputs, samples);
+    std::vector<double> state(static_cast<std::size_t>(inputs), 0.0);
+    std::vector<double> row(static_cast<std::size_t>(inputs) + 1);
+    for (int k = 0; k < samples; ++k) {
+        double y = 0.0;
+        for (std::size_t i = 0; i < state.size(); ++i) {
+            state[i] = (0.6 + 0.01 * static_cast<double>(i)) * state[i] + 0.2 * row[i];
+            y += state[i];
+            row[i] = static_cast<double>(((k / 5 + 3) * (static_cast<int>(i) + 7)) % 11) - 5.0;
+        }
+        row.back() = y;
+        engine.SetDataRow(row, k + 1);
+    }
+    engine.SetInputCount(inputs);
+    engine.SetGenesPerInput(6);
+    for (int g = 0; g < 6; ++g)
+        engine.SetGeneRange(g, -1.0, 1.0);
+}
+
+// A run that never needs a repair draws what it always drew: these are the figures of the
+// defined rule.
+TEST(TGeneticoRun, AnOrdinaryRunKeepsItsKnownResult) {
+    auto engine = SmallEngine(20, 12);
+    const std::vector<GenerationRow> rows = RunAndLog(*engine);
+    ASSERT_EQ(rows.size(), 13u);
+    EXPECT_EQ(rows.back().BestError, 0x1.93338da35c6dep-7);
+    EXPECT_EQ(rows.back().Mean, -0x1.a51796729f869p+8);
+}
+
+// With 30 inputs almost no random individual is usable whole; repaired fillings let the run
+// reach a finite objective, the same in every mode.
+TEST(TGeneticoRun, ManyInputsRunToAFiniteObjectiveInEveryMode) {
+    const auto engineFor = [](int threads) {
+        Rnd::GlobalState().SystemSeed = 0;
+        auto engine = std::make_unique<TGenetico>(SeedMilliseconds);
+        engine->SetPopulationSize(10);
+        engine->Generations = 4;
+        engine->RegenerationPeriod = 2;
+        HandOverManyInputs(*engine, 30, 40);
+        if (threads == 0)
+            engine->UseReferenceMode();
+        else
+            engine->ThreadCount = threads;
+        return engine;
+    };
+    auto reference = engineFor(0);
+    const std::vector<GenerationRow> expected = RunAndLog(*reference);
+    ASSERT_EQ(expected.size(), 5u);
+    EXPECT_LT(reference->BestModel().Error, 1e100);
+    const Rnd::State drawsAfter = Rnd::GlobalState();
+    for (const int threads : {1, 3}) {
+        auto fast = engineFor(threads);
+        EXPECT_EQ(RunAndLog(*fast), expected) << threads;
+        EXPECT_EQ(fast->BestModel().Output(), reference->BestModel().Output());
+        EXPECT_EQ(Rnd::GlobalState().RandomTable, drawsAfter.RandomTable);
+        EXPECT_EQ(Rnd::GlobalState().RandomIndex, drawsAfter.RandomIndex);
+        EXPECT_EQ(Rnd::GlobalState().SystemSeed, drawsAfter.SystemSeed);
+    }
+    auto initial = engineFor(3);
+    initial->CreateInitialPopulation();
+    for (const TMISOFunTrans& individual : initial->Population())
+        EXPECT_LT(individual.Error, 1e100);
+}
+
 // Yields while workers evaluate must neither change the run nor show a best model that a
 // worker is changing: the best model seen at each yield is always one reported by a row.
 TEST(TGeneticoRun, YieldsWhileEvaluationsRunLeaveTheRunUnchanged) {
@@ -549,4 +614,5 @@ TEST(TGeneticoRun, YieldsWhileEvaluationsRunLeaveTheRunUnchanged) {
     }
 }
 
+} // namespace
 } // namespace orvanel

@@ -1,0 +1,79 @@
+// A multi-input transfer-function model in its continuous parameters, free of any chromosome.
+#pragma once
+
+#include "model/MISOFunTrans.h"
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace orvanel {
+
+// The model the search found, in a form a local optimiser can move: per input a gain, the
+// factors of the numerator and the denominator and a delay,
+//   G(z) = Gain * prod(zero factors) / (z^Delay * prod(pole factors)),
+// each factor z - Root (a real root) or z^2 + A z + B (a pair). Factors keep the order the
+// chromosome applied them in, so that the coefficients, and the simulation, come out as the
+// search computed them to the last bit.
+class LinearModel {
+public:
+    struct Factor {
+        bool Pair = false;
+        double Root = 0.0;
+        double A = 0.0;
+        double B = 0.0;
+        bool operator==(const Factor&) const = default;
+    };
+
+    struct Input {
+        double Gain = 1.0;
+        std::vector<Factor> Zeros;
+        std::vector<Factor> Poles;
+        int Delay = 0;
+
+        // Coefficients in descending powers of z: the numerator with the gain, the denominator
+        // monic and with the delay's trailing zeros.
+        std::vector<double> Numerator() const;
+        std::vector<double> Denominator() const;
+        // The same in ascending powers of z, without gain and delay: what the simulation uses.
+        std::vector<double> ZeroPolynomial() const;
+        std::vector<double> PolePolynomial() const;
+        // Whether every pole lies strictly inside the unit circle.
+        bool Stable() const;
+        // 1 for the gain plus 1 per real factor and 2 per pair.
+        std::size_t ParameterCount() const;
+        bool operator==(const Input&) const = default;
+    };
+
+    // The model of the search's individual, from its chromosome; nothing when a transfer
+    // function does not decode, is not one the search simulates (no poles, more zeros than
+    // poles) or has a negative delay.
+    static std::optional<LinearModel> From(const TMISOFunTrans& individual);
+    static std::optional<Input> From(const TFunTrans& function);
+
+    std::vector<Input> Inputs;
+
+    // The output over the first `count` rows from zero state: every input simulated as the
+    // search does and the results added in input order. inputs holds one column per input.
+    std::vector<double> Simulate(std::span<const std::span<const double>> inputs,
+                                 std::size_t count) const;
+    // Whether the two have the same number and kind of factors and the same delay per input.
+    bool SameStructure(const LinearModel& other) const;
+    bool Stable() const;
+    std::size_t ParameterCount() const;
+    // The continuous parameters, input by input: the gain, then each zero factor's root or
+    // A, B, then each pole factor's.
+    std::vector<double> Parameters() const;
+    // Takes ParameterCount values in the order Parameters gives them.
+    void SetParameters(std::span<const double> values);
+    bool operator==(const LinearModel&) const = default;
+
+    // y(i) = sum_{j<=m} x(i + j - shift) b[j] - sum_{j<n} y(i + j - n) a[j] for i < y.size(),
+    // with x zero outside its entries and y zero before 0; b and a in ascending powers (a
+    // without its leading 1). The transfer function b(z) / (z^(shift - n) (z^n + a(z))).
+    static void Filter(std::span<const double> x, std::span<const double> b,
+                       std::span<const double> a, std::ptrdiff_t shift, std::span<double> y);
+};
+
+} // namespace orvanel

@@ -1,0 +1,56 @@
+// Local least-squares refinement of a model's continuous parameters.
+#pragma once
+
+#include "engine/LinearModel.h"
+
+#include <cstddef>
+#include <span>
+#include <vector>
+
+namespace orvanel {
+
+// The search picks a structure well but leaves its coefficients where the coarse gene code
+// and chance put them. This moves the gains, real roots and pair coefficients of a model to
+// the nearest minimum of its squared simulation error on the estimation rows, with the
+// structure and the delays fixed and every pole kept strictly inside the unit circle, by
+// Levenberg-Marquardt with exact derivatives of the simulation. Starting from several
+// distinct structures finds better minima than refining the best model alone.
+class Refinement {
+public:
+    struct Result {
+        LinearModel Model;
+        // Sum of squared residuals on the estimation rows.
+        double Error = 0.0;
+        // Position among the candidates of the model the result was refined from.
+        std::size_t Start = 0;
+    };
+
+    // One column per input and the measured output, all at least estimationRows long; the
+    // model is fitted to the first estimationRows rows, simulated from zero state. The
+    // columns are not copied and must outlive this object.
+    Refinement(std::vector<std::span<const double>> inputs, std::span<const double> output,
+               std::size_t estimationRows);
+
+    // Solver iterations per start; an iteration evaluates the model and its derivatives.
+    int MaxIterations = 100;
+    // Threads sharing the starts of RefineBest (0: every core). The result does not depend
+    // on it.
+    int ThreadCount = 1;
+
+    // Sum of squared residuals on the estimation rows; infinity when it is not finite.
+    double SquaredError(const LinearModel& model) const;
+    // The model with its parameters refined. Never worse than the start: a start with a pole
+    // on or outside the unit circle, or one the solver cannot improve, comes back unchanged.
+    Result Refine(const LinearModel& start) const;
+    // Refines the first `starts` candidates of distinct structure, in the candidates' order
+    // (put the best first), and returns the result of lowest error, the earliest among
+    // equals. Empty candidates give an empty model of infinite error.
+    Result RefineBest(std::span<const LinearModel> candidates, std::size_t starts = 8) const;
+
+private:
+    std::vector<std::span<const double>> inputs;
+    std::span<const double> output;
+    std::size_t rows;
+};
+
+} // namespace orvanel

@@ -1,0 +1,145 @@
+#include "engine/Refinement.h"
+
+#include "engine/SimulationJacobian.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace orvanel {
+namespace {
+
+using Factor = LinearModel::Factor;
+
+constexpr std::size_t Rows = 400;
+
+// Inputs holding pseudo-random levels for 4 to 11 samples.
+std::vector<double> HeldLevels(unsigned seed) {
+    std::vector<double> values;
+    unsigned state = seed;
+    while (values.size() < Rows) {
+        state = state * 1103515245u + 12345u;
+        const double level = static_cast<double>((state >> 16) % 2001) / 1000.0 - 1.0;
+        values.insert(values.end(), 4 + (state >> 8) % 8, level);
+    }
+    values.resize(Rows);
+    return values;
+}
+
+// Input 1: 0.3 (z - 0.4) / (z^2 - 1.3 z + 0.6); input 2: -0.5 / (z (z - 0.7)).
+LinearModel TruePlant() {
+    LinearModel::Input first;
+    first.Gain = 0.3;
+    first.Zeros = {Factor{false, 0.4}};
+    first.Poles = {Factor{true, 0.0, -1.3, 0.6}};
+    LinearModel::Input second;
+    second.Gain = -0.5;
+    second.Poles = {Factor{false, 0.7}};
+    second.Delay = 1;
+    return LinearModel{{first, second}};
+}
+
+struct Plant {
+    std::vector<double> u1 = HeldLevels(1);
+    std::vector<double> u2 = HeldLevels(2);
+    std::vector<std::span<const double>> inputs{u1, u2};
+    std::vector<double> y = TruePlant().Simulate(inputs, Rows);
+};
+
+TEST(Refinement, DerivativesMatchDifferencesOfTheSimulation) {
+    const Plant plant;
+    LinearModel model = TruePlant();
+    model.Inputs[1].Zeros = {Factor{true, 0.0, 0.3, -0.2}};
+    model.Inputs[1].Poles.push_back(Factor{true, 0.0, 0.5, 0.4});
+    const std::vector<double> at = model.Parameters();
+    const std::size_t p = at.size();
+    SimulationJacobian jacobian(plant.inputs, plant.y, Rows);
+    std::vector<double> residuals(Rows);
+    std::vector<double> derivatives(Rows * p);
+    ASSERT_TRUE(jacobian.Evaluate(model, residuals.data(), derivatives.data()));
+    const double h = 1e-6;
+    for (std::size_t k = 0; k < p; ++k) {
+        std::vector<double> up = at;
+        std::vector<double> down = at;
+        up[k] += h;
+        down[k] -= h;
+        LinearModel plus = model;
+        LinearModel minus = model;
+        plus.SetParameters(up);
+        minus.SetParameters(down);
+        std::vector<double> rPlus(Rows);
+        std::vector<double> rMinus(Rows);
+        ASSERT_TRUE(jacobian.Evaluate(plus, rPlus.data(), nullptr));
+        ASSERT_TRUE(jacobian.Evaluate(minus, rMinus.data(), nullptr));
+        for (std::size_t i = 0; i < Rows; i += 37)
+            EXPECT_NEAR(derivatives[i * p + k], (rPlus[i] - rMinus[i]) / (2 * h), 1e-6)
+                << "parameter " << k << " row " << i;
+    }
+}
+
+TEST(Refinement, FindsThePlantFromADisturbedStartWithTheSameStructure) {
+    const Plant plant;
+    LinearModel start = TruePlant();
+    std::vector<double> disturbed = start.Parameters();
+    for (std::size_t k = 0; k < disturbed.size(); ++k)
+        disturbed[k] *= k % 2 == 0 ? 1.15 : 0.9;
+    start.SetParameters(disturbed);
+    const Refinement refinement({plant.u1, plant.u2}, plant.y, Rows);
+    const Refinement::Result result = refinement.Refine(start);
+    EXPECT_LT(result.Error, 1e-16);
+    const std::vector<double> found = result.Model.Parameters();
+    const std::vector<double> truth = TruePlant().Parameters();
+    for (std::size_t k = 0; k < truth.size(); ++k)
+        EXPECT_NEAR(found[k], truth[k], 1e-7) << k;
+    EXPECT_EQ(result.Model.Inputs[1].Delay, 1);
+}
+
+// An integrating plant pulls a pole towards 1: the refined pole stays strictly inside, the
+// error never rises, and an unstable start is returned as it came.
+TEST(Refinement, KeepsPolesInsideTheUnitCircleAndNeverWorsens) {
+    Plant plant;
+    double sum = 0.0;
+    for (std::size_t i = 0; i < Rows; ++i) {
+        plant.y[i] = sum;
+        sum += plant.u1[i];
+    }
+    LinearModel start = TruePlant();
+    start.Inputs[0] = LinearModel::Input{0.5, {}, {Factor{false, 0.5}}, 0};
+    const Refinement refinement({plant.u1, plant.u2}, plant.y, Rows);
+    const Refinement::Result result = refinement.Refine(start);
+    EXPECT_TRUE(result.Model.Stable());
+    EXPECT_LT(result.Model.Inputs[0].Poles[0].Root, 1.0);
+    EXPECT_GT(result.Model.Inputs[0].Poles[0].Root, 0.9);
+    EXPECT_LT(result.Error, refinement.SquaredError(start));
+
+    LinearModel unstable = start;
+    unstable.Inputs[0].Poles[0].Root = 1.01;
+    const Refinement::Result kept = refinement.Refine(unstable);
+    EXPECT_EQ(kept.Model, unstable);
+    EXPECT_EQ(kept.Error, refinement.SquaredError(unstable));
+}
+
+// Candidates of one structure are refined once, from the first of them; the best result wins
+// even when its start was not the best.
+TEST(Refinement, RefinesDistinctStructuresAndKeepsTheLowestError) {
+    const Plant plant;
+    LinearModel firstOrder = TruePlant();
+    firstOrder.Inputs[0] = LinearModel::Input{0.2, {}, {Factor{false, 0.8}}, 0};
+    LinearModel sameStructure = firstOrder;
+    sameStructure.Inputs[0].Poles[0].Root = 0.5;
+    LinearModel right = TruePlant();
+    right.Inputs[0].Poles[0].B = 0.45;
+    right.Inputs[0].Zeros[0].Root = 0.9;
+    const Refinement refinement({plant.u1, plant.u2}, plant.y, Rows);
+    const std::vector<LinearModel> candidates{firstOrder, sameStructure, right};
+    for (const int threads : {1, 2}) {
+        Refinement parallel = refinement;
+        parallel.ThreadCount = threads;
+        const Refinement::Result best = parallel.RefineBest(candidates, 8);
+        EXPECT_EQ(best.Start, 2u);
+        EXPECT_LT(best.Error, 1e-16);
+        EXPECT_EQ(parallel.RefineBest(candidates, 1).Start, 0u);
+    }
+}
+
+} // namespace
+} // namespace orvanel
