@@ -5,6 +5,7 @@
 #include "window/RunDriver.h"
 
 #include "window/MSChart.h"
+#include "app/FractionText.h"
 #include "app/MainForm.h"
 #include "app/PlotChild.h"
 #include "document/TableSamples.h"
@@ -133,7 +134,7 @@ private:
         return items;
     }
     static QString Text(QWidget& window, const char* name) {
-        return window.findChild<QLineEdit*>(QString::fromLatin1(name))->text();
+        return window.findChild<FractionText*>(QString::fromLatin1(name))->Text();
     }
     // Calls `action` once from the event loop while `document` runs and its engine evolves.
     static void WhileEvolving(TMDIMainChild& document, std::function<void()> action) {
