@@ -82,6 +82,7 @@ QAction* TMainForm::AddAction(QMenu* menu, const QString& text, const QString& i
                               void (TMainForm::*command)(), const QKeySequence& shortcut) {
     auto* action = new QAction(Icons::Load(icon), text, this);
     action->setShortcut(shortcut);
+    connect(action, &QAction::triggered, this, [this] { statusHeld_ = false; });
     connect(action, &QAction::triggered, this, command);
     if (menu != nullptr) {
         menu->addAction(action);
@@ -676,7 +677,13 @@ void TMainForm::ShowMaximizedOnScreen() {
 }
 
 void TMainForm::SetStatusText(const QString& text) {
+    statusHeld_ = false;
     statusPanel_->setText(text);
+}
+
+void TMainForm::SetStatusTextUntilNextCommand(const QString& text) {
+    statusPanel_->setText(text);
+    statusHeld_ = true;
 }
 
 void TMainForm::SetGauge(int minimum, int maximum, int position) {
@@ -696,7 +703,7 @@ void TMainForm::ShowRunButtons(bool visible) {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == mdiArea_->viewport() && event->type() == QEvent::MouseMove) {
+    if (watched == mdiArea_->viewport() && event->type() == QEvent::MouseMove && !statusHeld_) {
         SetStatusText(ReadyText);
     }
     return QMainWindow::eventFilter(watched, event);

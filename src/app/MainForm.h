@@ -44,6 +44,7 @@ public:
 
     // The run-state display: the status text ("Ready" when idle) and the progress gauge.
     void SetStatusText(const QString& text) override;
+    void SetStatusTextUntilNextCommand(const QString& text) override;
     void SetGauge(int minimum, int maximum, int position) override;
     // Shows the idle (9) or running (11) picture on the Execute button.
     void SetExecuteImageIndex(int index) override;
@@ -141,6 +142,8 @@ private:
     QAction* ejecutarAction_ = nullptr;
     QAction* opcionesAction_ = nullptr;
     QLabel* statusPanel_ = nullptr;
+    // The status text stays under the pointer until the next command.
+    bool statusHeld_ = false;
     QProgressBar* progressGauge_ = nullptr;
     int executeImageIndex_ = IdleImage;
     QString helpFile_;

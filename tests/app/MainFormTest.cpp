@@ -516,6 +516,16 @@ private slots:
         QCoreApplication::sendEvent(form_->MdiArea()->viewport(), &move);
         QCOMPARE(form_->findChild<QLabel*>(QStringLiteral("MainStatusPanel"))->text(),
                  QStringLiteral("Ready"));
+
+        // A stopped run's text stays until the next command.
+        form_->SetStatusTextUntilNextCommand(QStringLiteral("Stopped at generation 7."));
+        QCoreApplication::sendEvent(form_->MdiArea()->viewport(), &move);
+        QCOMPARE(form_->findChild<QLabel*>(QStringLiteral("MainStatusPanel"))->text(),
+                 QStringLiteral("Stopped at generation 7."));
+        Named("NewMenu")->trigger();
+        QCoreApplication::sendEvent(form_->MdiArea()->viewport(), &move);
+        QCOMPARE(form_->findChild<QLabel*>(QStringLiteral("MainStatusPanel"))->text(),
+                 QStringLiteral("Ready"));
     }
 
     void closePromptCanKeepTheDocument() {

@@ -4,17 +4,17 @@
 
 #include "window/RunDriver.h"
 
-#include "window/MSChart.h"
 #include "app/FractionText.h"
 #include "app/MainForm.h"
 #include "app/PlotChild.h"
 #include "document/TableSamples.h"
-#include "window/MDIMainChild.h"
 #include "engine/Genetico.h"
 #include "model/NumberText.h"
 #include "model/Rnd.h"
 #include "support/FakeUserDialogs.h"
 #include "support/WindowLeakCheck.h"
+#include "window/MDIMainChild.h"
+#include "window/MSChart.h"
 
 #include <QClipboard>
 #include <QComboBox>
@@ -27,6 +27,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -260,8 +261,18 @@ private slots:
         step.SetRow(1);
         QCOMPARE(step.Data(), FormatGeneral(first.StepSample(1), 15, '.'));
 
-        QCOMPARE(statuses, (QStringList{QStringLiteral("Initializing population..."),
-                                        QStringLiteral("Executing...")}));
+        // Each tick names the generation reached, which never goes back.
+        QCOMPARE(statuses.first(), QStringLiteral("Initializing population..."));
+        QVERIFY(statuses.size() > 1);
+        const QRegularExpression executing(
+            QStringLiteral("^Executing\\.\\.\\. generation (\\d) of 3$"));
+        int reached = -1;
+        for (const QString& status : statuses.mid(1)) {
+            const QRegularExpressionMatch match = executing.match(status);
+            QVERIFY2(match.hasMatch(), qPrintable(status));
+            QVERIFY(match.captured(1).toInt() > reached);
+            reached = match.captured(1).toInt();
+        }
         QVERIFY(!images.isEmpty());
         QVERIFY(std::all_of(images.begin(), images.end(),
                             [](int image) { return image == TMainForm::RunningImage; }));
@@ -336,7 +347,7 @@ private slots:
         const int rows = static_cast<int>(report.size()) - 15 - 6;
         QVERIFY2(rows >= 1 && rows < 20, qPrintable(QString::number(rows)));
         QCOMPARE(report[15 + rows - 1].section(u'\t', 0, 0), QString::number(rows - 1));
-        QCOMPARE(Status(), QStringLiteral("Ready"));
+        QCOMPARE(Status(), QStringLiteral("Stopped at generation %1.").arg(rows - 1));
         QCOMPARE(Gauge()->value(), 1000);
         QCOMPARE(form_->ExecuteImageIndex(), TMainForm::IdleImage);
         QCOMPARE(ComputedColumn(*document).size(), Samples);
