@@ -17,8 +17,7 @@ cp examples/two-inputs.txt "$data/"
 
 xvfb-run -a -s "-screen 0 1400x900x24" bash -c '
     set -euo pipefail
-    # Without a window manager nothing maximizes the window, so it is given the screen.
-    build/src/app/orvanel -geometry 1400x900+0+0 "$3/two-inputs.txt" &
+    build/src/app/orvanel "$3/two-inputs.txt" &
     program=$!
     # The splash stays for two seconds; then the main window opens the document.
     sleep 5

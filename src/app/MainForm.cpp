@@ -14,13 +14,16 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QScreen>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 #include <algorithm>
@@ -34,6 +37,12 @@ namespace {
 const QString ReadyText = QStringLiteral("Ready");
 const QString PlotSuffix = QStringLiteral(" - Plot");
 const QString OpenErrorText = QStringLiteral("Error opening the file. Check its format.");
+// The smallest document window, in text lines, that still shows a few rows of its table.
+constexpr int DocumentMinimumWidthLines = 20;
+constexpr int DocumentMinimumHeightLines = 10;
+// The share of the area a cascaded window takes when the area is large enough.
+constexpr int CascadeShareNumerator = 2;
+constexpr int CascadeShareDenominator = 3;
 
 QString CaptionOf(const QMdiSubWindow* window) {
     return window->widget() != nullptr ? window->widget()->windowTitle() : window->windowTitle();
@@ -49,6 +58,9 @@ TMainForm::TMainForm(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
     setGeometry(255, 70, 534, 479);
 
     mdiArea_ = new QMdiArea(this);
+    // Windows kept at their minimum size may reach past the area: scroll bars then reach them.
+    mdiArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdiArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     mdiArea_->setBackground(palette().color(QPalette::Dark));
     mdiArea_->viewport()->setMouseTracking(true);
     mdiArea_->viewport()->installEventFilter(this);
@@ -70,6 +82,7 @@ QAction* TMainForm::AddAction(QMenu* menu, const QString& text, const QString& i
                               void (TMainForm::*command)(), const QKeySequence& shortcut) {
     auto* action = new QAction(Icons::Load(icon), text, this);
     action->setShortcut(shortcut);
+    connect(action, &QAction::triggered, this, [this] { statusHeld_ = false; });
     connect(action, &QAction::triggered, this, command);
     if (menu != nullptr) {
         menu->addAction(action);
@@ -285,8 +298,7 @@ RunPlot* TMainForm::FindPlotWindow(const QString& caption) {
 
 RunPlot* TMainForm::CreatePlotWindow() {
     auto* plot = new TPlotMDIChild(*this);
-    QMdiSubWindow* window = mdiArea_->addSubWindow(plot);
-    window->setAttribute(Qt::WA_DeleteOnClose);
+    QMdiSubWindow* window = AddChildWindow(plot);
     ContinueExitWhenClosed(window);
     connect(plot, &QWidget::windowTitleChanged, this, &TMainForm::RebuildWindowMenu);
     window->show();
@@ -305,10 +317,23 @@ QList<TMDIMainChild*> TMainForm::DocumentsOfPlot(const QString& plotCaption) con
     return documents;
 }
 
-TMDIMainChild* TMainForm::CreateDocumentWindow(const QString& caption) {
-    auto* document = new TMDIMainChild(*this, caption);
-    QMdiSubWindow* window = mdiArea_->addSubWindow(document);
+QMdiSubWindow* TMainForm::AddChildWindow(QWidget* child) {
+    QMdiSubWindow* window = mdiArea_->addSubWindow(child);
     window->setAttribute(Qt::WA_DeleteOnClose);
+    // The area does not hold its windows to their contents' minimum: Tile and Cascade would
+    // otherwise squeeze a table to no rows and a chart to no height.
+    window->setMinimumSize(window->minimumSizeHint());
+    return window;
+}
+
+TMDIMainChild* TMainForm::CreateDocumentWindow(const QString& caption) {
+    return ShowDocumentWindow(new TMDIMainChild(*this, caption));
+}
+
+TMDIMainChild* TMainForm::ShowDocumentWindow(TMDIMainChild* document) {
+    const int line = document->fontMetrics().height();
+    document->setMinimumSize(DocumentMinimumWidthLines * line, DocumentMinimumHeightLines * line);
+    QMdiSubWindow* window = AddChildWindow(document);
     ContinueExitWhenClosed(window);
     connect(document, &TMDIMainChild::Closed, this, &TMainForm::DocumentWindowClosed);
     connect(document, &QWidget::windowTitleChanged, this, &TMainForm::RebuildWindowMenu);
@@ -352,14 +377,16 @@ void TMainForm::OpenDocuments(const QStringList& paths) {
 }
 
 void TMainForm::OpenDocument(const QString& path, bool addToReopenList) {
-    TMDIMainChild* document = CreateDocumentWindow(path.toLower());
+    // The window joins the area only once its file has loaded: a failed open leaves nothing.
+    auto document = std::make_unique<TMDIMainChild>(*this, path.toLower());
     try {
         document->LoadDocument(path);
     } catch (const std::exception& error) {
         // The reason tells a missing file, a folder or a denied one from a bad format.
-        dialogs_->ShowError(this, OpenErrorText + u' ' + QString::fromStdString(error.what()));
+        dialogs_->ShowError(this, OpenErrorText + u'\n' + QString::fromStdString(error.what()));
         return;
     }
+    ShowDocumentWindow(document.release());
     ShowRunButtons(true);
     if (addToReopenList) {
         reopenMenu_->menuAction()->setVisible(true);
@@ -423,7 +450,7 @@ void TMainForm::CopyToolButtonClick() {
     if (TMDIMainChild* document = ActiveDocument()) {
         document->CopyTable();
     } else if (TPlotMDIChild* plot = ActivePlotWindow()) {
-        plot->CopyChart();
+        plot->CopySelection();
     }
 }
 
@@ -459,26 +486,57 @@ void TMainForm::EjecutarToolButtonClick() {
     SetExecuteImageIndex(IdleImage);
 }
 
+QList<QMdiSubWindow*> TMainForm::ArrangedWindows() const {
+    QList<QMdiSubWindow*> arranged;
+    for (QMdiSubWindow* window : ChildWindows()) {
+        if (!window->isMinimized()) {
+            arranged.append(window);
+        }
+    }
+    return arranged;
+}
+
 void TMainForm::CascadeMenuClick() {
-    mdiArea_->cascadeSubWindows();
+    // Each window steps a title bar down and right from the one before, as large as the steps
+    // leave room for but never below a usable size; the steps start again at the top left
+    // where a window would reach past the area.
+    const QList<QMdiSubWindow*> windows = ArrangedWindows();
+    if (windows.isEmpty()) {
+        return;
+    }
+    // The whole area: the windows will fit in it, so no scroll bar will take room.
+    const QRect area(QPoint(0, 0), mdiArea_->contentsRect().size());
+    const int step = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, windows.first());
+    const int steps = static_cast<int>(windows.size()) - 1;
+    const QSize shared = (area.size() * CascadeShareNumerator / CascadeShareDenominator)
+                             .expandedTo(area.size() - QSize(steps * step, steps * step));
+    for (int i = 0; i < windows.size(); ++i) {
+        QMdiSubWindow* window = windows[i];
+        const QSize size = shared.expandedTo(window->minimumSize());
+        const int room = std::min(area.width() - size.width(), area.height() - size.height());
+        const int offset = (i % (std::max(room, 0) / step + 1)) * step;
+        window->showNormal();
+        window->setGeometry(QRect(QPoint(offset, offset), size));
+        window->raise();
+    }
+    mdiArea_->setActiveSubWindow(windows.last());
 }
 
 void TMainForm::TileMenuClick() {
-    // Horizontal tiling: the windows stacked one above the other, each as wide as the area.
-    QList<QMdiSubWindow*> tiled;
-    for (QMdiSubWindow* window : ChildWindows()) {
-        if (!window->isMinimized()) {
-            tiled.append(window);
-        }
-    }
+    // Horizontal tiling: the windows stacked one above the other, each as wide as the area. A
+    // window keeps its minimum height, pushing those below it down past the area's bottom.
+    const QList<QMdiSubWindow*> tiled = ArrangedWindows();
     if (tiled.isEmpty()) {
         return;
     }
     const QRect area = mdiArea_->viewport()->rect();
-    const int height = area.height() / static_cast<int>(tiled.size());
-    for (int i = 0; i < tiled.size(); ++i) {
-        tiled[i]->showNormal();
-        tiled[i]->setGeometry(0, i * height, area.width(), height);
+    const int share = area.height() / static_cast<int>(tiled.size());
+    int top = 0;
+    for (QMdiSubWindow* window : tiled) {
+        const QSize size = QSize(area.width(), share).expandedTo(window->minimumSize());
+        window->showNormal();
+        window->setGeometry(QRect(QPoint(0, top), size));
+        top += size.height();
     }
 }
 
@@ -508,9 +566,14 @@ void TMainForm::MinimizeAllMenuClick() {
     }
 }
 
-bool TMainForm::CloseChildWindows() {
+bool TMainForm::CloseChildWindows(const QList<TMDIMainChild*>& discarded) {
     const QList<QMdiSubWindow*> windows = ChildWindows();
     for (auto it = windows.crbegin(); it != windows.crend(); ++it) {
+        // The user has already answered No for this document: it closes without asking again.
+        if (auto* document = qobject_cast<TMDIMainChild*>((*it)->widget());
+            document != nullptr && discarded.contains(document)) {
+            document->Doc().Table().ClearModified();
+        }
         if (!(*it)->close()) {
             return false;
         }
@@ -537,17 +600,57 @@ void TMainForm::ContinueExitWhenClosed(QMdiSubWindow* window) {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-    if (CloseChildWindows()) {
-        event->accept();
+    event->ignore();
+    if (!StopRunsBeforeExit()) {
         return;
     }
-    event->ignore();
-    // A running document the user agreed to stop closes only once its run has returned; the
-    // exit then goes on, asking about the windows it has not reached yet.
+    QList<TMDIMainChild*> discarded;
+    if (AskToSaveDocuments(discarded) && CloseChildWindows(discarded)) {
+        event->accept();
+    }
+}
+
+bool TMainForm::StopRunsBeforeExit() {
+    QList<TMDIMainChild*> running;
+    for (TMDIMainChild* document : Documents()) {
+        if (document->IsRunning()) {
+            running.append(document);
+        }
+    }
+    for (TMDIMainChild* document : std::as_const(running)) {
+        if (!document->Driver().ClosingAfterRun() && !dialogs_->AskStopRun(document)) {
+            return false;
+        }
+    }
+    // A running document closes only once its run has returned; the exit then goes on.
+    for (TMDIMainChild* document : std::as_const(running)) {
+        document->Driver().CloseAfterRun(document);
+    }
+    exitAfterRuns_ = !running.isEmpty();
+    return running.isEmpty();
+}
+
+bool TMainForm::AskToSaveDocuments(QList<TMDIMainChild*>& discarded) {
     const QList<TMDIMainChild*> documents = Documents();
-    exitAfterRuns_ = std::any_of(documents.begin(), documents.end(), [](TMDIMainChild* document) {
-        return document->Driver().ClosingAfterRun();
-    });
+    for (auto it = documents.crbegin(); it != documents.crend(); ++it) {
+        TMDIMainChild* document = *it;
+        if (!document->Doc().Modified()) {
+            continue;
+        }
+        switch (dialogs_->AskSaveChanges(document)) {
+        case UserDialogs::Answer::Yes:
+            if (!SaveDocumentWindow(*document)) {
+                return false;
+            }
+            break;
+        case UserDialogs::Answer::No:
+            discarded.append(document);
+            break;
+        case UserDialogs::Answer::Cancel:
+            return false;
+        }
+    }
+    return true;
 }
 
 void TMainForm::AboutMenuClick() {
@@ -567,8 +670,21 @@ void TMainForm::HelpContentsMenuClick() {
     helpWindow_->activateWindow();
 }
 
+void TMainForm::ShowMaximizedOnScreen() {
+    // Without a window manager nothing maximizes the window: it then covers the screen's
+    // available area all the same.
+    setGeometry(screen()->availableGeometry());
+    showMaximized();
+}
+
 void TMainForm::SetStatusText(const QString& text) {
+    statusHeld_ = false;
     statusPanel_->setText(text);
+}
+
+void TMainForm::SetStatusTextUntilNextCommand(const QString& text) {
+    statusPanel_->setText(text);
+    statusHeld_ = true;
 }
 
 void TMainForm::SetGauge(int minimum, int maximum, int position) {
@@ -588,7 +704,7 @@ void TMainForm::ShowRunButtons(bool visible) {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == mdiArea_->viewport() && event->type() == QEvent::MouseMove) {
+    if (watched == mdiArea_->viewport() && event->type() == QEvent::MouseMove && !statusHeld_) {
         SetStatusText(ReadyText);
     }
     return QMainWindow::eventFilter(watched, event);

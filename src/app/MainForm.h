@@ -36,11 +36,15 @@ public:
 
     // Creates a document window captioned `caption`, makes it the active child and focuses it.
     TMDIMainChild* CreateDocumentWindow(const QString& caption);
+    // Shows the frame maximized, or covering the screen's available area where nothing
+    // maximizes it.
+    void ShowMaximizedOnScreen();
     // Opens each path as the Open command does with a chosen file (the program's arguments).
     void OpenDocuments(const QStringList& paths);
 
     // The run-state display: the status text ("Ready" when idle) and the progress gauge.
     void SetStatusText(const QString& text) override;
+    void SetStatusTextUntilNextCommand(const QString& text) override;
     void SetGauge(int minimum, int maximum, int position) override;
     // Shows the idle (9) or running (11) picture on the Execute button.
     void SetExecuteImageIndex(int index) override;
@@ -86,8 +90,8 @@ public slots:
     void HelpContentsMenuClick();
 
 protected:
-    // Closing the frame closes every child first, so modified documents ask to be saved; a
-    // cancelled prompt keeps the program open.
+    // Closing the frame asks first about every running document, then about every modified
+    // one, and closes the children only when no answer cancelled the exit.
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -100,13 +104,25 @@ private:
     void RebuildMenuBar();
     void RebuildWindowMenu();
     TMDIMainChild* ActiveDocument() const;
+    // Adds `child` to the area in a window that closes for good and keeps a usable size.
+    QMdiSubWindow* AddChildWindow(QWidget* child);
+    TMDIMainChild* ShowDocumentWindow(TMDIMainChild* document);
+    // The child windows that Tile and Cascade arrange: those not minimized.
+    QList<QMdiSubWindow*> ArrangedWindows() const;
     // The documents a command on the active child acts on: the active document, or every
     // document whose caption followed by " - Plot" is the active plot window's caption.
     QList<TMDIMainChild*> DocumentsOfActiveChild() const;
     TPlotMDIChild* ActivePlotWindow() const;
     void OpenDocument(const QString& path, bool addToReopenList);
-    // Closes the child windows from the last to the first; false when one refused.
-    bool CloseChildWindows();
+    // Closes the child windows from the last to the first; false when one refused. The
+    // `discarded` documents close without asking whether to save them.
+    bool CloseChildWindows(const QList<TMDIMainChild*>& discarded = {});
+    // Asks whether to stop each running document; true when none runs. Stopped documents close
+    // once their runs return, and the exit then goes on.
+    bool StopRunsBeforeExit();
+    // Asks whether to save each modified document, last first, saving those answered Yes and
+    // listing in `discarded` those answered No; false when an answer or a save cancelled.
+    bool AskToSaveDocuments(QList<TMDIMainChild*>& discarded);
     // Subscribes a new child window to the exit that waits for runs to return.
     void ContinueExitWhenClosed(QMdiSubWindow* window);
     void DocumentWindowClosed();
@@ -126,6 +142,8 @@ private:
     QAction* ejecutarAction_ = nullptr;
     QAction* opcionesAction_ = nullptr;
     QLabel* statusPanel_ = nullptr;
+    // The status text stays under the pointer until the next command.
+    bool statusHeld_ = false;
     QProgressBar* progressGauge_ = nullptr;
     int executeImageIndex_ = IdleImage;
     QString helpFile_;

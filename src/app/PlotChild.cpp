@@ -1,5 +1,6 @@
 #include "app/PlotChild.h"
 
+#include "app/FractionText.h"
 #include "model/FunTrans.h"
 #include "model/NumberText.h"
 #include "window/ChildMenus.h"
@@ -12,10 +13,10 @@
 #include "window/TextPrinter.h"
 #include "window/UserDialogs.h"
 
+#include <QBoxLayout>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
-#include <QLineEdit>
 #include <QMenu>
 #include <algorithm>
 
@@ -24,25 +25,13 @@ namespace orvanel {
 namespace {
 
 const QColor SkyBlue(0x87, 0xce, 0xeb);
-constexpr int ControlLeft = 18;
-constexpr int ControlWidth = 265;
-constexpr int TextHeight = 41;
+constexpr int ControlMargin = 16;
+constexpr int ControlTop = 8;
+constexpr int StepChartMargin = 2;
 constexpr int NumberDigits = 15;
 
 QString InputItem(int number) {
     return QStringLiteral("Input %1").arg(number);
-}
-
-QLineEdit* FractionText(const QString& name, QWidget* parent) {
-    auto* text = new QLineEdit(parent);
-    text->setObjectName(name);
-    text->setReadOnly(true);
-    text->setFrame(false);
-    text->setAlignment(Qt::AlignCenter);
-    QPalette sky = text->palette();
-    sky.setColor(QPalette::Base, SkyBlue);
-    text->setPalette(sky);
-    return text;
 }
 
 } // namespace
@@ -50,8 +39,8 @@ QLineEdit* FractionText(const QString& name, QWidget* parent) {
 TPlotMDIChild::TPlotMDIChild(PlotHost& host, QWidget* parent)
     : QWidget(parent), host_(host), msChart1_(new TMSChart(this)), sidePanel_(new QFrame(this)),
       comboBox1_(new QComboBox(sidePanel_)),
-      numLabel_(FractionText(QStringLiteral("NumLabel"), sidePanel_)),
-      denLabel_(FractionText(QStringLiteral("DenLabel"), sidePanel_)),
+      numLabel_(new FractionText(QStringLiteral("NumLabel"), SkyBlue, sidePanel_)),
+      denLabel_(new FractionText(QStringLiteral("DenLabel"), SkyBlue, sidePanel_)),
       msChartStep_(new TMSChart(sidePanel_)) {
     setWindowTitle(QStringLiteral("Plot"));
     setAutoFillBackground(true);
@@ -66,12 +55,22 @@ TPlotMDIChild::TPlotMDIChild(PlotHost& host, QWidget* parent)
     msChart1_->SetColumnLabel("Exp");
     msChart1_->SetColumn(2);
     msChart1_->SetColumnLabel("Calc");
+    msChart1_->SetAxisTitles("Sample", "Output");
+    // The chart keeps its place while hidden, so that the side panel stays at the right.
+    QSizePolicy keepPlace = msChart1_->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    msChart1_->setSizePolicy(keepPlace);
     msChart1_->hide();
     msChartStep_->setObjectName(QStringLiteral("MSChartStep"));
     msChartStep_->SetShowLegend(false);
     CreateSidePanel();
     CreateMenus();
-    FormResize();
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(msChart1_, 1);
+    layout->addWidget(sidePanel_);
 }
 
 void TPlotMDIChild::CreateSidePanel() {
@@ -82,20 +81,34 @@ void TPlotMDIChild::CreateSidePanel() {
     sky.setColor(QPalette::Window, SkyBlue);
     sidePanel_->setPalette(sky);
 
+    sidePanel_->setFixedWidth(SidePanelWidth);
+
     comboBox1_->setObjectName(QStringLiteral("ComboBox1"));
     comboBox1_->addItem(InputItem(1));
-    comboBox1_->setGeometry(ControlLeft, 8, ControlWidth, 24);
     connect(comboBox1_, &QComboBox::activated, this, &TPlotMDIChild::ComboBox1Change);
 
-    numLabel_->setGeometry(ControlLeft, 40, ControlWidth, TextHeight);
     auto* fractionBar = new QFrame(sidePanel_);
     fractionBar->setObjectName(QStringLiteral("FractionBar"));
-    fractionBar->setGeometry(ControlLeft, 40 + TextHeight + 1, ControlWidth, 2);
+    fractionBar->setFixedHeight(2);
     fractionBar->setAutoFillBackground(true);
     QPalette black = fractionBar->palette();
     black.setColor(QPalette::Window, Qt::black);
     fractionBar->setPalette(black);
-    denLabel_->setGeometry(ControlLeft, 40 + TextHeight + 4, ControlWidth, TextHeight);
+
+    // The function's texts take the height their terms need; the step chart takes the rest.
+    auto* controls = new QVBoxLayout;
+    controls->setContentsMargins(ControlMargin, 0, ControlMargin, 0);
+    controls->setSpacing(1);
+    controls->addWidget(comboBox1_);
+    controls->addSpacing(ControlTop);
+    controls->addWidget(numLabel_);
+    controls->addWidget(fractionBar);
+    controls->addWidget(denLabel_);
+    auto* panel = new QVBoxLayout(sidePanel_);
+    panel->setContentsMargins(StepChartMargin, ControlTop, StepChartMargin, StepChartMargin);
+    panel->setSpacing(ControlTop);
+    panel->addLayout(controls);
+    panel->addWidget(msChartStep_, 1);
 }
 
 void TPlotMDIChild::CreateMenus() {
@@ -171,8 +184,8 @@ void TPlotMDIChild::ShowFunction(const TFunTrans& function, char decimalSeparato
     TFunTrans shown;
     shown.CopyFrom(function);
     shown.StepResponse(decimalSeparator);
-    numLabel_->setText(QString::fromStdString(shown.NumText));
-    denLabel_->setText(QString::fromStdString(shown.DenText));
+    numLabel_->SetText(QString::fromStdString(shown.NumText));
+    denLabel_->SetText(QString::fromStdString(shown.DenText));
     const int last = shown.StepLength;
     msChartStep_->SetRowCount(last);
     for (int i = 1; i <= last; ++i) {
@@ -230,6 +243,16 @@ void TPlotMDIChild::CopyChart() {
     msChart1_->CopyToClipboard();
 }
 
+void TPlotMDIChild::CopySelection() {
+    for (FractionText* text : {numLabel_, denLabel_}) {
+        if (text->hasFocus() && text->textCursor().hasSelection()) {
+            text->copy();
+            return;
+        }
+    }
+    CopyChart();
+}
+
 void TPlotMDIChild::closeEvent(QCloseEvent* event) {
     for (TMDIMainChild* document : host_.Documents()) {
         if (document->IsRunning() && document->Driver().PlotWindow() == this) {
@@ -241,19 +264,6 @@ void TPlotMDIChild::closeEvent(QCloseEvent* event) {
         }
     }
     event->accept();
-}
-
-void TPlotMDIChild::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    FormResize();
-}
-
-void TPlotMDIChild::FormResize() {
-    const int panelLeft = std::max(width() - SidePanelWidth, 0);
-    msChart1_->setGeometry(0, 0, panelLeft, height());
-    sidePanel_->setGeometry(panelLeft, 0, SidePanelWidth, height());
-    const int stepHeight = std::max(height() - StepChartOffset, 0);
-    msChartStep_->setGeometry(2, height() - stepHeight, SidePanelWidth - 4, stepHeight);
 }
 
 } // namespace orvanel

@@ -10,11 +10,11 @@
 
 class QComboBox;
 class QFrame;
-class QLineEdit;
 class QMenu;
 
 namespace orvanel {
 
+class FractionText;
 class PlotHost;
 class TMDIMainChild;
 class TMSChart;
@@ -26,8 +26,6 @@ class TPlotMDIChild : public QWidget, public ChildMenus, public RunPlot {
 
 public:
     static constexpr int SidePanelWidth = 301;
-    // The step chart is as high as the window less the panel's controls above it.
-    static constexpr int StepChartOffset = 150;
 
     // An empty plot window held by `host`, which must outlive it, listing "Input 1".
     explicit TPlotMDIChild(PlotHost& host, QWidget* parent = nullptr);
@@ -56,6 +54,9 @@ public:
     void PrintChartData();
     // The output chart's picture to the clipboard.
     void CopyChart();
+    // The selected part of the transfer function when one of its texts has the focus and a
+    // selection, the output chart's picture otherwise.
+    void CopySelection();
 
 public slots:
     // The commands of the plot's Algorithm menu, run on the documents of its caption.
@@ -63,19 +64,16 @@ public slots:
     void ExecuteAlgorithmMenuClick();
     // Shows the transfer function of the chosen input of each document's best model.
     void ComboBox1Change();
-    void CopyEditMenuClick() { CopyChart(); }
+    void CopyEditMenuClick() { CopySelection(); }
 
 protected:
     // While a document's run fills this window, asks whether to stop it; the window then
     // closes once the run has finished.
     void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void CreateSidePanel();
     void CreateMenus();
-    // Lays the charts and the side panel out; the step chart follows the window's height.
-    void FormResize();
     void KeepInputs(int count);
     QList<TMDIMainChild*> Documents() const;
 
@@ -83,8 +81,8 @@ private:
     TMSChart* msChart1_;
     QFrame* sidePanel_;
     QComboBox* comboBox1_;
-    QLineEdit* numLabel_;
-    QLineEdit* denLabel_;
+    FractionText* numLabel_;
+    FractionText* denLabel_;
     TMSChart* msChartStep_;
     QMenu* editMenu_ = nullptr;
     QMenu* algorithmMenu_ = nullptr;

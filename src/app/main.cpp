@@ -28,7 +28,7 @@ int main(int argc, char* argv[]) {
         static_cast<unsigned long>(std::max<qint64>(0, SplashMilliseconds - shown.elapsed())));
     splash.reset();
 
-    mainForm.showMaximized();
+    mainForm.ShowMaximizedOnScreen();
     QStringList documents = QApplication::arguments();
     documents.removeFirst();
     mainForm.OpenDocuments(documents);

@@ -21,6 +21,8 @@ public:
 
     // The status text ("Ready" when idle).
     virtual void SetStatusText(const QString& text) = 0;
+    // A status text that stays, also under the pointer, until the user's next command.
+    virtual void SetStatusTextUntilNextCommand(const QString& text) { SetStatusText(text); }
     // The progress gauge's range and position.
     virtual void SetGauge(int minimum, int maximum, int position) = 0;
     // The image index of the Execute button while idle and while a run is in progress.

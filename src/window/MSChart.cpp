@@ -3,8 +3,10 @@
 #include "model/NumberText.h"
 
 #include <QClipboard>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QMetaObject>
+#include <QMouseEvent>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -25,6 +27,9 @@ constexpr double FlatBandHalfWidth = 0.1;
 // The size of a copied picture when the chart has not been laid out yet.
 constexpr int DefaultPictureWidth = 640;
 constexpr int DefaultPictureHeight = 480;
+// The smallest chart, in text lines, that still shows its axes with their labels.
+constexpr int MinimumWidthLines = 10;
+constexpr int MinimumHeightLines = 8;
 
 const Qt::GlobalColor SeriesColors[] = {Qt::blue,     Qt::red,        Qt::darkGreen, Qt::magenta,
                                         Qt::darkCyan, Qt::darkYellow, Qt::black,     Qt::gray};
@@ -60,13 +65,41 @@ QColor SeriesColor(int index) {
 
 } // namespace
 
-TMSChart::TMSChart(QWidget* parent) : QWidget(parent), plot_(new QCustomPlot(this)), series_(1) {
+TMSChart::TMSChart(QWidget* parent)
+    : QWidget(parent), plot_(new QCustomPlot(this)), pointText_(new QCPItemText(plot_)),
+      series_(1) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(plot_);
-    plot_->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
+    const int line = fontMetrics().height();
+    setMinimumSize(MinimumWidthLines * line, MinimumHeightLines * line);
+    plot_->legend->setFillOrder(QCPLegend::foColumnsFirst);
+    plot_->legend->setBorderPen(Qt::NoPen);
     SyncGraphs();
-    plot_->legend->setVisible(showLegend_);
+    PlaceLegend();
+    SetUpInteractions();
+}
+
+void TMSChart::SetUpInteractions() {
+    plot_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+    connect(plot_, &QCustomPlot::mouseWheel, this, [this] { axesFollowData_ = false; });
+    connect(plot_, &QCustomPlot::mouseMove, this, [this](QMouseEvent* event) {
+        if (event->buttons() != Qt::NoButton)
+            axesFollowData_ = false;
+        ShowPointAt(event->position().toPoint());
+    });
+    connect(plot_, &QCustomPlot::mouseDoubleClick, this, [this] {
+        axesFollowData_ = true;
+        SyncAxes();
+        plot_->replot();
+    });
+    pointText_->setPositionAlignment(Qt::AlignTop | Qt::AlignLeft);
+    pointText_->position->setType(QCPItemPosition::ptAxisRectRatio);
+    pointText_->position->setCoords(0, 0);
+    pointText_->setPadding(QMargins(4, 2, 4, 2));
+    pointText_->setBrush(QColor(255, 255, 255, 220));
+    pointText_->setClipToAxisRect(true);
+    pointText_->setVisible(false);
 }
 
 void TMSChart::SetRowCount(int rows) {
@@ -129,6 +162,12 @@ const std::string& TMSChart::ColumnLabel() const {
     return CurrentSeries().label;
 }
 
+void TMSChart::SetAxisTitles(std::string_view x, std::string_view y) {
+    plot_->xAxis->setLabel(QString::fromUtf8(x.data(), static_cast<qsizetype>(x.size())));
+    plot_->yAxis->setLabel(QString::fromUtf8(y.data(), static_cast<qsizetype>(y.size())));
+    ScheduleRefresh();
+}
+
 void TMSChart::SetShowLegend(bool show) {
     showLegend_ = show;
     ScheduleRefresh();
@@ -160,8 +199,53 @@ void TMSChart::CopyToClipboard() {
 
 void TMSChart::Refresh() {
     refreshQueued_ = false;
-    if (SyncPlot())
+    // QCustomPlot draws into a buffer of its own size, which cannot be painted on when empty.
+    if (SyncPlot() && !plot_->size().isEmpty())
         plot_->replot();
+}
+
+std::string TMSChart::PointText(int row) const {
+    if (row < 1 || row > rowCount_)
+        return {};
+    std::string text = "Sample " + std::to_string(row);
+    for (const Series& series : series_) {
+        text += "   ";
+        if (!series.label.empty())
+            text += series.label + " ";
+        text += series.texts[static_cast<std::size_t>(row - 1)];
+    }
+    return text;
+}
+
+std::string TMSChart::PointerText() const {
+    return pointText_->visible() ? pointText_->text().toStdString() : std::string();
+}
+
+void TMSChart::ShowPointAt(const QPoint& position) {
+    const bool inside = plot_->axisRect()->rect().contains(position);
+    const double key = plot_->xAxis->pixelToCoord(position.x());
+    const std::string text = inside && std::abs(key) < MaxRowCount + 1
+                                 ? PointText(static_cast<int>(std::lround(key)))
+                                 : std::string();
+    if (text.empty()) {
+        HidePoint();
+        return;
+    }
+    pointText_->setText(QString::fromStdString(text));
+    pointText_->setVisible(true);
+    plot_->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void TMSChart::HidePoint() {
+    if (!pointText_->visible())
+        return;
+    pointText_->setVisible(false);
+    plot_->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void TMSChart::leaveEvent(QEvent* event) {
+    QWidget::leaveEvent(event);
+    HidePoint();
 }
 
 TMSChart::Series& TMSChart::CurrentSeries() {
@@ -195,7 +279,7 @@ bool TMSChart::SyncPlot() {
         return false;
     plotOutOfDate_ = false;
     SyncGraphs();
-    plot_->legend->setVisible(showLegend_);
+    PlaceLegend();
     SyncAxes();
     return true;
 }
@@ -221,6 +305,8 @@ void TMSChart::SyncGraphs() {
 }
 
 void TMSChart::SyncAxes() {
+    if (!axesFollowData_)
+        return;
     // The key axis spans every point, also those whose text is not a number.
     if (rowCount_ > 1)
         plot_->xAxis->setRange(1, rowCount_);
@@ -237,6 +323,32 @@ void TMSChart::SyncAxes() {
         }
     }
     plot_->yAxis->setRange(ValueAxisRange(low, high));
+}
+
+// A shown legend sits at the right of a row of its own above the plot, where it covers no data;
+// a hidden one goes back inside the plot, where it takes no room.
+void TMSChart::PlaceLegend() {
+    QCPLegend* legend = plot_->legend;
+    QCPLayoutGrid* grid = plot_->plotLayout();
+    QCPLayoutInset* inset = plot_->axisRect()->insetLayout();
+    legend->setVisible(showLegend_);
+    if (showLegend_ && legend->layout() == inset) {
+        inset->take(legend);
+        auto* row = new QCPLayoutGrid;
+        grid->insertRow(0);
+        grid->addElement(0, 0, row);
+        grid->setRowStretchFactor(0, 0.001);
+        // The empty first cell takes the width the legend leaves.
+        row->addElement(0, 1, legend);
+    } else if (!showLegend_ && legend->layout() != inset) {
+        QCPLayout* row = legend->layout();
+        row->take(legend);
+        grid->remove(row);
+        grid->simplify();
+        inset->addElement(legend, Qt::AlignTop | Qt::AlignRight);
+    }
+    legend->setMaximumSize(showLegend_ ? legend->minimumOuterSizeHint()
+                                       : QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
 }
 
 } // namespace orvanel

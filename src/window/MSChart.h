@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+class QCPItemText;
 class QCustomPlot;
 
 namespace orvanel {
@@ -18,6 +19,10 @@ namespace orvanel {
 //
 // Filling is cheap: cells are stored in plain arrays and the plot is brought up to date once, on
 // the next turn of the event loop after the last change (or at once by Refresh), never per cell.
+//
+// The user zooms with the wheel and pans by dragging; the axes then stay where the user left them
+// through later changes of the cells, until a double click shows every point again. Under the
+// pointer, the chart shows the point's number and the text of each series there.
 //
 // Selecting a point or series outside the grid, and counts out of range, throw std::out_of_range
 // and change nothing. Row() is 0 exactly when there are no points; Data and SetData then throw.
@@ -61,7 +66,10 @@ public:
     void SetColumnLabel(std::string_view label);
     const std::string& ColumnLabel() const;
 
-    // Shows or hides the legend, which lists the series at the top right of the plot.
+    // The titles of the x and the y axis.
+    void SetAxisTitles(std::string_view x, std::string_view y);
+
+    // Shows or hides the legend, which lists the series in a row above the plot.
     void SetShowLegend(bool show);
     bool ShowLegend() const { return showLegend_; }
 
@@ -74,10 +82,20 @@ public:
     void CopyToClipboard();
 
     // Hands pending changes to the plot and redraws it now rather than on the next event loop turn.
+    // A chart without area draws nothing.
     void Refresh();
+
+    // "Sample", the number of point `row` and, for each series, its label and the text of its
+    // cell at that point; empty for a row outside 1..RowCount().
+    std::string PointText(int row) const;
+    // The text shown for the point under the pointer; empty when the pointer is not over one.
+    std::string PointerText() const;
 
     // The plot widget, for inspection and styling; it shows the cells as of the last refresh.
     QCustomPlot* Plot() const { return plot_; }
+
+protected:
+    void leaveEvent(QEvent* event) override;
 
 private:
     // One column of the grid: the cell texts as given and the values they read as (NaN if none).
@@ -98,8 +116,13 @@ private:
     bool SyncPlot();
     void SyncGraphs();
     void SyncAxes();
+    void PlaceLegend();
+    void SetUpInteractions();
+    void ShowPointAt(const QPoint& position);
+    void HidePoint();
 
     QCustomPlot* plot_;
+    QCPItemText* pointText_;
     std::vector<Series> series_;
     int rowCount_ = 0;
     int row_ = 0;
@@ -108,6 +131,8 @@ private:
     char decimalSeparator_ = '.';
     bool plotOutOfDate_ = false;
     bool refreshQueued_ = false;
+    // Whether the axes span the data; false once the user has zoomed or panned.
+    bool axesFollowData_ = true;
 };
 
 } // namespace orvanel

@@ -44,9 +44,13 @@ bool QtUserDialogs::AskReplaceFile(QWidget* parent, const QString& path) {
 }
 
 UserDialogs::Answer QtUserDialogs::AskSaveChanges(QWidget* parent) {
+    // The document's window is the parent: its caption names the document asked about.
+    const QString question =
+        parent != nullptr && !parent->windowTitle().isEmpty()
+            ? QStringLiteral("Save changes to %1 before closing it?").arg(parent->windowTitle())
+            : QStringLiteral("Save changes before closing the document?");
     const auto button =
-        QMessageBox::information(parent, QApplication::applicationName(),
-                                 QStringLiteral("Save changes before closing the document?"),
+        QMessageBox::information(parent, QApplication::applicationName(), question,
                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     if (button == QMessageBox::Yes) {
         return Answer::Yes;

@@ -27,6 +27,8 @@ namespace {
 const QString SaveFirstText = QStringLiteral("Save the document before executing the algorithm.");
 const QString InitializingText = QStringLiteral("Initializing population...");
 const QString ExecutingText = QStringLiteral("Executing...");
+const QString GenerationText = QStringLiteral(" generation %1 of %2");
+const QString StoppedText = QStringLiteral("Stopped at generation %1.");
 const QString ReadyText = QStringLiteral("Ready");
 const QString PlotSuffix = QStringLiteral(" - Plot");
 constexpr int NumberDigits = 15;
@@ -211,7 +213,11 @@ void RunDriver::Finish(const std::string& failure) {
     host_.SetGauge(0, engine.Generations, engine.Generations);
     ClearBusyCursor();
     timer1_->stop();
-    host_.SetStatusText(ReadyText);
+    if (stopWanted_) {
+        host_.SetStatusTextUntilNextCommand(StoppedText.arg(shownGeneration_));
+    } else {
+        host_.SetStatusText(ReadyText);
+    }
     host_.SetExecuteImageIndex(DocumentHost::IdleImage);
     // Refilling the largest table and chart is the last long step: the window is served first.
     QCoreApplication::processEvents();
@@ -231,8 +237,11 @@ void RunDriver::ClearBusyCursor() {
 }
 
 void RunDriver::Timer1Timer() {
-    host_.SetGauge(0, document_.Engine().Generations, shownGeneration_);
-    host_.SetStatusText(shownEvolving_ ? ExecutingText : InitializingText);
+    const int generations = document_.Engine().Generations;
+    host_.SetGauge(0, generations, shownGeneration_);
+    host_.SetStatusText(shownEvolving_
+                            ? ExecutingText + GenerationText.arg(shownGeneration_).arg(generations)
+                            : InitializingText);
     ShowResults();
 }
 

@@ -22,7 +22,8 @@ public:
     virtual QString PdfFileName(QWidget* parent) = 0;
     // Asks whether the existing file `path` may be replaced by the document being saved.
     virtual bool AskReplaceFile(QWidget* parent, const QString& path) = 0;
-    // Asks whether a modified document is to be saved before it closes.
+    // Asks whether a modified document, whose window is `parent`, is to be saved before it
+    // closes; the question names the document by the window's caption.
     virtual Answer AskSaveChanges(QWidget* parent) = 0;
     // An error box with an OK button.
     virtual void ShowError(QWidget* parent, const QString& text) = 0;

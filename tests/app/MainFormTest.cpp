@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -192,14 +193,14 @@ private slots:
         QVERIFY(!Named("ReopenMenu")->isVisible());
     }
 
-    void failedOpenKeepsTheEmptyWindowAndTheList() {
+    void failedOpenLeavesNoWindowAndSaysWhy() {
         const QString path = WriteFile(QStringLiteral("Empty.TXT"), "");
         dialogs_->openAnswers = {path};
         form_->OpenMenuClick();
         QCOMPARE(dialogs_->errors, QStringList{QStringLiteral("Error opening the file. Check its "
-                                                              "format. The text holds no complete "
-                                                              "line")});
-        QCOMPARE(Captions(), QStringList{path.toLower()});
+                                                              "format.\nThe text holds no "
+                                                              "complete line")});
+        QVERIFY(Captions().isEmpty());
         QVERIFY(!RunButtonsVisible());
         QVERIFY(!Named("ReopenMenu")->isVisible());
     }
@@ -211,10 +212,10 @@ private slots:
         QFile::remove(path);
         form_->ReopenClick(Named("FileName1"));
         QCOMPARE(dialogs_->errors,
-                 QStringList{QStringLiteral("Error opening the file. Check its format. Cannot read "
-                                            "file ") +
+                 QStringList{QStringLiteral("Error opening the file. Check its format.\nCannot "
+                                            "read file ") +
                              path + QStringLiteral(": No such file or directory")});
-        QCOMPARE(Captions(), (QStringList{QStringLiteral("gone.txt"), path.toLower()}));
+        QCOMPARE(Captions(), QStringList{QStringLiteral("gone.txt")});
         QCOMPARE(ReopenCaptions().first(), QStringLiteral("&1 ") + path);
     }
 
@@ -432,6 +433,35 @@ private slots:
         QCOMPARE(windows[1]->width(), width);
     }
 
+    void tileAndCascadeKeepUsableSizesAndPaintNoEmptyChart() {
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("QPainter")));
+        form_->resize(640, 480);
+        for (int i = 0; i < 4; ++i) {
+            form_->NewMenuClick();
+            form_->CreatePlotWindow();
+        }
+        form_->TileMenuClick();
+        QCoreApplication::processEvents();
+        const QList<QMdiSubWindow*> windows = form_->ChildWindows();
+        const int area = form_->MdiArea()->viewport()->height();
+        QVERIFY(windows[0]->height() > area / 8);
+        for (int i = 0; i < windows.size(); ++i) {
+            QCOMPARE(windows[i]->size(), windows[i]->size().expandedTo(windows[i]->minimumSize()));
+            QCOMPARE(windows[i]->geometry().top(),
+                     i == 0 ? 0 : windows[i - 1]->geometry().bottom() + 1);
+        }
+
+        form_->CascadeMenuClick();
+        QCoreApplication::processEvents();
+        const QSize viewport = form_->MdiArea()->viewport()->size();
+        for (QMdiSubWindow* window : windows) {
+            QVERIFY(!window->isMinimized());
+            QVERIFY(window->width() >= viewport.width() * 2 / 3);
+            QVERIFY(window->height() >= viewport.height() * 2 / 3);
+        }
+        QVERIFY(windows[1]->pos().y() > windows[0]->pos().y());
+    }
+
     void shortcutsReachTheWholeTableWhileACellIsEdited() {
         form_->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(form_.get()));
@@ -487,6 +517,16 @@ private slots:
         QCoreApplication::sendEvent(form_->MdiArea()->viewport(), &move);
         QCOMPARE(form_->findChild<QLabel*>(QStringLiteral("MainStatusPanel"))->text(),
                  QStringLiteral("Ready"));
+
+        // A stopped run's text stays until the next command.
+        form_->SetStatusTextUntilNextCommand(QStringLiteral("Stopped at generation 7."));
+        QCoreApplication::sendEvent(form_->MdiArea()->viewport(), &move);
+        QCOMPARE(form_->findChild<QLabel*>(QStringLiteral("MainStatusPanel"))->text(),
+                 QStringLiteral("Stopped at generation 7."));
+        Named("NewMenu")->trigger();
+        QCoreApplication::sendEvent(form_->MdiArea()->viewport(), &move);
+        QCOMPARE(form_->findChild<QLabel*>(QStringLiteral("MainStatusPanel"))->text(),
+                 QStringLiteral("Ready"));
     }
 
     void closePromptCanKeepTheDocument() {
@@ -527,14 +567,21 @@ private slots:
         form_->NewMenuClick();
         ActiveDocument()->Doc().MarkModified();
 
+        AddPlotWindow(QStringLiteral("New3 - Plot"));
+
+        // Every question comes before any window closes: a cancel keeps them all.
         dialogs_->saveChangesAnswers = {UserDialogs::Answer::No, UserDialogs::Answer::Cancel};
         QVERIFY(!form_->close());
         QVERIFY(form_->isVisible());
-        QCOMPARE(Captions(), QStringList{QStringLiteral("New1")});
+        QCOMPARE(Captions(), (QStringList{QStringLiteral("New1"), QStringLiteral("New2"),
+                                          QStringLiteral("New3"), QStringLiteral("New3 - Plot")}));
+        QCOMPARE(dialogs_->saveChangesCaptions,
+                 (QStringList{QStringLiteral("New3"), QStringLiteral("New1")}));
 
-        dialogs_->saveChangesAnswers = {UserDialogs::Answer::No};
+        // A document answered No closes without being asked again.
+        dialogs_->saveChangesAnswers = {UserDialogs::Answer::No, UserDialogs::Answer::No};
         QVERIFY(form_->close());
-        QCOMPARE(dialogs_->saveChangesQuestions, 3);
+        QCOMPARE(dialogs_->saveChangesQuestions, 4);
     }
 
     void closeAllAsksAndHidesTheRunButtons() {

@@ -3,17 +3,19 @@
 
 #include "app/PlotChild.h"
 
-#include "window/MSChart.h"
+#include "app/FractionText.h"
 #include "app/MainForm.h"
+#include "model/FunTrans.h"
 #include "support/FakeUserDialogs.h"
 #include "support/WindowLeakCheck.h"
+#include "window/MSChart.h"
 
 #include <QClipboard>
 #include <QComboBox>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
-#include <QLineEdit>
+#include <QLayout>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -31,9 +33,10 @@ private:
     FakeUserDialogs* dialogs_ = nullptr;
     TPlotMDIChild* plot_ = nullptr;
 
-    QString Text(const char* name) const {
-        return plot_->findChild<QLineEdit*>(QString::fromLatin1(name))->text();
+    FractionText* Fraction(const char* name) const {
+        return plot_->findChild<FractionText*>(QString::fromLatin1(name));
     }
+    QString Text(const char* name) const { return Fraction(name)->Text(); }
     void Fill(int rows) {
         TMSChart& chart = plot_->OutputChart();
         chart.SetRowCount(rows);
@@ -85,12 +88,50 @@ private slots:
         QCOMPARE(plot_->StepChart().RowCount(), 0);
     }
 
-    void theStepChartFollowsTheWindowHeight() {
-        plot_->resize(547, 400);
-        QCOMPARE(plot_->StepChart().height(), 250);
-        plot_->resize(700, 500);
-        QCOMPARE(plot_->StepChart().height(), 350);
+    void theStepChartKeepsAUsableHeightAndTakesTheRest() {
+        TMSChart& step = plot_->StepChart();
+        plot_->resize(547, 120);
+        QTRY_COMPARE(step.height(), step.minimumHeight());
+        QVERIFY(step.minimumHeight() > 100);
+        plot_->resize(700, 400);
+        QTRY_VERIFY(step.height() > step.minimumHeight());
+        const int lower = step.height();
+        plot_->resize(700, 600);
+        QTRY_COMPARE(step.height(), lower + 200);
         QCOMPARE(plot_->OutputChart().width(), 700 - TPlotMDIChild::SidePanelWidth);
+    }
+
+    void aLongFunctionIsShownWholeAndCopiesAsWritten() {
+        // Fourteen poles over ten zeros: far more terms than one line of the panel holds.
+        TFunTrans function;
+        function.SetGeneCount(25);
+        for (int g = 0; g < 24; ++g) {
+            function.SetGeneValue(g, g < 14 ? 0.05 * (g + 1) : -0.03 * (g - 13));
+            function.SetGeneType(g, g < 14 ? 1 : 0);
+        }
+        function.SetGeneValue(24, 1.5);
+        function.SetGeneType(24, 5);
+        TFunTrans expected;
+        expected.CopyFrom(function);
+        expected.StepResponse('.');
+        plot_->ShowFunction(function, '.');
+
+        FractionText* den = Fraction("DenLabel");
+        const QString denominator = QString::fromStdString(expected.DenText);
+        QVERIFY(denominator.count(u'+') == 14);
+        QCOMPARE(den->Text(), denominator);
+        QCOMPARE(den->toolTip(), denominator);
+        QCOMPARE(Text("NumLabel"), QString::fromStdString(expected.NumText));
+        // Every line of the wrapped text fits in the widget.
+        QTRY_COMPARE(den->height(), den->heightForWidth(den->width()));
+        QVERIFY(den->height() > 3 * den->fontMetrics().height());
+
+        form_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        den->setFocus();
+        den->selectAll();
+        form_->CopyToolButtonClick();
+        QCOMPARE(QGuiApplication::clipboard()->text(), denominator);
     }
 
     void mergesAnEditAndAnAlgorithmMenu() {

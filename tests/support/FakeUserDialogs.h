@@ -22,7 +22,8 @@ public:
     QStringList errors;
     QStringList messages;
     int saveChangesQuestions = 0;
-    QList<bool> stopRunAnswers; // the default answer is No
+    QStringList saveChangesCaptions; // the caption of each document asked about
+    QList<bool> stopRunAnswers;      // the default answer is No
     int stopRunQuestions = 0;
     QStringList shownTextFiles;
     QList<bool> deleteRowsAnswers; // the default answer is Yes
@@ -38,8 +39,9 @@ public:
         replaceFileQuestions.append(path);
         return replaceFileAnswers.isEmpty() || replaceFileAnswers.takeFirst();
     }
-    Answer AskSaveChanges(QWidget*) override {
+    Answer AskSaveChanges(QWidget* parent) override {
         ++saveChangesQuestions;
+        saveChangesCaptions.append(parent->windowTitle());
         return saveChangesAnswers.isEmpty() ? Answer::No : saveChangesAnswers.takeFirst();
     }
     void ShowError(QWidget*, const QString& text) override { errors.append(text); }

@@ -61,6 +61,7 @@ private slots:
     void manyCellsGiveOneDeferredReplot();
     void hundredThousandPointsAreStoredPlottedAndReadBack();
     void copyPutsThePictureOnTheClipboard();
+    void pointerReadsThePointAndZoomLastsUntilDoubleClick();
 };
 
 void MSChartTest::cellsKeepTheirTextsLabelsAndSelection() {
@@ -190,12 +191,16 @@ void MSChartTest::plotShowsParsedValuesLabelsAndLegend() {
     QCOMPARE(plot->yAxis->range().center(), -8.5);
     QCOMPARE(plot->yAxis->range().size(), 23.0 * 1.1);
 
+    // The legend sits above the data, not over it; hidden, it takes no room.
     QVERIFY(plot->legend->visible());
-    QCOMPARE(plot->axisRect()->insetLayout()->insetAlignment(0), Qt::AlignTop | Qt::AlignRight);
+    plot->resize(400, 300);
+    plot->replot();
+    QVERIFY(!plot->legend->outerRect().intersects(plot->axisRect()->outerRect()));
     chart.SetShowLegend(false);
     chart.SetColumnCount(1);
     chart.Refresh();
     QVERIFY(!plot->legend->visible());
+    QCOMPARE(plot->plotLayout()->rowCount(), 1);
     QCOMPARE(plot->graphCount(), 1);
 }
 
@@ -313,6 +318,46 @@ void MSChartTest::copyPutsThePictureOnTheClipboard() {
     }
     QVERIFY(bluePixels > 100);
     QVERIFY(redPixels > 100);
+}
+
+void MSChartTest::pointerReadsThePointAndZoomLastsUntilDoubleClick() {
+    TMSChart chart;
+    chart.resize(400, 300);
+    chart.SetColumnCount(2);
+    chart.SetColumn(2);
+    chart.SetColumnLabel("Calc");
+    chart.SetRowCount(10);
+    for (int r = 1; r <= 10; ++r) {
+        SetCell(chart, r, 1, std::to_string(r));
+        SetCell(chart, r, 2, std::to_string(2 * r) + ".5");
+    }
+    chart.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chart));
+    chart.Refresh();
+    QCustomPlot* plot = chart.Plot();
+    plot->replot();
+    const QPointF atFour(plot->xAxis->coordToPixel(4.2), plot->yAxis->coordToPixel(5));
+    QMouseEvent move(QEvent::MouseMove, atFour, plot->mapToGlobal(atFour), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(plot, &move);
+    QCOMPARE(QString::fromStdString(chart.PointerText()),
+             QStringLiteral("Sample 4   4   Calc 8.5"));
+    QCOMPARE(chart.PointText(11), std::string());
+
+    QWheelEvent wheel(atFour, plot->mapToGlobal(atFour), QPoint(), QPoint(0, 240), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(plot, &wheel);
+    const QCPRange zoomed = plot->xAxis->range();
+    QVERIFY(zoomed.size() < 9.0);
+    SetCell(chart, 10, 1, "100");
+    chart.Refresh();
+    QCOMPARE(plot->xAxis->range(), zoomed);
+
+    QMouseEvent doubleClick(QEvent::MouseButtonDblClick, atFour, plot->mapToGlobal(atFour),
+                            Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(plot, &doubleClick);
+    QCOMPARE(plot->xAxis->range(), QCPRange(1, 10));
+    QCOMPARE(plot->yAxis->range().upper, 100 + 99 * 0.05);
 }
 
 QTEST_MAIN(MSChartTest)

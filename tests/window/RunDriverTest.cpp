@@ -4,6 +4,7 @@
 
 #include "window/RunDriver.h"
 
+#include "app/FractionText.h"
 #include "app/MainForm.h"
 #include "app/PlotChild.h"
 #include "document/IdentificationRun.h"
@@ -27,6 +28,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -135,7 +137,7 @@ private:
         return items;
     }
     static QString Text(QWidget& window, const char* name) {
-        return window.findChild<QLineEdit*>(QString::fromLatin1(name))->text();
+        return window.findChild<FractionText*>(QString::fromLatin1(name))->Text();
     }
     // Calls `action` once from the event loop while `document` runs and its engine evolves.
     static void WhileEvolving(TMDIMainChild& document, std::function<void()> action) {
@@ -258,8 +260,18 @@ private slots:
         step.SetRow(1);
         QCOMPARE(step.Data(), FormatGeneral(first.StepSample(1), 15, '.'));
 
-        QCOMPARE(statuses, (QStringList{QStringLiteral("Initializing population..."),
-                                        QStringLiteral("Executing...")}));
+        // Each tick names the generation reached, which never goes back.
+        QCOMPARE(statuses.first(), QStringLiteral("Initializing population..."));
+        QVERIFY(statuses.size() > 1);
+        const QRegularExpression executing(
+            QStringLiteral("^Executing\\.\\.\\. generation (\\d) of 3$"));
+        int reached = -1;
+        for (const QString& status : statuses.mid(1)) {
+            const QRegularExpressionMatch match = executing.match(status);
+            QVERIFY2(match.hasMatch(), qPrintable(status));
+            QVERIFY(match.captured(1).toInt() > reached);
+            reached = match.captured(1).toInt();
+        }
         QVERIFY(!images.isEmpty());
         QVERIFY(std::all_of(images.begin(), images.end(),
                             [](int image) { return image == TMainForm::RunningImage; }));
@@ -386,7 +398,7 @@ private slots:
         const int rows = static_cast<int>(report.size()) - 15 - 6;
         QVERIFY2(rows >= 1 && rows < 20, qPrintable(QString::number(rows)));
         QCOMPARE(report[15 + rows - 1].section(u'\t', 0, 0), QString::number(rows - 1));
-        QCOMPARE(Status(), QStringLiteral("Ready"));
+        QCOMPARE(Status(), QStringLiteral("Stopped at generation %1.").arg(rows - 1));
         QCOMPARE(Gauge()->value(), 1000);
         QCOMPARE(form_->ExecuteImageIndex(), TMainForm::IdleImage);
         QCOMPARE(ComputedColumn(*document).size(), Samples);
