@@ -246,17 +246,27 @@ TPropiedades::Reader TPropiedades::DecimalWithin(double minimum, double maximum)
     };
 }
 
+// The written message of the field, except for a size factor above its largest value, which
+// that message ("bigger than zero") would not explain.
+QString TPropiedades::DialogMessageFor(const RunParameter& parameter, const QString& text) const {
+    const std::optional<double> value = ParseNumber(text.toStdString(), decimalSeparator_);
+    if (&parameter == &RunParameters::SizeReductionFactor && value && *value > parameter.Maximum)
+        return QStringLiteral("A value not above %1 must be introduced in this field")
+            .arg(NumberText(parameter.Maximum));
+    return QString::fromUtf8(parameter.DialogMessage.data(),
+                             static_cast<qsizetype>(parameter.DialogMessage.size()));
+}
+
 void TPropiedades::Validate(QLineEdit* field, const RunParameter& parameter,
                             const std::function<void(double)>& store, bool silent) {
     const Reader read = parameter.Type == RunParameter::Kind::Integer
                             ? IntegerAtLeast(parameter.DialogMinimum)
                             : DecimalWithin(parameter.Minimum, parameter.Maximum);
-    const QString message = QString::fromUtf8(
-        parameter.DialogMessage.data(), static_cast<qsizetype>(parameter.DialogMessage.size()));
     if (const std::optional<double> value = read(field->text())) {
         store(*value);
         return;
     }
+    const QString message = DialogMessageFor(parameter, field->text());
     if (silent) {
         return;
     }

@@ -73,6 +73,7 @@ private:
     QString NumberText(double value) const;
     // Reads a decimal number in the user's locale, accepted within minimum..maximum.
     Reader DecimalWithin(double minimum, double maximum) const;
+    QString DialogMessageFor(const RunParameter& parameter, const QString& text) const;
 
     TGenetico& engine_;
     UserDialogs& dialogs_;

@@ -231,12 +231,16 @@ const RunParameter RegenerationPercent{"--refresh-percent",
                                        [](const TGenetico& e) { return e.RegenerationPercent; },
                                        [](TGenetico& e, double v) { e.RegenerationPercent = v; }};
 
+// Far above any useful penalty, and low enough that a penalty over the largest model stays
+// finite: beyond about 1e306 every fitness overflowed and every run ended in "Todos Iguales".
+constexpr double LargestSizeFactor = 1e12;
+
 const RunParameter SizeReductionFactor{"--size-factor",
                                        "X",
                                        "fitness penalty per model parameter [100]",
                                        RunParameter::Kind::Decimal,
                                        0,
-                                       Unbounded,
+                                       LargestSizeFactor,
                                        {},
                                        RunParameter::RunCheck::None,
                                        {},

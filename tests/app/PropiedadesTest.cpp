@@ -122,6 +122,9 @@ private slots:
         row("percent above", "PercRefreshEdit", "100.5", PercentMessage, "RegenerationPercent", 10);
         row("size 0", "SizeEdit", "0", {}, "SizeReductionFactor", 0);
         row("size 2.5", "SizeEdit", "2.5", {}, "SizeReductionFactor", 2.5);
+        row("size overflowing every fitness", "SizeEdit", "2000000000000",
+            QStringLiteral("A value not above 1000000000000 must be introduced in this field"),
+            "SizeReductionFactor", 200000000000);
     }
 
     void fieldIsValidatedWhenLeft() {

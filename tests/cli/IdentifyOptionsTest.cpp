@@ -91,7 +91,9 @@ TEST(IdentifyOptions, RefusesWhatTheOptionsDialogRefusesInOneLine) {
     EXPECT_EQ(UsageMessage({"--refresh-percent", "0,5", "d.txt"}),
               "--refresh-percent needs a number from 0 to 100, not \"0,5\"");
     EXPECT_EQ(UsageMessage({"--size-factor", "-1", "d.txt"}),
-              "--size-factor needs a number of 0 or more, not \"-1\"");
+              "--size-factor needs a number from 0 to 1000000000000, not \"-1\"");
+    EXPECT_EQ(UsageMessage({"--size-factor", "1.8e308", "d.txt"}),
+              "--size-factor needs a number from 0 to 1000000000000, not \"1.8e308\"");
     EXPECT_EQ(UsageMessage({"--seed-ms", "1000", "d.txt"}),
               "--seed-ms needs an integer from 0 to 999, not \"1000\"");
     EXPECT_EQ(UsageMessage({"--selection", "best", "d.txt"}),
