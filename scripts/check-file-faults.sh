@@ -2,7 +2,7 @@
 # Checks orvanel-identify against files that are not what they seem and against runs that
 # compete for one report: FIFOs and devices are refused at once, a huge generation count in a
 # terminal does not crash the progress bar, concurrent runs leave one complete report and a
-# link planted as the report is replaced, not followed.
+# link planted as the report is replaced, not followed; signals stop a run cleanly.
 # Usage: scripts/check-file-faults.sh [BUILD_DIR]
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -57,6 +57,41 @@ ln -s "$work/victim.txt" "$work/plant_Report.txt"
 expect "a run with a planted report link" 0 $?
 [ "$(cat "$work/victim.txt")" = precious ] && [ ! -L "$work/plant_Report.txt" ]
 expect "the planted link is replaced, its target untouched" 0 $?
+
+# A signal stops the run after its generation: the report is completed, the result printed.
+for signal in INT TERM HUP; do
+    rm -f "$work/plant_Report.txt"
+    "$identify" --generations 100000000 --seed-ms 1 --quiet "$work/plant.txt" \
+        >"$work/out.txt" 2>"$work/err.txt" &
+    pid=$!
+    sleep 1
+    kill -s "$signal" "$pid"
+    wait "$pid"
+    status=$?
+    [ "$signal" = INT ] && wanted=130 || wanted=143
+    expect "SIG$signal stops the run with its status" "$wanted" "$status"
+    grep -q "^Stopped at generation [0-9]*\.$" "$work/err.txt" &&
+        grep -q "^Objective Function = " "$work/out.txt" &&
+        [ "$(tail -c 200 "$work/plant_Report.txt" | grep -c "^Objective Function = ")" = 1 ]
+    expect "SIG$signal: result printed, report completed" 0 $?
+done
+
+# A second signal ends at once and leaves the previous report as it was. Both are sent while
+# the run is held, so the second arrives before the first has stopped it.
+echo previous >"$work/plant_Report.txt"
+"$identify" --generations 100000000 --seed-ms 1 --quiet "$work/plant.txt" >/dev/null 2>&1 &
+pid=$!
+sleep 1
+kill -STOP "$pid"
+kill -INT "$pid"
+kill -TERM "$pid"
+kill -CONT "$pid"
+wait "$pid"
+status=$?
+[ "$status" = 130 ] || [ "$status" = 143 ]
+expect "a second signal ends at once (status $status)" 0 $?
+[ "$(cat "$work/plant_Report.txt")" = previous ]
+expect "the previous report is untouched" 0 $?
 
 # The run killed above leaves its unfinished report aside; the others leave nothing.
 leftovers=$(find "$work" -name '*.tmp*' ! -name 'huge_Report.txt.tmp*' | wc -l)

@@ -1,6 +1,7 @@
 // orvanel-identify: one identification run on a data file, without the window.
 #include "cli/IdentifyOptions.h"
 #include "cli/ProgressDisplay.h"
+#include "cli/StopSignals.h"
 #include "document/Document.h"
 #include "document/IdentificationRun.h"
 #include "document/RunReport.h"
@@ -55,6 +56,7 @@ bool NamesTheSameFile(const std::string& a, const std::string& b) {
 }
 
 int Identify(const IdentifyOptions& options) {
+    StopSignals signals;
     TGenetico engine(options.SeedMilliseconds.value_or(Rnd::CurrentMilliseconds()));
     options.ApplyTo(engine);
     IdentificationRun run(engine);
@@ -74,9 +76,22 @@ int Identify(const IdentifyOptions& options) {
     }
 
     ProgressDisplay progress(stderr, isatty(fileno(stderr)) != 0);
-    if (!options.Quiet)
-        run.OnProgress = [&] { progress.Update(engine); };
+    signals.RemoveOnSecondSignal(run.Report().TemporaryPath());
+    const auto stopWhenSignalled = [&] {
+        if (signals.Requested())
+            engine.RequestStop();
+    };
+    run.OnProgress = [&] {
+        stopWhenSignalled();
+        if (!options.Quiet)
+            progress.Update(engine);
+    };
+    run.OnResponsive = stopWhenSignalled;
+    // A stopped engine counts its generations as all done; the last row tells where it stopped.
+    int lastGeneration = 0;
+    run.OnRow = [&](const TGenetico& e) { lastGeneration = e.Generation(); };
     const std::string failure = run.Run();
+    signals.RemoveOnSecondSignal({});
     progress.Finish();
     if (!failure.empty())
         return Fail(ExitRunFailed, failure);
@@ -88,6 +103,10 @@ int Identify(const IdentifyOptions& options) {
     // A script reads the result from here: losing it (a full disk, a closed pipe) is no success.
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         return Fail(ExitRunFailed, "The result could not be written to standard output");
+    if (signals.Requested()) {
+        std::fprintf(stderr, "Stopped at generation %d.\n", lastGeneration);
+        return signals.ExitStatus();
+    }
     return ExitSuccess;
 }
 

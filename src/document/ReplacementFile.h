@@ -45,6 +45,8 @@ public:
 
     // The file that Commit replaces: `path`, or the file its links lead to with Links::Follow.
     const std::string& Target() const { return target; }
+    // The file written aside until Commit; empty once committed or abandoned.
+    const std::string& TemporaryPath() const { return temporaryPath; }
 
 private:
     void CheckTarget(Links links);

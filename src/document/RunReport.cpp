@@ -92,6 +92,10 @@ void RunReport::EndReport(const TGenetico& engine, std::string_view failure) {
     ending->Commit();
 }
 
+std::string RunReport::TemporaryPath() const {
+    return file ? file->TemporaryPath() : std::string();
+}
+
 void RunReport::Abandon() {
     file.reset();
 }

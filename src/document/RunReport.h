@@ -67,6 +67,9 @@ public:
 
     bool IsOpen() const { return file != nullptr; }
     const std::string& Path() const { return path; }
+    // The file the open report is written to until EndReport moves it into place; empty when
+    // none is open.
+    std::string TemporaryPath() const;
 
     // The texts of the report, also for whoever shows the same values elsewhere.
     std::string EvolutionRowText(const TGenetico& engine) const;

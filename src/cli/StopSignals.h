@@ -1,0 +1,28 @@
+// Ctrl+C, SIGTERM and SIGHUP stop a run the way the window's Stop does.
+#pragma once
+
+#include <string>
+
+namespace orvanel {
+
+// While it lives, SIGINT, SIGTERM and SIGHUP ask the run to stop after its current generation,
+// so that the report is completed and moved into place and the result printed. A second
+// signal ends the program at once, removing the unfinished report's temporary file so that
+// the previous report stays untouched. Only one may live at a time.
+class StopSignals {
+public:
+    StopSignals();
+    ~StopSignals();
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+    // Whether a signal asked to stop.
+    bool Requested() const;
+    // The exit status of a run stopped by the signal: 130 for SIGINT, 143 for SIGTERM and
+    // SIGHUP.
+    int ExitStatus() const;
+    // The file a second signal removes before ending the program; empty: none.
+    void RemoveOnSecondSignal(const std::string& path);
+};
+
+} // namespace orvanel
