@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <limits>
 #include <new>
+#include <unistd.h>
 
 namespace orvanel {
 namespace {
@@ -177,20 +179,41 @@ std::optional<std::string> TGenetico::LimitRefusal(const RunParameter& parameter
     return std::nullopt;
 }
 
+std::uint64_t TGenetico::LeastRunBytes() const {
+    // Every individual keeps its own computed output once scored, besides its chromosomes.
+    constexpr std::uint64_t BytesPerFunction = 256;
+    const auto individuals = static_cast<std::uint64_t>(std::max(populationSize, 0));
+    const auto samples = static_cast<std::uint64_t>(SampleCount());
+    const auto inputs = static_cast<std::uint64_t>(std::max(inputCount, 0));
+    return individuals * (samples * sizeof(double) + inputs * BytesPerFunction);
+}
+
+std::uint64_t TGenetico::PhysicalMemoryBytes() {
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGE_SIZE);
+    if (pages <= 0 || pageSize <= 0)
+        return std::numeric_limits<std::uint64_t>::max();
+    return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize);
+}
+
 void TGenetico::Run() {
+    // A population of large models over a long table can exceed the memory; the user can act
+    // on this, not on "std::bad_alloc" or on the system ending the program.
+    static constexpr const char* NotEnoughMemory =
+        "Not enough memory for this run: lower the Population Size or the number of Data Points.";
     if (running)
         throw RunError("The algorithm is already running.");
     if (const auto refusal = RunRefusal())
         throw RunError(*refusal);
+    // The system grants far more than it has and ends the program once the pages are used.
+    if (LeastRunBytes() > PhysicalMemoryBytes())
+        throw RunError(NotEnoughMemory);
     running = true;
     try {
         RunGenerations();
     } catch (const std::bad_alloc&) {
-        // A population of large models over a long table can exceed the memory; the user can
-        // act on this, not on "std::bad_alloc".
         running = false;
-        throw RunError("Not enough memory for this run: lower the Population Size or the number "
-                       "of Data Points.");
+        throw RunError(NotEnoughMemory);
     } catch (...) {
         running = false;
         throw;

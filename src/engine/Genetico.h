@@ -92,6 +92,10 @@ public:
     int InputCount() const { return inputCount; }
     int DataColumnCount() const { return static_cast<int>(dataTable.size()); }
     int SampleCount() const;
+    // The least memory a run of these parameters needs: a run that needs more than the machine
+    // has is refused before the population is built.
+    std::uint64_t LeastRunBytes() const;
+    static std::uint64_t PhysicalMemoryBytes();
     // Column c of the table (inputs first, the output last).
     std::span<const double> DataColumn(int c) const;
 

@@ -283,6 +283,14 @@ TEST(TGeneticoRun, RefusesToStartAgainWhileItRuns) {
                                   "the number of Data Points.");
     engine->ProcessMessages = nullptr;
     EXPECT_THAT(GenerationsOf(RunAndLog(*engine)), ElementsAre(0, 1, 2, 3));
+
+    // A population whose outputs alone exceed the machine is refused before it is built, not
+    // left to the system to end the program once the pages are used.
+    const int size = engine->PopulationSize();
+    engine->SetPopulationSize(2000000000);
+    EXPECT_EQ(RefusalOf(*engine), "Not enough memory for this run: lower the Population Size or "
+                                  "the number of Data Points.");
+    EXPECT_TRUE(engine->Population().size() == static_cast<std::size_t>(size));
 }
 
 TEST(TGeneticoRun, WritesOneRowPerGenerationAndEndsAtGenerations) {
