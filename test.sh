@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test: the normal build with the
 # command's file fault checks, the core again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and the fuzz targets for a bounded time each.
+# UndefinedBehaviorSanitizer, and the fuzz targets for a bounded time each; the model export
+# in Octave when Octave is installed.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -14,6 +15,10 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 timeout 120 scripts/check-file-faults.sh build
+# The MATLAB/Octave export is checked where Octave is installed (octave, octave-control).
+if command -v octave-cli >/dev/null; then
+    timeout 300 scripts/check-octave-export.sh build
+fi
 
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DORVANEL_SANITIZE=ON -DORVANEL_GUI=OFF -DORVANEL_BENCH=OFF

@@ -1,11 +1,14 @@
 #include "cli/IdentifyOptions.h"
 
+#include "document/ModelExport.h"
 #include "engine/Genetico.h"
 #include "engine/RunParameters.h"
+#include "model/NumberText.h"
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 
 namespace orvanel {
 namespace {
@@ -22,6 +25,23 @@ int IntegerWithin(std::string_view flag, std::string_view text, int min, int max
                          " to " + std::to_string(max) + ", not \"" + std::string(text) + "\"");
     }
     return value;
+}
+
+double PositiveSeconds(std::string_view flag, std::string_view text) {
+    const std::optional<double> value = ParseNumber(text);
+    if (!value || !(*value > 0.0) || !std::isfinite(*value))
+        throw UsageError(std::string(flag) + " needs a positive number of seconds, not \"" +
+                         std::string(text) + "\"");
+    return *value;
+}
+
+// Refused before the run, which may be long, rather than after it.
+std::string ExportPath(const std::string& path) {
+    if (path.empty())
+        throw UsageError("--export needs a file path");
+    if (!ModelExport::FormatFor(path))
+        throw UsageError("--export " + path + ": " + ModelExport::KnownExtensions());
+    return path;
 }
 
 // The option a CLI11 message is about: its first word, which names it with or without dashes.
@@ -53,6 +73,17 @@ void AddCommandOptions(CLI::App& app, IdentifyOptions& options) {
         options.Threads = IntegerWithin("--threads", text, 0, MaxThreads);
     });
     app.add_option("--report", options.ReportPath);
+    app.add_option_function<std::vector<std::string>>(
+           "--export",
+           [&options](const std::vector<std::string>& paths) {
+               for (const std::string& path : paths)
+                   options.ExportPaths.push_back(ExportPath(path));
+           })
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    app.add_option_function<std::string>("--sample-time", [&options](const std::string& text) {
+        options.SampleTime = PositiveSeconds("--sample-time", text);
+    });
     app.add_flag("--quiet", options.Quiet)->disable_flag_override();
     app.add_flag("-h,--help", options.Help)->disable_flag_override();
     app.add_option("data", options.DataPath);
@@ -148,6 +179,10 @@ Options (defaults in brackets):
   --threads N                    threads that evaluate models; 0 uses every core [0]
   --report PATH                  where to write the report [DATA's name with "_Report.txt"
                                  in place of its extension, next to it]
+  --export PATH                  write the model found to PATH when the run succeeds, as JSON
+                                 (.json), a MATLAB/Octave script (.m) or a Python script
+                                 with scipy (.py); may be given more than once
+  --sample-time SECONDS          the time between samples, recorded in the exports [unset]
   --quiet                        no progress on standard error
   --help                         this text
   --                             ends the options: what follows is the data file

@@ -29,12 +29,17 @@ struct IdentifyOptions {
     std::optional<int> SeedMilliseconds;
     int Threads = 0;
     std::string ReportPath;
+    // Where to export the model found, each in the format of its extension.
+    std::vector<std::string> ExportPaths;
+    // Seconds between samples, recorded in the exports.
+    std::optional<double> SampleTime;
     bool Quiet = false;
     bool Help = false;
 
     // Reads the arguments after the program name; "--" ends the options. Throws UsageError
     // for an unknown option, a missing value, a value outside the parameter's range (naming
-    // the flag and the value), or a missing or second data file. With --help nothing else is
+    // the flag and the value), an export name of unknown extension, or a missing or second
+    // data file. With --help nothing else is
     // required.
     static IdentifyOptions Parse(std::span<const std::string_view> arguments);
 

@@ -4,9 +4,12 @@
 #include "cli/StopSignals.h"
 #include "document/Document.h"
 #include "document/IdentificationRun.h"
+#include "document/ModelExport.h"
 #include "document/RunReport.h"
 #include "document/TableSamples.h"
 #include "engine/Genetico.h"
+#include "engine/LinearModel.h"
+#include "engine/RunParameters.h"
 
 #include <cstdio>
 #include <exception>
@@ -55,9 +58,33 @@ bool NamesTheSameFile(const std::string& a, const std::string& b) {
     return std::filesystem::equivalent(a, b, error);
 }
 
+// The best model with what it was found from, for the exports.
+ModelExport ExportOf(const IdentifyOptions& options, const TGenetico& engine, int seed) {
+    const std::optional<LinearModel> model = LinearModel::From(engine.BestModel());
+    if (!model)
+        throw std::runtime_error("The model found cannot be exported");
+    ModelExport description;
+    description.Model = *model;
+    description.SampleTime = options.SampleTime;
+    description.Fit = {{"objective", engine.BestModel().Error}};
+    description.DataFile = std::filesystem::absolute(options.DataPath).string();
+    description.SeedMilliseconds = seed;
+    for (const RunParameter* parameter : RunParameters::All()) {
+        const double value = parameter->Read(engine);
+        std::string name(parameter->Flag.substr(2));
+        if (parameter->Type == RunParameter::Kind::Choice)
+            description.Parameters.push_back(
+                {name, std::string(parameter->Choices[static_cast<std::size_t>(value)])});
+        else
+            description.Parameters.push_back({name, value});
+    }
+    return description;
+}
+
 int Identify(const IdentifyOptions& options) {
     StopSignals signals;
-    TGenetico engine(options.SeedMilliseconds.value_or(Rnd::CurrentMilliseconds()));
+    const int seed = options.SeedMilliseconds.value_or(Rnd::CurrentMilliseconds());
+    TGenetico engine(seed);
     options.ApplyTo(engine);
     IdentificationRun run(engine);
     // The table read from the file is released once the engine holds its copy.
@@ -69,6 +96,10 @@ int Identify(const IdentifyOptions& options) {
                                        : options.ReportPath;
     if (NamesTheSameFile(reportPath, options.DataPath))
         return Fail(ExitBadUsage, "The report would replace the data file " + options.DataPath);
+    for (const std::string& path : options.ExportPaths) {
+        if (NamesTheSameFile(path, options.DataPath))
+            return Fail(ExitBadUsage, "The export would replace the data file " + options.DataPath);
+    }
     try {
         run.BeginReport(reportPath);
     } catch (const std::exception& error) {
@@ -103,6 +134,11 @@ int Identify(const IdentifyOptions& options) {
     // A script reads the result from here: losing it (a full disk, a closed pipe) is no success.
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         return Fail(ExitRunFailed, "The result could not be written to standard output");
+    if (!options.ExportPaths.empty()) {
+        const ModelExport description = ExportOf(options, engine, seed);
+        for (const std::string& path : options.ExportPaths)
+            description.Write(path);
+    }
     if (signals.Requested()) {
         std::fprintf(stderr, "Stopped at generation %d.\n", lastGeneration);
         return signals.ExitStatus();

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <nlohmann/json.hpp>
 #include <sys/wait.h>
 
 namespace orvanel {
@@ -85,6 +86,27 @@ TEST_F(IdentifyCommand, TheExampleRunWritesTheKnownReport) {
     EXPECT_EQ(
         WithoutFirstLine(ReadFile(folder / "two-inputs_Report.txt")),
         WithoutFirstLine(ReadFile(fs::path(ORVANEL_TEST_DATA) / "two-inputs-seed537_Report.txt")));
+}
+
+TEST_F(IdentifyCommand, ExportsTheModelFoundWithHowItWasFound) {
+    const fs::path json = folder / "model.json";
+    const Outcome outcome =
+        Run(smallRun + "--sample-time 0.5 --export " + json.string() + " --export " +
+            (folder / "model.py").string() + " " + data.string());
+    ASSERT_EQ(outcome.Status, 0) << outcome.Err;
+    const nlohmann::json model = nlohmann::json::parse(ReadFile(json));
+    EXPECT_EQ(model["inputs"].size(), 2u);
+    EXPECT_EQ(model["sample_time"], 0.5);
+    EXPECT_EQ(model["found_by"]["data_file"], fs::absolute(data).string());
+    EXPECT_EQ(model["found_by"]["seed_ms"], 537);
+    EXPECT_EQ(model["found_by"]["parameters"]["population"], 10);
+    EXPECT_EQ(model["found_by"]["parameters"]["selection"], "sigma");
+    // The objective the command prints, which has 15 significant digits.
+    const double objective = model["fit"]["objective"];
+    const std::string printed = outcome.Out.substr(0, outcome.Out.find('\n'));
+    EXPECT_NEAR(std::stod(printed.substr(printed.find("= ") + 2)), objective, objective * 1e-14);
+    EXPECT_NE(ReadFile(folder / "model.py").find("SAMPLE_TIME = 0.5  # seconds"),
+              std::string::npos);
 }
 
 TEST_F(IdentifyCommand, AResultThatCannotBeWrittenIsAFailure) {

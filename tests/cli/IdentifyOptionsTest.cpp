@@ -118,13 +118,32 @@ TEST(IdentifyOptions, RefusesUnknownOptionsMissingValuesAndFiles) {
               "Only one data file can be given; \"-b.txt\" is a second one");
 }
 
+TEST(IdentifyOptions, TakesEveryExportAndTheSampleTime) {
+    const IdentifyOptions o = Parse(
+        {"--export", "m.JSON", "--sample-time=0.02", "d.txt", "--export=m.py", "--export", "m.m"});
+    EXPECT_EQ(o.DataPath, "d.txt");
+    EXPECT_EQ(o.ExportPaths, (std::vector<std::string>{"m.JSON", "m.py", "m.m"}));
+    EXPECT_EQ(o.SampleTime, 0.02);
+    EXPECT_EQ(Parse({"d.txt"}).SampleTime, std::nullopt);
+
+    // Refused before a run that may be long.
+    EXPECT_EQ(UsageMessage({"--export", "m.txt", "d.txt"}),
+              "--export m.txt: the name must end in .json, .m (MATLAB/Octave) or .py (Python)");
+    EXPECT_EQ(UsageMessage({"--export=", "d.txt"}), "--export needs a file path");
+    for (const char* bad : {"0", "-1", "inf", "nan", "0,5"}) {
+        EXPECT_EQ(UsageMessage({"--sample-time", bad, "d.txt"}),
+                  "--sample-time needs a positive number of seconds, not \"" + std::string(bad) +
+                      "\"");
+    }
+}
+
 TEST(IdentifyOptions, HelpNamesEveryOption) {
     const std::string help = IdentifyOptions::HelpText();
     for (const char* option :
          {"--population", "--generations", "--selection", "--tournament-probability",
           "--reproduction-probability", "--mutation-probability", "--elitism", "--refresh-period",
-          "--refresh-percent", "--size-factor", "--seed-ms", "--threads", "--report", "--quiet",
-          "--help"})
+          "--refresh-percent", "--size-factor", "--seed-ms", "--threads", "--report", "--export",
+          "--sample-time", "--quiet", "--help"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 

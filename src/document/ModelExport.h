@@ -1,0 +1,72 @@
+// A model found by a run, described for other tools: JSON, a MATLAB/Octave script, a Python
+// script.
+#pragma once
+
+#include "engine/LinearModel.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace orvanel {
+
+// Everything an export says about one model; the caller fills it from whatever run found it.
+// Input i's transfer function is z^-Delay * Numerator(z) / PolePolynomial(z), the model's
+// output the sum of every input's response from zero state.
+class ModelExport {
+public:
+    enum class Format { Json, Matlab, Python };
+
+    // The working point taken out of the data before the search: the model maps the inputs
+    // minus their means to the output minus its mean.
+    struct Offsets {
+        std::vector<double> InputMeans;
+        double OutputMean = 0.0;
+    };
+
+    // A named figure of merit ("objective", "estimation_fit_percent"...); NaN is written as
+    // null.
+    struct Figure {
+        std::string Name;
+        double Value = 0.0;
+    };
+
+    // A run parameter as the command names it (without the dashes) and its value; integral
+    // numbers are written as integers.
+    struct Setting {
+        std::string Name;
+        std::variant<double, std::string> Value;
+    };
+
+    LinearModel Model;
+    std::optional<Offsets> RemovedOffsets;
+    // Seconds between samples; unset when the user gave none.
+    std::optional<double> SampleTime;
+    std::vector<Figure> Fit;
+    std::string DataFile;
+    std::optional<int> SeedMilliseconds;
+    std::vector<Setting> Parameters;
+
+    // The format the name's extension asks for: ".json", ".m" or ".py", in any case.
+    static std::optional<Format> FormatFor(std::string_view path);
+    // The sentence that says which extensions are understood, for a refusal.
+    static std::string KnownExtensions();
+
+    // The model as a JSON document (two-space indent, a final line break); every number reads
+    // back as the same double.
+    std::string Json() const;
+    // The file's contents in the given format.
+    std::string Text(Format format) const;
+    // Writes the file in the format of its extension, aside and moved into place. Throws
+    // DocumentError "Cannot export the model to <path>: <reason>" for an unknown extension or
+    // a file that cannot be created, "The model file <path> could not be written completely:
+    // <reason>" when writing it fails; a file already there is then left as it was.
+    void Write(const std::string& path) const;
+
+    // The program's version written with every export.
+    static std::string_view ProgramVersion();
+};
+
+} // namespace orvanel

@@ -1,0 +1,208 @@
+#include "document/ModelScript.h"
+
+#include "document/ModelExport.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace orvanel {
+namespace {
+
+constexpr int SignificantDigits = 17;
+
+struct Spelling {
+    std::string_view NotANumber;
+    std::string_view Infinity;
+    std::string_view Comment;
+};
+
+constexpr Spelling PythonSpelling{"float('nan')", "float('inf')", "#"};
+constexpr Spelling MatlabSpelling{"NaN", "Inf", "%"};
+
+std::string Literal(double value, const Spelling& spelling) {
+    if (std::isnan(value))
+        return std::string(spelling.NotANumber);
+    if (std::isinf(value))
+        return (value < 0 ? "-" : "") + std::string(spelling.Infinity);
+    char text[32];
+    const auto end = std::to_chars(std::begin(text), std::end(text), value,
+                                   std::chars_format::general, SignificantDigits)
+                         .ptr;
+    return std::string(text, end);
+}
+
+std::string List(const std::vector<double>& values, const Spelling& spelling) {
+    std::string text = "[";
+    for (std::size_t i = 0; i < values.size(); ++i)
+        text += (i > 0 ? ", " : "") + Literal(values[i], spelling);
+    return text + "]";
+}
+
+std::vector<double> DenominatorWithoutDelay(const LinearModel::Input& input) {
+    std::vector<double> denominator = input.PolePolynomial();
+    std::reverse(denominator.begin(), denominator.end());
+    return denominator;
+}
+
+// A file name kept on its comment line.
+std::string OneLine(std::string text) {
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+    return text;
+}
+
+std::string Heading(const ModelExport& model, const Spelling& spelling) {
+    const std::string c(spelling.Comment);
+    std::string text = c + " Model identified by Orvanel " +
+                       std::string(ModelExport::ProgramVersion()) + " from " +
+                       OneLine(model.DataFile) + ".\n";
+    text += c + " Input k's transfer function is z^-delay * numerator(z) / denominator(z), the\n";
+    text += c + " coefficients in descending powers of z; the output is the sum of every input's\n";
+    text += c + " response from zero state";
+    if (model.RemovedOffsets)
+        text += " to the input minus its offset, plus the output's offset";
+    return text + ".\n";
+}
+
+std::string PythonInputs(const ModelExport& model) {
+    std::string text = "# (numerator, denominator, delay in samples) per input\nINPUTS = [\n";
+    for (const LinearModel::Input& input : model.Model.Inputs) {
+        text += "    (" + List(input.Numerator(), PythonSpelling) + ",\n     " +
+                List(DenominatorWithoutDelay(input), PythonSpelling) + ", " +
+                std::to_string(input.Delay) + "),\n";
+    }
+    text += "]\n";
+    if (model.RemovedOffsets) {
+        text += "INPUT_OFFSETS = " + List(model.RemovedOffsets->InputMeans, PythonSpelling) +
+                "\nOUTPUT_OFFSET = " + Literal(model.RemovedOffsets->OutputMean, PythonSpelling) +
+                "\n";
+    } else {
+        text += "INPUT_OFFSETS = [0.0] * len(INPUTS)\nOUTPUT_OFFSET = 0.0\n";
+    }
+    return text;
+}
+
+constexpr std::string_view PythonBody = R"(
+# Each input's transfer function with its delay as poles at the origin.
+MODEL = [signal.dlti(numerator, list(denominator) + [0.0] * delay, dt=SAMPLE_TIME)
+         for numerator, denominator, delay in INPUTS]
+
+
+def read_inputs(path):
+    """The input columns of a data file: TAB-separated numbers, the output last."""
+    with open(path, encoding="utf-8", newline="") as file:
+        rows = [line.split("\t") for line in file.read().splitlines() if line.strip()]
+    if any(len(row) != len(INPUTS) + 1 for row in rows):
+        sys.exit(f"{path}: every line must hold {len(INPUTS)} inputs and the output")
+    return np.array([[float(cell) for cell in row[:-1]] for row in rows]).reshape(-1, len(INPUTS))
+
+
+def simulate(inputs):
+    """The model's output for one column per input, from zero state."""
+    output = np.zeros(inputs.shape[0])
+    for k, (numerator, denominator, delay) in enumerate(INPUTS):
+        # In powers of 1/z: the numerator shifted by the relative degree and the delay.
+        lag = len(denominator) - len(numerator) + delay
+        b = np.concatenate([np.zeros(lag), numerator])
+        a = np.concatenate([denominator, np.zeros(delay)])
+        output = output + signal.lfilter(b, a, inputs[:, k] - INPUT_OFFSETS[k])
+    return output + OUTPUT_OFFSET
+
+
+if __name__ == "__main__":
+    if len(sys.argv) > 1:
+        values = simulate(read_inputs(sys.argv[1]))
+        sys.stdout.write("".join(f"{value:.17g}\n" for value in values))
+)";
+
+std::string MatlabInputs(const ModelExport& model) {
+    std::string numerators = "numerators = {";
+    std::string denominators = "denominators = {";
+    std::string delays = "delays = [";
+    for (std::size_t k = 0; k < model.Model.Inputs.size(); ++k) {
+        const LinearModel::Input& input = model.Model.Inputs[k];
+        const std::string separator = k > 0 ? ", ...\n    " : "";
+        numerators += separator + List(input.Numerator(), MatlabSpelling);
+        denominators += separator + List(DenominatorWithoutDelay(input), MatlabSpelling);
+        delays += (k > 0 ? ", " : "") + std::to_string(input.Delay);
+    }
+    std::string text = numerators + "};\n" + denominators + "};\n" + delays + "];\n";
+    if (model.RemovedOffsets) {
+        text += "input_offsets = " + List(model.RemovedOffsets->InputMeans, MatlabSpelling) +
+                ";\noutput_offset = " + Literal(model.RemovedOffsets->OutputMean, MatlabSpelling) +
+                ";\n";
+    } else {
+        text += "input_offsets = zeros(1, numel(delays));\noutput_offset = 0;\n";
+    }
+    return text;
+}
+
+constexpr std::string_view MatlabBody = R"(
+is_octave = exist('OCTAVE_VERSION', 'builtin') ~= 0;
+if is_octave
+  pkg load control
+  % octave-cli model.m DATA.txt
+  arguments = argv();
+  if ~isempty(arguments) && arguments{end}(1) ~= '-'
+    data_file = arguments{end};
+  end
+end
+
+% One discrete transfer function per input; Octave's tf holds no input delay, so there the
+% delay is given as poles at the origin.
+parts = cell(1, numel(delays));
+for k = 1:numel(delays)
+  if is_octave
+    parts{k} = tf(numerators{k}, [denominators{k}, zeros(1, delays(k))], sample_time);
+  else
+    parts{k} = tf(numerators{k}, denominators{k}, sample_time, 'InputDelay', delays(k));
+  end
+end
+model = [parts{:}];
+
+if exist('data_file', 'var')
+  data = dlmread(data_file, '\t');
+  if size(data, 2) ~= numel(delays) + 1
+    error('%s: every line must hold %d inputs and the output', data_file, numel(delays));
+  end
+  % The difference equations in powers of 1/z, from zero state.
+  output = zeros(size(data, 1), 1);
+  for k = 1:numel(delays)
+    lag = numel(denominators{k}) - numel(numerators{k}) + delays(k);
+    b = [zeros(1, lag), numerators{k}];
+    a = [denominators{k}, zeros(1, delays(k))];
+    output = output + filter(b, a, data(:, k) - input_offsets(k));
+  end
+  output = output + output_offset;
+  fprintf('%.17g\n', output);
+end
+)";
+
+} // namespace
+
+std::string ModelScript::Python(const ModelExport& model) {
+    std::string text = "#!/usr/bin/env python3\n" + Heading(model, PythonSpelling);
+    text += "# python3 model.py DATA.txt prints the model's output for the inputs in DATA.txt\n"
+            "# (TAB-separated numbers, one row per line, the output last), one value per line.\n"
+            "import sys\n\nimport numpy as np\nfrom scipy import signal\n\n";
+    text += "SAMPLE_TIME = " +
+            (model.SampleTime ? Literal(*model.SampleTime, PythonSpelling) + "  # seconds"
+                              : std::string("True  # unspecified")) +
+            "\n";
+    return text + PythonInputs(model) + std::string(PythonBody);
+}
+
+std::string ModelScript::Matlab(const ModelExport& model) {
+    std::string text = Heading(model, MatlabSpelling);
+    text += "% Octave: octave-cli model.m DATA.txt prints the model's output for the inputs in\n"
+            "% DATA.txt (TAB-separated numbers, one row per line, the output last), one value\n"
+            "% per line. MATLAB: data_file = 'DATA.txt'; then run the script.\n\n";
+    text += "sample_time = " +
+            (model.SampleTime ? Literal(*model.SampleTime, MatlabSpelling) + ";  % seconds"
+                              : std::string("-1;  % unspecified")) +
+            "\n";
+    return text + MatlabInputs(model) + std::string(MatlabBody);
+}
+
+} // namespace orvanel
