@@ -35,6 +35,9 @@ struct Group {
     std::size_t lane[Width]{};
     const Recursion* recursion[Width]{};
     double* sum[Width]{};
+    // Lane l adds to the sum of lane l % period, and the first period lanes to distinct sums;
+    // 0 when the group is not full or its sums follow no such pattern.
+    int period = 0;
     // Zeros of the padded numerators: term j <= zeros of sample i reads
     // inputs[lane][i + offset[lane] + j].
     int zeros = 0;
@@ -234,12 +237,25 @@ template <class Vec>
     }
 }
 
+template <class Vec>
+[[gnu::always_inline]] inline void LoadColumns(const double* row,
+                                               Vec (&m)[Width / LanesOf<Vec>][LanesOf<Vec>]) {
+    constexpr int W = LanesOf<Vec>;
+#pragma GCC unroll 4
+    for (int q = 0; q < Width / W; ++q) {
+#pragma GCC unroll 4
+        for (int w = 0; w < W; ++w)
+            Load(m[q][w], row + w * Width + q * W);
+        Transpose(m[q]);
+    }
+}
+
 // Adds the outputs of samples [b0, b1) of every lane that has not failed to its sum, W samples
 // of W lanes at a time turned from rows into columns; each entry of a sum receives the lanes
 // in their order.
 template <class Vec>
-[[gnu::always_inline]] inline void AddVector(const Group& g, const double* rows, std::int64_t b0,
-                                             std::int64_t b1) {
+[[gnu::always_inline]] inline void AddEachLane(const Group& g, const double* rows, std::int64_t b0,
+                                               std::int64_t b1) {
     constexpr int W = LanesOf<Vec>;
     // Copies the compiler can keep in registers: a store to a sum may not change them.
     double* sum[Width];
@@ -247,15 +263,8 @@ template <class Vec>
         sum[l] = l < g.used && !g.failed[l] ? g.sum[l] : nullptr;
     std::int64_t i = b0;
     for (; i + W <= b1; i += W) {
-        const double* row = rows + (i - b0 + History) * Width;
         Vec m[Width / W][W];
-#pragma GCC unroll 4
-        for (int q = 0; q < Width / W; ++q) {
-#pragma GCC unroll 4
-            for (int w = 0; w < W; ++w)
-                Load(m[q][w], row + w * Width + q * W);
-            Transpose(m[q]);
-        }
+        LoadColumns(rows + (i - b0 + History) * Width, m);
 #pragma GCC unroll 8
         for (int l = 0; l < Width; ++l) {
             if (sum[l] == nullptr)
@@ -270,6 +279,50 @@ template <class Vec>
         for (int l = 0; l < Width; ++l)
             if (sum[l] != nullptr)
                 sum[l][i] = sum[l][i] + rows[(i - b0 + History) * Width + l];
+}
+
+// AddEachLane for a full group whose lane l adds to the sum of lane l % P: the lanes of one
+// sum are added in their order in registers and the sum is stored once.
+template <class Vec, int P>
+[[gnu::always_inline]] inline void AddPeriodic(const Group& g, const double* rows, std::int64_t b0,
+                                               std::int64_t b1) {
+    constexpr int W = LanesOf<Vec>;
+    double* sum[P];
+    for (int r = 0; r < P; ++r)
+        sum[r] = g.sum[r];
+    std::int64_t i = b0;
+    for (; i + W <= b1; i += W) {
+        Vec m[Width / W][W];
+        LoadColumns(rows + (i - b0 + History) * Width, m);
+#pragma GCC unroll 4
+        for (int r = 0; r < P; ++r) {
+            Vec s;
+            Load(s, sum[r] + i);
+#pragma GCC unroll 8
+            for (int l = r; l < Width; l += P)
+                s = s + m[l / W][l % W];
+            Store(sum[r] + i, s);
+        }
+    }
+    for (; i < b1; ++i)
+        for (int l = 0; l < Width; ++l)
+            sum[l % P][i] = sum[l % P][i] + rows[(i - b0 + History) * Width + l];
+}
+
+template <class Vec>
+[[gnu::always_inline]] inline void AddVector(const Group& g, const double* rows, std::int64_t b0,
+                                             std::int64_t b1) {
+    const bool failed = std::any_of(g.failed, g.failed + Width, [](bool f) { return f; });
+    switch (failed ? 0 : g.period) {
+    case 1:
+        return AddPeriodic<Vec, 1>(g, rows, b0, b1);
+    case 2:
+        return AddPeriodic<Vec, 2>(g, rows, b0, b1);
+    case 4:
+        return AddPeriodic<Vec, 4>(g, rows, b0, b1);
+    default:
+        return AddEachLane<Vec>(g, rows, b0, b1);
+    }
 }
 
 void RunBaseline(Group& g, double* rows, std::int64_t b0, std::int64_t from, std::int64_t to) {
@@ -360,6 +413,20 @@ void AddLane(Group& g, std::size_t index, const RecursionLanes::Lane& lane) {
     g.outputs = lane.recursion.outputs;
 }
 
+int Period(const Group& g) {
+    if (g.used != Width)
+        return 0;
+    for (const int p : {1, 2, 4}) {
+        bool fits = true;
+        for (int l = 0; l < Width; ++l)
+            fits = fits && g.sum[l] == g.sum[l % p] &&
+                   (l >= p || std::find(g.sum, g.sum + l, g.sum[l]) == g.sum + l);
+        if (fits)
+            return p;
+    }
+    return 0;
+}
+
 // Fills the padded coefficients once the group's pole count is known; unused slots repeat
 // the first lane and are never read back.
 void Pad(Group& g) {
@@ -376,6 +443,7 @@ void Pad(Group& g) {
     g.zeros = zeros <= 4 ? zeros : MaxPoles;
     g.poles = poles;
     g.start = poles + lead;
+    g.period = Period(g);
     for (int l = 0; l < Width; ++l) {
         const Recursion& r = *g.recursion[l < g.used ? l : 0];
         const int n = r.denominatorDegree;
