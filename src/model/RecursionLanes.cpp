@@ -22,9 +22,10 @@ constexpr std::int64_t History = MaxPoles;
 constexpr std::size_t Rows = static_cast<std::size_t>((History + Block) * Width);
 
 // Up to Width recursions of the same samples and measured outputs. Each lane's numerator and
-// denominator are padded with leading zero coefficients to the group's pole count N: a sum
-// starting from +0.0 stays +0.0 through products that are ±0, so the padded terms change
-// no bit of a finite result, and a result that is not finite is computed again alone.
+// denominator are padded with leading zero coefficients, to the group's largest number of
+// zeros and to its pole count N: a sum starting from +0.0
+// stays +0.0 through products that are ±0, so the padded terms change no bit of a finite
+// result, and a result that is not finite is computed again alone.
 struct Group {
     int used = 0;
     int poles = 0;
@@ -33,11 +34,17 @@ struct Group {
     const double* outputs = nullptr;
     std::size_t lane[Width]{};
     const Recursion* recursion[Width]{};
-    // Padded numerator term j of sample i reads inputs[lane][i + offset[lane] + j].
+    double* sum[Width]{};
+    // Lane l adds to the sum of lane l % period, and the first period lanes to distinct sums;
+    // 0 when the group is not full or its sums follow no such pattern.
+    int period = 0;
+    // Zeros of the padded numerators: term j <= zeros of sample i reads
+    // inputs[lane][i + offset[lane] + j].
+    int zeros = 0;
     const double* inputs[Width]{};
     std::int64_t offset[Width]{};
     double a[MaxPoles][Width]{};
-    double b[MaxPoles + 1][Width]{};
+    double b[Width][MaxPoles + 1]{};
     double error[Width]{};
     bool failed[Width]{};
     // The last History outputs of the previous block, oldest first.
@@ -50,6 +57,9 @@ struct Unit {
     std::vector<double> samples;
 };
 
+using Pair = double __attribute__((vector_size(16)));
+using Quad = double __attribute__((vector_size(32)));
+
 template <class Vec> constexpr int LanesOf = static_cast<int>(sizeof(Vec) / sizeof(double));
 
 template <class Vec> [[gnu::always_inline]] inline void Load(Vec& v, const double* p) {
@@ -60,50 +70,132 @@ template <class Vec> [[gnu::always_inline]] inline void Store(double* p, const V
     std::memcpy(p, &v, sizeof v);
 }
 
+// Transposes W rows of W lanes in place: afterwards m[k][w] holds what m[w][k] held.
+[[gnu::always_inline]] inline void Transpose(Pair (&m)[2]) {
+    using Mask = long long __attribute__((vector_size(16)));
+    const Pair low = __builtin_shuffle(m[0], m[1], Mask{0, 2});
+    const Pair high = __builtin_shuffle(m[0], m[1], Mask{1, 3});
+    m[0] = low;
+    m[1] = high;
+}
+
+[[gnu::always_inline]] inline void Transpose(Quad (&m)[4]) {
+    using Mask = long long __attribute__((vector_size(32)));
+    const Quad t0 = __builtin_shuffle(m[0], m[1], Mask{0, 4, 2, 6});
+    const Quad t1 = __builtin_shuffle(m[0], m[1], Mask{1, 5, 3, 7});
+    const Quad t2 = __builtin_shuffle(m[2], m[3], Mask{0, 4, 2, 6});
+    const Quad t3 = __builtin_shuffle(m[2], m[3], Mask{1, 5, 3, 7});
+    m[0] = __builtin_shuffle(t0, t2, Mask{0, 1, 4, 5});
+    m[1] = __builtin_shuffle(t1, t3, Mask{0, 1, 4, 5});
+    m[2] = __builtin_shuffle(t0, t2, Mask{2, 3, 6, 7});
+    m[3] = __builtin_shuffle(t1, t3, Mask{2, 3, 6, 7});
+}
+
+// The numerator sum of sample i of lane l with its Z + 1 padded terms.
+template <int Z>
+[[gnu::always_inline]] inline double Numerator(const Group& g, int l, std::int64_t i) {
+    const double* u = g.inputs[l] + g.offset[l] + i;
+    double s = 0.0;
+#pragma GCC unroll 9
+    for (int j = 0; j <= Z; ++j)
+        s = s + u[j] * g.b[l][j];
+    return s;
+}
+
+// Writes the numerator sums of samples [from, to) into the rows. No term depends on an
+// earlier output, so each lane runs W samples at a time along its own input and W lanes
+// are turned into rows together.
+template <class Vec, int Z>
+[[gnu::always_inline]] inline void RunNumerators(const Group& g, double* rows, std::int64_t b0,
+                                                 std::int64_t from, std::int64_t to) {
+    constexpr int W = LanesOf<Vec>;
+    // Local copies, which the stores into the rows cannot change.
+    const double* inputs[Width];
+    double b[Width][Z + 1];
+    for (int l = 0; l < Width; ++l) {
+        inputs[l] = g.inputs[l] + g.offset[l];
+        for (int j = 0; j <= Z; ++j)
+            b[l][j] = g.b[l][j];
+    }
+    std::int64_t i = from;
+    for (; i + W <= to; i += W) {
+        double* row = rows + (i - b0 + History) * Width;
+#pragma GCC unroll 4
+        for (int q = 0; q < Width; q += W) {
+            Vec m[W];
+#pragma GCC unroll 4
+            for (int w = 0; w < W; ++w) {
+                const int l = q + w;
+                const double* u = inputs[l] + i;
+                Vec s = {};
+#pragma GCC unroll 9
+                for (int j = 0; j <= Z; ++j) {
+                    Vec x;
+                    Load(x, u + j);
+                    s = s + x * b[l][j];
+                }
+                m[w] = s;
+            }
+            Transpose(m);
+#pragma GCC unroll 4
+            for (int w = 0; w < W; ++w)
+                Store(row + w * Width + q, m[w]);
+        }
+    }
+    for (; i < to; ++i)
+        for (int l = 0; l < Width; ++l)
+            rows[(i - b0 + History) * Width + l] = Numerator<Z>(g, l, i);
+}
+
+template <class Vec>
+[[gnu::always_inline]] inline void RunNumeratorsFor(const Group& g, double* rows, std::int64_t b0,
+                                                    std::int64_t from, std::int64_t to) {
+    switch (g.zeros) {
+    case 0:
+        return RunNumerators<Vec, 0>(g, rows, b0, from, to);
+    case 1:
+        return RunNumerators<Vec, 1>(g, rows, b0, from, to);
+    case 2:
+        return RunNumerators<Vec, 2>(g, rows, b0, from, to);
+    case 3:
+        return RunNumerators<Vec, 3>(g, rows, b0, from, to);
+    case 4:
+        return RunNumerators<Vec, 4>(g, rows, b0, from, to);
+    default:
+        return RunNumerators<Vec, MaxPoles>(g, rows, b0, from, to);
+    }
+}
+
 // Samples [from, to) of every lane of the group, all past the group's start; rows holds
-// sample k at row k - b0 + History with the N samples before from already in place. The
-// arithmetic is that of the scalar recursion, lane by lane: separate multiplies and adds
-// in the same order.
+// sample k at row k - b0 + History, with the numerator sums of [from, to) and the N outputs
+// before from already in place. The arithmetic is that of the scalar recursion, lane by
+// lane: separate multiplies and adds in the same order.
 template <class Vec, int N>
 [[gnu::always_inline]] inline void RunVector(Group& g, double* rows, std::int64_t b0,
                                              std::int64_t from, std::int64_t to) {
     constexpr int W = LanesOf<Vec>;
     constexpr int V = Width / W;
+    RunNumeratorsFor<Vec>(g, rows, b0, from, to);
     Vec a[N][V];
-    Vec b[N + 1][V];
     Vec recent[N][V];
-    Vec window[N][V];
     Vec error[V];
-    const double* inputs[Width];
-    for (int l = 0; l < Width; ++l)
-        inputs[l] = g.inputs[l] + g.offset[l];
     for (int v = 0; v < V; ++v) {
         for (int k = 0; k < N; ++k) {
             Load(a[k][v], &g.a[k][v * W]);
             Load(recent[k][v], rows + (from - N + k - b0 + History) * Width + v * W);
-            for (int w = 0; w < W; ++w)
-                window[k][v][w] = inputs[v * W + w][from + k];
         }
-        Load(b[N][v], &g.b[N][v * W]);
-        for (int k = 0; k < N; ++k)
-            Load(b[k][v], &g.b[k][v * W]);
         Load(error[v], &g.error[v * W]);
     }
     for (std::int64_t i = from; i < to; ++i) {
         double* row = rows + (i - b0 + History) * Width;
-        Vec measured = {};
+        const double y = g.outputs[i];
+        Vec measured;
         for (int w = 0; w < W; ++w)
-            measured[w] = g.outputs[i];
+            measured[w] = y;
 #pragma GCC unroll 4
         for (int v = 0; v < V; ++v) {
-            Vec newest = {};
-            for (int w = 0; w < W; ++w)
-                newest[w] = inputs[v * W + w][i + N];
-            Vec s = {};
-#pragma GCC unroll 8
-            for (int j = 0; j < N; ++j)
-                s = s + window[j][v] * b[j][v];
-            s = s + newest * b[N][v];
+            Vec s;
+            Load(s, row + v * W);
             Vec t = {};
 #pragma GCC unroll 8
             for (int k = 0; k < N; ++k)
@@ -113,11 +205,8 @@ template <class Vec, int N>
             const Vec d = measured - value;
             error[v] = error[v] + d * d;
 #pragma GCC unroll 8
-            for (int k = 0; k + 1 < N; ++k) {
-                window[k][v] = window[k + 1][v];
+            for (int k = 0; k + 1 < N; ++k)
                 recent[k][v] = recent[k + 1][v];
-            }
-            window[N - 1][v] = newest;
             recent[N - 1][v] = value;
         }
     }
@@ -148,11 +237,100 @@ template <class Vec>
     }
 }
 
-using Pair = double __attribute__((vector_size(16)));
-using Quad = double __attribute__((vector_size(32)));
+template <class Vec>
+[[gnu::always_inline]] inline void LoadColumns(const double* row,
+                                               Vec (&m)[Width / LanesOf<Vec>][LanesOf<Vec>]) {
+    constexpr int W = LanesOf<Vec>;
+#pragma GCC unroll 4
+    for (int q = 0; q < Width / W; ++q) {
+#pragma GCC unroll 4
+        for (int w = 0; w < W; ++w)
+            Load(m[q][w], row + w * Width + q * W);
+        Transpose(m[q]);
+    }
+}
+
+// Adds the outputs of samples [b0, b1) of every lane that has not failed to its sum, W samples
+// of W lanes at a time turned from rows into columns; each entry of a sum receives the lanes
+// in their order.
+template <class Vec>
+[[gnu::always_inline]] inline void AddEachLane(const Group& g, const double* rows, std::int64_t b0,
+                                               std::int64_t b1) {
+    constexpr int W = LanesOf<Vec>;
+    // Copies the compiler can keep in registers: a store to a sum may not change them.
+    double* sum[Width];
+    for (int l = 0; l < Width; ++l)
+        sum[l] = l < g.used && !g.failed[l] ? g.sum[l] : nullptr;
+    std::int64_t i = b0;
+    for (; i + W <= b1; i += W) {
+        Vec m[Width / W][W];
+        LoadColumns(rows + (i - b0 + History) * Width, m);
+#pragma GCC unroll 8
+        for (int l = 0; l < Width; ++l) {
+            if (sum[l] == nullptr)
+                continue;
+            Vec s;
+            Load(s, sum[l] + i);
+            s = s + m[l / W][l % W];
+            Store(sum[l] + i, s);
+        }
+    }
+    for (; i < b1; ++i)
+        for (int l = 0; l < Width; ++l)
+            if (sum[l] != nullptr)
+                sum[l][i] = sum[l][i] + rows[(i - b0 + History) * Width + l];
+}
+
+// AddEachLane for a full group whose lane l adds to the sum of lane l % P: the lanes of one
+// sum are added in their order in registers and the sum is stored once.
+template <class Vec, int P>
+[[gnu::always_inline]] inline void AddPeriodic(const Group& g, const double* rows, std::int64_t b0,
+                                               std::int64_t b1) {
+    constexpr int W = LanesOf<Vec>;
+    double* sum[P];
+    for (int r = 0; r < P; ++r)
+        sum[r] = g.sum[r];
+    std::int64_t i = b0;
+    for (; i + W <= b1; i += W) {
+        Vec m[Width / W][W];
+        LoadColumns(rows + (i - b0 + History) * Width, m);
+#pragma GCC unroll 4
+        for (int r = 0; r < P; ++r) {
+            Vec s;
+            Load(s, sum[r] + i);
+#pragma GCC unroll 8
+            for (int l = r; l < Width; l += P)
+                s = s + m[l / W][l % W];
+            Store(sum[r] + i, s);
+        }
+    }
+    for (; i < b1; ++i)
+        for (int l = 0; l < Width; ++l)
+            sum[l % P][i] = sum[l % P][i] + rows[(i - b0 + History) * Width + l];
+}
+
+template <class Vec>
+[[gnu::always_inline]] inline void AddVector(const Group& g, const double* rows, std::int64_t b0,
+                                             std::int64_t b1) {
+    const bool failed = std::any_of(g.failed, g.failed + Width, [](bool f) { return f; });
+    switch (failed ? 0 : g.period) {
+    case 1:
+        return AddPeriodic<Vec, 1>(g, rows, b0, b1);
+    case 2:
+        return AddPeriodic<Vec, 2>(g, rows, b0, b1);
+    case 4:
+        return AddPeriodic<Vec, 4>(g, rows, b0, b1);
+    default:
+        return AddEachLane<Vec>(g, rows, b0, b1);
+    }
+}
 
 void RunBaseline(Group& g, double* rows, std::int64_t b0, std::int64_t from, std::int64_t to) {
     RunVectorFor<Pair>(g, rows, b0, from, to);
+}
+
+void AddBaseline(const Group& g, const double* rows, std::int64_t b0, std::int64_t b1) {
+    AddVector<Pair>(g, rows, b0, b1);
 }
 
 __attribute__((target("avx"))) void RunWide(Group& g, double* rows, std::int64_t b0,
@@ -160,10 +338,20 @@ __attribute__((target("avx"))) void RunWide(Group& g, double* rows, std::int64_t
     RunVectorFor<Quad>(g, rows, b0, from, to);
 }
 
-using Kernel = void (*)(Group&, double*, std::int64_t, std::int64_t, std::int64_t);
+__attribute__((target("avx"))) void AddWide(const Group& g, const double* rows, std::int64_t b0,
+                                            std::int64_t b1) {
+    AddVector<Quad>(g, rows, b0, b1);
+}
+
+struct Kernel {
+    void (*run)(Group&, double*, std::int64_t, std::int64_t, std::int64_t);
+    void (*add)(const Group&, const double*, std::int64_t, std::int64_t);
+};
+
+constexpr Kernel Baseline{RunBaseline, AddBaseline};
 
 Kernel BestKernel() {
-    static const Kernel best = __builtin_cpu_supports("avx") ? RunWide : RunBaseline;
+    static const Kernel best = __builtin_cpu_supports("avx") ? Kernel{RunWide, AddWide} : Baseline;
     return best;
 }
 
@@ -217,35 +405,55 @@ bool RunsInGroup(const Recursion& r, std::size_t count) {
            r.delay >= 0 && n + r.delay - r.numeratorDegree <= MaxLead && count <= INT_MAX;
 }
 
-void AddLane(Group& g, std::size_t index, const Recursion& r) {
+void AddLane(Group& g, std::size_t index, const RecursionLanes::Lane& lane) {
     const int l = g.used++;
     g.lane[l] = index;
-    g.recursion[l] = &r;
-    g.outputs = r.outputs;
+    g.recursion[l] = &lane.recursion;
+    g.sum[l] = lane.sum;
+    g.outputs = lane.recursion.outputs;
+}
+
+int Period(const Group& g) {
+    if (g.used != Width)
+        return 0;
+    for (const int p : {1, 2, 4}) {
+        bool fits = true;
+        for (int l = 0; l < Width; ++l)
+            fits = fits && g.sum[l] == g.sum[l % p] &&
+                   (l >= p || std::find(g.sum, g.sum + l, g.sum[l]) == g.sum + l);
+        if (fits)
+            return p;
+    }
+    return 0;
 }
 
 // Fills the padded coefficients once the group's pole count is known; unused slots repeat
 // the first lane and are never read back.
 void Pad(Group& g) {
     int poles = 0;
+    int zeros = 0;
     std::int64_t lead = 0;
     for (int l = 0; l < g.used; ++l) {
         const Recursion& r = *g.recursion[l];
         poles = std::max(poles, r.denominatorDegree);
+        zeros = std::max(zeros, r.numeratorDegree);
         lead = std::max<std::int64_t>(lead, r.denominatorDegree + r.delay - r.numeratorDegree);
     }
+    // The sums with more zeros than any switch case takes run with MaxPoles.
+    g.zeros = zeros <= 4 ? zeros : MaxPoles;
     g.poles = poles;
     g.start = poles + lead;
+    g.period = Period(g);
     for (int l = 0; l < Width; ++l) {
         const Recursion& r = *g.recursion[l < g.used ? l : 0];
         const int n = r.denominatorDegree;
         const int m = r.numeratorDegree;
         g.inputs[l] = r.inputs;
-        g.offset[l] = static_cast<std::int64_t>(m) - n - r.delay - poles;
+        g.offset[l] = static_cast<std::int64_t>(m) - n - r.delay - g.zeros;
         for (int k = 0; k < n; ++k)
             g.a[poles - n + k][l] = r.denominator[k];
         for (int j = 0; j <= m; ++j)
-            g.b[poles - m + j][l] = r.numerator[j];
+            g.b[l][g.zeros - m + j] = r.numerator[j];
     }
 }
 
@@ -282,7 +490,7 @@ Plan MakePlan(std::span<RecursionLanes::Lane> lanes, std::size_t count) {
                 plan.units.push_back({Unit::Vector, plan.groups.size() - 1, {}});
                 open = true;
             }
-            AddLane(plan.groups.back(), i, lane.recursion);
+            AddLane(plan.groups.back(), i, lane);
             continue;
         }
         if (open && UsesSum(plan.groups.back(), lanes, lane.sum))
@@ -291,6 +499,25 @@ Plan MakePlan(std::span<RecursionLanes::Lane> lanes, std::size_t count) {
     }
     close();
     return plan;
+}
+
+// The sums of a block in which a lane has failed: that lane adds the samples it stored.
+void AddFailing(const Group& g, const double* rows, std::int64_t b0, std::int64_t b1,
+                std::span<const RecursionLanes::Lane> lanes) {
+    for (int l = 0; l < g.used; ++l) {
+        const std::int64_t stored = static_cast<std::int64_t>(lanes[g.lane[l]].result.stored);
+        const std::int64_t end = g.failed[l] ? std::min(b1, stored) : b1;
+        for (std::int64_t i = b0; i < end; ++i)
+            g.sum[l][i] = g.sum[l][i] + rows[(i - b0 + History) * Width + l];
+    }
+}
+
+// Whether a lane stored some samples of this block and failed.
+bool FailsWithin(const Group& g, std::int64_t b0, std::span<const RecursionLanes::Lane> lanes) {
+    for (int l = 0; l < g.used; ++l)
+        if (g.failed[l] && static_cast<std::int64_t>(lanes[g.lane[l]].result.stored) > b0)
+            return true;
+    return false;
 }
 
 void RunGroupBlock(Group& g, double* rows, std::int64_t b0, std::int64_t b1,
@@ -304,7 +531,7 @@ void RunGroupBlock(Group& g, double* rows, std::int64_t b0, std::int64_t b1,
     if (from < b1) {
         double before[Width];
         std::memcpy(before, g.error, sizeof before);
-        kernel(g, rows, b0, from, b1);
+        kernel.run(g, rows, b0, from, b1);
         for (int l = 0; l < g.used; ++l) {
             if (!g.failed[l] && !std::isfinite(g.error[l])) {
                 g.error[l] = before[l];
@@ -312,12 +539,10 @@ void RunGroupBlock(Group& g, double* rows, std::int64_t b0, std::int64_t b1,
             }
         }
     }
-    for (int l = 0; l < g.used; ++l) {
-        const RecursionLanes::Lane& lane = lanes[g.lane[l]];
-        const std::int64_t end = g.failed[l] ? std::min<std::int64_t>(b1, lane.result.stored) : b1;
-        for (std::int64_t i = b0; i < end; ++i)
-            lane.sum[i] = lane.sum[i] + rows[(i - b0 + History) * Width + l];
-    }
+    if (FailsWithin(g, b0, lanes))
+        AddFailing(g, rows, b0, b1, lanes);
+    else
+        kernel.add(g, rows, b0, b1);
     std::memcpy(g.history, rows + (b1 - b0) * Width, sizeof g.history);
 }
 
@@ -349,7 +574,7 @@ void RecursionLanes::Run(std::span<Lane> lanes, std::size_t count, bool baseline
         lanes[unit.index].result = lanes[unit.index].recursion.Run(unit.samples.data());
     }
     thread_local std::vector<double> rows(Rows);
-    const Kernel kernel = baselineOnly ? RunBaseline : BestKernel();
+    const Kernel kernel = baselineOnly ? Baseline : BestKernel();
     const auto total = static_cast<std::int64_t>(count);
     for (std::int64_t b0 = 0; b0 < total; b0 += Block) {
         const std::int64_t b1 = std::min(total, b0 + Block);

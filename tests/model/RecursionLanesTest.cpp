@@ -120,4 +120,62 @@ TEST(RecursionLanesTest, EveryLaneAndSumIsTheSameBitsAsRunningTheLanesOneAfterTh
     }
 }
 
+// Full groups whose lanes take turns over one, two or four sums, as the models of a batch
+// do, with one lane diverging part-way: the lanes of a sum are added in their order.
+TEST(RecursionLanesTest, LanesTakingTurnsOverSumsAddInTheirOrder) {
+    Draws draw{23};
+    std::vector<std::vector<double>> inputs(3, std::vector<double>(Count));
+    std::vector<double> outputs(Count);
+    for (std::vector<double>& column : inputs)
+        for (double& u : column)
+            u = draw.Next();
+    for (double& y : outputs)
+        y = 1e3 * draw.Next();
+    std::vector<Coefficients> coefficients;
+    for (int k = 0; k < 24; ++k) {
+        const int poles = 1 + draw.Below(3);
+        Coefficients c{{}, {}, draw.Below(3)};
+        for (int j = 0; j <= draw.Below(poles + 1); ++j)
+            c.numerator.push_back(1e3 * draw.Next());
+        for (int j = 0; j < poles; ++j)
+            c.denominator.push_back(draw.Next() * 0.5 / poles);
+        coefficients.push_back(c);
+    }
+    // Grows by 2.5 each sample until its squared residual overflows.
+    coefficients[13].denominator = {-2.5};
+    for (const int turns : {1, 2, 4}) {
+        std::vector<std::vector<double>> expected(turns, std::vector<double>(Count, 0.0));
+        std::vector<double> out(Count);
+        std::vector<RecursionLanes::Lane> lanes;
+        for (std::size_t k = 0; k < coefficients.size(); ++k) {
+            const Coefficients& c = coefficients[k];
+            RecursionLanes::Lane lane;
+            lane.recursion = {inputs[k % 3].data(),
+                              outputs.data(),
+                              Count,
+                              c.numerator.data(),
+                              static_cast<int>(c.numerator.size()) - 1,
+                              c.denominator.data(),
+                              static_cast<int>(c.denominator.size()),
+                              c.delay};
+            lane.result = lane.recursion.Run(out.data(), expected[k % turns].data());
+            lanes.push_back(lane);
+        }
+        ASSERT_FALSE(lanes[13].result.complete);
+        ASSERT_GT(lanes[13].result.stored, 300u);
+        for (const bool baselineOnly : {true, false}) {
+            std::vector<std::vector<double>> sums(turns, std::vector<double>(Count, 0.0));
+            std::vector<RecursionLanes::Lane> together = lanes;
+            for (std::size_t k = 0; k < together.size(); ++k)
+                together[k].sum = sums[k % turns].data();
+            RecursionLanes::Run(together, Count, baselineOnly);
+            EXPECT_EQ(sums, expected) << turns << baselineOnly;
+            for (std::size_t k = 0; k < lanes.size(); ++k) {
+                EXPECT_EQ(together[k].result.stored, lanes[k].result.stored) << k;
+                EXPECT_EQ(together[k].result.error, lanes[k].result.error) << k;
+            }
+        }
+    }
+}
+
 } // namespace
