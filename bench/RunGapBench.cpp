@@ -49,6 +49,7 @@ class NoDialogs : public orvanel::UserDialogs {
 public:
     QString OpenFileName(QWidget*) override { return {}; }
     QString SaveFileName(QWidget*, const QString&) override { return {}; }
+    QString ChartFileName(QWidget*) override { return {}; }
     QString PdfFileName(QWidget*) override { return {}; }
     bool AskReplaceFile(QWidget*, const QString&) override { return false; }
     Answer AskSaveChanges(QWidget*) override { return Answer::No; }

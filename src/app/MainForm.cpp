@@ -117,6 +117,9 @@ void TMainForm::CreateMenus() {
     AddAction(fileMenu_, QStringLiteral("&Print"), QStringLiteral("print"),
               &TMainForm::PrintMenuClick, QKeySequence(Qt::CTRL | Qt::Key_P))
         ->setObjectName(QStringLiteral("PrintMenu"));
+    AddAction(fileMenu_, QStringLiteral("Export &Chart..."), QStringLiteral("save"),
+              &TMainForm::ExportChartMenuClick)
+        ->setObjectName(QStringLiteral("ExportChartMenu"));
     fileMenu_->addSeparator();
     AddAction(fileMenu_, QStringLiteral("&Exit"), QStringLiteral("exit"),
               &TMainForm::ExitMenuClick);
@@ -443,6 +446,12 @@ void TMainForm::PrintMenuClick() {
         document->PrintTable();
     } else if (TPlotMDIChild* plot = ActivePlotWindow()) {
         plot->PrintChartData();
+    }
+}
+
+void TMainForm::ExportChartMenuClick() {
+    if (TPlotMDIChild* plot = ActivePlotWindow()) {
+        plot->ExportChart();
     }
 }
 

@@ -76,6 +76,8 @@ public slots:
     void SaveAsMenuClick();
     void CloseMenuClick();
     void PrintMenuClick();
+    // Saves the active plot window's chosen chart; nothing without a plot window.
+    void ExportChartMenuClick();
     void CopyToolButtonClick();
     void PasteToolButtonClick();
     void OpcionesToolButtonClick();

@@ -1,6 +1,7 @@
 #include "app/PlotChild.h"
 
 #include "app/FractionText.h"
+#include "app/ModelViews.h"
 #include "model/FunTrans.h"
 #include "model/NumberText.h"
 #include "window/ChildMenus.h"
@@ -13,12 +14,20 @@
 #include "window/TextPrinter.h"
 #include "window/UserDialogs.h"
 
+#include <QApplication>
 #include <QBoxLayout>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QSvgGenerator>
 #include <algorithm>
+#include <qcustomplot.h>
 
 namespace orvanel {
 
@@ -41,7 +50,8 @@ TPlotMDIChild::TPlotMDIChild(PlotHost& host, QWidget* parent)
       comboBox1_(new QComboBox(sidePanel_)),
       numLabel_(new FractionText(QStringLiteral("NumLabel"), SkyBlue, sidePanel_)),
       denLabel_(new FractionText(QStringLiteral("DenLabel"), SkyBlue, sidePanel_)),
-      msChartStep_(new TMSChart(sidePanel_)) {
+      msChartStep_(new TMSChart(sidePanel_)), views_(new ModelViews(msChartStep_, sidePanel_)),
+      chosenChart_(msChart1_->Plot()) {
     setWindowTitle(QStringLiteral("Plot"));
     setAutoFillBackground(true);
     QPalette white = palette();
@@ -108,7 +118,27 @@ void TPlotMDIChild::CreateSidePanel() {
     panel->setContentsMargins(StepChartMargin, ControlTop, StepChartMargin, StepChartMargin);
     panel->setSpacing(ControlTop);
     panel->addLayout(controls);
-    panel->addWidget(msChartStep_, 1);
+    panel->addWidget(views_, 1);
+
+    for (TMSChart* chart : {msChart1_, msChartStep_}) {
+        chart->Plot()->installEventFilter(this);
+    }
+    for (int view = ModelViews::FrequencyView; view <= ModelViews::ResidualView; ++view) {
+        views_->Plot(static_cast<ModelViews::View>(view))->installEventFilter(this);
+    }
+    connect(views_, &QTabWidget::currentChanged, this,
+            [this](int view) { ChooseChart(views_->Plot(static_cast<ModelViews::View>(view))); });
+}
+
+void TPlotMDIChild::ChooseChart(QCustomPlot* chart) {
+    chosenChart_ = chart;
+}
+
+bool TPlotMDIChild::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress) {
+        ChooseChart(qobject_cast<QCustomPlot*>(watched));
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TPlotMDIChild::CreateMenus() {
@@ -192,6 +222,15 @@ void TPlotMDIChild::ShowFunction(const TFunTrans& function, char decimalSeparato
         msChartStep_->SetRow(i);
         msChartStep_->SetData(FormatGeneral(shown.StepSample(i), NumberDigits, decimalSeparator));
     }
+    views_->ShowFunction(function);
+}
+
+void TPlotMDIChild::ShowResiduals(std::vector<double> residuals) {
+    views_->ShowResiduals(std::move(residuals));
+}
+
+void TPlotMDIChild::SetSampleTime(std::optional<double> seconds) {
+    views_->SetSampleTime(seconds);
 }
 
 QList<TMDIMainChild*> TPlotMDIChild::Documents() const {
@@ -201,6 +240,7 @@ QList<TMDIMainChild*> TPlotMDIChild::Documents() const {
 void TPlotMDIChild::OptionsAlgorithmMenuClick() {
     for (TMDIMainChild* document : Documents()) {
         document->OptionsAlgorithmMenuClick();
+        SetSampleTime(document->Doc().SampleTime());
     }
 }
 
@@ -211,6 +251,7 @@ void TPlotMDIChild::ExecuteAlgorithmMenuClick() {
 void TPlotMDIChild::ComboBox1Change() {
     const int input = ChosenInput();
     for (TMDIMainChild* document : Documents()) {
+        SetSampleTime(document->Doc().SampleTime());
         const TMISOFunTrans& model = document->Engine().BestModel();
         if (input < model.InputCount()) {
             ShowFunction(model.Functions()[static_cast<std::size_t>(input)],
@@ -236,11 +277,58 @@ QStringList TPlotMDIChild::ChartDataLines() const {
 }
 
 void TPlotMDIChild::PrintChartData() {
+    for (int view = ModelViews::FrequencyView; view <= ModelViews::ResidualView; ++view) {
+        if (chosenChart_ == views_->Plot(static_cast<ModelViews::View>(view))) {
+            TextPrinter::Print(views_->DataLines(static_cast<ModelViews::View>(view)),
+                               host_.Dialogs(), this);
+            return;
+        }
+    }
     TextPrinter::Print(ChartDataLines(), host_.Dialogs(), this);
 }
 
 void TPlotMDIChild::CopyChart() {
-    msChart1_->CopyToClipboard();
+    if (chosenChart_ == msChart1_->Plot()) {
+        msChart1_->CopyToClipboard();
+        return;
+    }
+    QApplication::clipboard()->setImage(chosenChart_->toPixmap().toImage());
+}
+
+bool TPlotMDIChild::SaveChart(const QString& path) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    QCustomPlot& chart = *chosenChart_;
+    if (suffix == u"png") {
+        return chart.savePng(path);
+    }
+    if (suffix == u"pdf") {
+        return chart.savePdf(path);
+    }
+    if (suffix != u"svg") {
+        return false;
+    }
+    QSvgGenerator svg;
+    svg.setFileName(path);
+    svg.setSize(chart.size());
+    svg.setViewBox(chart.rect());
+    svg.setTitle(windowTitle());
+    QCPPainter painter;
+    if (!painter.begin(&svg)) {
+        return false;
+    }
+    chart.toPainter(&painter, chart.width(), chart.height());
+    return painter.end();
+}
+
+void TPlotMDIChild::ExportChart() {
+    const QString path = host_.Dialogs().ChartFileName(this);
+    if (!path.isEmpty() && !SaveChart(path)) {
+        host_.Dialogs().ShowError(
+            this,
+            QStringLiteral("The chart could not be saved to %1.\nChoose a .png, .pdf or .svg file "
+                           "in a folder you can write to.")
+                .arg(QDir::toNativeSeparators(path)));
+    }
 }
 
 void TPlotMDIChild::CopySelection() {

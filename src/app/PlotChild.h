@@ -7,14 +7,18 @@
 
 #include <QStringList>
 #include <QWidget>
+#include <optional>
+#include <vector>
 
 class QComboBox;
+class QCustomPlot;
 class QFrame;
 class QMenu;
 
 namespace orvanel {
 
 class FractionText;
+class ModelViews;
 class PlotHost;
 class TMDIMainChild;
 class TMSChart;
@@ -39,9 +43,12 @@ public:
     void SetBusy(bool busy) override;
     int ChosenInput() const override;
     void ShowFunction(const TFunTrans& function, char decimalSeparator) override;
+    void ShowResiduals(std::vector<double> residuals) override;
+    void SetSampleTime(std::optional<double> seconds) override;
 
     TMSChart& OutputChart() { return *msChart1_; }
     TMSChart& StepChart() { return *msChartStep_; }
+    ModelViews& Views() { return *views_; }
 
     QList<QMenu*> MergedMenus() const override;
     // The design size, 547 by 375 pixels, which a new child window opens with.
@@ -52,11 +59,19 @@ public:
     QStringList ChartDataLines() const;
     // Prints ChartDataLines as the document's table is printed (PDF when there is no printer).
     void PrintChartData();
-    // The output chart's picture to the clipboard.
+    // The chosen chart's picture to the clipboard.
     void CopyChart();
     // The selected part of the transfer function when one of its texts has the focus and a
-    // selection, the output chart's picture otherwise.
+    // selection, the chosen chart's picture otherwise.
     void CopySelection();
+    // The chart that Copy, Print and Export Chart act on: the output chart until the user
+    // clicks another chart or switches the side panel to another view.
+    QCustomPlot* ChosenChart() const { return chosenChart_; }
+    // Saves the chosen chart to `path` as PNG, PDF or SVG by its extension, at the chart's size
+    // on screen; false when the extension is none of these or the file cannot be written.
+    bool SaveChart(const QString& path);
+    // Asks for a file and saves the chosen chart there, showing an error when that fails.
+    void ExportChart();
 
 public slots:
     // The commands of the plot's Algorithm menu, run on the documents of its caption.
@@ -76,6 +91,8 @@ private:
     void CreateMenus();
     void KeepInputs(int count);
     QList<TMDIMainChild*> Documents() const;
+    void ChooseChart(QCustomPlot* chart);
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     PlotHost& host_;
     TMSChart* msChart1_;
@@ -84,6 +101,8 @@ private:
     FractionText* numLabel_;
     FractionText* denLabel_;
     TMSChart* msChartStep_;
+    ModelViews* views_;
+    QCustomPlot* chosenChart_;
     QMenu* editMenu_ = nullptr;
     QMenu* algorithmMenu_ = nullptr;
 };

@@ -21,6 +21,7 @@
 #include <QRegularExpression>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <limits>
 #include <utility>
 
 namespace orvanel {
@@ -83,6 +84,9 @@ TPropiedades::TPropiedades(TGenetico& engine, UserDialogs& dialogs, QWidget* par
                                   QStringLiteral("Rank Selection")});
     optimosCheckBox_ = new QCheckBox(QStringLiteral("Show Report"), this);
     optimosCheckBox_->setObjectName(QStringLiteral("OptimosCheckBox"));
+    sampleTimeEdit_ = new QLineEdit(this);
+    sampleTimeEdit_->setObjectName(QStringLiteral("SampleTimeEdit"));
+    sampleTimeEdit_->setPlaceholderText(QStringLiteral("not given"));
 
     BuildLayout();
     // The design size, grown where the user's font needs more room for the labels' whole texts.
@@ -116,7 +120,9 @@ void TPropiedades::BuildLayout() {
     top->addLayout(withArrows(tamPob_, upDownPob_), 0, 1);
     top->addWidget(new QLabel(QStringLiteral("Number of Generations:"), this), 1, 0);
     top->addLayout(withArrows(numGen_, upDownGen_), 1, 1);
-    top->addWidget(optimosCheckBox_, 0, 3, Qt::AlignRight);
+    top->addWidget(optimosCheckBox_, 0, 3, 1, 2, Qt::AlignRight);
+    top->addWidget(new QLabel(QStringLiteral("Sample Time (s):"), this), 1, 3);
+    top->addWidget(sampleTimeEdit_, 1, 4);
     top->setColumnStretch(2, 1);
 
     auto* refresh = new QGroupBox(QStringLiteral("Population Refresh"), this);
@@ -152,7 +158,7 @@ void TPropiedades::BuildLayout() {
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("Arrancar"));
     ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ok, &QPushButton::clicked, this, &TPropiedades::OkClick);
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
     cancel->setObjectName(QStringLiteral("BitBtn1"));
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -177,6 +183,7 @@ void TPropiedades::BuildLayout() {
     const QList<QWidget*> tabOrder = {tamPob_,
                                       numGen_,
                                       optimosCheckBox_,
+                                      sampleTimeEdit_,
                                       refreshPeriodEdit_,
                                       percRefreshEdit_,
                                       seleccionComboBox_,
@@ -199,9 +206,31 @@ void TPropiedades::EditOptions(Document& document, TGenetico& engine, UserDialog
     if (running) {
         dialog.LockRunShape();
     }
+    dialog.SetSampleTime(document.SampleTime());
     if (dialog.exec() == QDialog::Accepted) {
         document.SetShowReport(dialog.ShowReportChecked());
+        document.SetSampleTime(dialog.SampleTime());
     }
+}
+
+std::optional<double> TPropiedades::SampleTime() const {
+    return DecimalWithin(std::numeric_limits<double>::min(),
+                         std::numeric_limits<double>::max())(sampleTimeEdit_->text());
+}
+
+void TPropiedades::SetSampleTime(std::optional<double> seconds) {
+    sampleTimeEdit_->setText(seconds ? NumberText(*seconds) : QString());
+}
+
+void TPropiedades::OkClick() {
+    // An empty field leaves the sample time unset; any other text must read as one.
+    if (!sampleTimeEdit_->text().isEmpty() && !SampleTime()) {
+        dialogs_.ShowMessage(this, QStringLiteral("The sample time must be a positive number of "
+                                                  "seconds, or empty when it is not known."));
+        sampleTimeEdit_->setFocus();
+        return;
+    }
+    accept();
 }
 
 void TPropiedades::LockRunShape() {

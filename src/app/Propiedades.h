@@ -40,6 +40,11 @@ public:
 
     bool ShowReportChecked() const;
     void SetShowReportChecked(bool checked);
+    // The "Sample Time (s)" field: none when empty or not a positive number.
+    std::optional<double> SampleTime() const;
+    void SetSampleTime(std::optional<double> seconds);
+    // OK: closes the dialog unless the sample time field holds text that is no sample time.
+    void OkClick();
 
     // Field handlers: validate the field's text and store it, or show the field's message,
     // empty it and put the focus back.
@@ -91,6 +96,7 @@ private:
     TUpDown* upDownElit_;
     QComboBox* seleccionComboBox_;
     QCheckBox* optimosCheckBox_;
+    QLineEdit* sampleTimeEdit_;
 };
 
 } // namespace orvanel

@@ -3,6 +3,7 @@
 
 #include "document/DataTable.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,10 @@ public:
     // Open the run report in the text editor after a run.
     bool ShowReport() const { return showReport_; }
     void SetShowReport(bool show) { showReport_ = show; }
+
+    // Seconds between samples, for the plot window's axes; none unless the user gave one.
+    const std::optional<double>& SampleTime() const { return sampleTime_; }
+    void SetSampleTime(std::optional<double> seconds) { sampleTime_ = seconds; }
 
     // Fills the table from the file `path` (any line ends, UTF-8 or Latin-1; a last line without
     // a line end is read like the others); afterwards the caption and DocumentPath name the file
@@ -63,6 +68,7 @@ private:
     std::string caption_;
     std::string documentPath_;
     bool showReport_ = false;
+    std::optional<double> sampleTime_;
 };
 
 } // namespace orvanel

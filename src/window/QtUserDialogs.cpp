@@ -30,6 +30,12 @@ QString QtUserDialogs::SaveFileName(QWidget* parent, const QString& preset) {
     return dialog.selectedFiles().constFirst();
 }
 
+QString QtUserDialogs::ChartFileName(QWidget* parent) {
+    return QFileDialog::getSaveFileName(
+        parent, QStringLiteral("Export Chart"), QString(),
+        QStringLiteral("PNG image (*.png);;PDF file (*.pdf);;SVG image (*.svg)"));
+}
+
 QString QtUserDialogs::PdfFileName(QWidget* parent) {
     return QFileDialog::getSaveFileName(parent, QStringLiteral("No printer found: print to PDF"),
                                         QString(), QStringLiteral("PDF File (*.pdf)"));

@@ -9,6 +9,7 @@ class QtUserDialogs : public UserDialogs {
 public:
     QString OpenFileName(QWidget* parent) override;
     QString SaveFileName(QWidget* parent, const QString& preset) override;
+    QString ChartFileName(QWidget* parent) override;
     QString PdfFileName(QWidget* parent) override;
     bool AskReplaceFile(QWidget* parent, const QString& path) override;
     Answer AskSaveChanges(QWidget* parent) override;

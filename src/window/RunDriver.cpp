@@ -272,6 +272,13 @@ void RunDriver::ShowResults() {
     // A reused window may list more inputs than this model has; it never reaches past them.
     const int input = std::clamp(plot->ChosenInput(), 0, model.InputCount() - 1);
     plot->ShowFunction(model.Functions()[static_cast<std::size_t>(input)], decimalSeparator_);
+    plot->SetSampleTime(document_.Doc().SampleTime());
+    const std::vector<double>& outputs = model.Functions().front().Outputs();
+    std::vector<double> residuals(static_cast<std::size_t>(rows));
+    for (std::size_t r = 0; r < residuals.size() && r < outputs.size(); ++r) {
+        residuals[r] = outputs[r] - model.OutputSample(static_cast<long long>(r));
+    }
+    plot->ShowResiduals(std::move(residuals));
 }
 
 void RunDriver::RequestStop() {

@@ -1,6 +1,7 @@
 // What a run asks of the plot window that shows its results.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,6 +37,10 @@ public:
     // Shows the numerator and denominator of `function` and plots its step response from
     // sample 1, numbers written with `decimalSeparator`.
     virtual void ShowFunction(const TFunTrans& function, char decimalSeparator) = 0;
+    // Measured less computed output of the whole model, row by row, for the residual view.
+    virtual void ShowResiduals(std::vector<double> residuals) = 0;
+    // The document's sample time in seconds, or none when the user has not given one.
+    virtual void SetSampleTime(std::optional<double> seconds) = 0;
 };
 
 } // namespace orvanel

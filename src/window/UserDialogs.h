@@ -18,6 +18,9 @@ public:
     virtual QString OpenFileName(QWidget* parent) = 0;
     // The path chosen in the save-file dialog preset to `preset`; empty when cancelled.
     virtual QString SaveFileName(QWidget* parent, const QString& preset) = 0;
+    // The file a chart is exported to, its type chosen by the extension (.png, .pdf or .svg);
+    // empty when cancelled.
+    virtual QString ChartFileName(QWidget* parent) = 0;
     // The PDF file that printing writes when no printer is installed; empty when cancelled.
     virtual QString PdfFileName(QWidget* parent) = 0;
     // Asks whether the existing file `path` may be replaced by the document being saved.

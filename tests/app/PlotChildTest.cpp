@@ -5,6 +5,7 @@
 
 #include "app/FractionText.h"
 #include "app/MainForm.h"
+#include "app/ModelViews.h"
 #include "model/FunTrans.h"
 #include "support/FakeUserDialogs.h"
 #include "support/WindowLeakCheck.h"
@@ -22,6 +23,7 @@
 #include <QPrinterInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <qcustomplot.h>
 
 namespace orvanel {
 
@@ -159,6 +161,65 @@ private slots:
         const QImage picture = QGuiApplication::clipboard()->image();
         QVERIFY(!picture.isNull());
         QCOMPARE(picture.size(), plot_->OutputChart().size());
+    }
+
+    void theViewsFollowTheFunctionAndNameAPoleOutsideTheCircle() {
+        // 2 / (z^2 (z - 1.25)): an unstable pole and two of delay at the origin.
+        TFunTrans function;
+        function.SetGeneCount(4);
+        const double values[] = {-1.25, 1.0, 1.0, 2.0};
+        const int types[] = {1, 4, 4, 5};
+        for (int g = 0; g < 4; ++g) {
+            function.SetGeneValue(g, values[g]);
+            function.SetGeneType(g, types[g]);
+        }
+        plot_->ShowFunction(function, '.');
+        plot_->SetSampleTime(0.01);
+        ModelViews& views = plot_->Views();
+        // Nothing is drawn until a view is shown.
+        QCOMPARE(views.Plot(ModelViews::FrequencyView)->graphCount(), 0);
+
+        views.setCurrentIndex(ModelViews::PoleZeroView);
+        QCustomPlot* poleZero = views.Plot(ModelViews::PoleZeroView);
+        QCOMPARE(plot_->ChosenChart(), poleZero);
+        QCOMPARE(poleZero->toolTip(), QStringLiteral("Poles on or outside the unit circle: 1.25"));
+        QCOMPARE(poleZero->graph(1)->dataCount(), 2);
+        QCOMPARE(poleZero->graph(2)->dataCount(), 1);
+
+        views.setCurrentIndex(ModelViews::FrequencyView);
+        const QCPGraph* phase = views.Plot(ModelViews::FrequencyView)->graph(1);
+        QCOMPARE(phase->dataCount(), 400);
+        // Nyquist in Hz, behind -180 degrees of the pole and 2 x 180 of the delay.
+        QCOMPARE((phase->data()->constEnd() - 1)->key, 50.0);
+        QVERIFY(qAbs((phase->data()->constEnd() - 1)->value + 540.0) < 1e-9);
+
+        views.setCurrentIndex(ModelViews::ResidualView);
+        plot_->ShowResiduals({1.0, -1.0, 1.0, -1.0});
+        const QStringList lines = views.DataLines(ModelViews::ResidualView);
+        QCOMPARE(lines.mid(0, 4),
+                 (QStringList{QStringLiteral("Autocorrelation"), QStringLiteral("0\t1"),
+                              QStringLiteral("1\t-0.75"), QStringLiteral("2\t0.5")}));
+    }
+
+    void exportsTheChosenChartByItsExtension() {
+        Fill(20);
+        QTemporaryDir dir;
+        const QList<QPair<QString, QByteArray>> formats = {
+            {QStringLiteral("chart.png"), QByteArray("\x89PNG")},
+            {QStringLiteral("chart.pdf"), QByteArray("%PDF")},
+            {QStringLiteral("chart.svg"), QByteArray("<?xml")}};
+        for (const auto& [name, start] : formats) {
+            dialogs_->chartAnswer = dir.filePath(name);
+            form_->ExportChartMenuClick();
+            QFile file(dialogs_->chartAnswer);
+            QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(name));
+            QVERIFY2(file.readAll().startsWith(start), qPrintable(name));
+        }
+        QVERIFY(dialogs_->errors.isEmpty());
+        dialogs_->chartAnswer = dir.filePath(QStringLiteral("chart.txt"));
+        form_->ExportChartMenuClick();
+        QCOMPARE(dialogs_->errors.size(), 1);
+        QVERIFY(!QFile::exists(dialogs_->chartAnswer));
     }
 
     void printsAHeaderAndOneLinePerPoint() {

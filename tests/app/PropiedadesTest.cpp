@@ -266,19 +266,41 @@ private slots:
         QVERIFY(document.ShowReport());
     }
 
+    void okTakesASampleTimeAndRefusesAnythingElse() {
+        QLineEdit* sampleTime = Field(QStringLiteral("SampleTimeEdit"));
+        auto* ok = dialog_->findChild<QWidget*>(QStringLiteral("Arrancar"));
+        for (const QString& refused :
+             {QStringLiteral("0"), QStringLiteral("-1"), QStringLiteral("fast")}) {
+            sampleTime->setText(refused);
+            QTest::mouseClick(ok, Qt::LeftButton);
+            QCOMPARE(dialog_->result(), int(QDialog::Rejected));
+        }
+        QCOMPARE(dialogs_.messages.size(), 3);
+        QCOMPARE(dialogs_.messages.last(),
+                 QStringLiteral("The sample time must be a positive number of seconds, or empty "
+                                "when it is not known."));
+        sampleTime->clear();
+        QCOMPARE(dialog_->SampleTime(), std::nullopt);
+        dialog_->SetSampleTime(0.25);
+        QCOMPARE(dialog_->SampleTime(), 0.25);
+        QTest::mouseClick(ok, Qt::LeftButton);
+        QCOMPARE(dialog_->result(), int(QDialog::Accepted));
+    }
+
     void tabFollowsTheLayout() {
         dialog_->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(dialog_.get()));
         Field(QStringLiteral("TamPob"))->setFocus();
         QStringList visited;
-        for (int i = 0; i < 11; ++i) {
+        for (int i = 0; i < 12; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             visited.append(QApplication::focusWidget()->objectName());
         }
         QCOMPARE(visited.join(u' '),
-                 QStringLiteral("NumGen OptimosCheckBox RefreshPeriodEdit PercRefreshEdit "
-                                "SeleccionComboBox ProbTornEdit MutProb NumElitismo SizeEdit "
-                                "Arrancar BitBtn1"));
+                 QStringLiteral(
+                     "NumGen OptimosCheckBox SampleTimeEdit RefreshPeriodEdit PercRefreshEdit "
+                     "SeleccionComboBox ProbTornEdit MutProb NumElitismo SizeEdit "
+                     "Arrancar BitBtn1"));
     }
 
     void everyLabelShowsItsWholeText() {

@@ -15,6 +15,7 @@ public:
     QStringList openAnswers; // consumed first to last; empty means cancelled
     QStringList saveAnswers; // the same for the save dialog
     QString pdfAnswer;
+    QString chartAnswer;
     QList<bool> replaceFileAnswers; // the default answer is Yes
     QStringList replaceFileQuestions;
     QList<Answer> saveChangesAnswers; // the default answer is No
@@ -35,6 +36,7 @@ public:
         return Take(saveAnswers);
     }
     QString PdfFileName(QWidget*) override { return pdfAnswer; }
+    QString ChartFileName(QWidget*) override { return chartAnswer; }
     bool AskReplaceFile(QWidget*, const QString& path) override {
         replaceFileQuestions.append(path);
         return replaceFileAnswers.isEmpty() || replaceFileAnswers.takeFirst();

@@ -1,0 +1,67 @@
+// The views of the chosen input's transfer function beside its step response: frequency
+// response, poles and zeros, and the correlations of the residuals.
+#pragma once
+
+#include "engine/LinearModel.h"
+#include "model/FunTrans.h"
+
+#include <QStringList>
+#include <QTabWidget>
+#include <optional>
+#include <vector>
+
+class QCustomPlot;
+
+namespace orvanel {
+
+class TMSChart;
+
+// A tab per view, the step response first. Showing new results only stores them: a view is
+// drawn when it is shown, so a run that refreshes the window pays for the visible view alone.
+class ModelViews : public QTabWidget {
+    Q_OBJECT
+
+public:
+    enum View { StepView, FrequencyView, PoleZeroView, ResidualView };
+    static constexpr int MaxLag = 25;
+
+    // The step chart becomes the first tab.
+    ModelViews(TMSChart* stepChart, QWidget* parent = nullptr);
+
+    // The model of `function` (no views when the search does not simulate it) and its input
+    // samples, for the cross-correlation.
+    void ShowFunction(const TFunTrans& function);
+    // Measured less computed output, row by row of the part the residuals are judged on.
+    void ShowResiduals(std::vector<double> residuals);
+    // Seconds per sample, or none: frequencies in rad/sample then, in Hz otherwise, and the
+    // step response against time from its first point rather than against the sample.
+    void SetSampleTime(std::optional<double> seconds);
+
+    // The plot of a view; the step chart's own plot for StepView.
+    QCustomPlot* Plot(View view) const;
+    // The poles on or outside the unit circle, as the pole-zero view's tooltip names them.
+    QString UnstablePoleText() const;
+    // The lines of the view as printed: a header, then one line per point of each series.
+    QStringList DataLines(View view) const;
+
+private:
+    QCustomPlot* AddPlot(const QString& title, int rows);
+    void MarkStale();
+    void DrawCurrent();
+    void DrawFrequency();
+    void DrawPoleZero();
+    void DrawResiduals();
+
+    TMSChart* stepChart_;
+    QCustomPlot* frequency_;
+    QCustomPlot* poleZero_;
+    QCustomPlot* residual_;
+    std::optional<LinearModel::Input> model_;
+    // Shares the samples with the model it was copied from: the input costs no copy.
+    TFunTrans function_;
+    std::vector<double> residuals_;
+    std::optional<double> sampleTime_;
+    std::vector<bool> stale_;
+};
+
+} // namespace orvanel
