@@ -65,12 +65,14 @@ TEST_F(IdentifyCommand, WritesTheReportNextToTheDataAndPrintsTheResult) {
     EXPECT_NE(report.find("\r\n6\t"), std::string::npos);
     EXPECT_EQ(report.find("\r\n7\t"), std::string::npos);
 
-    // Standard output: the objective, then the inputs, as at the report's end.
+    // Standard output: the objective, then the inputs, as at the report's end, then the fit.
     const std::size_t block = report.find("OPTIMUM SOLUTION\r\n") + 18;
     const std::size_t objective = report.find("Objective Function = ");
     std::string inputs = report.substr(block, objective - block);
     inputs.erase(std::remove(inputs.begin(), inputs.end(), '\r'), inputs.end());
-    EXPECT_EQ(outcome.Out, report.substr(objective) + "\n" + inputs);
+    const std::string result = report.substr(objective) + "\n" + inputs;
+    EXPECT_EQ(outcome.Out.substr(0, result.size()), result);
+    EXPECT_EQ(outcome.Out.find("Fit (estimation) = "), result.size());
     EXPECT_EQ(inputs.find("Input 1: "), 0u);
     EXPECT_NE(inputs.find("\nInput 2: "), std::string::npos);
 }
