@@ -218,19 +218,28 @@ IdentificationRun::Best(const TGenetico& search, std::vector<LinearModel> found)
 // fails finds nothing.
 std::optional<IdentificationRun::Found> IdentificationRun::Restart(int k,
                                                                    const Rnd::State& seed) const {
+    // The calling thread may be the run's own: its random source is left as the run left it.
+    const Rnd::State own = Rnd::GlobalState();
+    std::optional<Found> found = Search(k, seed);
+    Rnd::GlobalState() = own;
+    return found;
+}
+
+std::optional<IdentificationRun::Found> IdentificationRun::Search(int k,
+                                                                  const Rnd::State& seed) const {
     TGenetico search;
     CopySettings(engine, search);
     search.ThreadCount = 1;
     HandEstimationRows(search);
-    std::vector<LinearModel> found;
-    search.AppendEvolutionRow = [&](const TGenetico& e) { CollectCandidate(e, found); };
+    std::vector<LinearModel> candidates;
+    search.AppendEvolutionRow = [&](const TGenetico& e) { CollectCandidate(e, candidates); };
     SeedRestart(k, seed);
     try {
         search.Run();
     } catch (const std::exception&) {
         return std::nullopt;
     }
-    return Best(search, std::move(found));
+    return Best(search, std::move(candidates));
 }
 
 // Restarts 1..N-1, shared among threads; each depends on its number alone.

@@ -90,6 +90,7 @@ private:
     void CollectCandidate(const TGenetico& search, std::vector<LinearModel>& candidates) const;
     std::optional<Found> Best(const TGenetico& search, std::vector<LinearModel> candidates) const;
     std::optional<Found> Restart(int k, const Rnd::State& seed) const;
+    std::optional<Found> Search(int k, const Rnd::State& seed) const;
     std::vector<std::optional<Found>> RunRestarts(const Rnd::State& seed) const;
     void Conclude();
     std::vector<std::span<const double>> InputColumns(std::size_t rows) const;
