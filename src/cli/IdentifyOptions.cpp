@@ -176,9 +176,10 @@ Options (defaults in brackets):
   --                             ends the options: what follows is the data file
 
 The result goes to standard output: the objective and one "Input i: numerator/denominator"
-line per input, then "Fit (estimation) = F %" and with a validation part "Fit (validation)
-= F %"; with --refine the refined model follows under "Refined model:". Exit status: 0 success, 1 the run ended with an error (the report is still
-completed), 2 bad usage or unreadable data.
+line per input; with --refine the refined model under "Refined model:"; then
+"Fit (estimation) = F %" and, with a validation part, "Fit (validation) = F %". Exit status:
+0 success, 1 the run ended with an error (the report is still completed), 2 bad usage or
+unreadable data.
 )";
     return text;
 }
