@@ -1,6 +1,8 @@
 // The command line of orvanel-identify.
 #pragma once
 
+#include "document/IdentificationOptions.h"
+
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -33,6 +35,10 @@ struct IdentifyOptions {
     std::vector<std::string> ExportPaths;
     // Seconds between samples, recorded in the exports.
     std::optional<double> SampleTime;
+    // The steps around the search; all off unless asked for.
+    IdentificationOptions Identification;
+    // Where to write the computed output over all rows; empty: nowhere.
+    std::string SimulatedOutputPath;
     bool Quiet = false;
     bool Help = false;
 

@@ -59,14 +59,20 @@ bool NamesTheSameFile(const std::string& a, const std::string& b) {
 }
 
 // The best model with what it was found from, for the exports.
-ModelExport ExportOf(const IdentifyOptions& options, const TGenetico& engine, int seed) {
-    const std::optional<LinearModel> model = LinearModel::From(engine.BestModel());
-    if (!model)
-        throw std::runtime_error("The model found cannot be exported");
+ModelExport ExportOf(const IdentifyOptions& options, const IdentificationRun& run,
+                     const IdentifiedModel& result, const TGenetico& engine, int seed) {
     ModelExport description;
-    description.Model = *model;
+    description.Model = result.Model;
+    if (run.Resolved().RemoveOffsets) {
+        const std::vector<double>& means = result.Offsets.Means();
+        description.RemovedOffsets =
+            ModelExport::Offsets{{means.begin(), means.end() - 1}, result.Offsets.OutputMean()};
+    }
     description.SampleTime = options.SampleTime;
-    description.Fit = {{"objective", engine.BestModel().Error}};
+    description.Fit = {{"objective", engine.BestModel().Error},
+                       {"estimation_fit_percent", result.EstimationFit}};
+    if (result.ValidationBegins < result.Computed.size())
+        description.Fit.push_back({"validation_fit_percent", result.ValidationFit});
     description.DataFile = std::filesystem::absolute(options.DataPath).string();
     description.SeedMilliseconds = seed;
     for (const RunParameter* parameter : RunParameters::All()) {
@@ -81,12 +87,29 @@ ModelExport ExportOf(const IdentifyOptions& options, const TGenetico& engine, in
     return description;
 }
 
+// The refined model and the fit figures after the search's result; the computed output to its
+// file when asked for.
+void PrintQuality(const IdentificationRun& run, const IdentifiedModel& result,
+                  const IdentifyOptions& options) {
+    if (result.Refined) {
+        std::printf("Refined model:\n");
+        for (const std::string& line : run.Report().ModelLines(result.Model))
+            std::printf("%s\n", line.c_str());
+    }
+    std::printf("%s\n", RunReport::FitLine("estimation", result.EstimationFit).c_str());
+    if (result.ValidationBegins < result.Computed.size())
+        std::printf("%s\n", RunReport::FitLine("validation", result.ValidationFit).c_str());
+    if (!options.SimulatedOutputPath.empty())
+        run.WriteComputedOutput(options.SimulatedOutputPath);
+}
+
 int Identify(const IdentifyOptions& options) {
     StopSignals signals;
     const int seed = options.SeedMilliseconds.value_or(Rnd::CurrentMilliseconds());
     TGenetico engine(seed);
     options.ApplyTo(engine);
     IdentificationRun run(engine);
+    run.Options = options.Identification;
     // The table read from the file is released once the engine holds its copy.
     if (const auto refusal = run.HandOver(ReadSamples(options.DataPath)))
         return Fail(ExitBadUsage, *refusal);
@@ -131,11 +154,13 @@ int Identify(const IdentifyOptions& options) {
     std::printf("%s\n", lines.back().c_str());
     for (std::size_t i = 0; i + 1 < lines.size(); ++i)
         std::printf("%s\n", lines[i].c_str());
+    if (const auto& result = run.Result())
+        PrintQuality(run, *result, options);
     // A script reads the result from here: losing it (a full disk, a closed pipe) is no success.
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         return Fail(ExitRunFailed, "The result could not be written to standard output");
-    if (!options.ExportPaths.empty()) {
-        const ModelExport description = ExportOf(options, engine, seed);
+    if (!options.ExportPaths.empty() && run.Result()) {
+        const ModelExport description = ExportOf(options, run, *run.Result(), engine, seed);
         for (const std::string& path : options.ExportPaths)
             description.Write(path);
     }
