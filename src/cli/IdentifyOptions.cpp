@@ -45,6 +45,21 @@ void AddParameters(CLI::App& app, IdentifyOptions& options) {
     }
 }
 
+void AddIdentificationOptions(CLI::App& app, IdentifyOptions& options) {
+    for (const IdentificationOption* option : IdentificationOption::All()) {
+        const std::string flag(option->Flag);
+        if (option->Type == IdentificationOption::Kind::Switch) {
+            app.add_flag_callback(
+                   flag, [&options, option] { option->Store(options.Identification, 1.0); })
+                ->disable_flag_override();
+            continue;
+        }
+        app.add_option_function<std::string>(flag, [&options, option](const std::string& text) {
+            option->Store(options.Identification, option->ParseCommandValue(text));
+        });
+    }
+}
+
 void AddCommandOptions(CLI::App& app, IdentifyOptions& options) {
     app.add_option_function<std::string>("--seed-ms", [&options](const std::string& text) {
         options.SeedMilliseconds = IntegerWithin("--seed-ms", text, 0, MaxSeedMilliseconds);
@@ -53,6 +68,7 @@ void AddCommandOptions(CLI::App& app, IdentifyOptions& options) {
         options.Threads = IntegerWithin("--threads", text, 0, MaxThreads);
     });
     app.add_option("--report", options.ReportPath);
+    app.add_option("--simulated-output", options.SimulatedOutputPath);
     app.add_flag("--quiet", options.Quiet)->disable_flag_override();
     app.add_flag("-h,--help", options.Help)->disable_flag_override();
     app.add_option("data", options.DataPath);
@@ -101,6 +117,7 @@ IdentifyOptions IdentifyOptions::Parse(std::span<const std::string_view> argumen
     // An option given twice takes its last value.
     app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     AddParameters(app, options);
+    AddIdentificationOptions(app, options);
     AddCommandOptions(app, options);
     std::vector<std::string> reversed = CliArguments(arguments);
     try {
@@ -120,6 +137,8 @@ IdentifyOptions IdentifyOptions::Parse(std::span<const std::string_view> argumen
     // "--report=" gives the option without a value.
     if (app["--report"]->count() > 0 && options.ReportPath.empty())
         throw UsageError("--report needs a file path");
+    if (app["--simulated-output"]->count() > 0 && options.SimulatedOutputPath.empty())
+        throw UsageError("--simulated-output needs a file path");
     if (options.DataPath.empty() && !options.Help)
         throw UsageError("No data file given (see --help)");
     return options;
@@ -142,19 +161,25 @@ Options (defaults in brackets):
 )";
     for (const RunParameter* parameter : RunParameters::All())
         text += parameter->HelpLines();
+    for (const IdentificationOption* option : IdentificationOption::All())
+        text += option->HelpLines();
     text +=
         R"(  --seed-ms MS                   seed the random source as if the clock read MS milliseconds
                                  (0 to 999) [the clock's milliseconds]
   --threads N                    threads that evaluate models; 0 uses every core [0]
   --report PATH                  where to write the report [DATA's name with "_Report.txt"
                                  in place of its extension, next to it]
+  --simulated-output PATH        write the model's output over all rows there, one value
+                                 per line with 17 significant digits
   --quiet                        no progress on standard error
   --help                         this text
   --                             ends the options: what follows is the data file
 
 The result goes to standard output: the objective and one "Input i: numerator/denominator"
-line per input. Exit status: 0 success, 1 the run ended with an error (the report is still
-completed), 2 bad usage or unreadable data.
+line per input; with --refine the refined model under "Refined model:"; then
+"Fit (estimation) = F %" and, with a validation part, "Fit (validation) = F %". Exit status:
+0 success, 1 the run ended with an error (the report is still completed), 2 bad usage or
+unreadable data.
 )";
     return text;
 }

@@ -1,6 +1,8 @@
 // The command line of orvanel-identify.
 #pragma once
 
+#include "document/IdentificationOptions.h"
+
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -29,6 +31,10 @@ struct IdentifyOptions {
     std::optional<int> SeedMilliseconds;
     int Threads = 0;
     std::string ReportPath;
+    // The steps around the search; all off unless asked for.
+    IdentificationOptions Identification;
+    // Where to write the computed output over all rows; empty: nowhere.
+    std::string SimulatedOutputPath;
     bool Quiet = false;
     bool Help = false;
 

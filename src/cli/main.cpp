@@ -55,11 +55,28 @@ bool NamesTheSameFile(const std::string& a, const std::string& b) {
     return std::filesystem::equivalent(a, b, error);
 }
 
+// The refined model and the fit figures after the search's result; the computed output to its
+// file when asked for.
+void PrintQuality(const IdentificationRun& run, const IdentifiedModel& result,
+                  const IdentifyOptions& options) {
+    if (result.Refined) {
+        std::printf("Refined model:\n");
+        for (const std::string& line : run.Report().ModelLines(result.Model))
+            std::printf("%s\n", line.c_str());
+    }
+    std::printf("%s\n", RunReport::FitLine("estimation", result.EstimationFit).c_str());
+    if (result.ValidationBegins < result.Computed.size())
+        std::printf("%s\n", RunReport::FitLine("validation", result.ValidationFit).c_str());
+    if (!options.SimulatedOutputPath.empty())
+        run.WriteComputedOutput(options.SimulatedOutputPath);
+}
+
 int Identify(const IdentifyOptions& options) {
     StopSignals signals;
     TGenetico engine(options.SeedMilliseconds.value_or(Rnd::CurrentMilliseconds()));
     options.ApplyTo(engine);
     IdentificationRun run(engine);
+    run.Options = options.Identification;
     // The table read from the file is released once the engine holds its copy.
     if (const auto refusal = run.HandOver(ReadSamples(options.DataPath)))
         return Fail(ExitBadUsage, *refusal);
@@ -100,6 +117,8 @@ int Identify(const IdentifyOptions& options) {
     std::printf("%s\n", lines.back().c_str());
     for (std::size_t i = 0; i + 1 < lines.size(); ++i)
         std::printf("%s\n", lines[i].c_str());
+    if (const auto& result = run.Result())
+        PrintQuality(run, *result, options);
     // A script reads the result from here: losing it (a full disk, a closed pipe) is no success.
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         return Fail(ExitRunFailed, "The result could not be written to standard output");

@@ -1,18 +1,87 @@
 #include "document/IdentificationRun.h"
 
+#include "document/ReplacementFile.h"
 #include "document/TableSamples.h"
+#include "engine/FitFigure.h"
 #include "engine/Genetico.h"
+#include "engine/Refinement.h"
+#include "engine/RunParameters.h"
 
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstdio>
 #include <exception>
+#include <thread>
 #include <utility>
 
 namespace orvanel {
+namespace {
+
+// Distinct structures refined after each search.
+constexpr std::size_t RefinementStarts = 8;
+
+double SquaredDeviation(std::span<const double> values) {
+    if (values.empty())
+        return 0.0;
+    double mean = 0.0;
+    for (const double v : values)
+        mean = mean + v;
+    mean = mean / static_cast<double>(values.size());
+    double sum = 0.0;
+    for (const double v : values)
+        sum = sum + (v - mean) * (v - mean);
+    return sum;
+}
+
+// Restart k's random source: seeded with the k-th draw of the run's own sequence, so that
+// every restart follows from the run's seed alone.
+void SeedRestart(int k, const Rnd::State& seed) {
+    Rnd::State& state = Rnd::GlobalState();
+    state = seed;
+    double draw = 0.0;
+    for (int j = 0; j < k; ++j)
+        draw = Rnd::RandomReal();
+    Rnd::SeedRandom(draw);
+    state.SystemSeed = seed.SystemSeed + static_cast<std::uint32_t>(k) * 2654435761u;
+}
+
+void CopySettings(const TGenetico& from, TGenetico& to) {
+    for (const RunParameter* parameter : RunParameters::All())
+        parameter->Store(to, parameter->Read(from));
+    to.SetGenesPerInput(from.GenesPerInput());
+    for (int g = 0; g < from.GenesPerInput(); ++g)
+        to.SetGeneRange(g, from.GeneMin()[static_cast<std::size_t>(g)],
+                        from.GeneMax()[static_cast<std::size_t>(g)]);
+    to.CacheEvaluations = from.CacheEvaluations;
+    to.ScoreTogether = from.ScoreTogether;
+}
+
+} // namespace
 
 IdentificationRun::IdentificationRun(TGenetico& engine) : engine(engine) {}
 
 std::optional<std::string> IdentificationRun::HandOver(const TableSamples& samples) {
     engine.RequestStop();
-    samples.HandTo(engine);
+    resolved = Options.Resolved();
+    result.reset();
+    candidates.clear();
+    const auto rows = static_cast<std::size_t>(samples.Samples());
+    const auto width = static_cast<std::size_t>(samples.Inputs()) + 1;
+    columns.assign(width, std::vector<double>(rows));
+    for (std::size_t r = 0; r < rows; ++r) {
+        const std::span<const double> row = samples.Row(static_cast<int>(r));
+        for (std::size_t c = 0; c < width; ++c)
+            columns[c][r] = row[c];
+    }
+    measured = columns.back();
+    estimationRows = rows - static_cast<std::size_t>(resolved.ValidationRows(samples.Samples()));
+    offsets =
+        resolved.RemoveOffsets ? ColumnOffsets::Measure(columns, estimationRows) : ColumnOffsets();
+    offsets.Remove(columns);
+    resolved.ApplySearchSettings(
+        engine, SquaredDeviation(std::span<const double>(columns.back()).first(estimationRows)));
+    HandEstimationRows(engine);
     engine.SetGenesPerInput(GenesPerInput);
     for (int g = 0; g < GenesPerInput; ++g)
         engine.SetGeneRange(g, -1.0, 1.0);
@@ -30,6 +99,7 @@ std::string IdentificationRun::Run() {
     std::string failure;
     try {
         RunEngine();
+        Conclude();
     } catch (const std::exception& error) {
         failure = error.what();
     }
@@ -38,7 +108,9 @@ std::string IdentificationRun::Run() {
 
 std::string IdentificationRun::Finish(std::string failure) {
     try {
-        report.EndReport(engine, failure);
+        const bool section = failure.empty() && result && resolved.AnyOptIn();
+        report.EndReport(engine, failure,
+                         section ? report.QualityText(*result, resolved) : std::string());
     } catch (const std::exception& error) {
         if (failure.empty())
             return error.what();
@@ -51,6 +123,7 @@ std::string IdentificationRun::Finish(std::string failure) {
 void IdentificationRun::RunEngine() {
     engine.AppendEvolutionRow = [this](const TGenetico& e) {
         report.AppendEvolutionRow(e);
+        CollectCandidate(e, candidates);
         if (OnRow)
             OnRow(e);
     };
@@ -64,12 +137,179 @@ void IdentificationRun::RunEngine() {
     try {
         if (BeforeRun)
             BeforeRun();
+        seedState = Rnd::GlobalState();
         engine.Run();
     } catch (...) {
         clearHooks();
         throw;
     }
     clearHooks();
+}
+
+void IdentificationRun::HandEstimationRows(TGenetico& target) const {
+    const int inputs = static_cast<int>(columns.size()) - 1;
+    target.SetDataSize(inputs, static_cast<int>(estimationRows));
+    std::vector<double> row(columns.size());
+    for (std::size_t r = 0; r < estimationRows; ++r) {
+        for (std::size_t c = 0; c < columns.size(); ++c)
+            row[c] = columns[c][r];
+        target.SetDataRow(row, static_cast<int>(r) + 1);
+    }
+    target.SetInputCount(inputs);
+}
+
+// Every generation's best is a start for the refinement; a generation that kept the previous
+// best adds nothing.
+void IdentificationRun::CollectCandidate(const TGenetico& search,
+                                         std::vector<LinearModel>& found) const {
+    if (!resolved.Refine)
+        return;
+    std::optional<LinearModel> model = LinearModel::From(search.BestModel());
+    if (model && (found.empty() || found.back() != *model))
+        found.push_back(std::move(*model));
+}
+
+std::vector<std::span<const double>> IdentificationRun::InputColumns(std::size_t rows) const {
+    std::vector<std::span<const double>> inputs;
+    for (std::size_t c = 0; c + 1 < columns.size(); ++c)
+        inputs.emplace_back(std::span<const double>(columns[c]).first(rows));
+    return inputs;
+}
+
+// The search's best model, or with refinement the best refined one among the distinct
+// structures of the generations' bests and the final population's best, lowest error first.
+std::optional<IdentificationRun::Found>
+IdentificationRun::Best(const TGenetico& search, std::vector<LinearModel> found) const {
+    const Refinement refinement(InputColumns(estimationRows),
+                                std::span<const double>(columns.back()).first(estimationRows),
+                                estimationRows);
+    if (!resolved.Refine) {
+        std::optional<LinearModel> model = LinearModel::From(search.BestModel());
+        if (!model)
+            return std::nullopt;
+        const double error = refinement.SquaredError(*model);
+        return Found{std::move(*model), error};
+    }
+    const auto& population = search.Population();
+    const auto best = std::min_element(
+        population.begin(), population.end(),
+        [](const TMISOFunTrans& a, const TMISOFunTrans& b) { return a.Error < b.Error; });
+    if (best != population.end()) {
+        if (std::optional<LinearModel> model = LinearModel::From(*best))
+            found.push_back(std::move(*model));
+    }
+    std::vector<Found> scored;
+    for (LinearModel& model : found) {
+        const double error = refinement.SquaredError(model);
+        scored.push_back({std::move(model), error});
+    }
+    std::stable_sort(scored.begin(), scored.end(),
+                     [](const Found& a, const Found& b) { return a.Error < b.Error; });
+    std::vector<LinearModel> ordered;
+    for (Found& f : scored)
+        ordered.push_back(std::move(f.Model));
+    if (ordered.empty())
+        return std::nullopt;
+    Refinement::Result refined = refinement.RefineBest(ordered, RefinementStarts);
+    return Found{std::move(refined.Model), refined.Error};
+}
+
+// One more search on its own engine and random source, on the calling thread; a search that
+// fails finds nothing.
+std::optional<IdentificationRun::Found> IdentificationRun::Restart(int k,
+                                                                   const Rnd::State& seed) const {
+    // The calling thread may be the run's own: its random source is left as the run left it.
+    const Rnd::State own = Rnd::GlobalState();
+    std::optional<Found> found = Search(k, seed);
+    Rnd::GlobalState() = own;
+    return found;
+}
+
+std::optional<IdentificationRun::Found> IdentificationRun::Search(int k,
+                                                                  const Rnd::State& seed) const {
+    TGenetico search;
+    CopySettings(engine, search);
+    search.ThreadCount = 1;
+    HandEstimationRows(search);
+    std::vector<LinearModel> candidates;
+    search.AppendEvolutionRow = [&](const TGenetico& e) { CollectCandidate(e, candidates); };
+    SeedRestart(k, seed);
+    try {
+        search.Run();
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    return Best(search, std::move(candidates));
+}
+
+// Restarts 1..N-1, shared among threads; each depends on its number alone.
+std::vector<std::optional<IdentificationRun::Found>>
+IdentificationRun::RunRestarts(const Rnd::State& seed) const {
+    const int count = resolved.Restarts - 1;
+    std::vector<std::optional<Found>> found(static_cast<std::size_t>(std::max(count, 0)));
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const unsigned wanted =
+        engine.ThreadCount > 0 ? static_cast<unsigned>(engine.ThreadCount) : cores;
+    const unsigned threads = std::min(wanted, static_cast<unsigned>(found.size()));
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        for (std::size_t k = next++; k < found.size(); k = next++)
+            found[k] = Restart(static_cast<int>(k) + 1, seed);
+    };
+    std::vector<std::thread> pool;
+    for (unsigned t = 1; t < threads; ++t)
+        pool.emplace_back(work);
+    if (threads > 0)
+        work();
+    for (std::thread& thread : pool)
+        thread.join();
+    return found;
+}
+
+void IdentificationRun::Conclude() {
+    std::optional<Found> best = Best(engine, std::move(candidates));
+    candidates.clear();
+    int restart = 0;
+    if (!engine.StopRequested()) {
+        const auto others = RunRestarts(seedState);
+        for (std::size_t k = 0; k < others.size(); ++k) {
+            if (others[k] && (!best || others[k]->Error < best->Error)) {
+                best = others[k];
+                restart = static_cast<int>(k) + 1;
+            }
+        }
+    }
+    if (!best)
+        return;
+    IdentifiedModel model;
+    const std::size_t rows = measured.size();
+    model.Computed = best->Model.Simulate(InputColumns(rows), rows);
+    offsets.AddToOutput(model.Computed);
+    model.Model = std::move(best->Model);
+    model.Offsets = offsets;
+    model.ValidationBegins = estimationRows;
+    model.EstimationFit = FitFigure::Percent(measured, model.Computed, 0, estimationRows);
+    if (estimationRows < rows)
+        model.ValidationFit = FitFigure::Percent(measured, model.Computed, estimationRows, rows);
+    model.EstimationError = best->Error;
+    model.Refined = resolved.Refine;
+    model.Restart = restart;
+    result = std::move(model);
+}
+
+void IdentificationRun::WriteComputedOutput(const std::string& path) const {
+    if (!result)
+        return;
+    ReplacementFile file(path, ReplacementFile::Links::Replace, "Cannot create the file " + path,
+                         "The file " + path + " could not be written completely");
+    std::string text;
+    std::array<char, 40> buffer{};
+    for (const double value : result->Computed) {
+        std::snprintf(buffer.data(), buffer.size(), "%.17g\n", value);
+        text += buffer.data();
+    }
+    file.Write(text);
+    file.Commit();
 }
 
 } // namespace orvanel

@@ -1,11 +1,17 @@
 // One identification run on a table of samples: the sequence the window and the command share.
 #pragma once
 
+#include "document/IdentificationOptions.h"
+#include "document/IdentifiedModel.h"
 #include "document/RunReport.h"
+#include "engine/ColumnOffsets.h"
+#include "engine/LinearModel.h"
+#include "model/Rnd.h"
 
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace orvanel {
 
@@ -15,6 +21,11 @@ class TGenetico;
 // The steps in order: HandOver the samples (a refusal ends the run there), BeginReport, Run.
 // Run ends the report whatever happened; an owner whose own steps fail between BeginReport and
 // Run ends it with Finish instead. The engine must outlive the run.
+//
+// Options, set before HandOver, add steps around the search: offsets taken out before the
+// hand-over, the engine restricted to the estimation rows, restarts and refinement after it,
+// and the final model simulated over all rows. With the default options the run is the search
+// alone and its report is as it always was.
 class IdentificationRun {
 public:
     // Genes of every input's transfer function, each drawn from [-1, 1].
@@ -24,12 +35,16 @@ public:
 
     // Stops the engine and hands it the samples and the genes of every input. Returns the
     // message the engine refuses the run with, or nothing when it can start.
+    // With Options asking for it, the engine gets only the estimation rows, their offsets
+    // removed, and the thorough search settings.
     std::optional<std::string> HandOver(const TableSamples& samples);
     // Creates the report at path with the engine's parameters; throws std::runtime_error naming
     // the file when it cannot be created.
     void BeginReport(const std::string& path, ReportSeparators separators = {});
     // Runs the engine, one report row per generation, then ends the report. Returns the
     // failure to show, empty when there is none: the run's error, else the report's.
+    // After the search come the restarts and the refinement, then Result is set; the report
+    // then ends with a section on the model's quality when any option is used.
     std::string Run();
     // Ends the report when one was begun and is still open, with "RUN FAILED" and `failure` in
     // place of the model when `failure` is not empty; returns the failure as shown to the user,
@@ -39,6 +54,18 @@ public:
     // Whether BeginReport created a report for this run.
     bool ReportBegun() const { return reportBegun; }
     const RunReport& Report() const { return report; }
+    // The final model with its computed output and fit figures, after a Run that succeeded;
+    // nothing before, after a failure, or when the search's best model cannot be simulated.
+    const std::optional<IdentifiedModel>& Result() const { return result; }
+    // Writes Result's computed output to path, one value per line with 17 significant digits,
+    // aside and then moved into place; throws DocumentError naming the file when it cannot.
+    // Nothing without a result.
+    void WriteComputedOutput(const std::string& path) const;
+    // Options with Thorough spelt out, as HandOver took them.
+    const IdentificationOptions& Resolved() const { return resolved; }
+
+    // Set before HandOver.
+    IdentificationOptions Options;
 
     // Called at the engine's yields: after every filling of the first population and once per
     // generation (after its report row). It may ask the engine to stop.
@@ -52,11 +79,34 @@ public:
     std::function<void()> BeforeRun;
 
 private:
+    // A model a search found, with its squared error on the estimation rows.
+    struct Found {
+        LinearModel Model;
+        double Error = 0.0;
+    };
+
     void RunEngine();
+    void HandEstimationRows(TGenetico& target) const;
+    void CollectCandidate(const TGenetico& search, std::vector<LinearModel>& candidates) const;
+    std::optional<Found> Best(const TGenetico& search, std::vector<LinearModel> candidates) const;
+    std::optional<Found> Restart(int k, const Rnd::State& seed) const;
+    std::optional<Found> Search(int k, const Rnd::State& seed) const;
+    std::vector<std::optional<Found>> RunRestarts(const Rnd::State& seed) const;
+    void Conclude();
+    std::vector<std::span<const double>> InputColumns(std::size_t rows) const;
 
     TGenetico& engine;
     RunReport report;
     bool reportBegun = false;
+    IdentificationOptions resolved;
+    // Every column over all rows, offsets removed, the output last; and the output as measured.
+    std::vector<std::vector<double>> columns;
+    std::vector<double> measured;
+    ColumnOffsets offsets;
+    std::size_t estimationRows = 0;
+    std::vector<LinearModel> candidates;
+    Rnd::State seedState;
+    std::optional<IdentifiedModel> result;
 };
 
 } // namespace orvanel

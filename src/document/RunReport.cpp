@@ -1,12 +1,16 @@
 #include "document/RunReport.h"
 
 #include "document/DocumentFile.h"
+#include "document/IdentificationOptions.h"
+#include "document/IdentifiedModel.h"
 #include "engine/Genetico.h"
 #include "model/NumberText.h"
 
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
+#include <cstdio>
 #include <ctime>
 
 namespace orvanel {
@@ -71,7 +75,8 @@ void RunReport::AppendEvolutionRow(const TGenetico& engine) {
         file->Write(EvolutionRowText(engine));
 }
 
-void RunReport::EndReport(const TGenetico& engine, std::string_view failure) {
+void RunReport::EndReport(const TGenetico& engine, std::string_view failure,
+                          std::string_view section) {
     if (!file)
         return;
     std::string text;
@@ -87,6 +92,8 @@ void RunReport::EndReport(const TGenetico& engine, std::string_view failure) {
     } else {
         text.append("RUN FAILED: ").append(FailureText(failure));
     }
+    if (!section.empty())
+        text.append(LineEnd).append(LineEnd).append(LineEnd).append(section);
     const std::unique_ptr<ReplacementFile> ending = std::move(file);
     ending->Write(text);
     ending->Commit();
@@ -167,6 +174,74 @@ std::vector<std::string> RunReport::OptimumLines(const TMISOFunTrans& model) con
     }
     lines.push_back("Objective Function = " + Number(model.Error, ParameterDigits));
     return lines;
+}
+
+std::vector<std::string> RunReport::ModelLines(const LinearModel& model) const {
+    std::vector<std::string> lines;
+    int input = 0;
+    for (const LinearModel::Input& part : model.Inputs) {
+        TFunTrans function;
+        function.Numerator = part.ZeroPolynomial();
+        function.Denominator = part.PolePolynomial();
+        function.Gain = part.Gain;
+        function.Delay = part.Delay;
+        function.BuildTexts(separators.Decimal);
+        lines.push_back("Input " + Integer(++input) + ": " + function.NumText + "/" +
+                        function.DenText);
+    }
+    return lines;
+}
+
+std::string RunReport::QualityText(const IdentifiedModel& model,
+                                   const IdentificationOptions& options) const {
+    std::vector<std::string> lines = {"MODEL QUALITY"};
+    const std::size_t rows = model.Computed.size();
+    if (options.ValidationPercent > 0.0) {
+        lines.push_back("Estimation rows: 1 to " +
+                        Integer(static_cast<long long>(model.ValidationBegins)));
+        lines.push_back(
+            "Validation rows: " + Integer(static_cast<long long>(model.ValidationBegins) + 1) +
+            " to " + Integer(static_cast<long long>(rows)));
+    }
+    if (options.RemoveOffsets) {
+        const std::vector<double>& means = model.Offsets.Means();
+        for (std::size_t c = 0; c + 1 < means.size(); ++c)
+            lines.push_back("Mean of input " + Integer(static_cast<long long>(c) + 1) + ": " +
+                            Number(means[c], ParameterDigits));
+        lines.push_back("Mean of the output: " +
+                        Number(model.Offsets.OutputMean(), ParameterDigits));
+    }
+    if (options.Restarts > 1)
+        lines.push_back("Searches: " + Integer(options.Restarts) + ", the model of search " +
+                        Integer(model.Restart + 1) + " kept");
+    if (model.Refined) {
+        lines.push_back("REFINED MODEL");
+        for (std::string& line : ModelLines(model.Model))
+            lines.push_back(std::move(line));
+    }
+    lines.push_back("Squared Error (estimation) = " +
+                    Number(model.EstimationError, ParameterDigits));
+    lines.push_back(FitLine("estimation", model.EstimationFit, separators.Decimal));
+    if (options.ValidationPercent > 0.0)
+        lines.push_back(FitLine("validation", model.ValidationFit, separators.Decimal));
+    std::string text;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        text += lines[i];
+        if (i + 1 < lines.size())
+            text.append(LineEnd);
+    }
+    return text;
+}
+
+std::string RunReport::FitLine(std::string_view part, double percent, char decimalSeparator) {
+    std::string value = "undefined";
+    if (std::isfinite(percent)) {
+        std::array<char, 64> buffer{};
+        std::snprintf(buffer.data(), buffer.size(), "%.2f %%", percent);
+        value = buffer.data();
+        std::replace(value.begin(), value.end(), '.', decimalSeparator);
+    }
+    return "Fit (" + std::string(part) + ") = " + value;
 }
 
 std::string RunReport::Number(double value, int digits) const {

@@ -10,8 +10,11 @@
 
 namespace orvanel {
 
+class LinearModel;
 class TGenetico;
 class TMISOFunTrans;
+struct IdentificationOptions;
+struct IdentifiedModel;
 
 // The separators of the user's locale that the report's texts use.
 struct ReportSeparators {
@@ -58,10 +61,12 @@ public:
     void AppendEvolutionRow(const TGenetico& engine);
     // Writes the best model and its objective, or for a run that failed with the message
     // `failure` (not empty) "RUN FAILED: " and FailureText(failure), and moves the report into
-    // place. Throws DocumentError "The report file <path> could not be written completely:
-    // <reason>" when anything written since BeginReport did not reach it; the previous report
-    // then stays. Nothing when no report is open.
-    void EndReport(const TGenetico& engine, std::string_view failure = {});
+    // place. A `section` not empty follows the objective after two empty lines. Throws
+    // DocumentError "The report file <path> could not be written completely: <reason>" when
+    // anything written since BeginReport did not reach it; the previous report then stays.
+    // Nothing when no report is open.
+    void EndReport(const TGenetico& engine, std::string_view failure = {},
+                   std::string_view section = {});
     // Drops the report begun, leaving the previous one untouched. Nothing when none is open.
     void Abandon();
 
@@ -76,6 +81,14 @@ public:
     // One "Input i: numerator/denominator" line per input, then the objective line, without
     // line ends.
     std::vector<std::string> OptimumLines(const TMISOFunTrans& model) const;
+    // One "Input i: numerator/denominator" line per input of a model outside the search.
+    std::vector<std::string> ModelLines(const LinearModel& model) const;
+    // The section on the final model of a run with options: what the options did, the means
+    // taken out, the refined model and the fit figures, lines separated by CR LF.
+    std::string QualityText(const IdentifiedModel& model,
+                            const IdentificationOptions& options) const;
+    // "Fit (estimation) = 85.31 %", part naming the rows; "undefined" in place of a NaN.
+    static std::string FitLine(std::string_view part, double percent, char decimalSeparator = '.');
     // The text shown for a run that failed with the engine's message: the message, and for
     // "Todos Iguales" what it means.
     static std::string FailureText(std::string_view message);

@@ -101,8 +101,10 @@ public:
     // than poles. A model it refuses gets Error 1e300 without being simulated.
     bool Admissible() const;
 
-private:
+    // Rebuilds NumText and DenText from Numerator, Denominator, Gain and Delay.
     void BuildTexts(char decimalSeparator);
+
+private:
     // Simulates into out (and adds to sum when given) and sets Error.
     void Run(double* out, double* sum = nullptr);
     // Index of the first type bit of gene g.

@@ -26,8 +26,9 @@ void AdvanceRandom(State& s) {
 
 } // namespace
 
+// One state per thread: a thread that runs a search of its own draws from its own sequence.
 State& GlobalState() {
-    static State state;
+    thread_local State state;
     return state;
 }
 

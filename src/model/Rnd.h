@@ -1,5 +1,5 @@
 // The program's one source of chance: a subtractive lagged-Fibonacci generator for reals
-// and a 32-bit linear congruential generator for integers, shared by the whole process.
+// and a 32-bit linear congruential generator for integers, one per thread.
 #pragma once
 
 #include <array>
@@ -15,7 +15,8 @@ struct State {
     std::uint32_t SystemSeed = 0;
 };
 
-// The process-wide state. Only the interface thread draws; evaluations never do.
+// The state of the calling thread. Only the thread that runs a search draws; evaluations never
+// do.
 State& GlobalState();
 
 // Restarts the main sequence from seed (0 <= seed <= 1). SystemSeed is not touched.

@@ -2,12 +2,16 @@
 #include "cli/ExampleData.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <sstream>
 #include <sys/wait.h>
+#include <vector>
 
 namespace orvanel {
 namespace {
@@ -27,6 +31,32 @@ std::string ReadFile(const fs::path& path) {
 
 std::string WithoutFirstLine(const std::string& text) {
     return text.substr(text.find('\n'));
+}
+
+// The last number of every line.
+std::vector<double> LastColumn(const std::string& text) {
+    std::vector<double> values;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        values.push_back(std::stod(line.substr(line.find_last_of('\t') + 1)));
+    return values;
+}
+
+// The fit as the command prints it, computed here from the definition.
+std::string FitText(const std::vector<double>& y, const std::vector<double>& yc, std::size_t first,
+                    std::size_t end) {
+    double mean = 0.0;
+    for (std::size_t i = first; i < end; ++i)
+        mean += y[i] / static_cast<double>(end - first);
+    double residual = 0.0;
+    double spread = 0.0;
+    for (std::size_t i = first; i < end; ++i) {
+        residual += (y[i] - yc[i]) * (y[i] - yc[i]);
+        spread += (y[i] - mean) * (y[i] - mean);
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f %%", 100.0 * (1.0 - std::sqrt(residual / spread)));
+    return text;
 }
 
 class IdentifyCommand : public ::testing::Test {
@@ -65,12 +95,14 @@ TEST_F(IdentifyCommand, WritesTheReportNextToTheDataAndPrintsTheResult) {
     EXPECT_NE(report.find("\r\n6\t"), std::string::npos);
     EXPECT_EQ(report.find("\r\n7\t"), std::string::npos);
 
-    // Standard output: the objective, then the inputs, as at the report's end.
+    // Standard output: the objective, then the inputs, as at the report's end, then the fit.
     const std::size_t block = report.find("OPTIMUM SOLUTION\r\n") + 18;
     const std::size_t objective = report.find("Objective Function = ");
     std::string inputs = report.substr(block, objective - block);
     inputs.erase(std::remove(inputs.begin(), inputs.end(), '\r'), inputs.end());
-    EXPECT_EQ(outcome.Out, report.substr(objective) + "\n" + inputs);
+    const std::string result = report.substr(objective) + "\n" + inputs;
+    EXPECT_EQ(outcome.Out.substr(0, result.size()), result);
+    EXPECT_EQ(outcome.Out.find("Fit (estimation) = "), result.size());
     EXPECT_EQ(inputs.find("Input 1: "), 0u);
     EXPECT_NE(inputs.find("\nInput 2: "), std::string::npos);
 }
@@ -85,6 +117,27 @@ TEST_F(IdentifyCommand, TheExampleRunWritesTheKnownReport) {
     EXPECT_EQ(
         WithoutFirstLine(ReadFile(folder / "two-inputs_Report.txt")),
         WithoutFirstLine(ReadFile(fs::path(ORVANEL_TEST_DATA) / "two-inputs-seed537_Report.txt")));
+}
+
+// With options the report ends in a section of its own, and the computed output written aside
+// reproduces the printed fit figures.
+TEST_F(IdentifyCommand, TheSimulatedOutputReproducesThePrintedFit) {
+    const fs::path simulated = folder / "computed.txt";
+    const Outcome outcome =
+        Run(smallRun + "--remove-offsets --refine --validation-percent 30 --simulated-output " +
+            simulated.string() + " " + data.string());
+    ASSERT_EQ(outcome.Status, 0) << outcome.Err;
+    const std::vector<double> y = LastColumn(ReadFile(data));
+    const std::vector<double> yc = LastColumn(ReadFile(simulated));
+    ASSERT_EQ(yc.size(), 150u);
+    const std::string fits = "Fit (estimation) = " + FitText(y, yc, 0, 105) +
+                             "\nFit (validation) = " + FitText(y, yc, 105, 150) + "\n";
+    EXPECT_EQ(outcome.Out.substr(outcome.Out.size() - fits.size()), fits);
+    EXPECT_NE(outcome.Out.find("\nRefined model:\nInput 1: "), std::string::npos);
+    const std::string report = ReadFile(folder / "plant_Report.txt");
+    EXPECT_NE(report.find("\r\n\r\n\r\nMODEL QUALITY\r\n"), std::string::npos);
+    EXPECT_EQ(report.substr(report.rfind("\r\n") + 2),
+              "Fit (validation) = " + FitText(y, yc, 105, 150));
 }
 
 TEST_F(IdentifyCommand, AResultThatCannotBeWrittenIsAFailure) {

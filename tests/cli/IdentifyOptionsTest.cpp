@@ -100,6 +100,26 @@ TEST(IdentifyOptions, RefusesWhatTheOptionsDialogRefusesInOneLine) {
               "--selection needs sigma, tournament or rank, not \"best\"");
     EXPECT_EQ(UsageMessage({"--refresh-period=0", "d.txt"}),
               "--refresh-period needs an integer from 1 to 1000000000, not \"0\"");
+    EXPECT_EQ(UsageMessage({"--validation-percent", "95", "d.txt"}),
+              "--validation-percent needs a number from 0 to 90, not \"95\"");
+    EXPECT_EQ(UsageMessage({"--restarts", "0", "d.txt"}),
+              "--restarts needs an integer from 1 to 100, not \"0\"");
+    EXPECT_EQ(UsageMessage({"--refine=yes", "d.txt"}), "--refine takes no value");
+    EXPECT_EQ(UsageMessage({"--simulated-output=", "d.txt"}),
+              "--simulated-output needs a file path");
+}
+
+TEST(IdentifyOptions, ReadsTheStepsAroundTheSearch) {
+    const IdentifyOptions o =
+        Parse({"--remove-offsets", "--validation-percent=12.5", "--refine", "--restarts", "3",
+               "--thorough", "--simulated-output", "y.txt", "d.txt"});
+    EXPECT_TRUE(o.Identification.RemoveOffsets);
+    EXPECT_EQ(o.Identification.ValidationPercent, 12.5);
+    EXPECT_TRUE(o.Identification.Refine);
+    EXPECT_EQ(o.Identification.Restarts, 3);
+    EXPECT_TRUE(o.Identification.Thorough);
+    EXPECT_EQ(o.SimulatedOutputPath, "y.txt");
+    EXPECT_FALSE(Parse({"d.txt"}).Identification.AnyOptIn());
 }
 
 TEST(IdentifyOptions, RefusesUnknownOptionsMissingValuesAndFiles) {
@@ -120,11 +140,27 @@ TEST(IdentifyOptions, RefusesUnknownOptionsMissingValuesAndFiles) {
 
 TEST(IdentifyOptions, HelpNamesEveryOption) {
     const std::string help = IdentifyOptions::HelpText();
-    for (const char* option :
-         {"--population", "--generations", "--selection", "--tournament-probability",
-          "--reproduction-probability", "--mutation-probability", "--elitism", "--refresh-period",
-          "--refresh-percent", "--size-factor", "--seed-ms", "--threads", "--report", "--quiet",
-          "--help"})
+    for (const char* option : {"--population",
+                               "--generations",
+                               "--selection",
+                               "--tournament-probability",
+                               "--reproduction-probability",
+                               "--mutation-probability",
+                               "--elitism",
+                               "--refresh-period",
+                               "--refresh-percent",
+                               "--size-factor",
+                               "--remove-offsets",
+                               "--validation-percent",
+                               "--refine",
+                               "--restarts",
+                               "--thorough",
+                               "--seed-ms",
+                               "--threads",
+                               "--report",
+                               "--simulated-output",
+                               "--quiet",
+                               "--help"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 

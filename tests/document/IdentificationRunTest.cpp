@@ -3,6 +3,7 @@
 #include "document/DataTable.h"
 #include "document/TableSamples.h"
 #include "document/TableText.h"
+#include "engine/FitFigure.h"
 #include "engine/Genetico.h"
 
 #include <filesystem>
@@ -30,6 +31,32 @@ std::string TwoInputText(int rows) {
                 std::to_string(u1 + 2 * u2) + "\r\n";
     }
     return text;
+}
+
+// A first-order plant around a working point: inputs near 10 and 5, the output near 50.
+struct OffsetPlant {
+    std::vector<double> U1, U2, Y;
+    std::string Text;
+
+    explicit OffsetPlant(int rows) {
+        double deviation = 0.0;
+        for (int k = 0; k < rows; ++k) {
+            U1.push_back(10.0 + (k * 7) % 5);
+            U2.push_back(5.0 + (k * 3) % 4);
+            const std::string y = std::to_string(50.0 + deviation);
+            Y.push_back(std::stod(y));
+            deviation = 0.6 * deviation + 0.5 * (U1.back() - 12.0) - 0.25 * (U2.back() - 6.5);
+            Text +=
+                std::to_string(U1.back()) + "\t" + std::to_string(U2.back()) + "\t" + y + "\r\n";
+        }
+    }
+};
+
+double MeanOf(const std::vector<double>& values, std::size_t rows) {
+    double sum = 0.0;
+    for (std::size_t r = 0; r < rows; ++r)
+        sum = sum + values[r];
+    return sum / static_cast<double>(rows);
 }
 
 std::string ReadFile(const fs::path& path) {
@@ -145,6 +172,74 @@ TEST_F(IdentificationRunTest, TheFirstFailureWinsAndTheReportIsStillEnded) {
 
     EXPECT_THROW(run.BeginReport((folder / "missing" / "r.txt").string()), std::runtime_error);
     EXPECT_FALSE(run.ReportBegun());
+}
+
+TEST_F(IdentificationRunTest, OffsetsAndAValidationPartShapeTheSearchAndTheFigures) {
+    const OffsetPlant plant(200);
+    Rnd::GlobalState().SystemSeed = 0;
+    run.Options.RemoveOffsets = true;
+    run.Options.ValidationPercent = 25;
+    run.Options.Refine = true;
+    engine.SetPopulationSize(40);
+    engine.Generations = 10;
+    ASSERT_EQ(run.HandOver(Samples(plant.Text)), std::nullopt);
+    // The engine sees the first 150 rows less their means over those rows.
+    ASSERT_EQ(engine.SampleCount(), 150);
+    EXPECT_DOUBLE_EQ(engine.DataColumn(0)[0], 10.0 - MeanOf(plant.U1, 150));
+    EXPECT_DOUBLE_EQ(engine.DataColumn(2)[149], plant.Y[149] - MeanOf(plant.Y, 150));
+
+    const fs::path path = folder / "plant_Report.txt";
+    run.BeginReport(path.string());
+    ASSERT_EQ(run.Run(), "");
+    ASSERT_TRUE(run.Result());
+    const IdentifiedModel& result = *run.Result();
+    EXPECT_EQ(result.ValidationBegins, 150u);
+    ASSERT_EQ(result.Computed.size(), 200u);
+    EXPECT_DOUBLE_EQ(result.Offsets.OutputMean(), MeanOf(plant.Y, 150));
+    // The figures are those of the computed output, its offset added back, against the data.
+    EXPECT_EQ(result.EstimationFit, FitFigure::Percent(plant.Y, result.Computed, 0, 150));
+    EXPECT_EQ(result.ValidationFit, FitFigure::Percent(plant.Y, result.Computed, 150, 200));
+    EXPECT_NEAR(result.EstimationFit, 63.54, 0.005);
+    EXPECT_NEAR(result.ValidationFit, 61.78, 0.005);
+
+    const std::string report = ReadFile(path);
+    const std::string objective = run.Report().OptimumLines(engine.BestModel()).back();
+    EXPECT_NE(report.find(objective + "\r\n\r\n\r\nMODEL QUALITY\r\nEstimation rows: 1 to 150\r\n"
+                                      "Validation rows: 151 to 200\r\nMean of input 1: "),
+              std::string::npos);
+    EXPECT_EQ(report.substr(report.rfind("\r\n") + 2), "Fit (validation) = 61.78 %");
+}
+
+TEST_F(IdentificationRunTest, RefinementIsNeverWorseAndRestartsDoNotDependOnThreads) {
+    const OffsetPlant plant(120);
+    const auto identify = [&](bool refine, int restarts, int threads) {
+        // The integer source carries on from run to run: each starts as a fresh process would.
+        Rnd::GlobalState().SystemSeed = 0;
+        TGenetico search(250);
+        search.SetPopulationSize(6);
+        search.Generations = 4;
+        search.ThreadCount = threads;
+        IdentificationRun each(search);
+        each.Options.RemoveOffsets = true;
+        each.Options.Refine = refine;
+        each.Options.Restarts = restarts;
+        EXPECT_EQ(each.HandOver(Samples(plant.Text)), std::nullopt);
+        EXPECT_EQ(each.Run(), "");
+        return *each.Result();
+    };
+    const IdentifiedModel plain = identify(false, 1, 1);
+    const IdentifiedModel refined = identify(true, 1, 1);
+    EXPECT_FALSE(plain.Refined);
+    EXPECT_TRUE(refined.Refined);
+    EXPECT_LT(refined.EstimationError, plain.EstimationError);
+    EXPECT_GE(refined.EstimationFit, plain.EstimationFit);
+
+    const IdentifiedModel one = identify(true, 3, 1);
+    const IdentifiedModel three = identify(true, 3, 3);
+    EXPECT_EQ(one.Model, three.Model);
+    EXPECT_EQ(one.Computed, three.Computed);
+    EXPECT_EQ(one.Restart, three.Restart);
+    EXPECT_LE(one.EstimationError, refined.EstimationError);
 }
 
 } // namespace

@@ -1,0 +1,44 @@
+#!/bin/sh
+# How good the models of a thorough run are on held-out data: for every data set in
+# ../shared/data and a generated 20-input set, runs orvanel-identify with
+# --validation-percent 50 --thorough (plus any extra options given) for 5 seeds and prints a
+# Markdown table of the median and worst validation fit and the median wall time.
+#
+#   scripts/model-quality.sh [BUILD_DIR] [extra orvanel-identify options...]
+#
+# DATA (default ../shared/data from the project root) and SEEDS (default "101 233 377 541 719")
+# may be set in the environment; DATASETS limits the sets (names without .txt, "many" for
+# the generated one).
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+[ $# -gt 0 ] && shift
+identify=$build/src/cli/orvanel-identify
+data=${DATA:-$root/../shared/data}
+seeds=${SEEDS:-101 233 377 541 719}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+python3 "$root/scripts/make-many-inputs.py" 20 5000 20 "$work/many.txt" 2>/dev/null
+sets=${DATASETS:-wall exchanger steamgen_y1 heating ph many}
+
+median() { sort -g | awk '{v[NR]=$1} END {print (NR%2 ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2)}'; }
+
+echo "| data | median validation fit % | worst % | median time s |"
+echo "|---|---|---|---|"
+for set in $sets; do
+    file=$data/$set.txt
+    [ "$set" = many ] && file=$work/many.txt
+    : >"$work/fits"
+    : >"$work/times"
+    for seed in $seeds; do
+        start=$(date +%s.%N)
+        "$identify" "$file" --quiet --seed-ms "$seed" --validation-percent 50 --thorough \
+            --report "$work/report.txt" "$@" >"$work/out"
+        end=$(date +%s.%N)
+        sed -n 's/^Fit (validation) = \(.*\) %$/\1/p' "$work/out" >>"$work/fits"
+        echo "$end - $start" | bc >>"$work/times"
+    done
+    printf '| %s | %s | %s | %.1f |\n' "$set" "$(median <"$work/fits")" \
+        "$(sort -g "$work/fits" | head -1)" "$(median <"$work/times")"
+done

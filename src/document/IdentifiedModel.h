@@ -1,0 +1,35 @@
+// What a run found, as the window and the command show it.
+#pragma once
+
+#include "engine/ColumnOffsets.h"
+#include "engine/LinearModel.h"
+
+#include <cstddef>
+#include <limits>
+#include <vector>
+
+namespace orvanel {
+
+struct IdentifiedModel {
+    // The final model: refined when refinement was asked for, the best of the restarts. It
+    // maps the inputs less their offsets to the output less its offset.
+    LinearModel Model;
+    // The means taken out of the columns (all 0 without offset removal), the output's last.
+    ColumnOffsets Offsets;
+    // The model's output over every row from zero state, the output's offset added back.
+    std::vector<double> Computed;
+    // The first row of the validation part; the row count when nothing is held out.
+    std::size_t ValidationBegins = 0;
+    // Fit percentages (FitFigure) of Computed on the estimation and the validation rows;
+    // NaN where there are no such rows or the output is constant over them.
+    double EstimationFit = std::numeric_limits<double>::quiet_NaN();
+    double ValidationFit = std::numeric_limits<double>::quiet_NaN();
+    // Sum of squared residuals on the estimation rows, offsets removed.
+    double EstimationError = std::numeric_limits<double>::infinity();
+    // Whether Model came out of refinement rather than straight from a search.
+    bool Refined = false;
+    // The restart, from 0 for the run's own search, whose model this is.
+    int Restart = 0;
+};
+
+} // namespace orvanel
