@@ -1,6 +1,7 @@
 #include "app/PlotChild.h"
 
 #include "app/FractionText.h"
+#include "document/FunctionView.h"
 #include "model/FunTrans.h"
 #include "model/NumberText.h"
 #include "window/ChildMenus.h"
@@ -180,18 +181,25 @@ int TPlotMDIChild::ChosenInput() const {
     return std::max(comboBox1_->currentIndex(), 0);
 }
 
-void TPlotMDIChild::ShowFunction(const TFunTrans& function, char decimalSeparator) {
-    TFunTrans shown;
-    shown.CopyFrom(function);
-    shown.StepResponse(decimalSeparator);
-    numLabel_->SetText(QString::fromStdString(shown.NumText));
-    denLabel_->SetText(QString::fromStdString(shown.DenText));
-    const int last = shown.StepLength;
+void TPlotMDIChild::ShowFunction(const FunctionView& function, char decimalSeparator) {
+    numLabel_->SetText(QString::fromStdString(function.Numerator));
+    denLabel_->SetText(QString::fromStdString(function.Denominator));
+    const int last = static_cast<int>(function.Step.size()) - 1;
     msChartStep_->SetRowCount(last);
     for (int i = 1; i <= last; ++i) {
         msChartStep_->SetRow(i);
-        msChartStep_->SetData(FormatGeneral(shown.StepSample(i), NumberDigits, decimalSeparator));
+        msChartStep_->SetData(FormatGeneral(function.Step[static_cast<std::size_t>(i)],
+                                            NumberDigits, decimalSeparator));
     }
+}
+
+void TPlotMDIChild::ShowFunction(const TFunTrans& function, char decimalSeparator) {
+    ShowFunction(FunctionView::Of(function, decimalSeparator), decimalSeparator);
+}
+
+void TPlotMDIChild::ShowQuality(const std::string& fitText, int validationRow) {
+    msChart1_->SetTitle(fitText);
+    msChart1_->SetShadedFrom(validationRow);
 }
 
 QList<TMDIMainChild*> TPlotMDIChild::Documents() const {
@@ -209,13 +217,8 @@ void TPlotMDIChild::ExecuteAlgorithmMenuClick() {
 }
 
 void TPlotMDIChild::ComboBox1Change() {
-    const int input = ChosenInput();
     for (TMDIMainChild* document : Documents()) {
-        const TMISOFunTrans& model = document->Engine().BestModel();
-        if (input < model.InputCount()) {
-            ShowFunction(model.Functions()[static_cast<std::size_t>(input)],
-                         LocaleDecimalSeparator());
-        }
+        document->Driver().ShowFunctionOf(*this, ChosenInput(), LocaleDecimalSeparator());
     }
 }
 

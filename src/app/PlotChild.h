@@ -15,6 +15,7 @@ class QMenu;
 namespace orvanel {
 
 class FractionText;
+class TFunTrans;
 class PlotHost;
 class TMDIMainChild;
 class TMSChart;
@@ -38,7 +39,10 @@ public:
                      const std::vector<std::string>& computed) override;
     void SetBusy(bool busy) override;
     int ChosenInput() const override;
-    void ShowFunction(const TFunTrans& function, char decimalSeparator) override;
+    void ShowFunction(const FunctionView& function, char decimalSeparator) override;
+    void ShowFunction(const TFunTrans& function, char decimalSeparator);
+    // The fit figures go into the output chart's title.
+    void ShowQuality(const std::string& fitText, int validationRow) override;
 
     TMSChart& OutputChart() { return *msChart1_; }
     TMSChart& StepChart() { return *msChartStep_; }
@@ -62,7 +66,7 @@ public slots:
     // The commands of the plot's Algorithm menu, run on the documents of its caption.
     void OptionsAlgorithmMenuClick();
     void ExecuteAlgorithmMenuClick();
-    // Shows the transfer function of the chosen input of each document's best model.
+    // Shows the transfer function of the chosen input of each document's model.
     void ComboBox1Change();
     void CopyEditMenuClick() { CopySelection(); }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "document/DataTable.h"
+#include "document/IdentificationOptions.h"
 
 #include <string>
 #include <string_view>
@@ -30,6 +31,10 @@ public:
     // Open the run report in the text editor after a run.
     bool ShowReport() const { return showReport_; }
     void SetShowReport(bool show) { showReport_ = show; }
+
+    // The steps around the search this document's runs take; none until the user asks.
+    IdentificationOptions& Options() { return options_; }
+    const IdentificationOptions& Options() const { return options_; }
 
     // Fills the table from the file `path` (any line ends, UTF-8 or Latin-1; a last line without
     // a line end is read like the others); afterwards the caption and DocumentPath name the file
@@ -63,6 +68,7 @@ private:
     std::string caption_;
     std::string documentPath_;
     bool showReport_ = false;
+    IdentificationOptions options_;
 };
 
 } // namespace orvanel

@@ -10,7 +10,7 @@ class QWidget;
 
 namespace orvanel {
 
-class TFunTrans;
+struct FunctionView;
 
 // The plot window as the run driver fills it: the measured-against-computed outputs, the input
 // chooser and the chosen input's transfer function with its step response.
@@ -35,7 +35,10 @@ public:
     virtual int ChosenInput() const = 0;
     // Shows the numerator and denominator of `function` and plots its step response from
     // sample 1, numbers written with `decimalSeparator`.
-    virtual void ShowFunction(const TFunTrans& function, char decimalSeparator) = 0;
+    virtual void ShowFunction(const FunctionView& function, char decimalSeparator) = 0;
+    // Shows how well the computed output fits (empty for nothing) over the output chart and
+    // shades its rows from `validationRow` on, the part held out of the search (0 for none).
+    virtual void ShowQuality(const std::string& fitText, int validationRow) = 0;
 };
 
 } // namespace orvanel
