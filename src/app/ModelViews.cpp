@@ -122,15 +122,15 @@ QCustomPlot* ModelViews::AddPlot(const QString& title, int rows) {
     return plot;
 }
 
-void ModelViews::ShowFunction(const TFunTrans& function) {
-    function_.CopyFrom(function);
-    model_ = LinearModel::From(function_);
+void ModelViews::ShowFunction(const std::optional<LinearModel::Input>& model) {
+    model_ = model;
     stale_.assign(stale_.size(), true);
     DrawCurrent();
 }
 
-void ModelViews::ShowResiduals(std::vector<double> residuals) {
+void ModelViews::ShowResiduals(std::vector<double> residuals, std::vector<double> input) {
     residuals_ = std::move(residuals);
+    input_ = std::move(input);
     stale_[ResidualView] = true;
     DrawCurrent();
 }
@@ -252,7 +252,7 @@ void ModelViews::DrawResiduals() {
     ShowCorrelation(residual_, 0, QStringLiteral("Autocorrelation"),
                     ModelAnalysis::Autocorrelation(residuals_, MaxLag));
     ShowCorrelation(residual_, 1, QStringLiteral("Cross-correlation with the input"),
-                    ModelAnalysis::CrossCorrelation(residuals_, function_.Inputs(), MaxLag));
+                    ModelAnalysis::CrossCorrelation(residuals_, input_, MaxLag));
 }
 
 QString ModelViews::UnstablePoleText() const {

@@ -30,9 +30,9 @@ public:
 
     // The model of `function` (no views when the search does not simulate it) and its input
     // samples, for the cross-correlation.
-    void ShowFunction(const TFunTrans& function);
+    void ShowFunction(const std::optional<LinearModel::Input>& model);
     // Measured less computed output, row by row of the part the residuals are judged on.
-    void ShowResiduals(std::vector<double> residuals);
+    void ShowResiduals(std::vector<double> residuals, std::vector<double> input);
     // Seconds per sample, or none: frequencies in rad/sample then, in Hz otherwise, and the
     // step response against time from its first point rather than against the sample.
     void SetSampleTime(std::optional<double> seconds);
@@ -58,7 +58,7 @@ private:
     QCustomPlot* residual_;
     std::optional<LinearModel::Input> model_;
     // Shares the samples with the model it was copied from: the input costs no copy.
-    TFunTrans function_;
+    std::vector<double> input_;
     std::vector<double> residuals_;
     std::optional<double> sampleTime_;
     std::vector<bool> stale_;

@@ -2,6 +2,7 @@
 
 #include "app/FractionText.h"
 #include "app/ModelViews.h"
+#include "document/FunctionView.h"
 #include "model/FunTrans.h"
 #include "model/NumberText.h"
 #include "window/ChildMenus.h"
@@ -210,27 +211,34 @@ int TPlotMDIChild::ChosenInput() const {
     return std::max(comboBox1_->currentIndex(), 0);
 }
 
-void TPlotMDIChild::ShowFunction(const TFunTrans& function, char decimalSeparator) {
-    TFunTrans shown;
-    shown.CopyFrom(function);
-    shown.StepResponse(decimalSeparator);
-    numLabel_->SetText(QString::fromStdString(shown.NumText));
-    denLabel_->SetText(QString::fromStdString(shown.DenText));
-    const int last = shown.StepLength;
+void TPlotMDIChild::ShowFunction(const FunctionView& function, char decimalSeparator) {
+    numLabel_->SetText(QString::fromStdString(function.Numerator));
+    denLabel_->SetText(QString::fromStdString(function.Denominator));
+    const int last = static_cast<int>(function.Step.size()) - 1;
     msChartStep_->SetRowCount(last);
     for (int i = 1; i <= last; ++i) {
         msChartStep_->SetRow(i);
-        msChartStep_->SetData(FormatGeneral(shown.StepSample(i), NumberDigits, decimalSeparator));
+        msChartStep_->SetData(FormatGeneral(function.Step[static_cast<std::size_t>(i)],
+                                            NumberDigits, decimalSeparator));
     }
-    views_->ShowFunction(function);
+    views_->ShowFunction(function.Model);
 }
 
-void TPlotMDIChild::ShowResiduals(std::vector<double> residuals) {
-    views_->ShowResiduals(std::move(residuals));
+void TPlotMDIChild::ShowResiduals(std::vector<double> residuals, std::vector<double> input) {
+    views_->ShowResiduals(std::move(residuals), std::move(input));
 }
 
 void TPlotMDIChild::SetSampleTime(std::optional<double> seconds) {
     views_->SetSampleTime(seconds);
+}
+
+void TPlotMDIChild::ShowFunction(const TFunTrans& function, char decimalSeparator) {
+    ShowFunction(FunctionView::Of(function, decimalSeparator), decimalSeparator);
+}
+
+void TPlotMDIChild::ShowQuality(const std::string& fitText, int validationRow) {
+    msChart1_->SetTitle(fitText);
+    msChart1_->SetShadedFrom(validationRow);
 }
 
 QList<TMDIMainChild*> TPlotMDIChild::Documents() const {
@@ -249,14 +257,9 @@ void TPlotMDIChild::ExecuteAlgorithmMenuClick() {
 }
 
 void TPlotMDIChild::ComboBox1Change() {
-    const int input = ChosenInput();
     for (TMDIMainChild* document : Documents()) {
         SetSampleTime(document->Doc().SampleTime());
-        const TMISOFunTrans& model = document->Engine().BestModel();
-        if (input < model.InputCount()) {
-            ShowFunction(model.Functions()[static_cast<std::size_t>(input)],
-                         LocaleDecimalSeparator());
-        }
+        document->Driver().ShowFunctionOf(*this, ChosenInput(), LocaleDecimalSeparator());
     }
 }
 

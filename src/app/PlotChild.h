@@ -19,6 +19,7 @@ namespace orvanel {
 
 class FractionText;
 class ModelViews;
+class TFunTrans;
 class PlotHost;
 class TMDIMainChild;
 class TMSChart;
@@ -42,9 +43,12 @@ public:
                      const std::vector<std::string>& computed) override;
     void SetBusy(bool busy) override;
     int ChosenInput() const override;
-    void ShowFunction(const TFunTrans& function, char decimalSeparator) override;
-    void ShowResiduals(std::vector<double> residuals) override;
+    void ShowFunction(const FunctionView& function, char decimalSeparator) override;
+    void ShowFunction(const TFunTrans& function, char decimalSeparator);
+    void ShowResiduals(std::vector<double> residuals, std::vector<double> input) override;
     void SetSampleTime(std::optional<double> seconds) override;
+    // The fit figures go into the output chart's title.
+    void ShowQuality(const std::string& fitText, int validationRow) override;
 
     TMSChart& OutputChart() { return *msChart1_; }
     TMSChart& StepChart() { return *msChartStep_; }
@@ -77,7 +81,7 @@ public slots:
     // The commands of the plot's Algorithm menu, run on the documents of its caption.
     void OptionsAlgorithmMenuClick();
     void ExecuteAlgorithmMenuClick();
-    // Shows the transfer function of the chosen input of each document's best model.
+    // Shows the transfer function of the chosen input of each document's model.
     void ComboBox1Change();
     void CopyEditMenuClick() { CopySelection(); }
 

@@ -52,6 +52,16 @@ std::function<std::optional<double>(const QString&)> IntegerAtLeast(int minimum)
     };
 }
 
+// The option's flag without its dashes, as the control's name.
+QString ControlName(const IdentificationOption& option) {
+    return QString::fromLatin1(option.Flag.data(), static_cast<qsizetype>(option.Flag.size()))
+        .mid(2);
+}
+
+QString Text(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 } // namespace
 
 TPropiedades::TPropiedades(TGenetico& engine, UserDialogs& dialogs, QWidget* parent)
@@ -89,6 +99,7 @@ TPropiedades::TPropiedades(TGenetico& engine, UserDialogs& dialogs, QWidget* par
     sampleTimeEdit_->setPlaceholderText(QStringLiteral("not given"));
 
     BuildLayout();
+    SetIdentificationOptions({});
     // The design size, grown where the user's font needs more room for the labels' whole texts.
     setFixedSize(QSize(486, 340).expandedTo(minimumSizeHint()));
 
@@ -163,12 +174,15 @@ void TPropiedades::BuildLayout() {
     cancel->setObjectName(QStringLiteral("BitBtn1"));
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
+    QWidget* quality = BuildQualityGroup();
+
     auto* groups = new QGridLayout;
     groups->addWidget(refresh, 0, 0);
     groups->addWidget(selection, 0, 1);
     groups->addWidget(mutation, 1, 0);
     groups->addWidget(elitism, 1, 1);
     groups->addWidget(size, 2, 0, 1, 2);
+    groups->addWidget(quality, 3, 0, 1, 2);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(ok);
@@ -180,28 +194,88 @@ void TPropiedades::BuildLayout() {
     layout->addLayout(buttons);
 
     // Tab goes through the controls as they are laid out, not in the order they were made.
-    const QList<QWidget*> tabOrder = {tamPob_,
-                                      numGen_,
-                                      optimosCheckBox_,
-                                      sampleTimeEdit_,
-                                      refreshPeriodEdit_,
-                                      percRefreshEdit_,
-                                      seleccionComboBox_,
-                                      probTornEdit_,
-                                      mutProb_,
-                                      numElitismo_,
-                                      sizeEdit_,
-                                      ok,
-                                      cancel};
+    QList<QWidget*> tabOrder = {tamPob_,           numGen_,         optimosCheckBox_,
+                                sampleTimeEdit_,   refreshPeriodEdit_, percRefreshEdit_,
+                                seleccionComboBox_, probTornEdit_,   mutProb_,
+                                numElitismo_,      sizeEdit_};
+    for (const OptionControl& control : optionControls_) {
+        tabOrder.append(control.Box != nullptr ? static_cast<QWidget*>(control.Box)
+                                               : control.Field);
+    }
+    tabOrder.append({ok, cancel});
     for (qsizetype i = 1; i < tabOrder.size(); ++i) {
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
     }
+}
+
+// Two options to a row, in the order of the command's help.
+QWidget* TPropiedades::BuildQualityGroup() {
+    auto* group = new QGroupBox(QStringLiteral("Model Quality"), this);
+    auto* grid = new QGridLayout(group);
+    int cell = 0;
+    for (const IdentificationOption* option : IdentificationOption::All()) {
+        const int row = cell / 2;
+        const int column = cell % 2 * 2;
+        ++cell;
+        OptionControl control{option, nullptr, nullptr};
+        const QString tip = Text(option->ToolTip);
+        if (option->Type == IdentificationOption::Kind::Switch) {
+            control.Box = new QCheckBox(Text(option->Label), group);
+            control.Box->setObjectName(ControlName(*option));
+            control.Box->setToolTip(tip);
+            connect(control.Box, &QCheckBox::toggled, this,
+                    [this, option](bool on) { option->Store(options_, on ? 1.0 : 0.0); });
+            grid->addWidget(control.Box, row, column, 1, 2);
+        } else {
+            auto* label = new QLabel(Text(option->Label) + u':', group);
+            label->setToolTip(tip);
+            control.Field = AddField(ControlName(*option));
+            control.Field->setParent(group);
+            control.Field->setToolTip(tip);
+            grid->addWidget(label, row, column);
+            grid->addWidget(control.Field, row, column + 1);
+        }
+        optionControls_.push_back(control);
+    }
+    return group;
+}
+
+void TPropiedades::SetIdentificationOptions(const IdentificationOptions& options) {
+    options_ = options;
+    for (const OptionControl& control : optionControls_) {
+        const double value = control.Option->Read(options_);
+        if (control.Box != nullptr) {
+            const QSignalBlocker quiet(control.Box);
+            control.Box->setChecked(value != 0.0);
+        } else {
+            control.Field->setText(NumberText(value));
+        }
+    }
+}
+
+void TPropiedades::OptionFieldExit(const OptionControl& control) {
+    const IdentificationOption& option = *control.Option;
+    const bool integer = option.Type == IdentificationOption::Kind::Integer;
+    const Reader read = integer ? IntegerAtLeast(static_cast<int>(option.Minimum))
+                                : DecimalWithin(option.Minimum, option.Maximum);
+    const std::optional<double> value = read(control.Field->text());
+    if (value && *value <= option.Maximum) {
+        option.Store(options_, *value);
+        return;
+    }
+    dialogs_.ShowMessage(
+        this, QStringLiteral("%1 from %2 to %3 must be introduced in this field")
+                  .arg(integer ? QStringLiteral("A whole number") : QStringLiteral("A value"),
+                       NumberText(option.Minimum), NumberText(option.Maximum)));
+    control.Field->clear();
+    control.Field->setFocus();
 }
 
 void TPropiedades::EditOptions(Document& document, TGenetico& engine, UserDialogs& dialogs,
                                QWidget* owner, bool running) {
     TPropiedades dialog(engine, dialogs, owner);
     dialog.SetShowReportChecked(document.ShowReport());
+    dialog.SetIdentificationOptions(document.Options());
     dialog.IniciarValores();
     if (running) {
         dialog.LockRunShape();
@@ -210,6 +284,7 @@ void TPropiedades::EditOptions(Document& document, TGenetico& engine, UserDialog
     if (dialog.exec() == QDialog::Accepted) {
         document.SetShowReport(dialog.ShowReportChecked());
         document.SetSampleTime(dialog.SampleTime());
+        document.Options() = dialog.ChosenIdentificationOptions();
     }
 }
 
@@ -405,6 +480,11 @@ bool TPropiedades::eventFilter(QObject* watched, QEvent* event) {
     for (const auto& [field, handler] : handlers) {
         if (watched == field) {
             (this->*handler)();
+        }
+    }
+    for (const OptionControl& control : optionControls_) {
+        if (watched == control.Field) {
+            OptionFieldExit(control);
         }
     }
     return false;

@@ -1,11 +1,14 @@
 // The dialog "Genetic Algorithm Properties": edits one document's engine in place. Each field
 // is checked when it is left (the size reduction field on every change) and its value goes
-// into the engine at once; only "Show Report" waits for OK.
+// into the engine at once; only "Show Report" and the model quality options wait for OK.
 #pragma once
+
+#include "document/IdentificationOptions.h"
 
 #include <QDialog>
 #include <functional>
 #include <optional>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -27,7 +30,8 @@ public:
     TPropiedades(TGenetico& engine, UserDialogs& dialogs, QWidget* parent = nullptr);
 
     // The document's Options command: shows the dialog modally over the document's engine and,
-    // when it ends with OK, takes "Show Report" into the document. While the engine runs
+    // when it ends with OK, takes "Show Report" and the model quality options into the
+    // document. While the engine runs
     // (`running`), the population size, generations and elitism cannot be changed.
     static void EditOptions(Document& document, TGenetico& engine, UserDialogs& dialogs,
                             QWidget* owner, bool running = false);
@@ -45,6 +49,11 @@ public:
     void SetSampleTime(std::optional<double> seconds);
     // OK: closes the dialog unless the sample time field holds text that is no sample time.
     void OkClick();
+
+    // The "Model quality" group: one control per IdentificationOption, checked like the
+    // engine's fields.
+    void SetIdentificationOptions(const IdentificationOptions& options);
+    const IdentificationOptions& ChosenIdentificationOptions() const { return options_; }
 
     // Field handlers: validate the field's text and store it, or show the field's message,
     // empty it and put the focus back.
@@ -67,8 +76,17 @@ protected:
 private:
     using Reader = std::function<std::optional<double>(const QString&)>;
 
+    // One control of the model quality group: a check box for a switch, a field otherwise.
+    struct OptionControl {
+        const IdentificationOption* Option;
+        QCheckBox* Box;
+        QLineEdit* Field;
+    };
+
     QLineEdit* AddField(const QString& name);
     void BuildLayout();
+    QWidget* BuildQualityGroup();
+    void OptionFieldExit(const OptionControl& control);
     // Reads `field` by the dialog's rule for `parameter`; stores an accepted value through
     // `store`, otherwise shows the parameter's message (unless silent), empties the field and
     // focuses it.
@@ -97,6 +115,8 @@ private:
     QComboBox* seleccionComboBox_;
     QCheckBox* optimosCheckBox_;
     QLineEdit* sampleTimeEdit_;
+    IdentificationOptions options_;
+    std::vector<OptionControl> optionControls_;
 };
 
 } // namespace orvanel

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "document/DataTable.h"
+#include "document/IdentificationOptions.h"
 
 #include <optional>
 #include <string>
@@ -35,6 +36,9 @@ public:
     // Seconds between samples, for the plot window's axes; none unless the user gave one.
     const std::optional<double>& SampleTime() const { return sampleTime_; }
     void SetSampleTime(std::optional<double> seconds) { sampleTime_ = seconds; }
+    // The steps around the search this document's runs take; none until the user asks.
+    IdentificationOptions& Options() { return options_; }
+    const IdentificationOptions& Options() const { return options_; }
 
     // Fills the table from the file `path` (any line ends, UTF-8 or Latin-1; a last line without
     // a line end is read like the others); afterwards the caption and DocumentPath name the file
@@ -69,6 +73,7 @@ private:
     std::string documentPath_;
     bool showReport_ = false;
     std::optional<double> sampleTime_;
+    IdentificationOptions options_;
 };
 
 } // namespace orvanel

@@ -67,7 +67,8 @@ QColor SeriesColor(int index) {
 
 TMSChart::TMSChart(QWidget* parent)
     : QWidget(parent), plot_(new QCustomPlot(this)), pointText_(new QCPItemText(plot_)),
-      series_(1) {
+      title_(new QCPTextElement(plot_)), shade_(new QCPItemRect(plot_)),
+      shadeEdge_(new QCPItemStraightLine(plot_)), series_(1) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(plot_);
@@ -78,6 +79,46 @@ TMSChart::TMSChart(QWidget* parent)
     SyncGraphs();
     PlaceLegend();
     SetUpInteractions();
+    SetUpShade();
+}
+
+void TMSChart::SetUpShade() {
+    for (QCPItemPosition* corner : {shade_->topLeft, shade_->bottomRight}) {
+        corner->setTypeX(QCPItemPosition::ptPlotCoords);
+        corner->setTypeY(QCPItemPosition::ptAxisRectRatio);
+    }
+    shade_->setPen(Qt::NoPen);
+    shade_->setBrush(QColor(0, 0, 0, 20));
+    shadeEdge_->setPen(QPen(Qt::darkGray, 1, Qt::DashLine));
+    shade_->setVisible(false);
+    shadeEdge_->setVisible(false);
+    title_->setTextFlags(Qt::AlignLeft | Qt::AlignVCenter);
+}
+
+void TMSChart::SetTitle(std::string_view title) {
+    title_->setText(QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
+    ScheduleRefresh();
+}
+
+std::string TMSChart::Title() const {
+    return title_->text().toStdString();
+}
+
+void TMSChart::SetShadedFrom(int row) {
+    shadedFrom_ = std::max(row, 0);
+    ScheduleRefresh();
+}
+
+void TMSChart::SyncShade() {
+    const bool shown = shadedFrom_ >= 1 && shadedFrom_ <= rowCount_;
+    shade_->setVisible(shown);
+    shadeEdge_->setVisible(shown);
+    if (!shown)
+        return;
+    shade_->topLeft->setCoords(shadedFrom_, 0);
+    shade_->bottomRight->setCoords(rowCount_, 1);
+    shadeEdge_->point1->setCoords(shadedFrom_, 0);
+    shadeEdge_->point2->setCoords(shadedFrom_, 1);
 }
 
 void TMSChart::SetUpInteractions() {
@@ -281,6 +322,7 @@ bool TMSChart::SyncPlot() {
     SyncGraphs();
     PlaceLegend();
     SyncAxes();
+    SyncShade();
     return true;
 }
 
@@ -332,17 +374,20 @@ void TMSChart::PlaceLegend() {
     QCPLayoutGrid* grid = plot_->plotLayout();
     QCPLayoutInset* inset = plot_->axisRect()->insetLayout();
     legend->setVisible(showLegend_);
+    title_->setVisible(showLegend_);
     if (showLegend_ && legend->layout() == inset) {
         inset->take(legend);
         auto* row = new QCPLayoutGrid;
         grid->insertRow(0);
         grid->addElement(0, 0, row);
         grid->setRowStretchFactor(0, 0.001);
-        // The empty first cell takes the width the legend leaves.
+        // The title's cell takes the width the legend leaves.
+        row->addElement(0, 0, title_);
         row->addElement(0, 1, legend);
     } else if (!showLegend_ && legend->layout() != inset) {
         QCPLayout* row = legend->layout();
         row->take(legend);
+        row->take(title_);
         grid->remove(row);
         grid->simplify();
         inset->addElement(legend, Qt::AlignTop | Qt::AlignRight);

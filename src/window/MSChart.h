@@ -6,7 +6,10 @@
 #include <string_view>
 #include <vector>
 
+class QCPItemRect;
+class QCPItemStraightLine;
 class QCPItemText;
+class QCPTextElement;
 class QCustomPlot;
 
 namespace orvanel {
@@ -69,6 +72,15 @@ public:
     // The titles of the x and the y axis.
     void SetAxisTitles(std::string_view x, std::string_view y);
 
+    // A line of text at the left of the legend's row; shown only with the legend.
+    void SetTitle(std::string_view title);
+    std::string Title() const;
+
+    // Shades the points from `row` to the last, with a line where they begin (a part of the
+    // data set apart); 0, or a row beyond the points, for none.
+    void SetShadedFrom(int row);
+    int ShadedFrom() const { return shadedFrom_; }
+
     // Shows or hides the legend, which lists the series in a row above the plot.
     void SetShowLegend(bool show);
     bool ShowLegend() const { return showLegend_; }
@@ -117,16 +129,22 @@ private:
     void SyncGraphs();
     void SyncAxes();
     void PlaceLegend();
+    void SyncShade();
     void SetUpInteractions();
+    void SetUpShade();
     void ShowPointAt(const QPoint& position);
     void HidePoint();
 
     QCustomPlot* plot_;
     QCPItemText* pointText_;
+    QCPTextElement* title_;
+    QCPItemRect* shade_;
+    QCPItemStraightLine* shadeEdge_;
     std::vector<Series> series_;
     int rowCount_ = 0;
     int row_ = 0;
     int column_ = 1;
+    int shadedFrom_ = 0;
     bool showLegend_ = true;
     char decimalSeparator_ = '.';
     bool plotOutOfDate_ = false;

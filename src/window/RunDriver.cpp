@@ -1,6 +1,8 @@
 #include "window/RunDriver.h"
 
+#include "document/FunctionView.h"
 #include "document/TableSamples.h"
+#include "engine/FitFigure.h"
 #include "engine/Genetico.h"
 #include "model/NumberText.h"
 #include "window/DocumentHost.h"
@@ -30,6 +32,7 @@ const QString ExecutingText = QStringLiteral("Executing...");
 const QString GenerationText = QStringLiteral(" generation %1 of %2");
 const QString StoppedText = QStringLiteral("Stopped at generation %1.");
 const QString ReadyText = QStringLiteral("Ready");
+const QString FitSeparator = QStringLiteral("   ");
 const QString PlotSuffix = QStringLiteral(" - Plot");
 constexpr int NumberDigits = 15;
 // How often the interface thread serves the event loop while it waits for other threads.
@@ -71,6 +74,7 @@ void RunDriver::ExecuteAlgorithmMenuClick() {
     }
     running_ = true;
     stopWanted_ = false;
+    resultShown_ = false;
     decimalSeparator_ = LocaleDecimalSeparator();
     document_.Engine().RequestStop();
     if (!SaveFirst()) {
@@ -107,6 +111,7 @@ bool RunDriver::SaveFirst() {
 // changed: no timer, no report, no plot window.
 bool RunDriver::HandOverTable() {
     std::optional<std::string> refusal;
+    run_.Options = document_.Doc().Options();
     try {
         refusal = run_.HandOver(ReadTable());
     } catch (const BadCellError& error) {
@@ -213,8 +218,14 @@ void RunDriver::Finish(const std::string& failure) {
     host_.SetGauge(0, engine.Generations, engine.Generations);
     ClearBusyCursor();
     timer1_->stop();
+    resultShown_ = failure.empty() && run_.Result().has_value();
+    // The fit figures stay in view after the written end-of-run text.
+    const QString figures = FitText();
+    const QString fit = figures.isEmpty() ? QString() : FitSeparator + figures;
     if (stopWanted_) {
-        host_.SetStatusTextUntilNextCommand(StoppedText.arg(shownGeneration_));
+        host_.SetStatusTextUntilNextCommand(StoppedText.arg(shownGeneration_) + fit);
+    } else if (!fit.isEmpty()) {
+        host_.SetStatusTextUntilNextCommand(ReadyText + fit);
     } else {
         host_.SetStatusText(ReadyText);
     }
@@ -245,18 +256,91 @@ void RunDriver::Timer1Timer() {
     ShowResults();
 }
 
+const IdentifiedModel* RunDriver::OptedModel() const {
+    const std::optional<IdentifiedModel>& result = run_.Result();
+    return resultShown_ && result && run_.Resolved().AnyOptIn() ? &*result : nullptr;
+}
+
+std::vector<double> RunDriver::ComputedOutput(int rows) const {
+    const auto count = static_cast<std::size_t>(rows);
+    if (const IdentifiedModel* final = OptedModel()) {
+        std::vector<double> computed = final->Computed;
+        computed.resize(count);
+        return computed;
+    }
+    TMISOFunTrans model;
+    model.Assign(document_.Engine().BestModel());
+    model.Evaluate(decimalSeparator_);
+    std::vector<double> computed(count);
+    for (std::size_t r = 0; r < count; ++r) {
+        computed[r] = model.OutputSample(static_cast<long long>(r));
+    }
+    return computed;
+}
+
+// The measured output as the run read it from the table.
+std::vector<double> RunDriver::MeasuredOutput(int rows) const {
+    return ColumnValues(document_.Doc().Table().InputCount() + 1, rows);
+}
+
+// The numbers of a data column (1-based) as the run read them.
+std::vector<double> RunDriver::ColumnValues(int column, int rows) const {
+    const DataTable& table = document_.Doc().Table();
+    std::vector<double> values(static_cast<std::size_t>(rows));
+    for (int r = 1; r <= rows; ++r) {
+        values[static_cast<std::size_t>(r - 1)] =
+            ParseNumber(table.DataCell(r, column), decimalSeparator_).value_or(0.0);
+    }
+    return values;
+}
+
+// Residuals judge a model on rows it was not fitted to when there are such rows.
+void RunDriver::ShowResidualsOf(RunPlot& plot, int input) const {
+    const int rows = document_.Doc().Table().RowCount() - 1;
+    std::vector<double> residuals = MeasuredOutput(rows);
+    const std::vector<double> computed = ComputedOutput(rows);
+    for (std::size_t r = 0; r < residuals.size() && r < computed.size(); ++r) {
+        residuals[r] -= computed[r];
+    }
+    std::vector<double> inputValues = ColumnValues(input + 1, rows);
+    const IdentifiedModel* final = OptedModel();
+    if (final != nullptr && final->ValidationBegins < residuals.size()) {
+        const auto first = static_cast<std::ptrdiff_t>(final->ValidationBegins);
+        residuals.erase(residuals.begin(), residuals.begin() + first);
+        inputValues.erase(inputValues.begin(), inputValues.begin() + first);
+    }
+    plot.ShowResiduals(std::move(residuals), std::move(inputValues));
+}
+
+QString RunDriver::FitText() const {
+    if (!resultShown_) {
+        return {};
+    }
+    const IdentifiedModel& result = *run_.Result();
+    double estimation = result.EstimationFit;
+    // Without options the figure is that of the search's own computed output.
+    if (OptedModel() == nullptr) {
+        const int rows = document_.Doc().Table().RowCount() - 1;
+        estimation = FitFigure::Percent(MeasuredOutput(rows), ComputedOutput(rows), 0,
+                                        static_cast<std::size_t>(rows));
+    }
+    QString text =
+        QString::fromStdString(RunReport::FitLine("estimation", estimation, decimalSeparator_));
+    if (result.ValidationBegins < result.Computed.size()) {
+        text += FitSeparator + QString::fromStdString(RunReport::FitLine(
+                                   "validation", result.ValidationFit, decimalSeparator_));
+    }
+    return text;
+}
+
 void RunDriver::ShowResults() {
     DataTable& table = document_.Doc().Table();
     const int rows = table.RowCount() - 1;
     const int outputColumn = table.InputCount() + 1;
-    TMISOFunTrans model;
-    model.Assign(document_.Engine().BestModel());
-    model.Evaluate(decimalSeparator_);
-
-    std::vector<std::string> computed(static_cast<std::size_t>(rows));
-    for (int r = 1; r <= rows; ++r) {
-        computed[static_cast<std::size_t>(r - 1)] =
-            FormatGeneral(model.OutputSample(r - 1), NumberDigits, decimalSeparator_);
+    const std::vector<double> values = ComputedOutput(rows);
+    std::vector<std::string> computed(values.size());
+    for (std::size_t r = 0; r < values.size(); ++r) {
+        computed[r] = FormatGeneral(values[r], NumberDigits, decimalSeparator_);
     }
     table.SetComputedOutputs(computed);
 
@@ -269,16 +353,36 @@ void RunDriver::ShowResults() {
         measured[static_cast<std::size_t>(r - 1)] = table.DataCell(r, outputColumn);
     }
     plot->ShowOutputs(measured, computed);
+    const IdentifiedModel* final = OptedModel();
+    const bool heldOut = final != nullptr && final->ValidationBegins < final->Computed.size();
+    plot->ShowQuality(FitText().toStdString(),
+                      heldOut ? static_cast<int>(final->ValidationBegins) + 1 : 0);
     // A reused window may list more inputs than this model has; it never reaches past them.
-    const int input = std::clamp(plot->ChosenInput(), 0, model.InputCount() - 1);
-    plot->ShowFunction(model.Functions()[static_cast<std::size_t>(input)], decimalSeparator_);
     plot->SetSampleTime(document_.Doc().SampleTime());
-    const std::vector<double>& outputs = model.Functions().front().Outputs();
-    std::vector<double> residuals(static_cast<std::size_t>(rows));
-    for (std::size_t r = 0; r < residuals.size() && r < outputs.size(); ++r) {
-        residuals[r] = outputs[r] - model.OutputSample(static_cast<long long>(r));
+    const int inputs = final != nullptr ? static_cast<int>(final->Model.Inputs.size())
+                                        : document_.Engine().BestModel().InputCount();
+    ShowFunctionOf(*plot, std::clamp(plot->ChosenInput(), 0, inputs - 1), decimalSeparator_);
+}
+
+void RunDriver::ShowFunctionOf(RunPlot& plot, int input, char decimalSeparator) const {
+    if (input < 0) {
+        return;
     }
-    plot->ShowResiduals(std::move(residuals));
+    const auto index = static_cast<std::size_t>(input);
+    if (const IdentifiedModel* final = OptedModel()) {
+        if (index < final->Model.Inputs.size()) {
+            plot.ShowFunction(FunctionView::Of(final->Model.Inputs[index], decimalSeparator),
+                              decimalSeparator);
+            ShowResidualsOf(plot, input);
+        }
+        return;
+    }
+    const TMISOFunTrans& model = document_.Engine().BestModel();
+    if (input < model.InputCount()) {
+        plot.ShowFunction(FunctionView::Of(model.Functions()[index], decimalSeparator),
+                          decimalSeparator);
+        ShowResidualsOf(plot, input);
+    }
 }
 
 void RunDriver::RequestStop() {

@@ -37,8 +37,16 @@ public:
     void ExecuteAlgorithmMenuClick();
     // The progress tick: gauge, status text and results.
     void Timer1Timer();
-    // Fills the computed column and the plot window from the engine's best model.
+    // Fills the computed column and the plot window from the engine's best model; once a run
+    // with options has ended, from its final model (offsets added back, refined when refined).
+    // The plot window then also shows the fit figures and where the validation part begins.
     void ShowResults();
+    // Shows the transfer function of `input` (from 0) of the model ShowResults shows in
+    // `plot`; nothing for an input the model lacks.
+    void ShowFunctionOf(RunPlot& plot, int input, char decimalSeparator) const;
+    // "Fit (estimation) = 85.31 %" and, with a validation part, "   Fit (validation) = ..."
+    // of the last run's computed output; empty while it runs or when it failed.
+    QString FitText() const;
 
     // From the first step of Execute to its last.
     bool Running() const { return running_; }
@@ -72,6 +80,12 @@ private:
     void Finish(const std::string& failure);
     void ClearBusyCursor();
     void CloseDeferredWindows();
+    // The last run's final model, when it ended with one and used options.
+    const IdentifiedModel* OptedModel() const;
+    std::vector<double> ComputedOutput(int rows) const;
+    std::vector<double> MeasuredOutput(int rows) const;
+    std::vector<double> ColumnValues(int column, int rows) const;
+    void ShowResidualsOf(RunPlot& plot, int input) const;
 
     TMDIMainChild& document_;
     DocumentHost& host_;
@@ -83,6 +97,8 @@ private:
     QList<QPointer<QWidget>> closeAfterRun_;
     bool running_ = false;
     bool stopWanted_ = false;
+    // The run has ended and Result holds its final model.
+    bool resultShown_ = false;
     char decimalSeparator_ = '.';
     // The run state as of the engine's last per-generation (or per-filling) yield: what the
     // progress tick shows, also when it arrives during a later, finer yield.

@@ -11,7 +11,7 @@ class QWidget;
 
 namespace orvanel {
 
-class TFunTrans;
+struct FunctionView;
 
 // The plot window as the run driver fills it: the measured-against-computed outputs, the input
 // chooser and the chosen input's transfer function with its step response.
@@ -36,11 +36,15 @@ public:
     virtual int ChosenInput() const = 0;
     // Shows the numerator and denominator of `function` and plots its step response from
     // sample 1, numbers written with `decimalSeparator`.
-    virtual void ShowFunction(const TFunTrans& function, char decimalSeparator) = 0;
-    // Measured less computed output of the whole model, row by row, for the residual view.
-    virtual void ShowResiduals(std::vector<double> residuals) = 0;
+    virtual void ShowFunction(const FunctionView& function, char decimalSeparator) = 0;
+    // Measured less computed output, row by row, and the chosen input over the same rows,
+    // for the residual view: the validation part when one is held out, otherwise every row.
+    virtual void ShowResiduals(std::vector<double> residuals, std::vector<double> input) = 0;
     // The document's sample time in seconds, or none when the user has not given one.
     virtual void SetSampleTime(std::optional<double> seconds) = 0;
+    // Shows how well the computed output fits (empty for nothing) over the output chart and
+    // shades its rows from `validationRow` on, the part held out of the search (0 for none).
+    virtual void ShowQuality(const std::string& fitText, int validationRow) = 0;
 };
 
 } // namespace orvanel

@@ -194,7 +194,7 @@ private slots:
         QVERIFY(qAbs((phase->data()->constEnd() - 1)->value + 540.0) < 1e-9);
 
         views.setCurrentIndex(ModelViews::ResidualView);
-        plot_->ShowResiduals({1.0, -1.0, 1.0, -1.0});
+        plot_->ShowResiduals({1.0, -1.0, 1.0, -1.0}, {0.0, 1.0, 0.0, 1.0});
         const QStringList lines = views.DataLines(ModelViews::ResidualView);
         QCOMPARE(lines.mid(0, 4),
                  (QStringList{QStringLiteral("Autocorrelation"), QStringLiteral("0\t1"),

@@ -287,12 +287,55 @@ private slots:
         QCOMPARE(dialog_->result(), int(QDialog::Accepted));
     }
 
+    void qualityOptionsAreCheckedAndWaitForOk() {
+        Document document("New1");
+        const auto finishWith = [this](const char* button) {
+            QTimer::singleShot(0, this, [=] {
+                auto* shown = qobject_cast<TPropiedades*>(QApplication::activeModalWidget());
+                QVERIFY(shown != nullptr);
+                const auto retype = [shown](const char* name, const char* text) {
+                    auto* field = shown->findChild<QLineEdit*>(QLatin1String(name));
+                    field->setText(QString::fromLatin1(text));
+                    Leave(field);
+                };
+                retype("validation-percent", "95");
+                retype("restarts", "2.5");
+                QCOMPARE(
+                    dialogs_.messages,
+                    (QStringList{
+                        QStringLiteral("A value from 0 to 90 must be introduced in this field"),
+                        QStringLiteral(
+                            "A whole number from 1 to 100 must be introduced in this field")}));
+                QCOMPARE(shown->findChild<QLineEdit*>(QStringLiteral("restarts"))->text(),
+                         QString());
+                retype("validation-percent", "12.5");
+                retype("restarts", "3");
+                auto* thorough = shown->findChild<QCheckBox*>(QStringLiteral("thorough"));
+                QVERIFY(!thorough->toolTip().isEmpty());
+                thorough->setChecked(true);
+                QTest::mouseClick(shown->findChild<QWidget*>(QLatin1String(button)),
+                                  Qt::LeftButton);
+            });
+        };
+        finishWith("BitBtn1");
+        TPropiedades::EditOptions(document, *engine_, dialogs_, nullptr);
+        QVERIFY(!document.Options().AnyOptIn());
+
+        dialogs_.messages.clear();
+        finishWith("Arrancar");
+        TPropiedades::EditOptions(document, *engine_, dialogs_, nullptr);
+        QCOMPARE(document.Options().ValidationPercent, 12.5);
+        QCOMPARE(document.Options().Restarts, 3);
+        QVERIFY(document.Options().Thorough);
+        QVERIFY(!document.Options().RemoveOffsets);
+    }
+
     void tabFollowsTheLayout() {
         dialog_->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(dialog_.get()));
         Field(QStringLiteral("TamPob"))->setFocus();
         QStringList visited;
-        for (int i = 0; i < 12; ++i) {
+        for (int i = 0; i < 17; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             visited.append(QApplication::focusWidget()->objectName());
         }
@@ -300,6 +343,7 @@ private slots:
                  QStringLiteral(
                      "NumGen OptimosCheckBox SampleTimeEdit RefreshPeriodEdit PercRefreshEdit "
                      "SeleccionComboBox ProbTornEdit MutProb NumElitismo SizeEdit "
+                     "remove-offsets validation-percent refine restarts thorough "
                      "Arrancar BitBtn1"));
     }
 

@@ -9,6 +9,7 @@
 #include "app/PlotChild.h"
 #include "document/IdentificationRun.h"
 #include "document/TableSamples.h"
+#include "engine/FitFigure.h"
 #include "engine/Genetico.h"
 #include "model/NumberText.h"
 #include "model/Rnd.h"
@@ -186,6 +187,50 @@ private slots:
         VerifyNoTopLevelWindows();
     }
 
+    void optionsGiveTheCommandsComputedOutputFitAndRefinedModel() {
+        const QString path = WritePlant(QStringLiteral("plant.txt"));
+        TMDIMainChild* document = Open(path);
+        IdentificationOptions& options = document->Doc().Options();
+        options.RemoveOffsets = true;
+        options.ValidationPercent = 25;
+        options.Refine = true;
+        document->ExecuteAlgorithmMenuClick();
+
+        const QString simulated = dir_->filePath(QStringLiteral("simulated.txt"));
+        QProcess cli;
+        cli.start(QStringLiteral(ORVANEL_IDENTIFY),
+                  {QStringLiteral("--population"), QString::number(Population),
+                   QStringLiteral("--generations"), QString::number(Generations),
+                   QStringLiteral("--seed-ms"), QString::number(SeedMilliseconds),
+                   QStringLiteral("--remove-offsets"), QStringLiteral("--validation-percent"),
+                   QStringLiteral("25"), QStringLiteral("--refine"),
+                   QStringLiteral("--simulated-output"), simulated, QStringLiteral("--report"),
+                   dir_->filePath(QStringLiteral("cli_Report.txt")), QStringLiteral("--quiet"),
+                   path});
+        QVERIFY(cli.waitForFinished(30000));
+        QCOMPARE(cli.exitCode(), 0);
+        QStringList expected;
+        for (const QString& line : Lines(simulated).join(u'\n').split(u'\n', Qt::SkipEmptyParts)) {
+            expected.append(QString::fromStdString(FormatGeneral(line.toDouble(), 15, '.')));
+        }
+        QCOMPARE(ComputedColumn(*document), expected);
+
+        const QStringList printed =
+            QString::fromUtf8(cli.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        const QStringList fits = printed.filter(QStringLiteral("Fit ("));
+        QCOMPARE(fits.size(), 2);
+        QCOMPARE(Status(), QStringLiteral("Ready   ") + fits.join(QStringLiteral("   ")));
+        TPlotMDIChild* plot = PlotWindows().first();
+        QCOMPARE(plot->OutputChart().ShadedFrom(), 31);
+        QCOMPARE(QString::fromStdString(plot->OutputChart().Title()),
+                 fits.join(QStringLiteral("   ")));
+        // The plot window shows the model the command printed last: the refined one if any.
+        const QStringList models = printed.filter(QStringLiteral("Input 1: "));
+        QCOMPARE(
+            models.last(),
+            QStringLiteral("Input 1: %1/%2").arg(Text(*plot, "NumLabel"), Text(*plot, "DenLabel")));
+    }
+
     void aRunMatchesTheCommandLineAndShowsItsResults() {
         const QString path = WritePlant(QStringLiteral("plant.txt"));
         TMDIMainChild* document = Open(path);
@@ -275,7 +320,18 @@ private slots:
         QVERIFY(!images.isEmpty());
         QVERIFY(std::all_of(images.begin(), images.end(),
                             [](int image) { return image == TMainForm::RunningImage; }));
-        QCOMPARE(Status(), QStringLiteral("Ready"));
+        // The fit of the search's computed output, in the status line and over the chart.
+        std::vector<double> measured;
+        std::vector<double> computed;
+        for (int r = 1; r <= Samples; ++r) {
+            measured.push_back(Cell(*document, r, 3).toDouble());
+            computed.push_back(Cell(*document, r, 4).toDouble());
+        }
+        const QString fit = QString::fromStdString(
+            RunReport::FitLine("estimation", FitFigure::Percent(measured, computed, 0, Samples)));
+        QCOMPARE(Status(), QStringLiteral("Ready   ") + fit);
+        QCOMPARE(QString::fromStdString(chart.Title()), fit);
+        QCOMPARE(chart.ShadedFrom(), 0);
         QCOMPARE(Gauge()->maximum(), Generations);
         QCOMPARE(Gauge()->value(), Generations);
         QCOMPARE(form_->ExecuteImageIndex(), TMainForm::IdleImage);
@@ -398,7 +454,8 @@ private slots:
         const int rows = static_cast<int>(report.size()) - 15 - 6;
         QVERIFY2(rows >= 1 && rows < 20, qPrintable(QString::number(rows)));
         QCOMPARE(report[15 + rows - 1].section(u'\t', 0, 0), QString::number(rows - 1));
-        QCOMPARE(Status(), QStringLiteral("Stopped at generation %1.").arg(rows - 1));
+        QCOMPARE(Status(), QStringLiteral("Stopped at generation %1.   ").arg(rows - 1) +
+                               document->Driver().FitText());
         QCOMPARE(Gauge()->value(), 1000);
         QCOMPARE(form_->ExecuteImageIndex(), TMainForm::IdleImage);
         QCOMPARE(ComputedColumn(*document).size(), Samples);
