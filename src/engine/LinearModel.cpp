@@ -8,26 +8,13 @@ namespace {
 
 enum GeneKind { Zero = 0, Pole = 1, ZeroPair = 2, PolePair = 3 };
 
-// p := p x (z + c0), or p x (z^2 + c1 z + c0) for a pair, p ascending: the product exactly as
-// the transfer function forms it, entries outside p taking part as 0.
-void MultiplyBy(std::vector<double>& p, double c0, double c1, bool pair) {
-    p.resize(p.size() + (pair ? 2 : 1), 0.0);
-    for (std::size_t k = p.size(); k-- > 0;) {
-        const double below = k >= 1 ? p[k - 1] : 0.0;
-        double c = c0 * p[k] + c1 * below;
-        if (pair)
-            c = c + (k >= 2 ? p[k - 2] : 0.0);
-        p[k] = c;
-    }
-}
-
 std::vector<double> Product(const std::vector<LinearModel::Factor>& factors) {
     std::vector<double> p{1.0};
     for (const LinearModel::Factor& f : factors) {
         if (f.Pair)
-            MultiplyBy(p, f.B, f.A, true);
+            TFunTrans::MultiplyBy(p, f.B, f.A, true);
         else
-            MultiplyBy(p, -f.Root, 1.0, false);
+            TFunTrans::MultiplyBy(p, -f.Root, 1.0, false);
     }
     return p;
 }

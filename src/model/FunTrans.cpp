@@ -33,21 +33,6 @@ bool AllFinite(const std::vector<double>& p) {
     return std::all_of(p.begin(), p.end(), [](double c) { return std::isfinite(c); });
 }
 
-// p := p x (z + c0), or p x (z^2 + c1 z + c0) for a pair, in exact double arithmetic. Entries
-// outside 0..degree take part as 0, as the product is written; false when a coefficient
-// leaves the double range.
-bool MultiplyBy(std::vector<double>& p, double c0, double c1, bool pair) {
-    const std::size_t old = p.size();
-    p.resize(old + (pair ? 2 : 1), 0.0);
-    for (std::size_t k = p.size(); k-- > 0;) {
-        const double below = k >= 1 ? p[k - 1] : 0.0;
-        double c = c0 * p[k] + c1 * below;
-        if (pair)
-            c = c + (k >= 2 ? p[k - 2] : 0.0);
-        p[k] = c;
-    }
-    return AllFinite(p);
-}
 
 // Rounds half to even into a signed 64-bit integer; false when the result does not fit.
 bool RoundDelay(double v, std::int64_t& d) {
@@ -88,6 +73,22 @@ double StepInput(std::int32_t k) {
 }
 
 } // namespace
+
+// p := p x (z + c0), or p x (z^2 + c1 z + c0) for a pair, in exact double arithmetic. Entries
+// outside 0..degree take part as 0, as the product is written; false when a coefficient
+// leaves the double range.
+bool TFunTrans::MultiplyBy(std::vector<double>& p, double c0, double c1, bool pair) {
+    const std::size_t old = p.size();
+    p.resize(old + (pair ? 2 : 1), 0.0);
+    for (std::size_t k = p.size(); k-- > 0;) {
+        const double below = k >= 1 ? p[k - 1] : 0.0;
+        double c = c0 * p[k] + c1 * below;
+        if (pair)
+            c = c + (k >= 2 ? p[k - 2] : 0.0);
+        p[k] = c;
+    }
+    return AllFinite(p);
+}
 
 TFunTrans::TFunTrans() {
     SetBitsPerGene(GeneBits);

@@ -17,6 +17,10 @@ namespace orvanel {
 // 3 pole pair, 4 delay, 5 gain, 6 and 7 inactive). Copies share the samples, never the rest.
 class TFunTrans : public TIndividuo {
 public:
+    // p := p x (z + c0), or p x (z^2 + c1 z + c0) for a pair, p ascending, exactly as a transfer
+    // function forms its polynomials; false when a coefficient leaves the double range.
+    static bool MultiplyBy(std::vector<double>& p, double c0, double c1, bool pair);
+
     static constexpr int GeneBits = 35;
     static constexpr double FailedError = 1e300;
     // What SimOutput holds after the genes could not be decoded.
