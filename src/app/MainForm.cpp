@@ -120,6 +120,9 @@ void TMainForm::CreateMenus() {
     AddAction(fileMenu_, QStringLiteral("Export &Chart..."), QStringLiteral("save"),
               &TMainForm::ExportChartMenuClick)
         ->setObjectName(QStringLiteral("ExportChartMenu"));
+    AddAction(fileMenu_, QStringLiteral("Export &Model..."), QStringLiteral("save"),
+              &TMainForm::ExportModelMenuClick)
+        ->setObjectName(QStringLiteral("ExportModelMenu"));
     fileMenu_->addSeparator();
     AddAction(fileMenu_, QStringLiteral("&Exit"), QStringLiteral("exit"),
               &TMainForm::ExitMenuClick);
@@ -452,6 +455,12 @@ void TMainForm::PrintMenuClick() {
 void TMainForm::ExportChartMenuClick() {
     if (TPlotMDIChild* plot = ActivePlotWindow()) {
         plot->ExportChart();
+    }
+}
+
+void TMainForm::ExportModelMenuClick() {
+    for (TMDIMainChild* document : DocumentsOfActiveChild()) {
+        document->ExportModel();
     }
 }
 

@@ -78,6 +78,8 @@ public slots:
     void PrintMenuClick();
     // Saves the active plot window's chosen chart; nothing without a plot window.
     void ExportChartMenuClick();
+    // Writes the model of the active child's documents to a chosen file.
+    void ExportModelMenuClick();
     void CopyToolButtonClick();
     void PasteToolButtonClick();
     void OpcionesToolButtonClick();

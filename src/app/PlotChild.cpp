@@ -151,6 +151,8 @@ void TPlotMDIChild::CreateMenus() {
     // Pasting into a chart means nothing. The item has no shortcut: Ctrl+P stays the frame's
     // Print, which a second owner of the key would make ambiguous.
     editMenu_->addAction(Icons::Load(QStringLiteral("paste")), QStringLiteral("&Paste"));
+    editMenu_->addAction(Icons::Load(QStringLiteral("copy")), QStringLiteral("Copy &Model"), this,
+                         &TPlotMDIChild::CopyModelEditMenuClick);
 
     algorithmMenu_ = ChildMenus::CreateAlgorithmMenu(
         this, [this] { OptionsAlgorithmMenuClick(); }, [this] { ExecuteAlgorithmMenuClick(); });
@@ -254,6 +256,12 @@ void TPlotMDIChild::OptionsAlgorithmMenuClick() {
 
 void TPlotMDIChild::ExecuteAlgorithmMenuClick() {
     TMDIMainChild::ExecuteEach(Documents());
+}
+
+void TPlotMDIChild::CopyModelEditMenuClick() {
+    for (TMDIMainChild* document : Documents()) {
+        document->CopyModel();
+    }
 }
 
 void TPlotMDIChild::ComboBox1Change() {

@@ -84,6 +84,8 @@ public slots:
     // Shows the transfer function of the chosen input of each document's model.
     void ComboBox1Change();
     void CopyEditMenuClick() { CopySelection(); }
+    // The model of each document of this window as JSON to the clipboard.
+    void CopyModelEditMenuClick();
 
 protected:
     // While a document's run fills this window, asks whether to stop it; the window then

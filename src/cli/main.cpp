@@ -8,8 +8,6 @@
 #include "document/RunReport.h"
 #include "document/TableSamples.h"
 #include "engine/Genetico.h"
-#include "engine/LinearModel.h"
-#include "engine/RunParameters.h"
 
 #include <cstdio>
 #include <exception>
@@ -56,35 +54,6 @@ TableSamples ReadSamples(const std::string& path) {
 bool NamesTheSameFile(const std::string& a, const std::string& b) {
     std::error_code error;
     return std::filesystem::equivalent(a, b, error);
-}
-
-// The best model with what it was found from, for the exports.
-ModelExport ExportOf(const IdentifyOptions& options, const IdentificationRun& run,
-                     const IdentifiedModel& result, const TGenetico& engine, int seed) {
-    ModelExport description;
-    description.Model = result.Model;
-    if (run.Resolved().RemoveOffsets) {
-        const std::vector<double>& means = result.Offsets.Means();
-        description.RemovedOffsets =
-            ModelExport::Offsets{{means.begin(), means.end() - 1}, result.Offsets.OutputMean()};
-    }
-    description.SampleTime = options.SampleTime;
-    description.Fit = {{"objective", engine.BestModel().Error},
-                       {"estimation_fit_percent", result.EstimationFit}};
-    if (result.ValidationBegins < result.Computed.size())
-        description.Fit.push_back({"validation_fit_percent", result.ValidationFit});
-    description.DataFile = std::filesystem::absolute(options.DataPath).string();
-    description.SeedMilliseconds = seed;
-    for (const RunParameter* parameter : RunParameters::All()) {
-        const double value = parameter->Read(engine);
-        std::string name(parameter->Flag.substr(2));
-        if (parameter->Type == RunParameter::Kind::Choice)
-            description.Parameters.push_back(
-                {name, std::string(parameter->Choices[static_cast<std::size_t>(value)])});
-        else
-            description.Parameters.push_back({name, value});
-    }
-    return description;
 }
 
 // The refined model and the fit figures after the search's result; the computed output to its
@@ -160,7 +129,8 @@ int Identify(const IdentifyOptions& options) {
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         return Fail(ExitRunFailed, "The result could not be written to standard output");
     if (!options.ExportPaths.empty() && run.Result()) {
-        const ModelExport description = ExportOf(options, run, *run.Result(), engine, seed);
+        const ModelExport description =
+            ModelExport::Of(run, engine, options.DataPath, seed, options.SampleTime);
         for (const std::string& path : options.ExportPaths)
             description.Write(path);
     }

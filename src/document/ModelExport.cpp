@@ -1,11 +1,15 @@
 #include "document/ModelExport.h"
 
 #include "document/DocumentError.h"
+#include "document/IdentificationRun.h"
 #include "document/ModelScript.h"
 #include "document/ReplacementFile.h"
+#include "engine/Genetico.h"
+#include "engine/RunParameters.h"
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <numeric>
 
@@ -67,6 +71,36 @@ ordered_json Provenance(const ModelExport& model) {
 }
 
 } // namespace
+
+ModelExport ModelExport::Of(const IdentificationRun& run, const TGenetico& engine,
+                            const std::string& dataPath, std::optional<int> seedMilliseconds,
+                            std::optional<double> sampleTime) {
+    const IdentifiedModel& result = *run.Result();
+    ModelExport description;
+    description.Model = result.Model;
+    if (run.Resolved().RemoveOffsets) {
+        const std::vector<double>& means = result.Offsets.Means();
+        description.RemovedOffsets =
+            Offsets{{means.begin(), means.end() - 1}, result.Offsets.OutputMean()};
+    }
+    description.SampleTime = sampleTime;
+    description.Fit = {{"objective", engine.BestModel().Error},
+                       {"estimation_fit_percent", result.EstimationFit}};
+    if (result.ValidationBegins < result.Computed.size())
+        description.Fit.push_back({"validation_fit_percent", result.ValidationFit});
+    description.DataFile = std::filesystem::absolute(dataPath).string();
+    description.SeedMilliseconds = seedMilliseconds;
+    for (const RunParameter* parameter : RunParameters::All()) {
+        const double value = parameter->Read(engine);
+        std::string name(parameter->Flag.substr(2));
+        if (parameter->Type == RunParameter::Kind::Choice)
+            description.Parameters.push_back(
+                {name, std::string(parameter->Choices[static_cast<std::size_t>(value)])});
+        else
+            description.Parameters.push_back({name, value});
+    }
+    return description;
+}
 
 std::optional<ModelExport::Format> ModelExport::FormatFor(std::string_view path) {
     const std::size_t dot = path.find_last_of("./");

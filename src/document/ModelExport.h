@@ -12,6 +12,9 @@
 
 namespace orvanel {
 
+class IdentificationRun;
+class TGenetico;
+
 // Everything an export says about one model; the caller fills it from whatever run found it.
 // Input i's transfer function is z^-Delay * Numerator(z) / PolePolynomial(z), the model's
 // output the sum of every input's response from zero state.
@@ -48,6 +51,12 @@ public:
     std::string DataFile;
     std::optional<int> SeedMilliseconds;
     std::vector<Setting> Parameters;
+
+    // The final model of a run that ended with one (`run.Result()` set), with the engine's
+    // settings as it ran, the data file's absolute path and, when known, the seed.
+    static ModelExport Of(const IdentificationRun& run, const TGenetico& engine,
+                          const std::string& dataPath, std::optional<int> seedMilliseconds,
+                          std::optional<double> sampleTime);
 
     // The format the name's extension asks for: ".json", ".m" or ".py", in any case.
     static std::optional<Format> FormatFor(std::string_view path);

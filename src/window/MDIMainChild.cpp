@@ -31,6 +31,8 @@ namespace orvanel {
 namespace {
 
 const QString PasteErrorText = QStringLiteral("Clipboard data could not be pasted");
+const QString NoModelText =
+    QStringLiteral("Execute the identification first: there is no model to export.");
 
 // Window layout, in pixels: the button row and count panel above the grid.
 constexpr int Margin = 8;
@@ -152,6 +154,8 @@ void TMDIMainChild::CreateMenus() {
         editMenu_->addAction(Icons::Load(QStringLiteral("paste")), QStringLiteral("&Paste"), this,
                              &TMDIMainChild::PasteEditMenuClick);
     pasteAction_->setShortcut(QKeySequence::Paste);
+    editMenu_->addAction(Icons::Load(QStringLiteral("copy")), QStringLiteral("Copy &Model"), this,
+                         &TMDIMainChild::CopyModelEditMenuClick);
 
     algorithmMenu_ = ChildMenus::CreateAlgorithmMenu(
         this, [this] { OptionsAlgorithmMenuClick(); }, [this] { ExecuteAlgorithmMenuClick(); });
@@ -264,6 +268,37 @@ void TMDIMainChild::PasteBitBtnClick() {
 void TMDIMainChild::CopyTable() {
     QGuiApplication::clipboard()->setText(
         QString::fromStdString(TableText::CopyTable(document_.Table())));
+}
+
+const ModelExport* TMDIMainChild::ModelOrMessage() {
+    const std::optional<ModelExport>& description = driver_->ModelDescription();
+    if (!description) {
+        host_.Dialogs().ShowMessage(this, NoModelText);
+        return nullptr;
+    }
+    return &*description;
+}
+
+void TMDIMainChild::ExportModel() {
+    const ModelExport* description = ModelOrMessage();
+    if (description == nullptr) {
+        return;
+    }
+    const QString path = host_.Dialogs().ModelFileName(this);
+    if (path.isEmpty()) {
+        return;
+    }
+    try {
+        description->Write(QFile::encodeName(path).toStdString());
+    } catch (const DocumentError& error) {
+        host_.Dialogs().ShowError(this, QString::fromUtf8(error.what()));
+    }
+}
+
+void TMDIMainChild::CopyModel() {
+    if (const ModelExport* description = ModelOrMessage()) {
+        QGuiApplication::clipboard()->setText(QString::fromStdString(description->Json()));
+    }
 }
 
 void TMDIMainChild::PasteTable() {

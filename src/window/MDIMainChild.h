@@ -21,6 +21,7 @@ namespace orvanel {
 class DataTableModel;
 class DocumentHost;
 class GridKeyFilter;
+class ModelExport;
 class RunDriver;
 class TCountSpinEdit;
 
@@ -48,6 +49,11 @@ public:
     void CopyTable();
     // Rebuilds the table from the clipboard text; reports a text that is not a table.
     void PasteTable();
+    // Asks for a file and writes the last run's model there, in the format of its extension;
+    // without a model, says to execute first. Failures are shown naming the file.
+    void ExportModel();
+    // The last run's model as JSON to the clipboard; without a model, says to execute first.
+    void CopyModel();
     // Prints the table's lines in a monospace font, on as many pages as they need; with no
     // printer installed, asks for a PDF file and prints into it.
     void PrintTable();
@@ -80,6 +86,7 @@ public slots:
     void PasteBitBtnClick();
     void CopyEditMenuClick() { CopyTable(); }
     void PasteEditMenuClick() { PasteTable(); }
+    void CopyModelEditMenuClick() { CopyModel(); }
     // Asks for the options dialog over this document's engine (OptionsRequested).
     void OptionsAlgorithmMenuClick();
     // Runs the identification on this document (RunDriver); nothing while it runs already.
@@ -112,6 +119,8 @@ private:
     void BringCountsIntoRange();
     void SetCurrentCell(int row, int column);
     void SetEditable(bool editable);
+    // The last run's model description; null after telling the user there is none.
+    const ModelExport* ModelOrMessage();
     // The first and last row of the grid's selection; the current row when nothing is selected.
     std::pair<int, int> SelectedRows() const;
     // Runs an edit of the table's shape and, when it changed the table, puts the current cell

@@ -36,6 +36,12 @@ QString QtUserDialogs::ChartFileName(QWidget* parent) {
         QStringLiteral("PNG image (*.png);;PDF file (*.pdf);;SVG image (*.svg)"));
 }
 
+QString QtUserDialogs::ModelFileName(QWidget* parent) {
+    return QFileDialog::getSaveFileName(
+        parent, QStringLiteral("Export Model"), QString(),
+        QStringLiteral("JSON (*.json);;MATLAB/Octave (*.m);;Python (*.py)"));
+}
+
 QString QtUserDialogs::PdfFileName(QWidget* parent) {
     return QFileDialog::getSaveFileName(parent, QStringLiteral("No printer found: print to PDF"),
                                         QString(), QStringLiteral("PDF File (*.pdf)"));

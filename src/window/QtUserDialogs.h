@@ -10,6 +10,7 @@ public:
     QString OpenFileName(QWidget* parent) override;
     QString SaveFileName(QWidget* parent, const QString& preset) override;
     QString ChartFileName(QWidget* parent) override;
+    QString ModelFileName(QWidget* parent) override;
     QString PdfFileName(QWidget* parent) override;
     bool AskReplaceFile(QWidget* parent, const QString& path) override;
     Answer AskSaveChanges(QWidget* parent) override;

@@ -75,6 +75,7 @@ void RunDriver::ExecuteAlgorithmMenuClick() {
     running_ = true;
     stopWanted_ = false;
     resultShown_ = false;
+    modelDescription_.reset();
     decimalSeparator_ = LocaleDecimalSeparator();
     document_.Engine().RequestStop();
     if (!SaveFirst()) {
@@ -87,7 +88,9 @@ void RunDriver::ExecuteAlgorithmMenuClick() {
     }
     host_.SetStatusText(InitializingText);
     QCoreApplication::processEvents();
+    KeepSearchSettings();
     if (!HandOverTable()) {
+        RestoreSearchSettings();
         running_ = false;
         host_.SetStatusText(ReadyText);
         CloseDeferredWindows();
@@ -219,6 +222,11 @@ void RunDriver::Finish(const std::string& failure) {
     ClearBusyCursor();
     timer1_->stop();
     resultShown_ = failure.empty() && run_.Result().has_value();
+    if (resultShown_) {
+        modelDescription_ = ModelExport::Of(run_, engine, document_.Doc().DocumentPath(),
+                                            std::nullopt, document_.Doc().SampleTime());
+    }
+    RestoreSearchSettings();
     // The fit figures stay in view after the written end-of-run text.
     const QString figures = FitText();
     const QString fit = figures.isEmpty() ? QString() : FitSeparator + figures;
@@ -238,6 +246,16 @@ void RunDriver::Finish(const std::string& failure) {
         host_.Dialogs().ShowError(&document_, QString::fromStdString(failure));
     }
     CloseDeferredWindows();
+}
+
+void RunDriver::KeepSearchSettings() {
+    keptGenerations_ = document_.Engine().Generations;
+    keptSizeReductionFactor_ = document_.Engine().SizeReductionFactor;
+}
+
+void RunDriver::RestoreSearchSettings() {
+    document_.Engine().Generations = keptGenerations_;
+    document_.Engine().SizeReductionFactor = keptSizeReductionFactor_;
 }
 
 void RunDriver::ClearBusyCursor() {

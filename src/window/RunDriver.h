@@ -2,11 +2,13 @@
 #pragma once
 
 #include "document/IdentificationRun.h"
+#include "document/ModelExport.h"
 
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <functional>
+#include <optional>
 #include <string>
 
 class QTimer;
@@ -48,6 +50,10 @@ public:
     // of the last run's computed output; empty while it runs or when it failed.
     QString FitText() const;
 
+    // The last run's final model described for export, with the engine's settings as it ran;
+    // nothing before a run ended with a model, or while one runs.
+    const std::optional<ModelExport>& ModelDescription() const { return modelDescription_; }
+
     // From the first step of Execute to its last.
     bool Running() const { return running_; }
     // Ends the run after the current generation; asked while the engine builds its first
@@ -79,6 +85,10 @@ private:
     void HookYields();
     void Finish(const std::string& failure);
     void ClearBusyCursor();
+    // The thorough search raises the engine's generations and size factor for its run only:
+    // the options dialog goes on showing the user's own.
+    void KeepSearchSettings();
+    void RestoreSearchSettings();
     void CloseDeferredWindows();
     // The last run's final model, when it ended with one and used options.
     const IdentifiedModel* OptedModel() const;
@@ -100,6 +110,9 @@ private:
     // The run has ended and Result holds its final model.
     bool resultShown_ = false;
     char decimalSeparator_ = '.';
+    std::optional<ModelExport> modelDescription_;
+    int keptGenerations_ = 0;
+    double keptSizeReductionFactor_ = 0.0;
     // The run state as of the engine's last per-generation (or per-filling) yield: what the
     // progress tick shows, also when it arrives during a later, finer yield.
     int shownGeneration_ = 0;

@@ -21,6 +21,9 @@ public:
     // The file a chart is exported to, its type chosen by the extension (.png, .pdf or .svg);
     // empty when cancelled.
     virtual QString ChartFileName(QWidget* parent) = 0;
+    // The file a model is exported to, its format chosen by the extension (.json, .m or .py);
+    // empty when cancelled.
+    virtual QString ModelFileName(QWidget* parent) = 0;
     // The PDF file that printing writes when no printer is installed; empty when cancelled.
     virtual QString PdfFileName(QWidget* parent) = 0;
     // Asks whether the existing file `path` may be replaced by the document being saved.

@@ -147,9 +147,9 @@ private slots:
                 items.append(action->text() + u' ' + action->shortcut().toString());
             }
         }
-        QCOMPARE(items,
-                 (QStringList{QStringLiteral("&Copy Ctrl+C"), QStringLiteral("&Paste "),
-                              QStringLiteral("&Options "), QStringLiteral("&Execute Ctrl+E")}));
+        QCOMPARE(items, (QStringList{QStringLiteral("&Copy Ctrl+C"), QStringLiteral("&Paste "),
+                                     QStringLiteral("Copy &Model "), QStringLiteral("&Options "),
+                                     QStringLiteral("&Execute Ctrl+E")}));
     }
 
     void copyPutsTheChartPictureOnTheClipboardAndPasteDoesNothing() {

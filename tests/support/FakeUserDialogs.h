@@ -16,6 +16,7 @@ public:
     QStringList saveAnswers; // the same for the save dialog
     QString pdfAnswer;
     QString chartAnswer;
+    QString modelAnswer;
     QList<bool> replaceFileAnswers; // the default answer is Yes
     QStringList replaceFileQuestions;
     QList<Answer> saveChangesAnswers; // the default answer is No
@@ -37,6 +38,7 @@ public:
     }
     QString PdfFileName(QWidget*) override { return pdfAnswer; }
     QString ChartFileName(QWidget*) override { return chartAnswer; }
+    QString ModelFileName(QWidget*) override { return modelAnswer; }
     bool AskReplaceFile(QWidget*, const QString& path) override {
         replaceFileQuestions.append(path);
         return replaceFileAnswers.isEmpty() || replaceFileAnswers.takeFirst();

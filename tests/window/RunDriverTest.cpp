@@ -36,6 +36,7 @@
 #include <QTimer>
 #include <cmath>
 #include <functional>
+#include <nlohmann/json.hpp>
 
 namespace orvanel {
 
@@ -229,6 +230,51 @@ private slots:
         QCOMPARE(
             models.last(),
             QStringLiteral("Input 1: %1/%2").arg(Text(*plot, "NumLabel"), Text(*plot, "DenLabel")));
+    }
+
+    void aThoroughRunKeepsTheUsersSettingsAndExportsTheCommandsModel() {
+        const QString path = WritePlant(QStringLiteral("plant.txt"));
+        TMDIMainChild* document = Open(path);
+        const QString exported = dir_->filePath(QStringLiteral("window.json"));
+        dialogs_->modelAnswer = exported;
+        form_->ExportModelMenuClick();
+        QCOMPARE(dialogs_->messages,
+                 QStringList{QStringLiteral(
+                     "Execute the identification first: there is no model to export.")});
+        QVERIFY(!QFile::exists(exported));
+
+        const double sizeFactor = document->Engine().SizeReductionFactor;
+        document->Doc().Options().Thorough = true;
+        document->ExecuteAlgorithmMenuClick();
+        QCOMPARE(document->Engine().Generations, Generations);
+        QCOMPARE(document->Engine().SizeReductionFactor, sizeFactor);
+
+        form_->ExportModelMenuClick();
+        QFile file(exported);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray written = file.readAll();
+        const QString cliExport = dir_->filePath(QStringLiteral("cli.json"));
+        QProcess cli;
+        cli.start(QStringLiteral(ORVANEL_IDENTIFY),
+                  {QStringLiteral("--population"), QString::number(Population),
+                   QStringLiteral("--generations"), QString::number(Generations),
+                   QStringLiteral("--seed-ms"), QString::number(SeedMilliseconds),
+                   QStringLiteral("--thorough"), QStringLiteral("--export"), cliExport,
+                   QStringLiteral("--report"), dir_->filePath(QStringLiteral("cli_Report.txt")),
+                   QStringLiteral("--quiet"), path});
+        QVERIFY(cli.waitForFinished(60000));
+        QCOMPARE(cli.exitCode(), 0);
+        QFile cliFile(cliExport);
+        QVERIFY(cliFile.open(QIODevice::ReadOnly));
+        // The window's engine takes its seed from the clock, which the export cannot name.
+        nlohmann::json expected = nlohmann::json::parse(cliFile.readAll().toStdString());
+        expected["found_by"].erase("seed_ms");
+        const nlohmann::json actual = nlohmann::json::parse(written.toStdString());
+        QCOMPARE(actual["found_by"]["parameters"]["generations"].get<int>(), 200);
+        QVERIFY(actual == expected);
+
+        PlotWindows().first()->CopyModelEditMenuClick();
+        QCOMPARE(QGuiApplication::clipboard()->text().toUtf8(), written);
     }
 
     void aRunMatchesTheCommandLineAndShowsItsResults() {
