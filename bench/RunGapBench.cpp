@@ -50,6 +50,7 @@ public:
     QString OpenFileName(QWidget*) override { return {}; }
     QString SaveFileName(QWidget*, const QString&) override { return {}; }
     QString ChartFileName(QWidget*) override { return {}; }
+    QString ModelFileName(QWidget*) override { return {}; }
     QString PdfFileName(QWidget*) override { return {}; }
     bool AskReplaceFile(QWidget*, const QString&) override { return false; }
     Answer AskSaveChanges(QWidget*) override { return Answer::No; }

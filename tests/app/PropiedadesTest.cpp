@@ -290,7 +290,7 @@ private slots:
     void qualityOptionsAreCheckedAndWaitForOk() {
         Document document("New1");
         const auto finishWith = [this](const char* button) {
-            QTimer::singleShot(0, this, [=] {
+            QTimer::singleShot(0, this, [this, button] {
                 auto* shown = qobject_cast<TPropiedades*>(QApplication::activeModalWidget());
                 QVERIFY(shown != nullptr);
                 const auto retype = [shown](const char* name, const char* text) {
