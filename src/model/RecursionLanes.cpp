@@ -127,6 +127,9 @@ template <class Vec, int Z>
             for (int w = 0; w < W; ++w) {
                 const int l = q + w;
                 const double* u = inputs[l] + i;
+                // Every lane streams its own input, more streams than the hardware follows:
+                // asking now for the next block's samples hides their memory latency.
+                __builtin_prefetch(u + Block);
                 Vec s = {};
 #pragma GCC unroll 9
                 for (int j = 0; j <= Z; ++j) {
