@@ -445,7 +445,9 @@ void Pad(Group& g) {
     // The sums with more zeros than any switch case takes run with MaxPoles.
     g.zeros = zeros <= 4 ? zeros : MaxPoles;
     g.poles = poles;
-    g.start = poles + lead;
+    // A lane with fewer zeros than the group reads its padded terms before its own first
+    // one: the group starts where those reads, too, stay inside the input.
+    g.start = poles + lead + g.zeros;
     g.period = Period(g);
     for (int l = 0; l < Width; ++l) {
         const Recursion& r = *g.recursion[l < g.used ? l : 0];
