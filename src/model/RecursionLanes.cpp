@@ -72,23 +72,21 @@ template <class Vec> [[gnu::always_inline]] inline void Store(double* p, const V
 
 // Transposes W rows of W lanes in place: afterwards m[k][w] holds what m[w][k] held.
 [[gnu::always_inline]] inline void Transpose(Pair (&m)[2]) {
-    using Mask = long long __attribute__((vector_size(16)));
-    const Pair low = __builtin_shuffle(m[0], m[1], Mask{0, 2});
-    const Pair high = __builtin_shuffle(m[0], m[1], Mask{1, 3});
+    const Pair low = __builtin_shufflevector(m[0], m[1], 0, 2);
+    const Pair high = __builtin_shufflevector(m[0], m[1], 1, 3);
     m[0] = low;
     m[1] = high;
 }
 
 [[gnu::always_inline]] inline void Transpose(Quad (&m)[4]) {
-    using Mask = long long __attribute__((vector_size(32)));
-    const Quad t0 = __builtin_shuffle(m[0], m[1], Mask{0, 4, 2, 6});
-    const Quad t1 = __builtin_shuffle(m[0], m[1], Mask{1, 5, 3, 7});
-    const Quad t2 = __builtin_shuffle(m[2], m[3], Mask{0, 4, 2, 6});
-    const Quad t3 = __builtin_shuffle(m[2], m[3], Mask{1, 5, 3, 7});
-    m[0] = __builtin_shuffle(t0, t2, Mask{0, 1, 4, 5});
-    m[1] = __builtin_shuffle(t1, t3, Mask{0, 1, 4, 5});
-    m[2] = __builtin_shuffle(t0, t2, Mask{2, 3, 6, 7});
-    m[3] = __builtin_shuffle(t1, t3, Mask{2, 3, 6, 7});
+    const Quad t0 = __builtin_shufflevector(m[0], m[1], 0, 4, 2, 6);
+    const Quad t1 = __builtin_shufflevector(m[0], m[1], 1, 5, 3, 7);
+    const Quad t2 = __builtin_shufflevector(m[2], m[3], 0, 4, 2, 6);
+    const Quad t3 = __builtin_shufflevector(m[2], m[3], 1, 5, 3, 7);
+    m[0] = __builtin_shufflevector(t0, t2, 0, 1, 4, 5);
+    m[1] = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
+    m[2] = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
+    m[3] = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
 }
 
 // The numerator sum of sample i of lane l with its Z + 1 padded terms.
