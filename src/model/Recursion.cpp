@@ -36,29 +36,11 @@ inline bool Accept(Recursion::Result& result, Target target, const double* measu
     return true;
 }
 
-// One sample through bounds-checked reads, for the samples whose terms reach before the first
-// or past the last sample, and for every sample when the indices wrap.
-double CheckedSample(const Recursion& r, const double* y, std::int64_t i) {
-    const auto count = static_cast<std::int64_t>(r.count);
-    const std::int64_t n = r.denominatorDegree;
-    double s = 0.0;
-    for (std::int64_t j = 0; j <= r.numeratorDegree; ++j) {
-        const std::int32_t k = Recursion::Wrapped(i + j - n, r.delay);
-        const double u = k >= 0 && k < count ? r.inputs[k] : 0.0;
-        s = s + u * r.numerator[j];
-    }
-    double t = 0.0;
-    for (std::int64_t j = 0; j < n; ++j) {
-        const std::int64_t k = i + j - n;
-        t = t + (k >= 0 ? y[k] : 0.0) * r.denominator[j];
-    }
-    return s - t;
-}
-
 bool RunChecked(const Recursion& r, Target target, std::int64_t from, std::int64_t to,
                 Recursion::Result& result) {
     for (std::int64_t i = from; i < to; ++i)
-        if (!Accept(result, target, r.outputs, i, CheckedSample(r, target.y, i)))
+        if (!Accept(result, target, r.outputs, i,
+                    r.CheckedSample(i, [&](std::int64_t k) { return target.y[k]; })))
             return false;
     return true;
 }

@@ -37,6 +37,26 @@ struct Recursion {
     // its entry: sum[i] := sum[i] + y(i).
     Result Run(double* out, double* sum = nullptr) const;
 
+    // Sample i through bounds-checked reads, for the samples whose terms reach before the
+    // first or past the last sample, and for every sample when the indices wrap. past(k)
+    // gives the output y(k) of an earlier sample k >= 0.
+    template <class Past> double CheckedSample(std::int64_t i, Past past) const {
+        const auto total = static_cast<std::int64_t>(count);
+        const std::int64_t n = denominatorDegree;
+        double s = 0.0;
+        for (std::int64_t j = 0; j <= numeratorDegree; ++j) {
+            const std::int32_t k = Wrapped(i + j - n, delay);
+            const double u = k >= 0 && k < total ? inputs[k] : 0.0;
+            s = s + u * numerator[j];
+        }
+        double t = 0.0;
+        for (std::int64_t j = 0; j < n; ++j) {
+            const std::int64_t k = i + j - n;
+            t = t + (k >= 0 ? past(k) : 0.0) * denominator[j];
+        }
+        return s - t;
+    }
+
     // The 32-bit two's-complement value of offset - delay.
     static std::int32_t Wrapped(std::int64_t offset, std::int32_t delay) {
         return static_cast<std::int32_t>(static_cast<std::uint32_t>(offset) -

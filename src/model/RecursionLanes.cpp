@@ -356,25 +356,6 @@ Kernel BestKernel() {
     return best;
 }
 
-// Sample i of lane l as Recursion computes it near the ends of the data.
-double CheckedSample(const Recursion& r, const double* rows, int l, std::int64_t b0,
-                     std::int64_t i) {
-    const auto count = static_cast<std::int64_t>(r.count);
-    const std::int64_t n = r.denominatorDegree;
-    double s = 0.0;
-    for (std::int64_t j = 0; j <= r.numeratorDegree; ++j) {
-        const std::int32_t k = Recursion::Wrapped(i + j - n, r.delay);
-        const double u = k >= 0 && k < count ? r.inputs[k] : 0.0;
-        s = s + u * r.numerator[j];
-    }
-    double t = 0.0;
-    for (std::int64_t j = 0; j < n; ++j) {
-        const std::int64_t k = i + j - n;
-        t = t + (k >= 0 ? rows[(k - b0 + History) * Width + l] : 0.0) * r.denominator[j];
-    }
-    return s - t;
-}
-
 // Samples [from, to) of lane l one at a time, stopping at the first arithmetic failure as
 // Recursion::Run does.
 void RunChecked(Group& g, int l, double* rows, std::int64_t b0, std::int64_t from, std::int64_t to,
@@ -382,7 +363,8 @@ void RunChecked(Group& g, int l, double* rows, std::int64_t b0, std::int64_t fro
     const Recursion& r = *g.recursion[l];
     double error = g.error[l];
     for (std::int64_t i = from; i < to; ++i) {
-        const double value = CheckedSample(r, rows, l, b0, i);
+        const double value = r.CheckedSample(
+            i, [&](std::int64_t k) { return rows[(k - b0 + History) * Width + l]; });
         if (!std::isfinite(value)) {
             g.failed[l] = true;
             lanes[g.lane[l]].result = {static_cast<std::size_t>(i), error, false};

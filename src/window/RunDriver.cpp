@@ -314,11 +314,10 @@ std::vector<double> RunDriver::ColumnValues(int column, int rows) const {
 
 // Residuals judge a model on rows it was not fitted to when there are such rows.
 void RunDriver::ShowResidualsOf(RunPlot& plot, int input) const {
-    const int rows = document_.Doc().Table().RowCount() - 1;
-    std::vector<double> residuals = MeasuredOutput(rows);
-    const std::vector<double> computed = ComputedOutput(rows);
-    for (std::size_t r = 0; r < residuals.size() && r < computed.size(); ++r) {
-        residuals[r] -= computed[r];
+    const auto rows = static_cast<int>(shownMeasured_.size());
+    std::vector<double> residuals = shownMeasured_;
+    for (std::size_t r = 0; r < residuals.size() && r < shownComputed_.size(); ++r) {
+        residuals[r] -= shownComputed_[r];
     }
     std::vector<double> inputValues = ColumnValues(input + 1, rows);
     const IdentifiedModel* final = OptedModel();
@@ -334,13 +333,21 @@ QString RunDriver::FitText() const {
     if (!resultShown_) {
         return {};
     }
+    const int rows = document_.Doc().Table().RowCount() - 1;
+    return OptedModel() != nullptr ? FitTextOf({}, {})
+                                   : FitTextOf(MeasuredOutput(rows), ComputedOutput(rows));
+}
+
+QString RunDriver::FitTextOf(const std::vector<double>& measured,
+                             const std::vector<double>& computed) const {
+    if (!resultShown_) {
+        return {};
+    }
     const IdentifiedModel& result = *run_.Result();
     double estimation = result.EstimationFit;
     // Without options the figure is that of the search's own computed output.
     if (OptedModel() == nullptr) {
-        const int rows = document_.Doc().Table().RowCount() - 1;
-        estimation = FitFigure::Percent(MeasuredOutput(rows), ComputedOutput(rows), 0,
-                                        static_cast<std::size_t>(rows));
+        estimation = FitFigure::Percent(measured, computed, 0, measured.size());
     }
     QString text =
         QString::fromStdString(RunReport::FitLine("estimation", estimation, decimalSeparator_));
@@ -355,10 +362,13 @@ void RunDriver::ShowResults() {
     DataTable& table = document_.Doc().Table();
     const int rows = table.RowCount() - 1;
     const int outputColumn = table.InputCount() + 1;
-    const std::vector<double> values = ComputedOutput(rows);
-    std::vector<std::string> computed(values.size());
-    for (std::size_t r = 0; r < values.size(); ++r) {
-        computed[r] = FormatGeneral(values[r], NumberDigits, decimalSeparator_);
+    // One simulation and one reading of the output per refresh serve the column, the fit
+    // figures and the residuals.
+    shownComputed_ = ComputedOutput(rows);
+    shownMeasured_ = MeasuredOutput(rows);
+    std::vector<std::string> computed(shownComputed_.size());
+    for (std::size_t r = 0; r < shownComputed_.size(); ++r) {
+        computed[r] = FormatGeneral(shownComputed_[r], NumberDigits, decimalSeparator_);
     }
     table.SetComputedOutputs(computed);
 
@@ -373,7 +383,7 @@ void RunDriver::ShowResults() {
     plot->ShowOutputs(measured, computed);
     const IdentifiedModel* final = OptedModel();
     const bool heldOut = final != nullptr && final->ValidationBegins < final->Computed.size();
-    plot->ShowQuality(FitText().toStdString(),
+    plot->ShowQuality(FitTextOf(shownMeasured_, shownComputed_).toStdString(),
                       heldOut ? static_cast<int>(final->ValidationBegins) + 1 : 0);
     // A reused window may list more inputs than this model has; it never reaches past them.
     plot->SetSampleTime(document_.Doc().SampleTime());

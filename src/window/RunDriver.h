@@ -95,7 +95,10 @@ private:
     std::vector<double> ComputedOutput(int rows) const;
     std::vector<double> MeasuredOutput(int rows) const;
     std::vector<double> ColumnValues(int column, int rows) const;
+    // Residuals of the outputs the last refresh showed.
     void ShowResidualsOf(RunPlot& plot, int input) const;
+    QString FitTextOf(const std::vector<double>& measured,
+                      const std::vector<double>& computed) const;
 
     TMDIMainChild& document_;
     DocumentHost& host_;
@@ -111,6 +114,9 @@ private:
     bool resultShown_ = false;
     char decimalSeparator_ = '.';
     std::optional<ModelExport> modelDescription_;
+    // The measured and computed outputs of the last refresh.
+    std::vector<double> shownMeasured_;
+    std::vector<double> shownComputed_;
     int keptGenerations_ = 0;
     double keptSizeReductionFactor_ = 0.0;
     // The run state as of the engine's last per-generation (or per-filling) yield: what the
