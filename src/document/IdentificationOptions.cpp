@@ -92,11 +92,12 @@ const IdentificationOption Restarts{
 const IdentificationOption Thorough{
     "--thorough",
     "",
-    "offsets removed, refinement, 4 restarts, at least 200\ngenerations and a size penalty "
-    "scaled to the output",
+    "offsets removed, refinement, 4 restarts, at least 200\ngenerations, a size penalty "
+    "scaled to the output and the\nsimplest structures that pay for their parameters",
     "Thorough identification",
     "The best model without tuning: offsets removed, refinement, several restarts, more "
-    "generations and a size penalty scaled to the output. Takes several times longer.",
+    "generations, a size penalty scaled to the output and each input's structure simplified "
+    "while its fewer parameters pay. Takes several times longer.",
     IdentificationOption::Kind::Switch,
     0,
     1,
@@ -114,6 +115,7 @@ IdentificationOptions IdentificationOptions::Resolved() const {
     if (Thorough) {
         resolved.RemoveOffsets = true;
         resolved.Refine = true;
+        resolved.Simplify = true;
         resolved.Restarts = std::max(Restarts, ThoroughRestarts);
     }
     return resolved;

@@ -21,7 +21,10 @@ struct IdentificationOptions {
     // Independent searches from seeds derived from the run's seed; the lowest estimation
     // error wins.
     int Restarts = 1;
-    // Offsets removed, refinement, ThoroughRestarts restarts (when fewer are asked for) and
+    // After refinement, simpler structures where they pay for their fewer parameters under
+    // the size penalty; restarts are then compared by error plus penalty. Set by Thorough.
+    bool Simplify = false;
+    // Offsets removed, refinement, simplification, ThoroughRestarts restarts (when fewer are asked for) and
     // the search settings of ApplySearchSettings.
     bool Thorough = false;
 

@@ -10,8 +10,10 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <exception>
+#include <mutex>
 #include <thread>
 #include <utility>
 
@@ -211,72 +213,105 @@ IdentificationRun::Best(const TGenetico& search, std::vector<LinearModel> found)
     if (ordered.empty())
         return std::nullopt;
     Refinement::Result refined = refinement.RefineBest(ordered, RefinementStarts);
+    if (resolved.Simplify)
+        refined = refinement.Simplify(std::move(refined), StructurePenalty());
     return Found{std::move(refined.Model), refined.Error};
 }
 
 // One more search on its own engine and random source, on the calling thread; a search that
-// fails finds nothing.
-std::optional<IdentificationRun::Found> IdentificationRun::Restart(int k,
-                                                                   const Rnd::State& seed) const {
+// fails, or is stopped, finds nothing.
+std::optional<IdentificationRun::Found>
+IdentificationRun::Restart(int k, const Rnd::State& seed, const std::atomic<bool>& stop) const {
     // The calling thread may be the run's own: its random source is left as the run left it.
     const Rnd::State own = Rnd::GlobalState();
-    std::optional<Found> found = Search(k, seed);
+    std::optional<Found> found = Search(k, seed, stop);
     Rnd::GlobalState() = own;
     return found;
 }
 
-std::optional<IdentificationRun::Found> IdentificationRun::Search(int k,
-                                                                  const Rnd::State& seed) const {
+std::optional<IdentificationRun::Found>
+IdentificationRun::Search(int k, const Rnd::State& seed, const std::atomic<bool>& stop) const {
     TGenetico search;
     CopySettings(engine, search);
     search.ThreadCount = 1;
     HandEstimationRows(search);
     std::vector<LinearModel> candidates;
     search.AppendEvolutionRow = [&](const TGenetico& e) { CollectCandidate(e, candidates); };
+    search.ProcessMessages = [&] {
+        if (stop)
+            search.RequestStop();
+    };
     SeedRestart(k, seed);
     try {
         search.Run();
     } catch (const std::exception&) {
         return std::nullopt;
     }
+    if (stop)
+        return std::nullopt;
     return Best(search, std::move(candidates));
 }
 
-// Restarts 1..N-1, shared among threads; each depends on its number alone.
-std::vector<std::optional<IdentificationRun::Found>>
-IdentificationRun::RunRestarts(const Rnd::State& seed) const {
-    const int count = resolved.Restarts - 1;
-    std::vector<std::optional<Found>> found(static_cast<std::size_t>(std::max(count, 0)));
+// The refined best of the run's own search (entry 0) and restarts 1..N-1 (the others), shared
+// among threads; each depends on its number alone. This thread meanwhile serves OnResponsive
+// and passes a stop asked of the engine on to the restarts, which then find nothing.
+std::vector<std::optional<IdentificationRun::Found>> IdentificationRun::FindAll(int restarts) {
+    std::vector<std::optional<Found>> found(static_cast<std::size_t>(std::max(restarts, 1)));
+    std::atomic<bool> stop{false};
+    std::atomic<std::size_t> next{0};
+    std::atomic<std::size_t> done{0};
+    std::mutex mutex;
+    std::condition_variable finished;
+    const auto work = [&] {
+        for (std::size_t k = next++; k < found.size(); k = next++) {
+            found[k] = k == 0 ? Best(engine, std::move(candidates))
+                              : Restart(static_cast<int>(k), seedState, stop);
+            const std::lock_guard lock(mutex);
+            ++done;
+            finished.notify_one();
+        }
+    };
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     const unsigned wanted =
         engine.ThreadCount > 0 ? static_cast<unsigned>(engine.ThreadCount) : cores;
-    const unsigned threads = std::min(wanted, static_cast<unsigned>(found.size()));
-    std::atomic<std::size_t> next{0};
-    const auto work = [&] {
-        for (std::size_t k = next++; k < found.size(); k = next++)
-            found[k] = Restart(static_cast<int>(k) + 1, seed);
-    };
+    const auto threads = std::min<std::size_t>(wanted, found.size());
     std::vector<std::thread> pool;
-    for (unsigned t = 1; t < threads; ++t)
+    for (std::size_t t = 0; t < threads; ++t)
         pool.emplace_back(work);
-    if (threads > 0)
-        work();
+    std::unique_lock lock(mutex);
+    while (
+        !finished.wait_for(lock, engine.ResponsiveInterval, [&] { return done == found.size(); })) {
+        lock.unlock();
+        if (OnResponsive)
+            OnResponsive();
+        if (engine.StopRequested())
+            stop = true;
+        lock.lock();
+    }
+    lock.unlock();
     for (std::thread& thread : pool)
         thread.join();
+    candidates.clear();
     return found;
 }
 
+double IdentificationRun::StructurePenalty() const {
+    // The engine's error is the squared residual sum divided by 10000.
+    return resolved.Simplify ? engine.SizeReductionFactor * 10000.0 : 0.0;
+}
+
+double IdentificationRun::Score(const Found& found) const {
+    return found.Error + StructurePenalty() * static_cast<double>(found.Model.ParameterCount());
+}
+
 void IdentificationRun::Conclude() {
-    std::optional<Found> best = Best(engine, std::move(candidates));
-    candidates.clear();
+    const auto found = FindAll(engine.StopRequested() ? 1 : resolved.Restarts);
+    std::optional<Found> best = found.front();
     int restart = 0;
-    if (!engine.StopRequested()) {
-        const auto others = RunRestarts(seedState);
-        for (std::size_t k = 0; k < others.size(); ++k) {
-            if (others[k] && (!best || others[k]->Error < best->Error)) {
-                best = others[k];
-                restart = static_cast<int>(k) + 1;
-            }
+    for (std::size_t k = 1; k < found.size(); ++k) {
+        if (found[k] && (!best || Score(*found[k]) < Score(*best))) {
+            best = found[k];
+            restart = static_cast<int>(k);
         }
     }
     if (!best)

@@ -8,6 +8,7 @@
 #include "engine/LinearModel.h"
 #include "model/Rnd.h"
 
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <string>
@@ -72,7 +73,9 @@ public:
     std::function<void()> OnProgress;
     // Called after every report row, with the engine as of that generation.
     std::function<void(const TGenetico&)> OnRow;
-    // Called about every engine.ResponsiveInterval while the engine waits for its evaluations.
+    // Called about every engine.ResponsiveInterval while the engine waits for its evaluations
+    // and while the restarts and the refinement run; a stop asked of the engine there ends
+    // the restarts, whose models are then left out.
     std::function<void()> OnResponsive;
     // Called just before the engine runs, when nothing is left to set up; seeds reproducible
     // runs.
@@ -85,13 +88,18 @@ private:
         double Error = 0.0;
     };
 
+    // The size penalty per parameter in squared-error units when structures are simplified,
+    // 0 otherwise; Score is a found model's error plus that penalty per parameter.
+    double StructurePenalty() const;
+    double Score(const Found& found) const;
     void RunEngine();
     void HandEstimationRows(TGenetico& target) const;
     void CollectCandidate(const TGenetico& search, std::vector<LinearModel>& candidates) const;
     std::optional<Found> Best(const TGenetico& search, std::vector<LinearModel> candidates) const;
-    std::optional<Found> Restart(int k, const Rnd::State& seed) const;
-    std::optional<Found> Search(int k, const Rnd::State& seed) const;
-    std::vector<std::optional<Found>> RunRestarts(const Rnd::State& seed) const;
+    std::optional<Found> Restart(int k, const Rnd::State& seed,
+                                 const std::atomic<bool>& stop) const;
+    std::optional<Found> Search(int k, const Rnd::State& seed, const std::atomic<bool>& stop) const;
+    std::vector<std::optional<Found>> FindAll(int restarts);
     void Conclude();
     std::vector<std::span<const double>> InputColumns(std::size_t rows) const;
 

@@ -3,6 +3,7 @@
 #include "engine/SimulationJacobian.h"
 #include "engine/WorkerPool.h"
 
+#include <algorithm>
 #include <ceres/ceres.h>
 #include <cmath>
 #include <limits>
@@ -35,6 +36,60 @@ private:
 };
 
 constexpr double Infinity = std::numeric_limits<double>::infinity();
+
+// Passes over the inputs of Simplify: each change may make another input's simpler form pay.
+constexpr int SimplifyPasses = 3;
+
+std::size_t Degree(const std::vector<LinearModel::Factor>& factors) {
+    std::size_t degree = 0;
+    for (const LinearModel::Factor& f : factors)
+        degree += f.Pair ? 2 : 1;
+    return degree;
+}
+
+// One input's structures with a factor less, a real zero less together with a sample of delay,
+// a pair turned into a real root at the pair's mean root, or a sample less delay, that keep a
+// pole and no more zeros than poles.
+std::vector<LinearModel::Input> SimplerForms(const LinearModel::Input& input) {
+    std::vector<LinearModel::Input> forms;
+    const auto keep = [&](LinearModel::Input form) {
+        if (Degree(form.Poles) >= 1 && Degree(form.Zeros) <= Degree(form.Poles))
+            forms.push_back(std::move(form));
+    };
+    for (auto factors : {&LinearModel::Input::Zeros, &LinearModel::Input::Poles}) {
+        for (std::size_t k = 0; k < (input.*factors).size(); ++k) {
+            LinearModel::Input fewer = input;
+            (fewer.*factors).erase((fewer.*factors).begin() + static_cast<std::ptrdiff_t>(k));
+            // A zero near the origin does the work of a sample less delay.
+            if (factors == &LinearModel::Input::Zeros && !input.Zeros[k].Pair && input.Delay > 0) {
+                LinearModel::Input earlier = fewer;
+                --earlier.Delay;
+                keep(std::move(earlier));
+            }
+            keep(std::move(fewer));
+            if ((input.*factors)[k].Pair) {
+                LinearModel::Input real = input;
+                LinearModel::Factor& f = (real.*factors)[k];
+                f = {false, std::clamp(-f.A / 2.0, -0.95, 0.95), 0.0, 0.0};
+                keep(std::move(real));
+            }
+        }
+    }
+    if (input.Delay > 0) {
+        LinearModel::Input shorter = input;
+        --shorter.Delay;
+        keep(std::move(shorter));
+    }
+    return forms;
+}
+
+std::vector<double> SimulateInput(const LinearModel::Input& input, std::span<const double> column,
+                                  std::size_t rows) {
+    LinearModel alone;
+    alone.Inputs = {input};
+    const std::span<const double> columns[] = {column};
+    return alone.Simulate(columns, rows);
+}
 
 } // namespace
 
@@ -79,6 +134,51 @@ Refinement::Result Refinement::Refine(const LinearModel& start) const {
         result.Error = error;
     }
     return result;
+}
+
+Refinement::Result Refinement::Simplify(Result start, double penalty) const {
+    Result current = std::move(start);
+    // Each input's form is refitted with the others held; only the whole model refined
+    // jointly shows what the next pass may clear.
+    for (int pass = 0; pass < SimplifyPasses && SimplifyInputs(current, penalty); ++pass) {
+        const std::size_t from = current.Start;
+        current = Refine(current.Model);
+        current.Start = from;
+    }
+    return current;
+}
+
+bool Refinement::SimplifyInputs(Result& current, double penalty) const {
+    const auto score = [penalty](const Result& r) {
+        return r.Error + penalty * static_cast<double>(r.Model.ParameterCount());
+    };
+    std::vector<std::vector<double>> shares;
+    for (std::size_t k = 0; k < current.Model.Inputs.size(); ++k)
+        shares.push_back(SimulateInput(current.Model.Inputs[k], inputs[k], rows));
+    bool changed = false;
+    for (std::size_t k = 0; k < current.Model.Inputs.size(); ++k) {
+        std::vector<double> rest(output.begin(),
+                                 output.begin() + static_cast<std::ptrdiff_t>(rows));
+        for (std::size_t j = 0; j < shares.size(); ++j)
+            for (std::size_t i = 0; j != k && i < rows; ++i)
+                rest[i] = rest[i] - shares[j][i];
+        const Refinement alone({inputs[k]}, rest, rows);
+        for (bool simpler = true; simpler;) {
+            simpler = false;
+            for (const LinearModel::Input& form : SimplerForms(current.Model.Inputs[k])) {
+                Result candidate = current;
+                candidate.Model.Inputs[k] = alone.Refine(LinearModel{{form}}).Model.Inputs.front();
+                candidate.Error = SquaredError(candidate.Model);
+                if (score(candidate) < score(current)) {
+                    current = std::move(candidate);
+                    shares[k] = SimulateInput(current.Model.Inputs[k], inputs[k], rows);
+                    simpler = changed = true;
+                    break;
+                }
+            }
+        }
+    }
+    return changed;
 }
 
 Refinement::Result Refinement::RefineBest(std::span<const LinearModel> candidates,

@@ -42,12 +42,22 @@ public:
     // The model with its parameters refined. Never worse than the start: a start with a pole
     // on or outside the unit circle, or one the solver cannot improve, comes back unchanged.
     Result Refine(const LinearModel& start) const;
+    // Simpler structures, input by input, while one fits well enough to pay for its fewer
+    // parameters: a factor less, a pair of roots turned into one real root, or one sample
+    // less delay, each refitted alone against the output less the other inputs' shares, and
+    // kept when its squared error plus `penalty` per parameter is lower than the model's;
+    // after each pass that changed something the whole model is refined. The search keeps terms that
+    // only chance put there; with many inputs it rarely clears them all.
+    Result Simplify(Result start, double penalty) const;
     // Refines the first `starts` candidates of distinct structure, in the candidates' order
     // (put the best first), and returns the result of lowest error, the earliest among
     // equals. Empty candidates give an empty model of infinite error.
     Result RefineBest(std::span<const LinearModel> candidates, std::size_t starts = 8) const;
 
 private:
+    // One pass of Simplify over the inputs; whether any input took a simpler form.
+    bool SimplifyInputs(Result& current, double penalty) const;
+
     std::vector<std::span<const double>> inputs;
     std::span<const double> output;
     std::size_t rows;

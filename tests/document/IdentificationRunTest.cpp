@@ -242,5 +242,39 @@ TEST_F(IdentificationRunTest, RefinementIsNeverWorseAndRestartsDoNotDependOnThre
     EXPECT_LE(one.EstimationError, refined.EstimationError);
 }
 
+// A stop asked for while the restarts run ends them after their current generation and leaves
+// their models out: the run's own refined model remains, as if there had been no restarts.
+TEST_F(IdentificationRunTest, AStopDuringTheRestartsLeavesThemOut) {
+    const OffsetPlant plant(120);
+    const auto identify = [&](int restarts, bool stop) {
+        Rnd::GlobalState().SystemSeed = 0;
+        TGenetico search(250);
+        search.SetPopulationSize(6);
+        search.Generations = 5000;
+        search.ThreadCount = 1;
+        IdentificationRun each(search);
+        each.Options.Refine = true;
+        each.Options.Restarts = restarts;
+        bool searched = false;
+        int served = 0;
+        each.OnRow = [&](const TGenetico& e) { searched = e.Generation() >= e.Generations; };
+        each.OnResponsive = [&] {
+            served += searched ? 1 : 0;
+            if (stop && searched)
+                search.RequestStop();
+        };
+        EXPECT_EQ(each.HandOver(Samples(plant.Text)), std::nullopt);
+        EXPECT_EQ(each.Run(), "");
+        return std::pair(*each.Result(), served);
+    };
+    const auto [alone, none] = identify(1, false);
+    const auto [stopped, served] = identify(3, true);
+    EXPECT_EQ(stopped.Model, alone.Model);
+    EXPECT_EQ(stopped.Restart, 0);
+    // Each call is a wait of 40 ms; restarts left to run would take most of a second.
+    EXPECT_GE(served, 1);
+    EXPECT_LE(served, 5);
+}
+
 } // namespace
 } // namespace orvanel

@@ -141,5 +141,23 @@ TEST(Refinement, RefinesDistinctStructuresAndKeepsTheLowestError) {
     }
 }
 
+// Terms the plant lacks are cleared, a pair and a sample of delay among them; the terms it
+// needs stay, and the result is refined to the plant.
+TEST(Refinement, SimplifiesToTheStructureThatPaysForItsParameters) {
+    const Plant plant;
+    LinearModel start = TruePlant();
+    start.Inputs[1] = LinearModel::Input{
+        -0.4, {Factor{false, 0.1}}, {Factor{false, 0.6}, Factor{true, 0.0, 0.1, 0.05}}, 2};
+    const Refinement refinement({plant.u1, plant.u2}, plant.y, Rows);
+    const Refinement::Result simplified = refinement.Simplify(refinement.Refine(start), 1e-3);
+    EXPECT_TRUE(simplified.Model.SameStructure(TruePlant()));
+    EXPECT_LT(simplified.Error, 1e-16);
+    EXPECT_NEAR(simplified.Model.Inputs[1].Poles[0].Root, 0.7, 1e-7);
+
+    const Refinement::Result kept = refinement.Simplify({TruePlant(), 0.0, 3}, 1e-3);
+    EXPECT_EQ(kept.Model, TruePlant());
+    EXPECT_EQ(kept.Start, 3u);
+}
+
 } // namespace
 } // namespace orvanel
