@@ -544,11 +544,11 @@ void TGenetico::Breed() {
 
 void TGenetico::Mutate() {
     mutations = 0;
+    std::vector<int> hits;
     for (std::size_t i = ElitismCount(); i < population.size(); ++i) {
         for (TFunTrans& function : population[i].Functions()) {
-            for (int j = 0; j < function.BitCount(); ++j) {
-                if (!Rnd::Flip(mutationProbability))
-                    continue;
+            Rnd::Flips(mutationProbability, function.BitCount(), hits);
+            for (const int j : hits) {
                 function.SetBit(j, function.Bit(j) == 0 ? 1 : 0);
                 ++mutations;
                 scored[i] = 0;

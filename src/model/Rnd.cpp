@@ -1,5 +1,6 @@
 #include "model/Rnd.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace orvanel::Rnd {
@@ -8,20 +9,24 @@ namespace {
 constexpr int TableSize = 55;
 constexpr int ShortLag = 24;
 
+// Renews entries [from, to) from the entries `offset` away, none of which lies in the range
+// itself: the entries are independent, so the compiler may renew several at once, each as the
+// one-at-a-time loop would.
+void Renew(State& s, int from, int to, int offset) {
+    double* const table = s.RandomTable.data();
+#pragma GCC ivdep
+    for (int i = from; i < to; ++i) {
+        const double t = table[i] - table[i + offset];
+        table[i] = t < 0 ? t + 1 : t;
+    }
+}
+
 void AdvanceRandom(State& s) {
-    // The second loop reads entries the first has already renewed.
-    for (int i = 1; i <= ShortLag; ++i) {
-        double t = s.RandomTable[i] - s.RandomTable[i + TableSize - ShortLag];
-        if (t < 0)
-            t = t + 1;
-        s.RandomTable[i] = t;
-    }
-    for (int i = ShortLag + 1; i <= TableSize; ++i) {
-        double t = s.RandomTable[i] - s.RandomTable[i - ShortLag];
-        if (t < 0)
-            t = t + 1;
-        s.RandomTable[i] = t;
-    }
+    // Entries 1..24 read 32..55, not yet renewed; 25..48 read the renewed 1..24; 49..55 read
+    // the renewed 25..31.
+    Renew(s, 1, ShortLag + 1, TableSize - ShortLag);
+    Renew(s, ShortLag + 1, 2 * ShortLag + 1, -ShortLag);
+    Renew(s, 2 * ShortLag + 1, TableSize + 1, -ShortLag);
 }
 
 } // namespace
@@ -66,6 +71,29 @@ bool Flip(double p) {
     if (p == 1.0)
         return true;
     return RandomReal() <= p;
+}
+
+void Flips(double p, int count, std::vector<int>& hits) {
+    hits.clear();
+    if (p == 1.0) {
+        for (int i = 0; i < count; ++i)
+            hits.push_back(i);
+        return;
+    }
+    State& s = GlobalState();
+    for (int i = 0; i < count;) {
+        if (s.RandomIndex >= TableSize) {
+            s.RandomIndex = 0;
+            AdvanceRandom(s);
+        }
+        const int take = std::min(count - i, TableSize - s.RandomIndex);
+        const double* drawn = s.RandomTable.data() + s.RandomIndex + 1;
+        for (int k = 0; k < take; ++k)
+            if (drawn[k] <= p)
+                hits.push_back(i + k);
+        s.RandomIndex += take;
+        i += take;
+    }
 }
 
 double SystemRandom() {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 namespace orvanel::Rnd {
 
@@ -27,6 +28,10 @@ double RandomReal();
 
 // True with probability p; p == 1.0 answers true without drawing.
 bool Flip(double p);
+
+// Draws as count calls of Flip(p) would, in their order, and lists the calls (from 0) that
+// answered true. Mutation asks this of every bit of a chromosome.
+void Flips(double p, int count, std::vector<int>& hits);
 
 // Uniform integer in [low, high] from SystemRandom; high <= low gives low without drawing.
 int RandomInt(int low, int high);

@@ -1,5 +1,6 @@
 #include "model/Rnd.h"
 
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -77,6 +78,35 @@ TEST_F(RndTest, FlipDrawsUnlessCertain) {
     EXPECT_TRUE(Rnd::Flip(0.68));
     EXPECT_FALSE(Rnd::Flip(0.0));
     EXPECT_EQ(Rnd::GlobalState().RandomIndex, 3);
+}
+
+// Many flips at once answer as one flip after the other, across renewals of the table, and
+// leave the sequence where those would.
+TEST_F(RndTest, FlipsDrawAsSingleFlips) {
+    Rnd::SeedRandom(0.537);
+    std::vector<int> expected;
+    for (int i = 0; i < 130; ++i)
+        if (Rnd::Flip(0.3))
+            expected.push_back(i);
+    const double next = Rnd::RandomReal();
+
+    Rnd::SeedRandom(0.537);
+    std::vector<int> hits;
+    Rnd::Flips(0.3, 7, hits);
+    EXPECT_EQ(hits,
+              std::vector<int>(expected.begin(), std::find_if(expected.begin(), expected.end(),
+                                                              [](int i) { return i >= 7; })));
+    Rnd::Flips(0.3, 123, hits);
+    for (int& i : hits)
+        i += 7;
+    EXPECT_EQ(hits, std::vector<int>(std::find_if(expected.begin(), expected.end(),
+                                                  [](int i) { return i >= 7; }),
+                                     expected.end()));
+    EXPECT_EQ(Rnd::RandomReal(), next);
+
+    Rnd::Flips(1.0, 3, hits);
+    EXPECT_EQ(hits, (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(Rnd::GlobalState().RandomIndex, 131 - 2 * 55);
 }
 
 TEST_F(RndTest, SeedFromMilliseconds) {
