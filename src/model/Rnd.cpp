@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 
 namespace orvanel::Rnd {
 namespace {
@@ -9,13 +10,24 @@ namespace {
 constexpr int TableSize = 55;
 constexpr int ShortLag = 24;
 
+using Pair = double __attribute__((vector_size(16)));
+
 // Renews entries [from, to) from the entries `offset` away, none of which lies in the range
-// itself: the entries are independent, so the compiler may renew several at once, each as the
-// one-at-a-time loop would.
+// itself: the entries are independent, so two are renewed at once, each as the one-at-a-time
+// loop would, and without a branch that chance would mispredict half the time.
 void Renew(State& s, int from, int to, int offset) {
     double* const table = s.RandomTable.data();
-#pragma GCC ivdep
-    for (int i = from; i < to; ++i) {
+    int i = from;
+    for (; i + 2 <= to; i += 2) {
+        Pair a;
+        Pair b;
+        std::memcpy(&a, table + i, sizeof a);
+        std::memcpy(&b, table + i + offset, sizeof b);
+        Pair t = a - b;
+        t = t < 0 ? t + 1 : t;
+        std::memcpy(table + i, &t, sizeof t);
+    }
+    for (; i < to; ++i) {
         const double t = table[i] - table[i + offset];
         table[i] = t < 0 ? t + 1 : t;
     }
