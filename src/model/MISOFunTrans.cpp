@@ -241,7 +241,7 @@ void TMISOFunTrans::ScoreBatch(std::span<TMISOFunTrans* const> models, std::size
     scratch.simulated.clear();
     for (std::size_t k = 0; k < models.size(); ++k) {
         models[k]->Error = 0.0;
-        scratch.sums[k].assign(count, 0.0);
+        scratch.sums[k].resize(count);
     }
     // Input by input, so that the lanes next to each other read the same data.
     for (std::size_t t = 0; t < inputs; ++t) {
@@ -267,7 +267,15 @@ void TMISOFunTrans::ScoreBatch(std::span<TMISOFunTrans* const> models, std::size
             scratch.simulated.push_back({scratch.lanes.size() - 1, &function});
         }
     }
-    RecursionLanes::Run(scratch.lanes, count, baselineOnly);
+    // The lanes clear the sums they add to; a model without a simulated or constant lane
+    // keeps a sum of zeros.
+    for (std::size_t k = 0; k < models.size(); ++k) {
+        const double* sum = scratch.sums[k].data();
+        if (std::none_of(scratch.lanes.begin(), scratch.lanes.end(),
+                         [sum](const RecursionLanes::Lane& lane) { return lane.sum == sum; }))
+            scratch.sums[k].assign(count, 0.0);
+    }
+    RecursionLanes::Run(scratch.lanes, count, baselineOnly, true);
     for (const auto& [lane, function] : scratch.simulated) {
         const Recursion::Result& result = scratch.lanes[lane].result;
         function->Error = result.complete ? result.error : TFunTrans::FailedError;

@@ -452,6 +452,8 @@ bool UsesSum(const Group& g, std::span<const RecursionLanes::Lane> lanes, const 
 struct Plan {
     std::vector<Group> groups;
     std::vector<Unit> units;
+    // Every distinct sum, in the order of their first lane.
+    std::vector<double*> sums;
 };
 
 // Splits the lanes into units run in list order: a group never takes a lane past one that
@@ -466,6 +468,8 @@ Plan MakePlan(std::span<RecursionLanes::Lane> lanes, std::size_t count) {
     };
     for (std::size_t i = 0; i < lanes.size(); ++i) {
         const RecursionLanes::Lane& lane = lanes[i];
+        if (std::find(plan.sums.begin(), plan.sums.end(), lane.sum) == plan.sums.end())
+            plan.sums.push_back(lane.sum);
         if (lane.simulated && RunsInGroup(lane.recursion, count)) {
             if (open && (plan.groups.back().used == Width ||
                          plan.groups.back().outputs != lane.recursion.outputs))
@@ -550,7 +554,8 @@ void RunUnitBlock(Plan& plan, Unit& unit, double* rows, std::int64_t b0, std::in
 
 } // namespace
 
-void RecursionLanes::Run(std::span<Lane> lanes, std::size_t count, bool baselineOnly) {
+void RecursionLanes::Run(std::span<Lane> lanes, std::size_t count, bool baselineOnly,
+                         bool clearSums) {
     Plan plan = MakePlan(lanes, count);
     for (Unit& unit : plan.units) {
         if (unit.kind != Unit::Alone)
@@ -563,6 +568,11 @@ void RecursionLanes::Run(std::span<Lane> lanes, std::size_t count, bool baseline
     const auto total = static_cast<std::int64_t>(count);
     for (std::int64_t b0 = 0; b0 < total; b0 += Block) {
         const std::int64_t b1 = std::min(total, b0 + Block);
+        // Cleared a block at a time, the sums are in the first cache when the lanes add to
+        // them.
+        if (clearSums)
+            for (double* sum : plan.sums)
+                std::fill(sum + b0, sum + b1, 0.0);
         for (Unit& unit : plan.units)
             RunUnitBlock(plan, unit, rows.data(), b0, b1, lanes, kernel);
     }

@@ -30,8 +30,10 @@ public:
     // running the lanes one after the other through Recursion::Run. Lanes next to each other
     // in the list share vector registers when they read the same measured outputs. The
     // widest vectors the processor offers are used unless baselineOnly asks for those every
-    // x86-64 processor has; the results are the same.
-    static void Run(std::span<Lane> lanes, std::size_t count, bool baselineOnly = false);
+    // x86-64 processor has; the results are the same. clearSums sets every sum to +0.0
+    // before any lane adds to it.
+    static void Run(std::span<Lane> lanes, std::size_t count, bool baselineOnly = false,
+                    bool clearSums = false);
 };
 
 } // namespace orvanel

@@ -101,20 +101,24 @@ TEST(RecursionLanesTest, EveryLaneAndSumIsTheSameBitsAsRunningTheLanesOneAfterTh
     ASSERT_GT(failed, 3);
     ASSERT_LT(failed, 30);
 
+    // Sums left over from earlier work are cleared when asked; zeros are added to as given.
     for (const bool baselineOnly : {true, false}) {
-        std::vector<std::vector<double>> sums(Sums, std::vector<double>(Count, 0.0));
-        std::vector<RecursionLanes::Lane> lanes = fixture.lanes;
-        for (std::size_t k = 0; k < lanes.size(); ++k)
-            lanes[k].sum = sums[k % Sums].data();
-        RecursionLanes::Run(lanes, Count, baselineOnly);
-        EXPECT_EQ(sums, expected) << baselineOnly;
-        for (std::size_t k = 0; k < lanes.size(); ++k) {
-            if (!lanes[k].simulated)
-                continue;
-            EXPECT_EQ(lanes[k].result.stored, results[k].stored) << k;
-            EXPECT_EQ(lanes[k].result.complete, results[k].complete) << k;
-            if (results[k].complete) {
-                EXPECT_EQ(lanes[k].result.error, results[k].error) << k;
+        for (const bool clearSums : {true, false}) {
+            std::vector<std::vector<double>> sums(
+                Sums, std::vector<double>(Count, clearSums ? 7.5 : 0.0));
+            std::vector<RecursionLanes::Lane> lanes = fixture.lanes;
+            for (std::size_t k = 0; k < lanes.size(); ++k)
+                lanes[k].sum = sums[k % Sums].data();
+            RecursionLanes::Run(lanes, Count, baselineOnly, clearSums);
+            EXPECT_EQ(sums, expected) << baselineOnly << clearSums;
+            for (std::size_t k = 0; k < lanes.size(); ++k) {
+                if (!lanes[k].simulated)
+                    continue;
+                EXPECT_EQ(lanes[k].result.stored, results[k].stored) << k;
+                EXPECT_EQ(lanes[k].result.complete, results[k].complete) << k;
+                if (results[k].complete) {
+                    EXPECT_EQ(lanes[k].result.error, results[k].error) << k;
+                }
             }
         }
     }
