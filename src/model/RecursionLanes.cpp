@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace orvanel {
@@ -54,7 +55,8 @@ struct Group {
 struct Unit {
     enum Kind { Vector, Alone, Constant } kind;
     std::size_t index; // a group for Vector, a lane otherwise
-    std::vector<double> samples;
+    // A lane run alone: its outputs, of which the run's first `stored` are written.
+    std::unique_ptr<double[]> samples;
 };
 
 using Pair = double __attribute__((vector_size(16)));
@@ -560,8 +562,8 @@ void RecursionLanes::Run(std::span<Lane> lanes, std::size_t count, bool baseline
     for (Unit& unit : plan.units) {
         if (unit.kind != Unit::Alone)
             continue;
-        unit.samples.resize(count);
-        lanes[unit.index].result = lanes[unit.index].recursion.Run(unit.samples.data());
+        unit.samples = std::make_unique_for_overwrite<double[]>(count);
+        lanes[unit.index].result = lanes[unit.index].recursion.Run(unit.samples.get());
     }
     thread_local std::vector<double> rows(Rows);
     const Kernel kernel = baselineOnly ? Baseline : BestKernel();
