@@ -405,8 +405,9 @@ void TGenetico::EvaluateAll(std::span<TMISOFunTrans* const> individuals) {
     const std::size_t batches = (individuals.size() + size - 1) / size;
     Workers().ForEach(batches, [&](std::size_t b) {
         const std::size_t first = b * size;
+        // Only the best model's output is ever shown; UpdateBest evaluates it in full.
         TMISOFunTrans::ScoreAll(
-            individuals.subspan(first, std::min(size, individuals.size() - first)));
+            individuals.subspan(first, std::min(size, individuals.size() - first)), false, false);
     });
 }
 

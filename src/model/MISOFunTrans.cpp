@@ -199,6 +199,10 @@ double TMISOFunTrans::Keep(std::vector<double>& sum, double error) {
         output->swap(sum);
     else
         output = std::make_shared<std::vector<double>>(std::move(sum));
+    return SetError(error);
+}
+
+double TMISOFunTrans::SetError(double error) {
     Error = error;
     for (const TFunTrans& function : functions)
         if (function.Error > DivergedError)
@@ -212,7 +216,8 @@ double TMISOFunTrans::Score() {
     return Error;
 }
 
-void TMISOFunTrans::ScoreAll(std::span<TMISOFunTrans* const> models, bool baselineOnly) {
+void TMISOFunTrans::ScoreAll(std::span<TMISOFunTrans* const> models, bool baselineOnly,
+                             bool keepOutputs) {
     for (const TMISOFunTrans* model : models)
         model->CheckedSampleCount();
     // Lanes run over one sample count, so models of another count go in a batch of their own.
@@ -221,13 +226,13 @@ void TMISOFunTrans::ScoreAll(std::span<TMISOFunTrans* const> models, bool baseli
         std::size_t end = first + 1;
         while (end < models.size() && models[end]->functions.front().Outputs().size() == count)
             ++end;
-        ScoreBatch(models.subspan(first, end - first), count, baselineOnly);
+        ScoreBatch(models.subspan(first, end - first), count, baselineOnly, keepOutputs);
         first = end;
     }
 }
 
 void TMISOFunTrans::ScoreBatch(std::span<TMISOFunTrans* const> models, std::size_t count,
-                               bool baselineOnly) {
+                               bool baselineOnly, bool keepOutputs) {
     ScoringScratch& scratch = ThreadScoringScratch();
     std::size_t functionCount = 0;
     std::size_t inputs = 0;
@@ -285,10 +290,17 @@ void TMISOFunTrans::ScoreBatch(std::span<TMISOFunTrans* const> models, std::size
                    scratch.errors, baselineOnly);
     // A finite error means no sample failed; otherwise the careful pass finds where.
     for (std::size_t k = 0; k < models.size(); ++k) {
-        if (std::isfinite(scratch.errors[k]))
-            models[k]->Keep(scratch.sums[k], scratch.errors[k]);
-        else
-            models[k]->Finish(scratch.sums[k]);
+        TMISOFunTrans& model = *models[k];
+        if (!keepOutputs && std::isfinite(scratch.errors[k])) {
+            model.output.reset();
+            model.SetError(scratch.errors[k]);
+        } else if (std::isfinite(scratch.errors[k])) {
+            model.Keep(scratch.sums[k], scratch.errors[k]);
+        } else {
+            model.Finish(scratch.sums[k]);
+            if (!keepOutputs)
+                model.output.reset();
+        }
     }
 }
 

@@ -58,8 +58,11 @@ public:
     // contents. Throws std::invalid_argument, before changing any model, when one has
     // transfer functions with different numbers of samples. The models must be distinct;
     // distinct batches may be scored on different threads at once. baselineOnly keeps to
-    // the vector instructions of every x86-64 processor (the results are the same).
-    static void ScoreAll(std::span<TMISOFunTrans* const> models, bool baselineOnly = false);
+    // the vector instructions of every x86-64 processor (the results are the same). Without
+    // keepOutputs the models are left with an empty Output: a search reads only the errors
+    // of the models it scores, and storing each output cost it more than a tenth of its time.
+    static void ScoreAll(std::span<TMISOFunTrans* const> models, bool baselineOnly = false,
+                         bool keepOutputs = true);
     // ScoreAll of this model alone; returns Error.
     double Score();
     // Output[i], or 0.0 when i is negative or past the last entry.
@@ -89,8 +92,10 @@ private:
     double Finish(std::vector<double>& sum);
     // Finish for a sum known to give the finite error.
     double Keep(std::vector<double>& sum, double error);
+    // Error := error, or FailedError when a transfer function diverged; returns it.
+    double SetError(double error);
     static void ScoreBatch(std::span<TMISOFunTrans* const> models, std::size_t count,
-                           bool baselineOnly);
+                           bool baselineOnly, bool keepOutputs);
     // Output as a vector of this model's own, for writing.
     std::vector<double>& OwnOutput();
 

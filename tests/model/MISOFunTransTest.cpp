@@ -235,10 +235,19 @@ TEST(MISOFunTransTest, ScoringTogetherGivesWhatEvaluatingEachGives) {
         for (TMISOFunTrans& model : together)
             batch.push_back(&model);
         TMISOFunTrans::ScoreAll(batch, baselineOnly);
+        // A search keeps the errors alone; its scratch sums then serve every batch.
+        std::vector<TMISOFunTrans> errorsOnly = models;
+        std::vector<TMISOFunTrans*> errorsBatch;
+        for (TMISOFunTrans& model : errorsOnly)
+            errorsBatch.push_back(&model);
+        for (int round = 0; round < 2; ++round)
+            TMISOFunTrans::ScoreAll(errorsBatch, baselineOnly, false);
         int failed = 0;
         for (std::size_t p = 0; p < models.size(); ++p) {
             EXPECT_EQ(together[p].Error, alone[p].Error) << p;
             EXPECT_EQ(together[p].Output(), alone[p].Output()) << p;
+            EXPECT_EQ(errorsOnly[p].Error, alone[p].Error) << p;
+            EXPECT_TRUE(errorsOnly[p].Output().empty()) << p;
             failed += alone[p].Error == 1e300 ? 1 : 0;
             for (std::size_t k = 0; k < 3; ++k) {
                 const TFunTrans& f = together[p].Functions()[k];
