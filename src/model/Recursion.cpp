@@ -7,8 +7,8 @@
 namespace orvanel {
 namespace {
 
-// Pole counts up to this keep the recent outputs in registers.
-constexpr int UnrolledPoles = 8;
+// Pole counts up to this keep the recent outputs in registers; a search draws up to about 13.
+constexpr int UnrolledPoles = 16;
 
 // Where the samples go: the outputs, and optionally a running sum of several simulations.
 struct Target {
@@ -52,7 +52,7 @@ bool RunInside(const Recursion& r, Target target, std::int64_t from, std::int64_
                Recursion::Result& result) {
     double a[Poles];
     double recent[Poles];
-#pragma GCC unroll 8
+#pragma GCC unroll 16
     for (int k = 0; k < Poles; ++k) {
         a[k] = r.denominator[k];
         recent[k] = target.y[from - Poles + k];
@@ -69,12 +69,12 @@ bool RunInside(const Recursion& r, Target target, std::int64_t from, std::int64_
         for (int j = 0; j <= m; ++j)
             s = s + u[j] * b[j];
         double t = 0.0;
-#pragma GCC unroll 8
+#pragma GCC unroll 16
         for (int k = 0; k < Poles; ++k)
             t = t + recent[k] * a[k];
         const double value = s - t;
         accepted = Accept(local, target, r.outputs, i, value);
-#pragma GCC unroll 8
+#pragma GCC unroll 16
         for (int k = 0; k + 1 < Poles; ++k)
             recent[k] = recent[k + 1];
         recent[Poles - 1] = value;
