@@ -156,20 +156,24 @@ TMISOFunTrans ValidModel(int inputs, std::size_t count, int variant) {
 }
 
 // One model of 50 inputs over 100,000 samples: today's Evaluate, one transfer function after
-// the other, against Score, which runs them side by side.
-void MISO50(benchmark::State& state, bool together) {
+// the other, against Score, which runs them side by side, on one thread or two.
+void MISO50(benchmark::State& state, bool together, int threads) {
     constexpr int Inputs = 50;
     const auto count = static_cast<std::size_t>(state.range(0));
     TMISOFunTrans model = ValidModel(Inputs, count, 0);
     for (auto _ : state)
-        benchmark::DoNotOptimize(together ? model.Score() : model.Evaluate());
+        benchmark::DoNotOptimize(together ? model.Score(threads) : model.Evaluate());
     state.counters["per_sample_and_input"] = benchmark::Counter(
         static_cast<double>(count * Inputs),
         benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
     state.counters["error"] = model.Error;
 }
-BENCHMARK_CAPTURE(MISO50, evaluate_baseline, false)->ArgName("samples")->Arg(100000);
-BENCHMARK_CAPTURE(MISO50, score_together, true)->ArgName("samples")->Arg(100000);
+BENCHMARK_CAPTURE(MISO50, evaluate_baseline, false, 1)->ArgName("samples")->Arg(100000);
+BENCHMARK_CAPTURE(MISO50, score_together, true, 1)->ArgName("samples")->Arg(100000);
+BENCHMARK_CAPTURE(MISO50, score_together_two_threads, true, 2)
+    ->ArgName("samples")
+    ->Arg(100000)
+    ->UseRealTime();
 
 // CPU time of every thread of the process so far, in milliseconds.
 double ProcessCpuMilliseconds() {
@@ -201,7 +205,7 @@ void Generation50(benchmark::State& state, bool together) {
     for (auto _ : state) {
         if (together)
             pool.ForEach(models.size() / Batch, [&](std::size_t b) {
-                TMISOFunTrans::ScoreAll(std::span(models).subspan(b * Batch, Batch));
+                TMISOFunTrans::ScoreAll(std::span(models).subspan(b * Batch, Batch), false, false);
             });
         else
             pool.ForEach(models.size(), [&](std::size_t i) { models[i]->Evaluate(); });

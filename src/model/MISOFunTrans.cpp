@@ -12,6 +12,8 @@ namespace orvanel {
 namespace {
 
 constexpr double ResidualScale = 100.0;
+// Lanes times samples from which a scoring may share its lanes between two threads.
+constexpr std::size_t LargeScoring = std::size_t{1} << 20;
 
 // Buffers reused by every evaluation on one thread, so a model keeps no per-input output.
 struct EvaluationScratch {
@@ -210,14 +212,14 @@ double TMISOFunTrans::SetError(double error) {
     return Error;
 }
 
-double TMISOFunTrans::Score() {
+double TMISOFunTrans::Score(int threads) {
     TMISOFunTrans* const self = this;
-    ScoreAll(std::span(&self, 1));
+    ScoreAll(std::span(&self, 1), false, true, threads);
     return Error;
 }
 
 void TMISOFunTrans::ScoreAll(std::span<TMISOFunTrans* const> models, bool baselineOnly,
-                             bool keepOutputs) {
+                             bool keepOutputs, int threads) {
     for (const TMISOFunTrans* model : models)
         model->CheckedSampleCount();
     // Lanes run over one sample count, so models of another count go in a batch of their own.
@@ -226,13 +228,13 @@ void TMISOFunTrans::ScoreAll(std::span<TMISOFunTrans* const> models, bool baseli
         std::size_t end = first + 1;
         while (end < models.size() && models[end]->functions.front().Outputs().size() == count)
             ++end;
-        ScoreBatch(models.subspan(first, end - first), count, baselineOnly, keepOutputs);
+        ScoreBatch(models.subspan(first, end - first), count, baselineOnly, keepOutputs, threads);
         first = end;
     }
 }
 
 void TMISOFunTrans::ScoreBatch(std::span<TMISOFunTrans* const> models, std::size_t count,
-                               bool baselineOnly, bool keepOutputs) {
+                               bool baselineOnly, bool keepOutputs, int threads) {
     ScoringScratch& scratch = ThreadScoringScratch();
     std::size_t functionCount = 0;
     std::size_t inputs = 0;
@@ -280,7 +282,9 @@ void TMISOFunTrans::ScoreBatch(std::span<TMISOFunTrans* const> models, std::size
                          [sum](const RecursionLanes::Lane& lane) { return lane.sum == sum; }))
             scratch.sums[k].assign(count, 0.0);
     }
-    RecursionLanes::Run(scratch.lanes, count, baselineOnly, true);
+    // A second thread pays for itself only on long runs of many lanes.
+    const bool large = scratch.lanes.size() * count >= LargeScoring;
+    RecursionLanes::Run(scratch.lanes, count, baselineOnly, true, large ? threads : 1);
     for (const auto& [lane, function] : scratch.simulated) {
         const Recursion::Result& result = scratch.lanes[lane].result;
         function->Error = result.complete ? result.error : TFunTrans::FailedError;

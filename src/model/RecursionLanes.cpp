@@ -1,11 +1,13 @@
 #include "model/RecursionLanes.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace orvanel {
@@ -511,8 +513,9 @@ bool FailsWithin(const Group& g, std::int64_t b0, std::span<const RecursionLanes
     return false;
 }
 
-void RunGroupBlock(Group& g, double* rows, std::int64_t b0, std::int64_t b1,
-                   std::span<RecursionLanes::Lane> lanes, Kernel kernel) {
+// A group's samples of one block into the rows, up to adding them to the sums.
+void ComputeGroupBlock(Group& g, double* rows, std::int64_t b0, std::int64_t b1,
+                       std::span<RecursionLanes::Lane> lanes, Kernel kernel) {
     std::memcpy(rows, g.history, sizeof g.history);
     const std::int64_t head = std::min(b1, g.start);
     for (int l = 0; l < g.used; ++l)
@@ -530,6 +533,10 @@ void RunGroupBlock(Group& g, double* rows, std::int64_t b0, std::int64_t b1,
             }
         }
     }
+}
+
+void AddGroupBlock(Group& g, const double* rows, std::int64_t b0, std::int64_t b1,
+                   std::span<RecursionLanes::Lane> lanes, Kernel kernel) {
     if (FailsWithin(g, b0, lanes))
         AddFailing(g, rows, b0, b1, lanes);
     else
@@ -537,12 +544,8 @@ void RunGroupBlock(Group& g, double* rows, std::int64_t b0, std::int64_t b1,
     std::memcpy(g.history, rows + (b1 - b0) * Width, sizeof g.history);
 }
 
-void RunUnitBlock(Plan& plan, Unit& unit, double* rows, std::int64_t b0, std::int64_t b1,
-                  std::span<RecursionLanes::Lane> lanes, Kernel kernel) {
-    if (unit.kind == Unit::Vector) {
-        RunGroupBlock(plan.groups[unit.index], rows, b0, b1, lanes, kernel);
-        return;
-    }
+void AddUnitBlock(const Unit& unit, std::int64_t b0, std::int64_t b1,
+                  std::span<RecursionLanes::Lane> lanes) {
     RecursionLanes::Lane& lane = lanes[unit.index];
     if (unit.kind == Unit::Constant) {
         for (std::int64_t i = b0; i < b1; ++i)
@@ -554,20 +557,14 @@ void RunUnitBlock(Plan& plan, Unit& unit, double* rows, std::int64_t b0, std::in
         lane.sum[i] = lane.sum[i] + unit.samples[static_cast<std::size_t>(i)];
 }
 
-} // namespace
-
-void RecursionLanes::Run(std::span<Lane> lanes, std::size_t count, bool baselineOnly,
-                         bool clearSums) {
-    Plan plan = MakePlan(lanes, count);
-    for (Unit& unit : plan.units) {
-        if (unit.kind != Unit::Alone)
-            continue;
-        unit.samples = std::make_unique_for_overwrite<double[]>(count);
-        lanes[unit.index].result = lanes[unit.index].recursion.Run(unit.samples.get());
-    }
+// Units [first, last) over every block. ready(b0) returns once the units before `first`
+// have added block b0 to the sums, so that each entry of a sum receives its lanes in order;
+// done(b0) tells that these units have added it. Blocks touch distinct entries of the sums,
+// so the next block needs no waiting.
+template <class Ready, class Done>
+void RunUnits(Plan& plan, std::size_t first, std::size_t last, std::int64_t total, bool clearSums,
+              std::span<RecursionLanes::Lane> lanes, Kernel kernel, Ready ready, Done done) {
     thread_local std::vector<double> rows(Rows);
-    const Kernel kernel = baselineOnly ? Baseline : BestKernel();
-    const auto total = static_cast<std::int64_t>(count);
     for (std::int64_t b0 = 0; b0 < total; b0 += Block) {
         const std::int64_t b1 = std::min(total, b0 + Block);
         // Cleared a block at a time, the sums are in the first cache when the lanes add to
@@ -575,8 +572,73 @@ void RecursionLanes::Run(std::span<Lane> lanes, std::size_t count, bool baseline
         if (clearSums)
             for (double* sum : plan.sums)
                 std::fill(sum + b0, sum + b1, 0.0);
-        for (Unit& unit : plan.units)
-            RunUnitBlock(plan, unit, rows.data(), b0, b1, lanes, kernel);
+        bool waited = false;
+        for (std::size_t u = first; u < last; ++u) {
+            const Unit& unit = plan.units[u];
+            if (unit.kind == Unit::Vector)
+                ComputeGroupBlock(plan.groups[unit.index], rows.data(), b0, b1, lanes, kernel);
+            if (!waited)
+                ready(b0);
+            waited = true;
+            if (unit.kind == Unit::Vector)
+                AddGroupBlock(plan.groups[unit.index], rows.data(), b0, b1, lanes, kernel);
+            else
+                AddUnitBlock(unit, b0, b1, lanes);
+        }
+        done(b0);
+    }
+}
+
+// Where a second thread takes over the units: about half the work of the groups.
+std::size_t SplitPoint(const Plan& plan) {
+    const auto cost = [&](const Unit& unit) {
+        if (unit.kind != Unit::Vector)
+            return 1;
+        const Group& g = plan.groups[unit.index];
+        return 4 + g.poles + g.zeros;
+    };
+    int total = 0;
+    for (const Unit& unit : plan.units)
+        total += cost(unit);
+    int before = 0;
+    std::size_t u = 0;
+    while (u < plan.units.size() && 2 * (before + cost(plan.units[u])) <= total)
+        before += cost(plan.units[u++]);
+    return u;
+}
+
+} // namespace
+
+void RecursionLanes::Run(std::span<Lane> lanes, std::size_t count, bool baselineOnly,
+                         bool clearSums, int threads) {
+    Plan plan = MakePlan(lanes, count);
+    for (Unit& unit : plan.units) {
+        if (unit.kind != Unit::Alone)
+            continue;
+        unit.samples = std::make_unique_for_overwrite<double[]>(count);
+        lanes[unit.index].result = lanes[unit.index].recursion.Run(unit.samples.get());
+    }
+    const Kernel kernel = baselineOnly ? Baseline : BestKernel();
+    const auto total = static_cast<std::int64_t>(count);
+    const auto none = [](std::int64_t) {};
+    const std::size_t split = threads > 1 ? SplitPoint(plan) : plan.units.size();
+    if (split == 0 || split == plan.units.size()) {
+        RunUnits(plan, 0, plan.units.size(), total, clearSums, lanes, kernel, none, none);
+    } else {
+        // The first half clears and adds each block before the second half adds to it.
+        std::atomic<std::int64_t> added{-1};
+        std::thread second([&] {
+            RunUnits(
+                plan, split, plan.units.size(), total, false, lanes, kernel,
+                [&](std::int64_t b0) {
+                    while (added.load(std::memory_order_acquire) < b0)
+                        __builtin_ia32_pause();
+                },
+                none);
+        });
+        RunUnits(plan, 0, split, total, clearSums, lanes, kernel, none,
+                 [&](std::int64_t b0) { added.store(b0, std::memory_order_release); });
+        second.join();
     }
     for (const Group& g : plan.groups)
         for (int l = 0; l < g.used; ++l)

@@ -102,22 +102,25 @@ TEST(RecursionLanesTest, EveryLaneAndSumIsTheSameBitsAsRunningTheLanesOneAfterTh
     ASSERT_LT(failed, 30);
 
     // Sums left over from earlier work are cleared when asked; zeros are added to as given.
+    // A second thread takes the later lanes without changing a bit.
     for (const bool baselineOnly : {true, false}) {
         for (const bool clearSums : {true, false}) {
-            std::vector<std::vector<double>> sums(
-                Sums, std::vector<double>(Count, clearSums ? 7.5 : 0.0));
-            std::vector<RecursionLanes::Lane> lanes = fixture.lanes;
-            for (std::size_t k = 0; k < lanes.size(); ++k)
-                lanes[k].sum = sums[k % Sums].data();
-            RecursionLanes::Run(lanes, Count, baselineOnly, clearSums);
-            EXPECT_EQ(sums, expected) << baselineOnly << clearSums;
-            for (std::size_t k = 0; k < lanes.size(); ++k) {
-                if (!lanes[k].simulated)
-                    continue;
-                EXPECT_EQ(lanes[k].result.stored, results[k].stored) << k;
-                EXPECT_EQ(lanes[k].result.complete, results[k].complete) << k;
-                if (results[k].complete) {
-                    EXPECT_EQ(lanes[k].result.error, results[k].error) << k;
+            for (const int threads : {1, 2}) {
+                std::vector<std::vector<double>> sums(
+                    Sums, std::vector<double>(Count, clearSums ? 7.5 : 0.0));
+                std::vector<RecursionLanes::Lane> lanes = fixture.lanes;
+                for (std::size_t k = 0; k < lanes.size(); ++k)
+                    lanes[k].sum = sums[k % Sums].data();
+                RecursionLanes::Run(lanes, Count, baselineOnly, clearSums, threads);
+                EXPECT_EQ(sums, expected) << baselineOnly << clearSums << threads;
+                for (std::size_t k = 0; k < lanes.size(); ++k) {
+                    if (!lanes[k].simulated)
+                        continue;
+                    EXPECT_EQ(lanes[k].result.stored, results[k].stored) << k;
+                    EXPECT_EQ(lanes[k].result.complete, results[k].complete) << k;
+                    if (results[k].complete) {
+                        EXPECT_EQ(lanes[k].result.error, results[k].error) << k;
+                    }
                 }
             }
         }
