@@ -598,7 +598,15 @@ void TGenetico::UpdateBest() {
     bestModel.Assign(elite.front());
     // Also with the cache: a copy does not carry its transfer functions' coefficients, which
     // the owner may read.
-    EvaluateCounted(bestModel);
+    if (!ScoreTogether) {
+        EvaluateCounted(bestModel);
+        return;
+    }
+    // What Evaluate gives, on every core for a large model, with the texts built after.
+    ++evaluationCount;
+    bestModel.Score(Workers().ThreadCount());
+    for (TFunTrans& function : bestModel.Functions())
+        function.Decode();
 }
 
 void TGenetico::RefreshPopulation() {
