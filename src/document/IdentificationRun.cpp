@@ -214,25 +214,27 @@ IdentificationRun::Best(const TGenetico& search, std::vector<LinearModel> found)
         return std::nullopt;
     Refinement::Result refined = refinement.RefineBest(ordered, RefinementStarts);
     if (resolved.Simplify)
-        refined = refinement.Simplify(std::move(refined), StructurePenalty());
+        refined = refinement.Simplify(std::move(refined), structurePenalty);
     return Found{std::move(refined.Model), refined.Error};
 }
 
 // One more search on its own engine and random source, on the calling thread; a search that
 // fails, or is stopped, finds nothing.
 std::optional<IdentificationRun::Found>
-IdentificationRun::Restart(int k, const Rnd::State& seed, const std::atomic<bool>& stop) const {
+IdentificationRun::Restart(int k, const Rnd::State& seed, const TGenetico& settings,
+                           const std::atomic<bool>& stop) const {
     // The calling thread may be the run's own: its random source is left as the run left it.
     const Rnd::State own = Rnd::GlobalState();
-    std::optional<Found> found = Search(k, seed, stop);
+    std::optional<Found> found = Search(k, seed, settings, stop);
     Rnd::GlobalState() = own;
     return found;
 }
 
 std::optional<IdentificationRun::Found>
-IdentificationRun::Search(int k, const Rnd::State& seed, const std::atomic<bool>& stop) const {
+IdentificationRun::Search(int k, const Rnd::State& seed, const TGenetico& settings,
+                          const std::atomic<bool>& stop) const {
     TGenetico search;
-    CopySettings(engine, search);
+    CopySettings(settings, search);
     search.ThreadCount = 1;
     HandEstimationRows(search);
     std::vector<LinearModel> candidates;
@@ -257,6 +259,11 @@ IdentificationRun::Search(int k, const Rnd::State& seed, const std::atomic<bool>
 // and passes a stop asked of the engine on to the restarts, which then find nothing.
 std::vector<std::optional<IdentificationRun::Found>> IdentificationRun::FindAll(int restarts) {
     std::vector<std::optional<Found>> found(static_cast<std::size_t>(std::max(restarts, 1)));
+    // The window may change the engine's settings while this thread serves it: the workers
+    // read a copy taken now.
+    TGenetico settings;
+    CopySettings(engine, settings);
+    structurePenalty = StructurePenalty();
     std::atomic<bool> stop{false};
     std::atomic<std::size_t> next{0};
     std::atomic<std::size_t> done{0};
@@ -265,7 +272,7 @@ std::vector<std::optional<IdentificationRun::Found>> IdentificationRun::FindAll(
     const auto work = [&] {
         for (std::size_t k = next++; k < found.size(); k = next++) {
             found[k] = k == 0 ? Best(engine, std::move(candidates))
-                              : Restart(static_cast<int>(k), seedState, stop);
+                              : Restart(static_cast<int>(k), seedState, settings, stop);
             const std::lock_guard lock(mutex);
             ++done;
             finished.notify_one();
@@ -301,7 +308,7 @@ double IdentificationRun::StructurePenalty() const {
 }
 
 double IdentificationRun::Score(const Found& found) const {
-    return found.Error + StructurePenalty() * static_cast<double>(found.Model.ParameterCount());
+    return found.Error + structurePenalty * static_cast<double>(found.Model.ParameterCount());
 }
 
 void IdentificationRun::Conclude() {

@@ -89,16 +89,18 @@ private:
     };
 
     // The size penalty per parameter in squared-error units when structures are simplified,
-    // 0 otherwise; Score is a found model's error plus that penalty per parameter.
+    // 0 otherwise, as the engine's settings give it; FindAll keeps it in structurePenalty.
+    // Score is a found model's error plus that penalty per parameter.
     double StructurePenalty() const;
     double Score(const Found& found) const;
     void RunEngine();
     void HandEstimationRows(TGenetico& target) const;
     void CollectCandidate(const TGenetico& search, std::vector<LinearModel>& candidates) const;
     std::optional<Found> Best(const TGenetico& search, std::vector<LinearModel> candidates) const;
-    std::optional<Found> Restart(int k, const Rnd::State& seed,
+    std::optional<Found> Restart(int k, const Rnd::State& seed, const TGenetico& settings,
                                  const std::atomic<bool>& stop) const;
-    std::optional<Found> Search(int k, const Rnd::State& seed, const std::atomic<bool>& stop) const;
+    std::optional<Found> Search(int k, const Rnd::State& seed, const TGenetico& settings,
+                                const std::atomic<bool>& stop) const;
     std::vector<std::optional<Found>> FindAll(int restarts);
     void Conclude();
     std::vector<std::span<const double>> InputColumns(std::size_t rows) const;
@@ -114,6 +116,7 @@ private:
     std::size_t estimationRows = 0;
     std::vector<LinearModel> candidates;
     Rnd::State seedState;
+    double structurePenalty = 0.0;
     std::optional<IdentifiedModel> result;
 };
 
