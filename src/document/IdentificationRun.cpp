@@ -263,7 +263,8 @@ std::vector<std::optional<IdentificationRun::Found>> IdentificationRun::FindAll(
     // read a copy taken now.
     TGenetico settings;
     CopySettings(engine, settings);
-    structurePenalty = StructurePenalty();
+    // The engine's error is the squared residual sum divided by 10000.
+    structurePenalty = resolved.Simplify ? settings.SizeReductionFactor * 10000.0 : 0.0;
     std::atomic<bool> stop{false};
     std::atomic<std::size_t> next{0};
     std::atomic<std::size_t> done{0};
@@ -300,11 +301,6 @@ std::vector<std::optional<IdentificationRun::Found>> IdentificationRun::FindAll(
         thread.join();
     candidates.clear();
     return found;
-}
-
-double IdentificationRun::StructurePenalty() const {
-    // The engine's error is the squared residual sum divided by 10000.
-    return resolved.Simplify ? engine.SizeReductionFactor * 10000.0 : 0.0;
 }
 
 double IdentificationRun::Score(const Found& found) const {

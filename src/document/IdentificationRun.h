@@ -88,10 +88,7 @@ private:
         double Error = 0.0;
     };
 
-    // The size penalty per parameter in squared-error units when structures are simplified,
-    // 0 otherwise, as the engine's settings give it; FindAll keeps it in structurePenalty.
-    // Score is a found model's error plus that penalty per parameter.
-    double StructurePenalty() const;
+    // A found model's error plus structurePenalty per parameter.
     double Score(const Found& found) const;
     void RunEngine();
     void HandEstimationRows(TGenetico& target) const;
@@ -116,6 +113,8 @@ private:
     std::size_t estimationRows = 0;
     std::vector<LinearModel> candidates;
     Rnd::State seedState;
+    // The size penalty per parameter in squared-error units when structures are simplified,
+    // 0 otherwise; FindAll takes it from the engine's settings.
     double structurePenalty = 0.0;
     std::optional<IdentifiedModel> result;
 };

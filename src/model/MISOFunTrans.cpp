@@ -39,28 +39,8 @@ struct ScoringScratch {
 using Pair = double __attribute__((vector_size(16)));
 using Quad = double __attribute__((vector_size(32)));
 
-// The errors of four sums (the last repeated when fewer), each lane as Finish computes its
-// error, without the checks.
-[[gnu::always_inline]] inline void
-FourErrors(const double* const (&sum)[4], const std::vector<double>& measured, double (&found)[4]) {
-    const Pair scale = {ResidualScale, ResidualScale};
-    Pair low = {};
-    Pair high = {};
-    for (std::size_t j = 0; j < measured.size(); ++j) {
-        const Pair m = {measured[j], measured[j]};
-        const Pair a = (Pair{sum[0][j], sum[1][j]} - m) / scale;
-        const Pair b = (Pair{sum[2][j], sum[3][j]} - m) / scale;
-        low = low + a * a;
-        high = high + b * b;
-    }
-    found[0] = low[0];
-    found[1] = low[1];
-    found[2] = high[0];
-    found[3] = high[1];
-}
-
-// The same in one register of four lanes: the divisions, which bound this loop, go four at
-// a time.
+// FourErrorsBaseline in one register of four lanes: the divisions, which bound this loop, go
+// four at a time.
 __attribute__((target("avx"))) void FourErrorsWide(const double* const (&sum)[4],
                                                    const std::vector<double>& measured,
                                                    double (&found)[4]) {
@@ -76,9 +56,24 @@ __attribute__((target("avx"))) void FourErrorsWide(const double* const (&sum)[4]
         found[k] = error[k];
 }
 
+// The errors of four sums (the last repeated when fewer), each lane as Finish computes its
+// error, without the checks.
 void FourErrorsBaseline(const double* const (&sum)[4], const std::vector<double>& measured,
                         double (&found)[4]) {
-    FourErrors(sum, measured, found);
+    const Pair scale = {ResidualScale, ResidualScale};
+    Pair low = {};
+    Pair high = {};
+    for (std::size_t j = 0; j < measured.size(); ++j) {
+        const Pair m = {measured[j], measured[j]};
+        const Pair a = (Pair{sum[0][j], sum[1][j]} - m) / scale;
+        const Pair b = (Pair{sum[2][j], sum[3][j]} - m) / scale;
+        low = low + a * a;
+        high = high + b * b;
+    }
+    found[0] = low[0];
+    found[1] = low[1];
+    found[2] = high[0];
+    found[3] = high[1];
 }
 
 // The error Finish computes for each of the first n sums, without its checks: four sums at
@@ -295,16 +290,14 @@ void TMISOFunTrans::ScoreBatch(std::span<TMISOFunTrans* const> models, std::size
     // A finite error means no sample failed; otherwise the careful pass finds where.
     for (std::size_t k = 0; k < models.size(); ++k) {
         TMISOFunTrans& model = *models[k];
-        if (!keepOutputs && std::isfinite(scratch.errors[k])) {
-            model.output.reset();
-            model.SetError(scratch.errors[k]);
-        } else if (std::isfinite(scratch.errors[k])) {
-            model.Keep(scratch.sums[k], scratch.errors[k]);
-        } else {
+        if (!std::isfinite(scratch.errors[k]))
             model.Finish(scratch.sums[k]);
-            if (!keepOutputs)
-                model.output.reset();
-        }
+        else if (keepOutputs)
+            model.Keep(scratch.sums[k], scratch.errors[k]);
+        else
+            model.SetError(scratch.errors[k]);
+        if (!keepOutputs)
+            model.output.reset();
     }
 }
 

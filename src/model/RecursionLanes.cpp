@@ -557,10 +557,10 @@ void AddUnitBlock(const Unit& unit, std::int64_t b0, std::int64_t b1,
         lane.sum[i] = lane.sum[i] + unit.samples[static_cast<std::size_t>(i)];
 }
 
-// Units [first, last) over every block. ready(b0) returns once the units before `first`
-// have added block b0 to the sums, so that each entry of a sum receives its lanes in order;
-// done(b0) tells that these units have added it. Blocks touch distinct entries of the sums,
-// so the next block needs no waiting.
+// Units [first, last) over every block. ready(b0), asked before each addition, returns once
+// the units before `first` have added block b0 to the sums, so that each entry of a sum receives
+// its lanes in order; done(b0) tells that these units have added it. Blocks touch distinct entries
+// of the sums, so the next block needs no waiting.
 template <class Ready, class Done>
 void RunUnits(Plan& plan, std::size_t first, std::size_t last, std::int64_t total, bool clearSums,
               std::span<RecursionLanes::Lane> lanes, Kernel kernel, Ready ready, Done done) {
@@ -572,14 +572,11 @@ void RunUnits(Plan& plan, std::size_t first, std::size_t last, std::int64_t tota
         if (clearSums)
             for (double* sum : plan.sums)
                 std::fill(sum + b0, sum + b1, 0.0);
-        bool waited = false;
         for (std::size_t u = first; u < last; ++u) {
             const Unit& unit = plan.units[u];
             if (unit.kind == Unit::Vector)
                 ComputeGroupBlock(plan.groups[unit.index], rows.data(), b0, b1, lanes, kernel);
-            if (!waited)
-                ready(b0);
-            waited = true;
+            ready(b0);
             if (unit.kind == Unit::Vector)
                 AddGroupBlock(plan.groups[unit.index], rows.data(), b0, b1, lanes, kernel);
             else
