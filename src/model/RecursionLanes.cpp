@@ -93,48 +93,35 @@ template <class Vec> [[gnu::always_inline]] inline void Store(double* p, const V
     m[3] = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
 }
 
-// The numerator sum of sample i of lane l with its Z + 1 padded terms.
-template <int Z>
-[[gnu::always_inline]] inline double Numerator(const Group& g, int l, std::int64_t i) {
-    const double* u = g.inputs[l] + g.offset[l] + i;
-    double s = 0.0;
-#pragma GCC unroll 9
-    for (int j = 0; j <= Z; ++j)
-        s = s + u[j] * g.b[l][j];
-    return s;
-}
+// Samples per step of a group's recursion: a cache line of each lane's input.
+constexpr std::int64_t Chunk = 8;
 
-// Writes the numerator sums of samples [from, to) into the rows. No term depends on an
-// earlier output, so each lane runs W samples at a time along its own input and W lanes
-// are turned into rows together.
+// Writes the numerator sums of samples [i, i + Chunk) into their rows. No term depends on an
+// earlier output, so each lane runs W samples at a time along its own input and W lanes are
+// turned into rows together.
 template <class Vec, int Z>
-[[gnu::always_inline]] inline void RunNumerators(const Group& g, double* rows, std::int64_t b0,
-                                                 std::int64_t from, std::int64_t to) {
+[[gnu::always_inline]] inline void NumeratorChunk(const double* const (&inputs)[Width],
+                                                  const double (&b)[Width][Z + 1], std::int64_t i,
+                                                  double* row) {
     constexpr int W = LanesOf<Vec>;
-    // Local copies, which the stores into the rows cannot change.
-    const double* inputs[Width];
-    double b[Width][Z + 1];
-    for (int l = 0; l < Width; ++l) {
-        inputs[l] = g.inputs[l] + g.offset[l];
-        for (int j = 0; j <= Z; ++j)
-            b[l][j] = g.b[l][j];
-    }
-    std::int64_t i = from;
-    for (; i + W <= to; i += W) {
-        double* row = rows + (i - b0 + History) * Width;
 #pragma GCC unroll 4
-        for (int q = 0; q < Width; q += W) {
+    for (int q = 0; q < Width; q += W) {
+#pragma GCC unroll 4
+        for (int h = 0; h < Chunk; h += W) {
             Vec m[W];
 #pragma GCC unroll 4
             for (int w = 0; w < W; ++w) {
                 const int l = q + w;
-                const double* u = inputs[l] + i;
+                const double* u = inputs[l] + i + h;
                 // Every lane streams its own input, more streams than the hardware follows:
                 // asking now for the next block's samples hides their memory latency.
-                __builtin_prefetch(u + Block);
-                Vec s = {};
+                if (h == 0)
+                    __builtin_prefetch(u + Block);
+                Vec s;
+                Load(s, u);
+                s = s * b[l][0];
 #pragma GCC unroll 9
-                for (int j = 0; j <= Z; ++j) {
+                for (int j = 1; j <= Z; ++j) {
                     Vec x;
                     Load(x, u + j);
                     s = s + x * b[l][j];
@@ -144,43 +131,34 @@ template <class Vec, int Z>
             Transpose(m);
 #pragma GCC unroll 4
             for (int w = 0; w < W; ++w)
-                Store(row + w * Width + q, m[w]);
+                Store(row + (h + w) * Width + q, m[w]);
         }
-    }
-    for (; i < to; ++i)
-        for (int l = 0; l < Width; ++l)
-            rows[(i - b0 + History) * Width + l] = Numerator<Z>(g, l, i);
-}
-
-template <class Vec>
-[[gnu::always_inline]] inline void RunNumeratorsFor(const Group& g, double* rows, std::int64_t b0,
-                                                    std::int64_t from, std::int64_t to) {
-    switch (g.zeros) {
-    case 0:
-        return RunNumerators<Vec, 0>(g, rows, b0, from, to);
-    case 1:
-        return RunNumerators<Vec, 1>(g, rows, b0, from, to);
-    case 2:
-        return RunNumerators<Vec, 2>(g, rows, b0, from, to);
-    case 3:
-        return RunNumerators<Vec, 3>(g, rows, b0, from, to);
-    case 4:
-        return RunNumerators<Vec, 4>(g, rows, b0, from, to);
-    default:
-        return RunNumerators<Vec, MaxPoles>(g, rows, b0, from, to);
     }
 }
 
 // Samples [from, to) of every lane of the group, all past the group's start; rows holds
-// sample k at row k - b0 + History, with the numerator sums of [from, to) and the N outputs
-// before from already in place. The arithmetic is that of the scalar recursion, lane by
-// lane: separate multiplies and adds in the same order.
-template <class Vec, int N>
+// sample k at row k - b0 + History, with the N outputs before from already in place. The
+// arithmetic is that of the scalar recursion, lane by lane: separate multiplies and adds in
+// the same order, except that the numerator and denominator sums start from their first
+// product instead of adding it to +0.0. That changes at most the sign of a zero, and a zero
+// of either sign gives the same products and squared residuals up to the sign of zeros again;
+// it reaches no sum either, since a sum starts from +0.0 and so is never -0.0, and adding
+// -0.0 or +0.0 to any other value gives the same. The numerators of each chunk are computed
+// just before its recursion, so that the processor overlaps them with the recursion's latency.
+template <class Vec, int N, int Z>
 [[gnu::always_inline]] inline void RunVector(Group& g, double* rows, std::int64_t b0,
                                              std::int64_t from, std::int64_t to) {
     constexpr int W = LanesOf<Vec>;
     constexpr int V = Width / W;
-    RunNumeratorsFor<Vec>(g, rows, b0, from, to);
+    // Local copies, which the stores into the rows cannot change.
+    const double* inputs[Width];
+    double b[Width][Z + 1];
+    const double* const outputs = g.outputs;
+    for (int l = 0; l < Width; ++l) {
+        inputs[l] = g.inputs[l] + g.offset[l];
+        for (int j = 0; j <= Z; ++j)
+            b[l][j] = g.b[l][j];
+    }
     Vec a[N][V];
     Vec recent[N][V];
     Vec error[V];
@@ -191,19 +169,18 @@ template <class Vec, int N>
         }
         Load(error[v], &g.error[v * W]);
     }
-    for (std::int64_t i = from; i < to; ++i) {
+    const auto step = [&](std::int64_t i) {
         double* row = rows + (i - b0 + History) * Width;
-        const double y = g.outputs[i];
         Vec measured;
         for (int w = 0; w < W; ++w)
-            measured[w] = y;
+            measured[w] = outputs[i];
 #pragma GCC unroll 4
         for (int v = 0; v < V; ++v) {
             Vec s;
             Load(s, row + v * W);
-            Vec t = {};
+            Vec t = recent[0][v] * a[0][v];
 #pragma GCC unroll 8
-            for (int k = 0; k < N; ++k)
+            for (int k = 1; k < N; ++k)
                 t = t + recent[k][v] * a[k][v];
             const Vec value = s - t;
             Store(row + v * W, value);
@@ -214,9 +191,44 @@ template <class Vec, int N>
                 recent[k][v] = recent[k + 1][v];
             recent[N - 1][v] = value;
         }
+    };
+    std::int64_t i = from;
+    for (; i + Chunk <= to; i += Chunk) {
+        NumeratorChunk<Vec, Z>(inputs, b, i, rows + (i - b0 + History) * Width);
+#pragma GCC unroll 8
+        for (std::int64_t k = i; k < i + Chunk; ++k)
+            step(k);
+    }
+    for (; i < to; ++i) {
+        for (int l = 0; l < Width; ++l) {
+            double s = 0.0;
+            for (int j = 0; j <= Z; ++j)
+                s = s + inputs[l][i + j] * b[l][j];
+            rows[(i - b0 + History) * Width + l] = s;
+        }
+        step(i);
     }
     for (int v = 0; v < V; ++v)
         Store(&g.error[v * W], error[v]);
+}
+
+template <class Vec, int N>
+[[gnu::always_inline]] inline void RunVectorOfZeros(Group& g, double* rows, std::int64_t b0,
+                                                    std::int64_t from, std::int64_t to) {
+    switch (g.zeros) {
+    case 0:
+        return RunVector<Vec, N, 0>(g, rows, b0, from, to);
+    case 1:
+        return RunVector<Vec, N, 1>(g, rows, b0, from, to);
+    case 2:
+        return RunVector<Vec, N, 2>(g, rows, b0, from, to);
+    case 3:
+        return RunVector<Vec, N, 3>(g, rows, b0, from, to);
+    case 4:
+        return RunVector<Vec, N, 4>(g, rows, b0, from, to);
+    default:
+        return RunVector<Vec, N, MaxPoles>(g, rows, b0, from, to);
+    }
 }
 
 template <class Vec>
@@ -224,21 +236,21 @@ template <class Vec>
                                                 std::int64_t from, std::int64_t to) {
     switch (g.poles) {
     case 1:
-        return RunVector<Vec, 1>(g, rows, b0, from, to);
+        return RunVectorOfZeros<Vec, 1>(g, rows, b0, from, to);
     case 2:
-        return RunVector<Vec, 2>(g, rows, b0, from, to);
+        return RunVectorOfZeros<Vec, 2>(g, rows, b0, from, to);
     case 3:
-        return RunVector<Vec, 3>(g, rows, b0, from, to);
+        return RunVectorOfZeros<Vec, 3>(g, rows, b0, from, to);
     case 4:
-        return RunVector<Vec, 4>(g, rows, b0, from, to);
+        return RunVectorOfZeros<Vec, 4>(g, rows, b0, from, to);
     case 5:
-        return RunVector<Vec, 5>(g, rows, b0, from, to);
+        return RunVectorOfZeros<Vec, 5>(g, rows, b0, from, to);
     case 6:
-        return RunVector<Vec, 6>(g, rows, b0, from, to);
+        return RunVectorOfZeros<Vec, 6>(g, rows, b0, from, to);
     case 7:
-        return RunVector<Vec, 7>(g, rows, b0, from, to);
+        return RunVectorOfZeros<Vec, 7>(g, rows, b0, from, to);
     default:
-        return RunVector<Vec, 8>(g, rows, b0, from, to);
+        return RunVectorOfZeros<Vec, 8>(g, rows, b0, from, to);
     }
 }
 
@@ -564,7 +576,8 @@ void AddUnitBlock(const Unit& unit, std::int64_t b0, std::int64_t b1,
 template <class Ready, class Done>
 void RunUnits(Plan& plan, std::size_t first, std::size_t last, std::int64_t total, bool clearSums,
               std::span<RecursionLanes::Lane> lanes, Kernel kernel, Ready ready, Done done) {
-    thread_local std::vector<double> rows(Rows);
+    // Each row a cache line: a vector never straddles two, and a load finds the store before it.
+    alignas(64) thread_local double rows[Rows];
     for (std::int64_t b0 = 0; b0 < total; b0 += Block) {
         const std::int64_t b1 = std::min(total, b0 + Block);
         // Cleared a block at a time, the sums are in the first cache when the lanes add to
@@ -575,10 +588,10 @@ void RunUnits(Plan& plan, std::size_t first, std::size_t last, std::int64_t tota
         for (std::size_t u = first; u < last; ++u) {
             const Unit& unit = plan.units[u];
             if (unit.kind == Unit::Vector)
-                ComputeGroupBlock(plan.groups[unit.index], rows.data(), b0, b1, lanes, kernel);
+                ComputeGroupBlock(plan.groups[unit.index], rows, b0, b1, lanes, kernel);
             ready(b0);
             if (unit.kind == Unit::Vector)
-                AddGroupBlock(plan.groups[unit.index], rows.data(), b0, b1, lanes, kernel);
+                AddGroupBlock(plan.groups[unit.index], rows, b0, b1, lanes, kernel);
             else
                 AddUnitBlock(unit, b0, b1, lanes);
         }
