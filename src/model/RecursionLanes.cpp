@@ -473,14 +473,18 @@ struct Plan {
 };
 
 // Splits the lanes into units run in list order: a group never takes a lane past one that
-// runs alone and adds to a sum of the group, so every sum receives its lanes in order.
+// runs alone and adds to a sum of the group, nor a lane whose sum such a lane, run after the
+// group, adds to, so every sum receives its lanes in order.
 Plan MakePlan(std::span<RecursionLanes::Lane> lanes, std::size_t count) {
     Plan plan;
     bool open = false;
+    // The sums of the lanes run alone since the open group's unit.
+    std::vector<const double*> after;
     const auto close = [&] {
         if (open)
             Pad(plan.groups.back());
         open = false;
+        after.clear();
     };
     for (std::size_t i = 0; i < lanes.size(); ++i) {
         const RecursionLanes::Lane& lane = lanes[i];
@@ -488,7 +492,8 @@ Plan MakePlan(std::span<RecursionLanes::Lane> lanes, std::size_t count) {
             plan.sums.push_back(lane.sum);
         if (lane.simulated && RunsInGroup(lane.recursion, count)) {
             if (open && (plan.groups.back().used == Width ||
-                         plan.groups.back().outputs != lane.recursion.outputs))
+                         plan.groups.back().outputs != lane.recursion.outputs ||
+                         std::find(after.begin(), after.end(), lane.sum) != after.end()))
                 close();
             if (!open) {
                 plan.groups.emplace_back();
@@ -500,6 +505,8 @@ Plan MakePlan(std::span<RecursionLanes::Lane> lanes, std::size_t count) {
         }
         if (open && UsesSum(plan.groups.back(), lanes, lane.sum))
             close();
+        if (open)
+            after.push_back(lane.sum);
         plan.units.push_back({lane.simulated ? Unit::Alone : Unit::Constant, i, {}});
     }
     close();

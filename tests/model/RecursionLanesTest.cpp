@@ -13,7 +13,6 @@ using namespace orvanel;
 namespace {
 
 constexpr std::size_t Count = 700;
-constexpr int Sums = 3;
 
 // A reproducible draw in [-1, 1).
 struct Draws {
@@ -96,15 +95,17 @@ struct Fixture {
     }
 };
 
-TEST(RecursionLanesTest, EveryLaneAndSumIsTheSameBitsAsRunningTheLanesOneAfterTheOther) {
+// Over three sums and over four: the lanes run alone and the lanes of groups opened before
+// them meet over other sums.
+void ExpectSameBitsAsOneAfterTheOther(int sumCount) {
     Fixture fixture;
-    std::vector<std::vector<double>> expected(Sums, std::vector<double>(Count, 0.0));
+    std::vector<std::vector<double>> expected(sumCount, std::vector<double>(Count, 0.0));
     std::vector<Recursion::Result> results;
     std::vector<double> out(Count);
     int failed = 0;
     for (std::size_t k = 0; k < fixture.lanes.size(); ++k) {
         const RecursionLanes::Lane& lane = fixture.lanes[k];
-        std::vector<double>& sum = expected[k % Sums];
+        std::vector<double>& sum = expected[k % sumCount];
         if (!lane.simulated) {
             for (double& s : sum)
                 s = s + lane.constant;
@@ -123,10 +124,10 @@ TEST(RecursionLanesTest, EveryLaneAndSumIsTheSameBitsAsRunningTheLanesOneAfterTh
         for (const bool clearSums : {true, false}) {
             for (const int threads : {1, 2}) {
                 std::vector<std::vector<double>> sums(
-                    Sums, std::vector<double>(Count, clearSums ? 7.5 : 0.0));
+                    sumCount, std::vector<double>(Count, clearSums ? 7.5 : 0.0));
                 std::vector<RecursionLanes::Lane> lanes = fixture.lanes;
                 for (std::size_t k = 0; k < lanes.size(); ++k)
-                    lanes[k].sum = sums[k % Sums].data();
+                    lanes[k].sum = sums[k % sumCount].data();
                 RecursionLanes::Run(lanes, Count, baselineOnly, clearSums, threads);
                 EXPECT_EQ(BitsOf(sums), BitsOf(expected)) << baselineOnly << clearSums << threads;
                 for (std::size_t k = 0; k < lanes.size(); ++k) {
@@ -141,6 +142,11 @@ TEST(RecursionLanesTest, EveryLaneAndSumIsTheSameBitsAsRunningTheLanesOneAfterTh
             }
         }
     }
+}
+
+TEST(RecursionLanesTest, EveryLaneAndSumIsTheSameBitsAsRunningTheLanesOneAfterTheOther) {
+    ExpectSameBitsAsOneAfterTheOther(3);
+    ExpectSameBitsAsOneAfterTheOther(4);
 }
 
 // Full groups whose lanes take turns over one, two or four sums, as the models of a batch
