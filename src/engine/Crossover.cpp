@@ -1,5 +1,7 @@
 #include "engine/Crossover.h"
 
+#include <algorithm>
+
 namespace orvanel {
 namespace {
 
@@ -7,11 +9,8 @@ namespace {
 void Splice(const TFunTrans& head, int headEnd, const TFunTrans& tail, int tailStart, int geneCount,
             TFunTrans& child) {
     child.SetGeneCount(geneCount);
-    int k = 0;
-    for (int i = 0; i <= headEnd; ++i)
-        child.SetBit(k++, head.Bit(i));
-    for (int i = tailStart; i < tail.BitCount(); ++i)
-        child.SetBit(k++, tail.Bit(i));
+    child.CopyBits(head, 0, headEnd + 1, 0);
+    child.CopyBits(tail, std::min(tailStart, tail.BitCount()), tail.BitCount(), headEnd + 1);
 }
 
 } // namespace

@@ -36,14 +36,6 @@ TMISOFunTrans CopyOf(const TMISOFunTrans& source) {
     return copy;
 }
 
-std::vector<TMISOFunTrans> CopiesOf(const std::vector<TMISOFunTrans>& sources) {
-    std::vector<TMISOFunTrans> copies;
-    copies.reserve(sources.size());
-    for (const TMISOFunTrans& source : sources)
-        copies.push_back(CopyOf(source));
-    return copies;
-}
-
 // Whether the transfer function, or the model, is sure to fail before any sample is simulated.
 bool FailsBeforeSimulation(TFunTrans& function) {
     return !function.DecodeModel() || !function.Admissible();
@@ -246,6 +238,8 @@ void TGenetico::RunGenerations() {
         }
     }
     UpdateBest();
+    // Kept from generation to generation only, not to hold on to this run's data.
+    offspring = {};
 }
 
 TMISOFunTrans TGenetico::NewIndividual() const {
@@ -513,7 +507,11 @@ void TGenetico::CrossPair(std::size_t a, std::size_t b, TMISOFunTrans& first,
 
 void TGenetico::Breed() {
     const std::size_t n = population.size();
-    std::vector<TMISOFunTrans> next = CopiesOf(population);
+    // The last generation's objects take the copies, so that their storage is used again.
+    std::vector<TMISOFunTrans>& next = offspring;
+    next.resize(n);
+    for (std::size_t i = 0; i < n; ++i)
+        next[i].Assign(population[i]);
     std::vector<char> nextScored = scored;
     std::vector<double> fitness(n);
     std::vector<double> weights(n);
@@ -539,7 +537,9 @@ void TGenetico::Breed() {
         next[j].Assign(elite[j]);
         nextScored[j] = 1;
     }
-    population = std::move(next);
+    population.swap(next);
+    for (TMISOFunTrans& old : offspring)
+        old.ReleaseOutput();
     scored = std::move(nextScored);
 }
 

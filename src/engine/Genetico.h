@@ -225,6 +225,8 @@ private:
     // over while it runs does not reach them.
     std::vector<std::shared_ptr<const std::vector<double>>> runColumns;
     std::vector<TMISOFunTrans> population;
+    // The generation before the current one, whose objects the next copies go into.
+    std::vector<TMISOFunTrans> offspring;
     // Per population position: whether its Error, Output and parameter count belong to its
     // current chromosome. Copies carry the flag; crossover and mutation clear it.
     std::vector<char> scored;

@@ -33,7 +33,6 @@ bool AllFinite(const std::vector<double>& p) {
     return std::all_of(p.begin(), p.end(), [](double c) { return std::isfinite(c); });
 }
 
-
 // Rounds half to even into a signed 64-bit integer; false when the result does not fit.
 bool RoundDelay(double v, std::int64_t& d) {
     const double r = std::nearbyint(v);
@@ -134,6 +133,20 @@ void TFunTrans::CopyFrom(const TFunTrans& source) {
     ParamCount = source.ParamCount;
     NumText = source.NumText;
     DenText = source.DenText;
+}
+
+void TFunTrans::CopyFresh(const TFunTrans& source) {
+    static const TFunTrans fresh;
+    Error = fresh.Error;
+    Numerator.assign(fresh.Numerator.begin(), fresh.Numerator.end());
+    Denominator.assign(fresh.Denominator.begin(), fresh.Denominator.end());
+    Delay = fresh.Delay;
+    Gain = fresh.Gain;
+    // Samples are let go rather than kept: over long data they are large.
+    SimOutput = {};
+    Step = {};
+    StepLength = fresh.StepLength;
+    CopyFrom(source);
 }
 
 bool TFunTrans::Decode(char decimalSeparator) {

@@ -48,6 +48,8 @@ public:
     // stay as they are until the next Decode, Error and SimOutput until the next Simulate, Step
     // until the next StepResponse.
     void CopyFrom(const TFunTrans& source);
+    // Becomes what a new object given CopyFrom(source) is, keeping the storage it has.
+    void CopyFresh(const TFunTrans& source);
 
     // Rebuilds Numerator, Denominator, Delay, Gain, ParamCount and the texts from the genes,
     // writing coefficients with the given decimal separator. Returns false after an arithmetic

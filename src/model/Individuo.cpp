@@ -1,5 +1,6 @@
 #include "model/Individuo.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <stdexcept>
@@ -92,6 +93,13 @@ void TIndividuo::SetBit(int i, std::uint8_t v) {
     if (i < 0 || i >= BitCount())
         throw std::out_of_range("Bit index outside the chromosome");
     bits[static_cast<std::size_t>(i)] = v != 0 ? 1 : 0;
+}
+
+void TIndividuo::CopyBits(const TIndividuo& source, int first, int last, int at) {
+    if (first < 0 || last < first || last > source.BitCount() || at < 0 ||
+        at > BitCount() - (last - first))
+        throw std::out_of_range("Bit range outside the chromosome");
+    std::copy(source.bits.begin() + first, source.bits.begin() + last, bits.begin() + at);
 }
 
 double TIndividuo::GeneValue(int g) const {

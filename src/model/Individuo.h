@@ -37,6 +37,9 @@ public:
     std::uint8_t Bit(int i) const;
     // Bit i := 1 when v is non-zero, else 0; throws std::out_of_range outside 0..BitCount-1.
     void SetBit(int i, std::uint8_t v);
+    // Bits first..last-1 of source := bits at.. of this chromosome; throws std::out_of_range,
+    // changing nothing, when either range leaves its chromosome.
+    void CopyBits(const TIndividuo& source, int first, int last, int at);
 
     // The real value of gene g; throws std::out_of_range for a gene that does not exist.
     // Not the inverse of SetGeneValue: the mantissa is read as decimal digits (M = 5000000

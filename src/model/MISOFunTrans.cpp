@@ -146,11 +146,9 @@ void TMISOFunTrans::Assign(const TMISOFunTrans& source) {
     ParamCount = source.SumOfParamCounts();
     output = source.output;
     functions.resize(source.functions.size());
-    for (std::size_t k = 0; k < functions.size(); ++k) {
-        // A fresh object: the coefficients, Error and SimOutput are not carried over.
-        functions[k] = TFunTrans();
-        functions[k].CopyFrom(source.functions[k]);
-    }
+    // As fresh objects: the coefficients, Error and SimOutput are not carried over.
+    for (std::size_t k = 0; k < functions.size(); ++k)
+        functions[k].CopyFresh(source.functions[k]);
 }
 
 std::size_t TMISOFunTrans::CheckedSampleCount() const {

@@ -40,6 +40,9 @@ public:
     // this does not write into the source, so several threads may copy one source at once.
     // Costs O(genes): the data samples and Output are shared until either side changes them.
     void Assign(const TMISOFunTrans& source);
+    // Lets go of Output, which becomes empty, and keeps the rest: for an object kept only
+    // for its storage, so that it holds no share of another's output.
+    void ReleaseOutput() { output.reset(); }
     // Evaluates every transfer function, adds their outputs in input order into Output and
     // sets Error to the sum of squared residuals divided by 10000. Error is 1e300 when a
     // transfer function's own Error is above 1e200 or when a sum or the error leaves the double

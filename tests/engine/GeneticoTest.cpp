@@ -1,6 +1,7 @@
 #include "engine/Genetico.h"
 
 #include "engine/RunError.h"
+#include "support/SameFunction.h"
 
 #include <algorithm>
 #include <climits>
@@ -503,16 +504,9 @@ TEST(TGeneticoRun, ReferenceAndFastModesGiveTheSameRun) {
                 EXPECT_EQ(RunAndLog(*fast), expected) << selection << " " << elitism;
                 EXPECT_EQ(Genotype(fast->BestModel()), Genotype(reference->BestModel()));
                 EXPECT_EQ(fast->BestModel().Output(), reference->BestModel().Output());
-                for (std::size_t t = 0; t < 2; ++t) {
-                    const TFunTrans& f = fast->BestModel().Functions()[t];
-                    const TFunTrans& r = reference->BestModel().Functions()[t];
-                    EXPECT_EQ(f.NumText, r.NumText);
-                    EXPECT_EQ(f.DenText, r.DenText);
-                    EXPECT_EQ(f.Numerator, r.Numerator);
-                    EXPECT_EQ(f.Denominator, r.Denominator);
-                    EXPECT_EQ(f.Gain, r.Gain);
-                    EXPECT_EQ(f.Error, r.Error);
-                }
+                for (std::size_t t = 0; t < 2; ++t)
+                    ExpectSameFunction(fast->BestModel().Functions()[t],
+                                       reference->BestModel().Functions()[t]);
                 // Fillings drawn ahead for parallel evaluation are given back.
                 EXPECT_EQ(Rnd::GlobalState().RandomTable, drawsAfter.RandomTable);
                 EXPECT_EQ(Rnd::GlobalState().RandomIndex, drawsAfter.RandomIndex);

@@ -1,5 +1,7 @@
 #include "model/FunTrans.h"
 
+#include "support/SameFunction.h"
+
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -330,6 +332,26 @@ TEST(FunTransTest, CopiesShareNothingObservable) {
     EXPECT_EQ(source.GeneValue(0), -0.5);
     source.AddSample(7, 8);
     EXPECT_EQ(copy.Inputs(), Column({1, 2, 5}));
+}
+
+TEST(FunTransTest, AFreshCopyIsANewObjectGivenTheCopy) {
+    TFunTrans source = WithGenes({{Pole, -0.5}, {GainGene, 2.0}});
+    AddSamples(source, {1, 2}, {3, 4});
+    source.Evaluate();
+    TFunTrans used = WithGenes({{Pole, 0.25}, {Pole, 0.5}});
+    AddSamples(used, {5}, {6});
+    used.Evaluate();
+    used.StepResponse();
+
+    TFunTrans expected;
+    expected.CopyFrom(source);
+    used.CopyFresh(source);
+    EXPECT_EQ(used.Bits(), expected.Bits());
+    EXPECT_EQ(used.Inputs(), expected.Inputs());
+    ExpectSameFunction(used, expected);
+    EXPECT_TRUE(used.SimOutput.empty());
+    EXPECT_TRUE(used.Step.empty());
+    EXPECT_EQ(used.StepLength, expected.StepLength);
 }
 
 TEST(FunTransTest, HandedOverColumnsMustMatch) {

@@ -76,6 +76,15 @@ TEST(IndividuoTest, BitAccessIsCheckedAndStoresZeroOrOne) {
     EXPECT_EQ(c.Bit(31), 1);
     EXPECT_THROW(c.Bit(32), std::out_of_range);
     EXPECT_THROW(c.SetBit(-1, 1), std::out_of_range);
+
+    TIndividuo copy;
+    copy.CopyBits(c, 30, 32, 4);
+    EXPECT_EQ(copy.Bit(4), 0);
+    EXPECT_EQ(copy.Bit(5), 1);
+    const std::vector<std::uint8_t> before = copy.Bits();
+    EXPECT_THROW(copy.CopyBits(c, 30, 33, 0), std::out_of_range);
+    EXPECT_THROW(copy.CopyBits(c, 28, 32, 29), std::out_of_range);
+    EXPECT_EQ(copy.Bits(), before);
 }
 
 TEST(IndividuoTest, DecodingReadsTheMantissaAsDecimalDigits) {
