@@ -1,5 +1,7 @@
 #include "model/RecursionLanes.h"
 
+#include "model/HelperThread.h"
+
 #include <algorithm>
 #include <atomic>
 #include <climits>
@@ -7,7 +9,6 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <thread>
 #include <vector>
 
 namespace orvanel {
@@ -639,23 +640,24 @@ void RecursionLanes::Run(std::span<Lane> lanes, std::size_t count, bool baseline
     const auto total = static_cast<std::int64_t>(count);
     const auto none = [](std::int64_t) {};
     const std::size_t split = threads > 1 ? SplitPoint(plan) : plan.units.size();
-    if (split == 0 || split == plan.units.size()) {
-        RunUnits(plan, 0, plan.units.size(), total, clearSums, lanes, kernel, none, none);
-    } else {
-        // The first half clears and adds each block before the second half adds to it.
-        std::atomic<std::int64_t> added{-1};
-        std::thread second([&] {
-            RunUnits(
-                plan, split, plan.units.size(), total, false, lanes, kernel,
-                [&](std::int64_t b0) {
-                    while (added.load(std::memory_order_acquire) < b0)
-                        __builtin_ia32_pause();
-                },
-                none);
-        });
+    // The first half clears and adds each block before the second half adds to it.
+    std::atomic<std::int64_t> added{-1};
+    HelperThread& helper = HelperThread::Shared();
+    const bool shared = split != 0 && split != plan.units.size() && helper.Start([&] {
+        RunUnits(
+            plan, split, plan.units.size(), total, false, lanes, kernel,
+            [&](std::int64_t b0) {
+                while (added.load(std::memory_order_acquire) < b0)
+                    __builtin_ia32_pause();
+            },
+            none);
+    });
+    if (shared) {
         RunUnits(plan, 0, split, total, clearSums, lanes, kernel, none,
                  [&](std::int64_t b0) { added.store(b0, std::memory_order_release); });
-        second.join();
+        helper.Wait();
+    } else {
+        RunUnits(plan, 0, plan.units.size(), total, clearSums, lanes, kernel, none, none);
     }
     for (const Group& g : plan.groups)
         for (int l = 0; l < g.used; ++l)

@@ -31,8 +31,9 @@ public:
     // in the list share vector registers when they read the same measured outputs. The
     // widest vectors the processor offers are used unless baselineOnly asks for those every
     // x86-64 processor has; the results are the same. clearSums sets every sum to +0.0
-    // before any lane adds to it. With threads above 1 a second thread runs the later half
-    // of the lanes, adding each block after the first half has; the results are the same.
+    // before any lane adds to it. With threads above 1 the process's helper thread, unless
+    // another caller holds it, runs the later half of the lanes, adding each block after the
+    // first half has; the results are the same.
     static void Run(std::span<Lane> lanes, std::size_t count, bool baselineOnly = false,
                     bool clearSums = false, int threads = 1);
 };
