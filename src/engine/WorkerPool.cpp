@@ -5,7 +5,10 @@
 namespace orvanel {
 
 int WorkerPool::HardwareThreads() {
-    return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    // Asked once: the library reads it from a system file on every call, which costs a
+    // search as much as a small generation's scoring when asked every generation.
+    static const int count = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    return count;
 }
 
 WorkerPool::WorkerPool(int threads) {
