@@ -327,15 +327,34 @@ void TGenetico::FillAtRandom(std::size_t first, std::size_t end, bool buildingPo
 // With many inputs a random individual whose every transfer function is usable is too rare
 // to be drawn whole (about 0.74 to the power of the inputs), so the last filling keeps the
 // transfer functions that work and has the others drawn again one by one.
+// The fast search judges every transfer function's first genes at once, scoring the whole
+// model in the lanes: each one's own error, which decides, is the same as alone.
 void TGenetico::Repair(TMISOFunTrans& individual) {
     const std::size_t samples = runColumns.back()->size();
     std::vector<double> sum(samples);
     std::vector<double> scratch(samples);
+    if (ScoreTogether)
+        ScoreOnEveryCore(individual);
     for (TFunTrans& function : individual.Functions()) {
-        for (int draws = 1; draws < MaxFillings && !UsableAlone(function, sum, scratch); ++draws)
+        for (int draws = 1; draws < MaxFillings; ++draws) {
+            const bool usable = draws == 1 && ScoreTogether ? function.Error <= AcceptableError
+                                                            : UsableAlone(function, sum, scratch);
+            if (usable)
+                break;
             DrawGenes(function);
+        }
     }
-    EvaluateCounted(individual);
+    if (!ScoreTogether) {
+        EvaluateCounted(individual);
+        return;
+    }
+    ++evaluationCount;
+    ScoreOnEveryCore(individual);
+}
+
+void TGenetico::ScoreOnEveryCore(TMISOFunTrans& individual) {
+    TMISOFunTrans* const model = &individual;
+    TMISOFunTrans::ScoreAll(std::span(&model, 1), false, false, Workers().ThreadCount());
 }
 
 // Whether the transfer function decodes, is admissible and simulates to an acceptable error

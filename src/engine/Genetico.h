@@ -187,6 +187,8 @@ private:
     void FillAtRandom(std::size_t first, std::size_t end, bool buildingPopulation);
     void DrawGenes(TFunTrans& function) const;
     void Repair(TMISOFunTrans& individual);
+    // Scores one model in the lanes on every core: its Error and every transfer function's own.
+    void ScoreOnEveryCore(TMISOFunTrans& individual);
     static bool UsableAlone(TFunTrans& function, std::vector<double>& sum,
                             std::vector<double>& scratch);
     void ScoreFillings(std::vector<TMISOFunTrans>& fillings, std::vector<char>& screened);
