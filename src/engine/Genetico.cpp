@@ -330,15 +330,20 @@ void TGenetico::FillAtRandom(std::size_t first, std::size_t end, bool buildingPo
 // The fast search judges every transfer function's first genes at once, scoring the whole
 // model in the lanes: each one's own error, which decides, is the same as alone.
 void TGenetico::Repair(TMISOFunTrans& individual) {
-    const std::size_t samples = runColumns.back()->size();
-    std::vector<double> sum(samples);
-    std::vector<double> scratch(samples);
+    // Working memory for the functions judged alone, made when the first one is.
+    std::vector<double> sum;
+    std::vector<double> scratch;
+    const auto usableAlone = [&](TFunTrans& function) {
+        sum.resize(runColumns.back()->size());
+        scratch.resize(sum.size());
+        return UsableAlone(function, sum, scratch);
+    };
     if (ScoreTogether)
         ScoreOnEveryCore(individual);
     for (TFunTrans& function : individual.Functions()) {
         for (int draws = 1; draws < MaxFillings; ++draws) {
             const bool usable = draws == 1 && ScoreTogether ? function.Error <= AcceptableError
-                                                            : UsableAlone(function, sum, scratch);
+                                                            : usableAlone(function);
             if (usable)
                 break;
             DrawGenes(function);
