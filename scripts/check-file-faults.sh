@@ -58,10 +58,12 @@ expect "a run with a planted report link" 0 $?
 [ "$(cat "$work/victim.txt")" = precious ] && [ ! -L "$work/plant_Report.txt" ]
 expect "the planted link is replaced, its target untouched" 0 $?
 
-# A signal stops the run after its generation: the report is completed, the result printed.
+# A signal stops the run after its generation: the report is completed and says where the run
+# stopped, the result printed; no export or computed output of a stopped run is written.
 for signal in INT TERM HUP; do
-    rm -f "$work/plant_Report.txt"
+    rm -f "$work/plant_Report.txt" "$work/stopped.json" "$work/stopped-output.txt"
     "$identify" --generations 100000000 --seed-ms 1 --quiet "$work/plant.txt" \
+        --export "$work/stopped.json" --simulated-output "$work/stopped-output.txt" \
         >"$work/out.txt" 2>"$work/err.txt" &
     pid=$!
     sleep 1
@@ -70,10 +72,13 @@ for signal in INT TERM HUP; do
     status=$?
     [ "$signal" = INT ] && wanted=130 || wanted=143
     expect "SIG$signal stops the run with its status" "$wanted" "$status"
-    grep -q "^Stopped at generation [0-9]*\.$" "$work/err.txt" &&
+    grep -q "^Stopped at generation [0-9]* of 100000000\.$" "$work/err.txt" &&
         grep -q "^Objective Function = " "$work/out.txt" &&
-        [ "$(tail -c 200 "$work/plant_Report.txt" | grep -c "^Objective Function = ")" = 1 ]
-    expect "SIG$signal: result printed, report completed" 0 $?
+        [ "$(tail -c 200 "$work/plant_Report.txt" | grep -c "^Objective Function = ")" = 1 ] &&
+        tail -c 100 "$work/plant_Report.txt" | grep -q "^RUN STOPPED"
+    expect "SIG$signal: result printed, report completed and saying so" 0 $?
+    [ ! -e "$work/stopped.json" ] && [ ! -e "$work/stopped-output.txt" ]
+    expect "SIG$signal: no export or computed output of the stopped run" 0 $?
 done
 
 # A second signal ends at once and leaves the previous report as it was. Both are sent while
@@ -92,6 +97,11 @@ status=$?
 expect "a second signal ends at once (status $status)" 0 $?
 [ "$(cat "$work/plant_Report.txt")" = previous ]
 expect "the previous report is untouched" 0 $?
+
+# A name as long as a name may be: the temporary file beside it must fit too.
+long="$work/$(printf 'n%.0s' $(seq 1 250)).json"
+"$identify" "${quick[@]}" --export "$long" "$work/plant.txt" >/dev/null 2>&1 && [ -s "$long" ]
+expect "an export named with 255 bytes" 0 $?
 
 # The run killed above leaves its unfinished report aside; the others leave nothing.
 leftovers=$(find "$work" -name '*.tmp*' ! -name 'huge_Report.txt.tmp*' | wc -l)

@@ -28,21 +28,6 @@ extern "C" void OnStopSignal(int signal) {
     ::_exit(StatusFor(signal));
 }
 
-class BlockedSignals {
-public:
-    BlockedSignals() {
-        sigset_t set;
-        sigemptyset(&set);
-        for (const int signal : Handled)
-            sigaddset(&set, signal);
-        sigprocmask(SIG_BLOCK, &set, &previous);
-    }
-    ~BlockedSignals() { sigprocmask(SIG_SETMASK, &previous, nullptr); }
-
-private:
-    sigset_t previous;
-};
-
 } // namespace
 
 StopSignals::StopSignals() {
@@ -68,8 +53,20 @@ int StopSignals::ExitStatus() const {
     return StatusFor(received);
 }
 
+StopSignals::Deferred::Deferred() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int signal : Handled)
+        sigaddset(&set, signal);
+    sigprocmask(SIG_BLOCK, &set, &previous);
+}
+
+StopSignals::Deferred::~Deferred() {
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+}
+
 void StopSignals::RemoveOnSecondSignal(const std::string& path) {
-    const BlockedSignals blocked;
+    const Deferred blocked;
     const std::size_t length = path.size() < removedPath.size() ? path.size() : 0;
     std::memcpy(removedPath.data(), path.data(), length);
     removedPath[length] = '\0';

@@ -1,6 +1,7 @@
 // Ctrl+C, SIGTERM and SIGHUP stop a run the way the window's Stop does.
 #pragma once
 
+#include <csignal>
 #include <string>
 
 namespace orvanel {
@@ -23,6 +24,18 @@ public:
     int ExitStatus() const;
     // The file a second signal removes before ending the program; empty: none.
     void RemoveOnSecondSignal(const std::string& path);
+    // While one lives, the signals wait: a file being written is completed and moved into
+    // place before a signal can end the program.
+    class Deferred {
+    public:
+        Deferred();
+        ~Deferred();
+        Deferred(const Deferred&) = delete;
+        Deferred& operator=(const Deferred&) = delete;
+
+    private:
+        sigset_t previous;
+    };
 };
 
 } // namespace orvanel

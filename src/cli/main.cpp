@@ -5,11 +5,15 @@
 #include "document/Document.h"
 #include "document/IdentificationRun.h"
 #include "document/ModelExport.h"
+#include "document/ReplacementFile.h"
 #include "document/RunReport.h"
 #include "document/TableSamples.h"
+#include "document/TextEncoding.h"
 #include "engine/Genetico.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <exception>
 #include <filesystem>
 #include <stdexcept>
@@ -26,7 +30,7 @@ constexpr int ExitRunFailed = 1;
 constexpr int ExitBadUsage = 2;
 
 int Fail(int status, const std::string& message) {
-    std::fprintf(stderr, "orvanel-identify: %s\n", message.c_str());
+    std::fprintf(stderr, "orvanel-identify: %s\n", TextEncoding::Printable(message).c_str());
     return status;
 }
 
@@ -51,15 +55,73 @@ TableSamples ReadSamples(const std::string& path) {
     }
 }
 
+// A file the command writes, named by the option that asked for it.
+struct Output {
+    std::string Flag;
+    std::string Path;
+};
+
+// The same file by identity (links and hard links included), or by name when it does not
+// exist yet.
 bool NamesTheSameFile(const std::string& a, const std::string& b) {
     std::error_code error;
-    return std::filesystem::equivalent(a, b, error);
+    if (std::filesystem::equivalent(a, b, error))
+        return true;
+    std::error_code errorA;
+    std::error_code errorB;
+    const auto pathA = std::filesystem::weakly_canonical(a, errorA);
+    const auto pathB = std::filesystem::weakly_canonical(b, errorB);
+    return !errorA && !errorB && pathA == pathB;
 }
 
-// The refined model and the fit figures after the search's result; the computed output to its
-// file when asked for.
-void PrintQuality(const IdentificationRun& run, const IdentifiedModel& result,
-                  const IdentifyOptions& options) {
+std::vector<Output> OutputsOf(const IdentifyOptions& options, const std::string& reportPath) {
+    std::vector<Output> outputs = {{"--report", reportPath}};
+    for (const std::string& path : options.ExportPaths)
+        outputs.push_back({"--export", path});
+    if (!options.SimulatedOutputPath.empty())
+        outputs.push_back({"--simulated-output", options.SimulatedOutputPath});
+    return outputs;
+}
+
+std::string WhatReplaces(const Output& output) {
+    if (output.Flag == "--report")
+        return "The report";
+    return output.Flag == "--export" ? "The export" : "The computed output";
+}
+
+// Refused before the run, which may be long: an output that would replace the data file or
+// another output, a name an export cannot have, or a file that cannot be written.
+std::optional<std::string> OutputRefusal(const std::vector<Output>& outputs,
+                                         const std::string& dataPath) {
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        if (NamesTheSameFile(outputs[i].Path, dataPath))
+            return WhatReplaces(outputs[i]) + " would replace the data file " + dataPath;
+        for (std::size_t j = 0; j < i; ++j) {
+            if (NamesTheSameFile(outputs[i].Path, outputs[j].Path))
+                return outputs[j].Flag + " " + outputs[j].Path + " and " + outputs[i].Flag + " " +
+                       outputs[i].Path + " are the same file";
+        }
+    }
+    for (const Output& output : outputs) {
+        if (output.Flag == "--report")
+            continue;
+        const std::string cannotCreate = output.Flag == "--export"
+                                             ? "Cannot export the model to " + output.Path
+                                             : "Cannot create the file " + output.Path;
+        try {
+            // Made and dropped again: the folder, the name and the file there are checked as
+            // the writing will check them.
+            const ReplacementFile probe(output.Path, ReplacementFile::Links::Replace, cannotCreate,
+                                        cannotCreate);
+        } catch (const std::exception& error) {
+            return std::string(error.what());
+        }
+    }
+    return std::nullopt;
+}
+
+// The refined model and the fit figures after the search's result.
+void PrintQuality(const IdentificationRun& run, const IdentifiedModel& result) {
     if (result.Refined) {
         std::printf("Refined model:\n");
         for (const std::string& line : run.Report().ModelLines(result.Model))
@@ -68,8 +130,33 @@ void PrintQuality(const IdentificationRun& run, const IdentifiedModel& result,
     std::printf("%s\n", RunReport::FitLine("estimation", result.EstimationFit).c_str());
     if (result.ValidationBegins < result.Computed.size())
         std::printf("%s\n", RunReport::FitLine("validation", result.ValidationFit).c_str());
-    if (!options.SimulatedOutputPath.empty())
-        run.WriteComputedOutput(options.SimulatedOutputPath);
+}
+
+// Every file asked for that can be written is written; the messages of those that could not.
+std::vector<std::string> WriteOutputs(const IdentificationRun& run, const TGenetico& engine,
+                                      const IdentifyOptions& options, int seed) {
+    std::vector<std::string> failures;
+    // A signal now would leave a file half written: it waits until the files are in place.
+    const StopSignals::Deferred deferred;
+    if (!options.SimulatedOutputPath.empty()) {
+        try {
+            run.WriteComputedOutput(options.SimulatedOutputPath);
+        } catch (const std::exception& error) {
+            failures.emplace_back(error.what());
+        }
+    }
+    if (options.ExportPaths.empty())
+        return failures;
+    const ModelExport description =
+        ModelExport::Of(run, engine, options.DataPath, seed, options.SampleTime);
+    for (const std::string& path : options.ExportPaths) {
+        try {
+            description.Write(path);
+        } catch (const std::exception& error) {
+            failures.emplace_back(error.what());
+        }
+    }
+    return failures;
 }
 
 int Identify(const IdentifyOptions& options) {
@@ -86,12 +173,8 @@ int Identify(const IdentifyOptions& options) {
     const std::string reportPath = options.ReportPath.empty()
                                        ? RunReport::ReportPathFor(options.DataPath)
                                        : options.ReportPath;
-    if (NamesTheSameFile(reportPath, options.DataPath))
-        return Fail(ExitBadUsage, "The report would replace the data file " + options.DataPath);
-    for (const std::string& path : options.ExportPaths) {
-        if (NamesTheSameFile(path, options.DataPath))
-            return Fail(ExitBadUsage, "The export would replace the data file " + options.DataPath);
-    }
+    if (const auto refusal = OutputRefusal(OutputsOf(options, reportPath), options.DataPath))
+        return Fail(ExitBadUsage, *refusal);
     try {
         run.BeginReport(reportPath);
     } catch (const std::exception& error) {
@@ -110,35 +193,40 @@ int Identify(const IdentifyOptions& options) {
             progress.Update(engine);
     };
     run.OnResponsive = stopWhenSignalled;
-    // A stopped engine counts its generations as all done; the last row tells where it stopped.
-    int lastGeneration = 0;
-    run.OnRow = [&](const TGenetico& e) { lastGeneration = e.Generation(); };
     const std::string failure = run.Run();
     signals.RemoveOnSecondSignal({});
     progress.Finish();
-    if (!failure.empty())
+    if (!run.HasModel())
         return Fail(ExitRunFailed, failure);
 
-    const std::vector<std::string> lines = run.Report().OptimumLines(engine.BestModel());
+    const std::vector<std::string> lines = run.Report().OptimumLines(run.KeptSearchModel());
     std::printf("%s\n", lines.back().c_str());
     for (std::size_t i = 0; i + 1 < lines.size(); ++i)
         std::printf("%s\n", lines[i].c_str());
     if (const auto& result = run.Result())
-        PrintQuality(run, *result, options);
+        PrintQuality(run, *result);
     // A script reads the result from here: losing it (a full disk, a closed pipe) is no success.
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         return Fail(ExitRunFailed, "The result could not be written to standard output");
-    if (!options.ExportPaths.empty() && run.Result()) {
-        const ModelExport description =
-            ModelExport::Of(run, engine, options.DataPath, seed, options.SampleTime);
-        for (const std::string& path : options.ExportPaths)
-            description.Write(path);
+    if (!failure.empty())
+        return Fail(ExitRunFailed, failure + " after generation " +
+                                       std::to_string(run.LastGeneration()) +
+                                       ": the model shown is the best of that generation");
+    const std::vector<std::string> stop = run.StopLines();
+    if (!stop.empty()) {
+        for (std::size_t i = 1; i < stop.size(); ++i)
+            std::fprintf(stderr, "%s\n", stop[i].c_str());
+        std::fprintf(stderr, "No export or computed output is written for a stopped run.\n");
+        return signals.Requested() ? signals.ExitStatus() : ExitRunFailed;
     }
-    if (signals.Requested()) {
-        std::fprintf(stderr, "Stopped at generation %d.\n", lastGeneration);
-        return signals.ExitStatus();
+    if (run.Result()) {
+        const std::vector<std::string> failures = WriteOutputs(run, engine, options, seed);
+        for (const std::string& message : failures)
+            Fail(ExitRunFailed, message);
+        if (!failures.empty())
+            return ExitRunFailed;
     }
-    return ExitSuccess;
+    return signals.Requested() ? signals.ExitStatus() : ExitSuccess;
 }
 
 } // namespace

@@ -315,6 +315,13 @@ void DataTable::AppendRowCells(int row, int lastColumn, std::string& out) const 
     out.append(static_cast<std::size_t>(lastColumn - fields), '\t');
 }
 
+int DataTable::StoredCellCount(int row) const {
+    if (row < 1 || static_cast<std::size_t>(row) > rows_.size())
+        return 0;
+    const std::string& stored = rows_[static_cast<std::size_t>(row) - 1];
+    return static_cast<int>(std::count(stored.begin(), stored.end(), '\t')) + 1;
+}
+
 std::size_t DataTable::StoreBytes() const {
     std::size_t bytes = rows_.capacity() * sizeof(std::string);
     const std::size_t inlineCapacity = std::string().capacity();

@@ -105,6 +105,9 @@ public:
 
     // Appends the visible data cells of `row` from column 1 to `lastColumn`, joined by TAB.
     void AppendRowCells(int row, int lastColumn, std::string& out) const;
+    // The cells stored in data row `row`, as its line had them: a line with fewer cells than
+    // the widest leaves the rest of its row empty.
+    int StoredCellCount(int row) const;
 
     bool Modified() const { return modified_; }
     void MarkModified() { modified_ = true; }

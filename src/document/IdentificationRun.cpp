@@ -6,9 +6,11 @@
 #include "engine/Genetico.h"
 #include "engine/Refinement.h"
 #include "engine/RunParameters.h"
+#include "model/NumberText.h"
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
@@ -22,6 +24,43 @@ namespace {
 
 // Distinct structures refined after each search.
 constexpr std::size_t RefinementStarts = 8;
+// A held-out part, and what is left for the estimation, judge nothing below this many rows.
+constexpr int LeastPartRows = 10;
+// An input this large makes the output of any model the search draws overflow its error.
+constexpr double LargeInputValue = 1e100;
+constexpr std::string_view AllEqualFailure = "Todos Iguales";
+
+std::string RowsText(long long rows) {
+    return std::to_string(rows) + (rows == 1 ? " row" : " rows");
+}
+
+std::string PercentText(double percent) {
+    std::array<char, 32> buffer{};
+    std::snprintf(buffer.data(), buffer.size(), "%g", percent);
+    return buffer.data();
+}
+
+// A model with as many coefficients as samples fits any data: the data must have more rows
+// than the genes that shape a model of their inputs. With a validation part, each part must
+// have rows enough to tell anything.
+std::optional<std::string> RowsRefusal(int rows, int inputs, const IdentificationOptions& options) {
+    const int needed = inputs * IdentificationRun::GenesPerInput + 1;
+    if (rows < needed)
+        return "The data have " + RowsText(rows) + "; a model of " + std::to_string(inputs) +
+               (inputs == 1 ? " input" : " inputs") + " needs at least " + std::to_string(needed) +
+               " (one more than its " + std::to_string(needed - 1) + " genes).";
+    if (options.ValidationPercent <= 0.0)
+        return std::nullopt;
+    const int validation = options.ValidationRows(rows);
+    const int estimation = rows - validation;
+    if (validation >= LeastPartRows && estimation >= std::max(LeastPartRows, needed))
+        return std::nullopt;
+    return "A validation part of " + PercentText(options.ValidationPercent) + " % leaves " +
+           RowsText(validation) + " of " + std::to_string(rows) + " for validation and " +
+           RowsText(estimation) + " for estimation; the validation part needs at least " +
+           std::to_string(LeastPartRows) + " and the estimation part at least " +
+           std::to_string(std::max(LeastPartRows, needed)) + ".";
+}
 
 double SquaredDeviation(std::span<const double> values) {
     if (values.empty())
@@ -46,6 +85,20 @@ void SeedRestart(int k, const Rnd::State& seed) {
         draw = Rnd::RandomReal();
     Rnd::SeedRandom(draw);
     state.SystemSeed = seed.SystemSeed + static_cast<std::uint32_t>(k) * 2654435761u;
+}
+
+std::shared_ptr<const TMISOFunTrans> SearchBestOf(const TGenetico& search) {
+    auto best = std::make_shared<TMISOFunTrans>();
+    best->Assign(search.BestModel());
+    return best;
+}
+
+// Threads for `tasks` searches at once: the engine's thread count, or every core.
+std::size_t ThreadsFor(const TGenetico& engine, std::size_t tasks) {
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const unsigned wanted =
+        engine.ThreadCount > 0 ? static_cast<unsigned>(engine.ThreadCount) : cores;
+    return std::min<std::size_t>(wanted, tasks);
 }
 
 void CopySettings(const TGenetico& from, TGenetico& to) {
@@ -77,6 +130,8 @@ std::optional<std::string> IdentificationRun::HandOver(const TableSamples& sampl
             columns[c][r] = row[c];
     }
     measured = columns.back();
+    if (auto refusal = RowsRefusal(samples.Samples(), samples.Inputs(), resolved))
+        return refusal;
     estimationRows = rows - static_cast<std::size_t>(resolved.ValidationRows(samples.Samples()));
     offsets =
         resolved.RemoveOffsets ? ColumnOffsets::Measure(columns, estimationRows) : ColumnOffsets();
@@ -87,12 +142,33 @@ std::optional<std::string> IdentificationRun::HandOver(const TableSamples& sampl
     engine.SetGenesPerInput(GenesPerInput);
     for (int g = 0; g < GenesPerInput; ++g)
         engine.SetGeneRange(g, -1.0, 1.0);
-    return engine.RunRefusal();
+    if (auto refusal = engine.RunRefusal())
+        return refusal;
+    return MemoryRefusal();
+}
+
+// The up-front check of the engine counts one search; restarts run several at once.
+std::optional<std::string> IdentificationRun::MemoryRefusal() const {
+    if (resolved.Restarts <= 1)
+        return std::nullopt;
+    // The run's own engine keeps its population while the restarts run beside it.
+    const std::uint64_t atOnce =
+        1 + std::min<std::size_t>(ThreadsFor(engine, static_cast<std::size_t>(resolved.Restarts)),
+                                  static_cast<std::size_t>(resolved.Restarts) - 1);
+    if (engine.LeastRunBytes() <= TGenetico::PhysicalMemoryBytes() / atOnce)
+        return std::nullopt;
+    return "Not enough memory for " + std::to_string(atOnce) +
+           " searches at once: lower the Population Size, the number of Data Points, the "
+           "restarts or the threads.";
 }
 
 void IdentificationRun::BeginReport(const std::string& path, ReportSeparators separators) {
     report = RunReport(std::move(separators));
     reportBegun = false;
+    lastGeneration = -1;
+    completedSearches = 0;
+    stoppedIn = StopPhase::None;
+    keptSearchModel.reset();
     report.BeginReport(path, engine);
     reportBegun = true;
 }
@@ -104,15 +180,51 @@ std::string IdentificationRun::Run() {
         Conclude();
     } catch (const std::exception& error) {
         failure = error.what();
+        if (!HasModel() && failure == AllEqualFailure)
+            failure += OverflowCause();
+        ConcludeWithSearchBest();
     }
     return Finish(std::move(failure));
 }
 
+// When no model of the first population could be scored because of the data: values so large
+// that every model's squared error leaves the range the engine scores. Names the largest value
+// to blame, as the search saw it (offsets removed).
+std::string IdentificationRun::OverflowCause() const {
+    if (columns.empty())
+        return {};
+    // The engine divides each residual by 100 and fails a model whose error passes
+    // DivergedError: an output that gets there on its own fails every model.
+    double outputError = 0.0;
+    for (const double y : columns.back())
+        outputError = outputError + (y / 100.0) * (y / 100.0);
+    const bool outputOverflows = !(outputError < TMISOFunTrans::DivergedError);
+    const std::size_t first = outputOverflows ? columns.size() - 1 : 0;
+    const std::size_t end = outputOverflows ? columns.size() : columns.size() - 1;
+    std::size_t column = first;
+    std::size_t row = 0;
+    for (std::size_t c = first; c < end; ++c) {
+        for (std::size_t r = 0; r < columns[c].size(); ++r) {
+            if (std::fabs(columns[c][r]) > std::fabs(columns[column][row])) {
+                column = c;
+                row = r;
+            }
+        }
+    }
+    const double value = end > first && row < columns[column].size() ? columns[column][row] : 0.0;
+    if (!outputOverflows && !(std::fabs(value) >= LargeInputValue))
+        return {};
+    return "; the value " + FormatGeneral(value, 5) + " in row " + std::to_string(row + 1) +
+           ", column " + std::to_string(column + 1) +
+           " is too large: the squared errors overflow. Scale the data down.";
+}
+
+// A run that failed after its search completed a generation still has that generation's best
+// model: the report ends with it, as any other run's, and the caller may show it.
 std::string IdentificationRun::Finish(std::string failure) {
     try {
-        const bool section = failure.empty() && result && resolved.AnyOptIn();
-        report.EndReport(engine, failure,
-                         section ? report.QualityText(*result, resolved) : std::string());
+        report.EndReport(KeptSearchModel(), HasModel() ? std::string_view() : failure,
+                         Ending(!failure.empty()));
     } catch (const std::exception& error) {
         if (failure.empty())
             return error.what();
@@ -120,17 +232,81 @@ std::string IdentificationRun::Finish(std::string failure) {
     return failure.empty() ? failure : RunReport::FailureText(failure);
 }
 
+// What follows the objective line: the quality section of a run with options, and where a
+// stopped run ended.
+std::string IdentificationRun::Ending(bool failed) const {
+    std::vector<std::string> parts;
+    if (!failed && result && resolved.AnyOptIn())
+        parts.push_back(report.QualityText(*result, resolved));
+    std::string stop;
+    for (const std::string& line : StopLines())
+        stop += (stop.empty() ? "" : "\r\n") + line;
+    if (!stop.empty())
+        parts.push_back(std::move(stop));
+    std::string text;
+    for (const std::string& part : parts)
+        text += (text.empty() ? "" : "\r\n\r\n\r\n") + part;
+    return text;
+}
+
+const TMISOFunTrans& IdentificationRun::KeptSearchModel() const {
+    return keptSearchModel ? *keptSearchModel : engine.BestModel();
+}
+
+std::vector<std::string> IdentificationRun::StopLines() const {
+    const std::string generations = std::to_string(engine.Generations);
+    switch (stoppedIn) {
+    case StopPhase::None:
+        return {};
+    case StopPhase::Search:
+        if (!HasModel())
+            return {"RUN STOPPED", "Stopped before the first generation was complete."};
+        return {"RUN STOPPED", "Stopped at generation " + std::to_string(lastGeneration) +
+                                   " of " + generations + "."};
+    case StopPhase::Restarts:
+        return {"RUN STOPPED", "Stopped during the restarts: " + std::to_string(completedSearches) +
+                                   " of " + std::to_string(resolved.Restarts) +
+                                   " searches completed, the model of search " +
+                                   std::to_string(KeptSearch()) + " kept."};
+    case StopPhase::Refinement:
+        break;
+    }
+    return {"RUN STOPPED", "Stopped during the refinement: the model is the best found before "
+                           "the stop."};
+}
+
+void IdentificationRun::NoteSearchStop() {
+    if (engine.Evolving() && engine.StopRequested())
+        NoteStop(StopPhase::Search);
+}
+
+void IdentificationRun::NoteStop(StopPhase phase) {
+    if (stoppedIn == StopPhase::None)
+        stoppedIn = phase;
+}
+
 // The hooks hold this run's callbacks only while it runs, so a later run or a destroyed owner
 // is never called back.
 void IdentificationRun::RunEngine() {
     engine.AppendEvolutionRow = [this](const TGenetico& e) {
         report.AppendEvolutionRow(e);
+        lastGeneration = e.Generation();
         CollectCandidate(e, candidates);
         if (OnRow)
             OnRow(e);
     };
-    engine.ProcessMessages = OnProgress;
-    engine.KeepResponsive = OnResponsive;
+    // The engine forgets a stop once it has ended its loop: the run notes it as it is asked.
+    // Before the loop the engine drops stops (the hand-over's own among them).
+    engine.ProcessMessages = [this] {
+        if (OnProgress)
+            OnProgress();
+        NoteSearchStop();
+    };
+    engine.KeepResponsive = [this] {
+        if (OnResponsive)
+            OnResponsive();
+        NoteSearchStop();
+    };
     const auto clearHooks = [this] {
         engine.AppendEvolutionRow = nullptr;
         engine.ProcessMessages = nullptr;
@@ -181,10 +357,12 @@ std::vector<std::span<const double>> IdentificationRun::InputColumns(std::size_t
 // The search's best model, or with refinement the best refined one among the distinct
 // structures of the generations' bests and the final population's best, lowest error first.
 std::optional<IdentificationRun::Found>
-IdentificationRun::Best(const TGenetico& search, std::vector<LinearModel> found) const {
-    const Refinement refinement(InputColumns(estimationRows),
-                                std::span<const double>(columns.back()).first(estimationRows),
-                                estimationRows);
+IdentificationRun::Best(const TGenetico& search, std::vector<LinearModel> found,
+                        const std::atomic<bool>& stop) const {
+    Refinement refinement(InputColumns(estimationRows),
+                          std::span<const double>(columns.back()).first(estimationRows),
+                          estimationRows);
+    refinement.Stop = &stop;
     if (!resolved.Refine) {
         std::optional<LinearModel> model = LinearModel::From(search.BestModel());
         if (!model)
@@ -215,7 +393,9 @@ IdentificationRun::Best(const TGenetico& search, std::vector<LinearModel> found)
     Refinement::Result refined = refinement.RefineBest(ordered, RefinementStarts);
     if (resolved.Simplify)
         refined = refinement.Simplify(std::move(refined), structurePenalty);
-    return Found{std::move(refined.Model), refined.Error};
+    Found kept{std::move(refined.Model), refined.Error};
+    kept.Stopped = refined.Stopped;
+    return kept;
 }
 
 // One more search on its own engine and random source, on the calling thread; a search that
@@ -225,7 +405,13 @@ IdentificationRun::Restart(int k, const Rnd::State& seed, const TGenetico& setti
                            const std::atomic<bool>& stop) const {
     // The calling thread may be the run's own: its random source is left as the run left it.
     const Rnd::State own = Rnd::GlobalState();
-    std::optional<Found> found = Search(k, seed, settings, stop);
+    std::optional<Found> found;
+    try {
+        found = Search(k, seed, settings, stop);
+    } catch (...) {
+        Rnd::GlobalState() = own;
+        throw;
+    }
     Rnd::GlobalState() = own;
     return found;
 }
@@ -247,11 +433,19 @@ IdentificationRun::Search(int k, const Rnd::State& seed, const TGenetico& settin
     try {
         search.Run();
     } catch (const std::exception&) {
-        return std::nullopt;
+        // Stopped before its first generation: nothing found, which is no failure.
+        if (!stop)
+            throw;
     }
     if (stop)
         return std::nullopt;
-    return Best(search, std::move(candidates));
+    std::optional<Found> found = Best(search, std::move(candidates), stop);
+    // A restart whose refinement a stop cut short is left out like one stopped in its search.
+    if (stop)
+        return std::nullopt;
+    if (found)
+        found->Searched = SearchBestOf(search);
+    return found;
 }
 
 // The refined best of the run's own search (entry 0) and restarts 1..N-1 (the others), shared
@@ -265,26 +459,32 @@ std::vector<std::optional<IdentificationRun::Found>> IdentificationRun::FindAll(
     CopySettings(engine, settings);
     // The engine's error is the squared residual sum divided by 10000.
     structurePenalty = resolved.Simplify ? settings.SizeReductionFactor * 10000.0 : 0.0;
-    std::atomic<bool> stop{false};
+    std::atomic<bool> stop{stoppedIn != StopPhase::None};
     std::atomic<std::size_t> next{0};
     std::atomic<std::size_t> done{0};
+    std::vector<std::exception_ptr> failures(found.size());
     std::mutex mutex;
     std::condition_variable finished;
     const auto work = [&] {
         for (std::size_t k = next++; k < found.size(); k = next++) {
-            found[k] = k == 0 ? Best(engine, std::move(candidates))
-                              : Restart(static_cast<int>(k), seedState, settings, stop);
+            try {
+                if (k == 0) {
+                    found[k] = Best(engine, std::move(candidates), stop);
+                    if (found[k])
+                        found[k]->Searched = SearchBestOf(engine);
+                } else {
+                    found[k] = Restart(static_cast<int>(k), seedState, settings, stop);
+                }
+            } catch (...) {
+                failures[k] = std::current_exception();
+            }
             const std::lock_guard lock(mutex);
             ++done;
             finished.notify_one();
         }
     };
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const unsigned wanted =
-        engine.ThreadCount > 0 ? static_cast<unsigned>(engine.ThreadCount) : cores;
-    const auto threads = std::min<std::size_t>(wanted, found.size());
     std::vector<std::thread> pool;
-    for (std::size_t t = 0; t < threads; ++t)
+    for (std::size_t t = 0; t < ThreadsFor(engine, found.size()); ++t)
         pool.emplace_back(work);
     std::unique_lock lock(mutex);
     while (
@@ -292,15 +492,39 @@ std::vector<std::optional<IdentificationRun::Found>> IdentificationRun::FindAll(
         lock.unlock();
         if (OnResponsive)
             OnResponsive();
-        if (engine.StopRequested())
+        if (engine.StopRequested()) {
             stop = true;
+            NoteStop(PhaseAfterSearch());
+        }
         lock.lock();
     }
     lock.unlock();
     for (std::thread& thread : pool)
         thread.join();
     candidates.clear();
+    RethrowFirst(failures);
     return found;
+}
+
+// A search that failed (out of memory, say) is the run's error, not a model silently left out.
+void IdentificationRun::RethrowFirst(const std::vector<std::exception_ptr>& failures) const {
+    for (std::size_t k = 0; k < failures.size(); ++k) {
+        if (!failures[k])
+            continue;
+        if (k == 0)
+            std::rethrow_exception(failures[k]);
+        try {
+            std::rethrow_exception(failures[k]);
+        } catch (const std::exception& error) {
+            throw std::runtime_error("Search " + std::to_string(k + 1) + " of " +
+                                     std::to_string(failures.size()) +
+                                     " failed: " + error.what());
+        }
+    }
+}
+
+IdentificationRun::StopPhase IdentificationRun::PhaseAfterSearch() const {
+    return resolved.Restarts > 1 ? StopPhase::Restarts : StopPhase::Refinement;
 }
 
 double IdentificationRun::Score(const Found& found) const {
@@ -308,7 +532,11 @@ double IdentificationRun::Score(const Found& found) const {
 }
 
 void IdentificationRun::Conclude() {
-    const auto found = FindAll(engine.StopRequested() ? 1 : resolved.Restarts);
+    if (engine.StopRequested() && (resolved.Refine || resolved.Restarts > 1))
+        NoteStop(PhaseAfterSearch());
+    const auto found = FindAll(stoppedIn != StopPhase::None ? 1 : resolved.Restarts);
+    completedSearches = static_cast<int>(
+        std::count_if(found.begin(), found.end(), [](const auto& f) { return f.has_value(); }));
     std::optional<Found> best = found.front();
     int restart = 0;
     for (std::size_t k = 1; k < found.size(); ++k) {
@@ -317,21 +545,45 @@ void IdentificationRun::Conclude() {
             restart = static_cast<int>(k);
         }
     }
-    if (!best)
+    if (best)
+        KeepResult(std::move(*best), restart);
+}
+
+// The search's best model of the last completed generation, as it is.
+void IdentificationRun::ConcludeWithSearchBest() {
+    if (result || !HasModel())
         return;
+    try {
+        std::optional<LinearModel> model = LinearModel::From(engine.BestModel());
+        if (!model)
+            return;
+        const Refinement refinement(InputColumns(estimationRows),
+                                    std::span<const double>(columns.back()).first(estimationRows),
+                                    estimationRows);
+        const double error = refinement.SquaredError(*model);
+        KeepResult(Found{std::move(*model), error, SearchBestOf(engine)}, 0);
+        result->Refined = false;
+    } catch (const std::exception&) {
+        result.reset();
+    }
+}
+
+void IdentificationRun::KeepResult(Found best, int restart) {
+    keptSearchModel = best.Searched;
     IdentifiedModel model;
     const std::size_t rows = measured.size();
-    model.Computed = best->Model.Simulate(InputColumns(rows), rows);
+    model.Computed = best.Model.Simulate(InputColumns(rows), rows);
     offsets.AddToOutput(model.Computed);
-    model.Model = std::move(best->Model);
+    model.Model = std::move(best.Model);
     model.Offsets = offsets;
     model.ValidationBegins = estimationRows;
     model.EstimationFit = FitFigure::Percent(measured, model.Computed, 0, estimationRows);
     if (estimationRows < rows)
         model.ValidationFit = FitFigure::Percent(measured, model.Computed, estimationRows, rows);
-    model.EstimationError = best->Error;
+    model.EstimationError = best.Error;
     model.Refined = resolved.Refine;
     model.Restart = restart;
+    model.CompletedSearches = std::max(completedSearches, 1);
     result = std::move(model);
 }
 

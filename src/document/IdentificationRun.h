@@ -9,7 +9,9 @@
 #include "model/Rnd.h"
 
 #include <atomic>
+#include <exception>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +20,7 @@ namespace orvanel {
 
 class TableSamples;
 class TGenetico;
+class TMISOFunTrans;
 
 // The steps in order: HandOver the samples (a refusal ends the run there), BeginReport, Run.
 // Run ends the report whatever happened; an owner whose own steps fail between BeginReport and
@@ -65,6 +68,25 @@ public:
     // Options with Thorough spelt out, as HandOver took them.
     const IdentificationOptions& Resolved() const { return resolved; }
 
+    // The phase of the run a stop asked of the engine ended.
+    enum class StopPhase { None, Search, Restarts, Refinement };
+    StopPhase Stopped() const { return stoppedIn; }
+    // The generation of the last report row written, -1 before the first: where a stopped
+    // search ended (a stopped engine counts its generations as all done).
+    int LastGeneration() const { return lastGeneration; }
+    // Whether the search completed a generation, so that it has a best model to show even
+    // when the run failed after that.
+    bool HasModel() const { return lastGeneration >= 0; }
+    // The search whose model was kept, 1 for the run's own, and how many searches completed.
+    int KeptSearch() const { return result ? result->Restart + 1 : 1; }
+    int CompletedSearches() const { return completedSearches; }
+    // The search's best model as the report shows it under OPTIMUM SOLUTION: that of the
+    // search whose model was kept, which with restarts need not be the engine's.
+    const TMISOFunTrans& KeptSearchModel() const;
+    // The lines telling where a stopped run ended, for the report and the user; empty for a
+    // run that was not stopped.
+    std::vector<std::string> StopLines() const;
+
     // Set before HandOver.
     IdentificationOptions Options;
 
@@ -86,6 +108,10 @@ private:
     struct Found {
         LinearModel Model;
         double Error = 0.0;
+        // The best model of the search it came from.
+        std::shared_ptr<const TMISOFunTrans> Searched = nullptr;
+        // Whether a stop cut its refinement short.
+        bool Stopped = false;
     };
 
     // A found model's error plus structurePenalty per parameter.
@@ -93,13 +119,24 @@ private:
     void RunEngine();
     void HandEstimationRows(TGenetico& target) const;
     void CollectCandidate(const TGenetico& search, std::vector<LinearModel>& candidates) const;
-    std::optional<Found> Best(const TGenetico& search, std::vector<LinearModel> candidates) const;
+    // A stop asked through `stop` ends the refinement with the best model found until then.
+    std::optional<Found> Best(const TGenetico& search, std::vector<LinearModel> candidates,
+                              const std::atomic<bool>& stop) const;
     std::optional<Found> Restart(int k, const Rnd::State& seed, const TGenetico& settings,
                                  const std::atomic<bool>& stop) const;
     std::optional<Found> Search(int k, const Rnd::State& seed, const TGenetico& settings,
                                 const std::atomic<bool>& stop) const;
     std::vector<std::optional<Found>> FindAll(int restarts);
     void Conclude();
+    void ConcludeWithSearchBest();
+    void KeepResult(Found best, int restart);
+    void NoteStop(StopPhase phase);
+    void NoteSearchStop();
+    std::string OverflowCause() const;
+    StopPhase PhaseAfterSearch() const;
+    void RethrowFirst(const std::vector<std::exception_ptr>& failures) const;
+    std::optional<std::string> MemoryRefusal() const;
+    std::string Ending(bool failed) const;
     std::vector<std::span<const double>> InputColumns(std::size_t rows) const;
 
     TGenetico& engine;
@@ -117,6 +154,10 @@ private:
     // 0 otherwise; FindAll takes it from the engine's settings.
     double structurePenalty = 0.0;
     std::optional<IdentifiedModel> result;
+    std::shared_ptr<const TMISOFunTrans> keptSearchModel;
+    int lastGeneration = -1;
+    int completedSearches = 0;
+    StopPhase stoppedIn = StopPhase::None;
 };
 
 } // namespace orvanel

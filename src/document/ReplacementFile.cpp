@@ -20,6 +20,10 @@ constexpr int TemporaryNameTries = 100;
 constexpr int RandomNameLength = 6;
 constexpr mode_t PermissionBits = 0777;
 constexpr mode_t AnyWriteBit = 0222;
+// ".tmp" and the random suffix.
+constexpr std::size_t TemporarySuffixLength = 4 + RandomNameLength;
+// The longest name of a folder entry on the systems the program runs on.
+constexpr std::size_t LongestName = 255;
 
 [[noreturn]] void Fail(const std::string& what, const std::string& reason) {
     throw DocumentError(what + ": " + reason);
@@ -39,6 +43,17 @@ std::string RandomSuffix() {
     for (int i = 0; i < RandomNameLength; ++i)
         suffix += Alphabet[pick(generator)];
     return suffix;
+}
+
+// The target's name, shortened where the temporary suffix would make it longer than a name may
+// be, so that a name the user may give can always be written aside.
+std::string TemporaryBase(const std::string& path) {
+    const std::size_t separator = path.rfind('/');
+    const std::size_t nameStart = separator == std::string::npos ? 0 : separator + 1;
+    const std::size_t room = LongestName - TemporarySuffixLength;
+    if (path.size() - nameStart <= room)
+        return path;
+    return path.substr(0, nameStart + room);
 }
 
 std::string FolderOf(const std::string& path) {
@@ -99,7 +114,7 @@ void ReplacementFile::CheckTarget(Links links) {
 
 void ReplacementFile::CreateTemporary() {
     for (int attempt = 0; attempt < TemporaryNameTries; ++attempt) {
-        const std::string name = target + ".tmp" + RandomSuffix();
+        const std::string name = TemporaryBase(target) + ".tmp" + RandomSuffix();
         // O_EXCL: an existing file of that name, or a link planted under it, is never opened.
         descriptor = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (descriptor >= 0) {

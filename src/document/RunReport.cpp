@@ -75,7 +75,7 @@ void RunReport::AppendEvolutionRow(const TGenetico& engine) {
         file->Write(EvolutionRowText(engine));
 }
 
-void RunReport::EndReport(const TGenetico& engine, std::string_view failure,
+void RunReport::EndReport(const TMISOFunTrans& best, std::string_view failure,
                           std::string_view section) {
     if (!file)
         return;
@@ -83,7 +83,7 @@ void RunReport::EndReport(const TGenetico& engine, std::string_view failure,
     text.append(LineEnd).append(LineEnd);
     if (failure.empty()) {
         text.append("OPTIMUM SOLUTION").append(LineEnd);
-        const std::vector<std::string> lines = OptimumLines(engine.BestModel());
+        const std::vector<std::string> lines = OptimumLines(best);
         for (std::size_t i = 0; i < lines.size(); ++i) {
             text += lines[i];
             if (i + 1 < lines.size())
@@ -109,8 +109,11 @@ void RunReport::Abandon() {
 
 std::string RunReport::FailureText(std::string_view message) {
     std::string text(message);
-    if (message == AllEqualFailure)
-        text.append(": fewer than two models of the population could be evaluated");
+    // What the run found out about the cause may follow the engine's words after a ";".
+    const std::string_view rest = message.substr(std::min(message.size(), AllEqualFailure.size()));
+    if (message.starts_with(AllEqualFailure) && (rest.empty() || rest.starts_with(';')))
+        text.insert(AllEqualFailure.size(),
+                    ": fewer than two models of the population could be evaluated");
     return text;
 }
 
@@ -211,9 +214,15 @@ std::string RunReport::QualityText(const IdentifiedModel& model,
         lines.push_back("Mean of the output: " +
                         Number(model.Offsets.OutputMean(), ParameterDigits));
     }
-    if (options.Restarts > 1)
-        lines.push_back("Searches: " + Integer(options.Restarts) + ", the model of search " +
+    if (options.Restarts > 1) {
+        const std::string searches =
+            model.CompletedSearches < options.Restarts
+                ? Integer(model.CompletedSearches) + " of " + Integer(options.Restarts) +
+                      " completed"
+                : Integer(options.Restarts);
+        lines.push_back("Searches: " + searches + ", the model of search " +
                         Integer(model.Restart + 1) + " kept");
+    }
     if (model.Refined) {
         lines.push_back("REFINED MODEL");
         for (std::string& line : ModelLines(model.Model))

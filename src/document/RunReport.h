@@ -59,13 +59,13 @@ public:
     // One row of the evolution table for the engine's current generation; nothing when no
     // report is open.
     void AppendEvolutionRow(const TGenetico& engine);
-    // Writes the best model and its objective, or for a run that failed with the message
+    // Writes the best model (the search's, as the engine holds it) and its objective, or for a run that failed with the message
     // `failure` (not empty) "RUN FAILED: " and FailureText(failure), and moves the report into
     // place. A `section` not empty follows the objective after two empty lines. Throws
     // DocumentError "The report file <path> could not be written completely: <reason>" when
     // anything written since BeginReport did not reach it; the previous report then stays.
     // Nothing when no report is open.
-    void EndReport(const TGenetico& engine, std::string_view failure = {},
+    void EndReport(const TMISOFunTrans& best, std::string_view failure = {},
                    std::string_view section = {});
     // Drops the report begun, leaving the previous one untouched. Nothing when none is open.
     void Abandon();

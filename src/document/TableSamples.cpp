@@ -15,9 +15,33 @@ BadCellError BadCellError::EmptyRow(int row) {
     return BadCellError(row, 1, " is empty.");
 }
 
+BadCellError BadCellError::UnevenRow(int row, int cells, int firstRowCells, int column) {
+    return BadCellError(row, column,
+                        " has " + std::to_string(cells) + " cells where row 1 has " +
+                            std::to_string(firstRowCells) + ".");
+}
+
 BadCellError::BadCellError(int row, int column, const std::string& detail)
     : DocumentError(std::string(InputDataMessage) + " Row " + std::to_string(row) + detail),
       Row(row), Column(column) {}
+
+namespace {
+
+// A first row short of cells because a later line has more than the others: that line set the
+// table's width, and it is the one to name.
+BadCellError CellError(const DataTable& table, int row, int column) {
+    const int firstRowCells = table.StoredCellCount(1);
+    if (row != 1 || column <= firstRowCells)
+        return BadCellError(row, column);
+    for (int r = 2; r <= table.DataPointCount(); ++r) {
+        const int cells = table.StoredCellCount(r);
+        if (cells >= column)
+            return BadCellError::UnevenRow(r, cells, firstRowCells, column);
+    }
+    return BadCellError(row, column);
+}
+
+} // namespace
 
 TableSamples TableSamples::FromTable(const DataTable& table, char decimalSeparator) {
     TableSamples result;
@@ -40,7 +64,7 @@ TableSamples TableSamples::FromTable(const DataTable& table, char decimalSeparat
             const std::size_t tab = rest.find('\t');
             const std::optional<double> value = ParseNumber(rest.substr(0, tab), decimalSeparator);
             if (!value)
-                throw BadCellError(r, c);
+                throw CellError(table, r, c);
             result.values.push_back(*value);
             rest = tab == std::string_view::npos ? std::string_view() : rest.substr(tab + 1);
         }

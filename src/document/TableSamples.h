@@ -22,6 +22,9 @@ public:
     BadCellError(int row, int column);
     // A data row whose cells are all empty, "Row 2 is empty."; the cell is its first one.
     static BadCellError EmptyRow(int row);
+    // A row with another number of cells than the rows before it, "Row 101 has 4 cells where
+    // row 1 has 3."; the cell is the first one the shorter row lacks.
+    static BadCellError UnevenRow(int row, int cells, int firstRowCells, int column);
 
     // The cell in the table's coordinates: data row from 1, column from 1 (Input 1).
     int Row;

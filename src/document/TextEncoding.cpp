@@ -1,5 +1,7 @@
 #include "document/TextEncoding.h"
 
+#include <algorithm>
+
 namespace orvanel::TextEncoding {
 namespace {
 
@@ -57,6 +59,29 @@ bool IsValidUtf8(std::string_view bytes) {
         i += length;
     }
     return true;
+}
+
+std::string Printable(std::string_view bytes) {
+    static constexpr std::string_view Hex = "0123456789ABCDEF";
+    std::string text;
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        const std::size_t length = SequenceLength(bytes, i);
+        // U+0080..U+009F, the C1 controls, are C2 80..C2 9F.
+        const bool control = lead < 0x20 || lead == 0x7F ||
+                             (length == 2 && lead == 0xC2 &&
+                              static_cast<unsigned char>(bytes[i + 1]) < 0xA0);
+        if (length != 0 && !control) {
+            text.append(bytes.substr(i, length));
+            i += length;
+            continue;
+        }
+        for (const std::size_t end = i + std::max<std::size_t>(length, 1); i < end; ++i) {
+            const auto byte = static_cast<unsigned char>(bytes[i]);
+            text.append("\\x").append(1, Hex[byte >> 4]).append(1, Hex[byte & 0xF]);
+        }
+    }
+    return text;
 }
 
 std::string Latin1ToUtf8(std::string_view bytes) {

@@ -10,6 +10,11 @@ namespace orvanel::TextEncoding {
 // U+10FFFF.
 bool IsValidUtf8(std::string_view bytes);
 
+// The bytes with every control character (C0, DEL and C1) and every byte that is not part of
+// well-formed UTF-8 written as "\xNN", each byte of a sequence on its own: such a name can be
+// shown on a terminal, which would take them for commands, or written into a UTF-8 file.
+std::string Printable(std::string_view bytes);
+
 // The UTF-8 text of Latin-1 bytes: bytes below 0x80 stay, the others become two bytes.
 std::string Latin1ToUtf8(std::string_view bytes);
 

@@ -227,18 +227,124 @@ TEST_F(IdentifyCommand, BadUsageIsOneLineAndStatusTwo) {
     EXPECT_EQ(outcome.Out.find("Usage: orvanel-identify DATA.txt"), 0u);
 }
 
-TEST_F(IdentifyCommand, ARunThatFailsSaysSoInTheReport) {
-    // Every simulated residual overflows: no model can be scored.
-    std::ofstream(data, std::ios::binary) << "1E200\t1E200\r\n2E200\t1E200\r\n";
-    const Outcome outcome = Run("--population 2 --elitism 1 --quiet " + data.string());
+// Its third generation's population cannot be scored: the report ends as any run's does, with
+// the best model of the last generation completed, which is printed too.
+TEST_F(IdentifyCommand, ARunThatFailsAfterAGenerationKeepsItsModel) {
+    const Outcome outcome = Run("--seed-ms 6 --population 12 --generations 6 --selection rank "
+                                "--elitism 0 --mutation-probability 0.02 --quiet " +
+                                data.string());
     EXPECT_EQ(outcome.Status, 1);
-    const std::string shown =
-        "Todos Iguales: fewer than two models of the population could be evaluated";
+    EXPECT_EQ(outcome.Err, "orvanel-identify: Todos Iguales: fewer than two models of the "
+                           "population could be evaluated after generation 2: the model shown "
+                           "is the best of that generation\n");
+    const std::string report = ReadFile(folder / "plant_Report.txt");
+    EXPECT_NE(report.find("\r\n2\t"), std::string::npos);
+    EXPECT_EQ(report.find("\r\n3\t"), std::string::npos);
+    const std::string objective = outcome.Out.substr(0, outcome.Out.find('\n'));
+    EXPECT_EQ(objective, "Objective Function = 34.4680839388489");
+    EXPECT_EQ(report.substr(report.size() - objective.size()), objective);
+    EXPECT_NE(report.find("\r\n\r\n\r\nOPTIMUM SOLUTION\r\nInput 1: "), std::string::npos);
+}
+
+TEST_F(IdentifyCommand, DataTheRunCannotUseAreRefusedWithTheCause) {
+    const std::string dataBytes = ReadFile(data);
+    Outcome outcome = Run(smallRun + "--validation-percent 0.1 " + data.string());
+    EXPECT_EQ(outcome.Status, 2);
+    EXPECT_EQ(outcome.Err, "orvanel-identify: A validation part of 0.1 % leaves 0 rows of 150 "
+                           "for validation and 150 rows for estimation; the validation part "
+                           "needs at least 10 and the estimation part at least 13.\n");
+
+    std::ofstream(data, std::ios::binary) << "1\t2\t3\r\n";
+    outcome = Run(smallRun + data.string());
+    EXPECT_EQ(outcome.Status, 2);
+    EXPECT_EQ(outcome.Err, "orvanel-identify: The data have 1 row; a model of 2 inputs needs at "
+                           "least 13 (one more than its 12 genes).\n");
+
+    std::string uneven = dataBytes;
+    std::size_t line = 0;
+    for (int r = 0; r < 100; ++r)
+        line = uneven.find('\n', line) + 1;
+    uneven.insert(uneven.find('\r', line), "\t7");
+    std::ofstream(data, std::ios::binary) << uneven;
+    outcome = Run(smallRun + data.string());
+    EXPECT_EQ(outcome.Status, 2);
+    EXPECT_EQ(outcome.Err, "orvanel-identify: Input data could not be understood. Execution "
+                           "cancelled. Row 101 has 4 cells where row 1 has 3.\n");
+
+    // Every model's squared error overflows: no model can be scored.
+    std::string huge;
+    for (int r = 0; r < 20; ++r)
+        huge += "1\t2\t" + std::string(r == 4 ? "-3E200" : "1E200") + "\r\n";
+    std::ofstream(data, std::ios::binary) << huge;
+    outcome = Run("--population 4 --elitism 1 --quiet " + data.string());
+    EXPECT_EQ(outcome.Status, 1);
+    const std::string shown = "Todos Iguales: fewer than two models of the population could be "
+                              "evaluated; the value -3E200 in row 5, column 3 is too large: the "
+                              "squared errors overflow. Scale the data down.";
     EXPECT_EQ(outcome.Err, "orvanel-identify: " + shown + "\n");
     EXPECT_EQ(outcome.Out, "");
-    // A failed run has no model to report: an objective of 0 would read as a perfect fit.
+    // A run that never had a model has none to report: an objective of 0 would read as a fit.
     const std::string report = ReadFile(folder / "plant_Report.txt");
     EXPECT_EQ(report.substr(report.find("\r\n\r\n\r\n")), "\r\n\r\n\r\nRUN FAILED: " + shown);
+
+    // Names reach the terminal escaped: no control sequence of a crafted name is run.
+    outcome = Run(smallRun + (folder / "a\x1b[2Jb.txt").string());
+    EXPECT_EQ(outcome.Err.find("a\\x1B[2Jb.txt: No such file"), outcome.Err.rfind("a\\x1B"));
+    EXPECT_NE(outcome.Err.find("a\\x1B[2Jb.txt"), std::string::npos);
+}
+
+// Outputs are checked before the run: none may be the data file or another output, whatever
+// names or links lead to them, and one that cannot be written stops the run before it starts.
+TEST_F(IdentifyCommand, OutputsThatWouldReplaceEachOtherAreRefused) {
+    const std::string dataBytes = ReadFile(data);
+    const fs::path report = folder / "r.json";
+    std::ofstream(report) << "report";
+    fs::create_symlink(report, folder / "link.json");
+    fs::create_hard_link(data, folder / "hard.txt");
+    const struct {
+        std::string Arguments;
+        std::string Message;
+    } cases[] = {
+        {"--simulated-output " + (folder / "hard.txt").string(),
+         "The computed output would replace the data file " + data.string()},
+        {"--report " + report.string() + " --export " + report.string(),
+         "--report " + report.string() + " and --export " + report.string() +
+             " are the same file"},
+        {"--report " + report.string() + " --export " + (folder / "link.json").string(),
+         "--report " + report.string() + " and --export " + (folder / "link.json").string() +
+             " are the same file"},
+        {"--report " + report.string() + " --simulated-output " + report.string(),
+         "--report " + report.string() + " and --simulated-output " + report.string() +
+             " are the same file"},
+        {"--export " + (folder / "missing" / "m.json").string(),
+         "Cannot export the model to " + (folder / "missing" / "m.json").string() +
+             ": No such file or directory"},
+    };
+    for (const auto& c : cases) {
+        const Outcome outcome = Run(smallRun + c.Arguments + " " + data.string());
+        EXPECT_EQ(outcome.Status, 2) << c.Arguments;
+        EXPECT_EQ(outcome.Err, "orvanel-identify: " + c.Message + "\n");
+    }
+    EXPECT_EQ(ReadFile(data), dataBytes);
+    EXPECT_EQ(ReadFile(report), "report");
+    EXPECT_FALSE(fs::exists(folder / "plant_Report.txt"));
+}
+
+// With restarts, what is printed, reported and exported is the model of the search kept.
+TEST_F(IdentifyCommand, RestartsReportTheModelKept) {
+    const fs::path json = folder / "model.json";
+    const Outcome outcome = Run("--seed-ms 5 --generations 5 --restarts 4 --quiet --export " +
+                                json.string() + " " + data.string());
+    ASSERT_EQ(outcome.Status, 0) << outcome.Err;
+    const std::string report = ReadFile(folder / "plant_Report.txt");
+    const std::size_t kept = report.find("Searches: 4, the model of search ");
+    ASSERT_NE(kept, std::string::npos);
+    EXPECT_NE(report.substr(kept, 35), "Searches: 4, the model of search 1 ");
+    const std::string objective = outcome.Out.substr(0, outcome.Out.find('\n'));
+    EXPECT_NE(report.find("\r\n" + objective + "\r\n\r\n\r\nMODEL QUALITY"), std::string::npos);
+    const double exported = nlohmann::json::parse(ReadFile(json))["fit"]["objective"];
+    EXPECT_NEAR(std::stod(objective.substr(objective.find("= ") + 2)), exported,
+                exported * 1e-14);
 }
 
 } // namespace

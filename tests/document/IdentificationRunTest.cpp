@@ -146,13 +146,18 @@ TEST_F(IdentificationRunTest, WritesOneRowPerGenerationAndCallsTheOwnerBack) {
 TEST_F(IdentificationRunTest, TheFirstFailureWinsAndTheReportIsStillEnded) {
     const std::string allEqual =
         "Todos Iguales: fewer than two models of the population could be evaluated";
-    // Every simulated residual overflows: no model can be scored.
-    ASSERT_EQ(run.HandOver(Samples("1E200\t1E200\r\n2E200\t1E200\r\n")), std::nullopt);
+    // Every simulated residual overflows: no model can be scored, and the run says why.
+    std::string huge;
+    for (int r = 0; r < 8; ++r)
+        huge += r == 2 ? "1\t-2E200\r\n" : "1\t1E200\r\n";
+    ASSERT_EQ(run.HandOver(Samples(huge)), std::nullopt);
     const fs::path path = folder / "plant_Report.txt";
     run.BeginReport(path.string());
-    EXPECT_EQ(run.Run(), allEqual);
+    const std::string failure = allEqual + "; the value -2E200 in row 3, column 2 is too large: "
+                                           "the squared errors overflow. Scale the data down.";
+    EXPECT_EQ(run.Run(), failure);
     const std::string report = ReadFile(path);
-    EXPECT_NE(report.find("\r\n\r\n\r\nRUN FAILED: " + allEqual), std::string::npos);
+    EXPECT_NE(report.find("\r\n\r\n\r\nRUN FAILED: " + failure), std::string::npos);
     EXPECT_EQ(report.find("OPTIMUM SOLUTION"), std::string::npos);
 
     // A report that cannot be moved into place is the failure when the run has none.
@@ -274,6 +279,18 @@ TEST_F(IdentificationRunTest, AStopDuringTheRestartsLeavesThemOut) {
     // Each call is a wait of 40 ms; restarts left to run would take most of a second.
     EXPECT_GE(served, 1);
     EXPECT_LE(served, 5);
+}
+
+// With the offset taken out a constant output is zero throughout, which any model with small
+// enough gains matches, unstable poles and all: the run gives the simplest model instead.
+TEST_F(IdentificationRunTest, AThoroughRunOnAConstantOutputGivesTheSimplestModel) {
+    std::string text;
+    for (int k = 0; k < 60; ++k)
+        text += std::to_string((k * 7) % 5) + "\t" + std::to_string((k * 3) % 4) + "\t5\r\n";
+    run.Options.Thorough = true;
+    ASSERT_EQ(run.HandOver(Samples(text)), std::nullopt);
+    ASSERT_EQ(run.Run(), "");
+    EXPECT_EQ(run.Result()->Model, LinearModel::Simplest(2));
 }
 
 } // namespace

@@ -75,7 +75,7 @@ protected:
                                 e.BestModel().Functions()[1].BitCount());
         };
         engine->Run();
-        report.EndReport(*engine);
+        report.EndReport(engine->BestModel());
         return ReadFile(path);
     }
 
@@ -196,7 +196,7 @@ TEST_F(RunReportTest, AFailedRunSaysSoInsteadOfTheSolution) {
     RunReport report;
     const fs::path path = folder / "plant_Report.txt";
     report.BeginReport(path.string(), *engine, Timestamp);
-    report.EndReport(*engine, "Todos Iguales");
+    report.EndReport(engine->BestModel(), "Todos Iguales");
     const std::string text = ReadFile(path);
     EXPECT_EQ(text.substr(text.find("\r\n\r\n\r\n")),
               "\r\n\r\n\r\nRUN FAILED: Todos Iguales: fewer than two models of the population "
@@ -221,7 +221,7 @@ TEST_F(RunReportTest, ANewReportReplacesTheOldFile) {
     std::ofstream(path) << std::string(100000, 'x');
     RunReport report;
     report.BeginReport(path.string(), *engine, Timestamp);
-    report.EndReport(*engine);
+    report.EndReport(engine->BestModel());
     const std::string text = ReadFile(path);
     EXPECT_EQ(text.find('x'), std::string::npos);
     EXPECT_EQ(text.substr(text.size() - 22), "Objective Function = 0");

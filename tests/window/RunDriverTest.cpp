@@ -497,9 +497,11 @@ private slots:
         WhileEvolving(*document, [this] { form_->EjecutarToolButtonClick(); });
         form_->EjecutarToolButtonClick();
         const QStringList report = Lines(document->Driver().ReportPath());
-        const int rows = static_cast<int>(report.size()) - 15 - 6;
+        // The solution's six lines, then where the run stopped.
+        const int rows = static_cast<int>(report.size()) - 15 - 6 - 4;
         QVERIFY2(rows >= 1 && rows < 20, qPrintable(QString::number(rows)));
         QCOMPARE(report[15 + rows - 1].section(u'\t', 0, 0), QString::number(rows - 1));
+        QCOMPARE(report.last(), QStringLiteral("Stopped at generation %1 of 1000.").arg(rows - 1));
         QCOMPARE(Status(), QStringLiteral("Stopped at generation %1.   ").arg(rows - 1) +
                                document->Driver().FitText());
         QCOMPARE(Gauge()->value(), 1000);
@@ -517,7 +519,7 @@ private slots:
         });
         click->start();
         form_->EjecutarToolButtonClick();
-        QCOMPARE(Lines(document->Driver().ReportPath()).size(), 15 + 1 + 6);
+        QCOMPARE(Lines(document->Driver().ReportPath()).size(), 15 + 1 + 6 + 4);
     }
 
     void theRunFindsItsPlotWindowByCaption() {
@@ -624,7 +626,8 @@ private slots:
         QCOMPARE(PlotWindows().size(), 1);
         const QStringList report = Lines(document->Driver().ReportPath());
         QVERIFY(report.size() < 100);
-        QCOMPARE(report.last().left(21), QStringLiteral("Objective Function = "));
+        QCOMPARE(report[report.size() - 5].left(21), QStringLiteral("Objective Function = "));
+        QCOMPARE(report[report.size() - 2], QStringLiteral("RUN STOPPED"));
         QTRY_VERIFY(PlotWindows().isEmpty());
         QCOMPARE(form_->Documents().size(), 1);
     }
