@@ -1,6 +1,7 @@
 #include "engine/LinearModel.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 namespace orvanel {
@@ -75,6 +76,39 @@ bool FactorStable(const LinearModel::Factor& f) {
     return f.B > -1.0 && f.B < 1.0 && f.A < 1.0 + f.B && -f.A < 1.0 + f.B;
 }
 
+// A real root on or outside the unit circle at its mirror image 1 / root.
+double Inside(double root) {
+    if (!std::isfinite(root))
+        return 0.0;
+    if (std::abs(root) < 1.0)
+        return root;
+    return std::copysign(std::min(1.0 / std::abs(root), LinearModel::MaxStableRadius), root);
+}
+
+// Mirroring keeps the shape of the magnitude response, which the gain then scales: a start
+// close to where the unstable one fitted.
+LinearModel::Factor Inside(LinearModel::Factor f) {
+    if (FactorStable(f))
+        return f;
+    if (!f.Pair)
+        return {false, Inside(f.Root), 0.0, 0.0};
+    const double discriminant = f.A * f.A - 4.0 * f.B;
+    if (discriminant >= 0.0) {
+        const double p = Inside((-f.A + std::sqrt(discriminant)) / 2.0);
+        const double q = Inside((-f.A - std::sqrt(discriminant)) / 2.0);
+        f.A = -(p + q);
+        f.B = p * q;
+    } else {
+        // Complex roots at radius sqrt(B).
+        const double radius = std::sqrt(f.B);
+        const double scale = std::min(1.0 / radius, LinearModel::MaxStableRadius) / radius;
+        f.A = f.A * scale;
+        f.B = f.B * scale * scale;
+    }
+    // Coefficients that are not finite.
+    return FactorStable(f) ? f : LinearModel::Factor{true, 0.0, 0.0, 0.0};
+}
+
 std::size_t FactorParameters(const std::vector<LinearModel::Factor>& factors) {
     std::size_t count = 0;
     for (const LinearModel::Factor& f : factors)
@@ -144,6 +178,11 @@ std::optional<LinearModel> LinearModel::From(const TMISOFunTrans& individual) {
     return model;
 }
 
+LinearModel LinearModel::Simplest(std::size_t inputs) {
+    return LinearModel{
+        std::vector<Input>(inputs, Input{0.0, {}, {Factor{false, 0.0, 0.0, 0.0}}, 0})};
+}
+
 std::vector<double> LinearModel::Simulate(std::span<const std::span<const double>> inputs,
                                           std::size_t count) const {
     std::vector<double> sum(count, 0.0);
@@ -173,6 +212,14 @@ bool LinearModel::SameStructure(const LinearModel& other) const {
 
 bool LinearModel::Stable() const {
     return std::all_of(Inputs.begin(), Inputs.end(), [](const Input& i) { return i.Stable(); });
+}
+
+LinearModel LinearModel::Stabilised() const {
+    LinearModel inside = *this;
+    for (Input& input : inside.Inputs)
+        std::transform(input.Poles.begin(), input.Poles.end(), input.Poles.begin(),
+                       [](const Factor& f) { return Inside(f); });
+    return inside;
 }
 
 std::size_t LinearModel::ParameterCount() const {

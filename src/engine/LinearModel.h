@@ -26,6 +26,9 @@ public:
         bool operator==(const Factor&) const = default;
     };
 
+    // The farthest from the origin Stabilised puts a pole it moves.
+    static constexpr double MaxStableRadius = 0.99;
+
     struct Input {
         double Gain = 1.0;
         std::vector<Factor> Zeros;
@@ -51,6 +54,9 @@ public:
     // poles) or has a negative delay.
     static std::optional<LinearModel> From(const TMISOFunTrans& individual);
     static std::optional<Input> From(const TFunTrans& function);
+    // Every input through 0 / z: the fewest parameters a model of the search's form has, and
+    // an output of zero.
+    static LinearModel Simplest(std::size_t inputs);
 
     std::vector<Input> Inputs;
 
@@ -61,6 +67,10 @@ public:
     // Whether the two have the same number and kind of factors and the same delay per input.
     bool SameStructure(const LinearModel& other) const;
     bool Stable() const;
+    // The model with every pole on or outside the unit circle mirrored inside it, at most
+    // MaxStableRadius from the origin, and a pole that is not finite put at the origin; the
+    // rest as it is. The result is Stable.
+    LinearModel Stabilised() const;
     std::size_t ParameterCount() const;
     // The continuous parameters, input by input: the gain, then each zero factor's root or
     // A, B, then each pole factor's.

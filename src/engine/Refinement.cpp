@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <ceres/ceres.h>
 #include <cmath>
+#include <functional>
 #include <limits>
+#include <optional>
 
 namespace orvanel {
 namespace {
@@ -33,6 +35,20 @@ public:
 private:
     mutable LinearModel model;
     SimulationJacobian& jacobian;
+};
+
+// Ends the solver at the end of an iteration once a stop is asked for, with the best point it
+// accepted: never worse than its start.
+class StopCallback final : public ceres::IterationCallback {
+public:
+    explicit StopCallback(const std::atomic<bool>& stop) : stop(stop) {}
+
+    ceres::CallbackReturnType operator()(const ceres::IterationSummary&) override {
+        return stop ? ceres::SOLVER_TERMINATE_SUCCESSFULLY : ceres::SOLVER_CONTINUE;
+    }
+
+private:
+    const std::atomic<bool>& stop;
 };
 
 constexpr double Infinity = std::numeric_limits<double>::infinity();
@@ -83,6 +99,17 @@ std::vector<LinearModel::Input> SimplerForms(const LinearModel::Input& input) {
     return forms;
 }
 
+double Score(const Refinement::Result& result, double penalty) {
+    return result.Error + penalty * static_cast<double>(result.Model.ParameterCount());
+}
+
+// A refit of `from` keeps its start and whether it was stopped.
+Refinement::Result Continued(const Refinement::Result& from, Refinement::Result refit) {
+    refit.Start = from.Start;
+    refit.Stopped = refit.Stopped || from.Stopped;
+    return refit;
+}
+
 std::vector<double> SimulateInput(const LinearModel::Input& input, std::span<const double> column,
                                   std::size_t rows) {
     LinearModel alone;
@@ -108,12 +135,17 @@ double Refinement::SquaredError(const LinearModel& model) const {
 }
 
 Refinement::Result Refinement::Refine(const LinearModel& start) const {
-    Result result{start, SquaredError(start), 0};
-    if (!start.Stable() || start.ParameterCount() == 0 || rows == 0 || !std::isfinite(result.Error))
+    Result result{start.Stable() ? start : start.Stabilised(), 0.0, 0};
+    result.Error = SquaredError(result.Model);
+    if (StopAsked()) {
+        result.Stopped = true;
+        return result;
+    }
+    if (result.Model.ParameterCount() == 0 || rows == 0 || !std::isfinite(result.Error))
         return result;
     SimulationJacobian jacobian(inputs, output, rows);
-    OutputErrorCost cost(start, jacobian, rows);
-    std::vector<double> parameters = start.Parameters();
+    OutputErrorCost cost(result.Model, jacobian, rows);
+    std::vector<double> parameters = result.Model.Parameters();
     ceres::Problem::Options problemOptions;
     problemOptions.cost_function_ownership = ceres::DO_NOT_TAKE_OWNERSHIP;
     ceres::Problem problem(problemOptions);
@@ -123,10 +155,14 @@ Refinement::Result Refinement::Refine(const LinearModel& start) const {
     options.linear_solver_type = ceres::DENSE_NORMAL_CHOLESKY;
     options.logging_type = ceres::SILENT;
     options.num_threads = 1;
+    std::optional<StopCallback> stopCallback;
+    if (Stop != nullptr)
+        options.callbacks.push_back(&stopCallback.emplace(*Stop));
     ceres::Solver::Summary summary;
     ceres::Solve(options, &problem, &summary);
+    result.Stopped = summary.termination_type == ceres::USER_SUCCESS;
 
-    LinearModel refined = start;
+    LinearModel refined = result.Model;
     refined.SetParameters(parameters);
     const double error = SquaredError(refined);
     if (refined.Stable() && error < result.Error) {
@@ -138,20 +174,19 @@ Refinement::Result Refinement::Refine(const LinearModel& start) const {
 
 Refinement::Result Refinement::Simplify(Result start, double penalty) const {
     Result current = std::move(start);
+    if (!current.Model.Stable())
+        current = Continued(current, Refine(current.Model));
     // Each input's form is refitted with the others held; only the whole model refined
     // jointly shows what the next pass may clear.
-    for (int pass = 0; pass < SimplifyPasses && SimplifyInputs(current, penalty); ++pass) {
-        const std::size_t from = current.Start;
-        current = Refine(current.Model);
-        current.Start = from;
-    }
-    return current;
+    for (int pass = 0; pass < SimplifyPasses && !StopAsked() && SimplifyInputs(current, penalty);
+         ++pass)
+        current = Continued(current, Refine(current.Model));
+    current.Stopped = current.Stopped || StopAsked();
+    return OrSimplest(std::move(current), penalty);
 }
 
 bool Refinement::SimplifyInputs(Result& current, double penalty) const {
-    const auto score = [penalty](const Result& r) {
-        return r.Error + penalty * static_cast<double>(r.Model.ParameterCount());
-    };
+    const auto score = [penalty](const Result& r) { return Score(r, penalty); };
     std::vector<std::vector<double>> shares;
     for (std::size_t k = 0; k < current.Model.Inputs.size(); ++k)
         shares.push_back(SimulateInput(current.Model.Inputs[k], inputs[k], rows));
@@ -162,10 +197,13 @@ bool Refinement::SimplifyInputs(Result& current, double penalty) const {
         for (std::size_t j = 0; j < shares.size(); ++j)
             for (std::size_t i = 0; j != k && i < rows; ++i)
                 rest[i] = rest[i] - shares[j][i];
-        const Refinement alone({inputs[k]}, rest, rows);
+        Refinement alone({inputs[k]}, rest, rows);
+        alone.Stop = Stop;
         for (bool simpler = true; simpler;) {
             simpler = false;
             for (const LinearModel::Input& form : SimplerForms(current.Model.Inputs[k])) {
+                if (StopAsked())
+                    return changed;
                 Result candidate = current;
                 candidate.Model.Inputs[k] = alone.Refine(LinearModel{{form}}).Model.Inputs.front();
                 candidate.Error = SquaredError(candidate.Model);
@@ -197,14 +235,31 @@ Refinement::Result Refinement::RefineBest(std::span<const LinearModel> candidate
         results[k] = Refine(candidates[chosen[k]]);
         results[k].Start = chosen[k];
     });
-    Result best{LinearModel(), Infinity, 0};
-    for (Result& r : results) {
-        if (r.Error < best.Error)
-            best = std::move(r);
+    if (chosen.empty())
+        return {LinearModel(), Infinity, 0};
+    const bool stopped =
+        std::any_of(results.begin(), results.end(), [](const Result& r) { return r.Stopped; });
+    std::size_t best = 0;
+    for (std::size_t k = 1; k < results.size(); ++k) {
+        if (results[k].Error < results[best].Error)
+            best = k;
     }
-    if (best.Error == Infinity && !chosen.empty())
-        best = std::move(results.front());
-    return best;
+    results[best].Stopped = stopped;
+    return OrSimplest(std::move(results[best]), 0.0);
+}
+
+Refinement::Result Refinement::OrSimplest(Result result, double penalty) const {
+    Result simplest{LinearModel::Simplest(result.Model.Inputs.size()), 0.0, result.Start,
+                    result.Stopped};
+    simplest.Error = SquaredError(simplest.Model);
+    const auto level = output.first(rows);
+    const bool constant =
+        std::adjacent_find(level.begin(), level.end(), std::not_equal_to<>()) == level.end();
+    return constant || !(Score(result, penalty) < Score(simplest, penalty)) ? simplest : result;
+}
+
+bool Refinement::StopAsked() const {
+    return Stop != nullptr && Stop->load(std::memory_order_relaxed);
 }
 
 } // namespace orvanel

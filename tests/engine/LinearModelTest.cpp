@@ -107,5 +107,30 @@ TEST(LinearModel, ReproducesTheSearchsModelsExactly) {
     EXPECT_GT(converted, 20);
 }
 
+// A pole outside is mirrored to 1 / p, and one on the circle or not finite moved inside; the
+// rest of the model stays.
+TEST(LinearModel, StabilisedMirrorsPolesInsideTheUnitCircle) {
+    LinearModel model{{Example(), Example()}};
+    model.Inputs[0].Poles = {Factor{false, -2.0}, Factor{true, 0.0, -1.2, 1.5625},
+                             Factor{true, 0.0, -2.5, 1.0}};
+    model.Inputs[1].Poles.push_back(Factor{false, std::nan("")});
+    const LinearModel inside = model.Stabilised();
+    EXPECT_TRUE(inside.Stable());
+    const std::vector<Factor>& poles = inside.Inputs[0].Poles;
+    EXPECT_EQ(poles[0], (Factor{false, -0.5}));
+    // Complex roots at radius 1.25 go to 0.8 at the same angle; real roots 2 and 0.5 to 0.5.
+    EXPECT_NEAR(poles[1].A, -1.2 * 0.64, 1e-15);
+    EXPECT_NEAR(poles[1].B, 0.64, 1e-15);
+    EXPECT_EQ(poles[2], (Factor{true, 0.0, -1.0, 0.25}));
+    EXPECT_EQ(inside.Inputs[1].Poles.back(), (Factor{false, 0.0}));
+    for (std::size_t k = 0; k < 2; ++k) {
+        EXPECT_EQ(inside.Inputs[k].Gain, model.Inputs[k].Gain);
+        EXPECT_EQ(inside.Inputs[k].Zeros, model.Inputs[k].Zeros);
+        EXPECT_EQ(inside.Inputs[k].Delay, model.Inputs[k].Delay);
+    }
+    EXPECT_EQ(inside.Inputs[1].Poles.front(), model.Inputs[1].Poles.front());
+    EXPECT_EQ(LinearModel{{Example()}}.Stabilised(), LinearModel{{Example()}});
+}
+
 } // namespace
 } // namespace orvanel

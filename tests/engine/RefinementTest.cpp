@@ -2,6 +2,7 @@
 
 #include "engine/SimulationJacobian.h"
 
+#include <atomic>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -93,8 +94,8 @@ TEST(Refinement, FindsThePlantFromADisturbedStartWithTheSameStructure) {
     EXPECT_EQ(result.Model.Inputs[1].Delay, 1);
 }
 
-// An integrating plant pulls a pole towards 1: the refined pole stays strictly inside, the
-// error never rises, and an unstable start is returned as it came.
+// An integrating plant pulls a pole towards 1: the refined pole stays strictly inside and the
+// error never rises.
 TEST(Refinement, KeepsPolesInsideTheUnitCircleAndNeverWorsens) {
     Plant plant;
     double sum = 0.0;
@@ -110,12 +111,76 @@ TEST(Refinement, KeepsPolesInsideTheUnitCircleAndNeverWorsens) {
     EXPECT_LT(result.Model.Inputs[0].Poles[0].Root, 1.0);
     EXPECT_GT(result.Model.Inputs[0].Poles[0].Root, 0.9);
     EXPECT_LT(result.Error, refinement.SquaredError(start));
+}
 
-    LinearModel unstable = start;
-    unstable.Inputs[0].Poles[0].Root = 1.01;
-    const Refinement::Result kept = refinement.Refine(unstable);
-    EXPECT_EQ(kept.Model, unstable);
-    EXPECT_EQ(kept.Error, refinement.SquaredError(unstable));
+// A pole outside the unit circle may fit the integrating plant better than any stable pole;
+// still no unstable model comes back from a refinement or a simplification.
+TEST(Refinement, NoUnstableStartComesBack) {
+    Plant plant;
+    double sum = 0.0;
+    for (std::size_t i = 0; i < Rows; ++i) {
+        plant.y[i] = sum;
+        sum = 1.01 * sum + plant.u1[i];
+    }
+    LinearModel unstable = TruePlant();
+    unstable.Inputs[0] = LinearModel::Input{1.0, {}, {Factor{false, 1.01}}, 0};
+    unstable.Inputs[1].Poles = {Factor{true, 0.0, -0.5, 1.2}};
+    const Refinement refinement({plant.u1, plant.u2}, plant.y, Rows);
+    const std::vector<LinearModel> candidates{unstable};
+    EXPECT_TRUE(refinement.Refine(unstable).Model.Stable());
+    EXPECT_TRUE(refinement.RefineBest(candidates).Model.Stable());
+    const Refinement::Result start{unstable, refinement.SquaredError(unstable), 0};
+    EXPECT_TRUE(refinement.Simplify(start, 1e-3).Model.Stable());
+}
+
+// A constant output shows no response to any input, and a model that fits worse than zero
+// output tells nothing: both give the simplest model, whatever the candidates were.
+TEST(Refinement, AnOutputNoModelImprovesOnGivesTheSimplestModel) {
+    Plant plant;
+    const std::vector<double> constant(Rows, 5.0);
+    LinearModel tiny = TruePlant();
+    tiny.Inputs[0].Gain = 1e-237;
+    tiny.Inputs[1].Poles = {Factor{true, 0.0, -0.5, 1.2}};
+    const std::vector<LinearModel> candidates{tiny, TruePlant()};
+    const Refinement flat({plant.u1, plant.u2}, constant, Rows);
+    EXPECT_EQ(flat.RefineBest(candidates).Model, LinearModel::Simplest(2));
+    EXPECT_EQ(flat.Simplify({tiny, flat.SquaredError(tiny), 0}, 0.0).Model,
+              LinearModel::Simplest(2));
+    EXPECT_TRUE(LinearModel::Simplest(2).Stable());
+
+    LinearModel inverted = TruePlant();
+    inverted.Inputs[0].Gain = -inverted.Inputs[0].Gain;
+    inverted.Inputs[1].Gain = -inverted.Inputs[1].Gain;
+    Refinement unrefined({plant.u1, plant.u2}, plant.y, Rows);
+    const std::atomic<bool> stop{true};
+    unrefined.Stop = &stop;
+    const std::vector<LinearModel> worse{inverted};
+    EXPECT_EQ(unrefined.RefineBest(worse).Model, LinearModel::Simplest(2));
+}
+
+// A stop asked for before the work ends it at once: the best start comes back as it was, and
+// the result says it was stopped.
+TEST(Refinement, AStopReturnsTheBestFoundSoFar) {
+    const Plant plant;
+    LinearModel near = TruePlant();
+    near.Inputs[0].Poles[0].B = 0.5;
+    LinearModel far = TruePlant();
+    far.Inputs[1].Delay = 3;
+    Refinement refinement({plant.u1, plant.u2}, plant.y, Rows);
+    const std::atomic<bool> stop{true};
+    refinement.Stop = &stop;
+    const std::vector<LinearModel> candidates{far, near};
+    const Refinement::Result best = refinement.RefineBest(candidates);
+    EXPECT_TRUE(best.Stopped);
+    EXPECT_EQ(best.Model, near);
+    EXPECT_EQ(best.Start, 1u);
+    EXPECT_EQ(best.Error, refinement.SquaredError(near));
+    LinearModel extra = near;
+    extra.Inputs[1].Zeros = {Factor{false, 0.1}};
+    const Refinement::Result simplified =
+        refinement.Simplify({extra, refinement.SquaredError(extra), 0}, 1e-3);
+    EXPECT_TRUE(simplified.Stopped);
+    EXPECT_EQ(simplified.Model, extra);
 }
 
 // Candidates of one structure are refined once, from the first of them; the best result wins
