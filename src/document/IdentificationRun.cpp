@@ -166,6 +166,9 @@ void IdentificationRun::BeginReport(const std::string& path, ReportSeparators se
     report = RunReport(std::move(separators));
     reportBegun = false;
     lastGeneration = -1;
+    concluding = false;
+    searchesDone = 0;
+    simplifying = false;
     completedSearches = 0;
     stoppedIn = StopPhase::None;
     keptSearchModel.reset();
@@ -179,6 +182,7 @@ std::string IdentificationRun::Run() {
         RunEngine();
         Conclude();
     } catch (const std::exception& error) {
+        concluding = false;
         failure = error.what();
         if (!HasModel() && failure == AllEqualFailure)
             failure += OverflowCause();
@@ -273,6 +277,18 @@ std::vector<std::string> IdentificationRun::StopLines() const {
     }
     return {"RUN STOPPED", "Stopped during the refinement: the model is the best found before "
                            "the stop."};
+}
+
+IdentificationRun::PhaseProgress IdentificationRun::Progress() const {
+    if (!concluding)
+        return {};
+    if (resolved.Restarts > 1) {
+        const int done = std::min<int>(searchesDone, resolved.Restarts);
+        return {"Restart " + std::to_string(std::min(done + 1, resolved.Restarts)) + " of " +
+                    std::to_string(resolved.Restarts),
+                done, resolved.Restarts};
+    }
+    return {simplifying ? "Simplifying the model" : "Refining the model", 0, 0};
 }
 
 void IdentificationRun::NoteSearchStop() {
@@ -480,6 +496,7 @@ std::vector<std::optional<IdentificationRun::Found>> IdentificationRun::FindAll(
             }
             const std::lock_guard lock(mutex);
             ++done;
+            ++searchesDone;
             finished.notify_one();
         }
     };
@@ -534,7 +551,9 @@ double IdentificationRun::Score(const Found& found) const {
 void IdentificationRun::Conclude() {
     if (engine.StopRequested() && (resolved.Refine || resolved.Restarts > 1))
         NoteStop(PhaseAfterSearch());
+    concluding = resolved.Refine || resolved.Restarts > 1;
     const auto found = FindAll(stoppedIn != StopPhase::None ? 1 : resolved.Restarts);
+    concluding = false;
     completedSearches = static_cast<int>(
         std::count_if(found.begin(), found.end(), [](const auto& f) { return f.has_value(); }));
     std::optional<Found> best = found.front();

@@ -87,6 +87,17 @@ public:
     // run that was not stopped.
     std::vector<std::string> StopLines() const;
 
+    // What runs after the search and how far it is, for a status line: "Restart 2 of 4" with
+    // the searches done of all, "Refining the model" or "Simplifying the model" (Done and
+    // Total 0: no measure). Empty Text while the search itself runs. May be read from
+    // OnResponsive while the restarts and the refinement run on other threads.
+    struct PhaseProgress {
+        std::string Text;
+        int Done = 0;
+        int Total = 0;
+    };
+    PhaseProgress Progress() const;
+
     // Set before HandOver.
     IdentificationOptions Options;
 
@@ -156,6 +167,10 @@ private:
     std::optional<IdentifiedModel> result;
     std::shared_ptr<const TMISOFunTrans> keptSearchModel;
     int lastGeneration = -1;
+    // Read by Progress while the workers write them.
+    std::atomic<bool> concluding{false};
+    std::atomic<int> searchesDone{0};
+    std::atomic<bool> simplifying{false};
     int completedSearches = 0;
     StopPhase stoppedIn = StopPhase::None;
 };
