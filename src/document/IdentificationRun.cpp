@@ -242,6 +242,9 @@ std::string IdentificationRun::Ending(bool failed) const {
     std::vector<std::string> parts;
     if (!failed && result && resolved.AnyOptIn())
         parts.push_back(report.QualityText(*result, resolved));
+    if (DataEdited)
+        parts.push_back("DATA\r\nThe table was edited and not saved: the run used its " +
+                        std::to_string(Rows()) + " rows, not the data file's.");
     std::string stop;
     for (const std::string& line : StopLines())
         stop += (stop.empty() ? "" : "\r\n") + line;

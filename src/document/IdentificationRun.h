@@ -100,6 +100,15 @@ public:
 
     // Set before HandOver.
     IdentificationOptions Options;
+    // Whether the rows handed over differ from the data file's: a table edited and not saved.
+    // The report and the exports then say so, with the number of rows used.
+    bool DataEdited = false;
+
+    // The means taken out of the columns for the search (none without offset removal): the
+    // search's models map the inputs less these to the output less its mean.
+    const ColumnOffsets& Offsets() const { return offsets; }
+    // The rows handed over.
+    std::size_t Rows() const { return measured.size(); }
 
     // Called at the engine's yields: after every filling of the first population and once per
     // generation (after its report row). It may ask the engine to stop.
