@@ -11,6 +11,7 @@
 #include <cmath>
 #include <limits>
 #include <new>
+#include <set>
 #include <unistd.h>
 
 namespace orvanel {
@@ -23,6 +24,14 @@ constexpr int MaxFillings = 501;
 constexpr int GeneTypeCount = 8;
 // Models scored together in one task at most.
 constexpr std::size_t ModelsPerBatch = 4;
+// A loop of a run over this many individuals serves the owner and looks for a stop each time
+// it has handled that many more; a shorter one, like a generation of a usual population, runs
+// to its end.
+constexpr std::size_t StopCheckPeriod = 1024;
+
+// Thrown inside a step of a run when a stop is requested during a long loop; the run catches
+// it and ends.
+struct StoppedInStep {};
 
 // The share of a population a refresh replaces: N x percent / 100 rounded half to even, + 1.
 double RefreshCount(int populationSize, double percent) {
@@ -215,31 +224,74 @@ void TGenetico::Run() {
 
 void TGenetico::RunGenerations() {
     evolving = false;
-    CreateInitialPopulation();
-    generation = -1;
+    // A stop asked before this run, as an owner does before handing new data over, is not
+    // for it.
     stopRequested = false;
-    evolving = true;
-    for (long long remaining = static_cast<long long>(Generations) + 1; remaining > 0;
-         --remaining) {
-        ++generation;
-        if (generation > 0 && RegenerationPeriod > 0 && generation % RegenerationPeriod == 0)
-            RefreshPopulation();
-        EvaluateGeneration();
-        Breed();
-        Mutate();
-        UpdateBest();
-        if (AppendEvolutionRow)
-            AppendEvolutionRow(*this);
-        YieldToOwner();
-        if (stopRequested) {
-            stopRequested = false;
-            generation = Generations;
-            break;
+    bool anyCompleted = false;
+    GenerationFigures completed;
+    try {
+        CreateInitialPopulation();
+        generation = -1;
+        evolving = true;
+        for (long long remaining = static_cast<long long>(Generations) + 1; remaining > 0;
+             --remaining) {
+            ++generation;
+            completed = Figures();
+            if (generation > 0 && RegenerationPeriod > 0 && generation % RegenerationPeriod == 0)
+                RefreshPopulation();
+            EvaluateGeneration();
+            Breed();
+            Mutate();
+            UpdateBest();
+            anyCompleted = true;
+            if (AppendEvolutionRow)
+                AppendEvolutionRow(*this);
+            YieldToOwner();
+            if (stopRequested) {
+                stopRequested = false;
+                generation = Generations;
+                break;
+            }
         }
+    } catch (const StoppedInStep&) {
+        EndStoppedRun(anyCompleted, completed);
+        return;
     }
     UpdateBest();
     // Kept from generation to generation only, not to hold on to this run's data.
     offspring = {};
+}
+
+TGenetico::GenerationFigures TGenetico::Figures() const {
+    return {meanFitness, fitnessDeviation, expectedTotal, mutations, reproductions};
+}
+
+// A stop inside a step leaves the population as the step left it: its models scored since
+// they last changed keep their Error, the others get FailedError. The best model and the
+// figures are those of the last completed generation; with none there is no model at all.
+void TGenetico::EndStoppedRun(bool anyCompleted, const GenerationFigures& completed) {
+    stopRequested = false;
+    offspring = {};
+    if (!anyCompleted) {
+        population.clear();
+        scored.clear();
+        elite.clear();
+        bestModel = NewIndividual();
+        bestModel.Error = TFunTrans::FailedError;
+        evolving = false;
+        throw RunError("The run was stopped before its first generation was complete: there "
+                       "is no model.");
+    }
+    meanFitness = completed.Mean;
+    fitnessDeviation = completed.Deviation;
+    expectedTotal = completed.ExpectedTotal;
+    mutations = completed.Mutations;
+    reproductions = completed.Reproductions;
+    for (std::size_t i = 0; i < population.size(); ++i) {
+        if (!scored[i])
+            population[i].Error = TFunTrans::FailedError;
+    }
+    generation = Generations;
 }
 
 TMISOFunTrans TGenetico::NewIndividual() const {
@@ -292,6 +344,7 @@ void TGenetico::FillAtRandom(std::size_t first, std::size_t end, bool buildingPo
     std::vector<Rnd::State> stateAfter(batch);
     std::size_t position = first;
     int attempts = 0;
+    std::size_t tried = 0;
     while (position < end) {
         for (std::size_t b = 0; b < batch; ++b) {
             fillings[b] = NewIndividual();
@@ -301,8 +354,11 @@ void TGenetico::FillAtRandom(std::size_t first, std::size_t end, bool buildingPo
         ScoreFillings(fillings, screened);
         for (std::size_t b = 0; b < batch && position < end; ++b) {
             ++attempts;
-            if (buildingPopulation)
+            const bool checkStop = StopCheckDue(++tried);
+            if (buildingPopulation || checkStop)
                 YieldToOwner();
+            if (checkStop)
+                EndIfStopRequested();
             const bool repair = fillings[b].Error > AcceptableError;
             if (repair && attempts < MaxFillings)
                 continue;
@@ -409,7 +465,22 @@ double TGenetico::EvaluateCounted(TMISOFunTrans& individual) {
     return individual.Evaluate();
 }
 
+// A long evaluation goes a share at a time, so that the owner is served and a stop seen in
+// between; the models are independent, so the results are the same.
 void TGenetico::EvaluateAll(std::span<TMISOFunTrans* const> individuals) {
+    if (!running || individuals.size() <= StopCheckPeriod) {
+        EvaluateShare(individuals);
+        return;
+    }
+    for (std::size_t done = 0; done < individuals.size();) {
+        const std::size_t share = std::min(StopCheckPeriod, individuals.size() - done);
+        EvaluateShare(individuals.subspan(done, share));
+        done += share;
+        StopPoint(done);
+    }
+}
+
+void TGenetico::EvaluateShare(std::span<TMISOFunTrans* const> individuals) {
     evaluationCount += static_cast<std::int64_t>(individuals.size());
     if (!ScoreTogether) {
         Workers().ForEach(individuals.size(), [&](std::size_t i) { individuals[i]->Evaluate(); });
@@ -444,8 +515,10 @@ void TGenetico::EnsurePopulationScored() {
 // The Error of position i as the algorithm reads it: evaluated again in reference mode, the
 // kept result otherwise (EnsurePopulationScored has run).
 double TGenetico::PopulationError(std::size_t i) {
-    if (!CacheEvaluations)
+    if (!CacheEvaluations) {
+        scored[i] = 1;
         return EvaluateCounted(population[i]);
+    }
     return population[i].Error;
 }
 
@@ -464,12 +537,18 @@ double TGenetico::IndividualFitness(TMISOFunTrans& individual) {
 
 void TGenetico::EvaluateGeneration() {
     EnsurePopulationScored();
-    std::vector<double> fitness(population.size());
-    for (std::size_t i = 0; i < population.size(); ++i) {
-        TMISOFunTrans& individual = population[i];
-        fitness[i] = CacheEvaluations ? FitnessFromScore(individual, individual.Error)
-                                      : IndividualFitness(individual);
+    if (!CacheEvaluations) {
+        for (std::size_t i = 0; i < population.size(); ++i) {
+            EvaluateCounted(population[i]);
+            scored[i] = 1;
+            StopPoint(i + 1);
+        }
     }
+    // Every fitness of a generation with the same size penalty, which the owner may change
+    // while the evaluations above yield.
+    std::vector<double> fitness(population.size());
+    for (std::size_t i = 0; i < population.size(); ++i)
+        fitness[i] = FitnessFromScore(population[i], population[i].Error);
     const FitnessStatistics statistics = ComputeFitnessStatistics(fitness);
     meanFitness = statistics.Mean;
     fitnessDeviation = statistics.Deviation;
@@ -504,17 +583,6 @@ void TGenetico::SortByFitness() {
     scored = std::move(sortedScored);
 }
 
-void TGenetico::SelectParents(std::span<const double> fitness, std::span<const double> weights,
-                              std::size_t& a, std::size_t& b) const {
-    if (SelectionType == 1) {
-        a = TournamentPick(fitness, tournamentProbability);
-        b = TournamentPick(fitness, tournamentProbability);
-        return;
-    }
-    a = RouletteFirst(weights, expectedTotal);
-    b = RouletteSecond(weights, expectedTotal, a);
-}
-
 void TGenetico::CrossPair(std::size_t a, std::size_t b, TMISOFunTrans& first,
                           TMISOFunTrans& second) {
     const TMISOFunTrans& parentA = population[a];
@@ -531,11 +599,17 @@ void TGenetico::CrossPair(std::size_t a, std::size_t b, TMISOFunTrans& first,
 
 void TGenetico::Breed() {
     const std::size_t n = population.size();
+    // Read once: the owner may change them while a long generation yields.
+    const int selection = SelectionType;
+    const double tournament = tournamentProbability;
+    const double crossing = ReproductionProbability;
     // The last generation's objects take the copies, so that their storage is used again.
     std::vector<TMISOFunTrans>& next = offspring;
     next.resize(n);
-    for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t i = 0; i < n; ++i) {
         next[i].Assign(population[i]);
+        StopPoint(i + 1);
+    }
     std::vector<char> nextScored = scored;
     std::vector<double> fitness(n);
     std::vector<double> weights(n);
@@ -543,12 +617,20 @@ void TGenetico::Breed() {
         fitness[i] = population[i].Fitness;
         weights[i] = population[i].Expected;
     }
+    const RouletteWheel wheel(weights);
     reproductions = 0;
     for (std::size_t p = 0; p + 1 < n; p += 2) {
+        StopPoint(p + 2);
         std::size_t a = 0;
         std::size_t b = 0;
-        SelectParents(fitness, weights, a, b);
-        if (!Rnd::Flip(ReproductionProbability))
+        if (selection == 1) {
+            a = TournamentPick(fitness, tournament);
+            b = TournamentPick(fitness, tournament);
+        } else {
+            a = wheel.First(expectedTotal);
+            b = wheel.Second(expectedTotal, a);
+        }
+        if (!Rnd::Flip(crossing))
             continue;
         ++reproductions;
         CrossPair(a, b, next[p], next[p + 1]);
@@ -569,10 +651,12 @@ void TGenetico::Breed() {
 
 void TGenetico::Mutate() {
     mutations = 0;
+    const double probability = mutationProbability;
     std::vector<int> hits;
     for (std::size_t i = ElitismCount(); i < population.size(); ++i) {
+        StopPoint(i + 1);
         for (TFunTrans& function : population[i].Functions()) {
-            Rnd::Flips(mutationProbability, function.BitCount(), hits);
+            Rnd::Flips(probability, function.BitCount(), hits);
             for (const int j : hits) {
                 function.SetBit(j, function.Bit(j) == 0 ? 1 : 0);
                 ++mutations;
@@ -586,10 +670,26 @@ void TGenetico::UpdateElite(int k) {
     EnsurePopulationScored();
     const auto count =
         static_cast<std::size_t>(std::clamp(k, 1, static_cast<int>(population.size())));
+    const bool ordered = CacheEvaluations && std::none_of(population.begin(), population.end(),
+                                                          [](const TMISOFunTrans& individual) {
+                                                              return std::isnan(individual.Error);
+                                                          });
+    const std::vector<std::size_t> slots = ordered ? EliteSlotsRanked(count) : EliteSlots(count);
+    elite.clear();
+    elite.reserve(count);
+    for (const std::size_t from : slots)
+        elite.push_back(CopyOf(population[from]));
+}
+
+// The elite's slots as the algorithm finds them: the first count positions, then each later
+// one of lower error than the worst slot's takes that slot, and all slots are scanned again
+// for the worst, the first of equal errors.
+std::vector<std::size_t> TGenetico::EliteSlots(std::size_t count) {
     std::vector<std::size_t> slots(count);
     double worst = PopulationError(0);
     std::size_t w = 0;
     for (std::size_t i = 0; i < count; ++i) {
+        StopPoint(i + 1);
         slots[i] = i;
         const double e = PopulationError(i);
         if (e > worst) {
@@ -598,6 +698,7 @@ void TGenetico::UpdateElite(int k) {
         }
     }
     for (std::size_t i = count; i < population.size(); ++i) {
+        StopPoint(i + 1);
         const double e = PopulationError(i);
         if (!(e < worst))
             continue;
@@ -611,10 +712,40 @@ void TGenetico::UpdateElite(int k) {
             }
         }
     }
-    elite.clear();
-    elite.reserve(count);
-    for (const std::size_t from : slots)
-        elite.push_back(CopyOf(population[from]));
+    return slots;
+}
+
+// The same slots with the errors kept in order instead of scanned at every replacement, which
+// took time in the square of the population when a refresh keeps most of it. The scan's
+// worst is the first slot of the largest error, or the slot just filled when no other is
+// larger; the order needs errors that compare, so a NaN takes the scan.
+std::vector<std::size_t> TGenetico::EliteSlotsRanked(std::size_t count) {
+    using Ranked = std::pair<double, std::size_t>;
+    const auto worseFirst = [](const Ranked& a, const Ranked& b) {
+        return a.first > b.first || (a.first == b.first && a.second < b.second);
+    };
+    std::set<Ranked, decltype(worseFirst)> ranked(worseFirst);
+    std::vector<std::size_t> slots(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        StopPoint(i + 1);
+        slots[i] = i;
+        ranked.emplace(population[i].Error, i);
+    }
+    std::size_t w = ranked.begin()->second;
+    double worst = ranked.begin()->first;
+    for (std::size_t i = count; i < population.size(); ++i) {
+        StopPoint(i + 1);
+        const double e = population[i].Error;
+        if (!(e < worst))
+            continue;
+        ranked.erase({population[slots[w]].Error, w});
+        slots[w] = i;
+        ranked.emplace(e, w);
+        if (ranked.begin()->first > e)
+            w = ranked.begin()->second;
+        worst = ranked.begin()->first;
+    }
+    return slots;
 }
 
 void TGenetico::UpdateBest() {
@@ -661,6 +792,22 @@ std::size_t TGenetico::RefreshedCount() const {
 void TGenetico::YieldToOwner() {
     if (ProcessMessages)
         ProcessMessages();
+}
+
+bool TGenetico::StopCheckDue(std::size_t handled) const {
+    return running && handled % StopCheckPeriod == 0;
+}
+
+void TGenetico::EndIfStopRequested() const {
+    if (stopRequested)
+        throw StoppedInStep{};
+}
+
+void TGenetico::StopPoint(std::size_t handled) {
+    if (!StopCheckDue(handled))
+        return;
+    YieldToOwner();
+    EndIfStopRequested();
 }
 
 WorkerPool& TGenetico::Workers() {

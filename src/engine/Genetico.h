@@ -99,8 +99,9 @@ public:
     // Column c of the table (inputs first, the output last).
     std::span<const double> DataColumn(int c) const;
 
-    // Called after every filling of the initial population and once per generation, where
-    // the window system gets to process its pending messages; it may call RequestStop.
+    // Called after every filling of the initial population, once per generation, and every
+    // thousand or so individuals of a step over a population of thousands, where the window
+    // system gets to process its pending messages; it may call RequestStop.
     std::function<void()> ProcessMessages;
     // Called once per generation, after the best model is updated, to write the report row.
     std::function<void(const TGenetico&)> AppendEvolutionRow;
@@ -118,10 +119,15 @@ public:
     // A whole run. Throws RunError before touching anything when RunRefusal has a message or
     // a run of this engine is in progress (called again while it yields); any error of a
     // generation ("Todos Iguales") ends the run and propagates, leaving the best model of the
-    // last completed generation.
+    // last completed generation. A stop before the first generation is complete is such an
+    // error too: the population is then empty and BestModel has Error FailedError.
     void Run();
-    // Ends the run after the current generation; requests made while the initial population
-    // is built are dropped.
+    // Ends the run after the current generation. A step that loops over thousands of
+    // individuals (building or refreshing the population, scoring, breeding) ends sooner, at
+    // its next look about every thousand individuals: BestModel, the figures and Generation
+    // are then those of a stopped run after the last completed generation, and a model of
+    // the population not scored since it last changed has Error FailedError. A request made
+    // before Run starts is dropped.
     void RequestStop() { stopRequested = true; }
 
     // Run state, read by the owner while the run yields and after it.
@@ -181,6 +187,7 @@ private:
     TMISOFunTrans NewIndividual() const;
     double EvaluateCounted(TMISOFunTrans& individual);
     void EvaluateAll(std::span<TMISOFunTrans* const> individuals);
+    void EvaluateShare(std::span<TMISOFunTrans* const> individuals);
     void EnsurePopulationScored();
     double PopulationError(std::size_t i);
     double FitnessFromScore(TMISOFunTrans& individual, double error) const;
@@ -193,12 +200,28 @@ private:
                             std::vector<double>& scratch);
     void ScoreFillings(std::vector<TMISOFunTrans>& fillings, std::vector<char>& screened);
     void CountAcceptedIndividual();
-    void SelectParents(std::span<const double> fitness, std::span<const double> weights,
-                       std::size_t& a, std::size_t& b) const;
     void CrossPair(std::size_t a, std::size_t b, TMISOFunTrans& first, TMISOFunTrans& second);
+    std::vector<std::size_t> EliteSlots(std::size_t count);
+    std::vector<std::size_t> EliteSlotsRanked(std::size_t count);
     std::size_t ElitismCount() const;
     std::size_t RefreshedCount() const;
     void YieldToOwner();
+    // The figures an observer reads once per generation.
+    struct GenerationFigures {
+        double Mean = 0.0;
+        double Deviation = 0.0;
+        double ExpectedTotal = 0.0;
+        int Mutations = 0;
+        int Reproductions = 0;
+    };
+    GenerationFigures Figures() const;
+    void EndStoppedRun(bool anyCompleted, const GenerationFigures& completed);
+    // Whether a loop of a run that has handled this many individuals looks for a stop now.
+    bool StopCheckDue(std::size_t handled) const;
+    void EndIfStopRequested() const;
+    // Called by a loop of a run once per individual handled: at every look it serves the
+    // owner and ends the step if a stop is requested.
+    void StopPoint(std::size_t handled);
     WorkerPool& Workers();
 
     int populationSize = 0;

@@ -32,13 +32,34 @@ std::vector<std::size_t> SortByFitnessOrder(std::span<const double> fitness);
 // probability decides whether the fitter or the less fit one wins; ties go to the second.
 std::size_t TournamentPick(std::span<const double> fitness, double probability);
 
-// Roulette wheel over the weights, first parent of a pair: draws RandomReal x total and
-// returns the first position whose running sum of weights reaches it.
-std::size_t RouletteFirst(std::span<const double> weights, double total);
+// The roulette wheel of one generation over the selection weights, which it reads while it
+// lives. Each pick draws RandomReal once and takes the position where a walk adding the
+// weights from the first position, in order, first reaches the target; the running sums are
+// kept, so a pick is a binary search instead of a walk, and it takes the same position, bit
+// for bit, as the walk would.
+class RouletteWheel {
+public:
+    explicit RouletteWheel(std::span<const double> weights);
 
-// Second parent of a pair: draws RandomReal x (total - weights[first]) and walks the positions
-// skipping first. Never returns first (when rounding leaves the walk short of its target, the
-// last position other than first is taken). Needs at least two positions.
-std::size_t RouletteSecond(std::span<const double> weights, double total, std::size_t first);
+    // First parent of a pair: draws RandomReal x total and returns the first position whose
+    // running sum reaches it, the last position when none does.
+    std::size_t First(double total) const;
+
+    // Second parent of a pair: draws RandomReal x (total - weights[first]) and walks the
+    // positions skipping first. Never returns first (when rounding leaves the walk short of
+    // its target, the last position other than first is taken). Needs at least two positions.
+    std::size_t Second(double total, std::size_t first) const;
+
+private:
+    std::size_t SecondAfter(std::size_t first, double target) const;
+
+    std::span<const double> weights;
+    // prefix[i]: 0.0 + weights[0] + ... + weights[i], added in that order.
+    std::vector<double> prefix;
+    // How far a walk that skips one position can be from the prefix sum less that weight.
+    double skipMargin = 0.0;
+    // Whether the weights allow searching: finite, not negative, and a total far from overflow.
+    bool searchable = false;
+};
 
 } // namespace orvanel

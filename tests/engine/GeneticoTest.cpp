@@ -307,10 +307,11 @@ TEST(TGeneticoRun, WritesOneRowPerGenerationAndEndsAtGenerations) {
     EXPECT_TRUE(RunAndLog(*none).empty());
 }
 
-TEST(TGeneticoRun, AStopEndsAfterTheCurrentGenerationButNotWhileThePopulationIsBuilt) {
+TEST(TGeneticoRun, AStopEndsAfterTheCurrentGenerationAndOneAskedBeforeTheRunIsDropped) {
     auto engine = SmallEngine(10, 20);
+    engine->RequestStop();
     engine->ProcessMessages = [&engine] {
-        if (!engine->Evolving() || engine->Generation() == 7)
+        if (engine->Evolving() && engine->Generation() == 7)
             engine->RequestStop();
     };
     const std::vector<GenerationRow> rows = RunAndLog(*engine);
@@ -318,6 +319,63 @@ TEST(TGeneticoRun, AStopEndsAfterTheCurrentGenerationButNotWhileThePopulationIsB
     EXPECT_EQ(rows.size(), 8u);
     EXPECT_EQ(engine->Generation(), 20);
     EXPECT_FALSE(engine->StopRequested());
+
+    // Building a small population is short: the stop comes after generation 0.
+    auto early = SmallEngine(10, 20);
+    early->ProcessMessages = [&early] {
+        if (!early->Evolving())
+            early->RequestStop();
+    };
+    EXPECT_THAT(GenerationsOf(RunAndLog(*early)), ElementsAre(0));
+}
+
+// A large population's steps look for a stop as they go: the run ends inside the step, with
+// the last completed generation's model and figures, or with no model before the first.
+TEST(TGeneticoRun, AStopInsideALongStepEndsTheRunThere) {
+    constexpr int Population = 3000;
+    auto building = SmallEngine(Population, 3);
+    int yields = 0;
+    building->ProcessMessages = [&] {
+        ++yields;
+        building->RequestStop();
+    };
+    const std::vector<GenerationRow> none = RunAndLog(*building);
+    ASSERT_EQ(none.size(), 1u);
+    EXPECT_EQ(none[0].BestGenotype,
+              "The run was stopped before its first generation was complete: there is no model.");
+    EXPECT_LT(yields, Population / 2);
+    EXPECT_TRUE(building->Population().empty());
+    EXPECT_EQ(building->BestModel().Error, TFunTrans::FailedError);
+    EXPECT_FALSE(building->StopRequested());
+
+    auto whole = SmallEngine(Population, 3);
+    const std::vector<GenerationRow> all = RunAndLog(*whole);
+    // Asked while generation 2's children are scored, some scored and some not.
+    auto stopped = SmallEngine(Population, 3);
+    stopped->ResponsiveInterval = std::chrono::milliseconds(0);
+    stopped->KeepResponsive = [&stopped] {
+        if (stopped->Evolving() && stopped->Generation() == 2)
+            stopped->RequestStop();
+    };
+    const std::vector<GenerationRow> rows = RunAndLog(*stopped);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_THAT(rows, ElementsAre(all[0], all[1]));
+    EXPECT_EQ(stopped->Generation(), 3);
+    EXPECT_EQ(stopped->MeanFitness(), rows[1].Mean);
+    EXPECT_EQ(stopped->Mutations(), rows[1].Mutations);
+    EXPECT_EQ(Genotype(stopped->BestModel()), rows[1].BestGenotype);
+    // Every error the population shows is its model's; the others are marked failed.
+    int failed = 0;
+    for (const TMISOFunTrans& individual : stopped->Population()) {
+        TMISOFunTrans copy;
+        copy.Assign(individual);
+        if (individual.Error == TFunTrans::FailedError)
+            ++failed;
+        else
+            EXPECT_EQ(copy.Evaluate(), individual.Error);
+    }
+    EXPECT_GT(failed, 0);
+    EXPECT_LT(failed, Population);
 }
 
 TEST(TGeneticoRun, CountsProgressWhileBuildingThePopulation) {
