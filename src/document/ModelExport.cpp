@@ -4,6 +4,7 @@
 #include "document/IdentificationRun.h"
 #include "document/ModelScript.h"
 #include "document/ReplacementFile.h"
+#include "document/TextEncoding.h"
 #include "engine/Genetico.h"
 #include "engine/RunParameters.h"
 
@@ -23,6 +24,52 @@ std::string Lowercase(std::string_view text) {
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return lower;
+}
+
+// MATLAB's and Octave's keywords together, each between spaces: none can name a script.
+constexpr std::string_view MatlabKeywords =
+    " break case catch classdef continue do else elseif end end_try_catch "
+    "end_unwind_protect endarguments endclassdef endenumeration endevents endfor "
+    "endfunction endif endmethods endparfor endproperties endspmd endswitch endwhile "
+    "enumeration events for function global if methods otherwise parfor persistent "
+    "properties return spmd switch try until unwind_protect unwind_protect_cleanup while ";
+
+// MATLAB's namelengthmax.
+constexpr std::size_t LongestMatlabName = 63;
+
+bool IsAsciiLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool IsMatlabIdentifier(std::string_view name) {
+    return !name.empty() && name.size() <= LongestMatlabName && IsAsciiLetter(name.front()) &&
+           std::all_of(name.begin(), name.end(), [](char c) {
+               return IsAsciiLetter(c) || (c >= '0' && c <= '9') || c == '_';
+           });
+}
+
+std::optional<std::string> MatlabNameRefusal(std::string_view name, std::string_view stem) {
+    if (!IsMatlabIdentifier(stem))
+        return "MATLAB and Octave run a script by its name, which must begin with a letter and "
+               "hold only letters, digits and underscores, at most " +
+               std::to_string(LongestMatlabName);
+    if (MatlabKeywords.find(" " + std::string(stem) + " ") != std::string_view::npos)
+        return std::string(stem) + " is a MATLAB/Octave keyword, which cannot name a script";
+    for (const std::string_view function : ModelScript::MatlabFunctions()) {
+        if (Lowercase(stem) == Lowercase(function))
+            return "a script named " + std::string(name) + " would replace the function " +
+                   std::string(function) + " that it calls, for every script run from its folder";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> PythonNameRefusal(std::string_view name, std::string_view stem) {
+    for (const std::string_view module : ModelScript::PythonModules()) {
+        if (stem == module)
+            return "the script would import " + std::string(name) + " in place of the module " +
+                   std::string(module);
+    }
+    return std::nullopt;
 }
 
 // Integral values as integers, so that a population reads 100 and not 100.0.
@@ -63,7 +110,7 @@ ordered_json Provenance(const ModelExport& model) {
     }
     ordered_json found = {{"program", "Orvanel"},
                           {"version", ModelExport::ProgramVersion()},
-                          {"data_file", model.DataFile}};
+                          {"data_file", TextEncoding::Printable(model.DataFile)}};
     if (model.SeedMilliseconds)
         found["seed_ms"] = *model.SeedMilliseconds;
     found["parameters"] = parameters;
@@ -84,7 +131,7 @@ ModelExport ModelExport::Of(const IdentificationRun& run, const TGenetico& engin
             Offsets{{means.begin(), means.end() - 1}, result.Offsets.OutputMean()};
     }
     description.SampleTime = sampleTime;
-    description.Fit = {{"objective", engine.BestModel().Error},
+    description.Fit = {{"objective", run.KeptSearchModel().Error},
                        {"estimation_fit_percent", result.EstimationFit}};
     if (result.ValidationBegins < result.Computed.size())
         description.Fit.push_back({"validation_fit_percent", result.ValidationFit});
@@ -118,6 +165,19 @@ std::optional<ModelExport::Format> ModelExport::FormatFor(std::string_view path)
 
 std::string ModelExport::KnownExtensions() {
     return "the name must end in .json, .m (MATLAB/Octave) or .py (Python)";
+}
+
+std::optional<std::string> ModelExport::Refusal(std::string_view path) {
+    const std::optional<Format> format = FormatFor(path);
+    if (!format)
+        return KnownExtensions();
+    const std::string_view name = path.substr(path.find_last_of('/') + 1);
+    const std::string_view stem = name.substr(0, name.find_last_of('.'));
+    if (*format == Format::Matlab)
+        return MatlabNameRefusal(name, stem);
+    if (*format == Format::Python)
+        return PythonNameRefusal(name, stem);
+    return std::nullopt;
 }
 
 std::string ModelExport::Json() const {
@@ -156,12 +216,12 @@ std::string ModelExport::Text(Format format) const {
 
 void ModelExport::Write(const std::string& path) const {
     const std::string cannotCreate = "Cannot export the model to " + path;
-    const std::optional<Format> format = FormatFor(path);
-    if (!format)
-        throw DocumentError(cannotCreate + ": " + KnownExtensions());
+    if (const std::optional<std::string> refusal = Refusal(path))
+        throw DocumentError(cannotCreate + ": " + *refusal);
+    const Format format = *FormatFor(path);
     ReplacementFile file(path, ReplacementFile::Links::Follow, cannotCreate,
                          "The model file " + path + " could not be written completely");
-    file.Write(Text(*format));
+    file.Write(Text(format));
     file.Commit();
 }
 

@@ -48,6 +48,9 @@ public:
     // Seconds between samples; unset when the user gave none.
     std::optional<double> SampleTime;
     std::vector<Figure> Fit;
+    // The exports write it as TextEncoding::Printable gives it, bytes that are not UTF-8 and
+    // control characters as \xNN, so that every export stays valid UTF-8 and the name keeps
+    // to its own comment line in the scripts.
     std::string DataFile;
     std::optional<int> SeedMilliseconds;
     std::vector<Setting> Parameters;
@@ -62,6 +65,13 @@ public:
     static std::optional<Format> FormatFor(std::string_view path);
     // The sentence that says which extensions are understood, for a refusal.
     static std::string KnownExtensions();
+    // Why an export of this name would not work, to follow "<path>: ", or nothing when it
+    // would: an unknown extension (KnownExtensions()); a .m name that MATLAB and Octave cannot
+    // run as a script (not a letter followed by letters, digits and underscores, longer than
+    // 63, a keyword) or that would replace a function the script calls, for it and for every
+    // other script run from that folder (tf.m; in any case, as a folder that ignores case
+    // would); a .py name that the script would import in place of a module (numpy.py).
+    static std::optional<std::string> Refusal(std::string_view path);
 
     // The model as a JSON document (two-space indent, a final line break); every number reads
     // back as the same double.
@@ -69,9 +79,9 @@ public:
     // The file's contents in the given format.
     std::string Text(Format format) const;
     // Writes the file in the format of its extension, aside and moved into place. Throws
-    // DocumentError "Cannot export the model to <path>: <reason>" for an unknown extension or
-    // a file that cannot be created, "The model file <path> could not be written completely:
-    // <reason>" when writing it fails; a file already there is then left as it was.
+    // DocumentError "Cannot export the model to <path>: <reason>" for a name Refusal()
+    // refuses or a file that cannot be created, "The model file <path> could not be written
+    // completely: <reason>" when writing it fails; a file already there is then left as it was.
     void Write(const std::string& path) const;
 
     // The program's version written with every export.

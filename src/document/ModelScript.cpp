@@ -1,6 +1,7 @@
 #include "document/ModelScript.h"
 
 #include "document/ModelExport.h"
+#include "document/TextEncoding.h"
 
 #include <algorithm>
 #include <charconv>
@@ -10,6 +11,14 @@ namespace orvanel {
 namespace {
 
 constexpr int SignificantDigits = 17;
+
+// Kept in step with the scripts below; a test reads the calls and imports from the scripts.
+constexpr std::string_view MatlabCalls[] = {
+    "any",       "argv",      "cell",  "cellfun", "char",         "error",  "exist", "fclose",
+    "fileparts", "filter",    "find",  "fopen",   "fprintf",      "fread",  "Inf",   "isempty",
+    "isfinite",  "mfilename", "numel", "pkg",     "program_name", "regexp", "size",  "str2double",
+    "strcmp",    "strncmp",   "tf",    "vertcat", "zeros"};
+constexpr std::string_view PythonImports[] = {"numpy", "re", "scipy"};
 
 struct Spelling {
     std::string_view NotANumber;
@@ -45,18 +54,13 @@ std::vector<double> DenominatorWithoutDelay(const LinearModel::Input& input) {
     return denominator;
 }
 
-// A file name kept on its comment line.
-std::string OneLine(std::string text) {
-    std::replace_if(
-        text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
-    return text;
-}
-
 std::string Heading(const ModelExport& model, const Spelling& spelling) {
     const std::string c(spelling.Comment);
+    // The name has a line of its own, never the first two: Python takes an encoding from a
+    // "coding=" there.
     std::string text = c + " Model identified by Orvanel " +
-                       std::string(ModelExport::ProgramVersion()) + " from " +
-                       OneLine(model.DataFile) + ".\n";
+                       std::string(ModelExport::ProgramVersion()) + " from the data file\n";
+    text += c + " " + TextEncoding::Printable(model.DataFile) + "\n";
     text += c + " Input k's transfer function is z^-delay * numerator(z) / denominator(z), the\n";
     text += c + " coefficients in descending powers of z; the output is the sum of every input's\n";
     text += c + " response from zero state";
@@ -89,13 +93,39 @@ MODEL = [signal.dlti(numerator, list(denominator) + [0.0] * delay, dt=SAMPLE_TIM
          for numerator, denominator, delay in INPUTS]
 
 
+# A cell's number as the program reads it: a sign, digits with a '.' and an exponent.
+NUMBER = re.compile(r"[+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?")
+
+
 def read_inputs(path):
-    """The input columns of a data file: TAB-separated numbers, the output last."""
-    with open(path, encoding="utf-8", newline="") as file:
-        rows = [line.split("\t") for line in file.read().splitlines() if line.strip()]
-    if any(len(row) != len(INPUTS) + 1 for row in rows):
-        sys.exit(f"{path}: every line must hold {len(INPUTS)} inputs and the output")
-    return np.array([[float(cell) for cell in row[:-1]] for row in rows]).reshape(-1, len(INPUTS))
+    """The input columns of a data file read as the program reads it: UTF-8 (a byte-order mark
+    ignored) or 8-bit text, rows ended by CR LF, LF or CR (the last may lack it), TAB-separated
+    numbers with '.' decimals, the output last. Anything else ends the script naming the row."""
+    with open(path, "rb") as file:
+        data = file.read()
+    try:
+        text = data.decode("utf-8").removeprefix("\ufeff")
+    except UnicodeDecodeError:
+        text = data.decode("latin-1")
+    lines = re.split(r"\r\n|\r|\n", text)
+    if lines[-1] == "":
+        lines.pop()
+    if not lines:
+        sys.exit(f"{path}: no data")
+    rows = []
+    for row, line in enumerate(lines, 1):
+        cells = line.split("\t")
+        if not line.strip("\t"):
+            sys.exit(f"{path}: row {row}: empty line")
+        if len(cells) != len(INPUTS) + 1:
+            sys.exit(f"{path}: row {row}: {len(cells)} cells, expected {len(INPUTS)} inputs "
+                     "and the output")
+        for column, cell in enumerate(cells, 1):
+            # Beyond the double range is no number either.
+            if not NUMBER.fullmatch(cell) or np.isinf(float(cell)):
+                sys.exit(f"{path}: row {row}: column {column} is not a number")
+        rows.append([float(cell) for cell in cells[:-1]])
+    return np.array(rows)
 
 
 def simulate(inputs):
@@ -142,10 +172,11 @@ constexpr std::string_view MatlabBody = R"(
 is_octave = exist('OCTAVE_VERSION', 'builtin') ~= 0;
 if is_octave
   pkg load control
-  % octave-cli model.m DATA.txt
-  arguments = argv();
-  if ~isempty(arguments) && arguments{end}(1) ~= '-'
-    data_file = arguments{end};
+  % octave-cli model.m DATA.txt; with octave-cli --eval the arguments are Octave's own.
+  [~, program] = fileparts(program_name);
+  command_line = argv();
+  if strcmp(program, mfilename) && ~isempty(command_line)
+    data_file = command_line{1};
   end
 end
 
@@ -162,9 +193,46 @@ end
 model = [parts{:}];
 
 if exist('data_file', 'var')
-  data = dlmread(data_file, '\t');
-  if size(data, 2) ~= numel(delays) + 1
-    error('%s: every line must hold %d inputs and the output', data_file, numel(delays));
+  % The data file read as the program reads it: a UTF-8 byte-order mark ignored, rows ended by
+  % CR LF, LF or CR (the last may lack it), TAB-separated numbers with '.' decimals, the
+  % output last. Anything else is refused, naming the row.
+  file = fopen(data_file, 'r');
+  if file < 0
+    error('%s: cannot be opened', data_file);
+  end
+  bytes = fread(file, [1, Inf], 'uint8=>char');
+  fclose(file);
+  if strncmp(bytes, char([239, 187, 191]), 3)
+    bytes = bytes(4:end);
+  end
+  % No number holds other bytes than ASCII, and regexp refuses text that is not UTF-8.
+  bytes(bytes > 127) = '?';
+  lines = regexp(bytes, '\r\n|\r|\n', 'split');
+  if isempty(lines{end})
+    lines(end) = [];
+  end
+  if isempty(lines)
+    error('%s: no data', data_file);
+  end
+  cells = regexp(lines, '\t', 'split');
+  widths = cellfun(@numel, cells);
+  blank = cellfun(@isempty, regexp(lines, '[^\t]', 'once'));
+  row = find(blank | widths ~= numel(delays) + 1, 1);
+  if ~isempty(row) && blank(row)
+    error('%s: row %d: empty line', data_file, row);
+  elseif ~isempty(row)
+    error('%s: row %d: %d cells, expected %d inputs and the output', data_file, row, ...
+          widths(row), numel(delays));
+  end
+  cells = vertcat(cells{:});
+  data = str2double(cells);
+  % str2double reads "1,5" as 15 and more: the text must be a number as the program writes
+  % one, and within the double range.
+  number = '^[+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?$';
+  bad = cellfun(@isempty, regexp(cells, number, 'once')) | ~isfinite(data);
+  row = find(any(bad, 2), 1);
+  if ~isempty(row)
+    error('%s: row %d: column %d is not a number', data_file, row, find(bad(row, :), 1));
   end
   % The difference equations in powers of 1/z, from zero state.
   output = zeros(size(data, 1), 1);
@@ -185,12 +253,20 @@ std::string ModelScript::Python(const ModelExport& model) {
     std::string text = "#!/usr/bin/env python3\n" + Heading(model, PythonSpelling);
     text += "# python3 model.py DATA.txt prints the model's output for the inputs in DATA.txt\n"
             "# (TAB-separated numbers, one row per line, the output last), one value per line.\n"
-            "import sys\n\nimport numpy as np\nfrom scipy import signal\n\n";
+            "import re\nimport sys\n\nimport numpy as np\nfrom scipy import signal\n\n";
     text += "SAMPLE_TIME = " +
             (model.SampleTime ? Literal(*model.SampleTime, PythonSpelling) + "  # seconds"
                               : std::string("True  # unspecified")) +
             "\n";
     return text + PythonInputs(model) + std::string(PythonBody);
+}
+
+std::span<const std::string_view> ModelScript::MatlabFunctions() {
+    return MatlabCalls;
+}
+
+std::span<const std::string_view> ModelScript::PythonModules() {
+    return PythonImports;
 }
 
 std::string ModelScript::Matlab(const ModelExport& model) {

@@ -1,6 +1,7 @@
 // Writes known models' exports with a data file and the program's own simulation of it, for the
 // checks that run the exports in Python and Octave: model.{json,py,m} without offsets or
-// sample time, offsets.{json,py,m} with both, data.txt, reference.txt and offsets-reference.txt.
+// sample time, offsets.{json,py,m} with both, names.{json,py,m} like model.* but found in a file
+// whose name breaks careless exports, data.txt, reference.txt and offsets-reference.txt.
 #include "document/ModelExport.h"
 
 #include <charconv>
@@ -76,6 +77,9 @@ int main(int argc, char** argv) {
     ModelExport plain;
     plain.Model = KnownModel();
     plain.DataFile = (folder / "data.txt").string();
+    // A byte that is not UTF-8, an encoding declaration for Python, a quote and line ends.
+    ModelExport named = plain;
+    named.DataFile = "/data/caf\xE9 -*- coding=foo -*- it's\n\r\x01.txt";
     ModelExport shifted = plain;
     shifted.RemovedOffsets = offsets;
     shifted.SampleTime = 0.25;
@@ -93,6 +97,7 @@ int main(int argc, char** argv) {
     for (const char* extension : {".json", ".py", ".m"}) {
         plain.Write((folder / ("model" + std::string(extension))).string());
         shifted.Write((folder / ("offsets" + std::string(extension))).string());
+        named.Write((folder / ("names" + std::string(extension))).string());
     }
     return 0;
 }

@@ -2,10 +2,14 @@
 
 #include "TempFolder.h"
 #include "document/DocumentError.h"
+#include "document/ModelScript.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <regex>
+#include <set>
 
 namespace orvanel {
 namespace {
@@ -86,7 +90,84 @@ TEST_F(ModelExportTest, WritesTheFormatOfTheExtensionAndRefusesAnUnknownOne) {
                   "Cannot export the model to " + PathOf("model.txt") +
                       ": the name must end in .json, .m (MATLAB/Octave) or .py (Python)");
     }
+    try {
+        model.Write(PathOf("tf.m"));
+        FAIL() << "a name that hides a function the script calls was written";
+    } catch (const DocumentError& error) {
+        EXPECT_EQ(std::string(error.what()), "Cannot export the model to " + PathOf("tf.m") + ": " +
+                                                 *ModelExport::Refusal("tf.m"));
+    }
     EXPECT_EQ(FileNames(), (std::vector<std::string>{"model.json", "model.py"}));
+}
+
+TEST_F(ModelExportTest, RefusesNamesThatWouldBreakTheScriptsWithTheReason) {
+    const std::string notRunnable = "MATLAB and Octave run a script by its name, which must begin "
+                                    "with a letter and hold only letters, digits and "
+                                    "underscores, at most 63";
+    const std::pair<std::string, std::optional<std::string>> cases[] = {
+        {"out/my_model2.m", std::nullopt},
+        {"numpy.json", std::nullopt},
+        {std::string(63, 'a') + ".m", std::nullopt},
+        {std::string(64, 'a') + ".m", notRunnable},
+        {"out/my-model.m", notRunnable},
+        {"2model.m", notRunnable},
+        {"_model.m", notRunnable},
+        {"caf\xC3\xA9.m", notRunnable},
+        {"out/end.m", "end is a MATLAB/Octave keyword, which cannot name a script"},
+        {"out/tf.m", "a script named tf.m would replace the function tf that it calls, for every "
+                     "script run from its folder"},
+        {"STR2DOUBLE.M", "a script named STR2DOUBLE.M would replace the function str2double that "
+                         "it calls, for every script run from its folder"},
+        {"out/numpy.py", "the script would import numpy.py in place of the module numpy"},
+        {"model.txt", ModelExport::KnownExtensions()},
+    };
+    for (const auto& [path, refusal] : cases)
+        EXPECT_EQ(ModelExport::Refusal(path), refusal) << path;
+}
+
+// The refusal protects what the scripts use only while its lists follow the scripts.
+TEST_F(ModelExportTest, TheListsOfCallsAndImportsAreWhatTheScriptsUse) {
+    // The code without comments, quoted text and the one command ("pkg load control").
+    std::string code = TwoInputs().Text(Format::Matlab);
+    for (const char* noise : {R"(^\s*%.*)", "'[^'\n]*'", "%.*", R"(pkg load \w+)"})
+        code = std::regex_replace(
+            code, std::regex(noise, std::regex::ECMAScript | std::regex::multiline), " ");
+    std::set<std::string> assigned;
+    const std::regex assignment(R"(\b(\w+)\s*(\([^)]*\)|\{[^}]*\})?\s*=(?!=)|\[~, (\w+)\]\s*=)");
+    for (std::sregex_iterator i(code.begin(), code.end(), assignment), end; i != end; ++i)
+        assigned.insert((*i)[1].matched ? (*i)[1].str() : (*i)[3].str());
+    std::set<std::string> called{"pkg"};
+    const std::regex word(R"(\b[A-Za-z_]\w*)");
+    for (std::sregex_iterator i(code.begin(), code.end(), word), end; i != end; ++i) {
+        if (!assigned.contains(i->str()) &&
+            !std::set<std::string>{"if", "elseif", "else", "end", "for"}.contains(i->str()))
+            called.insert(i->str());
+    }
+    const auto functions = ModelScript::MatlabFunctions();
+    EXPECT_EQ(called, std::set<std::string>(functions.begin(), functions.end()));
+
+    const std::string python = TwoInputs().Text(Format::Python);
+    std::set<std::string> imported;
+    const std::regex import(R"(^(import|from) (\w+))",
+                            std::regex::ECMAScript | std::regex::multiline);
+    for (std::sregex_iterator i(python.begin(), python.end(), import), end; i != end; ++i)
+        imported.insert((*i)[2].str());
+    const auto modules = ModelScript::PythonModules();
+    std::set<std::string> expected(modules.begin(), modules.end());
+    expected.insert("sys");
+    EXPECT_EQ(imported, expected);
+}
+
+// Python reads an encoding from a "coding=" on the first two lines.
+TEST_F(ModelExportTest, ADataFileNameThatIsNotUtf8OrDeclaresAnEncodingBreaksNoExport) {
+    ModelExport model = TwoInputs();
+    model.DataFile = "caf\xE9 coding=foo\n.txt";
+    EXPECT_EQ(nlohmann::json::parse(model.Json())["found_by"]["data_file"],
+              R"(caf\xE9 coding=foo\x0A.txt)");
+    const std::string python = model.Text(Format::Python);
+    const std::size_t name = python.find("# caf\\xE9 coding=foo\\x0A.txt\n");
+    ASSERT_NE(name, std::string::npos) << python;
+    EXPECT_EQ(std::count(python.begin(), python.begin() + name, '\n'), 2);
 }
 
 TEST_F(ModelExportTest, TheScriptsSpellEveryCoefficientWith17SignificantDigits) {
