@@ -1,8 +1,10 @@
 // The document core at its largest: 50 inputs and 100,000 data points of number text.
+#include "document/DataImport.h"
 #include "document/DataTable.h"
 #include "document/Document.h"
 #include "document/TableText.h"
 
+#include <algorithm>
 #include <benchmark/benchmark.h>
 #include <cstdint>
 #include <filesystem>
@@ -63,6 +65,26 @@ const std::string& NumbersFile() {
     return file.path;
 }
 
+// The same numbers as a CSV file with a header row, as a data logger writes them.
+struct CsvFileOnDisk {
+    CsvFileOnDisk() : path(FolderFile("numbers.csv")) {
+        std::string text;
+        for (int column = 1; column <= Columns; ++column)
+            text += (column > 1 ? "," : "") + std::string("signal") + std::to_string(column);
+        text += "\r\n";
+        text += FileText();
+        std::replace(text.begin(), text.end(), '\t', ',');
+        std::ofstream(path, std::ios::binary) << text;
+    }
+    ~CsvFileOnDisk() { std::filesystem::remove(path); }
+    std::string path;
+};
+
+const std::string& CsvFile() {
+    static const CsvFileOnDisk file;
+    return file.path;
+}
+
 Document LoadedDocument() {
     Document document("New1");
     document.LoadDocument(NumbersFile());
@@ -91,6 +113,22 @@ void BM_LoadDocument(benchmark::State& state) {
     state.counters["peak_rss_MB"] = PeakRssBytes() / 1e6;
 }
 BENCHMARK(BM_LoadDocument)->Unit(benchmark::kMillisecond);
+
+// A run's samples from the program's own file and from the same numbers as a CSV with a
+// header: the CSV should cost at most twice as much.
+void BM_ReadSamplesNative(benchmark::State& state) {
+    NumbersFile();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(DataImport::Read(NumbersFile()).Samples.Samples());
+}
+BENCHMARK(BM_ReadSamplesNative)->Unit(benchmark::kMillisecond);
+
+void BM_ReadSamplesCsv(benchmark::State& state) {
+    CsvFile();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(DataImport::Read(CsvFile()).Samples.Samples());
+}
+BENCHMARK(BM_ReadSamplesCsv)->Unit(benchmark::kMillisecond);
 
 void BM_SaveDocument(benchmark::State& state) {
     Document document = LoadedDocument();

@@ -2,6 +2,8 @@
 
 #include "model/NumberText.h"
 
+#include <array>
+#include <cstdio>
 #include <random>
 
 namespace orvanel {
@@ -57,6 +59,24 @@ std::string ExampleData::DocumentText(const std::vector<std::vector<double>>& ro
             if (c > 0)
                 text += '\t';
             text += FormatGeneral(row[c], 6);
+        }
+        text += "\r\n";
+    }
+    return text;
+}
+
+std::string ExampleData::HistorianText(const std::vector<std::vector<double>>& rows) {
+    constexpr double TemperatureLevel = 80.0;
+    std::string text = "timestamp;valve;feed;temperature\r\n";
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const auto minute = static_cast<int>(i / 60);
+        std::array<char, 40> time{};
+        std::snprintf(time.data(), time.size(), "2026-01-15T%02d:%02d:%02dZ", 8 + minute / 60,
+                      minute % 60, static_cast<int>(i % 60));
+        text += time.data();
+        for (std::size_t c = 0; c < rows[i].size(); ++c) {
+            const double value = rows[i][c] + (c + 1 == rows[i].size() ? TemperatureLevel : 0.0);
+            text += ';' + FormatGeneral(value, 6, ',');
         }
         text += "\r\n";
     }

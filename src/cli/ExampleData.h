@@ -20,6 +20,10 @@ public:
     // The rows as a document file: cells with 6 significant digits and ".", TAB between
     // cells, CR LF after every line.
     static std::string DocumentText(const std::vector<std::vector<double>>& rows);
+    // The rows as a plant historian exports them: a header naming the columns
+    // "timestamp;valve;feed;temperature", one ISO 8601 time a second from 2026-01-15 08:00:00
+    // UTC, semicolons between cells, decimal commas, and the temperature around 80.
+    static std::string HistorianText(const std::vector<std::vector<double>>& rows);
 };
 
 } // namespace orvanel

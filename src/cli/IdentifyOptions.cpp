@@ -39,8 +39,8 @@ double PositiveSeconds(std::string_view flag, std::string_view text) {
 std::string ExportPath(const std::string& path) {
     if (path.empty())
         throw UsageError("--export needs a file path");
-    if (!ModelExport::FormatFor(path))
-        throw UsageError("--export " + path + ": " + ModelExport::KnownExtensions());
+    if (const std::optional<std::string> refusal = ModelExport::Refusal(path))
+        throw UsageError("--export " + path + ": " + *refusal);
     return path;
 }
 
@@ -80,6 +80,57 @@ void AddIdentificationOptions(CLI::App& app, IdentifyOptions& options) {
     }
 }
 
+std::vector<std::string> CommaSeparated(const std::string& text) {
+    std::vector<std::string> items;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        items.push_back(text.substr(start, comma - start));
+        start = comma + 1;
+    }
+    return items;
+}
+
+void AddImportOptions(CLI::App& app, ImportChoice& choice) {
+    app.add_option_function<std::string>("--delimiter", [&choice](const std::string& text) {
+        choice.Delimiter = DelimitedFormat::DelimiterNamed(text);
+        if (!choice.Delimiter)
+            throw UsageError("--delimiter needs tab, comma, semicolon or space, not \"" + text +
+                             "\"");
+    });
+    app.add_option_function<std::string>("--decimal", [&choice](const std::string& text) {
+        if (text != "." && text != "," && text != "point" && text != "comma")
+            throw UsageError("--decimal needs \".\" or \",\", not \"" + text + "\"");
+        choice.Decimal = text == "," || text == "comma" ? ',' : '.';
+    });
+    app.add_option_function<std::string>("--header", [&choice](const std::string& text) {
+        if (text != "yes" && text != "no")
+            throw UsageError("--header needs yes or no, not \"" + text + "\"");
+        choice.Header = text == "yes";
+    });
+    app.add_option_function<std::string>("--output", [&choice](const std::string& text) {
+        if (text.empty())
+            throw UsageError("--output needs a column name or number");
+        choice.Output = text;
+    });
+    app.add_option_function<std::string>("--inputs", [&choice](const std::string& text) {
+        choice.Inputs = CommaSeparated(text);
+        if (std::find(choice.Inputs.begin(), choice.Inputs.end(), "") != choice.Inputs.end())
+            throw UsageError("--inputs needs column names or numbers separated by commas, not \"" +
+                             text + "\"");
+    });
+    app.add_option_function<std::string>("--time", [&choice](const std::string& text) {
+        if (text.empty())
+            throw UsageError("--time needs a column name or number, or none");
+        choice.Time = text;
+    });
+    app.add_option_function<std::string>("--fill-missing", [&choice](const std::string& text) {
+        if (text != "linear")
+            throw UsageError("--fill-missing needs linear, not \"" + text + "\"");
+        choice.FillMissing = true;
+    });
+}
+
 void AddCommandOptions(CLI::App& app, IdentifyOptions& options) {
     app.add_option_function<std::string>("--seed-ms", [&options](const std::string& text) {
         options.SeedMilliseconds = IntegerWithin("--seed-ms", text, 0, MaxSeedMilliseconds);
@@ -100,6 +151,7 @@ void AddCommandOptions(CLI::App& app, IdentifyOptions& options) {
         options.SampleTime = PositiveSeconds("--sample-time", text);
     });
     app.add_option("--simulated-output", options.SimulatedOutputPath);
+    AddImportOptions(app, options.Import);
     app.add_flag("--quiet", options.Quiet)->disable_flag_override();
     app.add_flag("-h,--help", options.Help)->disable_flag_override();
     app.add_option("data", options.DataPath);
@@ -186,7 +238,9 @@ std::string IdentifyOptions::HelpText() {
 
 Identifies a multi-input single-output transfer-function model from the samples in DATA.txt
 (TAB-separated, one line per sample, the inputs first and the output in the last column;
-numbers with "." as the decimal separator) and writes the run report.
+numbers with "." as the decimal separator) and writes the run report. Delimited files with a
+header row and a time column (.csv, .tsv, or any file the options below describe) are read
+too: comma, semicolon, TAB or spaces between cells, "." or "," as the decimal mark.
 
 Options (defaults in brackets):
 )";
@@ -206,6 +260,16 @@ Options (defaults in brackets):
   --sample-time SECONDS          the time between samples, recorded in the exports [unset]
   --simulated-output PATH        write the model's output over all rows there, one value
                                  per line with 17 significant digits
+  --delimiter tab|comma|semicolon|space
+                                 the cells' delimiter in a delimited file [detected]
+  --decimal .|,                  its decimal mark [detected; "," only without comma delimiter]
+  --header yes|no                whether its first line names the columns [detected]
+  --output NAME|NUMBER           the output column, by name or number from 1 [the last]
+  --inputs NAME,NAME...          the input columns [every column but the output and time]
+  --time NAME|NUMBER|none        the time column, which gives the sample time [a column named
+                                 time, t or timestamp, else the first if it rises evenly]
+  --fill-missing linear          fill cells that are empty or no number by interpolating
+                                 between their neighbours (counted in the report) [refuse]
   --quiet                        no progress on standard error
   --help                         this text
   --                             ends the options: what follows is the data file

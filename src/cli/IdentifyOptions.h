@@ -1,6 +1,7 @@
 // The command line of orvanel-identify.
 #pragma once
 
+#include "document/DataImport.h"
 #include "document/IdentificationOptions.h"
 
 #include <optional>
@@ -37,6 +38,8 @@ struct IdentifyOptions {
     std::optional<double> SampleTime;
     // The steps around the search; all off unless asked for.
     IdentificationOptions Identification;
+    // How a delimited data file is read: delimiter, decimal mark and column roles.
+    ImportChoice Import;
     // Where to write the computed output over all rows; empty: nowhere.
     std::string SimulatedOutputPath;
     bool Quiet = false;

@@ -2,6 +2,7 @@
 #include "cli/IdentifyOptions.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/StopSignals.h"
+#include "document/DataImport.h"
 #include "document/Document.h"
 #include "document/IdentificationRun.h"
 #include "document/ModelExport.h"
@@ -40,19 +41,30 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The file loaded as the program loads a document, its cells read as numbers with ".".
-TableSamples ReadSamples(const std::string& path) {
-    Document document("");
+// The data file: in the program's own format loaded as the program loads a document, its
+// cells read as numbers with "."; a delimited file as the options describe it.
+ImportedData ReadData(const IdentifyOptions& options) {
     try {
-        document.LoadDocument(path);
+        return DataImport::Read(options.DataPath, options.Import);
+    } catch (const BadCellError& error) {
+        throw DataError(error.what());
+    } catch (const ImportError& error) {
+        throw DataError(options.DataPath + ": " + error.what());
     } catch (const DocumentError& error) {
         throw DataError(std::string("Error opening the file. Check its format. ") + error.what());
     }
-    try {
-        return TableSamples::FromTable(document.Table());
-    } catch (const BadCellError& error) {
-        throw DataError(error.what());
-    }
+}
+
+// "Input 2 (feed): ..." where the file names its columns.
+std::string Named(std::string line, const std::vector<std::string>& names) {
+    const std::size_t colon = line.find(':');
+    const std::size_t space = line.find(' ');
+    if (colon == std::string::npos || space == std::string::npos || space > colon)
+        return line;
+    const std::size_t input = std::stoul(line.substr(space + 1, colon - space - 1));
+    if (input < 1 || input > names.size())
+        return line;
+    return line.insert(colon, " (" + names[input - 1] + ")");
 }
 
 // A file the command writes, named by the option that asked for it.
@@ -121,11 +133,12 @@ std::optional<std::string> OutputRefusal(const std::vector<Output>& outputs,
 }
 
 // The refined model and the fit figures after the search's result.
-void PrintQuality(const IdentificationRun& run, const IdentifiedModel& result) {
+void PrintQuality(const IdentificationRun& run, const IdentifiedModel& result,
+                  const std::vector<std::string>& names) {
     if (result.Refined) {
         std::printf("Refined model:\n");
         for (const std::string& line : run.Report().ModelLines(result.Model))
-            std::printf("%s\n", line.c_str());
+            std::printf("%s\n", Named(line, names).c_str());
     }
     std::printf("%s\n", RunReport::FitLine("estimation", result.EstimationFit).c_str());
     if (result.ValidationBegins < result.Computed.size())
@@ -134,7 +147,8 @@ void PrintQuality(const IdentificationRun& run, const IdentifiedModel& result) {
 
 // Every file asked for that can be written is written; the messages of those that could not.
 std::vector<std::string> WriteOutputs(const IdentificationRun& run, const TGenetico& engine,
-                                      const IdentifyOptions& options, int seed) {
+                                      const IdentifyOptions& options, int seed,
+                                      const ImportedData& data) {
     std::vector<std::string> failures;
     // A signal now would leave a file half written: it waits until the files are in place.
     const StopSignals::Deferred deferred;
@@ -147,8 +161,11 @@ std::vector<std::string> WriteOutputs(const IdentificationRun& run, const TGenet
     }
     if (options.ExportPaths.empty())
         return failures;
-    const ModelExport description =
-        ModelExport::Of(run, engine, options.DataPath, seed, options.SampleTime);
+    ModelExport description = ModelExport::Of(run, engine, options.DataPath, seed,
+                                              options.SampleTime ? options.SampleTime
+                                                                 : data.SampleTime);
+    description.InputNames = data.InputNames;
+    description.OutputName = data.OutputName;
     for (const std::string& path : options.ExportPaths) {
         try {
             description.Write(path);
@@ -166,9 +183,13 @@ int Identify(const IdentifyOptions& options) {
     options.ApplyTo(engine);
     IdentificationRun run(engine);
     run.Options = options.Identification;
-    // The table read from the file is released once the engine holds its copy.
-    if (const auto refusal = run.HandOver(ReadSamples(options.DataPath)))
+    ImportedData data = ReadData(options);
+    run.FilledCells = data.FilledCells;
+    if (const auto refusal = run.HandOver(data.Samples))
         return Fail(ExitBadUsage, *refusal);
+    // The samples are released once the engine holds its copy.
+    data.Samples = TableSamples();
+    const std::vector<std::string>& names = data.InputNames;
 
     const std::string reportPath = options.ReportPath.empty()
                                        ? RunReport::ReportPathFor(options.DataPath)
@@ -196,15 +217,17 @@ int Identify(const IdentifyOptions& options) {
     const std::string failure = run.Run();
     signals.RemoveOnSecondSignal({});
     progress.Finish();
-    if (!run.HasModel())
-        return Fail(ExitRunFailed, failure);
+    if (!run.HasModel()) {
+        Fail(ExitRunFailed, failure);
+        return signals.Requested() ? signals.ExitStatus() : ExitRunFailed;
+    }
 
     const std::vector<std::string> lines = run.Report().OptimumLines(run.KeptSearchModel());
     std::printf("%s\n", lines.back().c_str());
     for (std::size_t i = 0; i + 1 < lines.size(); ++i)
-        std::printf("%s\n", lines[i].c_str());
+        std::printf("%s\n", Named(lines[i], names).c_str());
     if (const auto& result = run.Result())
-        PrintQuality(run, *result);
+        PrintQuality(run, *result, names);
     // A script reads the result from here: losing it (a full disk, a closed pipe) is no success.
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         return Fail(ExitRunFailed, "The result could not be written to standard output");
@@ -220,7 +243,7 @@ int Identify(const IdentifyOptions& options) {
         return signals.Requested() ? signals.ExitStatus() : ExitRunFailed;
     }
     if (run.Result()) {
-        const std::vector<std::string> failures = WriteOutputs(run, engine, options, seed);
+        const std::vector<std::string> failures = WriteOutputs(run, engine, options, seed, data);
         for (const std::string& message : failures)
             Fail(ExitRunFailed, message);
         if (!failures.empty())

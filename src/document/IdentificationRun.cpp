@@ -242,9 +242,14 @@ std::string IdentificationRun::Ending(bool failed) const {
     std::vector<std::string> parts;
     if (!failed && result && resolved.AnyOptIn())
         parts.push_back(report.QualityText(*result, resolved));
+    std::string data;
+    if (FilledCells > 0)
+        data += "\r\nCells filled by linear interpolation: " + std::to_string(FilledCells);
     if (DataEdited)
-        parts.push_back("DATA\r\nThe table was edited and not saved: the run used its " +
-                        std::to_string(Rows()) + " rows, not the data file's.");
+        data += "\r\nThe table was edited and not saved: the run used its " +
+                std::to_string(Rows()) + " rows, not the data file's.";
+    if (!data.empty())
+        parts.push_back("DATA" + data);
     std::string stop;
     for (const std::string& line : StopLines())
         stop += (stop.empty() ? "" : "\r\n") + line;

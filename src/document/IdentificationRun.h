@@ -103,6 +103,8 @@ public:
     // Whether the rows handed over differ from the data file's: a table edited and not saved.
     // The report and the exports then say so, with the number of rows used.
     bool DataEdited = false;
+    // Cells of the data file filled by interpolation, which the report counts.
+    int FilledCells = 0;
 
     // The means taken out of the columns for the search (none without offset removal): the
     // search's models map the inputs less these to the output less its mean.

@@ -72,6 +72,20 @@ TableSamples TableSamples::FromTable(const DataTable& table, char decimalSeparat
     return result;
 }
 
+TableSamples TableSamples::FromColumns(const std::vector<std::vector<double>>& inputs,
+                                       const std::vector<double>& output) {
+    TableSamples result;
+    result.inputs = static_cast<int>(inputs.size());
+    result.samples = static_cast<int>(output.size());
+    result.values.reserve((inputs.size() + 1) * output.size());
+    for (std::size_t r = 0; r < output.size(); ++r) {
+        for (const std::vector<double>& input : inputs)
+            result.values.push_back(input[r]);
+        result.values.push_back(output[r]);
+    }
+    return result;
+}
+
 std::span<const double> TableSamples::Row(int sample) const {
     const auto width = static_cast<std::size_t>(inputs + 1);
     return std::span<const double>(values).subspan(static_cast<std::size_t>(sample) * width, width);

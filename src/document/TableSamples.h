@@ -41,6 +41,9 @@ public:
     // numbers with the given separator. Throws BadCellError for the first cell, row by row,
     // that is not a number (an empty cell is none).
     static TableSamples FromTable(const DataTable& table, char decimalSeparator = '.');
+    // The samples of input columns and an output column, all of the output's length.
+    static TableSamples FromColumns(const std::vector<std::vector<double>>& inputs,
+                                    const std::vector<double>& output);
 
     int Inputs() const { return inputs; }
     int Samples() const { return samples; }

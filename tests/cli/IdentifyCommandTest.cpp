@@ -330,6 +330,34 @@ TEST_F(IdentifyCommand, OutputsThatWouldReplaceEachOtherAreRefused) {
     EXPECT_FALSE(fs::exists(folder / "plant_Report.txt"));
 }
 
+// A plant's CSV with the example's numbers gives the example's report; its names reach the
+// output and the export, and its time column the sample time.
+TEST_F(IdentifyCommand, ACsvOfTheExampleGivesItsReportWithNames) {
+    std::ifstream example(fs::path(ORVANEL_EXAMPLES) / "two-inputs.txt", std::ios::binary);
+    std::string csv = "time;valve;feed;temperature\r\n";
+    int second = 0;
+    for (std::string line; std::getline(example, line);) {
+        std::replace(line.begin(), line.end(), '\t', ';');
+        std::replace(line.begin(), line.end(), '.', ',');
+        csv += std::to_string(2 * second++) + ";" + line + "\n";
+    }
+    const fs::path plant = folder / "plant.csv";
+    std::ofstream(plant, std::ios::binary) << csv;
+    const fs::path json = folder / "model.json";
+    const Outcome outcome = Run("--quiet --seed-ms 537 --export " + json.string() + " " +
+                                plant.string());
+    ASSERT_EQ(outcome.Status, 0) << outcome.Err;
+    EXPECT_EQ(
+        WithoutFirstLine(ReadFile(folder / "plant_Report.txt")),
+        WithoutFirstLine(ReadFile(fs::path(ORVANEL_TEST_DATA) / "two-inputs-seed537_Report.txt")));
+    EXPECT_NE(outcome.Out.find("\nInput 1 (valve): "), std::string::npos);
+    EXPECT_NE(outcome.Out.find("\nInput 2 (feed): "), std::string::npos);
+    const nlohmann::json model = nlohmann::json::parse(ReadFile(json));
+    EXPECT_EQ(model["inputs"][1]["name"], "feed");
+    EXPECT_EQ(model["output"]["name"], "temperature");
+    EXPECT_EQ(model["sample_time"], 2.0);
+}
+
 // With restarts, what is printed, reported and exported is the model of the search kept.
 TEST_F(IdentifyCommand, RestartsReportTheModelKept) {
     const fs::path json = folder / "model.json";

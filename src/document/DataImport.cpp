@@ -1,0 +1,245 @@
+#include "document/DataImport.h"
+
+#include "document/DataTable.h"
+#include "document/DelimitedTable.h"
+#include "document/Document.h"
+#include "document/DocumentError.h"
+#include "document/DocumentFile.h"
+#include "model/NumberText.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
+namespace orvanel {
+namespace {
+
+// Two steps of a time column differ by less than this share of the sample time.
+constexpr double EvenTimeTolerance = 1e-6;
+
+[[noreturn]] void Fail(const std::string& message) {
+    throw DocumentError(message);
+}
+
+std::string Lower(std::string_view text) {
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return lower;
+}
+
+bool HasDelimitedExtension(const std::string& path) {
+    const std::string lower = Lower(path);
+    return lower.ends_with(".csv") || lower.ends_with(".tsv");
+}
+
+std::string ColumnList(const DelimitedTable& table) {
+    std::string list;
+    for (const std::string& name : table.Names())
+        list += (list.empty() ? "" : ", ") + name;
+    return list;
+}
+
+// A column named, or numbered from 1, by the user.
+int ColumnOf(const DelimitedTable& table, const std::string& reference, const std::string& role) {
+    const std::vector<std::string>& names = table.Names();
+    const auto named = std::find(names.begin(), names.end(), reference);
+    if (named != names.end())
+        return static_cast<int>(named - names.begin());
+    const std::optional<double> number = ParseNumber(reference);
+    if (number && *number >= 1 && *number <= table.Columns() && std::floor(*number) == *number)
+        return static_cast<int>(*number) - 1;
+    Fail("The " + role + " column \"" + reference + "\" is not in the file; its columns are " +
+         ColumnList(table));
+}
+
+bool IsTimeName(const std::string& name) {
+    const std::string lower = Lower(name);
+    return lower == "time" || lower == "t" || lower == "timestamp";
+}
+
+// The sample time of a time column that rises strictly by even steps (the first step sets
+// the pace); otherwise the first line where it does not, with its step, in `uneven`.
+std::optional<double> EvenStep(const DelimitedTable& table, const std::vector<double>& times,
+                               std::string* uneven) {
+    if (times.size() < 2)
+        return std::nullopt;
+    const double pace = times[1] - times[0];
+    for (std::size_t r = 1; r < times.size(); ++r) {
+        const double delta = times[r] - times[r - 1];
+        if (delta > 0.0 && std::fabs(delta - pace) <= EvenTimeTolerance * pace)
+            continue;
+        if (uneven != nullptr)
+            *uneven = "line " + std::to_string(table.LineOf(r)) + " comes " +
+                      FormatGeneral(delta, 6) + " after line " +
+                      std::to_string(table.LineOf(r - 1)) + ", where the step is " +
+                      FormatGeneral(pace, 6);
+        return std::nullopt;
+    }
+    // Over the whole column the rounding of each step averages out.
+    return (times.back() - times.front()) / static_cast<double>(times.size() - 1);
+}
+
+struct Roles {
+    std::optional<int> Time;
+    std::optional<double> SampleTime;
+    int Output = 0;
+    std::vector<int> Inputs;
+};
+
+void ChooseTime(const DelimitedTable& table, const ImportChoice& choice, Roles& roles) {
+    if (choice.Time == "none")
+        return;
+    if (!choice.Time.empty()) {
+        roles.Time = ColumnOf(table, choice.Time, "time");
+    } else {
+        const std::vector<std::string>& names = table.Names();
+        const auto named = std::find_if(names.begin(), names.end(), IsTimeName);
+        if (named != names.end()) {
+            roles.Time = static_cast<int>(named - names.begin());
+        } else if (table.Columns() >= 3) {
+            // An unnamed first column is the time only when it reads as one.
+            const auto times = table.Times(0);
+            if (times && EvenStep(table, *times, nullptr))
+                roles.Time = 0;
+        }
+    }
+    if (!roles.Time)
+        return;
+    const std::string& name = table.Names()[static_cast<std::size_t>(*roles.Time)];
+    const auto times = table.Times(*roles.Time);
+    if (!times)
+        Fail("The time column \"" + name + "\" holds a cell that is neither a number nor a date "
+             "and time (ISO 8601)");
+    std::string uneven;
+    roles.SampleTime = EvenStep(table, *times, &uneven);
+    if (!roles.SampleTime && !uneven.empty())
+        Fail("The time column \"" + name + "\" does not rise evenly: " + uneven);
+}
+
+Roles ChooseRoles(const DelimitedTable& table, const ImportChoice& choice) {
+    Roles roles;
+    ChooseTime(table, choice, roles);
+    const auto isTime = [&](int c) { return roles.Time && *roles.Time == c; };
+    if (!choice.Output.empty()) {
+        roles.Output = ColumnOf(table, choice.Output, "output");
+    } else {
+        roles.Output = table.Columns() - 1;
+        if (isTime(roles.Output))
+            --roles.Output;
+    }
+    if (roles.Output < 0 || isTime(roles.Output))
+        Fail("The output column cannot be the time column");
+    for (const std::string& reference : choice.Inputs)
+        roles.Inputs.push_back(ColumnOf(table, reference, "input"));
+    if (choice.Inputs.empty()) {
+        for (int c = 0; c < table.Columns(); ++c) {
+            if (c != roles.Output && !isTime(c))
+                roles.Inputs.push_back(c);
+        }
+    }
+    for (std::size_t i = 0; i < roles.Inputs.size(); ++i) {
+        const int c = roles.Inputs[i];
+        const std::string& name = table.Names()[static_cast<std::size_t>(c)];
+        if (c == roles.Output || isTime(c))
+            Fail("The column \"" + name + "\" cannot be an input and the " +
+                 (c == roles.Output ? "output" : "time"));
+        if (std::find(roles.Inputs.begin(), roles.Inputs.begin() + static_cast<long>(i), c) !=
+            roles.Inputs.begin() + static_cast<long>(i))
+            Fail("The column \"" + name + "\" is named as an input twice");
+    }
+    if (roles.Inputs.empty())
+        Fail("The file has no input column: it needs at least one besides the output and the "
+             "time");
+    if (roles.Inputs.size() > static_cast<std::size_t>(DataTable::MaxInputs))
+        Fail("The file has " + std::to_string(roles.Inputs.size()) + " input columns; a model "
+             "takes at most " + std::to_string(DataTable::MaxInputs) + " (choose them)");
+    return roles;
+}
+
+DelimitedFormat FormatFor(std::string_view text, const ImportChoice& choice) {
+    DelimitedFormat format = DelimitedFormat::Detect(text);
+    if (choice.Delimiter) {
+        format.Separator = *choice.Delimiter;
+        if (format.Separator == DelimitedFormat::Delimiter::Comma && !choice.Decimal)
+            format.Decimal = '.';
+    }
+    if (choice.Decimal)
+        format.Decimal = *choice.Decimal;
+    if (choice.Header)
+        format.Header = *choice.Header;
+    if (format.Decimal == ',' && format.Separator == DelimitedFormat::Delimiter::Comma)
+        Fail("A decimal comma needs another delimiter than the comma");
+    return format;
+}
+
+ImportedData Native(const std::string& path) {
+    Document document("");
+    document.LoadDocument(path);
+    ImportedData data;
+    data.Samples = TableSamples::FromTable(document.Table());
+    return data;
+}
+
+} // namespace
+
+namespace {
+ImportedData ReadDelimited(std::string text, const ImportChoice& choice);
+} // namespace
+
+bool ImportChoice::AnySet() const {
+    return Delimiter || Decimal || Header || !Output.empty() || !Inputs.empty() || !Time.empty() ||
+           FillMissing;
+}
+
+ImportedData DataImport::Read(const std::string& path, const ImportChoice& choice) {
+    if (choice.AnySet() || HasDelimitedExtension(path))
+        return FromDelimited(DocumentFile::ReadText(path), choice);
+    try {
+        return Native(path);
+    } catch (const BadCellError&) {
+        std::string text = DocumentFile::ReadText(path);
+        if (DelimitedFormat::Detect(text).IsNative())
+            throw;
+        return FromDelimited(std::move(text), choice);
+    }
+}
+
+ImportedData DataImport::FromDelimited(std::string text, const ImportChoice& choice) {
+    try {
+        return ReadDelimited(std::move(text), choice);
+    } catch (const ImportError&) {
+        throw;
+    } catch (const DocumentError& error) {
+        throw ImportError(error.what());
+    }
+}
+
+namespace {
+
+ImportedData ReadDelimited(std::string text, const ImportChoice& choice) {
+    const DelimitedFormat format = FormatFor(text, choice);
+    const DelimitedTable table = DelimitedTable::Parse(std::move(text), format);
+    if (table.Rows() > static_cast<std::size_t>(DataTable::MaxDataPoints))
+        Fail("The file has " + std::to_string(table.Rows()) + " data rows; a run takes at most " +
+             std::to_string(DataTable::MaxDataPoints));
+    const Roles roles = ChooseRoles(table, choice);
+    const auto missing =
+        choice.FillMissing ? DelimitedTable::Missing::Linear : DelimitedTable::Missing::Refuse;
+    ImportedData data;
+    data.Delimited = true;
+    std::vector<std::vector<double>> inputs;
+    for (const int c : roles.Inputs) {
+        inputs.push_back(table.Numbers(c, missing, &data.FilledCells));
+        data.InputNames.push_back(table.Names()[static_cast<std::size_t>(c)]);
+    }
+    const std::vector<double> output = table.Numbers(roles.Output, missing, &data.FilledCells);
+    data.OutputName = table.Names()[static_cast<std::size_t>(roles.Output)];
+    data.Samples = TableSamples::FromColumns(inputs, output);
+    data.SampleTime = roles.SampleTime;
+    return data;
+}
+
+} // namespace
+
+} // namespace orvanel

@@ -1,0 +1,143 @@
+// Delimited files of every common form read into the same samples, with names and a sample time.
+#include "document/DataImport.h"
+#include "document/DelimitedTable.h"
+
+#include "TempFolder.h"
+
+#include <gtest/gtest.h>
+
+namespace orvanel {
+namespace {
+
+// The samples of a run, row by row.
+std::vector<std::vector<double>> RowsOf(const TableSamples& samples) {
+    std::vector<std::vector<double>> rows;
+    for (int r = 0; r < samples.Samples(); ++r)
+        rows.emplace_back(samples.Row(r).begin(), samples.Row(r).end());
+    return rows;
+}
+
+std::string ImportError(const std::string& text, const ImportChoice& choice = {}) {
+    try {
+        DataImport::FromDelimited(text, choice);
+    } catch (const orvanel::ImportError& error) {
+        return error.what();
+    }
+    return "no error";
+}
+
+const std::vector<std::vector<double>> Expected = {{1.5, -2, 10}, {2.25, 3, 11.5}, {0, 1e3, 12}};
+
+TEST(DataImportTest, EveryDelimiterAndDecimalFormGivesTheSameSamples) {
+    const struct {
+        const char* Name;
+        std::string Text;
+    } forms[] = {
+        {"comma, header, time", "time,valve,feed,temp\n0,1.5,-2,10\n1,2.25,3,11.5\n2,0,1E3,12\n"},
+        {"semicolon, decimal comma, BOM, CR LF",
+         "\xEF\xBB\xBFt;valve;feed;temp\r\n0;1,5;-2;10\r\n1;2,25;3;11,5\r\n2;0;1E3;12\r\n"},
+        {"tab, header, CR only", "Time\tvalve\tfeed\ttemp\r0\t1.5\t-2\t10\r1\t2.25\t3\t11.5\r2\t0\t1E3\t12"},
+        {"spaces, quoted names", "\"time\"  \"valve\" \"feed\"   temp\n 0 1.5 -2 10\n1 2.25  3 11.5\n2 0 1E3 12\n\n"},
+        {"quoted cells with a delimiter inside",
+         "time;\"valve; %\";\"feed \"\"A\"\"\";temp\n0;\"1,5\";-2;10\n1;2,25;\"3\";11,5\n2;0;1E3;12\n"},
+        {"ISO times, no header name for it",
+         "timestamp,valve,feed,temp\n2024-03-01T12:00:00Z,1.5,-2,10\n2024-03-01 12:00:01,1.5e0,-2,10\n"
+         "2024-03-01T13:00:02+01:00,0,1E3,12\n"},
+    };
+    for (const auto& form : forms) {
+        SCOPED_TRACE(form.Name);
+        const ImportedData data = DataImport::FromDelimited(form.Text, {});
+        if (std::string(form.Name).starts_with("ISO")) {
+            EXPECT_EQ(data.SampleTime, 1.0);
+            continue;
+        }
+        EXPECT_EQ(RowsOf(data.Samples), Expected);
+        EXPECT_EQ(data.SampleTime, 1.0);
+        EXPECT_EQ(data.InputNames.size(), 2u);
+        EXPECT_EQ(data.OutputName, "temp");
+    }
+    const ImportedData quoted = DataImport::FromDelimited(forms[4].Text, {});
+    EXPECT_EQ(quoted.InputNames, (std::vector<std::string>{"valve; %", "feed \"A\""}));
+}
+
+TEST(DataImportTest, RolesFollowTheNamesNumbersAndTheEvenFirstColumn) {
+    const std::string text = "0.5,1,2,3\n1.0,4,5,6\n1.5,7,8,9\n";
+    ImportedData data = DataImport::FromDelimited(text, {});
+    EXPECT_EQ(data.SampleTime, 0.5);
+    EXPECT_EQ(data.InputNames, (std::vector<std::string>{"Column 2", "Column 3"}));
+    EXPECT_EQ(RowsOf(data.Samples).front(), (std::vector<double>{1, 2, 3}));
+
+    ImportChoice choice;
+    choice.Time = "none";
+    choice.Output = "2";
+    choice.Inputs = {"Column 4", "1"};
+    data = DataImport::FromDelimited(text, choice);
+    EXPECT_EQ(data.SampleTime, std::nullopt);
+    EXPECT_EQ(RowsOf(data.Samples).back(), (std::vector<double>{9, 1.5, 7}));
+
+    // A first column that does not rise evenly is an input.
+    data = DataImport::FromDelimited("1,1,2\n3,4,5\n4,7,8\n", {});
+    EXPECT_EQ(data.Samples.Inputs(), 2);
+    EXPECT_EQ(data.SampleTime, std::nullopt);
+}
+
+TEST(DataImportTest, MessagesNameTheLineAndTheColumn) {
+    const std::string header = "time,valve,temp\n";
+    EXPECT_EQ(ImportError(header + "0,1,2\n1,n/a,3\n2,5,6\n"),
+              "Line 3, column \"valve\": \"n/a\" is not a number");
+    EXPECT_EQ(ImportError(header + "0,1,2\n1,3,4\n2.5,5,6\n3.5,7,8\n"),
+              "The time column \"time\" does not rise evenly: line 4 comes 1.5 after line 3, "
+              "where the step is 1");
+    EXPECT_EQ(ImportError(header + "0,1,2\n1,3\n"), "Line 3 has 2 cells where line 1 has 3");
+    EXPECT_EQ(ImportError(header + "0,\"1,2\n"), "Line 2 has a quote that is not closed");
+    ImportChoice choice;
+    choice.Output = "flow";
+    EXPECT_EQ(ImportError(header + "0,1,2\n", choice),
+              "The output column \"flow\" is not in the file; its columns are time, valve, temp");
+
+    choice = {};
+    choice.FillMissing = true;
+    const ImportedData data =
+        DataImport::FromDelimited(header + "0,1,2\n1,,3\n2,x,4\n3,7,5\n", choice);
+    EXPECT_EQ(data.FilledCells, 2);
+    EXPECT_EQ(RowsOf(data.Samples)[1], (std::vector<double>{3, 3}));
+    EXPECT_EQ(RowsOf(data.Samples)[2], (std::vector<double>{5, 4}));
+    EXPECT_EQ(ImportError(header + "0,,2\n1,1,3\n", choice),
+              "Line 2, column \"valve\": \"\" is not a number, and it has no number on both sides "
+              "to fill it from");
+}
+
+class DataImportFileTest : public TempFolder {};
+
+// The program's own files load as documents do; anything else falls to the delimited reader.
+TEST_F(DataImportFileTest, NativeFilesStayNativeAndOthersAreDetected) {
+    WriteFile("native.txt", "1.5\t-2\t10\r\n2.25\t3\t11.5\r\n0\t1E3\t12\r\n");
+    ImportedData data = DataImport::Read(PathOf("native.txt"));
+    EXPECT_FALSE(data.Delimited);
+    EXPECT_EQ(RowsOf(data.Samples), Expected);
+
+    WriteFile("named.txt", "valve\tfeed\ttemp\r\n1.5\t-2\t10\r\n2.25\t3\t11.5\r\n0\t1E3\t12\r\n");
+    data = DataImport::Read(PathOf("named.txt"));
+    EXPECT_TRUE(data.Delimited);
+    EXPECT_EQ(RowsOf(data.Samples), Expected);
+
+    WriteFile("bad.txt", "1\t2\t3\r\n4\tx\t6\r\n");
+    EXPECT_THROW(DataImport::Read(PathOf("bad.txt")), BadCellError);
+}
+
+TEST(DelimitedFormatTest, DetectionOfTheLayout) {
+    DelimitedFormat format = DelimitedFormat::Detect("a;b\n1,5;2\n");
+    EXPECT_EQ(format.Separator, DelimitedFormat::Delimiter::Semicolon);
+    EXPECT_EQ(format.Decimal, ',');
+    EXPECT_TRUE(format.Header);
+    format = DelimitedFormat::Detect("1,5\n2,5\n");
+    EXPECT_EQ(format.Separator, DelimitedFormat::Delimiter::Comma);
+    EXPECT_EQ(format.Decimal, '.');
+    EXPECT_FALSE(format.Header);
+    EXPECT_TRUE(DelimitedFormat::Detect("1\t2\r\n3\t4\r\n").IsNative());
+    EXPECT_EQ(DelimitedTable::IsoSeconds("1970-01-02T00:00:01.5"), 86401.5);
+    EXPECT_EQ(DelimitedTable::IsoSeconds("2024-02-30"), std::nullopt);
+}
+
+} // namespace
+} // namespace orvanel
