@@ -113,6 +113,11 @@ ordered_json Provenance(const ModelExport& model) {
                           {"data_file", TextEncoding::Printable(model.DataFile)}};
     if (model.SeedMilliseconds)
         found["seed_ms"] = *model.SeedMilliseconds;
+    if (model.EditedRows) {
+        // The data file does not hold the rows the model was found on.
+        found["data_edited"] = true;
+        found["rows_used"] = *model.EditedRows;
+    }
     found["parameters"] = parameters;
     return found;
 }
@@ -136,6 +141,8 @@ ModelExport ModelExport::Of(const IdentificationRun& run, const TGenetico& engin
     if (result.ValidationBegins < result.Computed.size())
         description.Fit.push_back({"validation_fit_percent", result.ValidationFit});
     description.DataFile = std::filesystem::absolute(dataPath).string();
+    if (run.DataEdited)
+        description.EditedRows = run.Rows();
     description.SeedMilliseconds = seedMilliseconds;
     for (const RunParameter* parameter : RunParameters::All()) {
         const double value = parameter->Read(engine);
@@ -147,6 +154,14 @@ ModelExport ModelExport::Of(const IdentificationRun& run, const TGenetico& engin
             description.Parameters.push_back({name, value});
     }
     return description;
+}
+
+std::string ModelExport::InputName(std::size_t k) const {
+    return k < InputNames.size() ? InputNames[k] : "Input " + std::to_string(k + 1);
+}
+
+std::string ModelExport::OutputNameOrDefault() const {
+    return OutputName.empty() ? std::string("Output") : OutputName;
 }
 
 std::optional<ModelExport::Format> ModelExport::FormatFor(std::string_view path) {
@@ -183,9 +198,18 @@ std::optional<std::string> ModelExport::Refusal(std::string_view path) {
 std::string ModelExport::Json() const {
     ordered_json document = {{"format", "orvanel-model"}, {"format_version", 1}};
     ordered_json inputs = ordered_json::array();
-    for (const LinearModel::Input& input : Model.Inputs)
-        inputs.push_back(InputJson(input));
+    for (std::size_t k = 0; k < Model.Inputs.size(); ++k) {
+        ordered_json input = InputJson(Model.Inputs[k]);
+        if (!InputNames.empty()) {
+            ordered_json named = {{"name", TextEncoding::Printable(InputName(k))}};
+            named.update(input);
+            input = std::move(named);
+        }
+        inputs.push_back(std::move(input));
+    }
     document["inputs"] = inputs;
+    if (!OutputName.empty())
+        document["output"] = {{"name", TextEncoding::Printable(OutputName)}};
     if (RemovedOffsets) {
         document["offsets"] = {{"inputs", RemovedOffsets->InputMeans},
                                {"output", RemovedOffsets->OutputMean}};
@@ -219,7 +243,9 @@ void ModelExport::Write(const std::string& path) const {
     if (const std::optional<std::string> refusal = Refusal(path))
         throw DocumentError(cannotCreate + ": " + *refusal);
     const Format format = *FormatFor(path);
-    ReplacementFile file(path, ReplacementFile::Links::Follow, cannotCreate,
+    // A link in the export's place is replaced, never followed: in a shared folder it could
+    // lead to anybody's file.
+    ReplacementFile file(path, ReplacementFile::Links::Replace, cannotCreate,
                          "The model file " + path + " could not be written completely");
     file.Write(Text(format));
     file.Commit();

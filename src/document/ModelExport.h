@@ -54,12 +54,21 @@ public:
     std::string DataFile;
     std::optional<int> SeedMilliseconds;
     std::vector<Setting> Parameters;
+    // The columns' names when the data file gave them (one per input), empty otherwise.
+    std::vector<std::string> InputNames;
+    std::string OutputName;
+    // Set when the run's rows came from a table edited and not saved: how many it used.
+    std::optional<std::size_t> EditedRows;
 
     // The final model of a run that ended with one (`run.Result()` set), with the engine's
     // settings as it ran, the data file's absolute path and, when known, the seed.
     static ModelExport Of(const IdentificationRun& run, const TGenetico& engine,
                           const std::string& dataPath, std::optional<int> seedMilliseconds,
                           std::optional<double> sampleTime);
+    // The name of input k (from 0) and of the output as the exports give them: the column's
+    // name, or "Input k+1" and "Output" when the data file named none.
+    std::string InputName(std::size_t k) const;
+    std::string OutputNameOrDefault() const;
 
     // The format the name's extension asks for: ".json", ".m" or ".py", in any case.
     static std::optional<Format> FormatFor(std::string_view path);

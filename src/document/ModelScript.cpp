@@ -16,7 +16,7 @@ constexpr int SignificantDigits = 17;
 constexpr std::string_view MatlabCalls[] = {
     "any",       "argv",      "cell",  "cellfun", "char",         "error",  "exist", "fclose",
     "fileparts", "filter",    "find",  "fopen",   "fprintf",      "fread",  "Inf",   "isempty",
-    "isfinite",  "mfilename", "numel", "pkg",     "program_name", "regexp", "size",  "str2double",
+    "isfinite",  "mfilename", "numel", "pkg",     "program_name", "regexp", "set",   "size", "str2double",
     "strcmp",    "strncmp",   "tf",    "vertcat", "zeros"};
 constexpr std::string_view PythonImports[] = {"numpy", "re", "scipy"};
 
@@ -46,6 +46,39 @@ std::string List(const std::vector<double>& values, const Spelling& spelling) {
     for (std::size_t i = 0; i < values.size(); ++i)
         text += (i > 0 ? ", " : "") + Literal(values[i], spelling);
     return text + "]";
+}
+
+// A name as a Python string literal: ASCII only, every other character escaped, so that no
+// name can end the literal or the line.
+std::string PythonString(const std::string& name) {
+    static constexpr std::string_view Hex = "0123456789abcdef";
+    std::string text = "\"";
+    for (const char c : TextEncoding::Printable(name)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\')
+            text.append(1, '\\').append(1, c);
+        else if (byte >= 0x20 && byte < 0x7F)
+            text += c;
+        else
+            text.append("\\x").append(1, Hex[byte >> 4]).append(1, Hex[byte & 0xF]);
+    }
+    return text + "\"";
+}
+
+// A name as a MATLAB/Octave character array: quotes doubled, control characters as text.
+std::string MatlabString(const std::string& name) {
+    std::string text = "'";
+    for (const char c : TextEncoding::Printable(name))
+        text += c == '\'' ? std::string("''") : std::string(1, c);
+    return text + "'";
+}
+
+std::string NameList(const ModelExport& model, std::string (*literal)(const std::string&),
+                     std::string_view open, std::string_view close) {
+    std::string text(open);
+    for (std::size_t k = 0; k < model.Model.Inputs.size(); ++k)
+        text += (k > 0 ? ", " : "") + literal(model.InputName(k));
+    return text + std::string(close);
 }
 
 std::vector<double> DenominatorWithoutDelay(const LinearModel::Input& input) {
@@ -84,6 +117,11 @@ std::string PythonInputs(const ModelExport& model) {
     } else {
         text += "INPUT_OFFSETS = [0.0] * len(INPUTS)\nOUTPUT_OFFSET = 0.0\n";
     }
+    if (!model.InputNames.empty()) {
+        text += "# The data file's names of the inputs and the output.\n";
+        text += "INPUT_NAMES = " + NameList(model, PythonString, "[", "]") + "\n";
+        text += "OUTPUT_NAME = " + PythonString(model.OutputNameOrDefault()) + "\n";
+    }
     return text;
 }
 
@@ -91,6 +129,8 @@ constexpr std::string_view PythonBody = R"(
 # Each input's transfer function with its delay as poles at the origin.
 MODEL = [signal.dlti(numerator, list(denominator) + [0.0] * delay, dt=SAMPLE_TIME)
          for numerator, denominator, delay in INPUTS]
+# The same by the input's name, where the data file named them.
+MODEL_BY_NAME = dict(zip(globals().get("INPUT_NAMES", []), MODEL))
 
 
 # A cell's number as the program reads it: a sign, digits with a '.' and an exponent.
@@ -165,6 +205,11 @@ std::string MatlabInputs(const ModelExport& model) {
     } else {
         text += "input_offsets = zeros(1, numel(delays));\noutput_offset = 0;\n";
     }
+    if (!model.InputNames.empty()) {
+        text += "% The data file's names of the inputs and the output.\n";
+        text += "input_names = " + NameList(model, MatlabString, "{", "}") + ";\n";
+        text += "output_name = " + MatlabString(model.OutputNameOrDefault()) + ";\n";
+    }
     return text;
 }
 
@@ -191,7 +236,18 @@ for k = 1:numel(delays)
   end
 end
 model = [parts{:}];
+)";
 
+// The data file's names on the model, where it named its columns.
+constexpr std::string_view MatlabNames = R"(if is_octave
+  model = set(model, 'inname', input_names, 'outname', {output_name});
+else
+  model.InputName = input_names;
+  model.OutputName = output_name;
+end
+)";
+
+constexpr std::string_view MatlabSimulation = R"(
 if exist('data_file', 'var')
   % The data file read as the program reads it: a UTF-8 byte-order mark ignored, rows ended by
   % CR LF, LF or CR (the last may lack it), TAB-separated numbers with '.' decimals, the
@@ -278,7 +334,10 @@ std::string ModelScript::Matlab(const ModelExport& model) {
             (model.SampleTime ? Literal(*model.SampleTime, MatlabSpelling) + ";  % seconds"
                               : std::string("-1;  % unspecified")) +
             "\n";
-    return text + MatlabInputs(model) + std::string(MatlabBody);
+    text += MatlabInputs(model) + std::string(MatlabBody);
+    if (!model.InputNames.empty())
+        text += MatlabNames;
+    return text + std::string(MatlabSimulation);
 }
 
 } // namespace orvanel

@@ -127,8 +127,12 @@ TEST_F(ModelExportTest, RefusesNamesThatWouldBreakTheScriptsWithTheReason) {
 
 // The refusal protects what the scripts use only while its lists follow the scripts.
 TEST_F(ModelExportTest, TheListsOfCallsAndImportsAreWhatTheScriptsUse) {
+    // Named columns add the names to the model: the scripts then call more.
+    ModelExport named = TwoInputs();
+    named.InputNames = {"valve", "feed"};
+    named.OutputName = "temperature";
     // The code without comments, quoted text and the one command ("pkg load control").
-    std::string code = TwoInputs().Text(Format::Matlab);
+    std::string code = named.Text(Format::Matlab);
     for (const char* noise : {R"(^\s*%.*)", "'[^'\n]*'", "%.*", R"(pkg load \w+)"})
         code = std::regex_replace(
             code, std::regex(noise, std::regex::ECMAScript | std::regex::multiline), " ");
