@@ -58,6 +58,15 @@ expect "a run with a planted report link" 0 $?
 [ "$(cat "$work/victim.txt")" = precious ] && [ ! -L "$work/plant_Report.txt" ]
 expect "the planted link is replaced, its target untouched" 0 $?
 
+# An export is a file of the run's own: a link planted in its place is replaced, as the
+# report's is, not followed to the file it names.
+echo precious >"$work/victim.txt"
+ln -sf "$work/victim.txt" "$work/planted.json"
+"$identify" "${quick[@]}" --export "$work/planted.json" "$work/plant.txt" >/dev/null 2>&1
+[ "$(cat "$work/victim.txt")" = precious ] && [ ! -L "$work/planted.json" ] &&
+    grep -q '"format": "orvanel-model"' "$work/planted.json"
+expect "a link planted as an export is replaced, its target untouched" 0 $?
+
 # A signal stops the run after its generation: the report is completed and says where the run
 # stopped, the result printed; no export or computed output of a stopped run is written.
 for signal in INT TERM HUP; do

@@ -415,8 +415,10 @@ IdentificationRun::Best(const TGenetico& search, std::vector<LinearModel> found,
     if (ordered.empty())
         return std::nullopt;
     Refinement::Result refined = refinement.RefineBest(ordered, RefinementStarts);
-    if (resolved.Simplify)
+    if (resolved.Simplify) {
+        simplifying = true;
         refined = refinement.Simplify(std::move(refined), structurePenalty);
+    }
     Found kept{std::move(refined.Model), refined.Error};
     kept.Stopped = refined.Stopped;
     return kept;

@@ -181,7 +181,7 @@ private:
     // Read by Progress while the workers write them.
     std::atomic<bool> concluding{false};
     std::atomic<int> searchesDone{0};
-    std::atomic<bool> simplifying{false};
+    mutable std::atomic<bool> simplifying{false};
     int completedSearches = 0;
     StopPhase stoppedIn = StopPhase::None;
 };
