@@ -7,7 +7,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang-14 libclang-rt-14-dev
     qt6-base-dev libqt6svg6-dev libqcustomplot-dev libxkbcommon-dev
-    libcli11-dev nlohmann-json3-dev libceres-dev libeigen3-dev python3-scipy
+    libcli11-dev nlohmann-json3-dev libceres-dev libeigen3-dev libmatio-dev python3-scipy
     xvfb xauth xdg-utils
     ghostscript imagemagick fonts-urw-base35
     x11-utils libxtst6 python3

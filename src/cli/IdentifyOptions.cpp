@@ -240,7 +240,9 @@ Identifies a multi-input single-output transfer-function model from the samples 
 (TAB-separated, one line per sample, the inputs first and the output in the last column;
 numbers with "." as the decimal separator) and writes the run report. Delimited files with a
 header row and a time column (.csv, .tsv, or any file the options below describe) are read
-too: comma, semicolon, TAB or spaces between cells, "." or "," as the decimal mark.
+too: comma, semicolon, TAB or spaces between cells, "." or "," as the decimal mark; and MATLAB
+data files (.mat, versions 5 and 7.3): one numeric matrix whose columns are the signals,
+named data(:,1), data(:,2)..., or one numeric vector per signal, named by its variable.
 
 Options (defaults in brackets):
 )";

@@ -5,6 +5,7 @@
 #include "document/Document.h"
 #include "document/DocumentError.h"
 #include "document/DocumentFile.h"
+#include "document/MatTable.h"
 #include "model/NumberText.h"
 
 #include <algorithm>
@@ -33,7 +34,7 @@ bool HasDelimitedExtension(const std::string& path) {
     return lower.ends_with(".csv") || lower.ends_with(".tsv");
 }
 
-std::string ColumnList(const DelimitedTable& table) {
+template <typename Table> std::string ColumnList(const Table& table) {
     std::string list;
     for (const std::string& name : table.Names())
         list += (list.empty() ? "" : ", ") + name;
@@ -41,7 +42,8 @@ std::string ColumnList(const DelimitedTable& table) {
 }
 
 // A column named, or numbered from 1, by the user.
-int ColumnOf(const DelimitedTable& table, const std::string& reference, const std::string& role) {
+template <typename Table>
+int ColumnOf(const Table& table, const std::string& reference, const std::string& role) {
     const std::vector<std::string>& names = table.Names();
     const auto named = std::find(names.begin(), names.end(), reference);
     if (named != names.end())
@@ -60,7 +62,8 @@ bool IsTimeName(const std::string& name) {
 
 // The sample time of a time column that rises strictly by even steps (the first step sets
 // the pace); otherwise the first line where it does not, with its step, in `uneven`.
-std::optional<double> EvenStep(const DelimitedTable& table, const std::vector<double>& times,
+template <typename Table>
+std::optional<double> EvenStep(const Table& table, const std::vector<double>& times,
                                std::string* uneven) {
     if (times.size() < 2)
         return std::nullopt;
@@ -70,9 +73,8 @@ std::optional<double> EvenStep(const DelimitedTable& table, const std::vector<do
         if (delta > 0.0 && std::fabs(delta - pace) <= EvenTimeTolerance * pace)
             continue;
         if (uneven != nullptr)
-            *uneven = "line " + std::to_string(table.LineOf(r)) + " comes " +
-                      FormatGeneral(delta, 6) + " after line " +
-                      std::to_string(table.LineOf(r - 1)) + ", where the step is " +
+            *uneven = table.Where(r) + " comes " + FormatGeneral(delta, 6) + " after " +
+                      table.Where(r - 1) + ", where the step is " +
                       FormatGeneral(pace, 6);
         return std::nullopt;
     }
@@ -87,7 +89,8 @@ struct Roles {
     std::vector<int> Inputs;
 };
 
-void ChooseTime(const DelimitedTable& table, const ImportChoice& choice, Roles& roles) {
+template <typename Table>
+void ChooseTime(const Table& table, const ImportChoice& choice, Roles& roles) {
     if (choice.Time == "none")
         return;
     if (!choice.Time.empty()) {
@@ -117,7 +120,7 @@ void ChooseTime(const DelimitedTable& table, const ImportChoice& choice, Roles& 
         Fail("The time column \"" + name + "\" does not rise evenly: " + uneven);
 }
 
-Roles ChooseRoles(const DelimitedTable& table, const ImportChoice& choice) {
+template <typename Table> Roles ChooseRoles(const Table& table, const ImportChoice& choice) {
     Roles roles;
     ChooseTime(table, choice, roles);
     const auto isTime = [&](int c) { return roles.Time && *roles.Time == c; };
@@ -181,10 +184,47 @@ ImportedData Native(const std::string& path) {
     return data;
 }
 
-} // namespace
 
-namespace {
-ImportedData ReadDelimited(std::string text, const ImportChoice& choice);
+std::vector<double> ColumnNumbers(const DelimitedTable& table, int column, bool fill,
+                                  int* filled) {
+    return table.Numbers(column,
+                         fill ? DelimitedTable::Missing::Linear : DelimitedTable::Missing::Refuse,
+                         filled);
+}
+
+std::vector<double> ColumnNumbers(const MatTable& table, int column, bool fill, int* filled) {
+    return table.Numbers(column, fill, filled);
+}
+
+template <typename Table> ImportedData FromTable(const Table& table, const ImportChoice& choice) {
+    if (table.Rows() > static_cast<std::size_t>(DataTable::MaxDataPoints))
+        Fail("The file has " + std::to_string(table.Rows()) + " data rows; a run takes at most " +
+             std::to_string(DataTable::MaxDataPoints));
+    const Roles roles = ChooseRoles(table, choice);
+    ImportedData data;
+    data.Delimited = true;
+    std::vector<std::vector<double>> inputs;
+    for (const int c : roles.Inputs) {
+        inputs.push_back(ColumnNumbers(table, c, choice.FillMissing, &data.FilledCells));
+        data.InputNames.push_back(table.Names()[static_cast<std::size_t>(c)]);
+    }
+    const std::vector<double> output =
+        ColumnNumbers(table, roles.Output, choice.FillMissing, &data.FilledCells);
+    data.OutputName = table.Names()[static_cast<std::size_t>(roles.Output)];
+    data.Samples = TableSamples::FromColumns(inputs, output);
+    data.SampleTime = roles.SampleTime;
+    return data;
+}
+
+ImportedData ReadDelimited(std::string text, const ImportChoice& choice) {
+    const DelimitedFormat format = FormatFor(text, choice);
+    return FromTable(DelimitedTable::Parse(std::move(text), format), choice);
+}
+
+bool HasMatExtension(const std::string& path) {
+    return Lower(path).ends_with(".mat");
+}
+
 } // namespace
 
 bool ImportChoice::AnySet() const {
@@ -193,6 +233,15 @@ bool ImportChoice::AnySet() const {
 }
 
 ImportedData DataImport::Read(const std::string& path, const ImportChoice& choice) {
+    if (HasMatExtension(path)) {
+        try {
+            return FromTable(MatTable::Read(path), choice);
+        } catch (const ImportError&) {
+            throw;
+        } catch (const DocumentError& error) {
+            throw ImportError(error.what());
+        }
+    }
     if (choice.AnySet() || HasDelimitedExtension(path))
         return FromDelimited(DocumentFile::ReadText(path), choice);
     try {
@@ -214,32 +263,5 @@ ImportedData DataImport::FromDelimited(std::string text, const ImportChoice& cho
         throw ImportError(error.what());
     }
 }
-
-namespace {
-
-ImportedData ReadDelimited(std::string text, const ImportChoice& choice) {
-    const DelimitedFormat format = FormatFor(text, choice);
-    const DelimitedTable table = DelimitedTable::Parse(std::move(text), format);
-    if (table.Rows() > static_cast<std::size_t>(DataTable::MaxDataPoints))
-        Fail("The file has " + std::to_string(table.Rows()) + " data rows; a run takes at most " +
-             std::to_string(DataTable::MaxDataPoints));
-    const Roles roles = ChooseRoles(table, choice);
-    const auto missing =
-        choice.FillMissing ? DelimitedTable::Missing::Linear : DelimitedTable::Missing::Refuse;
-    ImportedData data;
-    data.Delimited = true;
-    std::vector<std::vector<double>> inputs;
-    for (const int c : roles.Inputs) {
-        inputs.push_back(table.Numbers(c, missing, &data.FilledCells));
-        data.InputNames.push_back(table.Names()[static_cast<std::size_t>(c)]);
-    }
-    const std::vector<double> output = table.Numbers(roles.Output, missing, &data.FilledCells);
-    data.OutputName = table.Names()[static_cast<std::size_t>(roles.Output)];
-    data.Samples = TableSamples::FromColumns(inputs, output);
-    data.SampleTime = roles.SampleTime;
-    return data;
-}
-
-} // namespace
 
 } // namespace orvanel

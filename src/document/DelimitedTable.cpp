@@ -1,6 +1,7 @@
 #include "document/DelimitedTable.h"
 
 #include "document/DocumentError.h"
+#include "document/MissingValues.h"
 #include "model/NumberText.h"
 
 #include <charconv>
@@ -226,23 +227,9 @@ std::vector<double> DelimitedTable::Numbers(int column, Missing missing, int* fi
             Fail(CellMessage(lines[r], names[static_cast<std::size_t>(column)], Cell(r, column)));
         gaps.push_back(r);
     }
-    for (std::size_t g = 0; g < gaps.size();) {
-        const std::size_t first = gaps[g];
-        std::size_t last = first;
-        while (g + 1 < gaps.size() && gaps[g + 1] == last + 1)
-            last = gaps[++g];
-        ++g;
-        if (first == 0 || last + 1 == rows) {
-            const std::size_t r = first == 0 ? first : last;
-            Fail(CellMessage(lines[r], names[static_cast<std::size_t>(column)], Cell(r, column)) +
-                 ", and it has no number on both sides to fill it from");
-        }
-        const double before = values[first - 1];
-        const double after = values[last + 1];
-        const auto span = static_cast<double>(last + 2 - first);
-        for (std::size_t r = first; r <= last; ++r)
-            values[r] = before + (after - before) * static_cast<double>(r + 1 - first) / span;
-    }
+    MissingValues::FillLinear(values, gaps, [&](std::size_t r) {
+        return CellMessage(lines[r], names[static_cast<std::size_t>(column)], Cell(r, column));
+    });
     if (filled != nullptr)
         *filled += static_cast<int>(gaps.size());
     return values;

@@ -32,6 +32,8 @@ public:
     }
     // The line of the file a data row (from 0) was read from, from 1, for messages.
     std::size_t LineOf(std::size_t row) const { return lines[row]; }
+    // "line 12", for messages.
+    std::string Where(std::size_t row) const { return "line " + std::to_string(lines[row]); }
 
     // How a cell that is empty or no number is taken.
     enum class Missing { Refuse, Linear };

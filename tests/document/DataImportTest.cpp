@@ -5,6 +5,7 @@
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
+#include <matio.h>
 
 namespace orvanel {
 namespace {
@@ -123,6 +124,59 @@ TEST_F(DataImportFileTest, NativeFilesStayNativeAndOthersAreDetected) {
 
     WriteFile("bad.txt", "1\t2\t3\r\n4\tx\t6\r\n");
     EXPECT_THROW(DataImport::Read(PathOf("bad.txt")), BadCellError);
+}
+
+// MATLAB files written here by the library that reads them, in both versions.
+void WriteMat(const std::string& path, mat_ft version,
+              const std::vector<std::pair<std::string, std::vector<double>>>& variables,
+              std::size_t rows, bool withStructure = false) {
+    mat_t* file = Mat_CreateVer(path.c_str(), nullptr, version);
+    ASSERT_NE(file, nullptr);
+    for (auto [name, values] : variables) {
+        std::size_t dims[2] = {rows, values.size() / rows};
+        matvar_t* variable =
+            Mat_VarCreate(name.c_str(), MAT_C_DOUBLE, MAT_T_DOUBLE, 2, dims, values.data(), 0);
+        Mat_VarWrite(file, variable, MAT_COMPRESSION_NONE);
+        Mat_VarFree(variable);
+    }
+    if (withStructure) {
+        std::size_t dims[2] = {1, 1};
+        const char* fields[] = {"a"};
+        matvar_t* structure = Mat_VarCreateStruct("settings", 2, dims, fields, 1);
+        Mat_VarWrite(file, structure, MAT_COMPRESSION_NONE);
+        Mat_VarFree(structure);
+    }
+    Mat_Close(file);
+}
+
+TEST_F(DataImportFileTest, MatlabFilesGiveTheirMatrixOrTheirVectors) {
+    for (const mat_ft version : {MAT_FT_MAT5, MAT_FT_MAT73}) {
+        // Column-major: the columns 1.5 2.25 0 | -2 3 1000 | 10 11.5 12.
+        WriteMat(PathOf("matrix.mat"), version, {{"data", {1.5, 2.25, 0, -2, 3, 1e3, 10, 11.5, 12}}},
+                 3);
+        ImportedData data = DataImport::Read(PathOf("matrix.mat"));
+        EXPECT_EQ(RowsOf(data.Samples), Expected);
+        EXPECT_EQ(data.InputNames, (std::vector<std::string>{"data(:,1)", "data(:,2)"}));
+
+        WriteMat(PathOf("vectors.mat"), version,
+                 {{"temp", {10, 11.5, 12}}, {"valve", {1.5, 2.25, 0}}, {"feed", {-2, 3, 1e3}}}, 3);
+        // Version 7.3 lists its variables by name, not in the order written.
+        ImportChoice choice;
+        choice.Output = "temp";
+        choice.Inputs = {"valve", "feed"};
+        data = DataImport::Read(PathOf("vectors.mat"), choice);
+        EXPECT_EQ(RowsOf(data.Samples), Expected);
+        EXPECT_EQ(data.InputNames, (std::vector<std::string>{"valve", "feed"}));
+    }
+    WriteMat(PathOf("settings.mat"), MAT_FT_MAT5, {}, 1, true);
+    try {
+        DataImport::Read(PathOf("settings.mat"));
+        ADD_FAILURE();
+    } catch (const orvanel::ImportError& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  PathOf("settings.mat") +
+                      " holds no numeric matrix or vectors to read: settings is a structure");
+    }
 }
 
 TEST(DelimitedFormatTest, DetectionOfTheLayout) {
