@@ -151,6 +151,9 @@ void AddCommandOptions(CLI::App& app, IdentifyOptions& options) {
         options.SampleTime = PositiveSeconds("--sample-time", text);
     });
     app.add_option("--simulated-output", options.SimulatedOutputPath);
+    app.add_option("--validation-data", options.ValidationPaths)
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     AddImportOptions(app, options.Import);
     app.add_flag("--quiet", options.Quiet)->disable_flag_override();
     app.add_flag("-h,--help", options.Help)->disable_flag_override();
@@ -224,7 +227,23 @@ IdentifyOptions IdentifyOptions::Parse(std::span<const std::string_view> argumen
         throw UsageError("--simulated-output needs a file path");
     if (options.DataPath.empty() && !options.Help)
         throw UsageError("No data file given (see --help)");
+    if (!options.ValidationPaths.empty() && options.Identification.ValidationPercent > 0.0)
+        throw UsageError("--validation-data and --validation-percent cannot be given together: "
+                         "the model is judged on other files or on the data file's last rows");
+    if (std::find(options.ValidationPaths.begin(), options.ValidationPaths.end(), "") !=
+        options.ValidationPaths.end())
+        throw UsageError("--validation-data needs a file path");
     return options;
+}
+
+std::string IdentifyOptions::ValidationOutputPath(std::size_t k) const {
+    const std::size_t slash = SimulatedOutputPath.rfind('/');
+    std::size_t dot = SimulatedOutputPath.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash) ||
+        dot == (slash == std::string::npos ? 0 : slash + 1))
+        dot = SimulatedOutputPath.size();
+    return SimulatedOutputPath.substr(0, dot) + "-validation-" + std::to_string(k) +
+           SimulatedOutputPath.substr(dot);
 }
 
 void IdentifyOptions::ApplyTo(TGenetico& engine) const {
@@ -261,7 +280,12 @@ Options (defaults in brackets):
                                  with scipy (.py); may be given more than once
   --sample-time SECONDS          the time between samples, recorded in the exports [unset]
   --simulated-output PATH        write the model's output over all rows there, one value
-                                 per line with 17 significant digits
+                                 per line with 17 significant digits; with --validation-data
+                                 also each validation file's, to PATH with -validation-K
+                                 before its extension (out.txt: out-validation-1.txt...)
+  --validation-data FILE         judge the model on another experiment (read as the data
+                                 file is, with the same column choices) instead of the data
+                                 file's last rows; may be given more than once
   --delimiter tab|comma|semicolon|space
                                  the cells' delimiter in a delimited file [detected]
   --decimal .|,                  its decimal mark [detected; "," only without comma delimiter]

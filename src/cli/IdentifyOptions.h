@@ -42,6 +42,12 @@ struct IdentifyOptions {
     ImportChoice Import;
     // Where to write the computed output over all rows; empty: nowhere.
     std::string SimulatedOutputPath;
+    // Other experiments to judge the model on, instead of the data file's last rows.
+    std::vector<std::string> ValidationPaths;
+
+    // Where the computed output of validation file k (from 1) goes: SimulatedOutputPath with
+    // "-validation-k" before its extension.
+    std::string ValidationOutputPath(std::size_t k) const;
     bool Quiet = false;
     bool Help = false;
 

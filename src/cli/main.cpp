@@ -43,16 +43,32 @@ public:
 
 // The data file: in the program's own format loaded as the program loads a document, its
 // cells read as numbers with "."; a delimited file as the options describe it.
-ImportedData ReadData(const IdentifyOptions& options) {
+ImportedData ReadData(const std::string& path, const ImportChoice& choice) {
     try {
-        return DataImport::Read(options.DataPath, options.Import);
+        return DataImport::Read(path, choice);
     } catch (const BadCellError& error) {
         throw DataError(error.what());
     } catch (const ImportError& error) {
-        throw DataError(options.DataPath + ": " + error.what());
+        throw DataError(path + ": " + error.what());
     } catch (const DocumentError& error) {
         throw DataError(std::string("Error opening the file. Check its format. ") + error.what());
     }
+}
+
+// Each validation file as the data file is read; their columns must be the data file's.
+std::optional<std::string> AddValidationData(IdentificationRun& run,
+                                             const IdentifyOptions& options,
+                                             const ImportedData& data) {
+    for (const std::string& path : options.ValidationPaths) {
+        const ImportedData other = ReadData(path, options.Import);
+        if (!other.InputNames.empty() && !data.InputNames.empty() &&
+            (other.InputNames != data.InputNames || other.OutputName != data.OutputName))
+            return "The validation data " + path + " have other columns than " +
+                   options.DataPath + ": choose them with --inputs and --output";
+        if (auto refusal = run.AddOtherData(path, other.Samples))
+            return refusal;
+    }
+    return std::nullopt;
 }
 
 // "Input 2 (feed): ..." where the file names its columns.
@@ -90,8 +106,11 @@ std::vector<Output> OutputsOf(const IdentifyOptions& options, const std::string&
     std::vector<Output> outputs = {{"--report", reportPath}};
     for (const std::string& path : options.ExportPaths)
         outputs.push_back({"--export", path});
-    if (!options.SimulatedOutputPath.empty())
+    if (!options.SimulatedOutputPath.empty()) {
         outputs.push_back({"--simulated-output", options.SimulatedOutputPath});
+        for (std::size_t k = 1; k <= options.ValidationPaths.size(); ++k)
+            outputs.push_back({"--simulated-output", options.ValidationOutputPath(k)});
+    }
     return outputs;
 }
 
@@ -104,10 +123,15 @@ std::string WhatReplaces(const Output& output) {
 // Refused before the run, which may be long: an output that would replace the data file or
 // another output, a name an export cannot have, or a file that cannot be written.
 std::optional<std::string> OutputRefusal(const std::vector<Output>& outputs,
-                                         const std::string& dataPath) {
+                                         const IdentifyOptions& options) {
     for (std::size_t i = 0; i < outputs.size(); ++i) {
-        if (NamesTheSameFile(outputs[i].Path, dataPath))
-            return WhatReplaces(outputs[i]) + " would replace the data file " + dataPath;
+        if (NamesTheSameFile(outputs[i].Path, options.DataPath))
+            return WhatReplaces(outputs[i]) + " would replace the data file " + options.DataPath;
+        for (const std::string& validation : options.ValidationPaths) {
+            if (NamesTheSameFile(outputs[i].Path, validation))
+                return WhatReplaces(outputs[i]) + " would replace the validation data " +
+                       validation;
+        }
         for (std::size_t j = 0; j < i; ++j) {
             if (NamesTheSameFile(outputs[i].Path, outputs[j].Path))
                 return outputs[j].Flag + " " + outputs[j].Path + " and " + outputs[i].Flag + " " +
@@ -143,6 +167,12 @@ void PrintQuality(const IdentificationRun& run, const IdentifiedModel& result,
     std::printf("%s\n", RunReport::FitLine("estimation", result.EstimationFit).c_str());
     if (result.ValidationBegins < result.Computed.size())
         std::printf("%s\n", RunReport::FitLine("validation", result.ValidationFit).c_str());
+    for (const IdentifiedModel::OtherData& other : result.Validation)
+        std::printf("%s\n", TextEncoding::Printable(RunReport::FitLine("validation, " + other.Name,
+                                                                        other.Fit))
+                                .c_str());
+    if (!result.Validation.empty())
+        std::printf("%s\n", RunReport::FitLine("validation", result.OtherDataFit).c_str());
 }
 
 // Every file asked for that can be written is written; the messages of those that could not.
@@ -153,10 +183,14 @@ std::vector<std::string> WriteOutputs(const IdentificationRun& run, const TGenet
     // A signal now would leave a file half written: it waits until the files are in place.
     const StopSignals::Deferred deferred;
     if (!options.SimulatedOutputPath.empty()) {
-        try {
-            run.WriteComputedOutput(options.SimulatedOutputPath);
-        } catch (const std::exception& error) {
-            failures.emplace_back(error.what());
+        for (std::size_t part = 0; part <= options.ValidationPaths.size(); ++part) {
+            try {
+                run.WriteComputedOutput(part == 0 ? options.SimulatedOutputPath
+                                                  : options.ValidationOutputPath(part),
+                                        part);
+            } catch (const std::exception& error) {
+                failures.emplace_back(error.what());
+            }
         }
     }
     if (options.ExportPaths.empty())
@@ -183,9 +217,11 @@ int Identify(const IdentifyOptions& options) {
     options.ApplyTo(engine);
     IdentificationRun run(engine);
     run.Options = options.Identification;
-    ImportedData data = ReadData(options);
+    ImportedData data = ReadData(options.DataPath, options.Import);
     run.FilledCells = data.FilledCells;
     if (const auto refusal = run.HandOver(data.Samples))
+        return Fail(ExitBadUsage, *refusal);
+    if (const auto refusal = AddValidationData(run, options, data))
         return Fail(ExitBadUsage, *refusal);
     // The samples are released once the engine holds its copy.
     data.Samples = TableSamples();
@@ -194,7 +230,7 @@ int Identify(const IdentifyOptions& options) {
     const std::string reportPath = options.ReportPath.empty()
                                        ? RunReport::ReportPathFor(options.DataPath)
                                        : options.ReportPath;
-    if (const auto refusal = OutputRefusal(OutputsOf(options, reportPath), options.DataPath))
+    if (const auto refusal = OutputRefusal(OutputsOf(options, reportPath), options))
         return Fail(ExitBadUsage, *refusal);
     try {
         run.BeginReport(reportPath);

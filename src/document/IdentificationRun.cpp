@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <exception>
 #include <mutex>
+#include <numeric>
 #include <thread>
 #include <utility>
 
@@ -240,7 +241,7 @@ std::string IdentificationRun::Finish(std::string failure) {
 // stopped run ended.
 std::string IdentificationRun::Ending(bool failed) const {
     std::vector<std::string> parts;
-    if (!failed && result && resolved.AnyOptIn())
+    if (!failed && result && (resolved.AnyOptIn() || !OtherData.empty()))
         parts.push_back(report.QualityText(*result, resolved));
     std::string data;
     if (FilledCells > 0)
@@ -613,17 +614,71 @@ void IdentificationRun::KeepResult(Found best, int restart) {
     model.Refined = resolved.Refine;
     model.Restart = restart;
     model.CompletedSearches = std::max(completedSearches, 1);
+    JudgeOnOtherData(model);
     result = std::move(model);
 }
 
-void IdentificationRun::WriteComputedOutput(const std::string& path) const {
-    if (!result)
+std::optional<std::string> IdentificationRun::AddOtherData(std::string name,
+                                                          const TableSamples& samples) {
+    const auto inputs = static_cast<std::size_t>(samples.Inputs());
+    if (!columns.empty() && inputs + 1 != columns.size())
+        return "The validation data " + name + " have " + std::to_string(inputs) +
+               (inputs == 1 ? " input" : " inputs") + "; the model has " +
+               std::to_string(columns.size() - 1);
+    ValidationData data{std::move(name), std::vector<std::vector<double>>(
+                                             inputs + 1, std::vector<double>(
+                                                             static_cast<std::size_t>(
+                                                                 samples.Samples())))};
+    for (int r = 0; r < samples.Samples(); ++r) {
+        const std::span<const double> row = samples.Row(r);
+        for (std::size_t c = 0; c <= inputs; ++c)
+            data.Columns[c][static_cast<std::size_t>(r)] = row[c];
+    }
+    OtherData.push_back(std::move(data));
+    return std::nullopt;
+}
+
+// Each experiment from rest; the fit over all of them adds up every part's residuals and
+// deviations from its own mean.
+void IdentificationRun::JudgeOnOtherData(IdentifiedModel& model) const {
+    double residuals = 0.0;
+    double deviations = 0.0;
+    for (const ValidationData& data : OtherData) {
+        std::vector<std::vector<double>> centred = data.Columns;
+        const std::size_t rows = centred.back().size();
+        const ColumnOffsets own =
+            resolved.RemoveOffsets ? ColumnOffsets::Measure(centred, rows) : ColumnOffsets();
+        own.Remove(centred);
+        std::vector<std::span<const double>> inputs(centred.begin(), centred.end() - 1);
+        IdentifiedModel::OtherData judged{data.Name, data.Columns.back(),
+                                          model.Model.Simulate(inputs, rows)};
+        own.AddToOutput(judged.Computed);
+        judged.Fit = FitFigure::Percent(judged.Measured, judged.Computed, 0, rows);
+        const double mean = rows > 0 ? std::accumulate(judged.Measured.begin(),
+                                                       judged.Measured.end(), 0.0) /
+                                           static_cast<double>(rows)
+                                     : 0.0;
+        for (std::size_t r = 0; r < rows; ++r) {
+            const double residual = judged.Measured[r] - judged.Computed[r];
+            residuals += residual * residual;
+            deviations += (judged.Measured[r] - mean) * (judged.Measured[r] - mean);
+        }
+        model.Validation.push_back(std::move(judged));
+    }
+    if (!OtherData.empty() && deviations > 0.0)
+        model.OtherDataFit = 100.0 * (1.0 - std::sqrt(residuals / deviations));
+}
+
+void IdentificationRun::WriteComputedOutput(const std::string& path, std::size_t part) const {
+    if (!result || part > result->Validation.size())
         return;
+    const std::vector<double>& computed =
+        part == 0 ? result->Computed : result->Validation[part - 1].Computed;
     ReplacementFile file(path, ReplacementFile::Links::Replace, "Cannot create the file " + path,
                          "The file " + path + " could not be written completely");
     std::string text;
     std::array<char, 40> buffer{};
-    for (const double value : result->Computed) {
+    for (const double value : computed) {
         std::snprintf(buffer.data(), buffer.size(), "%.17g\n", value);
         text += buffer.data();
     }

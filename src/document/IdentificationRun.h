@@ -64,7 +64,8 @@ public:
     // Writes Result's computed output to path, one value per line with 17 significant digits,
     // aside and then moved into place; throws DocumentError naming the file when it cannot.
     // Nothing without a result.
-    void WriteComputedOutput(const std::string& path) const;
+    // Part 0 is the run's own data, part k the k-th of OtherData.
+    void WriteComputedOutput(const std::string& path, std::size_t part = 0) const;
     // Options with Thorough spelt out, as HandOver took them.
     const IdentificationOptions& Resolved() const { return resolved; }
 
@@ -105,6 +106,17 @@ public:
     bool DataEdited = false;
     // Cells of the data file filled by interpolation, which the report counts.
     int FilledCells = 0;
+    // Other experiments to judge the model on, named for the report; each must have as many
+    // inputs as the run's data. Set before Run; with offsets removed each is taken around its
+    // own means.
+    struct ValidationData {
+        std::string Name;
+        std::vector<std::vector<double>> Columns;
+    };
+    std::vector<ValidationData> OtherData;
+    // Takes the samples' columns as an experiment of OtherData; nothing when its inputs are not
+    // the run's, which the returned message then says.
+    std::optional<std::string> AddOtherData(std::string name, const TableSamples& samples);
 
     // The means taken out of the columns for the search (none without offset removal): the
     // search's models map the inputs less these to the output less its mean.
@@ -152,6 +164,7 @@ private:
     void Conclude();
     void ConcludeWithSearchBest();
     void KeepResult(Found best, int restart);
+    void JudgeOnOtherData(IdentifiedModel& model) const;
     void NoteStop(StopPhase phase);
     void NoteSearchStop();
     std::string OverflowCause() const;

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <limits>
+#include <string>
 #include <vector>
 
 namespace orvanel {
@@ -33,6 +34,17 @@ struct IdentifiedModel {
     // The searches that ran to their end, the run's own included: fewer than asked for when
     // the run was stopped during the restarts.
     int CompletedSearches = 1;
+    // The model judged on other experiments than the one it was found on, each simulated from
+    // rest (with offsets removed, around its own means).
+    struct OtherData {
+        std::string Name;
+        std::vector<double> Measured;
+        std::vector<double> Computed;
+        double Fit = std::numeric_limits<double>::quiet_NaN();
+    };
+    std::vector<OtherData> Validation;
+    // The fit over all of them together, each part around its own mean.
+    double OtherDataFit = std::numeric_limits<double>::quiet_NaN();
 };
 
 } // namespace orvanel

@@ -140,6 +140,8 @@ ModelExport ModelExport::Of(const IdentificationRun& run, const TGenetico& engin
                        {"estimation_fit_percent", result.EstimationFit}};
     if (result.ValidationBegins < result.Computed.size())
         description.Fit.push_back({"validation_fit_percent", result.ValidationFit});
+    if (!result.Validation.empty())
+        description.Fit.push_back({"validation_fit_percent", result.OtherDataFit});
     description.DataFile = std::filesystem::absolute(dataPath).string();
     if (run.DataEdited)
         description.EditedRows = run.Rows();

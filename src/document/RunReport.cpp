@@ -233,6 +233,10 @@ std::string RunReport::QualityText(const IdentifiedModel& model,
     lines.push_back(FitLine("estimation", model.EstimationFit, separators.Decimal));
     if (options.ValidationPercent > 0.0)
         lines.push_back(FitLine("validation", model.ValidationFit, separators.Decimal));
+    for (const IdentifiedModel::OtherData& other : model.Validation)
+        lines.push_back(FitLine("validation, " + other.Name, other.Fit, separators.Decimal));
+    if (!model.Validation.empty())
+        lines.push_back(FitLine("validation", model.OtherDataFit, separators.Decimal));
     std::string text;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         text += lines[i];

@@ -358,6 +358,34 @@ TEST_F(IdentifyCommand, ACsvOfTheExampleGivesItsReportWithNames) {
     EXPECT_EQ(model["sample_time"], 2.0);
 }
 
+// Another experiment judges the model, each from rest around its own means; its computed
+// output reproduces the printed fit.
+TEST_F(IdentifyCommand, AValidationFileJudgesTheModel) {
+    const fs::path other = folder / "other.txt";
+    std::ofstream(other, std::ios::binary)
+        << ExampleData::DocumentText(ExampleData::TwoInputs(120, 9));
+    const fs::path simulated = folder / "computed.txt";
+    const Outcome outcome = Run(smallRun + "--remove-offsets --validation-data " + other.string() +
+                                " --simulated-output " + simulated.string() + " " +
+                                data.string());
+    ASSERT_EQ(outcome.Status, 0) << outcome.Err;
+    const std::vector<double> y = LastColumn(ReadFile(other));
+    const std::vector<double> yc = LastColumn(ReadFile(folder / "computed-validation-1.txt"));
+    ASSERT_EQ(yc.size(), 120u);
+    const std::string fits = "Fit (validation, " + other.string() + ") = " +
+                             FitText(y, yc, 0, 120) + "\nFit (validation) = " +
+                             FitText(y, yc, 0, 120) + "\n";
+    EXPECT_EQ(outcome.Out.substr(outcome.Out.size() - fits.size()), fits);
+    EXPECT_EQ(LastColumn(ReadFile(simulated)).size(), 150u);
+    EXPECT_NE(ReadFile(folder / "plant_Report.txt").find("\r\nFit (validation, "),
+              std::string::npos);
+
+    std::ofstream(other, std::ios::binary) << "1\t2\r\n";
+    EXPECT_EQ(Run(smallRun + "--validation-data " + other.string() + " " + data.string()).Err,
+              "orvanel-identify: The validation data " + other.string() +
+                  " have 1 input; the model has 2\n");
+}
+
 // With restarts, what is printed, reported and exported is the model of the search kept.
 TEST_F(IdentifyCommand, RestartsReportTheModelKept) {
     const fs::path json = folder / "model.json";
