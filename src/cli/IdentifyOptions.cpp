@@ -151,6 +151,7 @@ void AddCommandOptions(CLI::App& app, IdentifyOptions& options) {
         options.SampleTime = PositiveSeconds("--sample-time", text);
     });
     app.add_option("--simulated-output", options.SimulatedOutputPath);
+    app.add_option("--model", options.ModelPath);
     app.add_option("--validation-data", options.ValidationPaths)
         ->allow_extra_args(false)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
@@ -225,6 +226,8 @@ IdentifyOptions IdentifyOptions::Parse(std::span<const std::string_view> argumen
         throw UsageError("--report needs a file path");
     if (app["--simulated-output"]->count() > 0 && options.SimulatedOutputPath.empty())
         throw UsageError("--simulated-output needs a file path");
+    if (app["--model"]->count() > 0 && options.ModelPath.empty())
+        throw UsageError("--model needs a file path");
     if (options.DataPath.empty() && !options.Help)
         throw UsageError("No data file given (see --help)");
     if (!options.ValidationPaths.empty() && options.Identification.ValidationPercent > 0.0)
@@ -283,6 +286,9 @@ Options (defaults in brackets):
                                  per line with 17 significant digits; with --validation-data
                                  also each validation file's, to PATH with -validation-K
                                  before its extension (out.txt: out-validation-1.txt...)
+  --model MODEL.json             no search: simulate a model exported as JSON on the data
+                                 file from zero state, print "Fit (validation) = F %" and
+                                 write --simulated-output; no report
   --validation-data FILE         judge the model on another experiment (read as the data
                                  file is, with the same column choices) instead of the data
                                  file's last rows; may be given more than once

@@ -42,6 +42,8 @@ struct IdentifyOptions {
     ImportChoice Import;
     // Where to write the computed output over all rows; empty: nowhere.
     std::string SimulatedOutputPath;
+    // A model exported as JSON to simulate on the data instead of searching for one.
+    std::string ModelPath;
     // Other experiments to judge the model on, instead of the data file's last rows.
     std::vector<std::string> ValidationPaths;
 

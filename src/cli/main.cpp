@@ -6,10 +6,12 @@
 #include "document/Document.h"
 #include "document/IdentificationRun.h"
 #include "document/ModelExport.h"
+#include "document/ModelFile.h"
 #include "document/ReplacementFile.h"
 #include "document/RunReport.h"
 #include "document/TableSamples.h"
 #include "document/TextEncoding.h"
+#include "engine/FitFigure.h"
 #include "engine/Genetico.h"
 
 #include <algorithm>
@@ -210,6 +212,47 @@ std::vector<std::string> WriteOutputs(const IdentificationRun& run, const TGenet
     return failures;
 }
 
+// A model read back and judged on the data: no search, no report.
+int CheckModel(const IdentifyOptions& options) {
+    const ModelFile model = [&] {
+        try {
+            return ModelFile::Read(options.ModelPath);
+        } catch (const DocumentError& error) {
+            throw DataError(error.what());
+        }
+    }();
+    const ImportedData data = ReadData(options.DataPath, options.Import);
+    std::vector<double> computed;
+    try {
+        computed = model.Simulate(data.Samples);
+    } catch (const DocumentError& error) {
+        return Fail(ExitBadUsage, options.ModelPath + " on " + options.DataPath + ": " +
+                                      error.what());
+    }
+    if (!options.SimulatedOutputPath.empty()) {
+        if (const auto refusal = OutputRefusal(
+                {{"--simulated-output", options.SimulatedOutputPath}}, options))
+            return Fail(ExitBadUsage, *refusal);
+    }
+    std::vector<double> measured(computed.size());
+    for (std::size_t r = 0; r < measured.size(); ++r)
+        measured[r] = data.Samples.Row(static_cast<int>(r)).back();
+    std::printf("%s\n", RunReport::FitLine("validation", FitFigure::Percent(measured, computed, 0,
+                                                                           measured.size()))
+                            .c_str());
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        return Fail(ExitRunFailed, "The result could not be written to standard output");
+    if (options.SimulatedOutputPath.empty())
+        return ExitSuccess;
+    try {
+        const StopSignals::Deferred deferred;
+        IdentificationRun::WriteValues(options.SimulatedOutputPath, computed);
+    } catch (const std::exception& error) {
+        return Fail(ExitRunFailed, error.what());
+    }
+    return ExitSuccess;
+}
+
 int Identify(const IdentifyOptions& options) {
     StopSignals signals;
     const int seed = options.SeedMilliseconds.value_or(Rnd::CurrentMilliseconds());
@@ -303,6 +346,8 @@ int main(int argc, char** argv) {
         return ExitSuccess;
     }
     try {
+        if (!options.ModelPath.empty())
+            return CheckModel(options);
         return Identify(options);
     } catch (const DataError& error) {
         return Fail(ExitBadUsage, error.what());

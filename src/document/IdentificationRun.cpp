@@ -672,13 +672,15 @@ void IdentificationRun::JudgeOnOtherData(IdentifiedModel& model) const {
 void IdentificationRun::WriteComputedOutput(const std::string& path, std::size_t part) const {
     if (!result || part > result->Validation.size())
         return;
-    const std::vector<double>& computed =
-        part == 0 ? result->Computed : result->Validation[part - 1].Computed;
+    WriteValues(path, part == 0 ? result->Computed : result->Validation[part - 1].Computed);
+}
+
+void IdentificationRun::WriteValues(const std::string& path, std::span<const double> values) {
     ReplacementFile file(path, ReplacementFile::Links::Replace, "Cannot create the file " + path,
                          "The file " + path + " could not be written completely");
     std::string text;
     std::array<char, 40> buffer{};
-    for (const double value : computed) {
+    for (const double value : values) {
         std::snprintf(buffer.data(), buffer.size(), "%.17g\n", value);
         text += buffer.data();
     }

@@ -66,6 +66,9 @@ public:
     // Nothing without a result.
     // Part 0 is the run's own data, part k the k-th of OtherData.
     void WriteComputedOutput(const std::string& path, std::size_t part = 0) const;
+    // Values one per line with 17 significant digits, aside and moved into place; throws
+    // DocumentError naming the file when it cannot.
+    static void WriteValues(const std::string& path, std::span<const double> values);
     // Options with Thorough spelt out, as HandOver took them.
     const IdentificationOptions& Resolved() const { return resolved; }
 

@@ -386,6 +386,54 @@ TEST_F(IdentifyCommand, AValidationFileJudgesTheModel) {
                   " have 1 input; the model has 2\n");
 }
 
+// A model exported and read back computes the run's own output to the last bit, and a file
+// that is no such model is refused with the field at fault.
+TEST_F(IdentifyCommand, AnExportedModelReadBackComputesTheSameOutput) {
+    const fs::path json = folder / "model.json";
+    const fs::path first = folder / "first.txt";
+    const fs::path second = folder / "second.txt";
+    ASSERT_EQ(Run(smallRun + "--remove-offsets --refine --export " + json.string() +
+                  " --simulated-output " + first.string() + " " + data.string())
+                  .Status,
+              0);
+    const Outcome outcome = Run("--model " + json.string() + " --simulated-output " +
+                                second.string() + " " + data.string());
+    ASSERT_EQ(outcome.Status, 0) << outcome.Err;
+    EXPECT_EQ(ReadFile(second), ReadFile(first));
+    const std::vector<double> y = LastColumn(ReadFile(data));
+    EXPECT_EQ(outcome.Out, "Fit (validation) = " + FitText(y, LastColumn(ReadFile(first)), 0, 150) +
+                               "\n");
+
+    const struct {
+        std::string Json;
+        std::string Message;
+    } cases[] = {
+        {"[1, 2]", "not a model exported by this program (\"format\" is not \"orvanel-model\")"},
+        {R"({"format": "orvanel-model", "format_version": 2})",
+         "format_version is 2; this program reads 1"},
+        {R"({"format": "orvanel-model", "format_version": 1, "inputs": [{"numerator": [1],
+            "denominator": [1, 1e999], "delay": 0}]})",
+         "not a JSON document"},
+        {R"({"format": "orvanel-model", "format_version": 1, "inputs": [{"numerator": [1],
+            "denominator": [1, null], "delay": 0}]})",
+         "inputs[0].denominator[1] is not a finite number"},
+        {R"({"format": "orvanel-model", "format_version": 1, "inputs": [{"numerator": [1],
+            "denominator": [1, 0.5], "delay": -1}]})",
+         "inputs[0].delay is not a whole number of samples from 0 to 1000000"},
+    };
+    for (const auto& c : cases) {
+        std::ofstream(json, std::ios::binary) << c.Json;
+        const Outcome refused = Run("--model " + json.string() + " " + data.string());
+        EXPECT_EQ(refused.Status, 2);
+        EXPECT_EQ(refused.Err, "orvanel-identify: " + json.string() + ": " + c.Message + "\n");
+    }
+    std::ofstream(json, std::ios::binary) << R"({"format": "orvanel-model", "format_version": 1,
+        "inputs": [{"numerator": [1], "denominator": [1, 0.5], "delay": 0}]})";
+    EXPECT_EQ(Run("--model " + json.string() + " " + data.string()).Err,
+              "orvanel-identify: " + json.string() + " on " + data.string() +
+                  ": The data have 2 inputs; the model has 1\n");
+}
+
 // With restarts, what is printed, reported and exported is the model of the search kept.
 TEST_F(IdentifyCommand, RestartsReportTheModelKept) {
     const fs::path json = folder / "model.json";

@@ -1,0 +1,148 @@
+#include "document/ModelFile.h"
+
+#include "document/DocumentError.h"
+#include "document/DocumentFile.h"
+#include "engine/LinearModel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+namespace orvanel {
+namespace {
+
+using nlohmann::json;
+
+constexpr int FormatVersion = 1;
+// No model the search draws has a longer delay; a larger one is a damaged file.
+constexpr long long LongestDelay = 1000000;
+
+// Reads fields and names the one at fault by its path in the document.
+class FieldReader {
+public:
+    explicit FieldReader(std::string path) : file(std::move(path)) {}
+
+    [[noreturn]] void Fail(const std::string& field, const std::string& what) const {
+        throw DocumentError(file + ": " + field + " " + what);
+    }
+
+    const json& Member(const json& object, const std::string& field, const std::string& name) const {
+        if (!object.is_object() || !object.contains(name))
+            Fail(field, "is missing");
+        return object.at(name);
+    }
+
+    double Number(const json& value, const std::string& field) const {
+        if (!value.is_number() || !std::isfinite(value.get<double>()))
+            Fail(field, "is not a finite number");
+        return value.get<double>();
+    }
+
+    std::vector<double> Numbers(const json& value, const std::string& field) const {
+        if (!value.is_array() || value.empty())
+            Fail(field, "is not a list of numbers");
+        std::vector<double> numbers;
+        for (std::size_t i = 0; i < value.size(); ++i)
+            numbers.push_back(Number(value[i], field + "[" + std::to_string(i) + "]"));
+        return numbers;
+    }
+
+private:
+    std::string file;
+};
+
+ModelFile::Input ReadInput(const FieldReader& reader, const json& value, const std::string& field) {
+    ModelFile::Input input;
+    if (value.is_object() && value.contains("name") && value["name"].is_string())
+        input.Name = value["name"].get<std::string>();
+    input.Numerator =
+        reader.Numbers(reader.Member(value, field, "numerator"), field + ".numerator");
+    input.Denominator =
+        reader.Numbers(reader.Member(value, field, "denominator"), field + ".denominator");
+    if (input.Denominator.front() != 1.0)
+        reader.Fail(field + ".denominator", "must start with 1");
+    if (input.Numerator.size() > input.Denominator.size())
+        reader.Fail(field + ".numerator", "has more terms than the denominator");
+    const json& delay = reader.Member(value, field, "delay");
+    if (!delay.is_number_integer() || delay.get<long long>() < 0 ||
+        delay.get<long long>() > LongestDelay)
+        reader.Fail(field + ".delay", "is not a whole number of samples from 0 to " +
+                                          std::to_string(LongestDelay));
+    input.Delay = static_cast<int>(delay.get<long long>());
+    return input;
+}
+
+} // namespace
+
+ModelFile ModelFile::Read(const std::string& path) {
+    return Parse(DocumentFile::ReadText(path), path);
+}
+
+ModelFile ModelFile::Parse(const std::string& text, const std::string& path) {
+    const FieldReader reader(path);
+    const json document = json::parse(text, nullptr, false);
+    if (document.is_discarded())
+        throw DocumentError(path + ": not a JSON document");
+    if (!document.is_object() || document.value("format", json()) != "orvanel-model")
+        throw DocumentError(path + ": not a model exported by this program (\"format\" is not "
+                                   "\"orvanel-model\")");
+    const json& version = reader.Member(document, "format_version", "format_version");
+    if (version != FormatVersion)
+        reader.Fail("format_version", "is " + version.dump() + "; this program reads " +
+                                          std::to_string(FormatVersion));
+    const json& inputs = reader.Member(document, "inputs", "inputs");
+    if (!inputs.is_array() || inputs.empty())
+        reader.Fail("inputs", "is not a list of transfer functions");
+    ModelFile model;
+    for (std::size_t k = 0; k < inputs.size(); ++k)
+        model.Inputs.push_back(ReadInput(reader, inputs[k], "inputs[" + std::to_string(k) + "]"));
+    if (document.contains("offsets")) {
+        const json& offsets = document["offsets"];
+        model.InputOffsets =
+            reader.Numbers(reader.Member(offsets, "offsets", "inputs"), "offsets.inputs");
+        if (model.InputOffsets->size() != model.Inputs.size())
+            reader.Fail("offsets.inputs", "does not have one offset per input");
+        model.OutputOffset =
+            reader.Number(reader.Member(offsets, "offsets", "output"), "offsets.output");
+    }
+    if (document.contains("sample_time")) {
+        model.SampleTime = reader.Number(document["sample_time"], "sample_time");
+        if (!(*model.SampleTime > 0.0))
+            reader.Fail("sample_time", "is not a positive number");
+    }
+    return model;
+}
+
+// The arithmetic of the run that exported the model: inputs less their offsets, each input's
+// difference equation from zero state, the parts added in input order, the output's offset
+// added last.
+std::vector<double> ModelFile::Simulate(const TableSamples& samples) const {
+    if (static_cast<std::size_t>(samples.Inputs()) != Inputs.size())
+        throw DocumentError("The data have " + std::to_string(samples.Inputs()) +
+                            " inputs; the model has " + std::to_string(Inputs.size()));
+    const auto rows = static_cast<std::size_t>(samples.Samples());
+    std::vector<double> sum(rows, 0.0);
+    std::vector<double> x(rows);
+    std::vector<double> y(rows);
+    for (std::size_t k = 0; k < Inputs.size(); ++k) {
+        const Input& input = Inputs[k];
+        for (std::size_t r = 0; r < rows; ++r) {
+            x[r] = samples.Row(static_cast<int>(r))[k];
+            if (InputOffsets)
+                x[r] = x[r] - (*InputOffsets)[k];
+        }
+        std::vector<double> b(input.Numerator.rbegin(), input.Numerator.rend());
+        std::vector<double> a(input.Denominator.rbegin(), input.Denominator.rend());
+        const std::size_t n = a.size() - 1;
+        LinearModel::Filter(x, b, std::span(a).first(n),
+                            static_cast<std::ptrdiff_t>(n) + input.Delay, y);
+        for (std::size_t r = 0; r < rows; ++r)
+            sum[r] = sum[r] + y[r];
+    }
+    // Added also when it is 0, as the run does: a -0 becomes +0 there too.
+    for (double& value : sum)
+        value = value + OutputOffset;
+    return sum;
+}
+
+} // namespace orvanel
