@@ -308,9 +308,18 @@ Options (defaults in brackets):
 
 The result goes to standard output: the objective and one "Input i: numerator/denominator"
 line per input; with --refine the refined model under "Refined model:"; then
-"Fit (estimation) = F %" and, with a validation part, "Fit (validation) = F %". Exit status:
-0 success, 1 the run ended with an error (the report is still completed), 2 bad usage or
-unreadable data.
+"Fit (estimation) = F %" and, with a validation part, "Fit (validation) = F %". Every output
+file is checked before the search starts: none may be the data file or another output.
+
+Ctrl+C, SIGTERM or SIGHUP stop the run after its current step: the report is completed and
+says where the run stopped, the model found so far is printed, and no export or computed
+output is written (the files of an earlier run stay as they were); a second signal ends the
+program at once. A run whose search fails after a generation (such as "Todos Iguales")
+prints the best model of that generation, ends its report with it and writes no export.
+
+Exit status: 0 success, 1 the run ended with an error (the report is still completed) or an
+output could not be written, 2 bad usage or unreadable data, 130 (SIGINT) or 143 (SIGTERM,
+SIGHUP) stopped by a signal.
 )";
     return text;
 }
