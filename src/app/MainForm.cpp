@@ -5,8 +5,10 @@
 #include "app/PlotChild.h"
 #include "app/Propiedades.h"
 #include "app/ReopenList.h"
+#include "model/NumberText.h"
 #include "window/ChildMenus.h"
 #include "window/Icons.h"
+#include "window/LocaleText.h"
 #include "window/MDIMainChild.h"
 #include "window/QtUserDialogs.h"
 #include "window/RunDriver.h"
@@ -22,6 +24,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QScreen>
+#include <QSet>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
@@ -37,6 +40,11 @@ namespace {
 const QString ReadyText = QStringLiteral("Ready");
 const QString PlotSuffix = QStringLiteral(" - Plot");
 const QString OpenErrorText = QStringLiteral("Error opening the file. Check its format.");
+const QString ForeignFormatText = QStringLiteral(
+    "%1 is not in the program's format, which it cannot read yet: one line per sample, the "
+    "inputs' numbers and then the output's, separated by TABs, with \"%2\" as the decimal "
+    "mark and no header line. Row 1, column %3 holds \"%4\".");
+const QString NewCaption = QStringLiteral("New%1");
 // The smallest document window, in text lines, that still shows a few rows of its table.
 constexpr int DocumentMinimumWidthLines = 20;
 constexpr int DocumentMinimumHeightLines = 10;
@@ -66,6 +74,7 @@ TMainForm::TMainForm(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
     mdiArea_->viewport()->installEventFilter(this);
     setCentralWidget(mdiArea_);
     connect(mdiArea_, &QMdiArea::subWindowActivated, this, &TMainForm::RebuildMenuBar);
+    connect(mdiArea_, &QMdiArea::subWindowActivated, this, &TMainForm::ShowActiveState);
 
     CreateMenus();
     CreateToolBar();
@@ -140,7 +149,11 @@ void TMainForm::CreateMenus() {
                   &TMainForm::MinimizeAllMenuClick),
         AddAction(nullptr, QStringLiteral("C&lose All"), QStringLiteral("closeall"),
                   &TMainForm::CloseAllMenuClick),
+        nullptr,
+        showPlotAction_ = AddAction(nullptr, QStringLiteral("Show &Plot"), QStringLiteral("tile"),
+                                    &TMainForm::ShowPlotMenuClick),
     };
+    showPlotAction_->setObjectName(QStringLiteral("ShowPlotMenu"));
     connect(windowMenu_, &QMenu::aboutToShow, this, &TMainForm::RebuildWindowMenu);
     RebuildWindowMenu();
 
@@ -191,10 +204,11 @@ void TMainForm::CreateStatusArea() {
     statusBar()->setSizeGripEnabled(false);
     statusPanel_ = new QLabel(ReadyText, this);
     statusPanel_->setObjectName(QStringLiteral("MainStatusPanel"));
-    statusPanel_->setFixedWidth(500);
+    // Where a stopped run ended, with its fit, is a long line: the panel takes the free width.
+    statusPanel_->setMinimumWidth(500);
     statusPanel_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     statusPanel_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    statusBar()->addWidget(statusPanel_);
+    statusBar()->addWidget(statusPanel_, 1);
 
     auto* gaugePanel = new QFrame(this);
     gaugePanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -209,7 +223,7 @@ void TMainForm::CreateStatusArea() {
     progressGauge_->setFormat(QStringLiteral("%p%"));
     progressGauge_->setGeometry(2, 2, 196, 18);
     gaugePanel->setFixedSize(200, 22);
-    statusBar()->addPermanentWidget(gaugePanel, 1);
+    statusBar()->addPermanentWidget(gaugePanel);
 }
 
 void TMainForm::RebuildMenuBar() {
@@ -228,6 +242,9 @@ void TMainForm::RebuildMenuBar() {
 
 void TMainForm::RebuildWindowMenu() {
     windowMenu_->clear();
+    const QList<TMDIMainChild*> documents = DocumentsOfActiveChild();
+    showPlotAction_->setEnabled(std::any_of(documents.begin(), documents.end(),
+                                            [](auto* d) { return d->Driver().CanShowPlot(); }));
     for (QAction* command : std::as_const(windowCommands_)) {
         if (command == nullptr) {
             windowMenu_->addSeparator();
@@ -365,7 +382,18 @@ void TMainForm::DocumentWindowClosed() {
 }
 
 void TMainForm::NewMenuClick() {
-    CreateDocumentWindow(QStringLiteral("New%1").arg(ChildWindows().size() + 1));
+    // The lowest number no window's caption uses, so that a new document never takes the plot
+    // window of an old one of its name.
+    QSet<QString> captions;
+    for (const QMdiSubWindow* window : ChildWindows()) {
+        captions.insert(CaptionOf(window));
+    }
+    int number = 1;
+    while (captions.contains(NewCaption.arg(number)) ||
+           captions.contains(NewCaption.arg(number) + PlotSuffix)) {
+        ++number;
+    }
+    CreateDocumentWindow(NewCaption.arg(number));
     ShowRunButtons(true);
 }
 
@@ -392,12 +420,32 @@ void TMainForm::OpenDocument(const QString& path, bool addToReopenList) {
         dialogs_->ShowError(this, OpenErrorText + u'\n' + QString::fromStdString(error.what()));
         return;
     }
+    // A comma- or semicolon-separated file would load as one column of text, refused only at
+    // Execute: it is refused now, with the format the program reads.
+    if (const QString foreign = ForeignFormatMessage(*document); !foreign.isEmpty()) {
+        dialogs_->ShowError(this, foreign);
+        return;
+    }
     ShowDocumentWindow(document.release());
     ShowRunButtons(true);
     if (addToReopenList) {
         reopenMenu_->menuAction()->setVisible(true);
         reopenList_->Push(path);
     }
+}
+
+QString TMainForm::ForeignFormatMessage(const TMDIMainChild& document) const {
+    const DataTable& table = document.Doc().Table();
+    const char separator = LocaleDecimalSeparator();
+    for (int column = 1; column <= table.InputCount() + 1; ++column) {
+        const std::string_view cell = table.DataCell(1, column);
+        if (!ParseNumber(cell, separator)) {
+            return ForeignFormatText.arg(document.windowTitle(), QChar::fromLatin1(separator))
+                .arg(column)
+                .arg(QString::fromUtf8(cell.data(), static_cast<qsizetype>(cell.size())));
+        }
+    }
+    return {};
 }
 
 void TMainForm::ReopenClick(QAction* entry) {
@@ -488,20 +536,52 @@ void TMainForm::EjecutarToolButtonClick() {
     if (mdiArea_->currentSubWindow() == nullptr) {
         return;
     }
-    if (executeImageIndex_ == IdleImage) {
-        SetExecuteImageIndex(RunningImage);
-        try {
-            TMDIMainChild::ExecuteEach(DocumentsOfActiveChild());
-        } catch (const std::exception& error) {
-            dialogs_->ShowError(this, QString::fromStdString(error.what()));
-        }
-    } else {
-        // A second click while a run yields: the run ends after its current generation.
+    // A click while the run yields asks it to stop; the button keeps its stop picture until
+    // the run has ended, and a click meanwhile only asks again.
+    if (ActiveChildRuns()) {
         for (TMDIMainChild* document : DocumentsOfActiveChild()) {
             document->RequestStop();
         }
+        return;
     }
-    SetExecuteImageIndex(IdleImage);
+    SetExecuteImageIndex(RunningImage);
+    try {
+        TMDIMainChild::ExecuteEach(DocumentsOfActiveChild());
+    } catch (const std::exception& error) {
+        dialogs_->ShowError(this, QString::fromStdString(error.what()));
+    }
+    SetExecuteImageIndex(ActiveChildRuns() ? RunningImage : IdleImage);
+}
+
+bool TMainForm::ActiveChildRuns() const {
+    const QList<TMDIMainChild*> documents = DocumentsOfActiveChild();
+    return std::any_of(documents.begin(), documents.end(),
+                       [](const TMDIMainChild* document) { return document->IsRunning(); });
+}
+
+bool TMainForm::ShowsStateOf(const TMDIMainChild& document) const {
+    const QList<TMDIMainChild*> documents = DocumentsOfActiveChild();
+    return documents.isEmpty() || documents.contains(&document);
+}
+
+void TMainForm::ShowActiveState() {
+    const QList<TMDIMainChild*> documents = DocumentsOfActiveChild();
+    if (!documents.isEmpty()) {
+        documents.first()->Driver().ShowState();
+    } else if (mdiArea_->currentSubWindow() == nullptr) {
+        SetStatusText(ReadyText);
+        SetGauge(0, 100, 0);
+        SetExecuteImageIndex(IdleImage);
+    }
+}
+
+void TMainForm::ShowPlotMenuClick() {
+    for (TMDIMainChild* document : DocumentsOfActiveChild()) {
+        if (document->Driver().CanShowPlot()) {
+            document->Driver().ShowPlotWindow();
+            return;
+        }
+    }
 }
 
 QList<QMdiSubWindow*> TMainForm::ArrangedWindows() const {
@@ -541,21 +621,51 @@ void TMainForm::CascadeMenuClick() {
 }
 
 void TMainForm::TileMenuClick() {
-    // Horizontal tiling: the windows stacked one above the other, each as wide as the area. A
-    // window keeps its minimum height, pushing those below it down past the area's bottom.
+    // Windows wide rather than tall suit tables and charts: one column of windows stacked one
+    // above the other while each keeps its minimum height, more columns when not. No window
+    // reaches past the area, where a scroll bar would hide its buttons and the run's plot.
     const QList<QMdiSubWindow*> tiled = ArrangedWindows();
     if (tiled.isEmpty()) {
         return;
     }
-    const QRect area = mdiArea_->viewport()->rect();
-    const int share = area.height() / static_cast<int>(tiled.size());
-    int top = 0;
-    for (QMdiSubWindow* window : tiled) {
-        const QSize size = QSize(area.width(), share).expandedTo(window->minimumSize());
-        window->showNormal();
-        window->setGeometry(QRect(QPoint(0, top), size));
-        top += size.height();
+    for (int columns = 1; columns <= tiled.size(); ++columns) {
+        if (TileInColumns(tiled, columns)) {
+            return;
+        }
     }
+    // The active window stays in front of the cascade.
+    QMdiSubWindow* active = mdiArea_->currentSubWindow();
+    CascadeMenuClick();
+    if (active != nullptr && tiled.contains(active)) {
+        active->raise();
+        mdiArea_->setActiveSubWindow(active);
+    }
+}
+
+bool TMainForm::TileInColumns(const QList<QMdiSubWindow*>& windows, int columns) {
+    // The whole area: the windows will fit in it, so no scroll bar will take room.
+    const QSize area = mdiArea_->contentsRect().size();
+    const auto count = static_cast<int>(windows.size());
+    const int rows = (count + columns - 1) / columns;
+    const QSize cell(area.width() / columns, area.height() / rows);
+    for (const QMdiSubWindow* window : windows) {
+        if (window->minimumWidth() > cell.width() || window->minimumHeight() > cell.height()) {
+            return false;
+        }
+    }
+    for (int i = 0; i < count; ++i) {
+        const int row = i / columns;
+        const int column = i % columns;
+        // The last row's windows share its whole width; every edge meets the area's.
+        const int inRow = row == rows - 1 ? count - row * columns : columns;
+        const int left = column * area.width() / inRow;
+        const int right = (column + 1) * area.width() / inRow;
+        const int top = row * area.height() / rows;
+        const int bottom = (row + 1) * area.height() / rows;
+        windows[i]->showNormal();
+        windows[i]->setGeometry(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)));
+    }
+    return true;
 }
 
 void TMainForm::ArrangeAllMenuClick() {

@@ -48,6 +48,8 @@ public:
     void SetGauge(int minimum, int maximum, int position) override;
     // Shows the idle (9) or running (11) picture on the Execute button.
     void SetExecuteImageIndex(int index) override;
+    // The active child's documents own the run-state display.
+    bool ShowsStateOf(const TMDIMainChild& document) const override;
     int ExecuteImageIndex() const { return executeImageIndex_; }
     // Shows or hides the Execute and Options tool buttons.
     void ShowRunButtons(bool visible);
@@ -85,10 +87,15 @@ public slots:
     void OpcionesToolButtonClick();
     void EjecutarToolButtonClick();
     void CascadeMenuClick();
+    // Tiles the windows in the fewest columns that keep each at its minimum size within the
+    // area, one above the other when they fit so; cascades them when no tiling fits.
     void TileMenuClick() override;
     void ArrangeAllMenuClick();
     void MinimizeAllMenuClick();
     void CloseAllMenuClick();
+    // Shows the plot window of the active child's documents again, made anew with the last
+    // run's results when it was closed.
+    void ShowPlotMenuClick();
     void ExitMenuClick();
     void AboutMenuClick();
     void HelpContentsMenuClick();
@@ -107,6 +114,15 @@ private:
     void CreateStatusArea();
     void RebuildMenuBar();
     void RebuildWindowMenu();
+    // The status line, gauge and Execute button as the active child's document left them.
+    void ShowActiveState();
+    // Whether a run of the active child's documents is in progress.
+    bool ActiveChildRuns() const;
+    // The tiling grid: windows in `columns` columns, filled row by row.
+    bool TileInColumns(const QList<QMdiSubWindow*>& windows, int columns);
+    // Where the open file's first row is not numbers: the message to refuse it with, naming
+    // the program's format; empty for a file in the format.
+    QString ForeignFormatMessage(const TMDIMainChild& document) const;
     TMDIMainChild* ActiveDocument() const;
     // Adds `child` to the area in a window that closes for good and keeps a usable size.
     QMdiSubWindow* AddChildWindow(QWidget* child);
@@ -141,6 +157,7 @@ private:
     QMenu* windowMenu_ = nullptr;
     QMenu* helpMenu_ = nullptr;
     QList<QAction*> windowCommands_;
+    QAction* showPlotAction_ = nullptr;
     std::unique_ptr<ReopenList> reopenList_;
     QToolBar* toolBar_ = nullptr;
     QAction* ejecutarAction_ = nullptr;

@@ -32,6 +32,12 @@ public:
     virtual void SetExecuteImageIndex(int index) = 0;
     // Tiles the child windows one above the other.
     virtual void TileMenuClick() = 0;
+    // Whether the status text, the gauge and the Execute button show `document`'s run state:
+    // a frame of several documents shows only its active one's.
+    virtual bool ShowsStateOf(const TMDIMainChild& document) const {
+        static_cast<void>(document);
+        return true;
+    }
 
     // The plot window captioned `caption`, the last one in the frame's order when several are;
     // null when there is none.

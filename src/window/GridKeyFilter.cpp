@@ -1,10 +1,14 @@
 #include "window/GridKeyFilter.h"
 
 #include "document/DataTable.h"
+#include "model/NumberText.h"
 #include "window/DataTableModel.h"
+#include "window/LocaleText.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
 
 namespace orvanel {
 
@@ -20,6 +24,20 @@ bool IsEditingKey(int key) {
     case Qt::Key_Backtab:
     case Qt::Key_Delete:
         return true;
+    default:
+        return false;
+    }
+}
+
+// In a cell being typed, the arrows move to the next cell as they do outside one: otherwise
+// "1.5", Right, "2.5" would run together into one cell.
+bool IsArrowKey(const QKeyEvent& key) {
+    switch (key.key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        return (key.modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
     default:
         return false;
     }
@@ -66,7 +84,33 @@ bool GridKeyFilter::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::ShortcutOverride && IsTableShortcut(*key)) {
         return true;
     }
+    if (event->type() == QEvent::KeyPress && IsArrowKey(*key) && view_ != nullptr) {
+        if (auto* editor = qobject_cast<QWidget*>(watched)) {
+            CommitAndMove(editor, *key);
+            return true;
+        }
+    }
     return QStyledItemDelegate::eventFilter(watched, event);
+}
+
+void GridKeyFilter::CommitAndMove(QWidget* editor, const QKeyEvent& key) {
+    emit commitData(editor);
+    emit closeEditor(editor, QAbstractItemDelegate::NoHint);
+    // The view moves its current cell for the arrow as it would had no editor been open.
+    QKeyEvent move(QEvent::KeyPress, key.key(), key.modifiers());
+    QApplication::sendEvent(view_, &move);
+}
+
+void GridKeyFilter::setModelData(QWidget* editor, QAbstractItemModel* model,
+                                 const QModelIndex& index) const {
+    if (const auto* line = qobject_cast<QLineEdit*>(editor)) {
+        const std::string text = line->text().toStdString();
+        if (!text.empty() && !ParseNumber(text, LocaleDecimalSeparator())) {
+            QApplication::beep();
+            return;
+        }
+    }
+    QStyledItemDelegate::setModelData(editor, model, index);
 }
 
 } // namespace orvanel

@@ -20,10 +20,16 @@ public:
     GridKeyFilter(DataTable& table, QObject* parent = nullptr);
 
     // Watches `view` (the grid) besides the editors the delegate opens. The Delete key on the
-    // view empties its selected cells when its model is a DataTableModel.
+    // view empties its selected cells when its model is a DataTableModel; an arrow key in an
+    // editor commits the cell and moves the view's current cell.
     void WatchView(QAbstractItemView* view) { view_ = view; }
     // While read-only, every typed character is discarded and the table stays unmodified.
     void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }
+
+    // Commits the editor's text unless it is neither empty nor a number in the locale's
+    // decimal notation: such a text is refused with a beep and the cell keeps its value.
+    void setModelData(QWidget* editor, QAbstractItemModel* model,
+                      const QModelIndex& index) const override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -31,6 +37,8 @@ protected:
 private:
     // True when the key press is discarded.
     bool DiscardKey(const QKeyEvent& key);
+    // Commits and closes `editor`, then moves the view's current cell as `key` asks.
+    void CommitAndMove(QWidget* editor, const QKeyEvent& key);
 
     DataTable& table_;
     QAbstractItemView* view_ = nullptr;

@@ -14,6 +14,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTimer>
 #include <algorithm>
@@ -30,7 +31,7 @@ const QString SaveFirstText = QStringLiteral("Save the document before executing
 const QString InitializingText = QStringLiteral("Initializing population...");
 const QString ExecutingText = QStringLiteral("Executing...");
 const QString GenerationText = QStringLiteral(" generation %1 of %2");
-const QString StoppedText = QStringLiteral("Stopped at generation %1.");
+const QString StoppingText = QStringLiteral("Stopping...");
 const QString ReadyText = QStringLiteral("Ready");
 const QString FitSeparator = QStringLiteral("   ");
 const QString PlotSuffix = QStringLiteral(" - Plot");
@@ -51,7 +52,7 @@ void CloseChildWindow(QWidget* window) {
 
 RunDriver::RunDriver(TMDIMainChild& document, DocumentHost& host)
     : QObject(&document), document_(document), host_(host), timer1_(new QTimer(this)),
-      run_(document.Engine()) {
+      run_(document.Engine()), statusText_(ReadyText) {
     timer1_->setInterval(TimerPeriodMs);
     connect(timer1_, &QTimer::timeout, this, &RunDriver::Timer1Timer);
 }
@@ -75,6 +76,8 @@ void RunDriver::ExecuteAlgorithmMenuClick() {
     running_ = true;
     stopWanted_ = false;
     resultShown_ = false;
+    resultsKept_ = false;
+    shownPhase_.clear();
     modelDescription_.reset();
     decimalSeparator_ = LocaleDecimalSeparator();
     document_.Engine().RequestStop();
@@ -86,13 +89,13 @@ void RunDriver::ExecuteAlgorithmMenuClick() {
     if (table.HasComputedColumn()) {
         table.RemoveComputedColumn();
     }
-    host_.SetStatusText(InitializingText);
+    ShowStatus(InitializingText);
     QCoreApplication::processEvents();
     KeepSearchSettings();
     if (!HandOverTable()) {
         RestoreSearchSettings();
         running_ = false;
-        host_.SetStatusText(ReadyText);
+        ShowStatus(ReadyText);
         CloseDeferredWindows();
         return;
     }
@@ -115,6 +118,8 @@ bool RunDriver::SaveFirst() {
 bool RunDriver::HandOverTable() {
     std::optional<std::string> refusal;
     run_.Options = document_.Doc().Options();
+    // The report then says that the rows are not the data file's.
+    run_.DataEdited = document_.Doc().Modified();
     try {
         refusal = run_.HandOver(ReadTable());
     } catch (const BadCellError& error) {
@@ -144,7 +149,7 @@ TableSamples RunDriver::ReadTable() {
 
 void RunDriver::RunProtected() {
     TGenetico& engine = document_.Engine();
-    host_.SetGauge(0, engine.Generations, 0);
+    ShowGauge(engine.Generations, 0);
     shownGeneration_ = 0;
     shownEvolving_ = false;
     timer1_->start();
@@ -157,10 +162,12 @@ void RunDriver::RunProtected() {
         run_.BeginReport(QFile::encodeName(reportPath_).toStdString(), LocaleReportSeparators());
         RunPlot* plot = FindOrCreatePlotWindow(engine.InputCount());
         document_.Doc().Table().AddComputedColumn();
-        host_.SetExecuteImageIndex(DocumentHost::RunningImage);
+        ShowExecuteImage(DocumentHost::RunningImage);
         host_.TileMenuClick();
         if (plot != nullptr) {
             plot->Window()->show();
+            // Cascaded, the windows cover each other: the run's plot stays in front.
+            plot->Window()->parentWidget()->raise();
             QCoreApplication::processEvents();
         }
         HookYields();
@@ -208,7 +215,16 @@ void RunDriver::HookYields() {
             engine.RequestStop();
         }
     };
-    run_.OnResponsive = [] { QCoreApplication::processEvents(); };
+    run_.OnResponsive = [this, &engine] {
+        QCoreApplication::processEvents();
+        if (stopWanted_) {
+            engine.RequestStop();
+        }
+        // A phase after the search is named as it begins, not at the next tick.
+        if (run_.Progress().Text != shownPhase_) {
+            ShowProgress();
+        }
+    };
     engine.ResponsiveInterval = ServeInterval;
     run_.BeforeRun = SeedBeforeRun;
 }
@@ -218,7 +234,7 @@ void RunDriver::Finish(const std::string& failure) {
     if (run_.ReportBegun() && document_.Doc().ShowReport()) {
         host_.Dialogs().ShowTextFile(reportPath_);
     }
-    host_.SetGauge(0, engine.Generations, engine.Generations);
+    ShowEndGauge(engine.Generations);
     ClearBusyCursor();
     timer1_->stop();
     resultShown_ = failure.empty() && run_.Result().has_value();
@@ -230,18 +246,23 @@ void RunDriver::Finish(const std::string& failure) {
     // The fit figures stay in view after the written end-of-run text.
     const QString figures = FitText();
     const QString fit = figures.isEmpty() ? QString() : FitSeparator + figures;
-    if (stopWanted_) {
-        host_.SetStatusTextUntilNextCommand(StoppedText.arg(shownGeneration_) + fit);
+    // A stop that came too late to cut anything short leaves a run that ended as any other.
+    const std::vector<std::string> stopLines = run_.StopLines();
+    if (!stopLines.empty()) {
+        ShowStatus(QString::fromStdString(stopLines.back()) + fit, true);
     } else if (!fit.isEmpty()) {
-        host_.SetStatusTextUntilNextCommand(ReadyText + fit);
+        ShowStatus(ReadyText + fit, true);
     } else {
-        host_.SetStatusText(ReadyText);
+        ShowStatus(ReadyText);
     }
-    host_.SetExecuteImageIndex(DocumentHost::IdleImage);
     // Refilling the largest table and chart is the last long step: the window is served first.
     QCoreApplication::processEvents();
     ShowResults();
+    resultsKept_ = run_.HasModel();
     running_ = false;
+    // The button offers a new run only now: a click before this could only have asked the
+    // ending run to stop again.
+    ShowExecuteImage(DocumentHost::IdleImage);
     if (!failure.empty()) {
         host_.Dialogs().ShowError(&document_, QString::fromStdString(failure));
     }
@@ -266,12 +287,82 @@ void RunDriver::ClearBusyCursor() {
 }
 
 void RunDriver::Timer1Timer() {
-    const int generations = document_.Engine().Generations;
-    host_.SetGauge(0, generations, shownGeneration_);
-    host_.SetStatusText(shownEvolving_
-                            ? ExecutingText + GenerationText.arg(shownGeneration_).arg(generations)
-                            : InitializingText);
+    ShowProgress();
     ShowResults();
+}
+
+void RunDriver::ShowProgress() {
+    const IdentificationRun::PhaseProgress phase = run_.Progress();
+    shownPhase_ = phase.Text;
+    const int generations = document_.Engine().Generations;
+    if (phase.Text.empty()) {
+        ShowGauge(generations, shownGeneration_);
+    } else {
+        // Without a measure of its own, the phase shows a busy gauge (a range of nothing).
+        ShowGauge(phase.Total, phase.Done);
+    }
+    if (stopWanted_) {
+        ShowStatus(StoppingText);
+    } else if (!phase.Text.empty()) {
+        ShowStatus(ExecutingText + u' ' + QString::fromStdString(phase.Text));
+    } else {
+        ShowStatus(shownEvolving_
+                       ? ExecutingText + GenerationText.arg(shownGeneration_).arg(generations)
+                       : InitializingText);
+    }
+}
+
+void RunDriver::ShowEndGauge(int generations) {
+    switch (run_.Stopped()) {
+    case IdentificationRun::StopPhase::Search:
+        ShowGauge(generations, std::max(run_.LastGeneration(), 0));
+        break;
+    case IdentificationRun::StopPhase::Restarts:
+        ShowGauge(run_.Resolved().Restarts, run_.CompletedSearches());
+        break;
+    case IdentificationRun::StopPhase::None:
+    case IdentificationRun::StopPhase::Refinement:
+        // The search itself ran to its end.
+        ShowGauge(generations, generations);
+        break;
+    }
+}
+
+void RunDriver::ShowStatus(const QString& text, bool untilNextCommand) {
+    statusText_ = text;
+    statusHeld_ = untilNextCommand;
+    if (!host_.ShowsStateOf(document_)) {
+        return;
+    }
+    if (untilNextCommand) {
+        host_.SetStatusTextUntilNextCommand(text);
+    } else {
+        host_.SetStatusText(text);
+    }
+}
+
+void RunDriver::ShowGauge(int maximum, int position) {
+    gaugeMaximum_ = maximum;
+    gaugePosition_ = position;
+    if (host_.ShowsStateOf(document_)) {
+        host_.SetGauge(0, maximum, position);
+    }
+}
+
+void RunDriver::ShowExecuteImage(int index) {
+    if (host_.ShowsStateOf(document_)) {
+        host_.SetExecuteImageIndex(index);
+    }
+}
+
+void RunDriver::ShowState() {
+    if (statusHeld_) {
+        host_.SetStatusTextUntilNextCommand(statusText_);
+    } else {
+        host_.SetStatusText(statusText_);
+    }
+    host_.SetGauge(0, gaugeMaximum_, gaugePosition_);
+    host_.SetExecuteImageIndex(running_ ? DocumentHost::RunningImage : DocumentHost::IdleImage);
 }
 
 const IdentifiedModel* RunDriver::OptedModel() const {
@@ -289,9 +380,12 @@ std::vector<double> RunDriver::ComputedOutput(int rows) const {
     TMISOFunTrans model;
     model.Assign(document_.Engine().BestModel());
     model.Evaluate(decimalSeparator_);
+    // The search's models map deviations from the means to deviations when offsets were
+    // removed: the output's mean puts them back on the measured output's level.
+    const double outputOffset = run_.Offsets().OutputMean();
     std::vector<double> computed(count);
     for (std::size_t r = 0; r < count; ++r) {
-        computed[r] = model.OutputSample(static_cast<long long>(r));
+        computed[r] = model.OutputSample(static_cast<long long>(r)) + outputOffset;
     }
     return computed;
 }
@@ -366,30 +460,56 @@ void RunDriver::ShowResults() {
     // figures and the residuals.
     shownComputed_ = ComputedOutput(rows);
     shownMeasured_ = MeasuredOutput(rows);
-    std::vector<std::string> computed(shownComputed_.size());
+    shownComputedText_.resize(shownComputed_.size());
     for (std::size_t r = 0; r < shownComputed_.size(); ++r) {
-        computed[r] = FormatGeneral(shownComputed_[r], NumberDigits, decimalSeparator_);
+        shownComputedText_[r] = FormatGeneral(shownComputed_[r], NumberDigits, decimalSeparator_);
     }
-    table.SetComputedOutputs(computed);
-
-    RunPlot* plot = PlotWindow();
-    if (plot == nullptr) {
-        return;
-    }
-    std::vector<std::string_view> measured(static_cast<std::size_t>(rows));
+    table.SetComputedOutputs(shownComputedText_);
+    shownMeasuredText_.resize(static_cast<std::size_t>(rows));
     for (int r = 1; r <= rows; ++r) {
-        measured[static_cast<std::size_t>(r - 1)] = table.DataCell(r, outputColumn);
+        shownMeasuredText_[static_cast<std::size_t>(r - 1)] = table.DataCell(r, outputColumn);
     }
-    plot->ShowOutputs(measured, computed);
+    if (RunPlot* plot = PlotWindow()) {
+        FillPlot(*plot);
+    }
+}
+
+void RunDriver::FillPlot(RunPlot& plot) {
+    const std::vector<std::string_view> measured(shownMeasuredText_.begin(),
+                                                 shownMeasuredText_.end());
+    plot.ShowOutputs(measured, shownComputedText_);
     const IdentifiedModel* final = OptedModel();
     const bool heldOut = final != nullptr && final->ValidationBegins < final->Computed.size();
-    plot->ShowQuality(FitTextOf(shownMeasured_, shownComputed_).toStdString(),
-                      heldOut ? static_cast<int>(final->ValidationBegins) + 1 : 0);
+    plot.ShowQuality(FitTextOf(shownMeasured_, shownComputed_).toStdString(),
+                     heldOut ? static_cast<int>(final->ValidationBegins) + 1 : 0);
     // A reused window may list more inputs than this model has; it never reaches past them.
-    plot->SetSampleTime(document_.Doc().SampleTime());
+    plot.SetSampleTime(document_.Doc().SampleTime());
     const int inputs = final != nullptr ? static_cast<int>(final->Model.Inputs.size())
                                         : document_.Engine().BestModel().InputCount();
-    ShowFunctionOf(*plot, std::clamp(plot->ChosenInput(), 0, inputs - 1), decimalSeparator_);
+    ShowFunctionOf(plot, std::clamp(plot.ChosenInput(), 0, inputs - 1), decimalSeparator_);
+}
+
+void RunDriver::ShowPlotWindow() {
+    if (!CanShowPlot()) {
+        return;
+    }
+    RunPlot* plot = PlotWindow();
+    if (plot == nullptr) {
+        plot = FindOrCreatePlotWindow(document_.Engine().InputCount());
+        if (plot == nullptr) {
+            return;
+        }
+        // A running search fills the new window at its next tick.
+        plot->SetBusy(running_);
+        if (!running_) {
+            FillPlot(*plot);
+        }
+    }
+    if (auto* frame = qobject_cast<QMdiSubWindow*>(plot->Window()->parentWidget())) {
+        frame->showNormal();
+        frame->mdiArea()->setActiveSubWindow(frame);
+    }
+    plot->Window()->show();
 }
 
 void RunDriver::ShowFunctionOf(RunPlot& plot, int input, char decimalSeparator) const {
@@ -415,7 +535,11 @@ void RunDriver::ShowFunctionOf(RunPlot& plot, int input, char decimalSeparator) 
 
 void RunDriver::RequestStop() {
     document_.Engine().RequestStop();
-    stopWanted_ = running_;
+    // A stop asked again while the run ends keeps the first one.
+    if (running_ && !stopWanted_) {
+        stopWanted_ = true;
+        ShowStatus(StoppingText);
+    }
 }
 
 void RunDriver::CloseAfterRun(QWidget* window) {

@@ -66,6 +66,15 @@ public:
     bool ClosingAfterRun() const { return !closeAfterRun_.isEmpty(); }
     // Closes the plot windows this document created.
     void ClosePlotWindows();
+    // Shows this document's run state through the host: while it runs, its progress; after a
+    // run, how it ended (its fit, or where it stopped) with the gauge where it ended; "Ready"
+    // before any run.
+    void ShowState();
+    // Whether there is a plot window to show: a run is in progress or has shown its results.
+    bool CanShowPlot() const { return running_ || resultsKept_; }
+    // Brings the document's plot window forward, made again with the last run's results when
+    // it was closed; nothing when CanShowPlot is false.
+    void ShowPlotWindow();
 
     // The plot window the last run filled; null when there is none (or it was closed).
     RunPlot* PlotWindow() const;
@@ -85,6 +94,18 @@ private:
     void HookYields();
     void Finish(const std::string& failure);
     void ClearBusyCursor();
+    // The status and gauge while the run goes on: the generation, the phase after the search
+    // with its own measure, or the stop under way.
+    void ShowProgress();
+    // Where the gauge stands once the run has ended: where a stopped run stopped.
+    void ShowEndGauge(int generations);
+    // The status text and gauge as this document last set them, shown when the host shows
+    // this document.
+    void ShowStatus(const QString& text, bool untilNextCommand = false);
+    void ShowGauge(int maximum, int position);
+    void ShowExecuteImage(int index);
+    // The outputs of the last refresh into `plot`, with the chosen input's function.
+    void FillPlot(RunPlot& plot);
     // The thorough search raises the engine's generations and size factor for its run only:
     // the options dialog goes on showing the user's own.
     void KeepSearchSettings();
@@ -123,6 +144,17 @@ private:
     // progress tick shows, also when it arrives during a later, finer yield.
     int shownGeneration_ = 0;
     bool shownEvolving_ = false;
+    // The phase after the search that the status line names; empty during the search.
+    std::string shownPhase_;
+    // The texts of the last refresh's outputs, from which a closed plot window is made again.
+    std::vector<std::string> shownComputedText_;
+    std::vector<std::string> shownMeasuredText_;
+    // A run has ended and its outputs are kept for the plot window.
+    bool resultsKept_ = false;
+    QString statusText_;
+    bool statusHeld_ = false;
+    int gaugeMaximum_ = 100;
+    int gaugePosition_ = 0;
 };
 
 } // namespace orvanel

@@ -81,6 +81,7 @@ private:
         }
         return captions;
     }
+    static QString CaptionOf(const QMdiSubWindow& window) { return window.widget()->windowTitle(); }
     void CloseActive() {
         form_->CloseMenuClick();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -121,30 +122,25 @@ private slots:
         QCOMPARE(picture(QIcon::Normal), idle);
     }
 
-    void newNumbersByOpenChildWindows() {
+    void newTakesTheLowestNumberNoWindowUses() {
         form_->NewMenuClick();
         QCOMPARE(Captions(), QStringList{QStringLiteral("New1")});
         QVERIFY(RunButtonsVisible());
-
         AddPlotWindow(QStringLiteral("New1 - Plot"));
         form_->NewMenuClick();
-        QCOMPARE(Captions().last(), QStringLiteral("New3"));
+        form_->NewMenuClick();
+        QCOMPARE(Captions(), (QStringList{QStringLiteral("New1"), QStringLiteral("New1 - Plot"),
+                                          QStringLiteral("New2"), QStringLiteral("New3")}));
 
+        // A closed document's number is free again, unless its plot window is still open.
+        form_->MdiArea()->setActiveSubWindow(form_->ChildWindows().at(2));
+        CloseActive();
         form_->MdiArea()->setActiveSubWindow(form_->ChildWindows().first());
         CloseActive();
+        form_->NewMenuClick();
         form_->NewMenuClick();
         QCOMPARE(Captions(), (QStringList{QStringLiteral("New1 - Plot"), QStringLiteral("New3"),
-                                          QStringLiteral("New3")}));
-    }
-
-    void newAfterClosingGivesTheNumberAgain() {
-        form_->NewMenuClick();
-        form_->NewMenuClick();
-        form_->MdiArea()->setActiveSubWindow(form_->ChildWindows().first());
-        CloseActive();
-        QCOMPARE(Captions(), QStringList{QStringLiteral("New2")});
-        form_->NewMenuClick();
-        QCOMPARE(Captions(), (QStringList{QStringLiteral("New2"), QStringLiteral("New2")}));
+                                          QStringLiteral("New2"), QStringLiteral("New4")}));
     }
 
     void closingTheOnlyDocumentHidesTheRunButtons() {
@@ -203,6 +199,22 @@ private slots:
         QVERIFY(Captions().isEmpty());
         QVERIFY(!RunButtonsVisible());
         QVERIFY(!Named("ReopenMenu")->isVisible());
+    }
+
+    void aFileNotInTheProgramsFormatIsRefusedAtOpen() {
+        const QString path = WriteFile(QStringLiteral("data.csv"), "1,2,3\r\n4,5,6\r\n");
+        dialogs_->openAnswers = {path, WriteFile(QStringLiteral("header.txt"), "u\ty\r\n1\t2\r\n")};
+        form_->OpenMenuClick();
+        QCOMPARE(dialogs_->errors,
+                 QStringList{QStringLiteral(
+                     "data.csv is not in the program's format, which it cannot read yet: one line "
+                     "per sample, the inputs' numbers and then the output's, separated by TABs, "
+                     "with \".\" as the decimal mark and no header line. Row 1, column 1 holds "
+                     "\"1,2,3\".")});
+        form_->OpenMenuClick();
+        QCOMPARE(dialogs_->errors.size(), 2);
+        QVERIFY(dialogs_->errors.last().endsWith(QStringLiteral("Row 1, column 1 holds \"u\".")));
+        QVERIFY(Captions().isEmpty());
     }
 
     void reopeningADeletedFileFails() {
@@ -440,16 +452,23 @@ private slots:
             form_->NewMenuClick();
             form_->CreatePlotWindow();
         }
-        form_->TileMenuClick();
-        QCoreApplication::processEvents();
         const QList<QMdiSubWindow*> windows = form_->ChildWindows();
-        const int area = form_->MdiArea()->viewport()->height();
-        QVERIFY(windows[0]->height() > area / 8);
-        for (int i = 0; i < windows.size(); ++i) {
-            QCOMPARE(windows[i]->size(), windows[i]->size().expandedTo(windows[i]->minimumSize()));
-            QCOMPARE(windows[i]->geometry().top(),
-                     i == 0 ? 0 : windows[i - 1]->geometry().bottom() + 1);
+        // Tiled in a grid where one fits, cascaded where none does: never past the area.
+        for (const QSize frame : {QSize(640, 480), QSize(1600, 1000)}) {
+            form_->resize(frame);
+            form_->TileMenuClick();
+            QCoreApplication::processEvents();
+            const QRect area(QPoint(0, 0), form_->MdiArea()->contentsRect().size());
+            for (QMdiSubWindow* window : windows) {
+                QVERIFY2(area.contains(window->geometry()), qPrintable(CaptionOf(*window)));
+                QCOMPARE(window->size(), window->size().expandedTo(window->minimumSize()));
+            }
         }
+        // At the larger size the windows sit side by side, none over another.
+        for (int i = 1; i < windows.size(); ++i) {
+            QVERIFY(!windows[i]->geometry().intersects(windows[i - 1]->geometry()));
+        }
+        form_->resize(640, 480);
 
         form_->CascadeMenuClick();
         QCoreApplication::processEvents();

@@ -247,9 +247,38 @@ private slots:
         QTest::keyClick(editor, Qt::Key_Backspace);
         QTest::keyClicks(editor, QStringLiteral("+E,-"));
         QCOMPARE(editor->text(), QStringLiteral("1.5e3+E,-"));
+        // Characters of a number that make none: the cell keeps its value.
         QTest::keyClick(editor, Qt::Key_Return);
-        QTRY_COMPARE(Text(Table(), 1, 1), QStringLiteral("1.5e3+E,-"));
+        QCOMPARE(Text(Table(), 1, 1), QString());
     }
+
+    void arrowKeysCommitTheCellAndMoveToTheNext() {
+        QVERIFY(Table().ReshapeRows("2"));
+        Table().SetCellText(1, 2, "42.9808");
+        SetCurrent(1, 1);
+        Grid()->setFocus();
+        // Typing into the grid opens the current cell's editor with the first character.
+        const auto type = [this](const QString& text, Qt::Key then) {
+            QTest::keyClicks(Grid(), text.left(1));
+            QWidget* editor = Grid()->indexWidget(Grid()->currentIndex());
+            QVERIFY(editor != nullptr);
+            QTest::keyClicks(editor, text.mid(1));
+            QTest::keyClick(editor, then);
+        };
+        type(QStringLiteral("1.5"), Qt::Key_Right);
+        type(QStringLiteral("2.5"), Qt::Key_Down);
+        type(QStringLiteral("3.5"), Qt::Key_Left);
+        QCOMPARE(Text(Table(), 1, 1), QStringLiteral("1.5"));
+        QCOMPARE(Text(Table(), 1, 2), QStringLiteral("2.5"));
+        QCOMPARE(Text(Table(), 2, 2), QStringLiteral("3.5"));
+        QCOMPARE(Grid()->currentIndex(), Grid()->model()->index(1, 0));
+
+        // A malformed number is refused when the cell is committed; the old value stays.
+        SetCurrent(1, 2);
+        type(QStringLiteral("1.52.5"), Qt::Key_Up);
+        QCOMPARE(Text(Table(), 1, 2), QStringLiteral("2.5"));
+    }
+
 
     void tablePasteAndCopyUseTheClipboard() {
         Paste(QStringLiteral("1\t2\r\n3\t4\r\n5\t6\r\n"));

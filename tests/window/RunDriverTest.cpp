@@ -18,6 +18,7 @@
 #include "window/MDIMainChild.h"
 #include "window/MSChart.h"
 
+#include <QAction>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
@@ -26,6 +27,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -53,8 +55,9 @@ void SeedAsNewProcess() {
     Rnd::SeedRandom(Rnd::SeedFromMilliseconds(SeedMilliseconds));
 }
 
-// Two inputs driving a first-order plant, as the document file stores it.
-QByteArray PlantText(int inputs = 2) {
+// Two inputs driving a first-order plant, as the document file stores it; the output sits
+// around `level`.
+QByteArray PlantText(int inputs = 2, double level = 0.0) {
     QByteArray text;
     double state = 0.0;
     for (int k = 0; k < Samples; ++k) {
@@ -66,7 +69,7 @@ QByteArray PlantText(int inputs = 2) {
             line += QByteArray::number(u) + '\t';
         }
         state = 0.8 * state + 0.2 * drive;
-        text += line + QByteArray::number(state, 'g', 8) + "\r\n";
+        text += line + QByteArray::number(state + level, 'g', 8) + "\r\n";
     }
     return text;
 }
@@ -87,11 +90,11 @@ private:
     FakeUserDialogs* dialogs_ = nullptr;
     std::unique_ptr<QTemporaryDir> dir_;
 
-    QString WritePlant(const QString& name, int inputs = 2) {
+    QString WritePlant(const QString& name, int inputs = 2, double level = 0.0) {
         const QString path = dir_->filePath(name);
         QFile file(path);
         file.open(QIODevice::WriteOnly);
-        file.write(PlantText(inputs));
+        file.write(PlantText(inputs, level));
         return path;
     }
     TMDIMainChild* Open(const QString& path) {
@@ -119,6 +122,15 @@ private:
     }
     QProgressBar* Gauge() const {
         return form_->findChild<QProgressBar*>(QStringLiteral("ProgressGauge"));
+    }
+    // The Window menu's Show Plot command as the menu shows it.
+    QAction* ShowPlotCommand() const {
+        for (QMenu* menu : form_->findChildren<QMenu*>()) {
+            if (menu->title() == QStringLiteral("&Window")) {
+                emit menu->aboutToShow();
+            }
+        }
+        return form_->findChild<QAction*>(QStringLiteral("ShowPlotMenu"));
     }
     static QString Cell(const TMDIMainChild& document, int row, int column) {
         return QString::fromStdString(document.Doc().Table().CellText(row, column));
@@ -494,17 +506,29 @@ private slots:
     void aStopEndsTheRunAfterTheCurrentGeneration() {
         TMDIMainChild* document = Open(WritePlant(QStringLiteral("plant.txt")));
         document->Engine().Generations = 1000;
-        WhileEvolving(*document, [this] { form_->EjecutarToolButtonClick(); });
+        QString statusWhileStopping;
+        int imageWhileStopping = -1;
+        WhileEvolving(*document, [&] {
+            form_->EjecutarToolButtonClick();
+            statusWhileStopping = Status();
+            // Until the run has ended, a click only asks again: no new run, no idle button.
+            form_->EjecutarToolButtonClick();
+            imageWhileStopping = form_->ExecuteImageIndex();
+        });
         form_->EjecutarToolButtonClick();
+        QCOMPARE(statusWhileStopping, QStringLiteral("Stopping..."));
+        QCOMPARE(imageWhileStopping, TMainForm::RunningImage);
         const QStringList report = Lines(document->Driver().ReportPath());
         // The solution's six lines, then where the run stopped.
         const int rows = static_cast<int>(report.size()) - 15 - 6 - 4;
         QVERIFY2(rows >= 1 && rows < 20, qPrintable(QString::number(rows)));
         QCOMPARE(report[15 + rows - 1].section(u'\t', 0, 0), QString::number(rows - 1));
         QCOMPARE(report.last(), QStringLiteral("Stopped at generation %1 of 1000.").arg(rows - 1));
-        QCOMPARE(Status(), QStringLiteral("Stopped at generation %1.   ").arg(rows - 1) +
+        QCOMPARE(Status(), QStringLiteral("Stopped at generation %1 of 1000.   ").arg(rows - 1) +
                                document->Driver().FitText());
-        QCOMPARE(Gauge()->value(), 1000);
+        // The gauge stays where the run stopped.
+        QCOMPARE(Gauge()->maximum(), 1000);
+        QCOMPARE(Gauge()->value(), rows - 1);
         QCOMPARE(form_->ExecuteImageIndex(), TMainForm::IdleImage);
         QCOMPARE(ComputedColumn(*document).size(), Samples);
 
@@ -520,6 +544,106 @@ private slots:
         click->start();
         form_->EjecutarToolButtonClick();
         QCOMPARE(Lines(document->Driver().ReportPath()).size(), 15 + 1 + 6 + 4);
+        QCOMPARE(Status().section(QStringLiteral("   "), 0, 0),
+                 QStringLiteral("Stopped at generation 0 of 1000."));
+    }
+
+    void phasesAfterTheSearchAreNamedAndAStopInThemSaysSo() {
+        TMDIMainChild* document = Open(WritePlant(QStringLiteral("plant.txt")));
+        document->Engine().Generations = 1000;
+        document->Doc().Options().Restarts = 3;
+        // The window is served often enough to see the restarts however quick they are.
+        document->Driver().SeedBeforeRun = [document] {
+            SeedAsNewProcess();
+            document->Engine().ResponsiveInterval = std::chrono::milliseconds(1);
+        };
+        QStringList statuses;
+        QList<int> gaugeMaxima;
+        auto* watcher = new QTimer(document);
+        watcher->setInterval(0);
+        connect(watcher, &QTimer::timeout, document, [&] {
+            if (!document->IsRunning() || statuses.contains(Status())) {
+                return;
+            }
+            statuses.append(Status());
+            if (Status().startsWith(QStringLiteral("Executing... Restart"))) {
+                gaugeMaxima.append(Gauge()->maximum());
+                form_->EjecutarToolButtonClick();
+            }
+        });
+        watcher->start();
+        form_->EjecutarToolButtonClick();
+        watcher->stop();
+        QVERIFY2(statuses.indexOf(QRegularExpression(
+                     QStringLiteral("^Executing\\.\\.\\. Restart [1-3] of 3$"))) >= 0,
+                 qPrintable(statuses.join(u'|')));
+        QCOMPARE(gaugeMaxima.value(0), 3);
+        QCOMPARE(Status().section(QStringLiteral("   "), 0, 0),
+                 Lines(document->Driver().ReportPath()).last());
+        QVERIFY2(Status().startsWith(QStringLiteral("Stopped during the restarts: ")),
+                 qPrintable(Status()));
+        QCOMPARE(Gauge()->maximum(), 3);
+        QVERIFY(Gauge()->value() < 3);
+    }
+
+    void withOffsetsRemovedTheRunShowsTheOutputAtItsLevel() {
+        TMDIMainChild* document = Open(WritePlant(QStringLiteral("plant.txt"), 2, 350.0));
+        document->Doc().Options().RemoveOffsets = true;
+        document->Engine().Generations = 1000;
+        double meanWhileRunning = 0.0;
+        WhileEvolving(*document, [&] {
+            document->Driver().Timer1Timer();
+            const QStringList computed = ComputedColumn(*document);
+            for (const QString& cell : computed) {
+                meanWhileRunning += cell.toDouble() / computed.size();
+            }
+            document->RequestStop();
+        });
+        document->ExecuteAlgorithmMenuClick();
+        QVERIFY2(std::abs(meanWhileRunning - 350.0) < 50.0,
+                 qPrintable(QString::number(meanWhileRunning)));
+    }
+
+    void anEditedTableIsNamedInTheReport() {
+        const QString edited = QStringLiteral("The table was edited and not saved: the run used "
+                                              "its %1 rows, not the data file's.")
+                                   .arg(Samples);
+        TMDIMainChild* document = Open(WritePlant(QStringLiteral("plant.txt")));
+        document->ExecuteAlgorithmMenuClick();
+        QVERIFY(!Lines(document->Driver().ReportPath()).contains(edited));
+        QVERIFY(document->Doc().Table().SetCellText(3, 1, "0.5"));
+        document->ExecuteAlgorithmMenuClick();
+        QVERIFY(Lines(document->Driver().ReportPath()).contains(edited));
+    }
+
+    void switchingDocumentsShowsEachOnesStateAndItsPlotCanBeShownAgain() {
+        TMDIMainChild* first = Open(WritePlant(QStringLiteral("first.txt")));
+        first->ExecuteAlgorithmMenuClick();
+        const QString firstStatus = Status();
+        QVERIFY(firstStatus.startsWith(QStringLiteral("Ready   Fit (estimation) = ")));
+        TMDIMainChild* second = Open(WritePlant(QStringLiteral("second.txt")));
+        QCOMPARE(Status(), QStringLiteral("Ready"));
+        QCOMPARE(Gauge()->value(), 0);
+        form_->MdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(first->parentWidget()));
+        QCOMPARE(Status(), firstStatus);
+        QCOMPARE(Gauge()->value(), Generations);
+
+        // The closed plot window comes back with the run's model.
+        TPlotMDIChild* plot = PlotWindows().first();
+        const QString numerator = Text(*plot, "NumLabel");
+        plot->parentWidget()->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(PlotWindows().isEmpty());
+        form_->MdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(second->parentWidget()));
+        form_->ShowPlotMenuClick();
+        QVERIFY(PlotWindows().isEmpty());
+        QVERIFY(!ShowPlotCommand()->isEnabled());
+        form_->MdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(first->parentWidget()));
+        QVERIFY(ShowPlotCommand()->isEnabled());
+        form_->ShowPlotMenuClick();
+        QCOMPARE(PlotWindows().size(), 1);
+        QCOMPARE(PlotWindows().first()->windowTitle(), QStringLiteral("first.txt - Plot"));
+        QCOMPARE(Text(*PlotWindows().first(), "NumLabel"), numerator);
     }
 
     void theRunFindsItsPlotWindowByCaption() {
