@@ -12,11 +12,13 @@ namespace orvanel {
 namespace {
 
 const QString TextFileFilter = QStringLiteral("Text File (*.txt)");
+// A file of another kind is opened to be told what it holds, not hidden.
+const QString OpenFilter = QStringLiteral("Text File (*.txt);;All Files (*)");
 
 } // namespace
 
 QString QtUserDialogs::OpenFileName(QWidget* parent) {
-    return QFileDialog::getOpenFileName(parent, QString(), QString(), TextFileFilter);
+    return QFileDialog::getOpenFileName(parent, QString(), QString(), OpenFilter);
 }
 
 QString QtUserDialogs::SaveFileName(QWidget* parent, const QString& preset) {
