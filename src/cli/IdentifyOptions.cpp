@@ -157,6 +157,7 @@ void AddCommandOptions(CLI::App& app, IdentifyOptions& options) {
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     AddImportOptions(app, options.Import);
     app.add_flag("--quiet", options.Quiet)->disable_flag_override();
+    app.add_flag("--summary", options.Summary)->disable_flag_override();
     app.add_flag("-h,--help", options.Help)->disable_flag_override();
     app.add_option("data", options.DataPath);
 }
@@ -302,6 +303,11 @@ Options (defaults in brackets):
                                  time, t or timestamp, else the first if it rises evenly]
   --fill-missing linear          fill cells that are empty or no number by interpolating
                                  between their neighbours (counted in the report) [refuse]
+  --summary                      after the model, each input's figures: static gain, delay,
+                                 time constants, damping, zeros in s, a first-order-plus-
+                                 dead-time approximation, step figures, the coefficients'
+                                 standard deviations and SIMC PI/PID settings (in seconds with
+                                 a sample time, else in samples)
   --quiet                        no progress on standard error
   --help                         this text
   --                             ends the options: what follows is the data file
@@ -310,6 +316,10 @@ The result goes to standard output: the objective and one "Input i: numerator/de
 line per input; with --refine the refined model under "Refined model:"; then
 "Fit (estimation) = F %" and, with a validation part, "Fit (validation) = F %". Every output
 file is checked before the search starts: none may be the data file or another output.
+With --summary, or when a JSON export is written, every doubt about the model (a pole slower
+than the data are long, a pole and a zero that cancel, a gain out of scale, a pole on the
+negative real axis, a zero outside the unit circle) goes to standard error as a
+"Warning: Input i: ..." line.
 
 Ctrl+C, SIGTERM or SIGHUP stop the run after its current step: the report is completed and
 says where the run stopped, the model found so far is printed, and no export or computed

@@ -51,6 +51,8 @@ struct IdentifyOptions {
     // "-validation-k" before its extension.
     std::string ValidationOutputPath(std::size_t k) const;
     bool Quiet = false;
+    // Print each input's process figures after the model, and every warning on standard error.
+    bool Summary = false;
     bool Help = false;
 
     // Reads the arguments after the program name; "--" ends the options. Throws UsageError

@@ -177,6 +177,33 @@ void PrintQuality(const IdentificationRun& run, const IdentifiedModel& result,
         std::printf("%s\n", RunReport::FitLine("validation", result.OtherDataFit).c_str());
 }
 
+// Each input's figures after the model with --summary; its warnings on standard error with
+// --summary or when a JSON export carries them too.
+void PrintSummary(const IdentificationRun& run, const IdentifiedModel& result,
+                  const IdentifyOptions& options, std::optional<double> sampleTime,
+                  const std::vector<std::string>& names) {
+    const bool json = std::any_of(
+        options.ExportPaths.begin(), options.ExportPaths.end(), [](const std::string& path) {
+            return ModelExport::FormatFor(path) == ModelExport::Format::Json;
+        });
+    if (!options.Summary && !json)
+        return;
+    const std::vector<InputSummary> summaries =
+        ModelSummary::Of(result.Model, sampleTime, run.EstimationData());
+    for (std::size_t k = 0; k < summaries.size(); ++k) {
+        std::string input = "Input " + std::to_string(k + 1);
+        if (k < names.size())
+            input += " (" + TextEncoding::Printable(names[k]) + ")";
+        if (options.Summary) {
+            std::printf("%s summary:\n", input.c_str());
+            for (const std::string& line : ModelSummary::Lines(summaries[k]))
+                std::printf("  %s\n", line.c_str());
+        }
+        for (const std::string& warning : summaries[k].Warnings)
+            std::fprintf(stderr, "Warning: %s: %s\n", input.c_str(), warning.c_str());
+    }
+}
+
 // Every file asked for that can be written is written; the messages of those that could not.
 std::vector<std::string> WriteOutputs(const IdentificationRun& run, const TGenetico& engine,
                                       const IdentifyOptions& options, int seed,
@@ -262,6 +289,9 @@ int Identify(const IdentifyOptions& options) {
     run.Options = options.Identification;
     ImportedData data = ReadData(options.DataPath, options.Import);
     run.FilledCells = data.FilledCells;
+    const std::optional<double> sampleTime =
+        options.SampleTime ? options.SampleTime : data.SampleTime;
+    run.SampleTime = sampleTime;
     if (const auto refusal = run.HandOver(data.Samples))
         return Fail(ExitBadUsage, *refusal);
     if (const auto refusal = AddValidationData(run, options, data))
@@ -305,8 +335,11 @@ int Identify(const IdentifyOptions& options) {
     std::printf("%s\n", lines.back().c_str());
     for (std::size_t i = 0; i + 1 < lines.size(); ++i)
         std::printf("%s\n", Named(lines[i], names).c_str());
-    if (const auto& result = run.Result())
+    if (const auto& result = run.Result()) {
         PrintQuality(run, *result, names);
+        if (run.StopLines().empty())
+            PrintSummary(run, *result, options, sampleTime, names);
+    }
     // A script reads the result from here: losing it (a full disk, a closed pipe) is no success.
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         return Fail(ExitRunFailed, "The result could not be written to standard output");

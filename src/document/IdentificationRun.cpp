@@ -242,7 +242,8 @@ std::string IdentificationRun::Finish(std::string failure) {
 std::string IdentificationRun::Ending(bool failed) const {
     std::vector<std::string> parts;
     if (!failed && result && (resolved.AnyOptIn() || !OtherData.empty()))
-        parts.push_back(report.QualityText(*result, resolved));
+        parts.push_back(report.QualityText(
+            *result, resolved, ModelSummary::Of(result->Model, SampleTime, EstimationData())));
     std::string data;
     if (FilledCells > 0)
         data += "\r\nCells filled by linear interpolation: " + std::to_string(FilledCells);
@@ -370,6 +371,13 @@ void IdentificationRun::CollectCandidate(const TGenetico& search,
     std::optional<LinearModel> model = LinearModel::From(search.BestModel());
     if (model && (found.empty() || found.back() != *model))
         found.push_back(std::move(*model));
+}
+
+ModelSummary::Data IdentificationRun::EstimationData() const {
+    if (columns.empty())
+        return {};
+    return {InputColumns(estimationRows),
+            std::span<const double>(columns.back()).first(estimationRows), estimationRows};
 }
 
 std::vector<std::span<const double>> IdentificationRun::InputColumns(std::size_t rows) const {

@@ -3,6 +3,7 @@
 
 #include "document/IdentificationOptions.h"
 #include "document/IdentifiedModel.h"
+#include "document/ModelSummary.h"
 #include "document/RunReport.h"
 #include "engine/ColumnOffsets.h"
 #include "engine/LinearModel.h"
@@ -126,6 +127,12 @@ public:
     const ColumnOffsets& Offsets() const { return offsets; }
     // The rows handed over.
     std::size_t Rows() const { return measured.size(); }
+    // The columns the model is fitted to, over the estimation rows with offsets removed, as
+    // a model's summary takes them; no rows before HandOver.
+    ModelSummary::Data EstimationData() const;
+    // Seconds between samples, set before Run: the report's figures are then in seconds,
+    // otherwise in samples.
+    std::optional<double> SampleTime;
 
     // Called at the engine's yields: after every filling of the first population and once per
     // generation (after its report row). It may ask the engine to stop.

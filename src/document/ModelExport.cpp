@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <numeric>
@@ -88,12 +89,73 @@ double StaticGain(const LinearModel::Input& input) {
            std::accumulate(poles.begin(), poles.end(), 0.0);
 }
 
-ordered_json InputJson(const LinearModel::Input& input) {
+ordered_json FiguresJson(const ProcessFigures& f) {
+    ordered_json pairs = ordered_json::array();
+    for (const ProcessFigures::Pair& p : f.Pairs)
+        pairs.push_back({{"natural_frequency", p.NaturalFrequency}, {"damping", p.Damping}});
+    ordered_json zeros = ordered_json::array();
+    for (const std::complex<double>& z : f.ZerosS)
+        zeros.push_back({{"real", z.real()}, {"imag", z.imag()}});
+    ordered_json summary = {{"static_gain", f.StaticGain},
+                            {"delay_samples", f.DelaySamples},
+                            {"dead_time", f.DeadTime},
+                            {"continuous", f.HasContinuous}};
+    if (!f.Note.empty())
+        summary["note"] = f.Note;
+    summary["time_constants"] = f.TimeConstants;
+    summary["pairs"] = pairs;
+    summary["zeros_s"] = zeros;
+    summary["fopdt"] = nullptr;
+    if (f.Fopdt)
+        summary["fopdt"] = {{"gain", f.Fopdt->Gain},
+                            {"time_constant", f.Fopdt->TimeConstant},
+                            {"dead_time", f.Fopdt->DeadTime}};
+    summary["sopdt"] = nullptr;
+    if (f.Sopdt)
+        summary["sopdt"] = {{"gain", f.Sopdt->Gain},
+                            {"time_constant_1", f.Sopdt->TimeConstant1},
+                            {"time_constant_2", f.Sopdt->TimeConstant2},
+                            {"dead_time", f.Sopdt->DeadTime}};
+    summary["step"] = {{"rise_time", f.StepFigures.RiseTime},
+                       {"settling_time", f.StepFigures.SettlingTime},
+                       {"overshoot_percent", f.StepFigures.OvershootPercent}};
+    summary["units"] = f.Units();
+    return summary;
+}
+
+ordered_json LoopJson(const ControllerTuning::ClosedLoop& loop) {
+    return {{"settling_time", loop.SettlingTime}, {"overshoot_percent", loop.OvershootPercent}};
+}
+
+ordered_json TuningJson(const std::optional<ControllerTuning::Settings>& t) {
+    if (!t)
+        return nullptr;
+    return {{"rule", t->Rule},
+            {"form", t->Form},
+            {"units", t->Units},
+            {"tau_c", t->TauC},
+            {"pi", {{"kc", t->Pi.Kc}, {"ti", t->Pi.Ti}, {"closed_loop", LoopJson(t->PiLoop)}}},
+            {"pid",
+             {{"kc", t->Pid.Kc},
+              {"ti", t->Pid.Ti},
+              {"td", t->Pid.Td},
+              {"closed_loop", LoopJson(t->PidLoop)}}}};
+}
+
+ordered_json InputJson(const LinearModel::Input& input, const InputSummary& summary) {
     std::vector<double> denominator = input.PolePolynomial();
     std::reverse(denominator.begin(), denominator.end());
     return {
-        {"gain", input.Gain},   {"numerator", input.Numerator()},   {"denominator", denominator},
-        {"delay", input.Delay}, {"static_gain", StaticGain(input)}, {"stable", input.Stable()}};
+        {"gain", input.Gain},
+        {"numerator", input.Numerator()},
+        {"denominator", denominator},
+        {"delay", input.Delay},
+        {"static_gain", StaticGain(input)},
+        {"stable", input.Stable()},
+        {"summary", FiguresJson(summary.Figures)},
+        {"std", {{"numerator", summary.Std.Numerator}, {"denominator", summary.Std.Denominator}}},
+        {"warnings", summary.Warnings},
+        {"tuning", TuningJson(summary.Tuning)}};
 }
 
 ordered_json Provenance(const ModelExport& model) {
@@ -146,6 +208,7 @@ ModelExport ModelExport::Of(const IdentificationRun& run, const TGenetico& engin
     if (run.DataEdited)
         description.EditedRows = run.Rows();
     description.SeedMilliseconds = seedMilliseconds;
+    description.Summaries = ModelSummary::Of(result.Model, sampleTime, run.EstimationData());
     for (const RunParameter* parameter : RunParameters::All()) {
         const double value = parameter->Read(engine);
         std::string name(parameter->Flag.substr(2));
@@ -199,9 +262,11 @@ std::optional<std::string> ModelExport::Refusal(std::string_view path) {
 
 std::string ModelExport::Json() const {
     ordered_json document = {{"format", "orvanel-model"}, {"format_version", 1}};
+    const std::vector<InputSummary> summaries =
+        Summaries.size() == Model.Inputs.size() ? Summaries : ModelSummary::Of(Model, SampleTime);
     ordered_json inputs = ordered_json::array();
     for (std::size_t k = 0; k < Model.Inputs.size(); ++k) {
-        ordered_json input = InputJson(Model.Inputs[k]);
+        ordered_json input = InputJson(Model.Inputs[k], summaries[k]);
         if (!InputNames.empty()) {
             ordered_json named = {{"name", TextEncoding::Printable(InputName(k))}};
             named.update(input);

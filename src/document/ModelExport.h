@@ -2,6 +2,7 @@
 // script.
 #pragma once
 
+#include "document/ModelSummary.h"
 #include "engine/LinearModel.h"
 
 #include <optional>
@@ -59,6 +60,10 @@ public:
     std::string OutputName;
     // Set when the run's rows came from a table edited and not saved: how many it used.
     std::optional<std::size_t> EditedRows;
+    // Per input the figures, warnings, standard deviations and settings the JSON carries;
+    // Of fills them from the run's data. When they do not match the model's inputs the JSON
+    // takes them from the model alone, without what needs the data.
+    std::vector<InputSummary> Summaries;
 
     // The final model of a run that ended with one (`run.Result()` set), with the engine's
     // settings as it ran, the data file's absolute path and, when known, the seed.

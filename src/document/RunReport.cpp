@@ -196,7 +196,8 @@ std::vector<std::string> RunReport::ModelLines(const LinearModel& model) const {
 }
 
 std::string RunReport::QualityText(const IdentifiedModel& model,
-                                   const IdentificationOptions& options) const {
+                                   const IdentificationOptions& options,
+                                   std::span<const InputSummary> summaries) const {
     std::vector<std::string> lines = {"MODEL QUALITY"};
     const std::size_t rows = model.Computed.size();
     if (options.ValidationPercent > 0.0) {
@@ -227,6 +228,13 @@ std::string RunReport::QualityText(const IdentifiedModel& model,
         lines.push_back("REFINED MODEL");
         for (std::string& line : ModelLines(model.Model))
             lines.push_back(std::move(line));
+    }
+    for (std::size_t k = 0; k < summaries.size(); ++k) {
+        lines.push_back("INPUT " + Integer(static_cast<long long>(k) + 1));
+        for (const std::string& line : ModelSummary::Lines(summaries[k]))
+            lines.push_back(Localised(line));
+        for (const std::string& warning : summaries[k].Warnings)
+            lines.push_back("Warning: " + Localised(warning));
     }
     lines.push_back("Squared Error (estimation) = " +
                     Number(model.EstimationError, ParameterDigits));

@@ -1,9 +1,11 @@
 // The plain-text report of one identification run, written next to the document.
 #pragma once
 
+#include "document/ModelSummary.h"
 #include "document/ReplacementFile.h"
 
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -84,9 +86,10 @@ public:
     // One "Input i: numerator/denominator" line per input of a model outside the search.
     std::vector<std::string> ModelLines(const LinearModel& model) const;
     // The section on the final model of a run with options: what the options did, the means
-    // taken out, the refined model and the fit figures, lines separated by CR LF.
-    std::string QualityText(const IdentifiedModel& model,
-                            const IdentificationOptions& options) const;
+    // taken out, the refined model, per input its summary's figures and warnings, then the
+    // fit figures, lines separated by CR LF.
+    std::string QualityText(const IdentifiedModel& model, const IdentificationOptions& options,
+                            std::span<const InputSummary> summaries = {}) const;
     // "Fit (estimation) = 85.31 %", part naming the rows; "undefined" in place of a NaN.
     static std::string FitLine(std::string_view part, double percent, char decimalSeparator = '.');
     // The text shown for a run that failed with the engine's message: the message, and for
