@@ -141,6 +141,44 @@ TEST_F(IdentifyCommand, ExportsTheModelFoundWithHowItWasFound) {
               std::string::npos);
 }
 
+// The figures follow the model with --summary; each warning the JSON carries goes to standard
+// error as one line, and without --summary or a JSON export neither is printed.
+TEST_F(IdentifyCommand, SummaryPrintsTheFiguresAndEveryWarningTheJsonCarries) {
+    const Outcome plain = Run(smallRun + "--refine " + data.string());
+    ASSERT_EQ(plain.Status, 0) << plain.Err;
+    EXPECT_EQ(plain.Out.find("summary:"), std::string::npos);
+    EXPECT_EQ(plain.Err.find("Warning:"), std::string::npos);
+
+    const fs::path json = folder / "model.json";
+    const Outcome outcome = Run(smallRun + "--refine --summary --sample-time 2 --export " +
+                                json.string() + " " + data.string());
+    ASSERT_EQ(outcome.Status, 0) << outcome.Err;
+    EXPECT_NE(outcome.Out.find("Input 2 summary:\n  Static gain "), std::string::npos);
+    const nlohmann::json model = nlohmann::json::parse(ReadFile(json));
+    std::string warnings;
+    for (std::size_t k = 0; k < model["inputs"].size(); ++k) {
+        const nlohmann::json& input = model["inputs"][k];
+        EXPECT_EQ(input["summary"]["units"], "seconds");
+        EXPECT_EQ(input["summary"]["delay_samples"].get<double>() * 2.0,
+                  input["summary"]["dead_time"].get<double>());
+        // The data determine the refined model: every deviation is a number.
+        ASSERT_EQ(input["std"]["numerator"].size(), input["numerator"].size());
+        for (const nlohmann::json& deviation : input["std"]["numerator"])
+            EXPECT_TRUE(deviation.is_number()) << input;
+        for (const nlohmann::json& warning : input["warnings"])
+            warnings += "Warning: Input " + std::to_string(k + 1) + ": " +
+                        warning.get<std::string>() + "\n";
+    }
+    std::string printed;
+    std::istringstream lines(outcome.Err);
+    for (std::string line; std::getline(lines, line);)
+        if (line.starts_with("Warning:"))
+            printed += line + "\n";
+    EXPECT_EQ(printed, warnings);
+    EXPECT_NE(ReadFile(folder / "plant_Report.txt").find("\r\nINPUT 2\r\nStatic gain "),
+              std::string::npos);
+}
+
 // With options the report ends in a section of its own, and the computed output written aside
 // reproduces the printed fit figures.
 TEST_F(IdentifyCommand, TheSimulatedOutputReproducesThePrintedFit) {

@@ -47,6 +47,28 @@ TEST_F(ModelExportTest, TheJsonReadsBackToTheSameCoefficients) {
     EXPECT_FALSE(json["found_by"].contains("seed_ms"));
 }
 
+TEST_F(ModelExportTest, TheJsonCarriesEachInputsFiguresAndSettingsEvenWithoutData) {
+    // 2 e^(-5s) / (20 s + 1) sampled at 1 s.
+    const double a = std::exp(-1.0 / 20.0);
+    ModelExport model;
+    model.Model.Inputs.push_back({2.0 * (1.0 - a), {}, {{false, a}}, 5});
+    model.SampleTime = 1.0;
+    const nlohmann::json input = nlohmann::json::parse(model.Json())["inputs"][0];
+    const nlohmann::json& summary = input["summary"];
+    EXPECT_EQ(summary["units"], "seconds");
+    EXPECT_NEAR(summary["fopdt"]["time_constant"].get<double>(), 20.0, 1e-9);
+    EXPECT_NEAR(summary["fopdt"]["dead_time"].get<double>(), 5.0, 1e-9);
+    EXPECT_NEAR(summary["time_constants"][0].get<double>(), 20.0, 1e-9);
+    EXPECT_EQ(input["tuning"]["rule"], "SIMC");
+    EXPECT_EQ(input["tuning"]["form"], "series");
+    EXPECT_NEAR(input["tuning"]["pi"]["kc"].get<double>(), 1.0, 1e-9);
+    EXPECT_NEAR(input["tuning"]["pi"]["ti"].get<double>(), 20.0, 1e-9);
+    // Without the data nothing can be said of the deviations: null, one per coefficient.
+    EXPECT_EQ(input["std"]["numerator"], nlohmann::json::array({nullptr}));
+    EXPECT_EQ(input["std"]["denominator"], nlohmann::json::array({nullptr, nullptr}));
+    EXPECT_EQ(input["warnings"], nlohmann::json::array());
+}
+
 TEST_F(ModelExportTest, TheJsonCarriesTheOptionalPartsWhenGiven) {
     ModelExport model = TwoInputs();
     model.RemovedOffsets = ModelExport::Offsets{{40.5, 3.25}, 0.1};
