@@ -3,6 +3,8 @@
 #include "engine/ModelAnalysis.h"
 #include "window/MSChart.h"
 
+#include <QMouseEvent>
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <qcustomplot.h>
@@ -16,7 +18,8 @@ const QColor UnstableColour(0xd0, 0x20, 0x20);
 const QColor BandColour(0xd0, 0x20, 0x20);
 constexpr int MarkerSize = 9;
 constexpr int CirclePoints = 181;
-constexpr double RangeMargin = 1.15;
+// Room around the unit circle, poles and zeros, as a share of the larger side they span.
+constexpr double PoleZeroMargin = 0.1;
 
 QCPAxisRect* RectOf(QCustomPlot* plot, int row) {
     return qobject_cast<QCPAxisRect*>(plot->plotLayout()->element(row, 0));
@@ -55,21 +58,41 @@ void ShowCorrelation(QCustomPlot* plot, int row, const QString& name,
     rect->axis(QCPAxis::atLeft)->setRange(-1.05, 1.05);
 }
 
-// Labels the step chart's points, which count samples from 1, by their time from the first.
+// Ticks the step chart's points, which count samples from 1, at round times from the first:
+// the ticks are chosen on the time axis and put back on the samples, so that they fall at
+// 0, 100, 200 s rather than at the samples 20, 40, 60 of a 3 s sample time.
 class TimeTicker : public QCPAxisTicker {
 public:
     explicit TimeTicker(double sampleTime) : sampleTime_(sampleTime) {}
 
-protected:
-    QString getTickLabel(double tick, const QLocale& locale, QChar formatChar,
-                         int precision) override {
-        return QCPAxisTicker::getTickLabel((tick - 1.0) * sampleTime_, locale, formatChar,
-                                           precision);
+    void generate(const QCPRange& range, const QLocale& locale, QChar formatChar, int precision,
+                  QVector<double>& ticks, QVector<double>* subTicks,
+                  QVector<QString>* tickLabels) override {
+        const QCPRange seconds((range.lower - 1.0) * sampleTime_,
+                               (range.upper - 1.0) * sampleTime_);
+        QCPAxisTicker::generate(seconds, locale, formatChar, precision, ticks, subTicks,
+                                tickLabels);
+        for (QVector<double>* points : {&ticks, subTicks}) {
+            if (points != nullptr) {
+                for (double& point : *points) {
+                    point = point / sampleTime_ + 1.0;
+                }
+            }
+        }
     }
 
 private:
     double sampleTime_;
 };
+
+bool SameRange(const QCPRange& a, const QCPRange& b) {
+    const double tolerance = 1e-9 * std::max(a.size(), b.size());
+    return std::abs(a.lower - b.lower) <= tolerance && std::abs(a.upper - b.upper) <= tolerance;
+}
+
+QCPRange Around(double centre, double size) {
+    return QCPRange(centre - size / 2, centre + size / 2);
+}
 
 QString ComplexText(std::complex<double> z) {
     const QString real = QString::number(z.real(), 'g', 4);
@@ -110,7 +133,71 @@ ModelViews::ModelViews(TMSChart* stepChart, QWidget* parent)
     RectOf(frequency_, 1)
         ->axis(QCPAxis::atBottom)
         ->setLabel(QStringLiteral("Frequency (rad/sample)"));
+    stepChart_->SetAxisTitles("Samples", "Step response");
+    SetUpPoleZeroInteractions();
     connect(this, &QTabWidget::currentChanged, this, &ModelViews::DrawCurrent);
+}
+
+// The wheel zooms both axes alike and a drag moves them alike, so the scales stay equal; a
+// double click shows the circle, poles and zeros again.
+void ModelViews::SetUpPoleZeroInteractions() {
+    poleZero_->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+    connect(poleZero_, &QCustomPlot::mouseWheel, this, [this] { poleZeroFollowsData_ = false; });
+    connect(poleZero_, &QCustomPlot::mouseMove, this, [this](QMouseEvent* event) {
+        if (event->buttons() != Qt::NoButton) {
+            poleZeroFollowsData_ = false;
+        }
+    });
+    connect(poleZero_, &QCustomPlot::mouseDoubleClick, this, [this] {
+        poleZeroFollowsData_ = true;
+        poleZero_->replot();
+    });
+    connect(poleZero_, &QCustomPlot::afterLayout, this, &ModelViews::KeepPoleZeroAspect);
+}
+
+bool ModelViews::FitPoleZeroAxes() {
+    QCPAxis* x = poleZero_->xAxis;
+    QCPAxis* y = poleZero_->yAxis;
+    const double width = poleZero_->axisRect()->width();
+    const double height = poleZero_->axisRect()->height();
+    QCPRange xRange(poleZeroBounds_.left(), poleZeroBounds_.right());
+    QCPRange yRange(poleZeroBounds_.top(), poleZeroBounds_.bottom());
+    if (width > 0 && height > 0) {
+        if (poleZeroFollowsData_) {
+            const double unitsPerPixel =
+                std::max(poleZeroBounds_.width() / width, poleZeroBounds_.height() / height);
+            xRange = Around(poleZeroBounds_.center().x(), width * unitsPerPixel);
+            yRange = Around(poleZeroBounds_.center().y(), height * unitsPerPixel);
+        } else {
+            // The user's zoom and place stay; the real axis takes the imaginary one's scale.
+            yRange = y->range();
+            xRange = Around(x->range().center(), width * yRange.size() / height);
+        }
+    }
+    if (SameRange(xRange, x->range()) && SameRange(yRange, y->range())) {
+        return false;
+    }
+    x->setRange(xRange);
+    y->setRange(yRange);
+    return true;
+}
+
+// Runs inside every replot, once the layout has given the axis rect its size and before
+// anything is drawn. Ranges changed here would be drawn with the ticks and margins of the old
+// ones, so the layout is done again; the second fit follows a margin that a wider tick label
+// moved.
+void ModelViews::KeepPoleZeroAspect() {
+    if (!FitPoleZeroAxes()) {
+        return;
+    }
+    QCPLayoutGrid* layout = poleZero_->plotLayout();
+    for (const auto phase : {QCPLayoutElement::upPreparation, QCPLayoutElement::upMargins,
+                             QCPLayoutElement::upLayout}) {
+        layout->update(phase);
+    }
+    if (FitPoleZeroAxes()) {
+        layout->update(QCPLayoutElement::upPreparation);
+    }
 }
 
 QCustomPlot* ModelViews::AddPlot(const QString& title, int rows) {
@@ -147,12 +234,10 @@ void ModelViews::SetSampleTime(std::optional<double> seconds) {
     QCPAxis* stepAxis = stepChart_->Plot()->xAxis;
     if (seconds) {
         stepAxis->setTicker(QSharedPointer<QCPAxisTicker>(new TimeTicker(*seconds)));
-        stepAxis->setLabel(QStringLiteral("Time (s)"));
     } else {
         stepAxis->setTicker(QSharedPointer<QCPAxisTicker>(new QCPAxisTicker));
-        stepAxis->setLabel(QString());
     }
-    stepChart_->Plot()->replot(QCustomPlot::rpQueuedReplot);
+    stepChart_->SetAxisTitles(seconds ? "Time (s)" : "Samples", "Step response");
     stale_[FrequencyView] = true;
     DrawCurrent();
 }
@@ -215,7 +300,16 @@ void ModelViews::DrawPoleZero() {
         const double angle = 2.0 * std::numbers::pi * i / (CirclePoints - 1);
         circle->addData(i, std::cos(angle), std::sin(angle));
     }
-    double reach = 1.0;
+    QRectF bounds(-1.0, -1.0, 2.0, 2.0);
+    const auto include = [&bounds](std::complex<double> z) {
+        // A root the axes cannot span is left out of the range, not the picture.
+        if (std::isfinite(z.real()) && std::isfinite(z.imag())) {
+            bounds.setLeft(std::min(bounds.left(), z.real()));
+            bounds.setRight(std::max(bounds.right(), z.real()));
+            bounds.setTop(std::min(bounds.top(), z.imag()));
+            bounds.setBottom(std::max(bounds.bottom(), z.imag()));
+        }
+    };
     if (model_) {
         QCPGraph* zeros = AddGraph(poleZero_, 0, QStringLiteral("Zeros"), StableColour);
         QCPGraph* poles = AddGraph(poleZero_, 0, QStringLiteral("Poles"), StableColour);
@@ -230,18 +324,16 @@ void ModelViews::DrawPoleZero() {
         }
         for (const std::complex<double> z : ModelAnalysis::Zeros(*model_)) {
             zeros->addData(z.real(), z.imag());
-            reach = std::max(reach, std::abs(z));
+            include(z);
         }
         for (const std::complex<double> p : ModelAnalysis::Poles(*model_)) {
             (std::abs(p) >= 1.0 ? unstable : poles)->addData(p.real(), p.imag());
-            reach = std::max(reach, std::abs(p));
+            include(p);
         }
     }
-    poleZero_->xAxis->setRange(-reach * RangeMargin, reach * RangeMargin);
-    poleZero_->yAxis->setRange(-reach * RangeMargin, reach * RangeMargin);
-    if (poleZero_->axisRect()->width() > 0 && poleZero_->axisRect()->height() > 0) {
-        poleZero_->xAxis->setScaleRatio(poleZero_->yAxis, 1.0);
-    }
+    const double margin = PoleZeroMargin * std::max(bounds.width(), bounds.height());
+    poleZeroBounds_ = bounds.adjusted(-margin, -margin, margin, margin);
+    FitPoleZeroAxes();
     poleZero_->setToolTip(UnstablePoleText());
 }
 

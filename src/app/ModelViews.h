@@ -5,6 +5,7 @@
 #include "engine/LinearModel.h"
 #include "model/FunTrans.h"
 
+#include <QRectF>
 #include <QStringList>
 #include <QTabWidget>
 #include <optional>
@@ -18,6 +19,9 @@ class TMSChart;
 
 // A tab per view, the step response first. Showing new results only stores them: a view is
 // drawn when it is shown, so a run that refreshes the window pays for the visible view alone.
+// The pole-zero view spans the unit circle and every pole and zero at equal scales on both
+// axes, whatever the widget's shape; the wheel zooms, a drag pans and a double click shows
+// them all again.
 class ModelViews : public QTabWidget {
     Q_OBJECT
 
@@ -51,6 +55,11 @@ private:
     void DrawFrequency();
     void DrawPoleZero();
     void DrawResiduals();
+    void SetUpPoleZeroInteractions();
+    // Sets the pole-zero axes for the axis rect's present size, equal scales on both; false
+    // when they were right already.
+    bool FitPoleZeroAxes();
+    void KeepPoleZeroAspect();
 
     TMSChart* stepChart_;
     QCustomPlot* frequency_;
@@ -62,6 +71,10 @@ private:
     std::vector<double> residuals_;
     std::optional<double> sampleTime_;
     std::vector<bool> stale_;
+    // The unit circle with every pole and zero, and a margin: what the pole-zero axes show
+    // until the user zooms or pans, and again after a double click.
+    QRectF poleZeroBounds_{-1.0, -1.0, 2.0, 2.0};
+    bool poleZeroFollowsData_ = true;
 };
 
 } // namespace orvanel

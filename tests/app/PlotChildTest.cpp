@@ -6,6 +6,7 @@
 #include "app/FractionText.h"
 #include "app/MainForm.h"
 #include "app/ModelViews.h"
+#include "engine/LinearModel.h"
 #include "model/FunTrans.h"
 #include "support/FakeUserDialogs.h"
 #include "support/WindowLeakCheck.h"
@@ -23,6 +24,7 @@
 #include <QPrinterInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
 #include <qcustomplot.h>
 
 namespace orvanel {
@@ -199,6 +201,78 @@ private slots:
         QCOMPARE(lines.mid(0, 4),
                  (QStringList{QStringLiteral("Autocorrelation"), QStringLiteral("0\t1"),
                               QStringLiteral("1\t-0.75"), QStringLiteral("2\t0.5")}));
+    }
+
+    void thePoleViewShowsEveryPoleAndZeroAtEqualScalesWhateverItsShape() {
+        LinearModel::Input model;
+        model.Zeros = {{false, -2.0}};
+        model.Poles = {{false, 1.5}, {false, 0.961}};
+        ModelViews& views = plot_->Views();
+        views.ShowFunction(model);
+        views.setCurrentIndex(ModelViews::PoleZeroView);
+        QCustomPlot* chart = views.Plot(ModelViews::PoleZeroView);
+        QWidget* frame = plot_->parentWidget();
+        const auto relaidOut = [&](QSize size) {
+            frame->resize(size);
+            QTest::qWait(0);
+            chart->replot();
+            const QCPRange x = chart->xAxis->range();
+            const QCPRange y = chart->yAxis->range();
+            const double xScale = chart->axisRect()->width() / x.size();
+            const double yScale = chart->axisRect()->height() / y.size();
+            QVERIFY2(qAbs(xScale / yScale - 1.0) < 0.01,
+                     qPrintable(QStringLiteral("%1 %2").arg(xScale).arg(yScale)));
+        };
+        const auto showsAll = [&] {
+            const QCPRange x = chart->xAxis->range();
+            const QCPRange y = chart->yAxis->range();
+            return x.lower < -2.0 && x.upper > 1.5 && y.lower < -1.0 && y.upper > 1.0;
+        };
+        // A tall and narrow view, then a flat one.
+        for (const QSize size : {QSize(547, 900), QSize(547, 260)}) {
+            relaidOut(size);
+            QVERIFY(showsAll());
+        }
+
+        const QPointF centre = chart->axisRect()->center();
+        QWheelEvent wheel(centre, chart->mapToGlobal(centre), QPoint(), QPoint(0, 480),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(chart, &wheel);
+        QVERIFY(!showsAll());
+        relaidOut(QSize(547, 700));
+        QVERIFY(!showsAll());
+        QMouseEvent doubleClick(QEvent::MouseButtonDblClick, centre, chart->mapToGlobal(centre),
+                                Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(chart, &doubleClick);
+        QVERIFY(showsAll());
+    }
+
+    void theStepChartIsTitledAndTickedAtRoundTimes() {
+        TMSChart& step = plot_->StepChart();
+        step.SetRowCount(150);
+        for (int r = 1; r <= 150; ++r) {
+            step.SetRow(r);
+            step.SetData(std::to_string(r));
+        }
+        QCustomPlot* chart = step.Plot();
+        step.Refresh();
+        QCOMPARE(chart->xAxis->label(), QStringLiteral("Samples"));
+        QVERIFY(!chart->yAxis->label().isEmpty());
+        plot_->SetSampleTime(3.0);
+        step.Refresh();
+        chart->replot();
+        QCOMPARE(chart->xAxis->label(), QStringLiteral("Time (s)"));
+        const QVector<double> ticks = chart->xAxis->tickVector();
+        const QVector<QString> labels = chart->xAxis->tickVectorLabels();
+        QVERIFY(ticks.size() >= 3);
+        const double spacing = labels[1].toDouble() - labels[0].toDouble();
+        for (qsizetype i = 0; i < ticks.size(); ++i) {
+            const double seconds = labels[i].toDouble();
+            // Each label names the time of the point it stands at, a whole number of spacings.
+            QCOMPARE((ticks[i] - 1.0) * 3.0, seconds);
+            QCOMPARE(std::remainder(seconds, spacing), 0.0);
+        }
+        QVERIFY(std::remainder(spacing, 50.0) == 0.0 || std::remainder(100.0, spacing) == 0.0);
     }
 
     void exportsTheChosenChartByItsExtension() {
