@@ -12,18 +12,23 @@
 #include "window/TextPrinter.h"
 #include "window/UserDialogs.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFile>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QStyle>
 #include <QTableView>
+#include <QToolTip>
 #include <functional>
 
 namespace orvanel {
@@ -50,6 +55,81 @@ std::string LocalPath(const QString& path) {
 std::string ClipboardText() {
     return QGuiApplication::clipboard()->text().toStdString();
 }
+
+// `text` as it fits in `width` pixels: whole when it fits; a number with an exponent keeps the
+// exponent and loses the end of its mantissa, marked by an ellipsis; any other text is left
+// for the style to cut at the right. A cut exponent would make 7.2e-01 read as 7.2.
+QString ShortenedNumber(const QString& text, const QFontMetrics& metrics, int width) {
+    static const QRegularExpression exponent(QStringLiteral("[0-9.,][eE][+-]?[0-9]+$"));
+    const QRegularExpressionMatch match = exponent.match(text);
+    if (!match.hasMatch() || metrics.horizontalAdvance(text) <= width) {
+        return text;
+    }
+    const qsizetype mantissaEnd = match.capturedStart() + 1;
+    const QString tail = QChar(0x2026) + text.mid(mantissaEnd);
+    // The longest start of the mantissa that fits with the tail, found by halving; at least a
+    // digit when nothing does.
+    qsizetype fits = 1;
+    qsizetype tooLong = mantissaEnd;
+    while (tooLong - fits > 1) {
+        const qsizetype middle = (fits + tooLong) / 2;
+        if (metrics.horizontalAdvance(text.left(middle) + tail) <= width) {
+            fits = middle;
+        } else {
+            tooLong = middle;
+        }
+    }
+    return text.left(fits) + tail;
+}
+
+// The grid's cells drawn with ShortenedNumber, the whole text in a tooltip when it is cut;
+// editing, the size hint and the typing rule are GridKeyFilter's.
+class GridCellDelegate : public GridKeyFilter {
+public:
+    using GridKeyFilter::GridKeyFilter;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem shown = option;
+        initStyleOption(&shown, index);
+        shown.text = ShownText(shown);
+        StyleOf(option)->drawControl(QStyle::CE_ItemViewItem, &shown, painter, option.widget);
+    }
+
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override {
+        if (event == nullptr || event->type() != QEvent::ToolTip) {
+            return GridKeyFilter::helpEvent(event, view, option, index);
+        }
+        QStyleOptionViewItem cell = option;
+        initStyleOption(&cell, index);
+        if (cell.fontMetrics.horizontalAdvance(cell.text) <= TextWidth(cell)) {
+            QToolTip::hideText();
+        } else {
+            QToolTip::showText(event->globalPos(), cell.text, view, option.rect);
+        }
+        return true;
+    }
+
+private:
+    static QStyle* StyleOf(const QStyleOptionViewItem& option) {
+        return option.widget != nullptr ? option.widget->style() : QApplication::style();
+    }
+
+    // The width the style draws a cell's text in: its text rectangle less the margin the
+    // style keeps on either side.
+    static int TextWidth(const QStyleOptionViewItem& option) {
+        const QStyle* style = StyleOf(option);
+        const int margin =
+            style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, option.widget) + 1;
+        return style->subElementRect(QStyle::SE_ItemViewItemText, &option, option.widget).width() -
+               2 * margin;
+    }
+
+    static QString ShownText(const QStyleOptionViewItem& option) {
+        return ShortenedNumber(option.text, option.fontMetrics, TextWidth(option));
+    }
+};
 
 } // namespace
 
@@ -123,7 +203,7 @@ void TMDIMainChild::CreateCountPanel() {
 
 void TMDIMainChild::CreateGrid() {
     model_ = new DataTableModel(document_.Table());
-    keyFilter_ = new GridKeyFilter(document_.Table(), this);
+    keyFilter_ = new GridCellDelegate(document_.Table(), this);
     grid_ = new QTableView(this);
     grid_->setObjectName(QStringLiteral("DataStringGrid"));
     grid_->setModel(model_);

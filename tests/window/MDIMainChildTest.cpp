@@ -7,18 +7,22 @@
 #include "support/WindowLeakCheck.h"
 #include "window/CountSpinEdit.h"
 #include "window/DocumentHost.h"
+#include "window/TextPrinter.h"
 
 #include <QClipboard>
 #include <QFile>
 #include <QFocusEvent>
 #include <QGuiApplication>
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QPrinterInfo>
 #include <QProcess>
+#include <QProxyStyle>
 #include <QRegularExpression>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 
 namespace orvanel {
 
@@ -36,6 +40,21 @@ public:
     void TileMenuClick() override {}
     orvanel::RunPlot* FindPlotWindow(const QString&) override { return nullptr; }
     orvanel::RunPlot* CreatePlotWindow() override { return nullptr; }
+};
+
+// Records the text of every cell a view hands the style to draw.
+class CellTextRecorder : public QProxyStyle {
+public:
+    mutable QStringList texts;
+
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        if (const auto* item = qstyleoption_cast<const QStyleOptionViewItem*>(option);
+            item != nullptr && element == CE_ItemViewItem) {
+            texts.append(item->text);
+        }
+        QProxyStyle::drawControl(element, option, painter, widget);
+    }
 };
 
 QString Text(const DataTable& table, int row, int column) {
@@ -279,6 +298,31 @@ private slots:
         QCOMPARE(Text(Table(), 1, 2), QStringLiteral("2.5"));
     }
 
+    void aNarrowCellCutsTheMantissaNotTheExponentAndShowsAllOnHover() {
+        const QString values[] = {QStringLiteral("7.2356750062005115e-01"),
+                                  QStringLiteral("3.2008238893611104e+02")};
+        Paste(values[0] + u'\t' + values[1] + QStringLiteral("\r\n"));
+        CellTextRecorder recorder;
+        Grid()->setStyle(&recorder);
+        Grid()->viewport()->grab();
+        Grid()->setStyle(QApplication::style());
+        for (int column = 0; column < 2; ++column) {
+            const QString& value = values[column];
+            const QString shown = recorder.texts.value(column);
+            QVERIFY2(shown.startsWith(value.left(4)) && shown.endsWith(value.right(4)) &&
+                         shown.size() < value.size(),
+                     qPrintable(shown));
+            QVERIFY(Grid()->fontMetrics().horizontalAdvance(shown) < Grid()->columnWidth(column));
+        }
+        // The edit still starts from the whole text.
+        QCOMPARE(Grid()->model()->index(0, 0).data(Qt::EditRole).toString(), values[0]);
+
+        const QPoint cell = Grid()->visualRect(Grid()->model()->index(0, 1)).center();
+        QHelpEvent hover(QEvent::ToolTip, cell, Grid()->viewport()->mapToGlobal(cell));
+        QCoreApplication::sendEvent(Grid()->viewport(), &hover);
+        QCOMPARE(QToolTip::text(), values[1]);
+        QToolTip::hideText();
+    }
 
     void tablePasteAndCopyUseTheClipboard() {
         Paste(QStringLiteral("1\t2\r\n3\t4\r\n5\t6\r\n"));
@@ -360,6 +404,24 @@ private slots:
         const qsizetype pages = QString::fromLatin1(pdf.readAll())
                                     .count(QRegularExpression(QStringLiteral("/Type\\s*/Page\\b")));
         QVERIFY2(pages >= 5, qPrintable(QString::number(pages)));
+    }
+
+    void printedColumnsLineUpUnderTheirHeadersAlsoWhenARowWraps() {
+        const QStringList lines{QStringLiteral("\tInput 1\tOutput"),
+                                QStringLiteral("9\t7.2356750062005115e-01\t320.08"),
+                                QStringLiteral("10\t-1\t3.2008238893611104e+02"),
+                                QStringLiteral("Autocorrelation")};
+        QCOMPARE(TextPrinter::Layout(lines, 80),
+                 (QStringList{QStringLiteral("    Input 1                 Output"),
+                              QStringLiteral("9   7.2356750062005115e-01  320.08"),
+                              QStringLiteral("10  -1                      3.2008238893611104e+02"),
+                              QStringLiteral("Autocorrelation")}));
+        QCOMPARE(
+            TextPrinter::Layout(lines, 30),
+            (QStringList{QStringLiteral("    Input 1"), QStringLiteral("Output"),
+                         QStringLiteral("9   7.2356750062005115e-01"), QStringLiteral("320.08"),
+                         QStringLiteral("10  -1"), QStringLiteral("3.2008238893611104e+02"),
+                         QStringLiteral("Autocorrelation")}));
     }
 
     void cancelledPdfNamePrintsNothing() {
