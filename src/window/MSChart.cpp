@@ -134,6 +134,8 @@ void TMSChart::SetUpInteractions() {
         SyncAxes();
         plot_->replot();
     });
+    // Above the curves, which would otherwise be drawn over the read-out's box.
+    pointText_->setLayer(QStringLiteral("overlay"));
     pointText_->setPositionAlignment(Qt::AlignTop | Qt::AlignLeft);
     pointText_->position->setType(QCPItemPosition::ptAxisRectRatio);
     pointText_->position->setCoords(0, 0);
@@ -240,8 +242,12 @@ void TMSChart::CopyToClipboard() {
 
 void TMSChart::Refresh() {
     refreshQueued_ = false;
+    if (!SyncPlot())
+        return;
+    // The point under a pointer that stays put may have new texts or be another point now.
+    UpdatePointText();
     // QCustomPlot draws into a buffer of its own size, which cannot be painted on when empty.
-    if (SyncPlot() && !plot_->size().isEmpty())
+    if (!plot_->size().isEmpty())
         plot_->replot();
 }
 
@@ -263,25 +269,31 @@ std::string TMSChart::PointerText() const {
 }
 
 void TMSChart::ShowPointAt(const QPoint& position) {
-    const bool inside = plot_->axisRect()->rect().contains(position);
-    const double key = plot_->xAxis->pixelToCoord(position.x());
-    const std::string text = inside && std::abs(key) < MaxRowCount + 1
-                                 ? PointText(static_cast<int>(std::lround(key)))
-                                 : std::string();
-    if (text.empty()) {
-        HidePoint();
-        return;
+    pointer_ = position;
+    if (UpdatePointText())
+        plot_->replot(QCustomPlot::rpQueuedReplot);
+}
+
+bool TMSChart::UpdatePointText() {
+    std::string text;
+    if (pointer_ && plot_->axisRect()->rect().contains(*pointer_)) {
+        const double key = plot_->xAxis->pixelToCoord(pointer_->x());
+        if (std::abs(key) < MaxRowCount + 1)
+            text = PointText(static_cast<int>(std::lround(key)));
     }
-    pointText_->setText(QString::fromStdString(text));
-    pointText_->setVisible(true);
-    plot_->replot(QCustomPlot::rpQueuedReplot);
+    const bool shown = !text.empty();
+    const QString shownText = QString::fromStdString(text);
+    if (shown == pointText_->visible() && (!shown || shownText == pointText_->text()))
+        return false;
+    pointText_->setText(shownText);
+    pointText_->setVisible(shown);
+    return true;
 }
 
 void TMSChart::HidePoint() {
-    if (!pointText_->visible())
-        return;
-    pointText_->setVisible(false);
-    plot_->replot(QCustomPlot::rpQueuedReplot);
+    pointer_.reset();
+    if (UpdatePointText())
+        plot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void TMSChart::leaveEvent(QEvent* event) {

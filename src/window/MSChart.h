@@ -1,7 +1,9 @@
 // A line chart filled like a data grid: points are rows, series are columns, cells are texts.
 #pragma once
 
+#include <QPoint>
 #include <QWidget>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,7 +27,8 @@ namespace orvanel {
 //
 // The user zooms with the wheel and pans by dragging; the axes then stay where the user left them
 // through later changes of the cells, until a double click shows every point again. Under the
-// pointer, the chart shows the point's number and the text of each series there.
+// pointer, the chart shows the point's number and the text of each series there, on a box
+// above the curves, brought up to date by every refresh.
 //
 // Selecting a point or series outside the grid, and counts out of range, throw std::out_of_range
 // and change nothing. Row() is 0 exactly when there are no points; Data and SetData then throw.
@@ -134,9 +137,13 @@ private:
     void SetUpShade();
     void ShowPointAt(const QPoint& position);
     void HidePoint();
+    // Shows the read-out of the point under the pointer, or hides it; true when that changed it.
+    bool UpdatePointText();
 
     QCustomPlot* plot_;
     QCPItemText* pointText_;
+    // Where the pointer is over the plot, kept to read its point again after a refresh.
+    std::optional<QPoint> pointer_;
     QCPTextElement* title_;
     QCPItemRect* shade_;
     QCPItemStraightLine* shadeEdge_;

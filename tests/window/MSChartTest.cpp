@@ -343,6 +343,15 @@ void MSChartTest::pointerReadsThePointAndZoomLastsUntilDoubleClick() {
     QCOMPARE(QString::fromStdString(chart.PointerText()),
              QStringLiteral("Sample 4   4   Calc 8.5"));
     QCOMPARE(chart.PointText(11), std::string());
+    // A new model's values reach the read-out without the pointer moving, drawn over the curves.
+    SetCell(chart, 4, 2, "9.25");
+    chart.Refresh();
+    QCOMPARE(QString::fromStdString(chart.PointerText()),
+             QStringLiteral("Sample 4   4   Calc 9.25"));
+    for (int i = 0; i < plot->itemCount(); ++i) {
+        if (qobject_cast<QCPItemText*>(plot->item(i)) != nullptr)
+            QVERIFY(plot->item(i)->layer()->index() > plot->graph(1)->layer()->index());
+    }
 
     QWheelEvent wheel(atFour, plot->mapToGlobal(atFour), QPoint(), QPoint(0, 240), Qt::NoButton,
                       Qt::NoModifier, Qt::NoScrollPhase, false);
