@@ -12,6 +12,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 
 namespace orvanel {
@@ -38,6 +39,15 @@ public:
 
     // Disables the fields that shape a run in progress: population size, generations, elitism.
     void LockRunShape();
+
+    // The document's inputs, which the report's size depends on; the generations field warns
+    // when that size passes ReportWarningBytes.
+    void SetInputCount(int inputs);
+    static constexpr double ReportWarningBytes = 100e6;
+    // The expected size of a run's report in bytes: its heading and one row per generation,
+    // which holds each input's chromosome and coefficient texts. Both grow as a run goes on;
+    // the figures per row are the mean of long runs measured on real data sets.
+    static double ExpectedReportBytes(int inputs, int generations);
 
     // Fills every control from the engine.
     void IniciarValores();
@@ -97,6 +107,7 @@ private:
     // Reads a decimal number in the user's locale, accepted within minimum..maximum.
     Reader DecimalWithin(double minimum, double maximum) const;
     QString DialogMessageFor(const RunParameter& parameter, const QString& text) const;
+    void ShowReportSize();
 
     TGenetico& engine_;
     UserDialogs& dialogs_;
@@ -115,6 +126,8 @@ private:
     QComboBox* seleccionComboBox_;
     QCheckBox* optimosCheckBox_;
     QLineEdit* sampleTimeEdit_;
+    QLabel* reportSizeLabel_;
+    int inputCount_ = 1;
     IdentificationOptions options_;
     std::vector<OptionControl> optionControls_;
 };

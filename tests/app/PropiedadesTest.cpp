@@ -347,6 +347,23 @@ private slots:
                      "Arrancar BitBtn1"));
     }
 
+    void generationsFieldWarnsOfAReportPast100MB() {
+        const auto* warning = dialog_->findChild<QLabel*>(QStringLiteral("ReportSizeLabel"));
+        dialog_->SetInputCount(4);
+        // 20,001 rows of 3,240 bytes: 65 MB; 40,001 rows: 130 MB, shown while typing.
+        Field(QStringLiteral("NumGen"))->setText(QStringLiteral("20000"));
+        QVERIFY(warning->isHidden());
+        Field(QStringLiteral("NumGen"))->setText(QStringLiteral("40000"));
+        QVERIFY(warning->isVisible());
+        QCOMPARE(warning->text(), QStringLiteral("The report will take about 130 MB"));
+        QVERIFY(warning->width() >= warning->sizeHint().width());
+        Field(QStringLiteral("NumGen"))->setText(QStringLiteral("x"));
+        QVERIFY(warning->isHidden());
+        Field(QStringLiteral("NumGen"))->setText(QStringLiteral("40000"));
+        dialog_->SetInputCount(1);
+        QVERIFY(warning->isHidden());
+    }
+
     void everyLabelShowsItsWholeText() {
         for (const QLabel* label : dialog_->findChildren<QLabel*>()) {
             QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->text()));
