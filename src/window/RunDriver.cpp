@@ -120,6 +120,8 @@ bool RunDriver::HandOverTable() {
     run_.Options = document_.Doc().Options();
     // The report then says that the rows are not the data file's.
     run_.DataEdited = document_.Doc().Modified();
+    // The report's process figures are then in seconds.
+    run_.SampleTime = document_.Doc().SampleTime();
     try {
         refusal = run_.HandOver(ReadTable());
     } catch (const BadCellError& error) {
