@@ -414,7 +414,9 @@ void TMainForm::OpenDocument(const QString& path, bool addToReopenList) {
     // The window joins the area only once its file has loaded: a failed open leaves nothing.
     auto document = std::make_unique<TMDIMainChild>(*this, path.toLower());
     try {
-        document->LoadDocument(path);
+        if (!document->OpenFile(path)) {
+            return;
+        }
     } catch (const std::exception& error) {
         // The reason tells a missing file, a folder or a denied one from a bad format.
         dialogs_->ShowError(this, OpenErrorText + u'\n' + QString::fromStdString(error.what()));

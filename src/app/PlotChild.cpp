@@ -40,10 +40,6 @@ constexpr int ControlTop = 8;
 constexpr int StepChartMargin = 2;
 constexpr int NumberDigits = 15;
 
-QString InputItem(int number) {
-    return QStringLiteral("Input %1").arg(number);
-}
-
 } // namespace
 
 TPlotMDIChild::TPlotMDIChild(PlotHost& host, QWidget* parent)
@@ -195,6 +191,22 @@ void TPlotMDIChild::SetBusy(bool busy) {
         } else {
             widget->unsetCursor();
         }
+    }
+}
+
+QString TPlotMDIChild::InputItem(int number) const {
+    const QString item = QStringLiteral("Input %1").arg(number);
+    const auto index = static_cast<std::size_t>(number) - 1;
+    if (index >= inputNames_.size() || inputNames_[index].empty()) {
+        return item;
+    }
+    return item + QStringLiteral(" (%1)").arg(QString::fromStdString(inputNames_[index]));
+}
+
+void TPlotMDIChild::NameInputs(const std::vector<std::string>& names) {
+    inputNames_ = names;
+    for (int i = 0; i < comboBox1_->count(); ++i) {
+        comboBox1_->setItemText(i, InputItem(i + 1));
     }
 }
 

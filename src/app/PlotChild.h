@@ -37,6 +37,7 @@ public:
 
     QWidget* Window() override { return this; }
     void PrepareRun(const QString& caption, int inputs, char decimalSeparator) override;
+    void NameInputs(const std::vector<std::string>& names) override;
     // The measured output is the "Exp" series, the computed one "Calc"; the chart shows once
     // it has them.
     void ShowOutputs(const std::vector<std::string_view>& measured,
@@ -96,6 +97,7 @@ private:
     void CreateSidePanel();
     void CreateMenus();
     void KeepInputs(int count);
+    QString InputItem(int number) const;
     QList<TMDIMainChild*> Documents() const;
     void ChooseChart(QCustomPlot* chart);
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -111,6 +113,7 @@ private:
     QCustomPlot* chosenChart_;
     QMenu* editMenu_ = nullptr;
     QMenu* algorithmMenu_ = nullptr;
+    std::vector<std::string> inputNames_;
 };
 
 } // namespace orvanel

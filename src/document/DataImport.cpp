@@ -160,7 +160,7 @@ template <typename Table> Roles ChooseRoles(const Table& table, const ImportChoi
     return roles;
 }
 
-DelimitedFormat FormatFor(std::string_view text, const ImportChoice& choice) {
+DelimitedFormat ChosenFormat(std::string_view text, const ImportChoice& choice) {
     DelimitedFormat format = DelimitedFormat::Detect(text);
     if (choice.Delimiter) {
         format.Separator = *choice.Delimiter;
@@ -196,7 +196,7 @@ std::vector<double> ColumnNumbers(const MatTable& table, int column, bool fill, 
     return table.Numbers(column, fill, filled);
 }
 
-template <typename Table> ImportedData FromTable(const Table& table, const ImportChoice& choice) {
+template <typename Table> ImportedData Samples(const Table& table, const ImportChoice& choice) {
     if (table.Rows() > static_cast<std::size_t>(DataTable::MaxDataPoints))
         Fail("The file has " + std::to_string(table.Rows()) + " data rows; a run takes at most " +
              std::to_string(DataTable::MaxDataPoints));
@@ -213,12 +213,15 @@ template <typename Table> ImportedData FromTable(const Table& table, const Impor
     data.OutputName = table.Names()[static_cast<std::size_t>(roles.Output)];
     data.Samples = TableSamples::FromColumns(inputs, output);
     data.SampleTime = roles.SampleTime;
+    data.InputColumns = roles.Inputs;
+    data.OutputColumn = roles.Output;
+    data.TimeColumn = roles.Time;
     return data;
 }
 
 ImportedData ReadDelimited(std::string text, const ImportChoice& choice) {
-    const DelimitedFormat format = FormatFor(text, choice);
-    return FromTable(DelimitedTable::Parse(std::move(text), format), choice);
+    const DelimitedFormat format = ChosenFormat(text, choice);
+    return Samples(DelimitedTable::Parse(std::move(text), format), choice);
 }
 
 bool HasMatExtension(const std::string& path) {
@@ -235,7 +238,7 @@ bool ImportChoice::AnySet() const {
 ImportedData DataImport::Read(const std::string& path, const ImportChoice& choice) {
     if (HasMatExtension(path)) {
         try {
-            return FromTable(MatTable::Read(path), choice);
+            return Samples(MatTable::Read(path), choice);
         } catch (const ImportError&) {
             throw;
         } catch (const DocumentError& error) {
@@ -262,6 +265,45 @@ ImportedData DataImport::FromDelimited(std::string text, const ImportChoice& cho
     } catch (const DocumentError& error) {
         throw ImportError(error.what());
     }
+}
+
+namespace {
+
+// Both readers' refusals reach the caller as ImportError, whatever part of the reading failed.
+template <typename Read> auto AsImportError(Read read) {
+    try {
+        return read();
+    } catch (const ImportError&) {
+        throw;
+    } catch (const DocumentError& error) {
+        throw ImportError(error.what());
+    }
+}
+
+} // namespace
+
+ImportedData DataImport::FromTable(const DelimitedTable& table, const ImportChoice& choice) {
+    return AsImportError([&] { return Samples(table, choice); });
+}
+
+ImportedData DataImport::FromTable(const MatTable& table, const ImportChoice& choice) {
+    return AsImportError([&] { return Samples(table, choice); });
+}
+
+ImportedData DataImport::SuggestRoles(const DelimitedTable& table) {
+    return AsImportError([&] {
+        const Roles roles = ChooseRoles(table, {});
+        ImportedData data;
+        data.InputColumns = roles.Inputs;
+        data.OutputColumn = roles.Output;
+        data.TimeColumn = roles.Time;
+        data.SampleTime = roles.SampleTime;
+        return data;
+    });
+}
+
+DelimitedFormat DataImport::FormatFor(std::string_view text, const ImportChoice& choice) {
+    return AsImportError([&] { return ChosenFormat(text, choice); });
 }
 
 } // namespace orvanel

@@ -13,6 +13,7 @@
 namespace orvanel {
 
 class DelimitedTable;
+class MatTable;
 
 // A delimited file that cannot be read as the user asked: the text names the line and column.
 class ImportError : public DocumentError {
@@ -49,6 +50,11 @@ struct ImportedData {
     int FilledCells = 0;
     // Whether the file was read as a delimited one rather than in the program's own format.
     bool Delimited = false;
+    // The file's columns (from 0) that gave the inputs, the output and the time, for a delimited
+    // or MATLAB file.
+    std::vector<int> InputColumns;
+    int OutputColumn = -1;
+    std::optional<int> TimeColumn;
 };
 
 namespace DataImport {
@@ -61,6 +67,17 @@ namespace DataImport {
 ImportedData Read(const std::string& path, const ImportChoice& choice = {});
 // The same for a delimited text already read.
 ImportedData FromDelimited(std::string text, const ImportChoice& choice);
+// The same for a table already split, whose format the choice's delimiter, decimal mark and
+// header no longer change: what an import preview shows is what this loads.
+ImportedData FromTable(const DelimitedTable& table, const ImportChoice& choice);
+ImportedData FromTable(const MatTable& table, const ImportChoice& choice);
+// The columns' roles the table suggests (InputColumns, OutputColumn, TimeColumn and the sample
+// time set, no samples read), so that a dialog can start from them even when a cell is no
+// number. Throws ImportError when the table suggests none.
+ImportedData SuggestRoles(const DelimitedTable& table);
+// The format a delimited text is read with: what its first lines suggest, overridden by the
+// choice. Throws ImportError for a decimal comma with the comma as delimiter.
+DelimitedFormat FormatFor(std::string_view text, const ImportChoice& choice);
 
 } // namespace DataImport
 

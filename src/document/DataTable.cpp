@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <charconv>
 #include <optional>
+#include <utility>
 
 namespace orvanel {
 namespace {
@@ -98,12 +99,31 @@ std::string DataTable::CellText(int row, int column) const {
         if (column == 0)
             return {};
         if (column <= inputs_)
-            return "Input " + NumberText(column);
-        return column == inputs_ + 1 ? "Output" : "Output (calc.)";
+            return InputHeader(column);
+        const std::string output = outputName_.empty() ? "Output" : outputName_;
+        return column == inputs_ + 1 ? output : output + " (calc.)";
     }
     if (column == 0)
         return NumberText(row);
     return std::string(DataCell(row, column));
+}
+
+void DataTable::SetColumnNames(std::vector<std::string> inputNames, std::string outputName) {
+    AnnounceReset();
+    inputNames_ = std::move(inputNames);
+    outputName_ = std::move(outputName);
+    CompleteReset();
+}
+
+std::string DataTable::InputName(int input) const {
+    if (input < 1 || static_cast<std::size_t>(input) > inputNames_.size())
+        return {};
+    return inputNames_[static_cast<std::size_t>(input) - 1];
+}
+
+std::string DataTable::InputHeader(int input) const {
+    std::string name = InputName(input);
+    return name.empty() ? "Input " + NumberText(input) : name;
 }
 
 std::string_view DataTable::DataCell(int row, int column) const {

@@ -43,8 +43,8 @@ public:
     int DataPointCount() const { return dataPoints_; }
     bool HasComputedColumn() const { return computedColumn_; }
 
-    // The text of a visible cell, headers ("", "Input 1".., "Output", "Output (calc.)") and row
-    // numbers included; the empty text outside the grid. This is also the cell's copy text.
+    // The text of a visible cell, headers ("", "Input 1".., "Output", "Output (calc.)", or the
+    // columns' names when they have some) and row numbers included; the empty text outside the grid. This is also the cell's copy text.
     std::string CellText(int row, int column) const;
     // The stored text of a data cell (row >= 1, column >= 1), visible or hidden; empty when never
     // written. Valid until the table changes.
@@ -109,6 +109,14 @@ public:
     // the widest leaves the rest of its row empty.
     int StoredCellCount(int row) const;
 
+    // The names an imported file gave the inputs (from 1) and the output; empty where it gave
+    // none, and the header then says "Input k" or "Output". Names do not mark the table modified.
+    void SetColumnNames(std::vector<std::string> inputNames, std::string outputName);
+    std::string InputName(int input) const;
+    const std::string& OutputName() const { return outputName_; }
+    // The header of input `input` (from 1): its name, or "Input k".
+    std::string InputHeader(int input) const;
+
     bool Modified() const { return modified_; }
     void MarkModified() { modified_ = true; }
     void ClearModified() { modified_ = false; }
@@ -136,6 +144,8 @@ private:
 
     // Stored data rows from row 1, each its cells joined by TAB; rows past the end are empty.
     std::vector<std::string> rows_;
+    std::vector<std::string> inputNames_;
+    std::string outputName_;
     int inputs_ = 1;
     int dataPoints_ = 1;
     bool computedColumn_ = false;

@@ -183,8 +183,8 @@ bool Expect(std::string_view text, std::size_t& i, char c) {
 DelimitedTable DelimitedTable::Parse(std::string text, const DelimitedFormat& format) {
     DelimitedTable table;
     table.format = format;
-    table.text = std::move(text);
-    Splitter splitter(table.text, format.Separator, table.unquoted);
+    table.text = std::make_unique<std::string>(std::move(text));
+    Splitter splitter(*table.text, format.Separator, table.unquoted);
     std::vector<std::string_view> row;
     std::size_t line = 0;
     std::size_t width = 0;

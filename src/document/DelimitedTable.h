@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -52,7 +53,9 @@ public:
 
 private:
     DelimitedFormat format;
-    std::string text;
+    // On the heap, so that the cells' views survive a move of the table (a short text would
+    // move with its characters).
+    std::unique_ptr<std::string> text;
     // Quoted fields with doubled quotes, unescaped; a deque keeps the views into them valid.
     std::deque<std::string> unquoted;
     std::vector<std::string> names;

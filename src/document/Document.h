@@ -2,6 +2,7 @@
 #pragma once
 
 #include "document/DataTable.h"
+#include "document/DelimitedSource.h"
 #include "document/IdentificationOptions.h"
 
 #include <optional>
@@ -9,6 +10,8 @@
 #include <string_view>
 
 namespace orvanel {
+
+struct ImportedData;
 
 // The core of a data document window: the table, the caption that identifies the document among
 // the windows, the file it belongs to and whether it has unsaved changes.
@@ -56,6 +59,22 @@ public:
     // Modified are then unchanged.
     void SaveDocument(const std::string& path);
 
+    // Fills the table from an imported file's samples: the inputs and then the output as numbers
+    // with `decimalSeparator`, headed by their names, with the file's sample time. `path` names
+    // the document (caption and DocumentPath) when the file can be written back, that is with
+    // `source`; otherwise only the caption, so that Save asks for a file. The document is
+    // modified only when it came from no file (a paste).
+    void LoadImported(const ImportedData& data, std::optional<DelimitedSource> source,
+                      const std::string& path, char decimalSeparator);
+    // The delimited file the document was imported from; none for the program's own format.
+    const std::optional<DelimitedSource>& Source() const { return source_; }
+
+    // Writes the data rows as a delimited file to `path` itself: in the layout of Source() when
+    // the document has one (every column it read), else comma-separated with a header. Numbers
+    // are read from the grid with `gridDecimal`. Afterwards as SaveDocument; throws
+    // DocumentError as it does, or when the grid lost inputs of the file.
+    void SaveDelimited(const std::string& path, char gridDecimal);
+
     // Rebuilds the table from a pasted table text and marks the document modified. Lines may end
     // in CR LF, LF or CR: programs on this platform put LF-terminated text on the clipboard. Throws
     // DocumentError, leaving the table as it was, when the text is not a table text; the caller
@@ -73,6 +92,7 @@ private:
     std::string documentPath_;
     bool showReport_ = false;
     std::optional<double> sampleTime_;
+    std::optional<DelimitedSource> source_;
     IdentificationOptions options_;
 };
 

@@ -13,6 +13,10 @@ namespace orvanel {
 namespace {
 
 QString WrittenFileName(const QString& path) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QStringLiteral("csv") || suffix == QStringLiteral("tsv")) {
+        return path;
+    }
     return QFile::decodeName(QByteArray::fromStdString(
         DocumentFile::SavedFileName(QFile::encodeName(path).toStdString())));
 }

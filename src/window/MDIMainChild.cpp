@@ -1,6 +1,9 @@
 #include "window/MDIMainChild.h"
 
+#include "document/DelimitedFormat.h"
 #include "document/DocumentError.h"
+#include "document/DocumentFile.h"
+#include "document/MatTable.h"
 #include "document/TableText.h"
 #include "window/ChildMenus.h"
 #include "window/CountSpinEdit.h"
@@ -8,6 +11,8 @@
 #include "window/DocumentHost.h"
 #include "window/GridKeyFilter.h"
 #include "window/Icons.h"
+#include "window/ImportDialog.h"
+#include "window/LocaleText.h"
 #include "window/RunDriver.h"
 #include "window/TextPrinter.h"
 #include "window/UserDialogs.h"
@@ -16,6 +21,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -50,6 +56,29 @@ constexpr int GridTop = 40;
 
 std::string LocalPath(const QString& path) {
     return QFile::encodeName(path).toStdString();
+}
+
+// The start of a file, enough for its first lines to tell its format.
+constexpr qint64 FormatProbeBytes = 64 * 1024;
+
+bool HasExtension(const QString& path, QStringList extensions) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return extensions.contains(suffix);
+}
+
+// Whether a text is a delimited table in another layout than the program's own: a first line
+// split by its delimiter, with a header or another delimiter than TAB. One column of text is
+// none, and is refused as the program's own format would be.
+bool LooksDelimited(std::string_view text) {
+    const DelimitedFormat format = DelimitedFormat::Detect(text);
+    const std::string_view firstLine = text.substr(0, text.find_first_of("\r\n"));
+    const bool split = format.Separator == DelimitedFormat::Delimiter::Spaces
+                           ? firstLine.find(' ') != std::string_view::npos
+                           : firstLine.find(DelimitedFormat::DelimiterCharacter(
+                                 format.Separator)) != std::string_view::npos;
+    // TAB without a header is the program's own layout, whatever decimal mark the user's locale
+    // wrote into it.
+    return split && (format.Header || format.Separator != DelimitedFormat::Delimiter::Tab);
 }
 
 std::string ClipboardText() {
@@ -385,9 +414,17 @@ void TMDIMainChild::PasteTable() {
     if (IsRunning()) {
         return;
     }
-    const bool pasted = KeepCurrentCellThrough([this] {
+    // A spreadsheet's block with a header row, or cells split by commas or semicolons, would
+    // paste as one column of text: it is read as an imported file is.
+    const std::string text = ClipboardText();
+    if (LooksDelimited(text)) {
+        ImportDialog dialog(text, QStringLiteral("pasted table"), this);
+        KeepCurrentCellThrough([&] { return Import(dialog, QString()); });
+        return;
+    }
+    const bool pasted = KeepCurrentCellThrough([this, &text] {
         try {
-            document_.PasteTable(ClipboardText());
+            document_.PasteTable(text);
             return true;
         } catch (const DocumentError&) {
             return false;
@@ -414,9 +451,58 @@ void TMDIMainChild::LoadDocument(const QString& path) {
     SetCurrentCell(1, 1);
 }
 
+bool TMDIMainChild::OpenFile(const QString& path) {
+    const QString title = QFileInfo(path).fileName();
+    if (HasExtension(path, {QStringLiteral("mat")})) {
+        ImportDialog dialog(MatTable::Read(LocalPath(path)), title, this);
+        return Import(dialog, path);
+    }
+    if (!HasExtension(path, {QStringLiteral("csv"), QStringLiteral("tsv")})) {
+        // The program's own files open exactly as they always did; only the first lines are
+        // read to tell them from others.
+        QFile file(path);
+        const std::string start =
+            file.open(QIODevice::ReadOnly) ? file.read(FormatProbeBytes).toStdString() : std::string();
+        const std::size_t lastLine = start.find_last_of("\r\n");
+        const std::string_view lines = start.size() < FormatProbeBytes || lastLine == std::string::npos
+                                           ? std::string_view(start)
+                                           : std::string_view(start).substr(0, lastLine);
+        if (!LooksDelimited(lines)) {
+            LoadDocument(path);
+            return true;
+        }
+    }
+    ImportDialog dialog(DocumentFile::ReadText(LocalPath(path)), title, this);
+    return Import(dialog, path);
+}
+
+bool TMDIMainChild::Import(ImportDialog& dialog, const QString& path) {
+    if (!host_.Dialogs().RunImport(dialog)) {
+        return false;
+    }
+    // A pasted block has no file to be written back to.
+    document_.LoadImported(dialog.Data(), path.isEmpty() ? std::nullopt : dialog.Source(),
+                           LocalPath(path), LocaleDecimalSeparator());
+    if (!document_.Caption().empty()) {
+        setWindowTitle(QString::fromStdString(document_.Caption()));
+    }
+    ShowCounts();
+    SetCurrentCell(1, 1);
+    return true;
+}
+
+bool TMDIMainChild::SavesDelimited(const QString& path) const {
+    return HasExtension(path, {QStringLiteral("csv"), QStringLiteral("tsv")}) ||
+           (document_.Source() && LocalPath(path) == document_.DocumentPath());
+}
+
 void TMDIMainChild::SaveDocument(const QString& path) {
     BringCountsIntoRange();
-    document_.SaveDocument(LocalPath(path));
+    if (SavesDelimited(path)) {
+        document_.SaveDelimited(LocalPath(path), LocaleDecimalSeparator());
+    } else {
+        document_.SaveDocument(LocalPath(path));
+    }
     setWindowTitle(QString::fromStdString(document_.Caption()));
 }
 

@@ -21,6 +21,7 @@ namespace orvanel {
 class DataTableModel;
 class DocumentHost;
 class GridKeyFilter;
+class ImportDialog;
 class ModelExport;
 class RunDriver;
 class TCountSpinEdit;
@@ -41,9 +42,16 @@ public:
 
     // Fills the new document from the file `path`; throws DocumentError when it cannot.
     void LoadDocument(const QString& path);
-    // Writes the table to the file `path` (with ".txt" as its extension); throws DocumentError
-    // naming the file when it cannot, leaving the document as it was.
+    // Fills the new document from the file `path`: one in the program's own format as
+    // LoadDocument does, any other (a delimited text, a MATLAB file) through the import dialog.
+    // False when the user cancelled the dialog; throws DocumentError when the file cannot be read.
+    bool OpenFile(const QString& path);
+    // Writes the table to the file `path`: as a delimited file when `path` ends in ".csv" or
+    // ".tsv", or is the delimited file the document was imported from (SavesDelimited), else
+    // in the program's format (with ".txt" as its extension). Throws DocumentError naming the
+    // file when it cannot, leaving the document as it was.
     void SaveDocument(const QString& path);
+    bool SavesDelimited(const QString& path) const;
 
     // The whole table, header row and row numbers included, to the clipboard as text.
     void CopyTable();
@@ -119,6 +127,8 @@ private:
     void BringCountsIntoRange();
     void SetCurrentCell(int row, int column);
     void SetEditable(bool editable);
+    // Runs the import dialog over `dialog` and fills the document from its data.
+    bool Import(ImportDialog& dialog, const QString& path);
     // The last run's model description; null after telling the user there is none.
     const ModelExport* ModelOrMessage();
     // The first and last row of the grid's selection; the current row when nothing is selected.

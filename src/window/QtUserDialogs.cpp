@@ -1,5 +1,7 @@
 #include "window/QtUserDialogs.h"
 
+#include "window/ImportDialog.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -11,14 +13,19 @@ namespace orvanel {
 
 namespace {
 
-const QString TextFileFilter = QStringLiteral("Text File (*.txt)");
+const QString TextFileFilter = QStringLiteral("Text File (*.txt);;CSV File (*.csv)");
 // A file of another kind is opened to be told what it holds, not hidden.
-const QString OpenFilter = QStringLiteral("Text File (*.txt);;All Files (*)");
+const QString OpenFilter =
+    QStringLiteral("Data Files (*.txt *.csv *.tsv *.mat);;All Files (*)");
 
 } // namespace
 
 QString QtUserDialogs::OpenFileName(QWidget* parent) {
     return QFileDialog::getOpenFileName(parent, QString(), QString(), OpenFilter);
+}
+
+bool QtUserDialogs::RunImport(ImportDialog& dialog) {
+    return dialog.exec() == QDialog::Accepted;
 }
 
 QString QtUserDialogs::SaveFileName(QWidget* parent, const QString& preset) {

@@ -19,6 +19,7 @@ public:
     bool AskStopRun(QWidget* parent) override;
     bool AskDeleteRows(QWidget* parent, int count) override;
     // The path goes to the viewer as a file URL, never through a shell.
+    bool RunImport(ImportDialog& dialog) override;
     void ShowTextFile(const QString& path) override;
 };
 

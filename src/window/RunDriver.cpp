@@ -105,6 +105,29 @@ void RunDriver::ExecuteAlgorithmMenuClick() {
     RunProtected();
 }
 
+std::vector<std::string> RunDriver::InputNames() const {
+    const DataTable& table = document_.Doc().Table();
+    std::vector<std::string> names;
+    for (int input = 1; input <= table.InputCount(); ++input) {
+        names.push_back(table.InputName(input));
+    }
+    return names;
+}
+
+void RunDriver::NameColumns(ModelExport& model) const {
+    const DataTable& table = document_.Doc().Table();
+    std::vector<std::string> names = InputNames();
+    if (std::all_of(names.begin(), names.end(), [](const std::string& name) { return name.empty(); })) {
+        names.clear();
+    } else {
+        for (int input = 1; input <= table.InputCount(); ++input) {
+            names[static_cast<std::size_t>(input) - 1] = table.InputHeader(input);
+        }
+    }
+    model.InputNames = std::move(names);
+    model.OutputName = table.OutputName();
+}
+
 bool RunDriver::SaveFirst() {
     if (!document_.DocumentPath().isEmpty()) {
         return true;
@@ -190,6 +213,7 @@ RunPlot* RunDriver::FindOrCreatePlotWindow(int inputs) {
     }
     if (plot != nullptr) {
         plot->PrepareRun(document_.windowTitle() + PlotSuffix, inputs, decimalSeparator_);
+        plot->NameInputs(InputNames());
         plot->SetBusy(true);
     }
     plotWindow_ = plot != nullptr ? plot->Window() : nullptr;
@@ -243,6 +267,7 @@ void RunDriver::Finish(const std::string& failure) {
     if (resultShown_) {
         modelDescription_ = ModelExport::Of(run_, engine, document_.Doc().DocumentPath(),
                                             std::nullopt, document_.Doc().SampleTime());
+        NameColumns(*modelDescription_);
     }
     RestoreSearchSettings();
     // The fit figures stay in view after the written end-of-run text.

@@ -86,6 +86,10 @@ public:
     std::function<void()> SeedBeforeRun;
 
 private:
+    // The table's input names from 1, empty where the table has none.
+    std::vector<std::string> InputNames() const;
+    // The exports name the inputs and output as the grid's headers do, when the table has names.
+    void NameColumns(ModelExport& model) const;
     bool SaveFirst();
     bool HandOverTable();
     TableSamples ReadTable();

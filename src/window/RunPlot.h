@@ -26,6 +26,9 @@ public:
     // no item names an input the model lacks), and reads the numbers it is given with
     // `decimalSeparator`.
     virtual void PrepareRun(const QString& caption, int inputs, char decimalSeparator) = 0;
+    // The inputs' names from 1, after PrepareRun: the list says "Input 1 (valve)" for a named
+    // one. Empty names, or none, leave "Input k".
+    virtual void NameInputs(const std::vector<std::string>& names) = 0;
     // Shows the measured against the computed output, one text per sample of each, as the
     // table holds them.
     virtual void ShowOutputs(const std::vector<std::string_view>& measured,

@@ -8,13 +8,15 @@ class QWidget;
 
 namespace orvanel {
 
+class ImportDialog;
+
 class UserDialogs {
 public:
     enum class Answer { Yes, No, Cancel };
 
     virtual ~UserDialogs() = default;
 
-    // The path chosen in the open-file dialog for text files; empty when the user cancelled.
+    // The path chosen in the open-file dialog for data files; empty when the user cancelled.
     virtual QString OpenFileName(QWidget* parent) = 0;
     // The path chosen in the save-file dialog preset to `preset`; empty when cancelled.
     virtual QString SaveFileName(QWidget* parent, const QString& preset) = 0;
@@ -39,6 +41,8 @@ public:
     virtual bool AskStopRun(QWidget* parent) = 0;
     // Asks whether the `count` selected rows are to be deleted.
     virtual bool AskDeleteRows(QWidget* parent, int count) = 0;
+    // Shows the import dialog until the user reads the data (true) or cancels.
+    virtual bool RunImport(ImportDialog& dialog) = 0;
     // Opens a text file in the desktop's viewer for text files, without waiting for it.
     virtual void ShowTextFile(const QString& path) = 0;
 };

@@ -92,6 +92,18 @@ private slots:
         QCOMPARE(plot_->StepChart().RowCount(), 0);
     }
 
+    void theInputChooserNamesTheImportedColumns() {
+        auto* combo = plot_->findChild<QComboBox*>(QStringLiteral("ComboBox1"));
+        plot_->PrepareRun(QStringLiteral("Plot"), 2, '.');
+        plot_->NameInputs({"valve", ""});
+        QCOMPARE(combo->itemText(0), QStringLiteral("Input 1 (valve)"));
+        QCOMPARE(combo->itemText(1), QStringLiteral("Input 2"));
+        // A third input added later keeps its plain name; the named ones keep theirs.
+        plot_->PrepareRun(QStringLiteral("Plot"), 3, '.');
+        QCOMPARE(combo->itemText(0), QStringLiteral("Input 1 (valve)"));
+        QCOMPARE(combo->itemText(2), QStringLiteral("Input 3"));
+    }
+
     void theStepChartKeepsAUsableHeightAndTakesTheRest() {
         TMSChart& step = plot_->StepChart();
         plot_->resize(547, 120);

@@ -2,11 +2,13 @@
 // never block in a modal loop.
 #pragma once
 
+#include "window/ImportDialog.h"
 #include "window/UserDialogs.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace orvanel {
 
@@ -30,6 +32,10 @@ public:
     QStringList shownTextFiles;
     QList<bool> deleteRowsAnswers; // the default answer is Yes
     QList<int> deleteRowsQuestions;
+    // Edits the import dialog before OK; unset, OK takes what the dialog suggests.
+    std::function<void(ImportDialog&)> importAnswer;
+    bool cancelImport = false;
+    int importQuestions = 0;
 
     QString OpenFileName(QWidget*) override { return Take(openAnswers); }
     QString SaveFileName(QWidget*, const QString& preset) override {
@@ -53,6 +59,12 @@ public:
     bool AskStopRun(QWidget*) override {
         ++stopRunQuestions;
         return !stopRunAnswers.isEmpty() && stopRunAnswers.takeFirst();
+    }
+    bool RunImport(ImportDialog& dialog) override {
+        ++importQuestions;
+        if (importAnswer)
+            importAnswer(dialog);
+        return !cancelImport && dialog.TryAccept();
     }
     void ShowTextFile(const QString& path) override { shownTextFiles.append(path); }
     bool AskDeleteRows(QWidget*, int count) override {

@@ -6,7 +6,10 @@
 #include "support/FakeUserDialogs.h"
 #include "support/WindowLeakCheck.h"
 #include "window/CountSpinEdit.h"
+#include "model/NumberText.h"
 #include "window/DocumentHost.h"
+#include "window/ImportDialog.h"
+#include "window/LocaleText.h"
 #include "window/TextPrinter.h"
 
 #include <QClipboard>
@@ -20,6 +23,7 @@
 #include <QProxyStyle>
 #include <QRegularExpression>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolTip>
@@ -112,6 +116,71 @@ private slots:
         window_.reset();
         host_.reset();
         VerifyNoTopLevelWindows();
+    }
+
+    void anImportedFileLoadsWhatItsPreviewShowsAndSavesBackEveryColumn() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("plant.csv"));
+        const QByteArray original = "time;valve;note;feed;temperature\n"
+                                    "2026-01-15T08:00:00Z;1,5;a;2,25;10,125\n"
+                                    "2026-01-15T08:00:02Z;-2,5;\"b;c\";3,25;11,5\n"
+                                    "2026-01-15T08:00:04Z;3,5;d;4,25;12,75\n";
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(original);
+        file.close();
+        bool refusedText = false;
+        QStringList status;
+        QList<QStringList> previewRows;
+        host_->dialogs.importAnswer = [&](ImportDialog& dialog) {
+            status.append(dialog.StatusText());
+            // "note" is taken as an input at first, and its text is no number.
+            refusedText = !dialog.TryAccept();
+            dialog.SetRole(2, ImportDialog::Role::Ignored);
+            status.append(dialog.StatusText());
+            for (int row = 1; row <= 3; ++row) {
+                QStringList cells;
+                for (const int column : {1, 3, 4})
+                    cells.append(dialog.Preview()->item(row, column)->text());
+                previewRows.append(cells);
+            }
+        };
+        QVERIFY(window_->OpenFile(path));
+        QVERIFY(refusedText);
+        QCOMPARE(status.last(), QStringLiteral("3 rows. Inputs: valve, feed. Output: "
+                                               "temperature. Sample time: 2 s."));
+        QCOMPARE(Headers(), (QStringList{QString(), QStringLiteral("valve"), QStringLiteral("feed"),
+                                         QStringLiteral("temperature")}));
+        QCOMPARE(window_->Doc().SampleTime(), std::optional<double>(2.0));
+        QVERIFY(!window_->Doc().Modified());
+        for (int row = 1; row <= 3; ++row) {
+            for (int column = 1; column <= 3; ++column) {
+                const QString shown = previewRows[row - 1][column - 1];
+                QCOMPARE(ParseNumber(Text(Table(), row, column).toStdString(),
+                                     LocaleDecimalSeparator()),
+                         ParseNumber(shown.toStdString(), ','));
+            }
+        }
+        // Save writes the file back as it was read, the time and the ignored column included.
+        QVERIFY(Table().SetCellText(2, 1, "-7"));
+        window_->SaveDocument(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray(original).replace(";-2,5;", ";-7;"));
+    }
+
+    void aPastedBlockWithAHeaderGoesThroughTheImport() {
+        Paste(QStringLiteral("valve,feed,temperature\n1.5,2,3\n4,5,6.25\n2,8,9\n"));
+        QCOMPARE(host_->dialogs.importQuestions, 1);
+        QCOMPARE(Headers(), (QStringList{QString(), QStringLiteral("valve"), QStringLiteral("feed"),
+                                         QStringLiteral("temperature")}));
+        QCOMPARE(Table().DataPointCount(), 3);
+        QCOMPARE(ParseNumber(Text(Table(), 2, 3).toStdString(), LocaleDecimalSeparator()),
+                 std::optional<double>(6.25));
+        QVERIFY(window_->Doc().Modified());
+        // Cancelled, the table stays as it was.
+        host_->dialogs.cancelImport = true;
+        Paste(QStringLiteral("a;b\n1;2\n"));
+        QCOMPARE(Table().InputCount(), 2);
     }
 
     void newDocumentShowsOneEmptyRow() {
