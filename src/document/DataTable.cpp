@@ -174,6 +174,7 @@ bool DataTable::ReshapeRows(std::string_view dataPointsText) {
         return false;
     AnnounceReset();
     dataPoints_ = dataPoints;
+    ++rowMoves_;
     modified_ = true;
     CompleteReset();
     return true;
@@ -193,6 +194,7 @@ bool DataTable::InsertRow(int row) {
         rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(first), std::string());
     }
     ++dataPoints_;
+    ++rowMoves_;
     modified_ = true;
     CompleteReset();
     return true;
@@ -217,6 +219,7 @@ bool DataTable::DeleteRow(int row) {
             rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(last), std::move(lastRow));
     }
     dataPoints_ = std::max(1, dataPoints_ - 1);
+    ++rowMoves_;
     modified_ = true;
     CompleteReset();
     return true;
@@ -237,6 +240,7 @@ bool DataTable::DeleteRows(int first, int last) {
     if (count == dataPoints_)
         rows_.front().clear();
     dataPoints_ = std::max(1, dataPoints_ - count);
+    ++rowMoves_;
     modified_ = true;
     CompleteReset();
     return true;
@@ -291,6 +295,7 @@ bool DataTable::SetComputedOutputs(const std::vector<std::string>& texts) {
 
 void DataTable::ReplaceRows(const std::vector<std::string_view>& lines,
                             std::string_view partialLine, int columns) {
+    ++rowMoves_;
     if (!std::all_of(lines.begin(), lines.end(), HoldsNoLineBreak) ||
         !HoldsNoLineBreak(partialLine))
         throw DocumentError("A cell holds a line break");

@@ -75,6 +75,9 @@ public:
     // Deletes data rows `first`..`last` in one change, leaving the table as DeleteRow(first)
     // repeated for each of them would. False, and nothing changes, for another range.
     bool DeleteRows(int first, int last);
+    // Rises with every change that adds, removes or moves data rows: texts kept beside the
+    // table by row number no longer line up once it has changed.
+    long long RowMoves() const { return rowMoves_; }
 
     // The typing rule of the grid: only "0".."9", ",", "-", ".", "e", "E" and "+" may reach a
     // cell.
@@ -150,6 +153,7 @@ private:
     int dataPoints_ = 1;
     bool computedColumn_ = false;
     bool modified_ = false;
+    long long rowMoves_ = 0;
     ObserverSlot observer_;
 };
 

@@ -68,6 +68,7 @@ void Document::LoadImported(const ImportedData& data, std::optional<DelimitedSou
     table_.SetColumnNames(data.InputNames, data.OutputName);
     sampleTime_ = data.SampleTime;
     source_ = std::move(source);
+    sourceRowMoves_ = table_.RowMoves();
     if (!path.empty()) {
         caption_ = DocumentFile::CaptionFor(path);
         documentPath_ = source_ ? path : std::string();
@@ -76,9 +77,17 @@ void Document::LoadImported(const ImportedData& data, std::optional<DelimitedSou
 }
 
 void Document::SaveDelimited(const std::string& path, char gridDecimal) {
+    const bool keepsCells =
+        source_ && std::any_of(source_->KeptCells.begin(), source_->KeptCells.end(),
+                               [](const auto& cells) { return !cells.empty(); });
+    if (keepsCells && table_.RowMoves() != sourceRowMoves_)
+        throw DocumentError("Rows were added or removed since the file was read: its time and "
+                            "other kept columns would no longer line up with them. Save it in "
+                            "the program's format (Text File) instead.");
     const DelimitedSource source = source_ ? *source_ : DelimitedSource::For(table_);
     DocumentFile::WriteSafely(path, source.Text(table_, gridDecimal));
     source_ = source;
+    sourceRowMoves_ = table_.RowMoves();
     caption_ = DocumentFile::CaptionFor(path);
     documentPath_ = path;
     table_.ClearModified();

@@ -93,6 +93,8 @@ private:
     bool showReport_ = false;
     std::optional<double> sampleTime_;
     std::optional<DelimitedSource> source_;
+    // The table's RowMoves when source_ was taken.
+    long long sourceRowMoves_ = 0;
     IdentificationOptions options_;
 };
 

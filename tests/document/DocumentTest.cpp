@@ -1,6 +1,9 @@
 #include "document/Document.h"
 
 #include "TempFolder.h"
+#include "document/DataImport.h"
+#include "document/DelimitedSource.h"
+#include "document/DelimitedTable.h"
 #include "document/DocumentError.h"
 #include "document/TableText.h"
 
@@ -81,3 +84,24 @@ TEST(Document, PastesMarkTheDocumentModified) {
     EXPECT_THROW(failed.PasteTable("1\t2"), DocumentError);
     EXPECT_FALSE(failed.Modified());
 }
+
+namespace orvanel {
+namespace {
+
+// An imported file's time column is kept beside the grid by row: once rows move, writing it
+// back would pair the times with other samples, so only the program's own format is written.
+TEST_F(DocumentFiles, AnImportWhoseRowsMovedIsNotWrittenBackOverItsKeptColumns) {
+    const std::string text = "time;valve;temp\n0;1,5;10\n1;2;11\n2;2,5;12\n";
+    const DelimitedTable file = DelimitedTable::Parse(text, DelimitedFormat::Detect(text));
+    const ImportedData data = DataImport::FromTable(file, ImportChoice{});
+    Document document("New1");
+    document.LoadImported(data, DelimitedSource::Of(file, data), PathOf("plant.csv"), '.');
+    document.SaveDelimited(PathOf("same.csv"), '.');
+    EXPECT_EQ(ReadFile("same.csv"), "time;valve;temp\n0;1,5;10\n1;2;11\n2;2,5;12\n");
+    ASSERT_TRUE(document.Table().InsertRow(2));
+    EXPECT_THROW(document.SaveDelimited(PathOf("moved.csv"), '.'), DocumentError);
+    EXPECT_FALSE(std::filesystem::exists(PathOf("moved.csv")));
+}
+
+} // namespace
+} // namespace orvanel
