@@ -361,8 +361,24 @@ TMDIMainChild* TMainForm::ShowDocumentWindow(TMDIMainChild* document) {
     connect(document, &TMDIMainChild::Closed, this, &TMainForm::DocumentWindowClosed);
     connect(document, &QWidget::windowTitleChanged, this, &TMainForm::RebuildWindowMenu);
     connect(document, &TMDIMainChild::OptionsRequested, this, [this, document] {
+        TPropiedades::ValidationChoice validation;
+        const QList<TMDIMainChild*> open = Documents();
+        for (TMDIMainChild* other : open) {
+            validation.Open.push_back(
+                {QString::fromStdString(other->Doc().Caption()), &other->Doc()});
+        }
+        TMDIMainChild* chosen = document->Driver().ValidationDocument();
+        validation.Chosen = chosen != nullptr ? &chosen->Doc() : nullptr;
         TPropiedades::EditOptions(document->Doc(), document->Engine(), *dialogs_, document,
-                                  document->IsRunning());
+                                  document->IsRunning(), &validation);
+        // The window of the chosen table, looked up among those still open.
+        chosen = nullptr;
+        for (TMDIMainChild* other : Documents()) {
+            if (&other->Doc() == validation.Chosen) {
+                chosen = other;
+            }
+        }
+        document->Driver().SetValidationDocument(chosen);
     });
     window->showMaximized();
     mdiArea_->setActiveSubWindow(window);

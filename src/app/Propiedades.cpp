@@ -71,6 +71,38 @@ QString Text(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// Whether the option's field holds the share of rows kept back for validation.
+bool StoresValidationPercent(const IdentificationOption& option) {
+    IdentificationOptions probe;
+    option.Store(probe, 1.0);
+    return probe.ValidationPercent != 0.0;
+}
+
+bool NamesColumns(const DataTable& table) {
+    if (!table.OutputName().empty())
+        return true;
+    for (int input = 1; input <= table.InputCount(); ++input) {
+        if (!table.InputName(input).empty())
+            return true;
+    }
+    return false;
+}
+
+// A model of `own`'s table can be simulated on `other`'s and its columns mean the same.
+bool Matches(const DataTable& own, const DataTable& other) {
+    if (own.InputCount() != other.InputCount())
+        return false;
+    if (!NamesColumns(own) || !NamesColumns(other))
+        return true;
+    for (int input = 1; input <= own.InputCount(); ++input) {
+        if (own.InputName(input) != other.InputName(input))
+            return false;
+    }
+    return own.OutputName() == other.OutputName();
+}
+
+const QString LastRowsText = QStringLiteral("(the last rows, as set above)");
+
 } // namespace
 
 TPropiedades::TPropiedades(TGenetico& engine, UserDialogs& dialogs, QWidget* parent)
@@ -223,7 +255,7 @@ void TPropiedades::BuildLayout() {
         tabOrder.append(control.Box != nullptr ? static_cast<QWidget*>(control.Box)
                                                : control.Field);
     }
-    tabOrder.append({ok, cancel});
+    tabOrder.append({validationComboBox_, ok, cancel});
     for (qsizetype i = 1; i < tabOrder.size(); ++i) {
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
     }
@@ -255,14 +287,76 @@ QWidget* TPropiedades::BuildQualityGroup() {
             control.Field->setToolTip(tip);
             grid->addWidget(label, row, column);
             grid->addWidget(control.Field, row, column + 1);
+            if (StoresValidationPercent(*option))
+                validationPercent_ = control.Field;
         }
         optionControls_.push_back(control);
     }
+    const int validationRow = (cell + 1) / 2;
+    auto* label = new QLabel(QStringLiteral("Validation data:"), group);
+    validationComboBox_ = new QComboBox(group);
+    validationComboBox_->setObjectName(QStringLiteral("ValidationDataComboBox"));
+    validationComboBox_->addItem(LastRowsText);
+    // Long captions must not widen the dialog.
+    validationComboBox_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    validationComboBox_->setMinimumContentsLength(LastRowsText.size());
+    const QString tip = QStringLiteral(
+        "Judge the model on another open document with the same inputs instead of on the last "
+        "rows of this one.");
+    label->setToolTip(tip);
+    validationComboBox_->setToolTip(tip);
+    grid->addWidget(label, validationRow, 0);
+    grid->addWidget(validationComboBox_, validationRow, 1, 1, 3);
+    connect(validationComboBox_, &QComboBox::currentIndexChanged, this,
+            &TPropiedades::ValidationDocumentChange);
     return group;
+}
+
+void TPropiedades::SetValidationDocuments(const Document& own,
+                                          const std::vector<OpenDocument>& open,
+                                          const Document* chosen) {
+    const QSignalBlocker quiet(validationComboBox_);
+    validationComboBox_->clear();
+    validationComboBox_->addItem(LastRowsText);
+    validationDocuments_.assign(1, nullptr);
+    int chosenIndex = 0;
+    for (const OpenDocument& document : open) {
+        if (document.Data == &own || !Matches(own.Table(), document.Data->Table()))
+            continue;
+        if (document.Data == chosen)
+            chosenIndex = validationComboBox_->count();
+        validationComboBox_->addItem(document.Caption);
+        validationDocuments_.push_back(document.Data);
+    }
+    validationComboBox_->setCurrentIndex(chosenIndex);
+    ValidationDocumentChange(chosenIndex);
+}
+
+const Document* TPropiedades::ChosenValidationDocument() const {
+    return validationDocuments_[static_cast<std::size_t>(validationComboBox_->currentIndex())];
+}
+
+// Held-out rows and another document would be two validation sets: the percent waits, kept,
+// while a document is chosen.
+void TPropiedades::ValidationDocumentChange(int index) {
+    const bool chosen = validationDocuments_[static_cast<std::size_t>(index)] != nullptr;
+    if (validationPercent_ == nullptr || chosen != validationPercent_->isEnabled())
+        return;
+    if (chosen) {
+        keptValidationPercent_ = options_.ValidationPercent;
+        options_.ValidationPercent = 0.0;
+    } else {
+        options_.ValidationPercent = keptValidationPercent_;
+    }
+    validationPercent_->setText(NumberText(options_.ValidationPercent));
+    validationPercent_->setEnabled(!chosen);
 }
 
 void TPropiedades::SetIdentificationOptions(const IdentificationOptions& options) {
     options_ = options;
+    if (validationPercent_ != nullptr && !validationPercent_->isEnabled()) {
+        keptValidationPercent_ = std::exchange(options_.ValidationPercent, 0.0);
+    }
     for (const OptionControl& control : optionControls_) {
         const double value = control.Option->Read(options_);
         if (control.Box != nullptr) {
@@ -293,7 +387,7 @@ void TPropiedades::OptionFieldExit(const OptionControl& control) {
 }
 
 void TPropiedades::EditOptions(Document& document, TGenetico& engine, UserDialogs& dialogs,
-                               QWidget* owner, bool running) {
+                               QWidget* owner, bool running, ValidationChoice* validation) {
     TPropiedades dialog(engine, dialogs, owner);
     dialog.SetShowReportChecked(document.ShowReport());
     dialog.SetIdentificationOptions(document.Options());
@@ -303,10 +397,16 @@ void TPropiedades::EditOptions(Document& document, TGenetico& engine, UserDialog
         dialog.LockRunShape();
     }
     dialog.SetSampleTime(document.SampleTime());
+    if (validation != nullptr) {
+        dialog.SetValidationDocuments(document, validation->Open, validation->Chosen);
+    }
     if (dialog.exec() == QDialog::Accepted) {
         document.SetShowReport(dialog.ShowReportChecked());
         document.SetSampleTime(dialog.SampleTime());
         document.Options() = dialog.ChosenIdentificationOptions();
+        if (validation != nullptr) {
+            validation->Chosen = dialog.ChosenValidationDocument();
+        }
     }
 }
 

@@ -30,12 +30,25 @@ public:
     // A dialog over `engine` that reports bad entries through `dialogs`; both must outlive it.
     TPropiedades(TGenetico& engine, UserDialogs& dialogs, QWidget* parent = nullptr);
 
+    // An open document whose table a run may judge its model on, named by its caption.
+    struct OpenDocument {
+        QString Caption;
+        const Document* Data = nullptr;
+    };
+    // The documents the "Validation data" choice may offer and the one chosen (null: the last
+    // rows); OK replaces Chosen.
+    struct ValidationChoice {
+        std::vector<OpenDocument> Open;
+        const Document* Chosen = nullptr;
+    };
+
     // The document's Options command: shows the dialog modally over the document's engine and,
-    // when it ends with OK, takes "Show Report" and the model quality options into the
-    // document. While the engine runs
+    // when it ends with OK, takes "Show Report", the model quality options and the validation
+    // data (when `validation` is given) into the document. While the engine runs
     // (`running`), the population size, generations and elitism cannot be changed.
     static void EditOptions(Document& document, TGenetico& engine, UserDialogs& dialogs,
-                            QWidget* owner, bool running = false);
+                            QWidget* owner, bool running = false,
+                            ValidationChoice* validation = nullptr);
 
     // Disables the fields that shape a run in progress: population size, generations, elitism.
     void LockRunShape();
@@ -64,6 +77,15 @@ public:
     // engine's fields.
     void SetIdentificationOptions(const IdentificationOptions& options);
     const IdentificationOptions& ChosenIdentificationOptions() const { return options_; }
+
+    // The "Validation data" choice: "(the last rows, as set above)", then each of `open` but
+    // `own` whose table has as many inputs as `own`'s and, when both tables name their columns,
+    // the same names. `chosen` is selected when listed, else the last rows. While a document is
+    // chosen the validation percent field is disabled and the options hold out no rows.
+    void SetValidationDocuments(const Document& own, const std::vector<OpenDocument>& open,
+                                const Document* chosen);
+    // The chosen document; null for the last rows.
+    const Document* ChosenValidationDocument() const;
 
     // Field handlers: validate the field's text and store it, or show the field's message,
     // empty it and put the focus back.
@@ -97,6 +119,7 @@ private:
     void BuildLayout();
     QWidget* BuildQualityGroup();
     void OptionFieldExit(const OptionControl& control);
+    void ValidationDocumentChange(int index);
     // Reads `field` by the dialog's rule for `parameter`; stores an accepted value through
     // `store`, otherwise shows the parameter's message (unless silent), empties the field and
     // focuses it.
@@ -130,6 +153,13 @@ private:
     int inputCount_ = 1;
     IdentificationOptions options_;
     std::vector<OptionControl> optionControls_;
+    // The validation percent's field, which a chosen validation document disables.
+    QLineEdit* validationPercent_ = nullptr;
+    QComboBox* validationComboBox_;
+    // The documents of validationComboBox_'s items, null for the last rows.
+    std::vector<const Document*> validationDocuments_{nullptr};
+    // The percent typed before a document was chosen, given back when the last rows are.
+    double keptValidationPercent_ = 0.0;
 };
 
 } // namespace orvanel

@@ -145,11 +145,19 @@ bool RunDriver::HandOverTable() {
     run_.DataEdited = document_.Doc().Modified();
     // The report's process figures are then in seconds.
     run_.SampleTime = document_.Doc().SampleTime();
+    std::optional<TableSamples> validation;
+    if (!ReadValidationTable(validation)) {
+        return false;
+    }
     try {
-        refusal = run_.HandOver(ReadTable());
+        refusal = run_.HandOver(ReadTable(document_.Doc().Table()));
     } catch (const BadCellError& error) {
         host_.Dialogs().ShowError(&document_, QString::fromUtf8(error.what()));
         return false;
+    }
+    run_.OtherData.clear();
+    if (!refusal && validation) {
+        refusal = run_.AddOtherData(validationDocument_->Doc().Caption(), *validation);
     }
     if (refusal) {
         host_.Dialogs().ShowError(&document_, QString::fromStdString(*refusal));
@@ -158,12 +166,38 @@ bool RunDriver::HandOverTable() {
     return true;
 }
 
+// Another document's table is read as the run's own, with the same decimal separator.
+bool RunDriver::ReadValidationTable(std::optional<TableSamples>& samples) {
+    if (validationDocument_ == nullptr) {
+        return true;
+    }
+    try {
+        samples = ReadTable(validationDocument_->Doc().Table());
+    } catch (const BadCellError& error) {
+        host_.Dialogs().ShowError(
+            &document_, QStringLiteral("Validation data %1: %2")
+                            .arg(QString::fromStdString(validationDocument_->Doc().Caption()),
+                                 QString::fromUtf8(error.what())));
+        return false;
+    }
+    return true;
+}
+
+void RunDriver::SetValidationDocument(TMDIMainChild* document) {
+    disconnect(validationClosed_);
+    validationDocument_ = document;
+    if (document != nullptr) {
+        validationClosed_ = connect(document, &TMDIMainChild::Closed, this,
+                                    [this] { SetValidationDocument(nullptr); });
+    }
+}
+
 // Reading the largest table's five million cells takes longer than the window may go unserved.
 // A copy of the table, taken at once as the cells were then, is read on another thread while
 // this one serves the event loop; edits made meanwhile do not reach the run.
-TableSamples RunDriver::ReadTable() {
+TableSamples RunDriver::ReadTable(const DataTable& source) {
     std::future<TableSamples> reading = std::async(
-        std::launch::async, [table = document_.Doc().Table(), separator = decimalSeparator_] {
+        std::launch::async, [table = source, separator = decimalSeparator_] {
             return TableSamples::FromTable(table, separator);
         });
     while (reading.wait_for(ServeInterval) != std::future_status::ready) {
@@ -475,6 +509,10 @@ QString RunDriver::FitTextOf(const std::vector<double>& measured,
     if (result.ValidationBegins < result.Computed.size()) {
         text += FitSeparator + QString::fromStdString(RunReport::FitLine(
                                    "validation", result.ValidationFit, decimalSeparator_));
+    }
+    for (const IdentifiedModel::OtherData& other : result.Validation) {
+        text += FitSeparator + QString::fromStdString(RunReport::FitLine(
+                                   "validation, " + other.Name, other.Fit, decimalSeparator_));
     }
     return text;
 }

@@ -16,6 +16,7 @@ class QWidget;
 
 namespace orvanel {
 
+class DataTable;
 class DocumentHost;
 class RunPlot;
 class TableSamples;
@@ -46,8 +47,9 @@ public:
     // Shows the transfer function of `input` (from 0) of the model ShowResults shows in
     // `plot`; nothing for an input the model lacks.
     void ShowFunctionOf(RunPlot& plot, int input, char decimalSeparator) const;
-    // "Fit (estimation) = 85.31 %" and, with a validation part, "   Fit (validation) = ..."
-    // of the last run's computed output; empty while it runs or when it failed.
+    // "Fit (estimation) = 85.31 %" and, with a validation part, "   Fit (validation) = ...",
+    // and with a validation document "   Fit (validation, CAPTION) = ...", of the last run's
+    // computed output; empty while it runs or when it failed.
     QString FitText() const;
 
     // The last run's final model described for export, with the engine's settings as it ran;
@@ -81,6 +83,11 @@ public:
     const QString& ReportPath() const { return reportPath_; }
     bool TimerActive() const;
 
+    // The document whose table the next runs also judge their model on, by its caption; null
+    // for none. Closing that document drops the choice.
+    void SetValidationDocument(TMDIMainChild* document);
+    TMDIMainChild* ValidationDocument() const { return validationDocument_; }
+
     // Called just before the engine runs; seeds the random source for reproducible runs.
     // Empty: the engine keeps the seed it took from the clock.
     std::function<void()> SeedBeforeRun;
@@ -92,7 +99,10 @@ private:
     void NameColumns(ModelExport& model) const;
     bool SaveFirst();
     bool HandOverTable();
-    TableSamples ReadTable();
+    TableSamples ReadTable(const DataTable& table);
+    // Reads the validation document's table into `samples`; false, with the cell's message
+    // naming the document shown, when a cell is no number.
+    bool ReadValidationTable(std::optional<TableSamples>& samples);
     void RunProtected();
     RunPlot* FindOrCreatePlotWindow(int inputs);
     void HookYields();
@@ -139,6 +149,8 @@ private:
     bool resultShown_ = false;
     char decimalSeparator_ = '.';
     std::optional<ModelExport> modelDescription_;
+    QPointer<TMDIMainChild> validationDocument_;
+    QMetaObject::Connection validationClosed_;
     // The measured and computed outputs of the last refresh.
     std::vector<double> shownMeasured_;
     std::vector<double> shownComputed_;

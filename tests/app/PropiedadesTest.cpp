@@ -335,7 +335,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(dialog_.get()));
         Field(QStringLiteral("TamPob"))->setFocus();
         QStringList visited;
-        for (int i = 0; i < 17; ++i) {
+        for (int i = 0; i < 18; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             visited.append(QApplication::focusWidget()->objectName());
         }
@@ -344,7 +344,54 @@ private slots:
                      "NumGen OptimosCheckBox SampleTimeEdit RefreshPeriodEdit PercRefreshEdit "
                      "SeleccionComboBox ProbTornEdit MutProb NumElitismo SizeEdit "
                      "remove-offsets validation-percent refine restarts thorough "
-                     "Arrancar BitBtn1"));
+                     "ValidationDataComboBox Arrancar BitBtn1"));
+    }
+
+    // A model is judged only on a document its inputs can drive, whose columns, when both
+    // tables name them, mean the same; choosing one holds no rows of this one back.
+    void validationDataListsDocumentsWithTheSameInputs() {
+        Document own("own");
+        Document unnamed("unnamed");
+        Document wider("wider");
+        Document named("named");
+        Document renamed("renamed");
+        own.PasteTable("1\t2\r\n3\t4\r\n");
+        unnamed.PasteTable("5\t6\r\n7\t8\r\n");
+        wider.PasteTable("1\t2\t3\r\n4\t5\t6\r\n");
+        named.PasteTable("5\t6\r\n7\t8\r\n");
+        named.Table().SetColumnNames({"valve"}, "level");
+        renamed.PasteTable("5\t6\r\n7\t8\r\n");
+        renamed.Table().SetColumnNames({"feed"}, "level");
+        const std::vector<TPropiedades::OpenDocument> open = {
+            {QStringLiteral("own"), &own},         {QStringLiteral("unnamed"), &unnamed},
+            {QStringLiteral("wider"), &wider},     {QStringLiteral("named"), &named},
+            {QStringLiteral("renamed"), &renamed}};
+        auto* choice = dialog_->findChild<QComboBox*>(QStringLiteral("ValidationDataComboBox"));
+        const auto listed = [choice] {
+            QStringList items;
+            for (int i = 0; i < choice->count(); ++i)
+                items.append(choice->itemText(i));
+            return items.join(u'|');
+        };
+        dialog_->SetValidationDocuments(own, open, &wider);
+        QCOMPARE(listed(), QStringLiteral("(the last rows, as set above)|unnamed|named|renamed"));
+        QCOMPARE(dialog_->ChosenValidationDocument(), nullptr);
+        own.Table().SetColumnNames({"valve"}, "level");
+        dialog_->SetValidationDocuments(own, open, &named);
+        QCOMPARE(listed(), QStringLiteral("(the last rows, as set above)|unnamed|named"));
+        QCOMPARE(dialog_->ChosenValidationDocument(), &named);
+
+        QLineEdit* percent = Field(QStringLiteral("validation-percent"));
+        QVERIFY(!percent->isEnabled());
+        choice->setCurrentIndex(0);
+        Retype(QStringLiteral("validation-percent"), QStringLiteral("20"));
+        choice->setCurrentIndex(1);
+        QCOMPARE(dialog_->ChosenValidationDocument(), &unnamed);
+        QVERIFY(!percent->isEnabled());
+        QCOMPARE(dialog_->ChosenIdentificationOptions().ValidationPercent, 0.0);
+        choice->setCurrentIndex(0);
+        QVERIFY(percent->isEnabled());
+        QCOMPARE(dialog_->ChosenIdentificationOptions().ValidationPercent, 20.0);
     }
 
     void generationsFieldWarnsOfAReportPast100MB() {

@@ -616,6 +616,48 @@ private slots:
         QVERIFY(Lines(document->Driver().ReportPath()).contains(edited));
     }
 
+    // Chosen in the options dialog, another open document judges the model: its fit stands in
+    // the status line and the report, a bad cell of it stops the run naming it, and closing it
+    // drops the choice.
+    void anotherDocumentChosenAsValidationDataJudgesTheModel() {
+        TMDIMainChild* other = Open(WritePlant(QStringLiteral("other.txt"), 2, 1.0));
+        TMDIMainChild* document = Open(WritePlant(QStringLiteral("plant.txt")));
+        const QString caption = QString::fromStdString(other->Doc().Caption());
+        QTimer::singleShot(0, this, [] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            QVERIFY(dialog != nullptr);
+            dialog->findChild<QComboBox*>(QStringLiteral("ValidationDataComboBox"))
+                ->setCurrentIndex(1);
+            QTest::mouseClick(dialog->findChild<QWidget*>(QStringLiteral("Arrancar")),
+                              Qt::LeftButton);
+        });
+        emit document->OptionsRequested();
+        QCOMPARE(document->Driver().ValidationDocument(), other);
+
+        document->ExecuteAlgorithmMenuClick();
+        const QRegularExpression fit(QStringLiteral("Fit \\(validation, %1\\) = [-0-9.]+ %")
+                                         .arg(QRegularExpression::escape(caption)));
+        const QString shown = fit.match(Status()).captured();
+        QVERIFY2(!shown.isEmpty(), qPrintable(Status()));
+        QVERIFY(Status().startsWith(QStringLiteral("Ready   Fit (estimation) = ")));
+        QVERIFY(Lines(document->Driver().ReportPath()).contains(shown));
+
+        QVERIFY(other->Doc().Table().SetCellText(3, 1, "x"));
+        document->ExecuteAlgorithmMenuClick();
+        QCOMPARE(dialogs_->errors,
+                 QStringList{QStringLiteral("Validation data %1: Input data could not be "
+                                            "understood. Execution cancelled. Row 3, column 1 "
+                                            "is not a number.")
+                                 .arg(caption)});
+        QVERIFY(!document->IsRunning());
+
+        other->parentWidget()->close();
+        QCOMPARE(document->Driver().ValidationDocument(), nullptr);
+        document->ExecuteAlgorithmMenuClick();
+        QCOMPARE(dialogs_->errors.size(), 1);
+        QVERIFY2(!Status().contains(QStringLiteral("validation")), qPrintable(Status()));
+    }
+
     void switchingDocumentsShowsEachOnesStateAndItsPlotCanBeShownAgain() {
         TMDIMainChild* first = Open(WritePlant(QStringLiteral("first.txt")));
         first->ExecuteAlgorithmMenuClick();
