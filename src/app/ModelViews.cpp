@@ -1,8 +1,11 @@
 #include "app/ModelViews.h"
 
+#include "app/SummaryText.h"
+#include "app/TuningPanel.h"
 #include "engine/ModelAnalysis.h"
 #include "window/MSChart.h"
 
+#include <QAction>
 #include <QMouseEvent>
 #include <algorithm>
 #include <cmath>
@@ -33,12 +36,18 @@ QCPGraph* AddGraph(QCustomPlot* plot, int row, const QString& name, const QColor
     return graph;
 }
 
+// A dashed line on each side of a response, the 99 % band around it.
+QCPGraph* AddBandGraph(QCustomPlot* plot, int row) {
+    QCPGraph* band = AddGraph(plot, row, QStringLiteral("99 % band"), BandColour);
+    band->setPen(QPen(BandColour, 1.0, Qt::DashLine));
+    return band;
+}
+
 void AddBand(QCustomPlot* plot, int row, const ModelAnalysis::Correlation& r) {
     const double first = r.FirstLag;
     const double last = r.FirstLag + static_cast<int>(r.Values.size()) - 1;
     for (const double sign : {1.0, -1.0}) {
-        QCPGraph* band = AddGraph(plot, row, QStringLiteral("99 % band"), BandColour);
-        band->setPen(QPen(BandColour, 1.0, Qt::DashLine));
+        QCPGraph* band = AddBandGraph(plot, row);
         band->setData({first, last}, {sign * r.Band, sign * r.Band});
     }
 }
@@ -110,10 +119,25 @@ ModelViews::ModelViews(TMSChart* stepChart, QWidget* parent)
     : QTabWidget(parent), stepChart_(stepChart),
       frequency_(AddPlot(QStringLiteral("Frequency"), 2)),
       poleZero_(AddPlot(QStringLiteral("Poles"), 1)),
-      residual_(AddPlot(QStringLiteral("Residuals"), 2)), stale_(4, false) {
+      residual_(AddPlot(QStringLiteral("Residuals"), 2)), summary_(new SummaryText(this)),
+      tuning_(new TuningPanel(this)),
+      bandAction_(new QAction(QStringLiteral("Show 99 % band"), this)), stale_(4, false) {
     setObjectName(QStringLiteral("ModelViews"));
     insertTab(StepView, stepChart_, QStringLiteral("Step"));
+    addTab(summary_, QStringLiteral("Summary"));
+    addTab(tuning_, QStringLiteral("Tuning"));
     setCurrentIndex(StepView);
+    bandAction_->setCheckable(true);
+    bandAction_->setEnabled(false);
+    for (QCustomPlot* plot : {stepChart_->Plot(), frequency_}) {
+        plot->setContextMenuPolicy(Qt::ActionsContextMenu);
+        plot->addAction(bandAction_);
+    }
+    connect(bandAction_, &QAction::toggled, this, [this] {
+        stale_[FrequencyView] = true;
+        DrawCurrent();
+        DrawStepBand();
+    });
     frequency_->setObjectName(QStringLiteral("FrequencyChart"));
     poleZero_->setObjectName(QStringLiteral("PoleZeroChart"));
     residual_->setObjectName(QStringLiteral("ResidualChart"));
@@ -222,6 +246,52 @@ void ModelViews::ShowResiduals(std::vector<double> residuals, std::vector<double
     DrawCurrent();
 }
 
+void ModelViews::ShowSummary(const RunSummary& summary, std::size_t input) {
+    if (input < summary.Inputs.size() && input < summary.Model.Inputs.size()) {
+        summary_->Show(summary.Inputs[input], summary.Model.Inputs[input]);
+        tuning_->Show(summary.Inputs[input], summary.Model.Inputs[input]);
+        uncertainty_ = summary.Uncertainty;
+    } else {
+        summary_->ShowPending();
+        tuning_->ShowPending();
+        uncertainty_.reset();
+    }
+    uncertainInput_ = input;
+    bandAction_->setEnabled(uncertainty_.has_value());
+    bandAction_->setToolTip(uncertainty_ ? QString()
+                                         : QStringLiteral("Shown when a run has ended with a "
+                                                          "model the data determine"));
+    stale_[FrequencyView] = true;
+    DrawCurrent();
+    DrawStepBand();
+}
+
+// The step chart puts the response's entry k at key k, entry 2 being the first sample after
+// the step.
+void ModelViews::DrawStepBand() {
+    QCustomPlot* plot = stepChart_->Plot();
+    for (QCPCurve* curve : stepBand_) {
+        plot->removePlottable(curve);
+    }
+    stepBand_.clear();
+    const int rows = stepChart_->RowCount();
+    if (bandAction_->isChecked() && uncertainty_ && rows > 2) {
+        const std::vector<ModelUncertainty::Band> band =
+            uncertainty_->StepBand(uncertainInput_, static_cast<std::size_t>(rows - 1));
+        for (const double sign : {1.0, -1.0}) {
+            auto* curve = new QCPCurve(plot->xAxis, plot->yAxis);
+            curve->setName(QStringLiteral("99 % band"));
+            curve->setPen(QPen(BandColour, 1.0, Qt::DashLine));
+            for (std::size_t k = 0; k < band.size(); ++k) {
+                curve->addData(static_cast<double>(k), static_cast<double>(k + 2),
+                               band[k].Value + sign * band[k].HalfWidth);
+            }
+            stepBand_.push_back(curve);
+        }
+    }
+    plot->replot(QCustomPlot::rpQueuedReplot);
+}
+
 void ModelViews::SetSampleTime(std::optional<double> seconds) {
     if (seconds == sampleTime_) {
         return;
@@ -251,14 +321,18 @@ QCustomPlot* ModelViews::Plot(View view) const {
     case PoleZeroView:
         return poleZero_;
     case ResidualView:
+        return residual_;
+    case SummaryView:
         break;
+    case TuningView:
+        return tuning_->Plot();
     }
-    return residual_;
+    return nullptr;
 }
 
 void ModelViews::DrawCurrent() {
     const int view = currentIndex();
-    if (view <= StepView || !stale_[static_cast<std::size_t>(view)]) {
+    if (view <= StepView || view > ResidualView || !stale_[static_cast<std::size_t>(view)]) {
         return;
     }
     stale_[static_cast<std::size_t>(view)] = false;
@@ -281,7 +355,9 @@ void ModelViews::DrawFrequency() {
     QCPGraph* magnitude = AddGraph(frequency_, 0, QStringLiteral("Magnitude (dB)"), StableColour);
     QCPGraph* phase = AddGraph(frequency_, 1, QStringLiteral("Phase (deg)"), StableColour);
     const double scale = sampleTime_ ? 1.0 / (2.0 * std::numbers::pi * *sampleTime_) : 1.0;
-    for (const ModelAnalysis::FrequencyPoint& p : ModelAnalysis::FrequencyResponse(*model_)) {
+    const std::vector<ModelAnalysis::FrequencyPoint> points =
+        ModelAnalysis::FrequencyResponse(*model_);
+    for (const ModelAnalysis::FrequencyPoint& p : points) {
         // A zero on the circle takes the magnitude to minus infinity, which no axis spans.
         if (std::isfinite(p.MagnitudeDb)) {
             magnitude->addData(p.Frequency * scale, p.MagnitudeDb);
@@ -290,6 +366,27 @@ void ModelViews::DrawFrequency() {
     }
     magnitude->rescaleAxes();
     phase->rescaleAxes();
+    if (!bandAction_->isChecked() || !uncertainty_) {
+        return;
+    }
+    // Around the curves drawn, so that the phase's band follows its unwrapping.
+    const std::vector<ModelUncertainty::FrequencyBand> bands =
+        uncertainty_->FrequencyBands(uncertainInput_);
+    if (bands.size() != points.size()) {
+        return;
+    }
+    for (const double sign : {1.0, -1.0}) {
+        QCPGraph* magnitudeBand = AddBandGraph(frequency_, 0);
+        QCPGraph* phaseBand = AddBandGraph(frequency_, 1);
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            const double f = points[i].Frequency * scale;
+            if (std::isfinite(points[i].MagnitudeDb)) {
+                magnitudeBand->addData(
+                    f, points[i].MagnitudeDb + sign * bands[i].MagnitudeDb.HalfWidth);
+            }
+            phaseBand->addData(f, points[i].PhaseDeg + sign * bands[i].PhaseDeg.HalfWidth);
+        }
+    }
 }
 
 void ModelViews::DrawPoleZero() {

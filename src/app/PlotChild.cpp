@@ -2,6 +2,7 @@
 
 #include "app/FractionText.h"
 #include "app/ModelViews.h"
+#include "app/SummaryText.h"
 #include "document/FunctionView.h"
 #include "model/FunTrans.h"
 #include "model/NumberText.h"
@@ -120,15 +121,20 @@ void TPlotMDIChild::CreateSidePanel() {
     for (TMSChart* chart : {msChart1_, msChartStep_}) {
         chart->Plot()->installEventFilter(this);
     }
-    for (int view = ModelViews::FrequencyView; view <= ModelViews::ResidualView; ++view) {
-        views_->Plot(static_cast<ModelViews::View>(view))->installEventFilter(this);
+    for (int view = ModelViews::FrequencyView; view <= ModelViews::TuningView; ++view) {
+        if (QCustomPlot* plot = views_->Plot(static_cast<ModelViews::View>(view))) {
+            plot->installEventFilter(this);
+        }
     }
     connect(views_, &QTabWidget::currentChanged, this,
             [this](int view) { ChooseChart(views_->Plot(static_cast<ModelViews::View>(view))); });
 }
 
+// A view without a chart, as the summary, leaves the chosen chart as it was.
 void TPlotMDIChild::ChooseChart(QCustomPlot* chart) {
-    chosenChart_ = chart;
+    if (chart != nullptr) {
+        chosenChart_ = chart;
+    }
 }
 
 bool TPlotMDIChild::eventFilter(QObject* watched, QEvent* event) {
@@ -236,6 +242,12 @@ void TPlotMDIChild::ShowFunction(const FunctionView& function, char decimalSepar
                                             NumberDigits, decimalSeparator));
     }
     views_->ShowFunction(function.Model);
+    views_->ShowSummary(summary_, static_cast<std::size_t>(ChosenInput()));
+}
+
+void TPlotMDIChild::ShowSummary(const RunSummary& summary) {
+    summary_ = summary;
+    views_->ShowSummary(summary_, static_cast<std::size_t>(ChosenInput()));
 }
 
 void TPlotMDIChild::ShowResiduals(std::vector<double> residuals, std::vector<double> input) {
@@ -300,7 +312,7 @@ QStringList TPlotMDIChild::ChartDataLines() const {
 }
 
 void TPlotMDIChild::PrintChartData() {
-    for (int view = ModelViews::FrequencyView; view <= ModelViews::ResidualView; ++view) {
+    for (int view = ModelViews::FrequencyView; view <= ModelViews::TuningView; ++view) {
         if (chosenChart_ == views_->Plot(static_cast<ModelViews::View>(view))) {
             TextPrinter::Print(views_->DataLines(static_cast<ModelViews::View>(view)),
                                host_.Dialogs(), this);
@@ -360,6 +372,11 @@ void TPlotMDIChild::CopySelection() {
             text->copy();
             return;
         }
+    }
+    SummaryText& summary = views_->Summary();
+    if (summary.hasFocus() && summary.textCursor().hasSelection()) {
+        summary.copy();
+        return;
     }
     CopyChart();
 }

@@ -50,6 +50,9 @@ public:
     void SetSampleTime(std::optional<double> seconds) override;
     // The fit figures go into the output chart's title.
     void ShowQuality(const std::string& fitText, int validationRow) override;
+    // Kept for every input; the side panel's Summary and Tuning tabs and the bands show the
+    // chosen one's.
+    void ShowSummary(const RunSummary& summary) override;
 
     TMSChart& OutputChart() { return *msChart1_; }
     TMSChart& StepChart() { return *msChartStep_; }
@@ -66,8 +69,8 @@ public:
     void PrintChartData();
     // The chosen chart's picture to the clipboard.
     void CopyChart();
-    // The selected part of the transfer function when one of its texts has the focus and a
-    // selection, the chosen chart's picture otherwise.
+    // The selected part of the transfer function or of the summary when one of their texts
+    // has the focus and a selection, the chosen chart's picture otherwise.
     void CopySelection();
     // The chart that Copy, Print and Export Chart act on: the output chart until the user
     // clicks another chart or switches the side panel to another view.
@@ -114,6 +117,7 @@ private:
     QMenu* editMenu_ = nullptr;
     QMenu* algorithmMenu_ = nullptr;
     std::vector<std::string> inputNames_;
+    RunSummary summary_;
 };
 
 } // namespace orvanel

@@ -211,6 +211,7 @@ void RunDriver::RunProtected() {
     ShowGauge(engine.Generations, 0);
     shownGeneration_ = 0;
     shownEvolving_ = false;
+    summary_ = {};
     timer1_->start();
     // The plot window gets its busy cursor once this run has found it.
     document_.setCursor(Qt::WaitCursor);
@@ -302,6 +303,7 @@ void RunDriver::Finish(const std::string& failure) {
         modelDescription_ = ModelExport::Of(run_, engine, document_.Doc().DocumentPath(),
                                             std::nullopt, document_.Doc().SampleTime());
         NameColumns(*modelDescription_);
+        KeepSummary();
     }
     RestoreSearchSettings();
     // The fit figures stay in view after the written end-of-run text.
@@ -328,6 +330,30 @@ void RunDriver::Finish(const std::string& failure) {
         host_.Dialogs().ShowError(&document_, QString::fromStdString(failure));
     }
     CloseDeferredWindows();
+}
+
+// Computed once at the end: a figure of every refresh during the run would cost the search time
+// and describe a model about to change.
+void RunDriver::KeepSummary() {
+    std::optional<LinearModel> model;
+    if (const IdentifiedModel* final = OptedModel()) {
+        model = final->Model;
+    } else {
+        model = LinearModel::From(document_.Engine().BestModel());
+    }
+    if (!model) {
+        return;
+    }
+    try {
+        const ModelSummary::Data data = run_.EstimationData();
+        summary_.Uncertainty =
+            ModelUncertainty::Estimate(*model, data.Inputs, data.Output, data.Rows);
+        summary_.Inputs = ModelSummary::Of(*model, document_.Doc().SampleTime(), data);
+        summary_.Model = std::move(*model);
+    } catch (const std::exception&) {
+        // A model whose figures cannot be computed is shown without them.
+        summary_ = {};
+    }
 }
 
 void RunDriver::KeepSearchSettings() {
@@ -549,6 +575,7 @@ void RunDriver::FillPlot(RunPlot& plot) {
                      heldOut ? static_cast<int>(final->ValidationBegins) + 1 : 0);
     // A reused window may list more inputs than this model has; it never reaches past them.
     plot.SetSampleTime(document_.Doc().SampleTime());
+    plot.ShowSummary(summary_);
     const int inputs = final != nullptr ? static_cast<int>(final->Model.Inputs.size())
                                         : document_.Engine().BestModel().InputCount();
     ShowFunctionOf(plot, std::clamp(plot.ChosenInput(), 0, inputs - 1), decimalSeparator_);

@@ -3,6 +3,7 @@
 
 #include "document/IdentificationRun.h"
 #include "document/ModelExport.h"
+#include "window/RunPlot.h"
 
 #include <QList>
 #include <QObject>
@@ -18,7 +19,6 @@ namespace orvanel {
 
 class DataTable;
 class DocumentHost;
-class RunPlot;
 class TableSamples;
 class TMDIMainChild;
 
@@ -123,6 +123,8 @@ private:
     // The thorough search raises the engine's generations and size factor for its run only:
     // the options dialog goes on showing the user's own.
     void KeepSearchSettings();
+    // The final model's summary for the plot window, from the rows it was fitted to.
+    void KeepSummary();
     void RestoreSearchSettings();
     void CloseDeferredWindows();
     // The last run's final model, when it ended with one and used options.
@@ -167,6 +169,8 @@ private:
     std::vector<std::string> shownMeasuredText_;
     // A run has ended and its outputs are kept for the plot window.
     bool resultsKept_ = false;
+    // The last run's final model in an engineer's terms; empty while a run goes on.
+    RunSummary summary_;
     QString statusText_;
     bool statusHeld_ = false;
     int gaugeMaximum_ = 100;

@@ -1,6 +1,10 @@
 // What a run asks of the plot window that shows its results.
 #pragma once
 
+#include "document/ModelSummary.h"
+#include "engine/LinearModel.h"
+#include "engine/ModelUncertainty.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +16,14 @@ class QWidget;
 namespace orvanel {
 
 struct FunctionView;
+
+// A run's final model in an engineer's terms: one summary per input of Model and how well the
+// data determine it (none when they do not). No inputs while a run goes on.
+struct RunSummary {
+    LinearModel Model;
+    std::vector<InputSummary> Inputs;
+    std::optional<ModelUncertainty> Uncertainty;
+};
 
 // The plot window as the run driver fills it: the measured-against-computed outputs, the input
 // chooser and the chosen input's transfer function with its step response.
@@ -48,6 +60,9 @@ public:
     // Shows how well the computed output fits (empty for nothing) over the output chart and
     // shades its rows from `validationRow` on, the part held out of the search (0 for none).
     virtual void ShowQuality(const std::string& fitText, int validationRow) = 0;
+    // The final model's summary once a run has ended, for every input; an empty one while a
+    // run goes on. A window that shows no summary ignores it.
+    virtual void ShowSummary(const RunSummary& summary) { (void)summary; }
 };
 
 } // namespace orvanel

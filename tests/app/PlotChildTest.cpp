@@ -6,14 +6,23 @@
 #include "app/FractionText.h"
 #include "app/MainForm.h"
 #include "app/ModelViews.h"
+#include "app/SummaryText.h"
+#include "app/TuningPanel.h"
+#include "document/FunctionView.h"
+#include "document/ModelSummary.h"
 #include "engine/LinearModel.h"
+#include "engine/ModelUncertainty.h"
+#include "engine/ModelWarnings.h"
 #include "model/FunTrans.h"
 #include "support/FakeUserDialogs.h"
 #include "support/WindowLeakCheck.h"
 #include "window/MSChart.h"
 
 #include <QClipboard>
+#include <QAction>
 #include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
@@ -25,6 +34,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
+#include <random>
 #include <qcustomplot.h>
 
 namespace orvanel {
@@ -52,6 +62,19 @@ private:
             chart.SetData(std::to_string(r) + ".5");
         }
         chart.show();
+    }
+
+    // K e^(-5 s) / (20 s + 1) sampled at 1 s: b z^-5 / (z - a).
+    static LinearModel FirstOrder() {
+        const double a = std::exp(-1.0 / 20.0);
+        LinearModel model;
+        model.Inputs.push_back({2.0 * (1.0 - a), {}, {{false, a, 0.0, 0.0}}, 5});
+        return model;
+    }
+    // Shows `model`'s only input as a run that ended would.
+    void ShowModel(const LinearModel& model, std::optional<ModelUncertainty> uncertainty = {}) {
+        plot_->ShowSummary({model, ModelSummary::Of(model, 1.0), std::move(uncertainty)});
+        plot_->ShowFunction(FunctionView::Of(model.Inputs[0], '.'), '.');
     }
 
 private slots:
@@ -257,6 +280,112 @@ private slots:
                                 Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(chart, &doubleClick);
         QVERIFY(showsAll());
+    }
+
+    void theSummaryGivesTheFiguresAndTheTuningFollowsTauC() {
+        ShowModel(FirstOrder());
+        const QString text = plot_->Views().Summary().toPlainText();
+        for (const char* figure : {"Static gain: 2", "Delay: 5 samples (5 s)",
+                                   "Time constants: 20 s",
+                                   "gain 2, time constant 20 s, dead time 5 s"}) {
+            QVERIFY2(text.contains(QLatin1String(figure)), qPrintable(text));
+        }
+
+        TuningPanel& tuning = plot_->Views().Tuning();
+        const auto* tauC = tuning.findChild<QDoubleSpinBox*>(QStringLiteral("TauC"));
+        QCOMPARE(tauC->value(), 5.0);
+        QCustomPlot* loop = plot_->Views().Plot(ModelViews::TuningView);
+        const QVector<double> before = [loop] {
+            QVector<double> values;
+            for (auto p = loop->graph(0)->data()->constBegin();
+                 p != loop->graph(0)->data()->constEnd(); ++p) {
+                values.append(p->value);
+            }
+            return values;
+        }();
+        for (const double tc : {5.0, 10.0}) {
+            tuning.SetTauC(tc);
+            const ControllerTuning::Controller& pi = tuning.Settings()->Pi;
+            QVERIFY(std::abs(pi.Kc - 20.0 / (2.0 * (tc + 5.0))) < 1e-6);
+            QVERIFY(std::abs(pi.Ti - std::min(20.0, 4.0 * (tc + 5.0))) < 1e-6);
+            const QString settings =
+                tuning.findChild<QLabel*>(QStringLiteral("TuningSettings"))->text();
+            QVERIFY2(settings.contains(FigureText(pi.Kc)), qPrintable(settings));
+        }
+        // A slower loop is drawn anew, and its settling time marked where the figures say.
+        const QCPGraph* output = loop->graph(0);
+        QVERIFY(output->dataCount() != before.size() ||
+                !std::equal(before.begin(), before.end(), output->data()->constBegin(),
+                            [](double v, const QCPGraphData& p) { return v == p.value; }));
+        const double settling = tuning.Settings()->PiLoop.SettlingTime;
+        QCOMPARE(loop->graph(2)->data()->constBegin()->key, settling);
+        QVERIFY(tuning.findChild<QLabel*>(QStringLiteral("ClosedLoopFigures"))
+                    ->text()
+                    .contains(FigureText(settling) + QStringLiteral(" s")));
+        tuning.Choose(TuningPanel::Pid);
+        QCOMPARE(loop->graph(2)->data()->constBegin()->key, tuning.Settings()->PidLoop.SettlingTime);
+
+        // A new run empties both tabs until it ends.
+        plot_->ShowSummary({});
+        QCOMPARE(plot_->Views().Summary().toPlainText(), QStringLiteral("Shown when the run ends."));
+        QVERIFY(!tuning.Settings());
+    }
+
+    void aPoleOnTheNegativeRealAxisIsWarnedOf() {
+        LinearModel model;
+        model.Inputs.push_back({1.0, {}, {{false, 0.8, 0.0, 0.0}, {false, -0.5, 0.0, 0.0}}, 0});
+        ShowModel(model);
+        const std::vector<std::string> warnings = ModelWarnings::Of(model.Inputs[0]);
+        QCOMPARE(warnings.size(), std::size_t{1});
+        const SummaryText& summary = plot_->Views().Summary();
+        QVERIFY(summary.toPlainText().contains(QString::fromStdString(warnings[0])));
+        QVERIFY(summary.toHtml().contains(QStringLiteral("orvanel:warning")));
+        QVERIFY(!summary.document()->resource(QTextDocument::ImageResource,
+                                              QUrl(QStringLiteral("orvanel:warning")))
+                     .isNull());
+    }
+
+    void theBandsAreDrawnOnRequestAroundTheResponses() {
+        const LinearModel model = FirstOrder();
+        std::mt19937 random(7);
+        std::normal_distribution<double> noise(0.0, 0.05);
+        std::vector<double> input(400);
+        for (std::size_t k = 0; k < input.size(); ++k) {
+            input[k] = (k / 40) % 2 == 0 ? 1.0 : -1.0;
+        }
+        const std::span<const double> columns[] = {input};
+        std::vector<double> output = model.Simulate(columns, input.size());
+        for (double& y : output) {
+            y += noise(random);
+        }
+        const auto uncertainty = ModelUncertainty::Estimate(model, columns, output, output.size());
+        QVERIFY(uncertainty);
+        ShowModel(model, uncertainty);
+        plot_->StepChart().Refresh();
+        ModelViews& views = plot_->Views();
+        QCustomPlot* step = views.Plot(ModelViews::StepView);
+        QCOMPARE(step->plottableCount(), 1);
+
+        views.BandAction().setChecked(true);
+        plot_->StepChart().Refresh();
+        QCOMPARE(step->plottableCount(), 3);
+        // The band lies around the response drawn, sample for sample.
+        const auto* upper = qobject_cast<QCPCurve*>(step->plottable(1));
+        const auto* lower = qobject_cast<QCPCurve*>(step->plottable(2));
+        QVERIFY(upper && lower);
+        for (int i = 10; i < 40; i += 7) {
+            const double key = upper->data()->at(i)->key;
+            const double value = step->graph(0)->data()->findBegin(key, false)->value;
+            QCOMPARE(step->graph(0)->data()->findBegin(key, false)->key, key);
+            const double middle = (upper->data()->at(i)->value + lower->data()->at(i)->value) / 2;
+            QVERIFY(std::abs(middle - value) < 1e-9);
+            QVERIFY(upper->data()->at(i)->value > value);
+        }
+        views.setCurrentIndex(ModelViews::FrequencyView);
+        QCOMPARE(views.Plot(ModelViews::FrequencyView)->graphCount(), 6);
+        views.BandAction().setChecked(false);
+        QCOMPARE(views.Plot(ModelViews::FrequencyView)->graphCount(), 2);
+        QCOMPARE(step->plottableCount(), 1);
     }
 
     void theStepChartIsTitledAndTickedAtRoundTimes() {

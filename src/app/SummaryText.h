@@ -1,0 +1,29 @@
+// The chosen input's model in an engineer's terms, as text the user can select and copy.
+#pragma once
+
+#include "document/ModelSummary.h"
+#include "engine/LinearModel.h"
+
+#include <QTextBrowser>
+
+namespace orvanel {
+
+// Figures, coefficients with their standard deviations and the warnings, each warning behind
+// the style's warning icon.
+class SummaryText : public QTextBrowser {
+    Q_OBJECT
+
+public:
+    explicit SummaryText(QWidget* parent = nullptr);
+
+    // The summary of `input`, the input the summary describes.
+    void Show(const InputSummary& summary, const LinearModel::Input& input);
+    // Says that the figures come once the run ends.
+    void ShowPending();
+};
+
+// The text of a figure in the summary's tabs: four significant digits, and words for the
+// values that are no number.
+QString FigureText(double value);
+
+} // namespace orvanel
