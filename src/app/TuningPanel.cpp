@@ -17,6 +17,7 @@ namespace {
 const QColor LoopColour(0x1f, 0x4e, 0xa8);
 const QColor MarkColour(0xd0, 0x20, 0x20);
 constexpr double LargestTauC = 1e9;
+constexpr double ShownSettlingTimes = 3.0;
 
 QString Row(const QString& name, const ControllerTuning::Controller& c, bool derivative) {
     return QStringLiteral("<tr><td><b>%1</b></td><td align=right>%2</td><td align=right>%3</td>"
@@ -155,6 +156,11 @@ void TuningPanel::Recompute() {
     setPoint->setData({0.0, last}, {1.0, 1.0});
     output->rescaleAxes();
     setPoint->rescaleValueAxis(true);
+    // The horizon covers the slowest loop SIMC may give; a faster one is shown to a few
+    // settling times, where its shape can be seen.
+    if (std::isfinite(loop.SettlingTime) && loop.SettlingTime > 0.0) {
+        loop_->xAxis->setRange(0.0, std::min(last, ShownSettlingTimes * loop.SettlingTime));
+    }
     if (std::isfinite(loop.SettlingTime)) {
         QCPGraph* settling = loop_->addGraph();
         settling->setName(QStringLiteral("Settling time"));
