@@ -1,5 +1,7 @@
 #include "app/ModelViews.h"
 
+#include <QTabBar>
+
 #include "app/SummaryText.h"
 #include "app/TuningPanel.h"
 #include "engine/ModelAnalysis.h"
@@ -7,6 +9,7 @@
 
 #include <QAction>
 #include <QMouseEvent>
+#include <QTabBar>
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -127,6 +130,12 @@ ModelViews::ModelViews(TMSChart* stepChart, QWidget* parent)
     addTab(summary_, QStringLiteral("Summary"));
     addTab(tuning_, QStringLiteral("Tuning"));
     setCurrentIndex(StepView);
+    // Six views share the panel's width: every tab stays in sight, its title shortened if the
+    // panel is too narrow, rather than two of them behind a scroll arrow.
+    setUsesScrollButtons(false);
+    setElideMode(Qt::ElideRight);
+    tabBar()->setExpanding(false);
+    setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 5px; }"));
     bandAction_->setCheckable(true);
     bandAction_->setEnabled(false);
     for (QCustomPlot* plot : {stepChart_->Plot(), frequency_}) {

@@ -30,7 +30,7 @@ class TPlotMDIChild : public QWidget, public ChildMenus, public RunPlot {
     Q_OBJECT
 
 public:
-    static constexpr int SidePanelWidth = 301;
+    static constexpr int SidePanelWidth = 361;
 
     // An empty plot window held by `host`, which must outlive it, listing "Input 1".
     explicit TPlotMDIChild(PlotHost& host, QWidget* parent = nullptr);
