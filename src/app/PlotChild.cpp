@@ -216,6 +216,10 @@ void TPlotMDIChild::NameInputs(const std::vector<std::string>& names) {
     }
 }
 
+void TPlotMDIChild::NameOutput(const std::string& name) {
+    msChart1_->SetAxisTitles("Sample", name.empty() ? std::string("Output") : name);
+}
+
 void TPlotMDIChild::KeepInputs(int count) {
     const int chosen = comboBox1_->currentIndex();
     while (comboBox1_->count() > std::max(count, 1)) {

@@ -38,6 +38,7 @@ public:
     QWidget* Window() override { return this; }
     void PrepareRun(const QString& caption, int inputs, char decimalSeparator) override;
     void NameInputs(const std::vector<std::string>& names) override;
+    void NameOutput(const std::string& name) override;
     // The measured output is the "Exp" series, the computed one "Calc"; the chart shows once
     // it has them.
     void ShowOutputs(const std::vector<std::string_view>& measured,

@@ -249,6 +249,7 @@ RunPlot* RunDriver::FindOrCreatePlotWindow(int inputs) {
     if (plot != nullptr) {
         plot->PrepareRun(document_.windowTitle() + PlotSuffix, inputs, decimalSeparator_);
         plot->NameInputs(InputNames());
+        plot->NameOutput(document_.Doc().Table().OutputName());
         plot->SetBusy(true);
     }
     plotWindow_ = plot != nullptr ? plot->Window() : nullptr;

@@ -41,6 +41,8 @@ public:
     // The inputs' names from 1, after PrepareRun: the list says "Input 1 (valve)" for a named
     // one. Empty names, or none, leave "Input k".
     virtual void NameInputs(const std::vector<std::string>& names) = 0;
+    // The output's name from the data file, empty when it gave none: it titles the output axis.
+    virtual void NameOutput(const std::string& /*name*/) {}
     // Shows the measured against the computed output, one text per sample of each, as the
     // table holds them.
     virtual void ShowOutputs(const std::vector<std::string_view>& measured,

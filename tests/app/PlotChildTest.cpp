@@ -125,6 +125,12 @@ private slots:
         plot_->PrepareRun(QStringLiteral("Plot"), 3, '.');
         QCOMPARE(combo->itemText(0), QStringLiteral("Input 1 (valve)"));
         QCOMPARE(combo->itemText(2), QStringLiteral("Input 3"));
+        // The output's name titles the output chart's axis; without one it stays "Output".
+        QCustomPlot* chart = plot_->OutputChart().Plot();
+        plot_->NameOutput("temperature");
+        QCOMPARE(chart->yAxis->label(), QStringLiteral("temperature"));
+        plot_->NameOutput("");
+        QCOMPARE(chart->yAxis->label(), QStringLiteral("Output"));
     }
 
     void theStepChartKeepsAUsableHeightAndTakesTheRest() {
