@@ -16,9 +16,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <optional>
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 #include <unistd.h>
@@ -58,15 +58,14 @@ ImportedData ReadData(const std::string& path, const ImportChoice& choice) {
 }
 
 // Each validation file as the data file is read; their columns must be the data file's.
-std::optional<std::string> AddValidationData(IdentificationRun& run,
-                                             const IdentifyOptions& options,
+std::optional<std::string> AddValidationData(IdentificationRun& run, const IdentifyOptions& options,
                                              const ImportedData& data) {
     for (const std::string& path : options.ValidationPaths) {
         const ImportedData other = ReadData(path, options.Import);
         if (!other.InputNames.empty() && !data.InputNames.empty() &&
             (other.InputNames != data.InputNames || other.OutputName != data.OutputName))
-            return "The validation data " + path + " have other columns than " +
-                   options.DataPath + ": choose them with --inputs and --output";
+            return "The validation data " + path + " have other columns than " + options.DataPath +
+                   ": choose them with --inputs and --output";
         if (auto refusal = run.AddOtherData(path, other.Samples))
             return refusal;
     }
@@ -170,8 +169,8 @@ void PrintQuality(const IdentificationRun& run, const IdentifiedModel& result,
     if (result.ValidationBegins < result.Computed.size())
         std::printf("%s\n", RunReport::FitLine("validation", result.ValidationFit).c_str());
     for (const IdentifiedModel::OtherData& other : result.Validation)
-        std::printf("%s\n", TextEncoding::Printable(RunReport::FitLine("validation, " + other.Name,
-                                                                        other.Fit))
+        std::printf("%s\n", TextEncoding::Printable(
+                                RunReport::FitLine("validation, " + other.Name, other.Fit))
                                 .c_str());
     if (!result.Validation.empty())
         std::printf("%s\n", RunReport::FitLine("validation", result.OtherDataFit).c_str());
@@ -179,17 +178,15 @@ void PrintQuality(const IdentificationRun& run, const IdentifiedModel& result,
 
 // Each input's figures after the model with --summary; its warnings on standard error with
 // --summary or when a JSON export carries them too.
-void PrintSummary(const IdentificationRun& run, const IdentifiedModel& result,
-                  const IdentifyOptions& options, std::optional<double> sampleTime,
-                  const std::vector<std::string>& names) {
+void PrintSummary(const IdentificationRun& run, const IdentifyOptions& options,
+                  std::optional<double> sampleTime, const std::vector<std::string>& names) {
     const bool json = std::any_of(
         options.ExportPaths.begin(), options.ExportPaths.end(), [](const std::string& path) {
             return ModelExport::FormatFor(path) == ModelExport::Format::Json;
         });
     if (!options.Summary && !json)
         return;
-    const std::vector<InputSummary> summaries =
-        ModelSummary::Of(result.Model, sampleTime, run.EstimationData());
+    const std::vector<InputSummary>& summaries = run.Summaries(sampleTime);
     for (std::size_t k = 0; k < summaries.size(); ++k) {
         std::string input = "Input " + std::to_string(k + 1);
         if (k < names.size())
@@ -224,9 +221,9 @@ std::vector<std::string> WriteOutputs(const IdentificationRun& run, const TGenet
     }
     if (options.ExportPaths.empty())
         return failures;
-    ModelExport description = ModelExport::Of(run, engine, options.DataPath, seed,
-                                              options.SampleTime ? options.SampleTime
-                                                                 : data.SampleTime);
+    ModelExport description =
+        ModelExport::Of(run, engine, options.DataPath, seed,
+                        options.SampleTime ? options.SampleTime : data.SampleTime);
     description.InputNames = data.InputNames;
     description.OutputName = data.OutputName;
     for (const std::string& path : options.ExportPaths) {
@@ -253,19 +250,19 @@ int CheckModel(const IdentifyOptions& options) {
     try {
         computed = model.Simulate(data.Samples);
     } catch (const DocumentError& error) {
-        return Fail(ExitBadUsage, options.ModelPath + " on " + options.DataPath + ": " +
-                                      error.what());
+        return Fail(ExitBadUsage,
+                    options.ModelPath + " on " + options.DataPath + ": " + error.what());
     }
     if (!options.SimulatedOutputPath.empty()) {
-        if (const auto refusal = OutputRefusal(
-                {{"--simulated-output", options.SimulatedOutputPath}}, options))
+        if (const auto refusal =
+                OutputRefusal({{"--simulated-output", options.SimulatedOutputPath}}, options))
             return Fail(ExitBadUsage, *refusal);
     }
     std::vector<double> measured(computed.size());
     for (std::size_t r = 0; r < measured.size(); ++r)
         measured[r] = data.Samples.Row(static_cast<int>(r)).back();
     std::printf("%s\n", RunReport::FitLine("validation", FitFigure::Percent(measured, computed, 0,
-                                                                           measured.size()))
+                                                                            measured.size()))
                             .c_str());
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         return Fail(ExitRunFailed, "The result could not be written to standard output");
@@ -338,7 +335,7 @@ int Identify(const IdentifyOptions& options) {
     if (const auto& result = run.Result()) {
         PrintQuality(run, *result, names);
         if (run.StopLines().empty())
-            PrintSummary(run, *result, options, sampleTime, names);
+            PrintSummary(run, options, sampleTime, names);
     }
     // A script reads the result from here: losing it (a full disk, a closed pipe) is no success.
     if (std::fflush(stdout) != 0 || std::ferror(stdout))

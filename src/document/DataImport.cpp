@@ -228,6 +228,17 @@ bool HasMatExtension(const std::string& path) {
     return Lower(path).ends_with(".mat");
 }
 
+// Both readers' refusals reach the caller as ImportError, whatever part of the reading failed.
+template <typename Read> auto AsImportError(Read read) {
+    try {
+        return read();
+    } catch (const ImportError&) {
+        throw;
+    } catch (const DocumentError& error) {
+        throw ImportError(error.what());
+    }
+}
+
 } // namespace
 
 bool ImportChoice::AnySet() const {
@@ -236,15 +247,8 @@ bool ImportChoice::AnySet() const {
 }
 
 ImportedData DataImport::Read(const std::string& path, const ImportChoice& choice) {
-    if (HasMatExtension(path)) {
-        try {
-            return Samples(MatTable::Read(path), choice);
-        } catch (const ImportError&) {
-            throw;
-        } catch (const DocumentError& error) {
-            throw ImportError(error.what());
-        }
-    }
+    if (HasMatExtension(path))
+        return AsImportError([&] { return Samples(MatTable::Read(path), choice); });
     if (choice.AnySet() || HasDelimitedExtension(path))
         return FromDelimited(DocumentFile::ReadText(path), choice);
     try {
@@ -258,29 +262,8 @@ ImportedData DataImport::Read(const std::string& path, const ImportChoice& choic
 }
 
 ImportedData DataImport::FromDelimited(std::string text, const ImportChoice& choice) {
-    try {
-        return ReadDelimited(std::move(text), choice);
-    } catch (const ImportError&) {
-        throw;
-    } catch (const DocumentError& error) {
-        throw ImportError(error.what());
-    }
+    return AsImportError([&] { return ReadDelimited(std::move(text), choice); });
 }
-
-namespace {
-
-// Both readers' refusals reach the caller as ImportError, whatever part of the reading failed.
-template <typename Read> auto AsImportError(Read read) {
-    try {
-        return read();
-    } catch (const ImportError&) {
-        throw;
-    } catch (const DocumentError& error) {
-        throw ImportError(error.what());
-    }
-}
-
-} // namespace
 
 ImportedData DataImport::FromTable(const DelimitedTable& table, const ImportChoice& choice) {
     return AsImportError([&] { return Samples(table, choice); });

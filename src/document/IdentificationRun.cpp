@@ -121,6 +121,7 @@ std::optional<std::string> IdentificationRun::HandOver(const TableSamples& sampl
     engine.RequestStop();
     resolved = Options.Resolved();
     result.reset();
+    summaries.reset();
     candidates.clear();
     const auto rows = static_cast<std::size_t>(samples.Samples());
     const auto width = static_cast<std::size_t>(samples.Inputs()) + 1;
@@ -242,8 +243,7 @@ std::string IdentificationRun::Finish(std::string failure) {
 std::string IdentificationRun::Ending(bool failed) const {
     std::vector<std::string> parts;
     if (!failed && result && (resolved.AnyOptIn() || !OtherData.empty()))
-        parts.push_back(report.QualityText(
-            *result, resolved, ModelSummary::Of(result->Model, SampleTime, EstimationData())));
+        parts.push_back(report.QualityText(*result, resolved, Summaries(SampleTime)));
     std::string data;
     if (FilledCells > 0)
         data += "\r\nCells filled by linear interpolation: " + std::to_string(FilledCells);
@@ -606,7 +606,18 @@ void IdentificationRun::ConcludeWithSearchBest() {
     }
 }
 
+const std::vector<InputSummary>&
+IdentificationRun::Summaries(std::optional<double> sampleTime) const {
+    static const std::vector<InputSummary> none;
+    if (!result)
+        return none;
+    if (!summaries || summaries->first != sampleTime)
+        summaries.emplace(sampleTime, ModelSummary::Of(result->Model, sampleTime, EstimationData()));
+    return summaries->second;
+}
+
 void IdentificationRun::KeepResult(Found best, int restart) {
+    summaries.reset();
     keptSearchModel = best.Searched;
     IdentifiedModel model;
     const std::size_t rows = measured.size();

@@ -130,6 +130,10 @@ public:
     // The columns the model is fitted to, over the estimation rows with offsets removed, as
     // a model's summary takes them; no rows before HandOver.
     ModelSummary::Data EstimationData() const;
+    // The final model's figures per input for a sample time (see ModelSummary), computed once
+    // per result and sample time: the report, the exports and the command all show them, and
+    // their uncertainty takes a pass over the data per parameter. Empty without a result.
+    const std::vector<InputSummary>& Summaries(std::optional<double> sampleTime) const;
     // Seconds between samples, set before Run: the report's figures are then in seconds,
     // otherwise in samples.
     std::optional<double> SampleTime;
@@ -200,6 +204,8 @@ private:
     double structurePenalty = 0.0;
     std::optional<IdentifiedModel> result;
     std::shared_ptr<const TMISOFunTrans> keptSearchModel;
+    // Summaries of `result` and the sample time they were computed for.
+    mutable std::optional<std::pair<std::optional<double>, std::vector<InputSummary>>> summaries;
     int lastGeneration = -1;
     // Read by Progress while the workers write them.
     std::atomic<bool> concluding{false};

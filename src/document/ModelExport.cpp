@@ -208,7 +208,7 @@ ModelExport ModelExport::Of(const IdentificationRun& run, const TGenetico& engin
     if (run.DataEdited)
         description.EditedRows = run.Rows();
     description.SeedMilliseconds = seedMilliseconds;
-    description.Summaries = ModelSummary::Of(result.Model, sampleTime, run.EstimationData());
+    description.Summaries = run.Summaries(sampleTime);
     for (const RunParameter* parameter : RunParameters::All()) {
         const double value = parameter->Read(engine);
         std::string name(parameter->Flag.substr(2));
