@@ -8,6 +8,7 @@ packages=(
     clang-14 libclang-rt-14-dev
     qt6-base-dev libqt6svg6-dev libqcustomplot-dev libxkbcommon-dev
     libcli11-dev nlohmann-json3-dev libceres-dev libeigen3-dev libmatio-dev python3-scipy
+    libopenmpi-dev openmpi-bin
     xvfb xauth xdg-utils
     ghostscript imagemagick fonts-urw-base35
     x11-utils libxtst6 python3

@@ -15,6 +15,7 @@ namespace {
 
 constexpr int MaxThreads = 1024;
 constexpr int MaxSeedMilliseconds = 999;
+constexpr int MaxSlices = 1024;
 
 int IntegerWithin(std::string_view flag, std::string_view text, int min, int max) {
     int value = 0;
@@ -33,6 +34,26 @@ double PositiveSeconds(std::string_view flag, std::string_view text) {
         throw UsageError(std::string(flag) + " needs a positive number of seconds, not \"" +
                          std::string(text) + "\"");
     return *value;
+}
+
+// "K/M" with 0 <= K < M.
+IdentifyOptions::SliceChoice SliceNamed(const std::string& text) {
+    const std::size_t slash = text.find('/');
+    const std::string refusal =
+        "--restart-slice needs K/M, slice K of M from 0 to M - 1 (such as 2/4; M up to " +
+        std::to_string(MaxSlices) + "), not \"" + text + "\"";
+    if (slash == std::string::npos)
+        throw UsageError(refusal);
+    IdentifyOptions::SliceChoice slice;
+    const std::string_view index(text.data(), slash);
+    const std::string_view count(text.data() + slash + 1, text.size() - slash - 1);
+    const auto a = std::from_chars(index.data(), index.data() + index.size(), slice.Index);
+    const auto b = std::from_chars(count.data(), count.data() + count.size(), slice.Count);
+    if (a.ec != std::errc() || a.ptr != index.data() + index.size() || b.ec != std::errc() ||
+        b.ptr != count.data() + count.size() || slice.Count < 1 || slice.Count > MaxSlices ||
+        slice.Index < 0 || slice.Index >= slice.Count)
+        throw UsageError(refusal);
+    return slice;
 }
 
 // Refused before the run, which may be long, rather than after it.
@@ -155,6 +176,12 @@ void AddCommandOptions(CLI::App& app, IdentifyOptions& options) {
     app.add_option("--validation-data", options.ValidationPaths)
         ->allow_extra_args(false)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    app.add_option_function<std::string>("--restart-slice", [&options](const std::string& text) {
+        options.RestartSlice = SliceNamed(text);
+    });
+    app.add_option("--part", options.PartPath);
+    app.add_option("--merge", options.MergePaths)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     AddImportOptions(app, options.Import);
     app.add_flag("--quiet", options.Quiet)->disable_flag_override();
     app.add_flag("--summary", options.Summary)->disable_flag_override();
@@ -195,6 +222,33 @@ std::vector<std::string> CliArguments(std::span<const std::string_view> argument
     return reversed;
 }
 
+// A slice writes its part file and nothing else; a merge runs no search.
+void RefuseSliceConflicts(const CLI::App& app, const IdentifyOptions& options) {
+    if (app["--merge"]->count() > 0 &&
+        std::find(options.MergePaths.begin(), options.MergePaths.end(), "") !=
+            options.MergePaths.end())
+        throw UsageError("--merge needs part files");
+    if (!options.MergePaths.empty() && (options.RestartSlice || !options.ModelPath.empty()))
+        throw UsageError(std::string("--merge and ") +
+                         (options.RestartSlice ? "--restart-slice" : "--model") +
+                         " cannot be given together");
+    if (!options.PartPath.empty() && !options.RestartSlice)
+        throw UsageError("--part is the file --restart-slice writes: give both");
+    if (!options.RestartSlice)
+        return;
+    if (options.PartPath.empty())
+        throw UsageError("--restart-slice needs --part FILE, where its searches are written");
+    if (!options.SeedMilliseconds)
+        throw UsageError("--restart-slice needs --seed-ms: every slice derives its searches "
+                         "from the same seed");
+    for (const char* flag : {"--report", "--export", "--simulated-output", "--model",
+                             "--validation-data", "--summary"}) {
+        if (app[flag]->count() > 0)
+            throw UsageError(std::string("--restart-slice writes its part file only: give ") +
+                             flag + " to the --merge");
+    }
+}
+
 } // namespace
 
 IdentifyOptions IdentifyOptions::Parse(std::span<const std::string_view> arguments) {
@@ -229,8 +283,16 @@ IdentifyOptions IdentifyOptions::Parse(std::span<const std::string_view> argumen
         throw UsageError("--simulated-output needs a file path");
     if (app["--model"]->count() > 0 && options.ModelPath.empty())
         throw UsageError("--model needs a file path");
+    if (app["--part"]->count() > 0 && options.PartPath.empty())
+        throw UsageError("--part needs a file path");
+    // "--merge PART... DATA": the data file is the last value when no other was given.
+    if (options.DataPath.empty() && options.MergePaths.size() > 1) {
+        options.DataPath = options.MergePaths.back();
+        options.MergePaths.pop_back();
+    }
     if (options.DataPath.empty() && !options.Help)
         throw UsageError("No data file given (see --help)");
+    RefuseSliceConflicts(app, options);
     if (!options.ValidationPaths.empty() && options.Identification.ValidationPercent > 0.0)
         throw UsageError("--validation-data and --validation-percent cannot be given together: "
                          "the model is judged on other files or on the data file's last rows");
@@ -308,6 +370,21 @@ Options (defaults in brackets):
                                  dead-time approximation, step figures, the coefficients'
                                  standard deviations and SIMC PI/PID settings (in seconds with
                                  a sample time, else in samples)
+  --restart-slice K/M            run only slice K of M of the searches (0 <= K < M): those
+                                 whose index is K modulo M, the run's own search being index 0
+                                 (in slice 0) and restart k index k, each from the seed it has
+                                 in the whole run; writes --part instead of a report. Needs
+                                 --seed-ms, the same in every slice
+  --part PATH                    where --restart-slice writes its part file (JSON): each
+                                 search's model to the last bit, its score, index and seed,
+                                 the data's checksum, the options, the searches and slices
+  --merge PART... [DATA]         no search: the part files of all M slices give the model,
+                                 report, exports and computed output that the same run in
+                                 one process gives. The options must be the slices' (--seed-ms
+                                 may be left out); the last PART is the data file when no
+                                 other is given. Parts of another run (data, options,
+                                 searches, slices), a slice twice or a slice missing are
+                                 refused, naming the file or the slice to rerun
   --quiet                        no progress on standard error
   --help                         this text
   --                             ends the options: what follows is the data file
@@ -326,6 +403,11 @@ says where the run stopped, the model found so far is printed, and no export or 
 output is written (the files of an earlier run stay as they were); a second signal ends the
 program at once. A run whose search fails after a generation (such as "Todos Iguales")
 prints the best model of that generation, ends its report with it and writes no export.
+
+Started by mpirun with P processes, the run spreads its searches (--restarts) over them:
+process r runs slice r/P, the first gathers the parts, merges them and alone prints and writes
+files. The model is the one the run in one process finds, whatever P. Without --seed-ms all use
+the first process's clock.
 
 Exit status: 0 success, 1 the run ended with an error (the report is still completed) or an
 output could not be written, 2 bad usage or unreadable data, 130 (SIGINT) or 143 (SIGTERM,

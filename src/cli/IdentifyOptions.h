@@ -47,6 +47,17 @@ struct IdentifyOptions {
     // Other experiments to judge the model on, instead of the data file's last rows.
     std::vector<std::string> ValidationPaths;
 
+    // --restart-slice K/M: run only the searches whose index is K modulo M and write them to
+    // PartPath instead of a report.
+    struct SliceChoice {
+        int Index = 0;
+        int Count = 1;
+    };
+    std::optional<SliceChoice> RestartSlice;
+    std::string PartPath;
+    // --merge: the part files of every slice, merged into the result of the run in one process.
+    std::vector<std::string> MergePaths;
+
     // Where the computed output of validation file k (from 1) goes: SimulatedOutputPath with
     // "-validation-k" before its extension.
     std::string ValidationOutputPath(std::size_t k) const;

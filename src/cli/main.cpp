@@ -2,17 +2,22 @@
 #include "cli/IdentifyOptions.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/StopSignals.h"
+#if ORVANEL_MPI
+#include "cli/MpiRestarts.h"
+#endif
 #include "document/DataImport.h"
 #include "document/Document.h"
 #include "document/IdentificationRun.h"
 #include "document/ModelExport.h"
 #include "document/ModelFile.h"
 #include "document/ReplacementFile.h"
+#include "document/RestartParts.h"
 #include "document/RunReport.h"
 #include "document/TableSamples.h"
 #include "document/TextEncoding.h"
 #include "engine/FitFigure.h"
 #include "engine/Genetico.h"
+#include "engine/RunParameters.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -118,6 +123,8 @@ std::vector<Output> OutputsOf(const IdentifyOptions& options, const std::string&
 std::string WhatReplaces(const Output& output) {
     if (output.Flag == "--report")
         return "The report";
+    if (output.Flag == "--part")
+        return "The part file";
     return output.Flag == "--export" ? "The export" : "The computed output";
 }
 
@@ -277,57 +284,91 @@ int CheckModel(const IdentifyOptions& options) {
     return ExitSuccess;
 }
 
-int Identify(const IdentifyOptions& options) {
-    StopSignals signals;
-    const int seed = options.SeedMilliseconds.value_or(Rnd::CurrentMilliseconds());
-    TGenetico engine(seed);
+// A run set up from the command line: the engine with its parameters, the run with its
+// options and, after HandOver, the data's names and checksum.
+struct Session {
+    Session(const IdentifyOptions& options, int seed);
+
+    const IdentifyOptions& options;
+    int seed;
+    TGenetico engine;
+    IdentificationRun run;
+    ImportedData data;
+    std::optional<double> sampleTime;
+    RestartParts::Identity identity;
+};
+
+// What changes a run's searches, as the engine and the options hold it before the data.
+Session::Session(const IdentifyOptions& options, int seed)
+    : options(options), seed(seed), engine(seed), run(engine) {
     options.ApplyTo(engine);
-    IdentificationRun run(engine);
     run.Options = options.Identification;
-    ImportedData data = ReadData(options.DataPath, options.Import);
-    run.FilledCells = data.FilledCells;
-    const std::optional<double> sampleTime =
-        options.SampleTime ? options.SampleTime : data.SampleTime;
-    run.SampleTime = sampleTime;
-    if (const auto refusal = run.HandOver(data.Samples))
-        return Fail(ExitBadUsage, *refusal);
-    if (const auto refusal = AddValidationData(run, options, data))
-        return Fail(ExitBadUsage, *refusal);
+    for (const RunParameter* parameter : RunParameters::All())
+        identity.Options.emplace_back(parameter->Flag.substr(2), parameter->Read(engine));
+    for (const IdentificationOption* option : IdentificationOption::All())
+        identity.Options.emplace_back(option->Flag.substr(2), option->Read(run.Options));
+    identity.Options.emplace_back("seed-ms", seed);
+    identity.Restarts = run.Options.Resolved().Restarts;
+}
+
+// Reads the data and hands them to the run; the refusal's message.
+std::optional<std::string> HandOver(Session& session) {
+    const IdentifyOptions& options = session.options;
+    session.data = ReadData(options.DataPath, options.Import);
+    session.run.FilledCells = session.data.FilledCells;
+    session.sampleTime = options.SampleTime ? options.SampleTime : session.data.SampleTime;
+    session.run.SampleTime = session.sampleTime;
+    session.identity.DataChecksum = RestartParts::Checksum(session.data.Samples);
+    if (auto refusal = session.run.HandOver(session.data.Samples))
+        return refusal;
+    if (auto refusal = AddValidationData(session.run, options, session.data))
+        return refusal;
     // The samples are released once the engine holds its copy.
-    data.Samples = TableSamples();
-    const std::vector<std::string>& names = data.InputNames;
+    session.data.Samples = TableSamples();
+    return std::nullopt;
+}
 
-    const std::string reportPath = options.ReportPath.empty()
-                                       ? RunReport::ReportPathFor(options.DataPath)
-                                       : options.ReportPath;
-    if (const auto refusal = OutputRefusal(OutputsOf(options, reportPath), options))
-        return Fail(ExitBadUsage, *refusal);
+std::string ReportPathOf(const IdentifyOptions& options) {
+    return options.ReportPath.empty() ? RunReport::ReportPathFor(options.DataPath)
+                                      : options.ReportPath;
+}
+
+// Every output checked, then the report begun; the refusal's message.
+std::optional<std::string> BeginReport(Session& session) {
+    const std::string reportPath = ReportPathOf(session.options);
+    if (auto refusal = OutputRefusal(OutputsOf(session.options, reportPath), session.options))
+        return refusal;
     try {
-        run.BeginReport(reportPath);
+        session.run.BeginReport(reportPath);
     } catch (const std::exception& error) {
-        return Fail(ExitBadUsage, error.what());
+        return error.what();
     }
+    return std::nullopt;
+}
 
-    ProgressDisplay progress(stderr, isatty(fileno(stderr)) != 0);
-    signals.RemoveOnSecondSignal(run.Report().TemporaryPath());
-    const auto stopWhenSignalled = [&] {
+// A signal asks the engine to stop; the progress is shown unless quiet.
+void Watch(Session& session, const StopSignals& signals, ProgressDisplay& progress) {
+    const auto stopWhenSignalled = [&session, &signals] {
         if (signals.Requested())
-            engine.RequestStop();
+            session.engine.RequestStop();
     };
-    run.OnProgress = [&] {
+    session.run.OnProgress = [&session, &progress, stopWhenSignalled] {
         stopWhenSignalled();
-        if (!options.Quiet)
-            progress.Update(engine);
+        if (!session.options.Quiet)
+            progress.Update(session.engine);
     };
-    run.OnResponsive = stopWhenSignalled;
-    const std::string failure = run.Run();
-    signals.RemoveOnSecondSignal({});
-    progress.Finish();
+    session.run.OnResponsive = stopWhenSignalled;
+}
+
+// What the command prints and writes once the run, or the merge, ended with `failure`.
+int Conclude(Session& session, const std::string& failure, const StopSignals& signals) {
+    const IdentificationRun& run = session.run;
+    const IdentifyOptions& options = session.options;
     if (!run.HasModel()) {
         Fail(ExitRunFailed, failure);
         return signals.Requested() ? signals.ExitStatus() : ExitRunFailed;
     }
-
+    const std::vector<std::string>& names = session.data.InputNames;
     const std::vector<std::string> lines = run.Report().OptimumLines(run.KeptSearchModel());
     std::printf("%s\n", lines.back().c_str());
     for (std::size_t i = 0; i + 1 < lines.size(); ++i)
@@ -335,7 +376,7 @@ int Identify(const IdentifyOptions& options) {
     if (const auto& result = run.Result()) {
         PrintQuality(run, *result, names);
         if (run.StopLines().empty())
-            PrintSummary(run, options, sampleTime, names);
+            PrintSummary(run, options, session.sampleTime, names);
     }
     // A script reads the result from here: losing it (a full disk, a closed pipe) is no success.
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
@@ -352,7 +393,8 @@ int Identify(const IdentifyOptions& options) {
         return signals.Requested() ? signals.ExitStatus() : ExitRunFailed;
     }
     if (run.Result()) {
-        const std::vector<std::string> failures = WriteOutputs(run, engine, options, seed, data);
+        const std::vector<std::string> failures =
+            WriteOutputs(run, session.engine, options, session.seed, session.data);
         for (const std::string& message : failures)
             Fail(ExitRunFailed, message);
         if (!failures.empty())
@@ -361,27 +403,229 @@ int Identify(const IdentifyOptions& options) {
     return signals.Requested() ? signals.ExitStatus() : ExitSuccess;
 }
 
+int Identify(const IdentifyOptions& options) {
+    StopSignals signals;
+    Session session(options, options.SeedMilliseconds.value_or(Rnd::CurrentMilliseconds()));
+    if (const auto refusal = HandOver(session))
+        return Fail(ExitBadUsage, *refusal);
+    if (const auto refusal = BeginReport(session))
+        return Fail(ExitBadUsage, *refusal);
+    ProgressDisplay progress(stderr, isatty(fileno(stderr)) != 0);
+    signals.RemoveOnSecondSignal(session.run.Report().TemporaryPath());
+    Watch(session, signals, progress);
+    const std::string failure = session.run.Run();
+    signals.RemoveOnSecondSignal({});
+    progress.Finish();
+    return Conclude(session, failure, signals);
+}
+
+// A slice's part, or the status and message it failed with.
+struct SliceOutcome {
+    int Status = ExitSuccess;
+    std::string Failure;
+    RestartParts::Part Part;
+};
+
+SliceOutcome RunSlice(const IdentifyOptions& options, int seed,
+                      IdentificationRun::RestartSlice slice, const StopSignals& signals) {
+    Session session(options, seed);
+    if (const auto refusal = HandOver(session))
+        return {ExitBadUsage, *refusal, {}};
+    session.run.Slice = slice;
+    std::string rows;
+    session.run.OnRow = [&rows, &session](const TGenetico& engine) {
+        rows += session.run.Report().EvolutionRowText(engine);
+    };
+    ProgressDisplay progress(stderr, isatty(fileno(stderr)) != 0);
+    Watch(session, signals, progress);
+    const std::string failure = session.run.Run();
+    progress.Finish();
+    if (!failure.empty())
+        return {ExitRunFailed, failure, {}};
+    if (session.run.Stopped() != IdentificationRun::StopPhase::None)
+        return {signals.Requested() ? signals.ExitStatus() : ExitRunFailed,
+                "Stopped: no part is written for a stopped slice",
+                {}};
+    return {ExitSuccess,
+            {},
+            {session.identity, slice.Index, slice.Count, std::move(rows),
+             session.run.LastGeneration(), session.run.SliceSearches()}};
+}
+
+std::string IndexList(const RestartParts::Part& part) {
+    std::string list;
+    for (const IdentificationRun::FinishedSearch& search : part.Searches)
+        list += (list.empty() ? "" : ", ") + std::to_string(search.Index);
+    return list.empty() ? "none" : list;
+}
+
+int WriteSlice(const IdentifyOptions& options) {
+    if (const auto refusal = OutputRefusal({{"--part", options.PartPath}}, options))
+        return Fail(ExitBadUsage, *refusal);
+    StopSignals signals;
+    const IdentifyOptions::SliceChoice slice = *options.RestartSlice;
+    SliceOutcome outcome =
+        RunSlice(options, *options.SeedMilliseconds, {slice.Index, slice.Count}, signals);
+    if (outcome.Status != ExitSuccess)
+        return Fail(outcome.Status, outcome.Failure);
+    try {
+        const StopSignals::Deferred deferred;
+        RestartParts::Write(options.PartPath, outcome.Part);
+    } catch (const std::exception& error) {
+        return Fail(ExitRunFailed, error.what());
+    }
+    std::printf("Slice %d of %d: searches %s of %d written to %s\n", slice.Index, slice.Count,
+                IndexList(outcome.Part).c_str(), outcome.Part.Run.Restarts,
+                options.PartPath.c_str());
+    return signals.Requested() ? signals.ExitStatus() : ExitSuccess;
+}
+
+using NamedParts = std::vector<std::pair<std::string, RestartParts::Part>>;
+
+// The seed the slices were run with.
+int SeedOf(const RestartParts::Part& part) {
+    for (const auto& [name, value] : part.Run.Options) {
+        if (name == "seed-ms")
+            return static_cast<int>(value);
+    }
+    return 0;
+}
+
+// The parts merged into what the run in one process writes; --seed-ms may be left out.
+int Merge(const IdentifyOptions& options, const NamedParts& parts) {
+    StopSignals signals;
+    const int seed = options.SeedMilliseconds.value_or(SeedOf(parts.front().second));
+    Session session(options, seed);
+    if (const auto refusal = HandOver(session))
+        return Fail(ExitBadUsage, *refusal);
+    RestartParts merged(session.identity);
+    try {
+        for (const auto& [name, part] : parts)
+            merged.Add(name, part);
+        merged.Merged();
+    } catch (const DocumentError& error) {
+        return Fail(ExitBadUsage, error.what());
+    }
+    if (const auto refusal = BeginReport(session))
+        return Fail(ExitBadUsage, *refusal);
+    const RestartParts::Part& all = merged.Merged();
+    const std::string failure =
+        session.run.RunMerged(all.Searches, all.EvolutionRows, all.LastGeneration);
+    return Conclude(session, failure, signals);
+}
+
+int MergeFiles(const IdentifyOptions& options) {
+    NamedParts parts;
+    for (const std::string& path : options.MergePaths) {
+        try {
+            parts.emplace_back(path, RestartParts::Read(path));
+        } catch (const DocumentError& error) {
+            return Fail(ExitBadUsage, error.what());
+        }
+    }
+    return Merge(options, parts);
+}
+
+// What the command line asks for in one process.
+int Dispatch(const IdentifyOptions& options) {
+    if (!options.ModelPath.empty())
+        return CheckModel(options);
+    if (!options.MergePaths.empty())
+        return MergeFiles(options);
+    if (options.RestartSlice)
+        return WriteSlice(options);
+    return Identify(options);
+}
+
+#if ORVANEL_MPI
+// The searches spread over the processes mpirun started: each runs its slice, the first
+// gathers the parts and merges them; only the first prints and writes. Every process reaches
+// the gathering, whatever happened to its slice.
+int IdentifyOnRanks(const IdentifyOptions& options, const MpiRestarts& ranks) {
+    const bool first = ranks.Rank() == 0;
+    int refused = ExitSuccess;
+    if (first && options.RestartSlice)
+        refused = Fail(ExitBadUsage, "--restart-slice is not for mpirun: each process runs the "
+                                     "slice of its rank");
+    else if (first && !options.ModelPath.empty())
+        refused = Fail(ExitBadUsage, "--model is not for mpirun: run it in one process");
+    else if (first && options.MergePaths.empty()) {
+        if (const auto refusal = OutputRefusal(OutputsOf(options, ReportPathOf(options)), options))
+            refused = Fail(ExitBadUsage, *refusal);
+    }
+    refused = ranks.FromFirst(refused);
+    if (refused != ExitSuccess)
+        return refused;
+    if (!options.MergePaths.empty())
+        return first ? MergeFiles(options) : ExitSuccess;
+    const int seed =
+        ranks.FromFirst(options.SeedMilliseconds.value_or(Rnd::CurrentMilliseconds()));
+    IdentifyOptions own = options;
+    own.Quiet = options.Quiet || !first;
+    StopSignals signals;
+    SliceOutcome outcome;
+    try {
+        outcome = RunSlice(own, seed, {ranks.Rank(), ranks.Size()}, signals);
+    } catch (const DataError& error) {
+        outcome = {ExitBadUsage, error.what(), {}};
+    } catch (const std::exception& error) {
+        outcome = {ExitRunFailed, error.what(), {}};
+    }
+    const auto gathered = ranks.Gather(
+        outcome.Status,
+        outcome.Status == ExitSuccess ? RestartParts::Text(outcome.Part) : outcome.Failure);
+    if (!first)
+        return outcome.Status;
+    NamedParts parts;
+    for (std::size_t r = 0; r < gathered.size(); ++r) {
+        const std::string name = "the part of process " + std::to_string(r);
+        if (gathered[r].first != ExitSuccess)
+            return Fail(gathered[r].first,
+                        r == 0 ? gathered[r].second : "process " + std::to_string(r) + ": " +
+                                                          gathered[r].second);
+        try {
+            parts.emplace_back(name, RestartParts::Parse(gathered[r].second, name));
+        } catch (const DocumentError& error) {
+            return Fail(ExitRunFailed, error.what());
+        }
+    }
+    IdentifyOptions merging = options;
+    merging.SeedMilliseconds = seed;
+    return Merge(merging, parts);
+}
+#endif
+
 } // namespace
 
 int main(int argc, char** argv) {
+#if ORVANEL_MPI
+    const MpiRestarts ranks(argc, argv);
+    // Only the first process speaks; the others end as it does.
+    const bool speaks = ranks.Rank() == 0;
+#else
+    const bool speaks = true;
+#endif
     const std::vector<std::string_view> arguments(argv + 1, argv + argc);
     IdentifyOptions options;
     try {
         options = IdentifyOptions::Parse(arguments);
     } catch (const UsageError& error) {
-        return Fail(ExitBadUsage, error.what());
+        return speaks ? Fail(ExitBadUsage, error.what()) : ExitBadUsage;
     }
     if (options.Help) {
-        std::fputs(IdentifyOptions::HelpText().c_str(), stdout);
+        if (speaks)
+            std::fputs(IdentifyOptions::HelpText().c_str(), stdout);
         return ExitSuccess;
     }
     try {
-        if (!options.ModelPath.empty())
-            return CheckModel(options);
-        return Identify(options);
+#if ORVANEL_MPI
+        if (ranks.Size() > 1)
+            return IdentifyOnRanks(options, ranks);
+#endif
+        return Dispatch(options);
     } catch (const DataError& error) {
-        return Fail(ExitBadUsage, error.what());
+        return speaks ? Fail(ExitBadUsage, error.what()) : ExitBadUsage;
     } catch (const std::exception& error) {
-        return Fail(ExitRunFailed, error.what());
+        return speaks ? Fail(ExitRunFailed, error.what()) : ExitRunFailed;
     }
 }

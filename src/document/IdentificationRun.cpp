@@ -76,16 +76,24 @@ double SquaredDeviation(std::span<const double> values) {
     return sum;
 }
 
-// Restart k's random source: seeded with the k-th draw of the run's own sequence, so that
-// every restart follows from the run's seed alone.
-void SeedRestart(int k, const Rnd::State& seed) {
-    Rnd::State& state = Rnd::GlobalState();
-    state = seed;
+// The k-th draw of the run's own sequence, drawn by this thread's random source.
+double RestartDraw(int k, const Rnd::State& seed) {
+    Rnd::GlobalState() = seed;
     double draw = 0.0;
     for (int j = 0; j < k; ++j)
         draw = Rnd::RandomReal();
-    Rnd::SeedRandom(draw);
-    state.SystemSeed = seed.SystemSeed + static_cast<std::uint32_t>(k) * 2654435761u;
+    return draw;
+}
+
+std::uint32_t RestartSystemSeed(int k, const Rnd::State& seed) {
+    return seed.SystemSeed + static_cast<std::uint32_t>(k) * 2654435761u;
+}
+
+// Restart k's random source: seeded with the k-th draw of the run's own sequence, so that
+// every restart follows from the run's seed alone.
+void SeedRestart(int k, const Rnd::State& seed) {
+    Rnd::SeedRandom(RestartDraw(k, seed));
+    Rnd::GlobalState().SystemSeed = RestartSystemSeed(k, seed);
 }
 
 std::shared_ptr<const TMISOFunTrans> SearchBestOf(const TGenetico& search) {
@@ -342,6 +350,13 @@ void IdentificationRun::RunEngine() {
         if (BeforeRun)
             BeforeRun();
         seedState = Rnd::GlobalState();
+        // The run's own search belongs to slice 0; the others only derive their seeds from
+        // the run's, and forget the hand-over's stop as the engine would.
+        if (Slice.Index != 0) {
+            engine.DropStop();
+            clearHooks();
+            return;
+        }
         engine.Run();
     } catch (...) {
         clearHooks();
@@ -495,13 +510,15 @@ std::vector<std::optional<IdentificationRun::Found>> IdentificationRun::FindAll(
     // The engine's error is the squared residual sum divided by 10000.
     structurePenalty = resolved.Simplify ? settings.SizeReductionFactor * 10000.0 : 0.0;
     std::atomic<bool> stop{stoppedIn != StopPhase::None};
+    const std::vector<std::size_t> mine = SliceIndices(found.size());
     std::atomic<std::size_t> next{0};
     std::atomic<std::size_t> done{0};
     std::vector<std::exception_ptr> failures(found.size());
     std::mutex mutex;
     std::condition_variable finished;
     const auto work = [&] {
-        for (std::size_t k = next++; k < found.size(); k = next++) {
+        for (std::size_t i = next++; i < mine.size(); i = next++) {
+            const std::size_t k = mine[i];
             try {
                 if (k == 0) {
                     found[k] = Best(engine, std::move(candidates), stop);
@@ -520,11 +537,11 @@ std::vector<std::optional<IdentificationRun::Found>> IdentificationRun::FindAll(
         }
     };
     std::vector<std::thread> pool;
-    for (std::size_t t = 0; t < ThreadsFor(engine, found.size()); ++t)
+    for (std::size_t t = 0; t < ThreadsFor(engine, mine.size()); ++t)
         pool.emplace_back(work);
     std::unique_lock lock(mutex);
     while (
-        !finished.wait_for(lock, engine.ResponsiveInterval, [&] { return done == found.size(); })) {
+        !finished.wait_for(lock, engine.ResponsiveInterval, [&] { return done == mine.size(); })) {
         lock.unlock();
         if (OnResponsive)
             OnResponsive();
@@ -573,18 +590,82 @@ void IdentificationRun::Conclude() {
     concluding = resolved.Refine || resolved.Restarts > 1;
     const auto found = FindAll(stoppedIn != StopPhase::None ? 1 : resolved.Restarts);
     concluding = false;
+    if (Slice.Count > 1) {
+        KeepSliceSearches(found);
+        return;
+    }
     completedSearches = static_cast<int>(
         std::count_if(found.begin(), found.end(), [](const auto& f) { return f.has_value(); }));
-    std::optional<Found> best = found.front();
-    int restart = 0;
-    for (std::size_t k = 1; k < found.size(); ++k) {
-        if (found[k] && (!best || Score(*found[k]) < Score(*best))) {
-            best = found[k];
-            restart = static_cast<int>(k);
-        }
+    std::vector<std::optional<double>> scores;
+    for (const std::optional<Found>& f : found)
+        scores.push_back(f ? std::optional<double>(Score(*f)) : std::nullopt);
+    KeepLowestScore(found, scores);
+}
+
+// The model of the lowest score, the earliest search's among equals.
+void IdentificationRun::KeepLowestScore(const std::vector<std::optional<Found>>& found,
+                                        const std::vector<std::optional<double>>& scores) {
+    std::optional<std::size_t> kept;
+    for (std::size_t k = 0; k < found.size(); ++k) {
+        if (found[k] && (!kept || *scores[k] < *scores[*kept]))
+            kept = k;
     }
-    if (best)
-        KeepResult(std::move(*best), restart);
+    if (kept)
+        KeepResult(*found[*kept], static_cast<int>(*kept));
+}
+
+// The indices of `searches` this slice runs: all of them with a slice of one.
+std::vector<std::size_t> IdentificationRun::SliceIndices(std::size_t searches) const {
+    std::vector<std::size_t> indices;
+    const auto step = static_cast<std::size_t>(std::max(Slice.Count, 1));
+    for (auto k = static_cast<std::size_t>(std::max(Slice.Index, 0)); k < searches; k += step)
+        indices.push_back(k);
+    return indices;
+}
+
+void IdentificationRun::KeepSliceSearches(const std::vector<std::optional<Found>>& found) {
+    sliceSearches.clear();
+    const Rnd::State own = Rnd::GlobalState();
+    for (const std::size_t k : SliceIndices(found.size())) {
+        FinishedSearch search;
+        search.Index = static_cast<int>(k);
+        if (k > 0) {
+            search.SeedDraw = RestartDraw(search.Index, seedState);
+            search.SystemSeed = RestartSystemSeed(search.Index, seedState);
+        }
+        if (found[k]) {
+            search.Model = found[k]->Model;
+            search.Error = found[k]->Error;
+            search.Score = Score(*found[k]);
+            search.Searched = found[k]->Searched;
+        }
+        sliceSearches.push_back(std::move(search));
+    }
+    Rnd::GlobalState() = own;
+}
+
+std::string IdentificationRun::RunMerged(const std::vector<FinishedSearch>& searches,
+                                         std::string_view evolutionRows, int finalGeneration) {
+    std::string failure;
+    try {
+        report.AppendEvolutionRows(evolutionRows);
+        lastGeneration = finalGeneration;
+        std::vector<std::optional<Found>> found(searches.size());
+        std::vector<std::optional<double>> scores(searches.size());
+        for (const FinishedSearch& search : searches) {
+            const auto k = static_cast<std::size_t>(search.Index);
+            if (k >= found.size() || !search.Model)
+                continue;
+            found[k] = Found{*search.Model, search.Error, search.Searched};
+            scores[k] = search.Score;
+        }
+        completedSearches = static_cast<int>(
+            std::count_if(found.begin(), found.end(), [](const auto& f) { return f.has_value(); }));
+        KeepLowestScore(found, scores);
+    } catch (const std::exception& error) {
+        failure = error.what();
+    }
+    return Finish(std::move(failure));
 }
 
 // The search's best model of the last completed generation, as it is.

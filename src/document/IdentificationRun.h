@@ -10,11 +10,13 @@
 #include "model/Rnd.h"
 
 #include <atomic>
+#include <cstdint>
 #include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orvanel {
@@ -151,6 +153,38 @@ public:
     // runs.
     std::function<void()> BeforeRun;
 
+    // What one search found, as it travels between processes: its index (0 the run's own
+    // search, k the k-th restart), its model and the score the run compares searches by.
+    struct FinishedSearch {
+        int Index = 0;
+        // The draw that seeded restart Index and its integer generator's seed; nothing for the
+        // run's own search, which starts from the run's seed.
+        std::optional<double> SeedDraw;
+        std::uint32_t SystemSeed = 0;
+        // Nothing when the search found no model that can be simulated.
+        std::optional<LinearModel> Model;
+        double Error = 0.0;
+        double Score = 0.0;
+        // The search's best model, as the report shows it under OPTIMUM SOLUTION.
+        std::shared_ptr<const TMISOFunTrans> Searched;
+    };
+    // The restarts spread over processes. With Count above 1, Run runs only the searches whose
+    // index is Index modulo Count, the run's own search (index 0) only in slice 0; it then
+    // keeps no model and ends no report, and SliceSearches holds what the searches found.
+    // Set before Run.
+    struct RestartSlice {
+        int Index = 0;
+        int Count = 1;
+    };
+    RestartSlice Slice;
+    const std::vector<FinishedSearch>& SliceSearches() const { return sliceSearches; }
+    // In place of Run, after HandOver and BeginReport: ends the run with the searches of every
+    // slice, one per index, as the run in one process ends with them. The report's evolution
+    // table is `evolutionRows` (slice 0's, as RunReport::EvolutionRowText wrote them, the last
+    // of generation `finalGeneration`). Returns what Run returns.
+    std::string RunMerged(const std::vector<FinishedSearch>& searches,
+                          std::string_view evolutionRows, int finalGeneration);
+
 private:
     // A model a search found, with its squared error on the estimation rows.
     struct Found {
@@ -176,6 +210,10 @@ private:
                                 const std::atomic<bool>& stop) const;
     std::vector<std::optional<Found>> FindAll(int restarts);
     void Conclude();
+    void KeepLowestScore(const std::vector<std::optional<Found>>& found,
+                         const std::vector<std::optional<double>>& scores);
+    std::vector<std::size_t> SliceIndices(std::size_t searches) const;
+    void KeepSliceSearches(const std::vector<std::optional<Found>>& found);
     void ConcludeWithSearchBest();
     void KeepResult(Found best, int restart);
     void JudgeOnOtherData(IdentifiedModel& model) const;
@@ -212,6 +250,7 @@ private:
     std::atomic<int> searchesDone{0};
     mutable std::atomic<bool> simplifying{false};
     int completedSearches = 0;
+    std::vector<FinishedSearch> sliceSearches;
     StopPhase stoppedIn = StopPhase::None;
 };
 

@@ -75,6 +75,11 @@ void RunReport::AppendEvolutionRow(const TGenetico& engine) {
         file->Write(EvolutionRowText(engine));
 }
 
+void RunReport::AppendEvolutionRows(std::string_view rows) {
+    if (file)
+        file->Write(rows);
+}
+
 void RunReport::EndReport(const TMISOFunTrans& best, std::string_view failure,
                           std::string_view section) {
     if (!file)

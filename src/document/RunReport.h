@@ -61,6 +61,9 @@ public:
     // One row of the evolution table for the engine's current generation; nothing when no
     // report is open.
     void AppendEvolutionRow(const TGenetico& engine);
+    // Rows as EvolutionRowText wrote them for a search run elsewhere; nothing when no report
+    // is open.
+    void AppendEvolutionRows(std::string_view rows);
     // Writes the best model (the search's, as the engine holds it) and its objective, or for a run that failed with the message
     // `failure` (not empty) "RUN FAILED: " and FailureText(failure), and moves the report into
     // place. A `section` not empty follows the objective after two empty lines. Throws

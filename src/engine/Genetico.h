@@ -129,6 +129,8 @@ public:
     // the population not scored since it last changed has Error FailedError. A request made
     // before Run starts is dropped.
     void RequestStop() { stopRequested = true; }
+    // Forgets a stop asked while no run is in progress, as Run does when it starts.
+    void DropStop() { stopRequested = false; }
 
     // Run state, read by the owner while the run yields and after it.
     // While the population is built, a progress count up to Generations - 1; then the current

@@ -1,0 +1,420 @@
+#include "document/RestartParts.h"
+
+#include "document/DocumentError.h"
+#include "document/DocumentFile.h"
+#include "document/ReplacementFile.h"
+#include "document/TableSamples.h"
+#include "model/MISOFunTrans.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <nlohmann/json.hpp>
+
+namespace orvanel {
+namespace {
+
+using nlohmann::ordered_json;
+
+constexpr std::string_view Format = "orvanel-restart-part";
+constexpr int FormatVersion = 1;
+
+std::string Hex(double value) {
+    std::array<char, 64> buffer{};
+    const bool negative = std::signbit(value) && !std::isnan(value);
+    const auto end = std::to_chars(buffer.data(), buffer.data() + buffer.size(),
+                                   negative ? -value : value, std::chars_format::hex)
+                         .ptr;
+    const std::string digits(buffer.data(), end);
+    if (!std::isfinite(value))
+        return (negative ? "-" : "") + digits;
+    return (negative ? "-0x" : "0x") + digits;
+}
+
+std::string HexWord(std::uint64_t value) {
+    std::array<char, 17> buffer{};
+    const auto end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, 16).ptr;
+    std::string digits(buffer.data(), end);
+    return std::string(16 - digits.size(), '0') + digits;
+}
+
+class Fnv1a {
+public:
+    void Add(std::uint64_t word) {
+        for (int byte = 0; byte < 8; ++byte) {
+            hash ^= (word >> (8 * byte)) & 0xffu;
+            hash *= 0x100000001b3u;
+        }
+    }
+    std::uint64_t Value() const { return hash; }
+
+private:
+    std::uint64_t hash = 0xcbf29ce484222325u;
+};
+
+ordered_json FactorsJson(const std::vector<LinearModel::Factor>& factors) {
+    ordered_json list = ordered_json::array();
+    for (const LinearModel::Factor& factor : factors)
+        list.push_back({{"pair", factor.Pair},
+                        {"root", Hex(factor.Root)},
+                        {"a", Hex(factor.A)},
+                        {"b", Hex(factor.B)}});
+    return list;
+}
+
+ordered_json ModelJson(const LinearModel& model) {
+    ordered_json inputs = ordered_json::array();
+    for (const LinearModel::Input& input : model.Inputs)
+        inputs.push_back({{"gain", Hex(input.Gain)},
+                          {"delay", input.Delay},
+                          {"zeros", FactorsJson(input.Zeros)},
+                          {"poles", FactorsJson(input.Poles)}});
+    return {{"inputs", inputs}};
+}
+
+// The search's best model as far as the report shows it: each input's texts and the objective.
+ordered_json SearchedJson(const TMISOFunTrans& model) {
+    ordered_json inputs = ordered_json::array();
+    for (const TFunTrans& function : model.Functions())
+        inputs.push_back({{"numerator", function.NumText}, {"denominator", function.DenText}});
+    return {{"objective", Hex(model.Error)}, {"inputs", inputs}};
+}
+
+ordered_json SearchJson(const IdentificationRun::FinishedSearch& search) {
+    ordered_json found = {{"index", search.Index}};
+    if (search.SeedDraw)
+        found["seed"] = {{"draw", Hex(*search.SeedDraw)}, {"system", search.SystemSeed}};
+    else
+        found["seed"] = "the run's";
+    if (!search.Model || !search.Searched) {
+        found["model"] = nullptr;
+        return found;
+    }
+    found["score"] = Hex(search.Score);
+    found["error"] = Hex(search.Error);
+    found["model"] = ModelJson(*search.Model);
+    found["search_best"] = SearchedJson(*search.Searched);
+    return found;
+}
+
+// Reads fields and names the one at fault by its path in the document.
+class FieldReader {
+public:
+    explicit FieldReader(std::string name) : file(std::move(name)) {}
+
+    [[noreturn]] void Fail(const std::string& field, const std::string& what) const {
+        throw DocumentError(file + ": " + field + " " + what);
+    }
+
+    const ordered_json& Member(const ordered_json& object, const std::string& field,
+                               const std::string& name) const {
+        const std::string path = field.empty() ? name : field + "." + name;
+        if (!object.is_object() || !object.contains(name))
+            Fail(path, "is missing");
+        return object.at(name);
+    }
+
+    const ordered_json& List(const ordered_json& object, const std::string& field,
+                             const std::string& name) const {
+        const ordered_json& list = Member(object, field, name);
+        if (!list.is_array())
+            Fail(Path(field, name), "is not a list");
+        return list;
+    }
+
+    double Hex(const ordered_json& object, const std::string& field, const std::string& name) const {
+        const ordered_json& value = Member(object, field, name);
+        std::string text = value.is_string() ? value.get<std::string>() : std::string();
+        const bool negative = text.starts_with('-');
+        if (negative)
+            text.erase(0, 1);
+        if (text.starts_with("0x"))
+            text.erase(0, 2);
+        else if (text != "inf" && text != "nan")
+            text.clear();
+        double number = 0.0;
+        const auto result =
+            std::from_chars(text.data(), text.data() + text.size(), number, std::chars_format::hex);
+        if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size())
+            Fail(Path(field, name), "is not a hexadecimal number");
+        return negative ? -number : number;
+    }
+
+    long long Integer(const ordered_json& object, const std::string& field, const std::string& name,
+                      long long min, long long max) const {
+        const ordered_json& value = Member(object, field, name);
+        if (!value.is_number_integer() || value.get<long long>() < min ||
+            value.get<long long>() > max)
+            Fail(Path(field, name),
+                 "is not a whole number from " + std::to_string(min) + " to " + std::to_string(max));
+        return value.get<long long>();
+    }
+
+    std::string Text(const ordered_json& object, const std::string& field,
+                     const std::string& name) const {
+        const ordered_json& value = Member(object, field, name);
+        if (!value.is_string())
+            Fail(Path(field, name), "is not a text");
+        return value.get<std::string>();
+    }
+
+    static std::string Path(const std::string& field, const std::string& name) {
+        return field.empty() ? name : field + "." + name;
+    }
+    static std::string Item(const std::string& field, std::size_t k) {
+        return field + "[" + std::to_string(k) + "]";
+    }
+
+private:
+    std::string file;
+};
+
+std::vector<LinearModel::Factor> ReadFactors(const FieldReader& reader, const ordered_json& input,
+                                             const std::string& field, const std::string& name) {
+    const ordered_json& list = reader.List(input, field, name);
+    std::vector<LinearModel::Factor> factors;
+    for (std::size_t k = 0; k < list.size(); ++k) {
+        const std::string path = FieldReader::Item(FieldReader::Path(field, name), k);
+        const ordered_json& pair = reader.Member(list[k], path, "pair");
+        if (!pair.is_boolean())
+            reader.Fail(path + ".pair", "is not true or false");
+        factors.push_back({pair.get<bool>(), reader.Hex(list[k], path, "root"),
+                           reader.Hex(list[k], path, "a"), reader.Hex(list[k], path, "b")});
+    }
+    return factors;
+}
+
+LinearModel ReadModel(const FieldReader& reader, const ordered_json& search,
+                      const std::string& field) {
+    const std::string path = field + ".model";
+    const ordered_json& inputs = reader.List(reader.Member(search, field, "model"), path, "inputs");
+    LinearModel model;
+    for (std::size_t k = 0; k < inputs.size(); ++k) {
+        const std::string input = FieldReader::Item(path + ".inputs", k);
+        model.Inputs.push_back(
+            {reader.Hex(inputs[k], input, "gain"), ReadFactors(reader, inputs[k], input, "zeros"),
+             ReadFactors(reader, inputs[k], input, "poles"),
+             static_cast<int>(reader.Integer(inputs[k], input, "delay", 0, 1 << 30))});
+    }
+    return model;
+}
+
+std::shared_ptr<const TMISOFunTrans> ReadSearched(const FieldReader& reader,
+                                                  const ordered_json& search,
+                                                  const std::string& field) {
+    const std::string path = field + ".search_best";
+    const ordered_json& best = reader.Member(search, field, "search_best");
+    const ordered_json& inputs = reader.List(best, path, "inputs");
+    if (inputs.empty())
+        reader.Fail(path + ".inputs", "is empty");
+    auto model = std::make_shared<TMISOFunTrans>();
+    model->SetInputCount(static_cast<int>(inputs.size()));
+    for (std::size_t k = 0; k < inputs.size(); ++k) {
+        const std::string input = FieldReader::Item(path + ".inputs", k);
+        model->Functions()[k].NumText = reader.Text(inputs[k], input, "numerator");
+        model->Functions()[k].DenText = reader.Text(inputs[k], input, "denominator");
+    }
+    model->Error = reader.Hex(best, path, "objective");
+    return model;
+}
+
+IdentificationRun::FinishedSearch ReadSearch(const FieldReader& reader, const ordered_json& search,
+                                             const std::string& field, int restarts) {
+    IdentificationRun::FinishedSearch found;
+    found.Index = static_cast<int>(reader.Integer(search, field, "index", 0, restarts - 1));
+    const ordered_json& seed = reader.Member(search, field, "seed");
+    if (seed.is_object()) {
+        found.SeedDraw = reader.Hex(seed, field + ".seed", "draw");
+        found.SystemSeed = static_cast<std::uint32_t>(
+            reader.Integer(seed, field + ".seed", "system", 0, UINT32_MAX));
+    }
+    if (reader.Member(search, field, "model").is_null())
+        return found;
+    found.Score = reader.Hex(search, field, "score");
+    found.Error = reader.Hex(search, field, "error");
+    found.Model = ReadModel(reader, search, field);
+    found.Searched = ReadSearched(reader, search, field);
+    return found;
+}
+
+RestartParts::Identity ReadIdentity(const FieldReader& reader, const ordered_json& document) {
+    RestartParts::Identity run;
+    run.DataChecksum = reader.Text(document, "", "data_checksum");
+    const ordered_json& options = reader.Member(document, "", "options");
+    if (!options.is_object())
+        reader.Fail("options", "is not an object");
+    for (const auto& [name, value] : options.items()) {
+        if (!value.is_number())
+            reader.Fail("options." + name, "is not a number");
+        run.Options.emplace_back(name, value.get<double>());
+    }
+    run.Restarts = static_cast<int>(reader.Integer(document, "", "restarts", 1, 1 << 20));
+    return run;
+}
+
+std::string OptionText(const std::pair<std::string, double>& option) {
+    std::array<char, 32> buffer{};
+    const auto end =
+        std::to_chars(buffer.data(), buffer.data() + buffer.size(), option.second).ptr;
+    return "--" + option.first + " " + std::string(buffer.data(), end);
+}
+
+} // namespace
+
+std::string RestartParts::Checksum(const TableSamples& samples) {
+    Fnv1a hash;
+    const auto columns = static_cast<std::size_t>(samples.Inputs()) + 1;
+    hash.Add(static_cast<std::uint64_t>(samples.Samples()));
+    hash.Add(columns);
+    for (int r = 0; r < samples.Samples(); ++r) {
+        for (const double value : samples.Row(r).first(columns))
+            hash.Add(std::bit_cast<std::uint64_t>(value));
+    }
+    return HexWord(hash.Value());
+}
+
+std::string RestartParts::Text(const Part& part) {
+    ordered_json options = ordered_json::object();
+    for (const auto& [name, value] : part.Run.Options)
+        options[name] = value;
+    ordered_json document = {{"format", Format},
+                             {"format_version", FormatVersion},
+                             {"data_checksum", part.Run.DataChecksum},
+                             {"options", options},
+                             {"restarts", part.Run.Restarts},
+                             {"slices", part.Slices},
+                             {"slice", part.Slice}};
+    if (part.Slice == 0)
+        document["evolution"] = {{"last_generation", part.LastGeneration},
+                                 {"rows", part.EvolutionRows}};
+    ordered_json searches = ordered_json::array();
+    for (const IdentificationRun::FinishedSearch& search : part.Searches)
+        searches.push_back(SearchJson(search));
+    document["searches"] = searches;
+    return document.dump(1) + "\n";
+}
+
+void RestartParts::Write(const std::string& path, const Part& part) {
+    ReplacementFile file(path, ReplacementFile::Links::Replace,
+                         "Cannot create the part file " + path,
+                         "The part file " + path + " could not be written completely");
+    file.Write(Text(part));
+    file.Commit();
+}
+
+RestartParts::Part RestartParts::Read(const std::string& path) {
+    return Parse(DocumentFile::ReadText(path), path);
+}
+
+RestartParts::Part RestartParts::Parse(const std::string& text, const std::string& name) {
+    const FieldReader reader(name);
+    const ordered_json document = ordered_json::parse(text, nullptr, false);
+    if (document.is_discarded())
+        throw DocumentError(name + ": not a JSON document");
+    if (!document.is_object() || document.value("format", ordered_json()) != Format)
+        throw DocumentError(name + ": not a part file of restarts (\"format\" is not \"" +
+                            std::string(Format) + "\")");
+    if (reader.Integer(document, "", "format_version", 0, INT32_MAX) != FormatVersion)
+        reader.Fail("format_version", "is " + document["format_version"].dump() +
+                                          "; this program reads " + std::to_string(FormatVersion));
+    Part part;
+    part.Run = ReadIdentity(reader, document);
+    part.Slices = static_cast<int>(reader.Integer(document, "", "slices", 1, 1 << 20));
+    part.Slice = static_cast<int>(reader.Integer(document, "", "slice", 0, part.Slices - 1));
+    if (part.Slice == 0) {
+        const ordered_json& evolution = reader.Member(document, "", "evolution");
+        part.LastGeneration =
+            static_cast<int>(reader.Integer(evolution, "evolution", "last_generation", -1,
+                                            INT32_MAX));
+        part.EvolutionRows = reader.Text(evolution, "evolution", "rows");
+    }
+    const ordered_json& searches = reader.List(document, "", "searches");
+    for (std::size_t k = 0; k < searches.size(); ++k)
+        part.Searches.push_back(
+            ReadSearch(reader, searches[k], FieldReader::Item("searches", k), part.Run.Restarts));
+    return part;
+}
+
+RestartParts::RestartParts(Identity expected) : expected(std::move(expected)) {}
+
+void RestartParts::Add(const std::string& name, Part part) {
+    CheckSameRun(name, part);
+    if (names.empty()) {
+        names.resize(static_cast<std::size_t>(part.Slices));
+        merged.Run = part.Run;
+        merged.Slices = part.Slices;
+    }
+    if (part.Slices != merged.Slices)
+        throw DocumentError(name + " is slice " + std::to_string(part.Slice) + " of " +
+                            std::to_string(part.Slices) + "; " +
+                            *std::find_if(names.begin(), names.end(),
+                                          [](const std::string& n) { return !n.empty(); }) +
+                            " is one of " + std::to_string(merged.Slices));
+    std::string& seen = names[static_cast<std::size_t>(part.Slice)];
+    if (!seen.empty())
+        throw DocumentError(name + " holds slice " + std::to_string(part.Slice) + " of " +
+                            std::to_string(part.Slices) + ", which " + seen + " holds too");
+    CheckComplete(name, part);
+    seen = name;
+    if (part.Slice == 0) {
+        merged.EvolutionRows = std::move(part.EvolutionRows);
+        merged.LastGeneration = part.LastGeneration;
+    }
+    merged.Searches.insert(merged.Searches.end(), part.Searches.begin(), part.Searches.end());
+    std::sort(merged.Searches.begin(), merged.Searches.end(),
+              [](const auto& a, const auto& b) { return a.Index < b.Index; });
+}
+
+void RestartParts::CheckSameRun(const std::string& name, const Part& part) const {
+    if (part.Run.DataChecksum != expected.DataChecksum)
+        throw DocumentError(name + " is a part of a run on other data (checksum " +
+                            part.Run.DataChecksum + "; these data have " +
+                            expected.DataChecksum + ")");
+    if (part.Run.Restarts != expected.Restarts)
+        throw DocumentError(name + " is a part of a run of " + std::to_string(part.Run.Restarts) +
+                            " searches; this run has " + std::to_string(expected.Restarts));
+    for (std::size_t k = 0; k < expected.Options.size(); ++k) {
+        if (k >= part.Run.Options.size() || part.Run.Options[k] != expected.Options[k])
+            throw DocumentError(
+                name + " is a part of a run with other options: " +
+                (k < part.Run.Options.size() ? OptionText(part.Run.Options[k]) : "nothing") +
+                " there, " + OptionText(expected.Options[k]) + " here");
+    }
+    if (part.Run.Options.size() != expected.Options.size())
+        throw DocumentError(name + " is a part of a run with other options: " +
+                            OptionText(part.Run.Options[expected.Options.size()]) +
+                            " there, nothing here");
+}
+
+// A part holds one entry for each search of its slice, in index order.
+void RestartParts::CheckComplete(const std::string& name, const Part& part) const {
+    std::size_t entry = 0;
+    for (int k = part.Slice; k < expected.Restarts; k += part.Slices, ++entry) {
+        if (entry >= part.Searches.size() || part.Searches[entry].Index != k)
+            throw DocumentError(name + " does not hold search " + std::to_string(k) +
+                                " of slice " + std::to_string(part.Slice) + " of " +
+                                std::to_string(part.Slices));
+    }
+    if (entry != part.Searches.size())
+        throw DocumentError(name + " holds searches that are not of slice " +
+                            std::to_string(part.Slice) + " of " + std::to_string(part.Slices));
+}
+
+const RestartParts::Part& RestartParts::Merged() const {
+    if (names.empty())
+        throw DocumentError("No part file given");
+    for (std::size_t slice = 0; slice < names.size(); ++slice) {
+        if (names[slice].empty()) {
+            const std::string slices = std::to_string(slice) + "/" + std::to_string(names.size());
+            throw DocumentError("slice " + std::to_string(slice) + " of " +
+                                std::to_string(names.size()) +
+                                " is missing: rerun it with --restart-slice " + slices);
+        }
+    }
+    return merged;
+}
+
+} // namespace orvanel
