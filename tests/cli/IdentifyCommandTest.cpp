@@ -73,10 +73,11 @@ protected:
     }
     void TearDown() override { fs::remove_all(folder); }
 
-    Outcome Run(const std::string& arguments) const {
+    // The command, started by `launcher` when one is given.
+    Outcome Run(const std::string& arguments, const std::string& launcher = "") const {
         const fs::path out = folder / "stdout";
         const fs::path err = folder / "stderr";
-        const std::string command = std::string(ORVANEL_IDENTIFY) + " " + arguments + " >" +
+        const std::string command = launcher + ORVANEL_IDENTIFY + " " + arguments + " >" +
                                     out.string() + " 2>" + err.string();
         const int raw = std::system(command.c_str());
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(out), ReadFile(err)};
@@ -488,6 +489,100 @@ TEST_F(IdentifyCommand, RestartsReportTheModelKept) {
     EXPECT_NEAR(std::stod(objective.substr(objective.find("= ") + 2)), exported,
                 exported * 1e-14);
 }
+
+// A run whose searches are split into slices and merged writes what the run in one process
+// writes; so does one spread over the processes of mpirun.
+class RestartSlices : public IdentifyCommand {
+protected:
+    // The one-process run's outputs, named after `stem`, and its standard output.
+    std::string RunWhole(const std::string& stem, const std::string& launcher = "") const {
+        const Outcome outcome =
+            Run(runOptions + " --seed-ms 7" + Outputs(stem) + data.string(), launcher);
+        EXPECT_EQ(outcome.Status, 0) << outcome.Err;
+        return outcome.Out;
+    }
+    std::string Outputs(const std::string& stem) const {
+        return " --export " + (folder / (stem + ".json")).string() + " --report " +
+               (folder / (stem + ".txt")).string() + " --simulated-output " +
+               (folder / (stem + ".out")).string() + " ";
+    }
+    void ExpectSameOutputs(const std::string& stem) const {
+        EXPECT_EQ(ReadFile(folder / (stem + ".json")), ReadFile(folder / "whole.json"));
+        EXPECT_EQ(ReadFile(folder / (stem + ".out")), ReadFile(folder / "whole.out"));
+        EXPECT_EQ(WithoutFirstLine(ReadFile(folder / (stem + ".txt"))),
+                  WithoutFirstLine(ReadFile(folder / "whole.txt")));
+    }
+    std::string Part(int slice) const {
+        return (folder / ("part-" + std::to_string(slice) + ".json")).string();
+    }
+    void RunSlice(int slice, int slices, const std::string& extra = "") const {
+        const Outcome outcome = Run(runOptions + extra + " --seed-ms 7 --restart-slice " +
+                                    std::to_string(slice) + "/" + std::to_string(slices) +
+                                    " --part " + Part(slice) + " " + data.string());
+        ASSERT_EQ(outcome.Status, 0) << outcome.Err;
+    }
+
+    // Tiny searches; with seed 7 the model kept is that of restart 1, in slice 1.
+    const std::string runOptions = "--population 10 --generations 6 --quiet --thorough "
+                                   "--restarts 6 ";
+};
+
+TEST_F(RestartSlices, FourSlicesMergedWriteWhatOneProcessWrites) {
+    const std::string printed = RunWhole("whole");
+    ASSERT_NE(ReadFile(folder / "whole.txt").find("Searches: 6, the model of search 2 kept"),
+              std::string::npos);
+    for (int slice = 0; slice < 4; ++slice)
+        RunSlice(slice, 4);
+    // In any order, the data file last, the seed taken from the parts.
+    const Outcome merged = Run(runOptions + "--merge " + Part(2) + " " + Part(0) + " " +
+                               Part(3) + " " + Part(1) + Outputs("merged") + data.string());
+    ASSERT_EQ(merged.Status, 0) << merged.Err;
+    EXPECT_EQ(merged.Out, printed);
+    ExpectSameOutputs("merged");
+}
+
+TEST_F(RestartSlices, PartsOfAnotherRunASliceTwiceOrAMissingSliceAreRefused) {
+    for (int slice = 0; slice < 3; ++slice)
+        RunSlice(slice, 4);
+    const auto merge = [&](const std::string& parts, const std::string& extra = "") {
+        const Outcome outcome = Run(runOptions + extra + "--merge " + parts + " " +
+                                    data.string() + " --report " + (folder / "r.txt").string());
+        EXPECT_EQ(outcome.Status, 2);
+        return outcome.Err;
+    };
+    const std::string three = Part(0) + " " + Part(1) + " " + Part(2);
+    EXPECT_EQ(merge(three), "orvanel-identify: slice 3 of 4 is missing: rerun it with "
+                            "--restart-slice 3/4\n");
+    EXPECT_EQ(merge(three + " " + Part(1)),
+              "orvanel-identify: " + Part(1) + " holds slice 1 of 4, which " + Part(1) +
+                  " holds too\n");
+    EXPECT_EQ(merge(three, "--generations 7 "),
+              "orvanel-identify: " + Part(0) +
+                  " is a part of a run with other options: --generations 6 there, "
+                  "--generations 7 here\n");
+    EXPECT_EQ(merge(three, "--restarts 5 "),
+              "orvanel-identify: " + Part(0) + " is a part of a run of 6 searches; this run "
+                                               "has 5\n");
+    RunSlice(3, 4, " --population 12");
+    EXPECT_EQ(merge(three + " " + Part(3)),
+              "orvanel-identify: " + Part(3) +
+                  " is a part of a run with other options: --population 12 there, "
+                  "--population 10 here\n");
+    std::ofstream(data, std::ios::app) << "0\t0\t0\r\n";
+    EXPECT_NE(merge(three).find(Part(0) + " is a part of a run on other data (checksum "),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(folder / "r.txt"));
+}
+
+#ifdef ORVANEL_MPIRUN
+TEST_F(RestartSlices, TwoProcessesOfMpirunWriteWhatOneProcessWrites) {
+    const std::string printed = RunWhole("whole");
+    const std::string spread = RunWhole(
+        "spread", std::string(ORVANEL_MPIRUN) + " --allow-run-as-root --oversubscribe -np 2 ");
+    EXPECT_EQ(spread, printed);
+    ExpectSameOutputs("spread");
+}
+#endif
 
 } // namespace
 } // namespace orvanel
