@@ -452,11 +452,13 @@ SliceOutcome RunSlice(const IdentifyOptions& options, int seed,
              session.run.LastGeneration(), session.run.SliceSearches()}};
 }
 
-std::string IndexList(const RestartParts::Part& part) {
+// "searches 1, 5 of 8", or "no search of 2" for a slice beyond the searches.
+std::string SearchesOf(const RestartParts::Part& part) {
     std::string list;
     for (const IdentificationRun::FinishedSearch& search : part.Searches)
         list += (list.empty() ? "" : ", ") + std::to_string(search.Index);
-    return list.empty() ? "none" : list;
+    return (list.empty() ? "no search" : "searches " + list) + " of " +
+           std::to_string(part.Run.Restarts);
 }
 
 int WriteSlice(const IdentifyOptions& options) {
@@ -474,9 +476,8 @@ int WriteSlice(const IdentifyOptions& options) {
     } catch (const std::exception& error) {
         return Fail(ExitRunFailed, error.what());
     }
-    std::printf("Slice %d of %d: searches %s of %d written to %s\n", slice.Index, slice.Count,
-                IndexList(outcome.Part).c_str(), outcome.Part.Run.Restarts,
-                options.PartPath.c_str());
+    std::printf("Slice %d of %d: %s written to %s\n", slice.Index, slice.Count,
+                SearchesOf(outcome.Part).c_str(), options.PartPath.c_str());
     return signals.Requested() ? signals.ExitStatus() : ExitSuccess;
 }
 
