@@ -563,6 +563,12 @@ TEST_F(RestartSlices, PartsOfAnotherRunASliceTwiceOrAMissingSliceAreRefused) {
     EXPECT_EQ(merge(three, "--restarts 5 "),
               "orvanel-identify: " + Part(0) + " is a part of a run of 6 searches; this run "
                                                "has 5\n");
+    std::string damaged = ReadFile(Part(1));
+    damaged.replace(damaged.find("\"gain\": \"0x"), 12, "\"gain\": \"1.");
+    std::ofstream(folder / "damaged.json", std::ios::binary) << damaged;
+    EXPECT_EQ(merge(Part(0) + " " + (folder / "damaged.json").string()),
+              "orvanel-identify: " + (folder / "damaged.json").string() +
+                  ": searches[0].model.inputs[0].gain is not a hexadecimal number\n");
     RunSlice(3, 4, " --population 12");
     EXPECT_EQ(merge(three + " " + Part(3)),
               "orvanel-identify: " + Part(3) +
