@@ -162,9 +162,10 @@ void AddCommandOptions(CLI::App& app, IdentifyOptions& options) {
     app.add_option("data", options.DataPath);
 }
 
-// What CLI11 left over, in the order given: an unknown option, or a second data file. After
-// "--" every argument is a data file.
-void RefuseExtras(const std::vector<std::string>& extras) {
+// What CLI11 left over, in the order given: an unknown option, refused, or further data
+// files, returned. After "--" every argument is a data file.
+std::vector<std::string> FurtherDataFiles(const std::vector<std::string>& extras) {
+    std::vector<std::string> files;
     bool optionsEnded = false;
     for (const std::string& argument : extras) {
         if (argument == "--" && !optionsEnded) {
@@ -173,8 +174,9 @@ void RefuseExtras(const std::vector<std::string>& extras) {
         }
         if (!optionsEnded && argument.size() > 1 && argument.front() == '-')
             throw UsageError("Unknown option " + WithoutValue(argument) + " (see --help)");
-        throw UsageError("Only one data file can be given; \"" + argument + "\" is a second one");
+        files.push_back(argument);
     }
+    return files;
 }
 
 // The arguments as CLI11 takes them: last first. An empty "--name=" value is handed over as
@@ -221,7 +223,7 @@ IdentifyOptions IdentifyOptions::Parse(std::span<const std::string_view> argumen
     } catch (const CLI::ParseError& error) {
         throw UsageError(error.what());
     }
-    RefuseExtras(app.remaining());
+    const std::vector<std::string> further = FurtherDataFiles(app.remaining());
     // "--report=" gives the option without a value.
     if (app["--report"]->count() > 0 && options.ReportPath.empty())
         throw UsageError("--report needs a file path");
@@ -231,6 +233,11 @@ IdentifyOptions IdentifyOptions::Parse(std::span<const std::string_view> argumen
         throw UsageError("--model needs a file path");
     if (options.DataPath.empty() && !options.Help)
         throw UsageError("No data file given (see --help)");
+    options.DataPaths = {options.DataPath};
+    options.DataPaths.insert(options.DataPaths.end(), further.begin(), further.end());
+    if (!options.ModelPath.empty() && options.DataPaths.size() > 1)
+        throw UsageError("--model takes one data file; \"" + further.front() +
+                         "\" is a second one");
     if (!options.ValidationPaths.empty() && options.Identification.ValidationPercent > 0.0)
         throw UsageError("--validation-data and --validation-percent cannot be given together: "
                          "the model is judged on other files or on the data file's last rows");
@@ -241,13 +248,20 @@ IdentifyOptions IdentifyOptions::Parse(std::span<const std::string_view> argumen
 }
 
 std::string IdentifyOptions::ValidationOutputPath(std::size_t k) const {
+    return SimulatedOutputWith("-validation-" + std::to_string(k));
+}
+
+std::string IdentifyOptions::ExperimentOutputPath(std::size_t k) const {
+    return SimulatedOutputWith("-experiment-" + std::to_string(k));
+}
+
+std::string IdentifyOptions::SimulatedOutputWith(const std::string& tag) const {
     const std::size_t slash = SimulatedOutputPath.rfind('/');
     std::size_t dot = SimulatedOutputPath.rfind('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash) ||
         dot == (slash == std::string::npos ? 0 : slash + 1))
         dot = SimulatedOutputPath.size();
-    return SimulatedOutputPath.substr(0, dot) + "-validation-" + std::to_string(k) +
-           SimulatedOutputPath.substr(dot);
+    return SimulatedOutputPath.substr(0, dot) + tag + SimulatedOutputPath.substr(dot);
 }
 
 void IdentifyOptions::ApplyTo(TGenetico& engine) const {

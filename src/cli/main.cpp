@@ -72,6 +72,45 @@ std::optional<std::string> AddValidationData(IdentificationRun& run, const Ident
     return std::nullopt;
 }
 
+std::string InputsText(int inputs) {
+    return std::to_string(inputs) + (inputs == 1 ? " input" : " inputs");
+}
+
+// Every data file as the first is read; all must have its columns, by count and, where both
+// name them, by name.
+std::vector<ImportedData> ReadExperiments(const IdentifyOptions& options) {
+    std::vector<ImportedData> experiments;
+    for (const std::string& path : options.DataPaths) {
+        ImportedData data = ReadData(path, options.Import);
+        if (!experiments.empty()) {
+            const ImportedData& first = experiments.front();
+            const int inputs = first.Samples.Inputs();
+            if (data.Samples.Inputs() != inputs)
+                throw DataError("The data file " + path + " has " +
+                                InputsText(data.Samples.Inputs()) + " where " +
+                                options.DataPath + " has " + InputsText(inputs) +
+                                ": every data file needs the same columns");
+            if (!data.InputNames.empty() && !first.InputNames.empty() &&
+                (data.InputNames != first.InputNames || data.OutputName != first.OutputName))
+                throw DataError("The data file " + path + " has other columns than " +
+                                options.DataPath + ": choose them with --inputs and --output");
+        }
+        experiments.push_back(std::move(data));
+    }
+    return experiments;
+}
+
+// The experiments to the run: the data file alone as always, or several together.
+std::optional<std::string> HandOver(IdentificationRun& run, const IdentifyOptions& options,
+                                    const std::vector<ImportedData>& experiments) {
+    if (experiments.size() == 1)
+        return run.HandOver(experiments.front().Samples);
+    std::vector<TableSamples> samples;
+    for (const ImportedData& data : experiments)
+        samples.push_back(data.Samples);
+    return run.HandOver(samples, options.DataPaths);
+}
+
 // "Input 2 (feed): ..." where the file names its columns.
 std::string Named(std::string line, const std::vector<std::string>& names) {
     const std::size_t colon = line.find(':');
@@ -108,7 +147,12 @@ std::vector<Output> OutputsOf(const IdentifyOptions& options, const std::string&
     for (const std::string& path : options.ExportPaths)
         outputs.push_back({"--export", path});
     if (!options.SimulatedOutputPath.empty()) {
-        outputs.push_back({"--simulated-output", options.SimulatedOutputPath});
+        if (options.DataPaths.size() > 1) {
+            for (std::size_t k = 1; k <= options.DataPaths.size(); ++k)
+                outputs.push_back({"--simulated-output", options.ExperimentOutputPath(k)});
+        } else {
+            outputs.push_back({"--simulated-output", options.SimulatedOutputPath});
+        }
         for (std::size_t k = 1; k <= options.ValidationPaths.size(); ++k)
             outputs.push_back({"--simulated-output", options.ValidationOutputPath(k)});
     }
@@ -126,8 +170,10 @@ std::string WhatReplaces(const Output& output) {
 std::optional<std::string> OutputRefusal(const std::vector<Output>& outputs,
                                          const IdentifyOptions& options) {
     for (std::size_t i = 0; i < outputs.size(); ++i) {
-        if (NamesTheSameFile(outputs[i].Path, options.DataPath))
-            return WhatReplaces(outputs[i]) + " would replace the data file " + options.DataPath;
+        for (const std::string& data : options.DataPaths) {
+            if (NamesTheSameFile(outputs[i].Path, data))
+                return WhatReplaces(outputs[i]) + " would replace the data file " + data;
+        }
         for (const std::string& validation : options.ValidationPaths) {
             if (NamesTheSameFile(outputs[i].Path, validation))
                 return WhatReplaces(outputs[i]) + " would replace the validation data " +
@@ -165,15 +211,8 @@ void PrintQuality(const IdentificationRun& run, const IdentifiedModel& result,
         for (const std::string& line : run.Report().ModelLines(result.Model))
             std::printf("%s\n", Named(line, names).c_str());
     }
-    std::printf("%s\n", RunReport::FitLine("estimation", result.EstimationFit).c_str());
-    if (result.ValidationBegins < result.Computed.size())
-        std::printf("%s\n", RunReport::FitLine("validation", result.ValidationFit).c_str());
-    for (const IdentifiedModel::OtherData& other : result.Validation)
-        std::printf("%s\n", TextEncoding::Printable(
-                                RunReport::FitLine("validation, " + other.Name, other.Fit))
-                                .c_str());
-    if (!result.Validation.empty())
-        std::printf("%s\n", RunReport::FitLine("validation", result.OtherDataFit).c_str());
+    for (const std::string& line : RunReport::FitLines(result))
+        std::printf("%s\n", TextEncoding::Printable(line).c_str());
 }
 
 // Each input's figures after the model with --summary; its warnings on standard error with
@@ -208,16 +247,22 @@ std::vector<std::string> WriteOutputs(const IdentificationRun& run, const TGenet
     std::vector<std::string> failures;
     // A signal now would leave a file half written: it waits until the files are in place.
     const StopSignals::Deferred deferred;
-    if (!options.SimulatedOutputPath.empty()) {
-        for (std::size_t part = 0; part <= options.ValidationPaths.size(); ++part) {
-            try {
-                run.WriteComputedOutput(part == 0 ? options.SimulatedOutputPath
-                                                  : options.ValidationOutputPath(part),
-                                        part);
-            } catch (const std::exception& error) {
-                failures.emplace_back(error.what());
-            }
+    const auto write = [&failures](const auto& action) {
+        try {
+            action();
+        } catch (const std::exception& error) {
+            failures.emplace_back(error.what());
         }
+    };
+    if (!options.SimulatedOutputPath.empty()) {
+        if (options.DataPaths.size() > 1) {
+            for (std::size_t k = 0; k < options.DataPaths.size(); ++k)
+                write([&] { run.WriteExperimentOutput(options.ExperimentOutputPath(k + 1), k); });
+        } else {
+            write([&] { run.WriteComputedOutput(options.SimulatedOutputPath); });
+        }
+        for (std::size_t part = 1; part <= options.ValidationPaths.size(); ++part)
+            write([&] { run.WriteComputedOutput(options.ValidationOutputPath(part), part); });
     }
     if (options.ExportPaths.empty())
         return failures;
@@ -284,17 +329,20 @@ int Identify(const IdentifyOptions& options) {
     options.ApplyTo(engine);
     IdentificationRun run(engine);
     run.Options = options.Identification;
-    ImportedData data = ReadData(options.DataPath, options.Import);
-    run.FilledCells = data.FilledCells;
+    std::vector<ImportedData> experiments = ReadExperiments(options);
+    ImportedData& data = experiments.front();
+    for (const ImportedData& experiment : experiments)
+        run.FilledCells += experiment.FilledCells;
     const std::optional<double> sampleTime =
         options.SampleTime ? options.SampleTime : data.SampleTime;
     run.SampleTime = sampleTime;
-    if (const auto refusal = run.HandOver(data.Samples))
+    if (const auto refusal = HandOver(run, options, experiments))
         return Fail(ExitBadUsage, *refusal);
     if (const auto refusal = AddValidationData(run, options, data))
         return Fail(ExitBadUsage, *refusal);
     // The samples are released once the engine holds its copy.
-    data.Samples = TableSamples();
+    for (ImportedData& experiment : experiments)
+        experiment.Samples = TableSamples();
     const std::vector<std::string>& names = data.InputNames;
 
     const std::string reportPath = options.ReportPath.empty()
