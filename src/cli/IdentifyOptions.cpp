@@ -271,7 +271,7 @@ void IdentifyOptions::ApplyTo(TGenetico& engine) const {
 }
 
 std::string IdentifyOptions::HelpText() {
-    std::string text = R"(Usage: orvanel-identify DATA.txt [options]
+    std::string text = R"(Usage: orvanel-identify DATA.txt [MORE.txt...] [options]
 
 Identifies a multi-input single-output transfer-function model from the samples in DATA.txt
 (TAB-separated, one line per sample, the inputs first and the output in the last column;
@@ -280,6 +280,13 @@ header row and a time column (.csv, .tsv, or any file the options below describe
 too: comma, semicolon, TAB or spaces between cells, "." or "," as the decimal mark; and MATLAB
 data files (.mat, versions 5 and 7.3): one numeric matrix whose columns are the signals,
 named data(:,1), data(:,2)..., or one numeric vector per signal, named by its variable.
+
+Several data files are experiments on one process, identified together: every file must have
+the first one's columns (as many and, where both name them, the same names). The squared
+error is summed over all of them, each simulated from rest at its first row and, with
+--remove-offsets, taken around its own means; --validation-percent holds out the last P % of
+the rows of each. The fit figures are given per experiment, "Fit (estimation, FILE) = F %",
+and over all of them, each around its own mean; the report is named after the first file.
 
 Options (defaults in brackets):
 )";
@@ -300,7 +307,9 @@ Options (defaults in brackets):
   --simulated-output PATH        write the model's output over all rows there, one value
                                  per line with 17 significant digits; with --validation-data
                                  also each validation file's, to PATH with -validation-K
-                                 before its extension (out.txt: out-validation-1.txt...)
+                                 before its extension (out.txt: out-validation-1.txt...);
+                                 with several data files one file per data file K instead of
+                                 PATH, to PATH with -experiment-K (out-experiment-1.txt...)
   --model MODEL.json             no search: simulate a model exported as JSON on the data
                                  file from zero state, print "Fit (validation) = F %" and
                                  write --simulated-output; no report
@@ -324,7 +333,7 @@ Options (defaults in brackets):
                                  a sample time, else in samples)
   --quiet                        no progress on standard error
   --help                         this text
-  --                             ends the options: what follows is the data file
+  --                             ends the options: what follows are data files
 
 The result goes to standard output: the objective and one "Input i: numerator/denominator"
 line per input; with --refine the refined model under "Refined model:"; then
