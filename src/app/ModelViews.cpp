@@ -335,7 +335,8 @@ void ModelViews::NameInput(const QString& input) {
     inputName_ = input;
     TitleStepAxes();
     const auto titled = [&input](const char* view) {
-        return input.isEmpty() ? QString() : QString::fromUtf8(view) + QStringLiteral(" \u2014 ") + input;
+        return input.isEmpty() ? QString()
+                               : QString::fromUtf8(view) + QStringLiteral(" \u2014 ") + input;
     };
     SetPlotTitle(frequency_, titled("Frequency response"));
     SetPlotTitle(poleZero_, titled("Poles and zeros"));

@@ -87,8 +87,8 @@ std::vector<ImportedData> ReadExperiments(const IdentifyOptions& options) {
             const int inputs = first.Samples.Inputs();
             if (data.Samples.Inputs() != inputs)
                 throw DataError("The data file " + path + " has " +
-                                InputsText(data.Samples.Inputs()) + " where " +
-                                options.DataPath + " has " + InputsText(inputs) +
+                                InputsText(data.Samples.Inputs()) + " where " + options.DataPath +
+                                " has " + InputsText(inputs) +
                                 ": every data file needs the same columns");
             if (!data.InputNames.empty() && !first.InputNames.empty() &&
                 (data.InputNames != first.InputNames || data.OutputName != first.OutputName))

@@ -10,8 +10,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <atomic>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <exception>
@@ -86,10 +86,9 @@ struct PooledFit {
 
     void Add(std::span<const double> measured, std::span<const double> computed) {
         const std::size_t rows = measured.size();
-        const double mean =
-            rows > 0 ? std::accumulate(measured.begin(), measured.end(), 0.0) /
-                           static_cast<double>(rows)
-                     : 0.0;
+        const double mean = rows > 0 ? std::accumulate(measured.begin(), measured.end(), 0.0) /
+                                           static_cast<double>(rows)
+                                     : 0.0;
         for (std::size_t r = 0; r < rows; ++r) {
             const double residual = measured[r] - computed[r];
             Residuals += residual * residual;
@@ -174,13 +173,12 @@ std::optional<std::string> IdentificationRun::HandOver(std::span<const TableSamp
     TakeExperiments(experiments);
     const int inputs = experiments.empty() ? 0 : experiments.front().Inputs();
     const auto rows = measured.size();
-    if (auto refusal = names.empty()
-                           ? RowsRefusal(static_cast<int>(rows), inputs, resolved)
-                           : ExperimentRowsRefusal(experiments, inputs))
+    if (auto refusal = names.empty() ? RowsRefusal(static_cast<int>(rows), inputs, resolved)
+                                     : ExperimentRowsRefusal(experiments, inputs))
         return refusal;
     if (names.empty()) {
-        estimationRows = rows - static_cast<std::size_t>(
-                                    resolved.ValidationRows(static_cast<int>(rows)));
+        estimationRows =
+            rows - static_cast<std::size_t>(resolved.ValidationRows(static_cast<int>(rows)));
         offsets = resolved.RemoveOffsets ? ColumnOffsets::Measure(columns, estimationRows)
                                          : ColumnOffsets();
         offsets.Remove(columns);
@@ -189,8 +187,10 @@ std::optional<std::string> IdentificationRun::HandOver(std::span<const TableSamp
     }
     double deviation = 0.0;
     for (const Experiments::Part& part : estimationParts.Parts(estimationRows))
-        deviation = deviation + SquaredDeviation(EstimationColumn(columns.size() - 1)
-                                                     .subspan(part.Begin, part.End - part.Begin));
+        deviation =
+            deviation +
+            SquaredDeviation(
+                EstimationColumn(columns.size() - 1).subspan(part.Begin, part.End - part.Begin));
     resolved.ApplySearchSettings(engine, deviation);
     HandEstimationRows(engine);
     engine.SetGenesPerInput(GenesPerInput);
@@ -265,9 +265,9 @@ void IdentificationRun::SeparateExperiments() {
         for (std::size_t c = 0; c < columns.size(); ++c)
             estimationColumns[c].insert(estimationColumns[c].end(), own[c].begin(),
                                         own[c].begin() + kept);
-        experimentOffsets.push_back(resolved.RemoveOffsets
-                                        ? ColumnOffsets::Measure(own, static_cast<std::size_t>(kept))
-                                        : ColumnOffsets());
+        experimentOffsets.push_back(
+            resolved.RemoveOffsets ? ColumnOffsets::Measure(own, static_cast<std::size_t>(kept))
+                                   : ColumnOffsets());
         experimentOffsets.back().Remove(own);
         for (std::size_t c = 0; c < columns.size(); ++c)
             std::copy(own[c].begin(), own[c].end(), columns[c].begin() + begin);
@@ -839,10 +839,9 @@ void IdentificationRun::JudgeExperiments(IdentifiedModel& model) const {
         if (judged.ValidationBegins < judged.End) {
             judged.ValidationFit =
                 FitFigure::Percent(measured, model.Computed, judged.ValidationBegins, judged.End);
-            validation.Add(measuredRows.subspan(judged.ValidationBegins,
-                                                judged.End - judged.ValidationBegins),
-                           computed.subspan(judged.ValidationBegins,
-                                            judged.End - judged.ValidationBegins));
+            validation.Add(
+                measuredRows.subspan(judged.ValidationBegins, judged.End - judged.ValidationBegins),
+                computed.subspan(judged.ValidationBegins, judged.End - judged.ValidationBegins));
         }
         model.PerExperiment.push_back(std::move(judged));
     }
@@ -886,8 +885,8 @@ void IdentificationRun::WriteExperimentOutput(const std::string& path, std::size
     if (!result || k >= result->PerExperiment.size())
         return;
     const IdentifiedModel::Experiment& part = result->PerExperiment[k];
-    WriteValues(path, std::span<const double>(result->Computed)
-                          .subspan(part.Begin, part.End - part.Begin));
+    WriteValues(
+        path, std::span<const double>(result->Computed).subspan(part.Begin, part.End - part.Begin));
 }
 
 void IdentificationRun::WriteValues(const std::string& path, std::span<const double> values) {

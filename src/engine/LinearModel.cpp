@@ -203,8 +203,7 @@ std::vector<double> LinearModel::Simulate(std::span<const std::span<const double
 }
 
 std::vector<double> LinearModel::Simulate(std::span<const std::span<const double>> inputs,
-                                          std::size_t count,
-                                          const Experiments& experiments) const {
+                                          std::size_t count, const Experiments& experiments) const {
     if (experiments.Single())
         return Simulate(inputs, count);
     std::vector<double> sum(count, 0.0);
@@ -214,7 +213,8 @@ std::vector<double> LinearModel::Simulate(std::span<const std::span<const double
         for (std::size_t k = 0; k < inputs.size(); ++k)
             part[k] = inputs[k].subspan(rows.Begin, length);
         const std::vector<double> alone = Simulate(part, length);
-        std::copy(alone.begin(), alone.end(), sum.begin() + static_cast<std::ptrdiff_t>(rows.Begin));
+        std::copy(alone.begin(), alone.end(),
+                  sum.begin() + static_cast<std::ptrdiff_t>(rows.Begin));
     }
     return sum;
 }

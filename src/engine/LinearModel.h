@@ -67,8 +67,8 @@ public:
                                  std::size_t count) const;
     // The same over rows made of several experiments, each from rest with its input taken as
     // 0 outside its own rows: as if each were simulated alone.
-    std::vector<double> Simulate(std::span<const std::span<const double>> inputs,
-                                 std::size_t count, const Experiments& experiments) const;
+    std::vector<double> Simulate(std::span<const std::span<const double>> inputs, std::size_t count,
+                                 const Experiments& experiments) const;
     // Whether the two have the same number and kind of factors and the same delay per input.
     bool SameStructure(const LinearModel& other) const;
     bool Stable() const;

@@ -44,11 +44,9 @@ std::vector<Complex> LogDerivatives(const LinearModel::Input& input, Complex z) 
 
 } // namespace
 
-std::optional<ModelUncertainty>
-ModelUncertainty::Estimate(const LinearModel& model,
-                           std::span<const std::span<const double>> inputs,
-                           std::span<const double> output, std::size_t rows,
-                           const Experiments& experiments) {
+std::optional<ModelUncertainty> ModelUncertainty::Estimate(
+    const LinearModel& model, std::span<const std::span<const double>> inputs,
+    std::span<const double> output, std::size_t rows, const Experiments& experiments) {
     const std::size_t parameters = model.ParameterCount();
     if (rows <= parameters || parameters == 0)
         return std::nullopt;

@@ -41,8 +41,8 @@ SimulationJacobian::SimulationJacobian(std::span<const std::span<const double>> 
         partBegins.push_back(part.Begin);
     }
     for (std::size_t k = 0; k < partBegins.size(); ++k) {
-        const std::size_t length = (k + 1 < partBegins.size() ? partBegins[k + 1] : rows) -
-                                   partBegins[k];
+        const std::size_t length =
+            (k + 1 < partBegins.size() ? partBegins[k + 1] : rows) - partBegins[k];
         parts.emplace_back(partColumns[k], output.subspan(partBegins[k], length), length);
     }
 }

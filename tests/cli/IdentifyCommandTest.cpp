@@ -431,9 +431,9 @@ TEST_F(IdentifyCommand, SeveralDataFilesAreIdentifiedTogether) {
     std::ofstream(second, std::ios::binary)
         << ExampleData::DocumentText(ExampleData::TwoInputs(120, 9));
     const fs::path simulated = folder / "computed.txt";
-    const Outcome outcome = Run(smallRun + "--remove-offsets --validation-percent 20 " +
-                                "--simulated-output " + simulated.string() + " " +
-                                data.string() + " " + second.string());
+    const Outcome outcome =
+        Run(smallRun + "--remove-offsets --validation-percent 20 " + "--simulated-output " +
+            simulated.string() + " " + data.string() + " " + second.string());
     ASSERT_EQ(outcome.Status, 0) << outcome.Err;
     const std::vector<double> y1 = LastColumn(ReadFile(data));
     const std::vector<double> y2 = LastColumn(ReadFile(second));

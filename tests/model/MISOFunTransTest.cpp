@@ -1,8 +1,8 @@
 #include "model/MISOFunTrans.h"
 
 #include <cmath>
-#include <memory>
 #include <gtest/gtest.h>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 #include <vector>
