@@ -170,12 +170,17 @@ std::optional<std::string> IdentificationRun::HandOver(std::span<const TableSamp
     for (std::size_t k = 0; experiments.size() > 1 && k < experiments.size(); ++k)
         names.push_back(k < experimentNames.size() ? std::move(experimentNames[k])
                                                    : "experiment " + std::to_string(k + 1));
-    TakeExperiments(experiments);
     const int inputs = experiments.empty() ? 0 : experiments.front().Inputs();
+    if (!names.empty()) {
+        if (auto refusal = ExperimentRowsRefusal(experiments, inputs))
+            return refusal;
+    }
+    TakeExperiments(experiments);
     const auto rows = measured.size();
-    if (auto refusal = names.empty() ? RowsRefusal(static_cast<int>(rows), inputs, resolved)
-                                     : ExperimentRowsRefusal(experiments, inputs))
-        return refusal;
+    if (names.empty()) {
+        if (auto refusal = RowsRefusal(static_cast<int>(rows), inputs, resolved))
+            return refusal;
+    }
     if (names.empty()) {
         estimationRows =
             rows - static_cast<std::size_t>(resolved.ValidationRows(static_cast<int>(rows)));
@@ -241,6 +246,8 @@ IdentificationRun::ExperimentRowsRefusal(std::span<const TableSamples> experimen
             return name + " has " + std::to_string(experiments[k].Inputs()) +
                    " inputs; experiment 1 has " + std::to_string(inputs) + ".";
         const int rows = experiments[k].Samples();
+        if (rows == 0)
+            return name + " has no rows.";
         if (auto refusal = PartsRefusal(rows, LeastPartRows, resolved))
             return name + ": " + *refusal;
         estimation += rows - resolved.ValidationRows(rows);
