@@ -166,7 +166,7 @@ ModelViews::ModelViews(TMSChart* stepChart, QWidget* parent)
     RectOf(frequency_, 1)
         ->axis(QCPAxis::atBottom)
         ->setLabel(QStringLiteral("Frequency (rad/sample)"));
-    stepChart_->SetAxisTitles("Samples", "Step response");
+    TitleStepAxes();
     SetUpPoleZeroInteractions();
     connect(this, &QTabWidget::currentChanged, this, &ModelViews::DrawCurrent);
 }
@@ -316,9 +316,46 @@ void ModelViews::SetSampleTime(std::optional<double> seconds) {
     } else {
         stepAxis->setTicker(QSharedPointer<QCPAxisTicker>(new QCPAxisTicker));
     }
-    stepChart_->SetAxisTitles(seconds ? "Time (s)" : "Samples", "Step response");
+    TitleStepAxes();
     stale_[FrequencyView] = true;
     DrawCurrent();
+}
+
+void ModelViews::TitleStepAxes() {
+    const QString response = inputName_.isEmpty()
+                                 ? QStringLiteral("Step response")
+                                 : QStringLiteral("Step response \u2014 ") + inputName_;
+    stepChart_->SetAxisTitles(sampleTime_ ? "Time (s)" : "Samples", response.toStdString());
+}
+
+void ModelViews::NameInput(const QString& input) {
+    if (input == inputName_) {
+        return;
+    }
+    inputName_ = input;
+    TitleStepAxes();
+    const auto titled = [&input](const char* view) {
+        return input.isEmpty() ? QString()
+                               : QString::fromUtf8(view) + QStringLiteral(" \u2014 ") + input;
+    };
+    SetPlotTitle(frequency_, titled("Frequency response"));
+    SetPlotTitle(poleZero_, titled("Poles and zeros"));
+    SetPlotTitle(residual_, titled("Residuals"));
+}
+
+void ModelViews::SetPlotTitle(QCustomPlot* plot, const QString& title) {
+    QCPLayoutGrid* layout = plot->plotLayout();
+    auto* current = qobject_cast<QCPTextElement*>(layout->element(0, 0));
+    if (current != nullptr && title.isEmpty()) {
+        layout->remove(current);
+        layout->simplify();
+    } else if (current != nullptr) {
+        current->setText(title);
+    } else if (!title.isEmpty()) {
+        layout->insertRow(0);
+        layout->addElement(0, 0, new QCPTextElement(plot, title));
+    }
+    plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
 QCustomPlot* ModelViews::Plot(View view) const {

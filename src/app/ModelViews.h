@@ -50,6 +50,9 @@ public:
     // run going on) shows that they come when it ends. After ShowFunction, whose step
     // response the band follows.
     void ShowSummary(const RunSummary& summary, std::size_t input);
+    // Titles every chart with the input shown, "Step response — Input 2 (feed)"; an empty
+    // text leaves the charts untitled, as they are for data that name no columns.
+    void NameInput(const QString& input);
 
     // The plot of a view; the step chart's own plot for StepView, the closed loop's for
     // TuningView and none for SummaryView.
@@ -73,6 +76,9 @@ private:
     void DrawResiduals();
     void DrawStepBand();
     void SetUpPoleZeroInteractions();
+    void TitleStepAxes();
+    // Puts `title` in a row of its own above the plot, or takes that row away when empty.
+    static void SetPlotTitle(QCustomPlot* plot, const QString& title);
     // Sets the pole-zero axes for the axis rect's present size, equal scales on both; false
     // when they were right already.
     bool FitPoleZeroAxes();
@@ -94,6 +100,7 @@ private:
     std::vector<double> input_;
     std::vector<double> residuals_;
     std::optional<double> sampleTime_;
+    QString inputName_;
     std::vector<bool> stale_;
     // The unit circle with every pole and zero, and a margin: what the pole-zero axes show
     // until the user zooms or pans, and again after a double click.

@@ -214,6 +214,7 @@ void TPlotMDIChild::NameInputs(const std::vector<std::string>& names) {
     for (int i = 0; i < comboBox1_->count(); ++i) {
         comboBox1_->setItemText(i, InputItem(i + 1));
     }
+    NameChosenInput();
 }
 
 void TPlotMDIChild::NameOutput(const std::string& name) {
@@ -247,6 +248,14 @@ void TPlotMDIChild::ShowFunction(const FunctionView& function, char decimalSepar
     }
     views_->ShowFunction(function.Model);
     views_->ShowSummary(summary_, static_cast<std::size_t>(ChosenInput()));
+    NameChosenInput();
+}
+
+// The views name the input they show when the data name it.
+void TPlotMDIChild::NameChosenInput() {
+    const auto index = static_cast<std::size_t>(ChosenInput());
+    const bool named = index < inputNames_.size() && !inputNames_[index].empty();
+    views_->NameInput(named ? InputItem(ChosenInput() + 1) : QString());
 }
 
 void TPlotMDIChild::ShowSummary(const RunSummary& summary) {
@@ -293,6 +302,7 @@ void TPlotMDIChild::CopyModelEditMenuClick() {
 }
 
 void TPlotMDIChild::ComboBox1Change() {
+    NameChosenInput();
     for (TMDIMainChild* document : Documents()) {
         SetSampleTime(document->Doc().SampleTime());
         document->Driver().ShowFunctionOf(*this, ChosenInput(), LocaleDecimalSeparator());

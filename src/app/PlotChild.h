@@ -102,6 +102,7 @@ private:
     void CreateMenus();
     void KeepInputs(int count);
     QString InputItem(int number) const;
+    void NameChosenInput();
     QList<TMDIMainChild*> Documents() const;
     void ChooseChart(QCustomPlot* chart);
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -189,9 +189,10 @@ void AddCommandOptions(CLI::App& app, IdentifyOptions& options) {
     app.add_option("data", options.DataPath);
 }
 
-// What CLI11 left over, in the order given: an unknown option, or a second data file. After
-// "--" every argument is a data file.
-void RefuseExtras(const std::vector<std::string>& extras) {
+// What CLI11 left over, in the order given: an unknown option, refused, or further data
+// files, returned. After "--" every argument is a data file.
+std::vector<std::string> FurtherDataFiles(const std::vector<std::string>& extras) {
+    std::vector<std::string> files;
     bool optionsEnded = false;
     for (const std::string& argument : extras) {
         if (argument == "--" && !optionsEnded) {
@@ -200,8 +201,9 @@ void RefuseExtras(const std::vector<std::string>& extras) {
         }
         if (!optionsEnded && argument.size() > 1 && argument.front() == '-')
             throw UsageError("Unknown option " + WithoutValue(argument) + " (see --help)");
-        throw UsageError("Only one data file can be given; \"" + argument + "\" is a second one");
+        files.push_back(argument);
     }
+    return files;
 }
 
 // The arguments as CLI11 takes them: last first. An empty "--name=" value is handed over as
@@ -275,7 +277,7 @@ IdentifyOptions IdentifyOptions::Parse(std::span<const std::string_view> argumen
     } catch (const CLI::ParseError& error) {
         throw UsageError(error.what());
     }
-    RefuseExtras(app.remaining());
+    const std::vector<std::string> further = FurtherDataFiles(app.remaining());
     // "--report=" gives the option without a value.
     if (app["--report"]->count() > 0 && options.ReportPath.empty())
         throw UsageError("--report needs a file path");
@@ -293,6 +295,11 @@ IdentifyOptions IdentifyOptions::Parse(std::span<const std::string_view> argumen
     if (options.DataPath.empty() && !options.Help)
         throw UsageError("No data file given (see --help)");
     RefuseSliceConflicts(app, options);
+    options.DataPaths = {options.DataPath};
+    options.DataPaths.insert(options.DataPaths.end(), further.begin(), further.end());
+    if (!options.ModelPath.empty() && options.DataPaths.size() > 1)
+        throw UsageError("--model takes one data file; \"" + further.front() +
+                         "\" is a second one");
     if (!options.ValidationPaths.empty() && options.Identification.ValidationPercent > 0.0)
         throw UsageError("--validation-data and --validation-percent cannot be given together: "
                          "the model is judged on other files or on the data file's last rows");
@@ -303,13 +310,20 @@ IdentifyOptions IdentifyOptions::Parse(std::span<const std::string_view> argumen
 }
 
 std::string IdentifyOptions::ValidationOutputPath(std::size_t k) const {
+    return SimulatedOutputWith("-validation-" + std::to_string(k));
+}
+
+std::string IdentifyOptions::ExperimentOutputPath(std::size_t k) const {
+    return SimulatedOutputWith("-experiment-" + std::to_string(k));
+}
+
+std::string IdentifyOptions::SimulatedOutputWith(const std::string& tag) const {
     const std::size_t slash = SimulatedOutputPath.rfind('/');
     std::size_t dot = SimulatedOutputPath.rfind('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash) ||
         dot == (slash == std::string::npos ? 0 : slash + 1))
         dot = SimulatedOutputPath.size();
-    return SimulatedOutputPath.substr(0, dot) + "-validation-" + std::to_string(k) +
-           SimulatedOutputPath.substr(dot);
+    return SimulatedOutputPath.substr(0, dot) + tag + SimulatedOutputPath.substr(dot);
 }
 
 void IdentifyOptions::ApplyTo(TGenetico& engine) const {
@@ -319,7 +333,7 @@ void IdentifyOptions::ApplyTo(TGenetico& engine) const {
 }
 
 std::string IdentifyOptions::HelpText() {
-    std::string text = R"(Usage: orvanel-identify DATA.txt [options]
+    std::string text = R"(Usage: orvanel-identify DATA.txt [MORE.txt...] [options]
 
 Identifies a multi-input single-output transfer-function model from the samples in DATA.txt
 (TAB-separated, one line per sample, the inputs first and the output in the last column;
@@ -328,6 +342,13 @@ header row and a time column (.csv, .tsv, or any file the options below describe
 too: comma, semicolon, TAB or spaces between cells, "." or "," as the decimal mark; and MATLAB
 data files (.mat, versions 5 and 7.3): one numeric matrix whose columns are the signals,
 named data(:,1), data(:,2)..., or one numeric vector per signal, named by its variable.
+
+Several data files are experiments on one process, identified together: every file must have
+the first one's columns (as many and, where both name them, the same names). The squared
+error is summed over all of them, each simulated from rest at its first row and, with
+--remove-offsets, taken around its own means; --validation-percent holds out the last P % of
+the rows of each. The fit figures are given per experiment, "Fit (estimation, FILE) = F %",
+and over all of them, each around its own mean; the report is named after the first file.
 
 Options (defaults in brackets):
 )";
@@ -348,7 +369,9 @@ Options (defaults in brackets):
   --simulated-output PATH        write the model's output over all rows there, one value
                                  per line with 17 significant digits; with --validation-data
                                  also each validation file's, to PATH with -validation-K
-                                 before its extension (out.txt: out-validation-1.txt...)
+                                 before its extension (out.txt: out-validation-1.txt...);
+                                 with several data files one file per data file K instead of
+                                 PATH, to PATH with -experiment-K (out-experiment-1.txt...)
   --model MODEL.json             no search: simulate a model exported as JSON on the data
                                  file from zero state, print "Fit (validation) = F %" and
                                  write --simulated-output; no report
@@ -387,7 +410,7 @@ Options (defaults in brackets):
                                  refused, naming the file or the slice to rerun
   --quiet                        no progress on standard error
   --help                         this text
-  --                             ends the options: what follows is the data file
+  --                             ends the options: what follows are data files
 
 The result goes to standard output: the objective and one "Input i: numerator/denominator"
 line per input; with --refine the refined model under "Refined model:"; then

@@ -26,7 +26,10 @@ struct RunParameter;
 
 // What the command line asks for. Unset parameters keep the engine's defaults.
 struct IdentifyOptions {
+    // The first data file; with several, DataPaths holds them all in order: experiments
+    // with the same columns identified together.
     std::string DataPath;
+    std::vector<std::string> DataPaths;
     // The run parameters given, in the order of the command line.
     std::vector<std::pair<const RunParameter*, double>> Parameters;
     std::optional<int> SeedMilliseconds;
@@ -61,6 +64,9 @@ struct IdentifyOptions {
     // Where the computed output of validation file k (from 1) goes: SimulatedOutputPath with
     // "-validation-k" before its extension.
     std::string ValidationOutputPath(std::size_t k) const;
+    // Where the computed output of data file k (from 1) of several goes: SimulatedOutputPath
+    // with "-experiment-k" before its extension.
+    std::string ExperimentOutputPath(std::size_t k) const;
     bool Quiet = false;
     // Print each input's process figures after the model, and every warning on standard error.
     bool Summary = false;
@@ -68,9 +74,8 @@ struct IdentifyOptions {
 
     // Reads the arguments after the program name; "--" ends the options. Throws UsageError
     // for an unknown option, a missing value, a value outside the parameter's range (naming
-    // the flag and the value), an export name of unknown extension, or a missing or second
-    // data file. With --help nothing else is
-    // required.
+    // the flag and the value), an export name of unknown extension, a missing data file or
+    // a second one with --model. With --help nothing else is required.
     static IdentifyOptions Parse(std::span<const std::string_view> arguments);
 
     // Stores the parameters that were given through the setters the options dialog uses.
@@ -78,6 +83,10 @@ struct IdentifyOptions {
 
     // The --help text.
     static std::string HelpText();
+
+private:
+    // SimulatedOutputPath with tag before its extension.
+    std::string SimulatedOutputWith(const std::string& tag) const;
 };
 
 } // namespace orvanel

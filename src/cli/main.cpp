@@ -77,6 +77,45 @@ std::optional<std::string> AddValidationData(IdentificationRun& run, const Ident
     return std::nullopt;
 }
 
+std::string InputsText(int inputs) {
+    return std::to_string(inputs) + (inputs == 1 ? " input" : " inputs");
+}
+
+// Every data file as the first is read; all must have its columns, by count and, where both
+// name them, by name.
+std::vector<ImportedData> ReadExperiments(const IdentifyOptions& options) {
+    std::vector<ImportedData> experiments;
+    for (const std::string& path : options.DataPaths) {
+        ImportedData data = ReadData(path, options.Import);
+        if (!experiments.empty()) {
+            const ImportedData& first = experiments.front();
+            const int inputs = first.Samples.Inputs();
+            if (data.Samples.Inputs() != inputs)
+                throw DataError("The data file " + path + " has " +
+                                InputsText(data.Samples.Inputs()) + " where " + options.DataPath +
+                                " has " + InputsText(inputs) +
+                                ": every data file needs the same columns");
+            if (!data.InputNames.empty() && !first.InputNames.empty() &&
+                (data.InputNames != first.InputNames || data.OutputName != first.OutputName))
+                throw DataError("The data file " + path + " has other columns than " +
+                                options.DataPath + ": choose them with --inputs and --output");
+        }
+        experiments.push_back(std::move(data));
+    }
+    return experiments;
+}
+
+// The experiments to the run: the data file alone as always, or several together.
+std::optional<std::string> HandOver(IdentificationRun& run, const IdentifyOptions& options,
+                                    const std::vector<ImportedData>& experiments) {
+    if (experiments.size() == 1)
+        return run.HandOver(experiments.front().Samples);
+    std::vector<TableSamples> samples;
+    for (const ImportedData& data : experiments)
+        samples.push_back(data.Samples);
+    return run.HandOver(samples, options.DataPaths);
+}
+
 // "Input 2 (feed): ..." where the file names its columns.
 std::string Named(std::string line, const std::vector<std::string>& names) {
     const std::size_t colon = line.find(':');
@@ -113,7 +152,12 @@ std::vector<Output> OutputsOf(const IdentifyOptions& options, const std::string&
     for (const std::string& path : options.ExportPaths)
         outputs.push_back({"--export", path});
     if (!options.SimulatedOutputPath.empty()) {
-        outputs.push_back({"--simulated-output", options.SimulatedOutputPath});
+        if (options.DataPaths.size() > 1) {
+            for (std::size_t k = 1; k <= options.DataPaths.size(); ++k)
+                outputs.push_back({"--simulated-output", options.ExperimentOutputPath(k)});
+        } else {
+            outputs.push_back({"--simulated-output", options.SimulatedOutputPath});
+        }
         for (std::size_t k = 1; k <= options.ValidationPaths.size(); ++k)
             outputs.push_back({"--simulated-output", options.ValidationOutputPath(k)});
     }
@@ -133,8 +177,10 @@ std::string WhatReplaces(const Output& output) {
 std::optional<std::string> OutputRefusal(const std::vector<Output>& outputs,
                                          const IdentifyOptions& options) {
     for (std::size_t i = 0; i < outputs.size(); ++i) {
-        if (NamesTheSameFile(outputs[i].Path, options.DataPath))
-            return WhatReplaces(outputs[i]) + " would replace the data file " + options.DataPath;
+        for (const std::string& data : options.DataPaths) {
+            if (NamesTheSameFile(outputs[i].Path, data))
+                return WhatReplaces(outputs[i]) + " would replace the data file " + data;
+        }
         for (const std::string& validation : options.ValidationPaths) {
             if (NamesTheSameFile(outputs[i].Path, validation))
                 return WhatReplaces(outputs[i]) + " would replace the validation data " +
@@ -172,15 +218,8 @@ void PrintQuality(const IdentificationRun& run, const IdentifiedModel& result,
         for (const std::string& line : run.Report().ModelLines(result.Model))
             std::printf("%s\n", Named(line, names).c_str());
     }
-    std::printf("%s\n", RunReport::FitLine("estimation", result.EstimationFit).c_str());
-    if (result.ValidationBegins < result.Computed.size())
-        std::printf("%s\n", RunReport::FitLine("validation", result.ValidationFit).c_str());
-    for (const IdentifiedModel::OtherData& other : result.Validation)
-        std::printf("%s\n", TextEncoding::Printable(
-                                RunReport::FitLine("validation, " + other.Name, other.Fit))
-                                .c_str());
-    if (!result.Validation.empty())
-        std::printf("%s\n", RunReport::FitLine("validation", result.OtherDataFit).c_str());
+    for (const std::string& line : RunReport::FitLines(result))
+        std::printf("%s\n", TextEncoding::Printable(line).c_str());
 }
 
 // Each input's figures after the model with --summary; its warnings on standard error with
@@ -215,16 +254,22 @@ std::vector<std::string> WriteOutputs(const IdentificationRun& run, const TGenet
     std::vector<std::string> failures;
     // A signal now would leave a file half written: it waits until the files are in place.
     const StopSignals::Deferred deferred;
-    if (!options.SimulatedOutputPath.empty()) {
-        for (std::size_t part = 0; part <= options.ValidationPaths.size(); ++part) {
-            try {
-                run.WriteComputedOutput(part == 0 ? options.SimulatedOutputPath
-                                                  : options.ValidationOutputPath(part),
-                                        part);
-            } catch (const std::exception& error) {
-                failures.emplace_back(error.what());
-            }
+    const auto write = [&failures](const auto& action) {
+        try {
+            action();
+        } catch (const std::exception& error) {
+            failures.emplace_back(error.what());
         }
+    };
+    if (!options.SimulatedOutputPath.empty()) {
+        if (options.DataPaths.size() > 1) {
+            for (std::size_t k = 0; k < options.DataPaths.size(); ++k)
+                write([&] { run.WriteExperimentOutput(options.ExperimentOutputPath(k + 1), k); });
+        } else {
+            write([&] { run.WriteComputedOutput(options.SimulatedOutputPath); });
+        }
+        for (std::size_t part = 1; part <= options.ValidationPaths.size(); ++part)
+            write([&] { run.WriteComputedOutput(options.ValidationOutputPath(part), part); });
     }
     if (options.ExportPaths.empty())
         return failures;
@@ -293,9 +338,12 @@ struct Session {
     int seed;
     TGenetico engine;
     IdentificationRun run;
-    ImportedData data;
+    // Every data file in order; the first names the columns and the run.
+    std::vector<ImportedData> experiments;
     std::optional<double> sampleTime;
     RestartParts::Identity identity;
+
+    const ImportedData& Data() const { return experiments.front(); }
 };
 
 // What changes a run's searches, as the engine and the options hold it before the data.
@@ -314,17 +362,22 @@ Session::Session(const IdentifyOptions& options, int seed)
 // Reads the data and hands them to the run; the refusal's message.
 std::optional<std::string> HandOver(Session& session) {
     const IdentifyOptions& options = session.options;
-    session.data = ReadData(options.DataPath, options.Import);
-    session.run.FilledCells = session.data.FilledCells;
-    session.sampleTime = options.SampleTime ? options.SampleTime : session.data.SampleTime;
+    session.experiments = ReadExperiments(options);
+    const ImportedData& data = session.Data();
+    session.sampleTime = options.SampleTime ? options.SampleTime : data.SampleTime;
     session.run.SampleTime = session.sampleTime;
-    session.identity.DataChecksum = RestartParts::Checksum(session.data.Samples);
-    if (auto refusal = session.run.HandOver(session.data.Samples))
+    for (const ImportedData& experiment : session.experiments) {
+        session.run.FilledCells += experiment.FilledCells;
+        session.identity.DataChecksum += (session.identity.DataChecksum.empty() ? "" : ",") +
+                                         RestartParts::Checksum(experiment.Samples);
+    }
+    if (auto refusal = HandOver(session.run, options, session.experiments))
         return refusal;
-    if (auto refusal = AddValidationData(session.run, options, session.data))
+    if (auto refusal = AddValidationData(session.run, options, data))
         return refusal;
     // The samples are released once the engine holds its copy.
-    session.data.Samples = TableSamples();
+    for (ImportedData& experiment : session.experiments)
+        experiment.Samples = TableSamples();
     return std::nullopt;
 }
 
@@ -368,7 +421,7 @@ int Conclude(Session& session, const std::string& failure, const StopSignals& si
         Fail(ExitRunFailed, failure);
         return signals.Requested() ? signals.ExitStatus() : ExitRunFailed;
     }
-    const std::vector<std::string>& names = session.data.InputNames;
+    const std::vector<std::string>& names = session.Data().InputNames;
     const std::vector<std::string> lines = run.Report().OptimumLines(run.KeptSearchModel());
     std::printf("%s\n", lines.back().c_str());
     for (std::size_t i = 0; i + 1 < lines.size(); ++i)
@@ -394,7 +447,7 @@ int Conclude(Session& session, const std::string& failure, const StopSignals& si
     }
     if (run.Result()) {
         const std::vector<std::string> failures =
-            WriteOutputs(run, session.engine, options, session.seed, session.data);
+            WriteOutputs(run, session.engine, options, session.seed, session.Data());
         for (const std::string& message : failures)
             Fail(ExitRunFailed, message);
         if (!failures.empty())

@@ -50,7 +50,8 @@ const IdentificationOption RemoveOffsets{
 const IdentificationOption ValidationPercent{
     "--validation-percent",
     "P",
-    "hold the last P % of the rows out of the search to judge\nthe model on (0 to 90) [0]",
+    "hold the last P % of the rows (of each data file) out of\nthe search to judge the model "
+    "on (0 to 90) [0]",
     "Validation part (%)",
     "The last rows, this percentage of them, are kept from the search; the model is judged on "
     "them by its fit on data it has never seen.",

@@ -10,11 +10,12 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <atomic>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <exception>
+#include <limits>
 #include <mutex>
 #include <numeric>
 #include <thread>
@@ -41,27 +42,64 @@ std::string PercentText(double percent) {
     return buffer.data();
 }
 
+int NeededRows(int inputs) {
+    return inputs * IdentificationRun::GenesPerInput + 1;
+}
+
 // A model with as many coefficients as samples fits any data: the data must have more rows
-// than the genes that shape a model of their inputs. With a validation part, each part must
-// have rows enough to tell anything.
-std::optional<std::string> RowsRefusal(int rows, int inputs, const IdentificationOptions& options) {
-    const int needed = inputs * IdentificationRun::GenesPerInput + 1;
-    if (rows < needed)
-        return "The data have " + RowsText(rows) + "; a model of " + std::to_string(inputs) +
-               (inputs == 1 ? " input" : " inputs") + " needs at least " + std::to_string(needed) +
-               " (one more than its " + std::to_string(needed - 1) + " genes).";
+// than the genes that shape a model of their inputs.
+std::optional<std::string> GenesRefusal(int rows, int inputs) {
+    const int needed = NeededRows(inputs);
+    if (rows >= needed)
+        return std::nullopt;
+    return "The data have " + RowsText(rows) + "; a model of " + std::to_string(inputs) +
+           (inputs == 1 ? " input" : " inputs") + " needs at least " + std::to_string(needed) +
+           " (one more than its " + std::to_string(needed - 1) + " genes).";
+}
+
+// With a validation part, each part must have rows enough to tell anything.
+std::optional<std::string> PartsRefusal(int rows, int leastEstimation,
+                                        const IdentificationOptions& options) {
     if (options.ValidationPercent <= 0.0)
         return std::nullopt;
     const int validation = options.ValidationRows(rows);
     const int estimation = rows - validation;
-    if (validation >= LeastPartRows && estimation >= std::max(LeastPartRows, needed))
+    if (validation >= LeastPartRows && estimation >= leastEstimation)
         return std::nullopt;
     return "A validation part of " + PercentText(options.ValidationPercent) + " % leaves " +
            RowsText(validation) + " of " + std::to_string(rows) + " for validation and " +
            RowsText(estimation) + " for estimation; the validation part needs at least " +
            std::to_string(LeastPartRows) + " and the estimation part at least " +
-           std::to_string(std::max(LeastPartRows, needed)) + ".";
+           std::to_string(leastEstimation) + ".";
 }
+
+std::optional<std::string> RowsRefusal(int rows, int inputs, const IdentificationOptions& options) {
+    if (auto refusal = GenesRefusal(rows, inputs))
+        return refusal;
+    return PartsRefusal(rows, std::max(LeastPartRows, NeededRows(inputs)), options);
+}
+
+// Residuals and deviations of several parts, each around its own mean, for one fit over all.
+struct PooledFit {
+    double Residuals = 0.0;
+    double Deviations = 0.0;
+
+    void Add(std::span<const double> measured, std::span<const double> computed) {
+        const std::size_t rows = measured.size();
+        const double mean = rows > 0 ? std::accumulate(measured.begin(), measured.end(), 0.0) /
+                                           static_cast<double>(rows)
+                                     : 0.0;
+        for (std::size_t r = 0; r < rows; ++r) {
+            const double residual = measured[r] - computed[r];
+            Residuals += residual * residual;
+            Deviations += (measured[r] - mean) * (measured[r] - mean);
+        }
+    }
+    double Percent() const {
+        return Deviations > 0.0 ? 100.0 * (1.0 - std::sqrt(Residuals / Deviations))
+                                : std::numeric_limits<double>::quiet_NaN();
+    }
+};
 
 double SquaredDeviation(std::span<const double> values) {
     if (values.empty())
@@ -126,28 +164,47 @@ void CopySettings(const TGenetico& from, TGenetico& to) {
 IdentificationRun::IdentificationRun(TGenetico& engine) : engine(engine) {}
 
 std::optional<std::string> IdentificationRun::HandOver(const TableSamples& samples) {
+    return HandOver(std::span(&samples, 1), {});
+}
+
+std::optional<std::string> IdentificationRun::HandOver(std::span<const TableSamples> experiments,
+                                                       std::vector<std::string> experimentNames) {
     engine.RequestStop();
     resolved = Options.Resolved();
     result.reset();
     summaries.reset();
     candidates.clear();
-    const auto rows = static_cast<std::size_t>(samples.Samples());
-    const auto width = static_cast<std::size_t>(samples.Inputs()) + 1;
-    columns.assign(width, std::vector<double>(rows));
-    for (std::size_t r = 0; r < rows; ++r) {
-        const std::span<const double> row = samples.Row(static_cast<int>(r));
-        for (std::size_t c = 0; c < width; ++c)
-            columns[c][r] = row[c];
+    names.clear();
+    for (std::size_t k = 0; experiments.size() > 1 && k < experiments.size(); ++k)
+        names.push_back(k < experimentNames.size() ? std::move(experimentNames[k])
+                                                   : "experiment " + std::to_string(k + 1));
+    const int inputs = experiments.empty() ? 0 : experiments.front().Inputs();
+    if (!names.empty()) {
+        if (auto refusal = ExperimentRowsRefusal(experiments, inputs))
+            return refusal;
     }
-    measured = columns.back();
-    if (auto refusal = RowsRefusal(samples.Samples(), samples.Inputs(), resolved))
-        return refusal;
-    estimationRows = rows - static_cast<std::size_t>(resolved.ValidationRows(samples.Samples()));
-    offsets =
-        resolved.RemoveOffsets ? ColumnOffsets::Measure(columns, estimationRows) : ColumnOffsets();
-    offsets.Remove(columns);
-    resolved.ApplySearchSettings(
-        engine, SquaredDeviation(std::span<const double>(columns.back()).first(estimationRows)));
+    TakeExperiments(experiments);
+    const auto rows = measured.size();
+    if (names.empty()) {
+        if (auto refusal = RowsRefusal(static_cast<int>(rows), inputs, resolved))
+            return refusal;
+    }
+    if (names.empty()) {
+        estimationRows =
+            rows - static_cast<std::size_t>(resolved.ValidationRows(static_cast<int>(rows)));
+        offsets = resolved.RemoveOffsets ? ColumnOffsets::Measure(columns, estimationRows)
+                                         : ColumnOffsets();
+        offsets.Remove(columns);
+    } else {
+        SeparateExperiments();
+    }
+    double deviation = 0.0;
+    for (const Experiments::Part& part : estimationParts.Parts(estimationRows))
+        deviation =
+            deviation +
+            SquaredDeviation(
+                EstimationColumn(columns.size() - 1).subspan(part.Begin, part.End - part.Begin));
+    resolved.ApplySearchSettings(engine, deviation);
     HandEstimationRows(engine);
     engine.SetGenesPerInput(GenesPerInput);
     for (int g = 0; g < GenesPerInput; ++g)
@@ -155,6 +212,92 @@ std::optional<std::string> IdentificationRun::HandOver(const TableSamples& sampl
     if (auto refusal = engine.RunRefusal())
         return refusal;
     return MemoryRefusal();
+}
+
+// Every experiment's columns laid end to end, as measured; each one's validation part.
+void IdentificationRun::TakeExperiments(std::span<const TableSamples> experiments) {
+    const auto width =
+        static_cast<std::size_t>(experiments.empty() ? 0 : experiments.front().Inputs()) + 1;
+    std::size_t rows = 0;
+    for (const TableSamples& samples : experiments)
+        rows += static_cast<std::size_t>(samples.Samples());
+    columns.assign(width, std::vector<double>(rows));
+    std::vector<std::size_t> starts;
+    validationBegins.clear();
+    std::size_t next = 0;
+    for (const TableSamples& samples : experiments) {
+        starts.push_back(next);
+        for (int r = 0; r < samples.Samples(); ++r, ++next) {
+            const std::span<const double> row = samples.Row(r);
+            for (std::size_t c = 0; c < width && c < row.size(); ++c)
+                columns[c][next] = row[c];
+        }
+        validationBegins.push_back(
+            next - static_cast<std::size_t>(resolved.ValidationRows(samples.Samples())));
+    }
+    measured = columns.back();
+    allParts = names.empty() ? Experiments() : Experiments(starts);
+    estimationParts = Experiments();
+    estimationColumns.clear();
+    experimentOffsets.clear();
+}
+
+// Each experiment must have the run's inputs and, with a validation part, rows enough in
+// both parts; together their estimation rows must outnumber the genes.
+std::optional<std::string>
+IdentificationRun::ExperimentRowsRefusal(std::span<const TableSamples> experiments,
+                                         int inputs) const {
+    int estimation = 0;
+    for (std::size_t k = 0; k < experiments.size(); ++k) {
+        const std::string name = "Experiment " + std::to_string(k + 1) + " (" + names[k] + ")";
+        if (experiments[k].Inputs() != inputs)
+            return name + " has " + std::to_string(experiments[k].Inputs()) +
+                   " inputs; experiment 1 has " + std::to_string(inputs) + ".";
+        const int rows = experiments[k].Samples();
+        if (rows == 0)
+            return name + " has no rows.";
+        if (auto refusal = PartsRefusal(rows, LeastPartRows, resolved))
+            return name + ": " + *refusal;
+        estimation += rows - resolved.ValidationRows(rows);
+    }
+    return GenesRefusal(estimation, inputs);
+}
+
+// Each experiment around its own means over its estimation rows, and those rows of every
+// experiment gathered; the run's offsets are the means over all of them.
+void IdentificationRun::SeparateExperiments() {
+    const std::vector<Experiments::Part> parts = allParts.Parts(measured.size());
+    estimationColumns.assign(columns.size(), {});
+    std::vector<std::size_t> estimationStarts;
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        const auto begin = static_cast<std::ptrdiff_t>(parts[k].Begin);
+        const auto kept = static_cast<std::ptrdiff_t>(validationBegins[k] - parts[k].Begin);
+        std::vector<std::vector<double>> own;
+        for (const std::vector<double>& column : columns)
+            own.emplace_back(column.begin() + begin,
+                             column.begin() + static_cast<std::ptrdiff_t>(parts[k].End));
+        estimationStarts.push_back(estimationColumns.front().size());
+        for (std::size_t c = 0; c < columns.size(); ++c)
+            estimationColumns[c].insert(estimationColumns[c].end(), own[c].begin(),
+                                        own[c].begin() + kept);
+        experimentOffsets.push_back(
+            resolved.RemoveOffsets ? ColumnOffsets::Measure(own, static_cast<std::size_t>(kept))
+                                   : ColumnOffsets());
+        experimentOffsets.back().Remove(own);
+        for (std::size_t c = 0; c < columns.size(); ++c)
+            std::copy(own[c].begin(), own[c].end(), columns[c].begin() + begin);
+    }
+    estimationRows = estimationColumns.front().size();
+    offsets = resolved.RemoveOffsets ? ColumnOffsets::Measure(estimationColumns, estimationRows)
+                                     : ColumnOffsets();
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        for (std::size_t c = 0; c < columns.size(); ++c)
+            std::copy(columns[c].begin() + static_cast<std::ptrdiff_t>(parts[k].Begin),
+                      columns[c].begin() + static_cast<std::ptrdiff_t>(validationBegins[k]),
+                      estimationColumns[c].begin() +
+                          static_cast<std::ptrdiff_t>(estimationStarts[k]));
+    }
+    estimationParts = Experiments(estimationStarts);
 }
 
 // The up-front check of the engine counts one search; restarts run several at once.
@@ -250,7 +393,8 @@ std::string IdentificationRun::Finish(std::string failure) {
 // stopped run ended.
 std::string IdentificationRun::Ending(bool failed) const {
     std::vector<std::string> parts;
-    if (!failed && result && (resolved.AnyOptIn() || !OtherData.empty()))
+    if (!failed && result &&
+        (resolved.AnyOptIn() || !OtherData.empty() || !result->PerExperiment.empty()))
         parts.push_back(report.QualityText(*result, resolved, Summaries(SampleTime)));
     std::string data;
     if (FilledCells > 0)
@@ -369,11 +513,15 @@ void IdentificationRun::HandEstimationRows(TGenetico& target) const {
     const int inputs = static_cast<int>(columns.size()) - 1;
     target.SetDataSize(inputs, static_cast<int>(estimationRows));
     std::vector<double> row(columns.size());
+    std::vector<std::span<const double>> estimation;
+    for (std::size_t c = 0; c < columns.size(); ++c)
+        estimation.push_back(EstimationColumn(c));
     for (std::size_t r = 0; r < estimationRows; ++r) {
         for (std::size_t c = 0; c < columns.size(); ++c)
-            row[c] = columns[c][r];
+            row[c] = estimation[c][r];
         target.SetDataRow(row, static_cast<int>(r) + 1);
     }
+    target.SetExperiments(estimationParts);
     target.SetInputCount(inputs);
 }
 
@@ -391,8 +539,28 @@ void IdentificationRun::CollectCandidate(const TGenetico& search,
 ModelSummary::Data IdentificationRun::EstimationData() const {
     if (columns.empty())
         return {};
-    return {InputColumns(estimationRows),
-            std::span<const double>(columns.back()).first(estimationRows), estimationRows};
+    return {EstimationInputs(), EstimationColumn(columns.size() - 1), estimationRows,
+            estimationParts};
+}
+
+// The first estimationRows rows of column c, or with several experiments the estimation rows
+// of each.
+std::span<const double> IdentificationRun::EstimationColumn(std::size_t c) const {
+    if (estimationColumns.empty())
+        return std::span<const double>(columns[c]).first(estimationRows);
+    return estimationColumns[c];
+}
+
+std::vector<std::span<const double>> IdentificationRun::EstimationInputs() const {
+    std::vector<std::span<const double>> inputs;
+    for (std::size_t c = 0; c + 1 < columns.size(); ++c)
+        inputs.push_back(EstimationColumn(c));
+    return inputs;
+}
+
+Refinement IdentificationRun::EstimationRefinement() const {
+    return Refinement(EstimationInputs(), EstimationColumn(columns.size() - 1), estimationRows,
+                      estimationParts);
 }
 
 std::vector<std::span<const double>> IdentificationRun::InputColumns(std::size_t rows) const {
@@ -407,9 +575,7 @@ std::vector<std::span<const double>> IdentificationRun::InputColumns(std::size_t
 std::optional<IdentificationRun::Found>
 IdentificationRun::Best(const TGenetico& search, std::vector<LinearModel> found,
                         const std::atomic<bool>& stop) const {
-    Refinement refinement(InputColumns(estimationRows),
-                          std::span<const double>(columns.back()).first(estimationRows),
-                          estimationRows);
+    Refinement refinement = EstimationRefinement();
     refinement.Stop = &stop;
     if (!resolved.Refine) {
         std::optional<LinearModel> model = LinearModel::From(search.BestModel());
@@ -676,9 +842,7 @@ void IdentificationRun::ConcludeWithSearchBest() {
         std::optional<LinearModel> model = LinearModel::From(engine.BestModel());
         if (!model)
             return;
-        const Refinement refinement(InputColumns(estimationRows),
-                                    std::span<const double>(columns.back()).first(estimationRows),
-                                    estimationRows);
+        const Refinement refinement = EstimationRefinement();
         const double error = refinement.SquaredError(*model);
         KeepResult(Found{std::move(*model), error, SearchBestOf(engine)}, 0);
         result->Refined = false;
@@ -702,14 +866,19 @@ void IdentificationRun::KeepResult(Found best, int restart) {
     keptSearchModel = best.Searched;
     IdentifiedModel model;
     const std::size_t rows = measured.size();
-    model.Computed = best.Model.Simulate(InputColumns(rows), rows);
-    offsets.AddToOutput(model.Computed);
+    model.Computed = best.Model.Simulate(InputColumns(rows), rows, allParts);
     model.Model = std::move(best.Model);
     model.Offsets = offsets;
-    model.ValidationBegins = estimationRows;
-    model.EstimationFit = FitFigure::Percent(measured, model.Computed, 0, estimationRows);
-    if (estimationRows < rows)
-        model.ValidationFit = FitFigure::Percent(measured, model.Computed, estimationRows, rows);
+    if (names.empty()) {
+        offsets.AddToOutput(model.Computed);
+        model.ValidationBegins = estimationRows;
+        model.EstimationFit = FitFigure::Percent(measured, model.Computed, 0, estimationRows);
+        if (estimationRows < rows)
+            model.ValidationFit =
+                FitFigure::Percent(measured, model.Computed, estimationRows, rows);
+    } else {
+        JudgeExperiments(model);
+    }
     model.EstimationError = best.Error;
     model.Refined = resolved.Refine;
     model.Restart = restart;
@@ -738,11 +907,44 @@ std::optional<std::string> IdentificationRun::AddOtherData(std::string name,
     return std::nullopt;
 }
 
+// Each experiment's own output mean added back and its fit figures; the fit over all of
+// them adds up every part's residuals and deviations from its own mean.
+void IdentificationRun::JudgeExperiments(IdentifiedModel& model) const {
+    PooledFit estimation;
+    PooledFit validation;
+    const std::span<const double> computed(model.Computed);
+    const std::span<const double> measuredRows(measured);
+    const std::vector<Experiments::Part> parts = allParts.Parts(measured.size());
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        IdentifiedModel::Experiment judged{names[k], parts[k].Begin, validationBegins[k],
+                                           parts[k].End, experimentOffsets[k]};
+        judged.Offsets.AddToOutput(
+            std::span<double>(model.Computed).subspan(judged.Begin, judged.End - judged.Begin));
+        judged.EstimationFit =
+            FitFigure::Percent(measured, model.Computed, judged.Begin, judged.ValidationBegins);
+        estimation.Add(measuredRows.subspan(judged.Begin, judged.ValidationBegins - judged.Begin),
+                       computed.subspan(judged.Begin, judged.ValidationBegins - judged.Begin));
+        if (judged.ValidationBegins < judged.End) {
+            judged.ValidationFit =
+                FitFigure::Percent(measured, model.Computed, judged.ValidationBegins, judged.End);
+            validation.Add(
+                measuredRows.subspan(judged.ValidationBegins, judged.End - judged.ValidationBegins),
+                computed.subspan(judged.ValidationBegins, judged.End - judged.ValidationBegins));
+        }
+        model.PerExperiment.push_back(std::move(judged));
+    }
+    model.EstimationFit = estimation.Percent();
+    model.ValidationBegins = model.Computed.size();
+    if (!parts.empty() && validationBegins.front() < parts.front().End) {
+        model.ValidationBegins = validationBegins.front();
+        model.ValidationFit = validation.Percent();
+    }
+}
+
 // Each experiment from rest; the fit over all of them adds up every part's residuals and
 // deviations from its own mean.
 void IdentificationRun::JudgeOnOtherData(IdentifiedModel& model) const {
-    double residuals = 0.0;
-    double deviations = 0.0;
+    PooledFit all;
     for (const ValidationData& data : OtherData) {
         std::vector<std::vector<double>> centred = data.Columns;
         const std::size_t rows = centred.back().size();
@@ -754,25 +956,25 @@ void IdentificationRun::JudgeOnOtherData(IdentifiedModel& model) const {
                                           model.Model.Simulate(inputs, rows)};
         own.AddToOutput(judged.Computed);
         judged.Fit = FitFigure::Percent(judged.Measured, judged.Computed, 0, rows);
-        const double mean = rows > 0 ? std::accumulate(judged.Measured.begin(),
-                                                       judged.Measured.end(), 0.0) /
-                                           static_cast<double>(rows)
-                                     : 0.0;
-        for (std::size_t r = 0; r < rows; ++r) {
-            const double residual = judged.Measured[r] - judged.Computed[r];
-            residuals += residual * residual;
-            deviations += (judged.Measured[r] - mean) * (judged.Measured[r] - mean);
-        }
+        all.Add(judged.Measured, judged.Computed);
         model.Validation.push_back(std::move(judged));
     }
-    if (!OtherData.empty() && deviations > 0.0)
-        model.OtherDataFit = 100.0 * (1.0 - std::sqrt(residuals / deviations));
+    if (!OtherData.empty())
+        model.OtherDataFit = all.Percent();
 }
 
 void IdentificationRun::WriteComputedOutput(const std::string& path, std::size_t part) const {
     if (!result || part > result->Validation.size())
         return;
     WriteValues(path, part == 0 ? result->Computed : result->Validation[part - 1].Computed);
+}
+
+void IdentificationRun::WriteExperimentOutput(const std::string& path, std::size_t k) const {
+    if (!result || k >= result->PerExperiment.size())
+        return;
+    const IdentifiedModel::Experiment& part = result->PerExperiment[k];
+    WriteValues(
+        path, std::span<const double>(result->Computed).subspan(part.Begin, part.End - part.Begin));
 }
 
 void IdentificationRun::WriteValues(const std::string& path, std::span<const double> values) {

@@ -7,6 +7,7 @@
 #include "document/RunReport.h"
 #include "engine/ColumnOffsets.h"
 #include "engine/LinearModel.h"
+#include "engine/Refinement.h"
 #include "model/Rnd.h"
 
 #include <atomic>
@@ -15,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +47,12 @@ public:
     // With Options asking for it, the engine gets only the estimation rows, their offsets
     // removed, and the thorough search settings.
     std::optional<std::string> HandOver(const TableSamples& samples);
+    // Several experiments with the same columns, in order, each named for the report: one
+    // model fitted to all of them, each simulated from rest and, with offsets removed, taken
+    // around its own means; a validation part holds out the last rows of each. The messages
+    // name the experiment they are about. One experiment is HandOver(samples).
+    std::optional<std::string> HandOver(std::span<const TableSamples> experiments,
+                                        std::vector<std::string> names);
     // Creates the report at path with the engine's parameters; throws std::runtime_error naming
     // the file when it cannot be created.
     void BeginReport(const std::string& path, ReportSeparators separators = {});
@@ -69,6 +77,10 @@ public:
     // Nothing without a result.
     // Part 0 is the run's own data, part k the k-th of OtherData.
     void WriteComputedOutput(const std::string& path, std::size_t part = 0) const;
+    // The same for the rows of experiment k (from 0) of several identified together.
+    void WriteExperimentOutput(const std::string& path, std::size_t k) const;
+    // The experiments handed over, 1 for HandOver(samples).
+    std::size_t ExperimentCount() const { return names.empty() ? 1 : names.size(); }
     // Values one per line with 17 significant digits, aside and moved into place; throws
     // DocumentError naming the file when it cannot.
     static void WriteValues(const std::string& path, std::span<const double> values);
@@ -225,6 +237,14 @@ private:
     std::optional<std::string> MemoryRefusal() const;
     std::string Ending(bool failed) const;
     std::vector<std::span<const double>> InputColumns(std::size_t rows) const;
+    std::span<const double> EstimationColumn(std::size_t c) const;
+    std::vector<std::span<const double>> EstimationInputs() const;
+    Refinement EstimationRefinement() const;
+    void TakeExperiments(std::span<const TableSamples> experiments);
+    void SeparateExperiments();
+    std::optional<std::string> ExperimentRowsRefusal(std::span<const TableSamples> experiments,
+                                                     int inputs) const;
+    void JudgeExperiments(IdentifiedModel& model) const;
 
     TGenetico& engine;
     RunReport report;
@@ -235,6 +255,15 @@ private:
     std::vector<double> measured;
     ColumnOffsets offsets;
     std::size_t estimationRows = 0;
+    // With several experiments: their names, where each begins among all rows and among the
+    // estimation rows, its own offsets, and the estimation rows of every column (offsets
+    // removed), which are then no longer the first rows of `columns`.
+    std::vector<std::string> names;
+    Experiments allParts;
+    Experiments estimationParts;
+    std::vector<ColumnOffsets> experimentOffsets;
+    std::vector<std::size_t> validationBegins;
+    std::vector<std::vector<double>> estimationColumns;
     std::vector<LinearModel> candidates;
     Rnd::State seedState;
     // The size penalty per parameter in squared-error units when structures are simplified,

@@ -45,6 +45,20 @@ struct IdentifiedModel {
     std::vector<OtherData> Validation;
     // The fit over all of them together, each part around its own mean.
     double OtherDataFit = std::numeric_limits<double>::quiet_NaN();
+    // With several experiments identified together, each one's rows among Computed, the
+    // means taken out of its columns and its fit figures; EstimationFit and ValidationFit
+    // are then over all of them, each part around its own mean, and Offsets the means over
+    // every estimation row. Empty for one experiment.
+    struct Experiment {
+        std::string Name;
+        std::size_t Begin = 0;
+        std::size_t ValidationBegins = 0;
+        std::size_t End = 0;
+        ColumnOffsets Offsets;
+        double EstimationFit = std::numeric_limits<double>::quiet_NaN();
+        double ValidationFit = std::numeric_limits<double>::quiet_NaN();
+    };
+    std::vector<Experiment> PerExperiment;
 };
 
 } // namespace orvanel

@@ -202,6 +202,14 @@ ModelExport ModelExport::Of(const IdentificationRun& run, const TGenetico& engin
                        {"estimation_fit_percent", result.EstimationFit}};
     if (result.ValidationBegins < result.Computed.size())
         description.Fit.push_back({"validation_fit_percent", result.ValidationFit});
+    for (std::size_t k = 0; k < result.PerExperiment.size(); ++k) {
+        const IdentifiedModel::Experiment& experiment = result.PerExperiment[k];
+        const std::string number = "_experiment_" + std::to_string(k + 1);
+        description.Fit.push_back({"estimation_fit_percent" + number, experiment.EstimationFit});
+        if (experiment.ValidationBegins < experiment.End)
+            description.Fit.push_back(
+                {"validation_fit_percent" + number, experiment.ValidationFit});
+    }
     if (!result.Validation.empty())
         description.Fit.push_back({"validation_fit_percent", result.OtherDataFit});
     description.DataFile = std::filesystem::absolute(dataPath).string();

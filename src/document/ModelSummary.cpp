@@ -47,7 +47,8 @@ std::vector<InputSummary> ModelSummary::Of(const LinearModel& model,
     std::optional<ModelUncertainty> uncertainty;
     double outputRange = 0.0;
     if (data) {
-        uncertainty = ModelUncertainty::Estimate(model, data->Inputs, data->Output, data->Rows);
+        uncertainty =
+            ModelUncertainty::Estimate(model, data->Inputs, data->Output, data->Rows, data->Parts);
         outputRange = ModelWarnings::Range(data->Output.first(data->Rows));
     }
     std::vector<InputSummary> summaries;

@@ -34,6 +34,7 @@ public:
         std::vector<std::span<const double>> Inputs;
         std::span<const double> Output;
         std::size_t Rows = 0;
+        Experiments Parts;
     };
 
     // One summary per input; times in seconds when sampleTime is given. Without data the

@@ -28,6 +28,19 @@ std::string Integer(long long value) {
     return std::string(buffer.data(), result.ptr);
 }
 
+// "Experiment 2: run2.csv, rows 501 to 1000, validation rows 901 to 1000".
+std::string ExperimentLine(std::size_t number, const IdentifiedModel::Experiment& experiment) {
+    std::string line = "Experiment " + Integer(static_cast<long long>(number)) + ": " +
+                       experiment.Name + ", rows " +
+                       Integer(static_cast<long long>(experiment.Begin) + 1) + " to " +
+                       Integer(static_cast<long long>(experiment.End));
+    if (experiment.ValidationBegins < experiment.End)
+        line += ", validation rows " +
+                Integer(static_cast<long long>(experiment.ValidationBegins) + 1) + " to " +
+                Integer(static_cast<long long>(experiment.End));
+    return line;
+}
+
 std::string TwoDigits(int value) {
     const int v = ((value % 100) + 100) % 100;
     return std::string{static_cast<char>('0' + v / 10), static_cast<char>('0' + v % 10)};
@@ -205,14 +218,27 @@ std::string RunReport::QualityText(const IdentifiedModel& model,
                                    std::span<const InputSummary> summaries) const {
     std::vector<std::string> lines = {"MODEL QUALITY"};
     const std::size_t rows = model.Computed.size();
-    if (options.ValidationPercent > 0.0) {
+    for (std::size_t k = 0; k < model.PerExperiment.size(); ++k)
+        lines.push_back(ExperimentLine(k + 1, model.PerExperiment[k]));
+    if (options.ValidationPercent > 0.0 && model.PerExperiment.empty()) {
         lines.push_back("Estimation rows: 1 to " +
                         Integer(static_cast<long long>(model.ValidationBegins)));
         lines.push_back(
             "Validation rows: " + Integer(static_cast<long long>(model.ValidationBegins) + 1) +
             " to " + Integer(static_cast<long long>(rows)));
     }
-    if (options.RemoveOffsets) {
+    for (const IdentifiedModel::Experiment& experiment : model.PerExperiment) {
+        if (!options.RemoveOffsets)
+            break;
+        const std::vector<double>& means = experiment.Offsets.Means();
+        const std::string name = " (" + experiment.Name + ")";
+        for (std::size_t c = 0; c + 1 < means.size(); ++c)
+            lines.push_back("Mean of input " + Integer(static_cast<long long>(c) + 1) + name +
+                            ": " + Number(means[c], ParameterDigits));
+        lines.push_back("Mean of the output" + name + ": " +
+                        Number(experiment.Offsets.OutputMean(), ParameterDigits));
+    }
+    if (options.RemoveOffsets && model.PerExperiment.empty()) {
         const std::vector<double>& means = model.Offsets.Means();
         for (std::size_t c = 0; c + 1 < means.size(); ++c)
             lines.push_back("Mean of input " + Integer(static_cast<long long>(c) + 1) + ": " +
@@ -243,13 +269,8 @@ std::string RunReport::QualityText(const IdentifiedModel& model,
     }
     lines.push_back("Squared Error (estimation) = " +
                     Number(model.EstimationError, ParameterDigits));
-    lines.push_back(FitLine("estimation", model.EstimationFit, separators.Decimal));
-    if (options.ValidationPercent > 0.0)
-        lines.push_back(FitLine("validation", model.ValidationFit, separators.Decimal));
-    for (const IdentifiedModel::OtherData& other : model.Validation)
-        lines.push_back(FitLine("validation, " + other.Name, other.Fit, separators.Decimal));
-    if (!model.Validation.empty())
-        lines.push_back(FitLine("validation", model.OtherDataFit, separators.Decimal));
+    for (std::string& line : FitLines(model, separators.Decimal))
+        lines.push_back(std::move(line));
     std::string text;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         text += lines[i];
@@ -257,6 +278,25 @@ std::string RunReport::QualityText(const IdentifiedModel& model,
             text.append(LineEnd);
     }
     return text;
+}
+
+std::vector<std::string> RunReport::FitLines(const IdentifiedModel& model, char decimalSeparator) {
+    std::vector<std::string> lines;
+    for (const IdentifiedModel::Experiment& experiment : model.PerExperiment) {
+        const std::string name = ", " + experiment.Name;
+        lines.push_back(FitLine("estimation" + name, experiment.EstimationFit, decimalSeparator));
+        if (experiment.ValidationBegins < experiment.End)
+            lines.push_back(
+                FitLine("validation" + name, experiment.ValidationFit, decimalSeparator));
+    }
+    lines.push_back(FitLine("estimation", model.EstimationFit, decimalSeparator));
+    if (model.ValidationBegins < model.Computed.size())
+        lines.push_back(FitLine("validation", model.ValidationFit, decimalSeparator));
+    for (const IdentifiedModel::OtherData& other : model.Validation)
+        lines.push_back(FitLine("validation, " + other.Name, other.Fit, decimalSeparator));
+    if (!model.Validation.empty())
+        lines.push_back(FitLine("validation", model.OtherDataFit, decimalSeparator));
+    return lines;
 }
 
 std::string RunReport::FitLine(std::string_view part, double percent, char decimalSeparator) {

@@ -95,6 +95,11 @@ public:
                             std::span<const InputSummary> summaries = {}) const;
     // "Fit (estimation) = 85.31 %", part naming the rows; "undefined" in place of a NaN.
     static std::string FitLine(std::string_view part, double percent, char decimalSeparator = '.');
+    // Every fit figure of a model as FitLine writes them: with several experiments each one's
+    // first, "Fit (estimation, NAME) = F %", then over all rows; the estimation's, the held-out
+    // rows' when there are any, then each other experiment's and theirs together.
+    static std::vector<std::string> FitLines(const IdentifiedModel& model,
+                                             char decimalSeparator = '.');
     // The text shown for a run that failed with the engine's message: the message, and for
     // "Todos Iguales" what it means.
     static std::string FailureText(std::string_view message);

@@ -126,6 +126,7 @@ void TGenetico::SetDataSize(int inputs, int samples) {
     const auto columns = static_cast<std::size_t>(std::max(inputs, 0) + 1);
     const auto rows = static_cast<std::size_t>(std::max(samples, 0));
     dataTable.clear();
+    dataExperiments = Experiments();
     for (std::size_t c = 0; c < columns; ++c)
         dataTable.push_back(std::make_shared<std::vector<double>>(rows, 0.0));
 }
@@ -301,13 +302,14 @@ TMISOFunTrans TGenetico::NewIndividual() const {
     for (std::size_t t = 0; t < inputs; ++t) {
         TFunTrans& function = individual.Functions()[t];
         function.SetGeneCount(genesPerInput);
-        function.SetSamples(runColumns[t], runColumns.back());
+        function.SetSamples(runColumns[t], runColumns.back(), runExperiments);
     }
     return individual;
 }
 
 void TGenetico::CreateInitialPopulation() {
     runColumns.assign(dataTable.begin(), dataTable.end());
+    runExperiments = dataExperiments;
     const auto n = static_cast<std::size_t>(populationSize);
     population.assign(n, TMISOFunTrans());
     scored.assign(n, 0);

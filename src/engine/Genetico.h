@@ -1,6 +1,7 @@
 // The genetic algorithm that identifies a multi-input single-output model from sampled data.
 #pragma once
 
+#include "model/Experiments.h"
 #include "model/MISOFunTrans.h"
 #include "model/Rnd.h"
 
@@ -11,6 +12,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace orvanel {
@@ -87,6 +89,10 @@ public:
     // Stores values (inputs first, the output last) as sample row - 1. A row outside
     // 1..samples is ignored, and so are values beyond the table's columns.
     void SetDataRow(std::span<const double> values, int row);
+    // The experiments the table's rows are made of, each simulated from rest; SetDataSize
+    // makes the table one experiment again.
+    void SetExperiments(Experiments experiments) { dataExperiments = std::move(experiments); }
+    const Experiments& DataExperiments() const { return dataExperiments; }
     // Number of model inputs; a run refuses a count that does not match the table.
     void SetInputCount(int n) { inputCount = n; }
     int InputCount() const { return inputCount; }
@@ -235,6 +241,7 @@ private:
 
     int inputCount = 1;
     std::vector<std::shared_ptr<std::vector<double>>> dataTable;
+    Experiments dataExperiments;
 
     int generation = 0;
     bool evolving = false;
@@ -251,6 +258,7 @@ private:
     // The data of the current run's individuals, inputs then the output; a new table handed
     // over while it runs does not reach them.
     std::vector<std::shared_ptr<const std::vector<double>>> runColumns;
+    Experiments runExperiments;
     std::vector<TMISOFunTrans> population;
     // The generation before the current one, whose objects the next copies go into.
     std::vector<TMISOFunTrans> offspring;

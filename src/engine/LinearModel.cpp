@@ -202,6 +202,23 @@ std::vector<double> LinearModel::Simulate(std::span<const std::span<const double
     return sum;
 }
 
+std::vector<double> LinearModel::Simulate(std::span<const std::span<const double>> inputs,
+                                          std::size_t count, const Experiments& experiments) const {
+    if (experiments.Single())
+        return Simulate(inputs, count);
+    std::vector<double> sum(count, 0.0);
+    std::vector<std::span<const double>> part(inputs.size());
+    for (const Experiments::Part& rows : experiments.Parts(count)) {
+        const std::size_t length = rows.End - rows.Begin;
+        for (std::size_t k = 0; k < inputs.size(); ++k)
+            part[k] = inputs[k].subspan(rows.Begin, length);
+        const std::vector<double> alone = Simulate(part, length);
+        std::copy(alone.begin(), alone.end(),
+                  sum.begin() + static_cast<std::ptrdiff_t>(rows.Begin));
+    }
+    return sum;
+}
+
 bool LinearModel::SameStructure(const LinearModel& other) const {
     return std::equal(Inputs.begin(), Inputs.end(), other.Inputs.begin(), other.Inputs.end(),
                       [](const Input& x, const Input& y) {

@@ -1,6 +1,7 @@
 // A multi-input transfer-function model in its continuous parameters, free of any chromosome.
 #pragma once
 
+#include "model/Experiments.h"
 #include "model/MISOFunTrans.h"
 
 #include <cstddef>
@@ -64,6 +65,10 @@ public:
     // search does and the results added in input order. inputs holds one column per input.
     std::vector<double> Simulate(std::span<const std::span<const double>> inputs,
                                  std::size_t count) const;
+    // The same over rows made of several experiments, each from rest with its input taken as
+    // 0 outside its own rows: as if each were simulated alone.
+    std::vector<double> Simulate(std::span<const std::span<const double>> inputs, std::size_t count,
+                                 const Experiments& experiments) const;
     // Whether the two have the same number and kind of factors and the same delay per input.
     bool SameStructure(const LinearModel& other) const;
     bool Stable() const;

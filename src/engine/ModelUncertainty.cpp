@@ -44,14 +44,13 @@ std::vector<Complex> LogDerivatives(const LinearModel::Input& input, Complex z) 
 
 } // namespace
 
-std::optional<ModelUncertainty>
-ModelUncertainty::Estimate(const LinearModel& model,
-                           std::span<const std::span<const double>> inputs,
-                           std::span<const double> output, std::size_t rows) {
+std::optional<ModelUncertainty> ModelUncertainty::Estimate(
+    const LinearModel& model, std::span<const std::span<const double>> inputs,
+    std::span<const double> output, std::size_t rows, const Experiments& experiments) {
     const std::size_t parameters = model.ParameterCount();
     if (rows <= parameters || parameters == 0)
         return std::nullopt;
-    SimulationJacobian simulation(inputs, output, rows);
+    SimulationJacobian simulation(inputs, output, rows, experiments);
     std::vector<double> residuals(rows);
     std::vector<double> jacobian(rows * parameters);
     if (!simulation.Evaluate(model, residuals.data(), jacobian.data()))

@@ -25,11 +25,10 @@ public:
     // The columns as Refinement takes them (the model's own inputs and output, offsets
     // removed as the model saw them), the first `rows` counting. Nothing when there are no
     // more rows than parameters, the data do not determine every parameter (J'J singular) or
-    // a value is not finite.
-    static std::optional<ModelUncertainty> Estimate(const LinearModel& model,
-                                                    std::span<const std::span<const double>> inputs,
-                                                    std::span<const double> output,
-                                                    std::size_t rows);
+    // a value is not finite. Rows of several experiments are simulated from rest at each.
+    static std::optional<ModelUncertainty>
+    Estimate(const LinearModel& model, std::span<const std::span<const double>> inputs,
+             std::span<const double> output, std::size_t rows, const Experiments& experiments = {});
 
     LinearModel Model;
     double ResidualVariance = 0.0;

@@ -111,21 +111,22 @@ Refinement::Result Continued(const Refinement::Result& from, Refinement::Result 
 }
 
 std::vector<double> SimulateInput(const LinearModel::Input& input, std::span<const double> column,
-                                  std::size_t rows) {
+                                  std::size_t rows, const Experiments& experiments) {
     LinearModel alone;
     alone.Inputs = {input};
     const std::span<const double> columns[] = {column};
-    return alone.Simulate(columns, rows);
+    return alone.Simulate(columns, rows, experiments);
 }
 
 } // namespace
 
 Refinement::Refinement(std::vector<std::span<const double>> inputs, std::span<const double> output,
-                       std::size_t estimationRows)
-    : inputs(std::move(inputs)), output(output), rows(estimationRows) {}
+                       std::size_t estimationRows, Experiments experiments)
+    : inputs(std::move(inputs)), output(output), rows(estimationRows),
+      experiments(std::move(experiments)) {}
 
 double Refinement::SquaredError(const LinearModel& model) const {
-    const std::vector<double> simulated = model.Simulate(inputs, rows);
+    const std::vector<double> simulated = model.Simulate(inputs, rows, experiments);
     double error = 0.0;
     for (std::size_t i = 0; i < rows; ++i) {
         const double r = output[i] - simulated[i];
@@ -143,7 +144,7 @@ Refinement::Result Refinement::Refine(const LinearModel& start) const {
     }
     if (result.Model.ParameterCount() == 0 || rows == 0 || !std::isfinite(result.Error))
         return result;
-    SimulationJacobian jacobian(inputs, output, rows);
+    SimulationJacobian jacobian(inputs, output, rows, experiments);
     OutputErrorCost cost(result.Model, jacobian, rows);
     std::vector<double> parameters = result.Model.Parameters();
     ceres::Problem::Options problemOptions;
@@ -189,7 +190,7 @@ bool Refinement::SimplifyInputs(Result& current, double penalty) const {
     const auto score = [penalty](const Result& r) { return Score(r, penalty); };
     std::vector<std::vector<double>> shares;
     for (std::size_t k = 0; k < current.Model.Inputs.size(); ++k)
-        shares.push_back(SimulateInput(current.Model.Inputs[k], inputs[k], rows));
+        shares.push_back(SimulateInput(current.Model.Inputs[k], inputs[k], rows, experiments));
     bool changed = false;
     for (std::size_t k = 0; k < current.Model.Inputs.size(); ++k) {
         std::vector<double> rest(output.begin(),
@@ -197,7 +198,7 @@ bool Refinement::SimplifyInputs(Result& current, double penalty) const {
         for (std::size_t j = 0; j < shares.size(); ++j)
             for (std::size_t i = 0; j != k && i < rows; ++i)
                 rest[i] = rest[i] - shares[j][i];
-        Refinement alone({inputs[k]}, rest, rows);
+        Refinement alone({inputs[k]}, rest, rows, experiments);
         alone.Stop = Stop;
         for (bool simpler = true; simpler;) {
             simpler = false;
@@ -209,7 +210,8 @@ bool Refinement::SimplifyInputs(Result& current, double penalty) const {
                 candidate.Error = SquaredError(candidate.Model);
                 if (score(candidate) < score(current)) {
                     current = std::move(candidate);
-                    shares[k] = SimulateInput(current.Model.Inputs[k], inputs[k], rows);
+                    shares[k] =
+                        SimulateInput(current.Model.Inputs[k], inputs[k], rows, experiments);
                     simpler = changed = true;
                     break;
                 }

@@ -31,10 +31,11 @@ public:
     };
 
     // One column per input and the measured output, all at least estimationRows long; the
-    // model is fitted to the first estimationRows rows, simulated from zero state. The
-    // columns are not copied and must outlive this object.
+    // model is fitted to the first estimationRows rows, simulated from zero state at each of
+    // the experiments they are made of. The columns are not copied and must outlive this
+    // object.
     Refinement(std::vector<std::span<const double>> inputs, std::span<const double> output,
-               std::size_t estimationRows);
+               std::size_t estimationRows, Experiments experiments = {});
 
     // Solver iterations per start; an iteration evaluates the model and its derivatives.
     int MaxIterations = 100;
@@ -76,6 +77,7 @@ private:
     std::vector<std::span<const double>> inputs;
     std::span<const double> output;
     std::size_t rows;
+    Experiments experiments;
 };
 
 } // namespace orvanel

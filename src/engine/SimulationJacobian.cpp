@@ -26,10 +26,41 @@ bool AllFinite(std::span<const double> values) {
 } // namespace
 
 SimulationJacobian::SimulationJacobian(std::span<const std::span<const double>> inputs,
-                                       std::span<const double> output, std::size_t rows)
-    : inputs(inputs), output(output), rows(rows), simulated(rows), scratch(rows) {}
+                                       std::span<const double> output, std::size_t rows,
+                                       const Experiments& experiments)
+    : inputs(inputs), output(output), rows(rows) {
+    if (experiments.Single()) {
+        simulated.resize(rows);
+        scratch.resize(rows);
+        return;
+    }
+    for (const Experiments::Part& part : experiments.Parts(rows)) {
+        std::vector<std::span<const double>>& columns = partColumns.emplace_back();
+        for (const std::span<const double> column : inputs)
+            columns.push_back(column.subspan(part.Begin, part.End - part.Begin));
+        partBegins.push_back(part.Begin);
+    }
+    for (std::size_t k = 0; k < partBegins.size(); ++k) {
+        const std::size_t length =
+            (k + 1 < partBegins.size() ? partBegins[k + 1] : rows) - partBegins[k];
+        parts.emplace_back(partColumns[k], output.subspan(partBegins[k], length), length);
+    }
+}
 
 bool SimulationJacobian::Evaluate(const LinearModel& model, double* residuals, double* jacobian) {
+    if (parts.empty())
+        return EvaluateRows(model, residuals, jacobian);
+    const std::size_t count = model.ParameterCount();
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        if (!parts[k].Evaluate(model, residuals + partBegins[k],
+                               jacobian != nullptr ? jacobian + partBegins[k] * count : nullptr))
+            return false;
+    }
+    return true;
+}
+
+bool SimulationJacobian::EvaluateRows(const LinearModel& model, double* residuals,
+                                      double* jacobian) {
     parameters = model.ParameterCount();
     column = 0;
     std::fill(residuals, residuals + rows, 0.0);

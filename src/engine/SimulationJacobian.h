@@ -16,9 +16,11 @@ namespace orvanel {
 // that pole factor (stable while the poles are). Each costs one pass over the rows.
 class SimulationJacobian {
 public:
-    // Columns as Refinement takes them; the first `rows` rows count.
+    // Columns as Refinement takes them; the first `rows` rows count, made of the experiments
+    // given, each simulated from rest.
     SimulationJacobian(std::span<const std::span<const double>> inputs,
-                       std::span<const double> output, std::size_t rows);
+                       std::span<const double> output, std::size_t rows,
+                       const Experiments& experiments = {});
 
     // residuals[i] := output[i] - simulated[i] for every row; when jacobian is given
     // (rows x ParameterCount, row-major), jacobian[i][p] := d residuals[i] / d parameter p in
@@ -26,6 +28,7 @@ public:
     bool Evaluate(const LinearModel& model, double* residuals, double* jacobian);
 
 private:
+    bool EvaluateRows(const LinearModel& model, double* residuals, double* jacobian);
     void Weighted(std::span<const double> c, std::span<double> out) const;
     void AddColumn(std::span<const double> derivative, double sign, double* jacobian);
 
@@ -37,6 +40,11 @@ private:
     std::vector<double> simulated;
     std::vector<double> scratch;
     std::vector<double> filtered;
+    // With several experiments, one of these per experiment over its own rows, the columns
+    // they read and their first rows.
+    std::vector<std::vector<std::span<const double>>> partColumns;
+    std::vector<SimulationJacobian> parts;
+    std::vector<std::size_t> partBegins;
 };
 
 } // namespace orvanel

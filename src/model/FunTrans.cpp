@@ -117,19 +117,22 @@ void TFunTrans::AddSample(double input, double output) {
     outputs.Append(output);
 }
 
-void TFunTrans::SetSamples(SampleColumn::Shared inputColumn, SampleColumn::Shared outputColumn) {
+void TFunTrans::SetSamples(SampleColumn::Shared inputColumn, SampleColumn::Shared outputColumn,
+                           Experiments parts) {
     const std::size_t inputCount = inputColumn ? inputColumn->size() : 0;
     const std::size_t outputCount = outputColumn ? outputColumn->size() : 0;
     if (inputCount != outputCount)
         throw std::invalid_argument("Inputs and Outputs must have the same number of samples");
     inputs = SampleColumn(std::move(inputColumn));
     outputs = SampleColumn(std::move(outputColumn));
+    experiments = std::move(parts);
 }
 
 void TFunTrans::CopyFrom(const TFunTrans& source) {
     CopyChromosome(source);
     inputs = source.inputs;
     outputs = source.outputs;
+    experiments = source.experiments;
     ParamCount = source.ParamCount;
     NumText = source.NumText;
     DenText = source.DenText;
@@ -266,7 +269,7 @@ Recursion TFunTrans::MakeRecursion(std::vector<double>& scaled) const {
 
 void TFunTrans::Run(double* out, double* sum) {
     thread_local std::vector<double> scaled;
-    const Recursion::Result result = MakeRecursion(scaled).Run(out, sum);
+    const Recursion::Result result = MakeRecursion(scaled).Run(experiments, out, sum);
     Error = result.complete ? result.error : FailedError;
 }
 

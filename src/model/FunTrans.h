@@ -37,12 +37,15 @@ public:
 
     // Appends one sample to Inputs and one to Outputs.
     void AddSample(double input, double output);
-    // Hands over whole columns at once, shared and never copied; throws std::invalid_argument,
-    // changing nothing, when their lengths differ.
-    void SetSamples(SampleColumn::Shared inputs, SampleColumn::Shared outputs);
+    // Hands over whole columns at once, shared and never copied, with the experiments they
+    // are made of; throws std::invalid_argument, changing nothing, when their lengths differ.
+    void SetSamples(SampleColumn::Shared inputs, SampleColumn::Shared outputs,
+                    Experiments experiments = {});
     // Samples of this transfer function's input and of the measured output, equally long.
     const std::vector<double>& Inputs() const { return inputs.Values(); }
     const std::vector<double>& Outputs() const { return outputs.Values(); }
+    // Each simulated from rest.
+    const Experiments& SampleExperiments() const { return experiments; }
 
     // Copies the chromosome, the samples (shared), ParamCount and the texts; the coefficients
     // stay as they are until the next Decode, Error and SimOutput until the next Simulate, Step
@@ -118,6 +121,7 @@ private:
 
     SampleColumn inputs;
     SampleColumn outputs;
+    Experiments experiments;
 };
 
 } // namespace orvanel

@@ -215,11 +215,14 @@ void TMISOFunTrans::ScoreAll(std::span<TMISOFunTrans* const> models, bool baseli
                              bool keepOutputs, int threads) {
     for (const TMISOFunTrans* model : models)
         model->CheckedSampleCount();
-    // Lanes run over one sample count, so models of another count go in a batch of their own.
+    // Lanes run over one sample count and one set of experiments, so models of others go in a
+    // batch of their own.
     for (std::size_t first = 0; first < models.size();) {
-        const std::size_t count = models[first]->functions.front().Outputs().size();
+        const TFunTrans& samples = models[first]->functions.front();
+        const std::size_t count = samples.Outputs().size();
         std::size_t end = first + 1;
-        while (end < models.size() && models[end]->functions.front().Outputs().size() == count)
+        while (end < models.size() && models[end]->functions.front().Outputs().size() == count &&
+               models[end]->functions.front().SampleExperiments() == samples.SampleExperiments())
             ++end;
         ScoreBatch(models.subspan(first, end - first), count, baselineOnly, keepOutputs, threads);
         first = end;
@@ -277,7 +280,8 @@ void TMISOFunTrans::ScoreBatch(std::span<TMISOFunTrans* const> models, std::size
     }
     // A second thread pays for itself only on long runs of many lanes.
     const bool large = scratch.lanes.size() * count >= LargeScoring;
-    RecursionLanes::Run(scratch.lanes, count, baselineOnly, true, large ? threads : 1);
+    RecursionLanes::Run(scratch.lanes, models.front()->functions.front().SampleExperiments(), count,
+                        baselineOnly, true, large ? threads : 1);
     for (const auto& [lane, function] : scratch.simulated) {
         const Recursion::Result& result = scratch.lanes[lane].result;
         function->Error = result.complete ? result.error : TFunTrans::FailedError;

@@ -144,4 +144,31 @@ Recursion::Result Recursion::Run(double* y, double* sum) const {
     return result;
 }
 
+Recursion::Result Recursion::Run(const Experiments& experiments, double* y, double* sum) const {
+    if (experiments.Single())
+        return Run(y, sum);
+    Result result;
+    for (const Experiments::Part& part : experiments.Parts(count)) {
+        result.Append(Part(part).Run(y + part.Begin, sum != nullptr ? sum + part.Begin : nullptr),
+                      part.Begin);
+        if (!result.complete)
+            break;
+    }
+    return result;
+}
+
+Recursion Recursion::Part(const Experiments::Part& part) const {
+    Recursion alone = *this;
+    alone.inputs = inputs + part.Begin;
+    alone.outputs = outputs + part.Begin;
+    alone.count = part.End - part.Begin;
+    return alone;
+}
+
+void Recursion::Result::Append(const Result& part, std::size_t begin) {
+    stored = begin + part.stored;
+    error = error + part.error;
+    complete = complete && part.complete && std::isfinite(error);
+}
+
 } // namespace orvanel

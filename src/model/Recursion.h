@@ -1,6 +1,8 @@
 // The difference equation of one transfer function, run over a block of samples.
 #pragma once
 
+#include "model/Experiments.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -20,6 +22,10 @@ struct Recursion {
         double error = 0.0;
         // False when a simulated sample or the error left the double range (or became NaN).
         bool complete = true;
+
+        // Adds what a run over the experiment beginning at row `begin` achieved, after this
+        // one's.
+        void Append(const Result& part, std::size_t begin);
     };
 
     const double* inputs;
@@ -36,6 +42,10 @@ struct Recursion {
     // after its sample. With a sum (count entries), every sample written is also added to
     // its entry: sum[i] := sum[i] + y(i).
     Result Run(double* out, double* sum = nullptr) const;
+    // Run over every experiment in turn, each from rest, until the first failure.
+    Result Run(const Experiments& experiments, double* out, double* sum = nullptr) const;
+    // The recursion over one experiment's rows alone.
+    Recursion Part(const Experiments::Part& part) const;
 
     // Sample i through bounds-checked reads, for the samples whose terms reach before the
     // first or past the last sample, and for every sample when the indices wrap. past(k)

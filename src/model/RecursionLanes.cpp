@@ -665,4 +665,26 @@ void RecursionLanes::Run(std::span<Lane> lanes, std::size_t count, bool baseline
                 lanes[g.lane[l]].result = {count, g.error[l], true};
 }
 
+void RecursionLanes::Run(std::span<Lane> lanes, const Experiments& experiments, std::size_t count,
+                         bool baselineOnly, bool clearSums, int threads) {
+    if (experiments.Single()) {
+        Run(lanes, count, baselineOnly, clearSums, threads);
+        return;
+    }
+    std::vector<Lane> parts(lanes.begin(), lanes.end());
+    std::vector<Recursion::Result> results(lanes.size());
+    for (const Experiments::Part& rows : experiments.Parts(count)) {
+        for (std::size_t k = 0; k < lanes.size(); ++k) {
+            if (lanes[k].simulated)
+                parts[k].recursion = lanes[k].recursion.Part(rows);
+            parts[k].sum = lanes[k].sum + rows.Begin;
+        }
+        Run(parts, rows.End - rows.Begin, baselineOnly, clearSums, threads);
+        for (std::size_t k = 0; k < lanes.size(); ++k)
+            results[k].Append(parts[k].result, rows.Begin);
+    }
+    for (std::size_t k = 0; k < lanes.size(); ++k)
+        lanes[k].result = results[k];
+}
+
 } // namespace orvanel

@@ -2,6 +2,7 @@
 // vector lanes and pipelines instead of waiting on one recursion's latency.
 #pragma once
 
+#include "model/Experiments.h"
 #include "model/Recursion.h"
 
 #include <cstddef>
@@ -36,6 +37,11 @@ public:
     // first half has; the results are the same.
     static void Run(std::span<Lane> lanes, std::size_t count, bool baselineOnly = false,
                     bool clearSums = false, int threads = 1);
+    // Run over one experiment after the other, each from rest: the lanes' sums hold every
+    // experiment's samples at its rows, and each result adds up the experiments' results in
+    // order (a lane failing in one experiment stays incomplete however the next ones go).
+    static void Run(std::span<Lane> lanes, const Experiments& experiments, std::size_t count,
+                    bool baselineOnly = false, bool clearSums = false, int threads = 1);
 };
 
 } // namespace orvanel

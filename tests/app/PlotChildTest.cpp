@@ -121,6 +121,22 @@ private slots:
         plot_->NameInputs({"valve", ""});
         QCOMPARE(combo->itemText(0), QStringLiteral("Input 1 (valve)"));
         QCOMPARE(combo->itemText(1), QStringLiteral("Input 2"));
+        // The views are titled with the chosen input where it has a name, and as before
+        // where it has none.
+        QCustomPlot* step = plot_->StepChart().Plot();
+        QCustomPlot* frequency = plot_->findChild<QCustomPlot*>(QStringLiteral("FrequencyChart"));
+        const auto title = [](QCustomPlot* plot) {
+            auto* text = qobject_cast<QCPTextElement*>(plot->plotLayout()->element(0, 0));
+            return text != nullptr ? text->text() : QString();
+        };
+        QCOMPARE(step->yAxis->label(), QStringLiteral("Step response \u2014 Input 1 (valve)"));
+        QCOMPARE(title(frequency), QStringLiteral("Frequency response \u2014 Input 1 (valve)"));
+        combo->setCurrentIndex(1);
+        plot_->ComboBox1Change();
+        QCOMPARE(step->yAxis->label(), QStringLiteral("Step response"));
+        QCOMPARE(title(frequency), QString());
+        QCOMPARE(frequency->plotLayout()->rowCount(), 2);
+        combo->setCurrentIndex(0);
         // A third input added later keeps its plain name; the named ones keep theirs.
         plot_->PrepareRun(QStringLiteral("Plot"), 3, '.');
         QCOMPARE(combo->itemText(0), QStringLiteral("Input 1 (valve)"));

@@ -425,6 +425,42 @@ TEST_F(IdentifyCommand, AValidationFileJudgesTheModel) {
                   " have 1 input; the model has 2\n");
 }
 
+// Two data files give one model: each experiment's fits on its own computed output, from
+// its own file, then over both; files with other columns are refused by name.
+TEST_F(IdentifyCommand, SeveralDataFilesAreIdentifiedTogether) {
+    const fs::path second = folder / "second.txt";
+    std::ofstream(second, std::ios::binary)
+        << ExampleData::DocumentText(ExampleData::TwoInputs(120, 9));
+    const fs::path simulated = folder / "computed.txt";
+    const Outcome outcome =
+        Run(smallRun + "--remove-offsets --validation-percent 20 " + "--simulated-output " +
+            simulated.string() + " " + data.string() + " " + second.string());
+    ASSERT_EQ(outcome.Status, 0) << outcome.Err;
+    const std::vector<double> y1 = LastColumn(ReadFile(data));
+    const std::vector<double> y2 = LastColumn(ReadFile(second));
+    const std::vector<double> yc1 = LastColumn(ReadFile(folder / "computed-experiment-1.txt"));
+    const std::vector<double> yc2 = LastColumn(ReadFile(folder / "computed-experiment-2.txt"));
+    ASSERT_EQ(yc1.size(), 150u);
+    ASSERT_EQ(yc2.size(), 120u);
+    EXPECT_FALSE(fs::exists(simulated));
+    const std::string fits =
+        "Fit (estimation, " + data.string() + ") = " + FitText(y1, yc1, 0, 120) +
+        "\nFit (validation, " + data.string() + ") = " + FitText(y1, yc1, 120, 150) +
+        "\nFit (estimation, " + second.string() + ") = " + FitText(y2, yc2, 0, 96) +
+        "\nFit (validation, " + second.string() + ") = " + FitText(y2, yc2, 96, 120) +
+        "\nFit (estimation) = ";
+    EXPECT_NE(outcome.Out.find(fits), std::string::npos) << outcome.Out;
+    const std::string report = ReadFile(folder / "plant_Report.txt");
+    EXPECT_NE(report.find("\r\nExperiment 2: " + second.string() +
+                          ", rows 151 to 270, validation rows 247 to 270\r\n"),
+              std::string::npos);
+
+    std::ofstream(second, std::ios::binary) << "1\t2\r\n";
+    EXPECT_EQ(Run(smallRun + data.string() + " " + second.string()).Err,
+              "orvanel-identify: The data file " + second.string() + " has 1 input where " +
+                  data.string() + " has 2 inputs: every data file needs the same columns\n");
+}
+
 // A model exported and read back computes the run's own output to the last bit, and a file
 // that is no such model is refused with the field at fault.
 TEST_F(IdentifyCommand, AnExportedModelReadBackComputesTheSameOutput) {

@@ -128,14 +128,16 @@ TEST(IdentifyOptions, RefusesUnknownOptionsMissingValuesAndFiles) {
     EXPECT_EQ(UsageMessage({"d.txt", "--generations"}), "--generations needs a value");
     EXPECT_EQ(UsageMessage({"--report=", "d.txt"}), "--report needs a file path");
     EXPECT_EQ(UsageMessage({"--quiet=yes", "d.txt"}), "--quiet takes no value");
-    EXPECT_EQ(UsageMessage({"a.txt", "b.txt"}),
-              "Only one data file can be given; \"b.txt\" is a second one");
+    EXPECT_EQ(UsageMessage({"--model", "m.json", "a.txt", "b.txt"}),
+              "--model takes one data file; \"b.txt\" is a second one");
     EXPECT_EQ(UsageMessage({"--quiet"}), "No data file given (see --help)");
     EXPECT_TRUE(Parse({"--help"}).Help);
     // After "--" every argument is the data file, whatever it looks like.
     EXPECT_EQ(Parse({"--quiet", "--", "--odd.txt"}).DataPath, "--odd.txt");
-    EXPECT_EQ(UsageMessage({"--", "a.txt", "-b.txt"}),
-              "Only one data file can be given; \"-b.txt\" is a second one");
+    // Several data files are experiments identified together, in the order given.
+    const IdentifyOptions several = Parse({"a.txt", "--quiet", "b.txt", "--", "-c.txt"});
+    EXPECT_EQ(several.DataPaths, (std::vector<std::string>{"a.txt", "b.txt", "-c.txt"}));
+    EXPECT_EQ(several.DataPath, "a.txt");
 }
 
 TEST(IdentifyOptions, TakesEveryExportAndTheSampleTime) {

@@ -77,21 +77,44 @@ TEST(Refinement, DerivativesMatchDifferencesOfTheSimulation) {
     }
 }
 
-TEST(Refinement, FindsThePlantFromADisturbedStartWithTheSameStructure) {
-    const Plant plant;
+// The plant with every parameter off by 10 to 15 %.
+LinearModel DisturbedPlant() {
     LinearModel start = TruePlant();
     std::vector<double> disturbed = start.Parameters();
     for (std::size_t k = 0; k < disturbed.size(); ++k)
         disturbed[k] *= k % 2 == 0 ? 1.15 : 0.9;
     start.SetParameters(disturbed);
-    const Refinement refinement({plant.u1, plant.u2}, plant.y, Rows);
-    const Refinement::Result result = refinement.Refine(start);
+    return start;
+}
+
+void ExpectThePlant(const Refinement::Result& result) {
     EXPECT_LT(result.Error, 1e-16);
     const std::vector<double> found = result.Model.Parameters();
     const std::vector<double> truth = TruePlant().Parameters();
     for (std::size_t k = 0; k < truth.size(); ++k)
         EXPECT_NEAR(found[k], truth[k], 1e-7) << k;
     EXPECT_EQ(result.Model.Inputs[1].Delay, 1);
+}
+
+TEST(Refinement, FindsThePlantFromADisturbedStartWithTheSameStructure) {
+    const Plant plant;
+    const Refinement refinement({plant.u1, plant.u2}, plant.y, Rows);
+    ExpectThePlant(refinement.Refine(DisturbedPlant()));
+}
+
+// Three experiments laid end to end, each simulated from rest: the plant is found from them
+// only when every simulation and derivative starts again at each experiment's first row.
+TEST(Refinement, FitsSeveralExperimentsEachSimulatedFromRest) {
+    const Plant plant;
+    const Experiments parts({0, 150, 280});
+    const std::vector<double> y = TruePlant().Simulate(plant.inputs, Rows, parts);
+    const std::vector<std::span<const double>> second{std::span(plant.u1).subspan(150, 130),
+                                                      std::span(plant.u2).subspan(150, 130)};
+    EXPECT_EQ(std::vector<double>(y.begin() + 150, y.begin() + 280),
+              TruePlant().Simulate(second, 130));
+    EXPECT_NE(y[151], plant.y[151]);
+    const Refinement refinement({plant.u1, plant.u2}, y, Rows, parts);
+    ExpectThePlant(refinement.Refine(DisturbedPlant()));
 }
 
 // An integrating plant pulls a pole towards 1: the refined pole stays strictly inside and the

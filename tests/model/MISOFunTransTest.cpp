@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -50,6 +51,25 @@ TEST(MISOFunTransTest, OutputsOfTheInputsAreAdded) {
     EXPECT_EQ(model.OutputSample(-1), 0.0);
     EXPECT_EQ(model.ParamCountSum(), 3);
     EXPECT_EQ(model.ParamCount, 3);
+}
+
+// 1/(z - 0.5) on u = 1 0 0 | 1 0: from rest at row 3 the output is 0 1 0.5 | 0 1, where one
+// run through would give 0.25 1.125 at the last two rows.
+TEST(MISOFunTransTest, EachExperimentIsSimulatedFromRestAndTheErrorsAdded) {
+    TMISOFunTrans model;
+    SetGene(model.Functions()[0], 0, Pole, -0.5);
+    model.Functions()[0].SetSamples(std::make_shared<const Column>(Column{1, 0, 0, 1, 0}),
+                                    std::make_shared<const Column>(Column{0, 1, 0, 0, 2}),
+                                    Experiments({0, 3}));
+    const double expected = (0.5 / 100) * (0.5 / 100) + (-1.0 / 100) * (-1.0 / 100);
+    EXPECT_EQ(model.Evaluate(), expected);
+    EXPECT_EQ(model.Output(), Column({0, 1, 0.5, 0, 1}));
+    EXPECT_EQ(model.Functions()[0].Error, 1.25);
+    TMISOFunTrans together;
+    together.Assign(model);
+    EXPECT_EQ(together.Score(), expected);
+    EXPECT_EQ(together.Output(), Column({0, 1, 0.5, 0, 1}));
+    EXPECT_EQ(together.Functions()[0].Error, 1.25);
 }
 
 TEST(MISOFunTransTest, OneFailedInputFailsTheModel) {
