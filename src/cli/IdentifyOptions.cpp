@@ -405,7 +405,8 @@ Options (defaults in brackets):
                                  report, exports and computed output that the same run in
                                  one process gives. The options must be the slices' (--seed-ms
                                  may be left out); the last PART is the data file when no
-                                 other is given. Parts of another run (data, options,
+                                 other is given (several data files go before --merge or
+                                 after --). Parts of another run (data, options,
                                  searches, slices), a slice twice or a slice missing are
                                  refused, naming the file or the slice to rerun
   --quiet                        no progress on standard error
