@@ -605,6 +605,7 @@ void TMainForm::OpenProject(const QString& path) {
         ShowRunButtons(true);
         document->Driver().ShowPlotWindow();
     }
+    TileMenuClick();
 }
 
 void TMainForm::CopyToolButtonClick() {
