@@ -804,13 +804,14 @@ void RunDriver::ShowFunctionOf(RunPlot& plot, int input, char decimalSeparator) 
     }
     const auto index = static_cast<std::size_t>(input);
     if (const KeptModel* kept = ChosenKept()) {
-        if (kept->Factors && index < kept->Factors->Inputs.size()) {
-            plot.ShowFunction(FunctionView::Of(kept->Factors->Inputs[index], decimalSeparator),
-                              decimalSeparator);
+        if (index >= kept->InputCount()) {
+            return;
         }
-        if (index < kept->InputCount()) {
-            ShowResidualsOf(plot, input);
-        }
+        plot.ShowFunction(kept->Factors
+                              ? FunctionView::Of(kept->Factors->Inputs[index], decimalSeparator)
+                              : FunctionView::Of(kept->Coefficients.Inputs[index], decimalSeparator),
+                          decimalSeparator);
+        ShowResidualsOf(plot, input);
         return;
     }
     if (const IdentifiedModel* final = OptedModel()) {
