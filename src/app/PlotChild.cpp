@@ -267,6 +267,8 @@ void TPlotMDIChild::SetBusy(bool busy) {
             widget->unsetCursor();
         }
     }
+    // A run fills the window with its own model; the list waits for its end.
+    models_->setEnabled(!busy);
 }
 
 QString TPlotMDIChild::InputItem(int number) const {

@@ -535,6 +535,9 @@ private slots:
         QCOMPARE(Gauge()->value(), rows - 1);
         QCOMPARE(form_->ExecuteImageIndex(), TMainForm::IdleImage);
         QCOMPARE(ComputedColumn(*document).size(), Samples);
+        // The stopped run's model is kept, marked as stopped.
+        QCOMPARE(document->Doc().History().Models().size(), 1u);
+        QVERIFY(document->Doc().History().Models()[0].Stopped);
 
         // A stop while the first population is built ends the run after generation 0.
         auto* click = new QTimer(document);
