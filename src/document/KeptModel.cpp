@@ -2,6 +2,7 @@
 
 #include "document/TableSamples.h"
 #include "engine/FitFigure.h"
+#include "engine/PolynomialFactors.h"
 #include "document/RunReport.h"
 
 #include <algorithm>
@@ -38,6 +39,20 @@ void KeptModel::SimulateOn(const TableSamples& samples, std::size_t validationBe
     if (ValidationBegins < rows)
         ValidationFit = FitFigure::Percent(measured, computed, ValidationBegins, rows);
     Computed = std::move(computed);
+}
+
+std::optional<LinearModel> KeptModel::Analysed() const {
+    if (Factors)
+        return Factors;
+    LinearModel model;
+    for (const ModelFile::Input& input : Coefficients.Inputs) {
+        std::optional<LinearModel::Input> factored =
+            PolynomialFactors::InputOf(input.Numerator, input.Denominator, input.Delay);
+        if (!factored)
+            return std::nullopt;
+        model.Inputs.push_back(std::move(*factored));
+    }
+    return model;
 }
 
 std::string KeptModel::FitLabel(char decimalSeparator) const {

@@ -58,6 +58,9 @@ struct KeptModel {
     // "Fit (estimation) = 85.31 %", as the status line says it.
     std::string FitLabel(char decimalSeparator = '.') const;
     std::size_t InputCount() const { return Coefficients.Inputs.size(); }
+    // The factors for the views that analyse the model: Factors when the model has them, else
+    // the roots of its coefficients (PolynomialFactors); nothing when an input has none.
+    std::optional<LinearModel> Analysed() const;
 };
 
 } // namespace orvanel

@@ -485,13 +485,13 @@ QString RunDriver::KeptFitText(const KeptModel& kept) const {
     return text;
 }
 
-// A model read from a file has no factors to analyse.
+// Without the data it was fitted to, a kept model's figures have no standard deviations.
 RunSummary RunDriver::KeptSummary(const KeptModel& kept) const {
     RunSummary summary;
-    if (kept.Factors) {
+    if (std::optional<LinearModel> model = kept.Analysed()) {
         try {
-            summary.Inputs = ModelSummary::Of(*kept.Factors, document_.Doc().SampleTime());
-            summary.Model = *kept.Factors;
+            summary.Inputs = ModelSummary::Of(*model, document_.Doc().SampleTime());
+            summary.Model = std::move(*model);
         } catch (const std::exception&) {
             summary = {};
         }
@@ -807,10 +807,17 @@ void RunDriver::ShowFunctionOf(RunPlot& plot, int input, char decimalSeparator) 
         if (index >= kept->InputCount()) {
             return;
         }
-        plot.ShowFunction(kept->Factors
-                              ? FunctionView::Of(kept->Factors->Inputs[index], decimalSeparator)
-                              : FunctionView::Of(kept->Coefficients.Inputs[index], decimalSeparator),
-                          decimalSeparator);
+        if (kept->Factors) {
+            plot.ShowFunction(FunctionView::Of(kept->Factors->Inputs[index], decimalSeparator),
+                              decimalSeparator);
+        } else {
+            // The texts and step of the coefficients as read; the roots only for the views.
+            FunctionView view = FunctionView::Of(kept->Coefficients.Inputs[index], decimalSeparator);
+            if (const std::optional<LinearModel> analysed = kept->Analysed()) {
+                view.Model = analysed->Inputs[index];
+            }
+            plot.ShowFunction(view, decimalSeparator);
+        }
         ShowResidualsOf(plot, input);
         return;
     }
