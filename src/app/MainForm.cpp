@@ -605,7 +605,8 @@ void TMainForm::OpenProject(const QString& path) {
         ShowRunButtons(true);
         document->Driver().ShowPlotWindow();
     }
-    TileMenuClick();
+    // Once the frame has laid the new windows out.
+    QTimer::singleShot(0, this, &TMainForm::TileMenuClick);
 }
 
 void TMainForm::CopyToolButtonClick() {

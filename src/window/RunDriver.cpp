@@ -471,9 +471,31 @@ void RunDriver::ShowChosenModel() {
     if (!table.HasComputedColumn()) {
         table.AddComputedColumn();
     }
+    const KeptModel* kept = ChosenKept();
+    chosenDescription_ = kept != nullptr ? DescriptionOf(*kept) : std::nullopt;
     ShowResults();
     const QString figures = FitText();
     ShowStatus(figures.isEmpty() ? ReadyText : ReadyText + FitSeparator + figures, true);
+}
+
+std::optional<ModelExport> RunDriver::DescriptionOf(const KeptModel& kept) const {
+    if (!kept.Factors) {
+        return std::nullopt;
+    }
+    ModelExport description;
+    description.Model = *kept.Factors;
+    if (kept.Coefficients.InputOffsets) {
+        description.RemovedOffsets =
+            ModelExport::Offsets{*kept.Coefficients.InputOffsets, kept.Coefficients.OutputOffset};
+    }
+    description.SampleTime = document_.Doc().SampleTime();
+    description.Fit = {{"estimation_fit_percent", kept.EstimationFit}};
+    if (kept.ValidationBegins < kept.Computed.size()) {
+        description.Fit.push_back({"validation_fit_percent", kept.ValidationFit});
+    }
+    description.DataFile = document_.Doc().DocumentPath();
+    NameColumns(description);
+    return description;
 }
 
 QString RunDriver::KeptFitText(const KeptModel& kept) const {

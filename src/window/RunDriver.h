@@ -54,8 +54,12 @@ public:
     QString FitText() const;
 
     // The last run's final model described for export, with the engine's settings as it ran;
-    // nothing before a run ended with a model, or while one runs.
-    const std::optional<ModelExport>& ModelDescription() const { return modelDescription_; }
+    // while another model of a run is chosen in the Models list, that one with its fit
+    // figures. Nothing before a run ended with a model, while one runs, or while a model read
+    // from a file is chosen.
+    const std::optional<ModelExport>& ModelDescription() const {
+        return ChosenKept() != nullptr ? chosenDescription_ : modelDescription_;
+    }
 
     // From the first step of Execute to its last.
     bool Running() const { return running_; }
@@ -117,6 +121,8 @@ private:
     QString KeptFitText(const KeptModel& kept) const;
     RunSummary KeptSummary(const KeptModel& kept) const;
     std::vector<ModelOverlay> Overlays(int rows) const;
+    // A kept model of a run described for export: its factors, offsets and fit figures.
+    std::optional<ModelExport> DescriptionOf(const KeptModel& kept) const;
     // The table's input names from 1, empty where the table has none.
     std::vector<std::string> InputNames() const;
     // The exports name the inputs and output as the grid's headers do, when the table has names.
@@ -175,6 +181,8 @@ private:
     bool resultShown_ = false;
     char decimalSeparator_ = '.';
     std::optional<ModelExport> modelDescription_;
+    // The chosen kept model described for export, when it is not the last run's.
+    std::optional<ModelExport> chosenDescription_;
     QPointer<TMDIMainChild> validationDocument_;
     QMetaObject::Connection validationClosed_;
     // The measured and computed outputs of the last refresh.

@@ -9,6 +9,7 @@
 #include "app/PlotChild.h"
 #include "app/ModelsPanel.h"
 #include "document/IdentificationRun.h"
+#include "document/ModelFile.h"
 #include "document/ProjectFile.h"
 #include "document/TableSamples.h"
 #include "engine/FitFigure.h"
@@ -939,6 +940,11 @@ private slots:
         const std::string firstFit = first.FitLabel();
         QCOMPARE(plot->OutputChart().Title(), firstFit);
         QCOMPARE(Status(), QStringLiteral("Ready   ") + QString::fromStdString(firstFit));
+        // Export Model writes the chosen model.
+        dialogs_->modelAnswer = dir_->filePath(QStringLiteral("first.json"));
+        form_->ExportModelMenuClick();
+        QVERIFY(ModelFile::Read(QFile::encodeName(dialogs_->modelAnswer).toStdString())
+                    .Simulate(TableSamples::FromTable(document->Doc().Table())) == first.Computed);
 
         list.topLevelItem(1)->setCheckState(0, Qt::Checked);
         TMSChart& chart = plot->OutputChart();
