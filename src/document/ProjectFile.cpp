@@ -5,6 +5,7 @@
 #include "document/FieldReader.h"
 #include "document/ReplacementFile.h"
 #include "engine/RunParameters.h"
+#include "model/NumberText.h"
 
 #include <algorithm>
 #include <limits>
@@ -105,6 +106,15 @@ IdentificationOptions ReadOptions(const FieldReader& reader, const json& value,
         reader.Integer(member("restarts"), path("restarts"), 1, RunParameters::MaxCount));
     options.Simplify = reader.Boolean(member("simplify"), path("simplify"));
     options.Thorough = reader.Boolean(member("thorough"), path("thorough"));
+    // The ranges of the options dialog and the command.
+    for (const IdentificationOption* option : IdentificationOption::All()) {
+        const double value = option->Read(options);
+        if (value < option->Minimum || value > option->Maximum)
+            reader.Fail(field, "has " + std::string(option->Flag.substr(2)) + " " +
+                                   FormatGeneral(value, 15) + ", outside " +
+                                   FormatGeneral(option->Minimum, 15) + " to " +
+                                   FormatGeneral(option->Maximum, 15));
+    }
     return options;
 }
 

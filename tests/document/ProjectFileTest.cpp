@@ -148,6 +148,8 @@ TEST_F(ProjectFileTest, AFaultyProjectIsRefusedNamingTheField) {
               "p.orvanel: documents[0].parameters.populace is not a parameter of the search");
     EXPECT_EQ(RefusalOf(replaced("\"chosen\": 1", "\"chosen\": 2")),
               "p.orvanel: documents[0].chosen is not a whole number from 0 to 1");
+    EXPECT_EQ(RefusalOf(replaced("\"validation_percent\": 12.5", "\"validation_percent\": 95")),
+              "p.orvanel: documents[0].options has validation-percent 95, outside 0 to 90");
     EXPECT_EQ(RefusalOf(replaced("\"stopped\": true", "\"stopped\": 1")),
               "p.orvanel: documents[0].models[0].stopped is not true or false");
 }
