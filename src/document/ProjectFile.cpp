@@ -22,6 +22,16 @@ constexpr int FormatVersion = 1;
 constexpr long long LongestDelay = 1000000;
 constexpr long long MostRows = std::numeric_limits<int>::max();
 
+// The members of the object at `field`, each read or named by its path.
+struct Fields {
+    const FieldReader& reader;
+    const json& object;
+    const std::string& field;
+
+    const json& operator()(const char* name) const { return reader.Member(object, field, name); }
+    std::string Path(const char* name) const { return field + "." + name; }
+};
+
 ordered_json OptionsJson(const IdentificationOptions& options) {
     return {{"remove_offsets", options.RemoveOffsets},
             {"validation_percent", options.ValidationPercent},
@@ -93,19 +103,16 @@ ordered_json DocumentJson(const ProjectDocument& document) {
 
 IdentificationOptions ReadOptions(const FieldReader& reader, const json& value,
                                   const std::string& field) {
-    const auto member = [&](const char* name) -> const json& {
-        return reader.Member(value, field, name);
-    };
-    const auto path = [&](const char* name) { return field + "." + name; };
+    const Fields member{reader, value, field};
     IdentificationOptions options;
-    options.RemoveOffsets = reader.Boolean(member("remove_offsets"), path("remove_offsets"));
+    options.RemoveOffsets = reader.Boolean(member("remove_offsets"), member.Path("remove_offsets"));
     options.ValidationPercent =
-        reader.Number(member("validation_percent"), path("validation_percent"));
-    options.Refine = reader.Boolean(member("refine"), path("refine"));
+        reader.Number(member("validation_percent"), member.Path("validation_percent"));
+    options.Refine = reader.Boolean(member("refine"), member.Path("refine"));
     options.Restarts = static_cast<int>(
-        reader.Integer(member("restarts"), path("restarts"), 1, RunParameters::MaxCount));
-    options.Simplify = reader.Boolean(member("simplify"), path("simplify"));
-    options.Thorough = reader.Boolean(member("thorough"), path("thorough"));
+        reader.Integer(member("restarts"), member.Path("restarts"), 1, RunParameters::MaxCount));
+    options.Simplify = reader.Boolean(member("simplify"), member.Path("simplify"));
+    options.Thorough = reader.Boolean(member("thorough"), member.Path("thorough"));
     // The ranges of the options dialog and the command.
     for (const IdentificationOption* option : IdentificationOption::All()) {
         const double value = option->Read(options);
@@ -171,27 +178,24 @@ Rnd::State ReadSeed(const FieldReader& reader, const json& value, const std::str
 
 KeptModel ReadModel(const FieldReader& reader, const json& value, const std::string& field,
                     const std::string& path) {
-    const auto member = [&](const char* name) -> const json& {
-        return reader.Member(value, field, name);
-    };
-    const auto at = [&](const char* name) { return field + "." + name; };
+    const Fields member{reader, value, field};
     KeptModel model;
-    model.Name = reader.Text(member("name"), at("name"));
-    model.Origin = reader.Text(member("origin"), at("origin"));
-    model.Time = reader.Text(member("time"), at("time"));
-    model.Stopped = reader.Boolean(member("stopped"), at("stopped"));
-    model.Overlaid = reader.Boolean(member("overlaid"), at("overlaid"));
+    model.Name = reader.Text(member("name"), member.Path("name"));
+    model.Origin = reader.Text(member("origin"), member.Path("origin"));
+    model.Time = reader.Text(member("time"), member.Path("time"));
+    model.Stopped = reader.Boolean(member("stopped"), member.Path("stopped"));
+    model.Overlaid = reader.Boolean(member("overlaid"), member.Path("overlaid"));
     model.ValidationBegins = static_cast<std::size_t>(
-        reader.Integer(member("validation_begins"), at("validation_begins"), 0, MostRows));
-    model.Options = ReadOptions(reader, member("options"), at("options"));
-    model.Coefficients = ModelFile::Parse(member("model").dump(), path + ": " + at("model"));
+        reader.Integer(member("validation_begins"), member.Path("validation_begins"), 0, MostRows));
+    model.Options = ReadOptions(reader, member("options"), member.Path("options"));
+    model.Coefficients = ModelFile::Parse(member("model").dump(), path + ": " + member.Path("model"));
     if (value.contains("factors")) {
-        model.Factors = ReadFactoredModel(reader, value["factors"], at("factors"));
+        model.Factors = ReadFactoredModel(reader, value["factors"], member.Path("factors"));
         if (model.Factors->Inputs.size() != model.Coefficients.Inputs.size())
-            reader.Fail(at("factors"), "does not have one transfer function per input");
+            reader.Fail(member.Path("factors"), "does not have one transfer function per input");
     }
     if (value.contains("seed"))
-        model.Seed = ReadSeed(reader, value["seed"], at("seed"));
+        model.Seed = ReadSeed(reader, value["seed"], member.Path("seed"));
     return model;
 }
 
@@ -224,39 +228,36 @@ std::vector<std::pair<std::string, double>> ReadParameters(const FieldReader& re
 
 ProjectDocument ReadDocument(const FieldReader& reader, const json& value,
                              const std::string& field, const std::string& path) {
-    const auto member = [&](const char* name) -> const json& {
-        return reader.Member(value, field, name);
-    };
-    const auto at = [&](const char* name) { return field + "." + name; };
+    const Fields member{reader, value, field};
     ProjectDocument document;
-    document.Caption = reader.Text(member("caption"), at("caption"));
+    document.Caption = reader.Text(member("caption"), member.Path("caption"));
     const json& data = member("data");
     if (data.is_object() && data.contains("path"))
-        document.DataPath = reader.Text(data["path"], at("data") + ".path");
+        document.DataPath = reader.Text(data["path"], member.Path("data") + ".path");
     else
         document.EmbeddedRows =
-            reader.Text(reader.Member(data, at("data"), "rows"), at("data") + ".rows");
+            reader.Text(reader.Member(data, member.Path("data"), "rows"), member.Path("data") + ".rows");
     const json& names = member("column_names");
-    document.InputNames = ReadNames(reader, reader.Member(names, at("column_names"), "inputs"),
-                                    at("column_names") + ".inputs");
-    document.OutputName = reader.Text(reader.Member(names, at("column_names"), "output"),
-                                      at("column_names") + ".output");
+    document.InputNames = ReadNames(reader, reader.Member(names, member.Path("column_names"), "inputs"),
+                                    member.Path("column_names") + ".inputs");
+    document.OutputName = reader.Text(reader.Member(names, member.Path("column_names"), "output"),
+                                      member.Path("column_names") + ".output");
     if (value.contains("sample_time")) {
-        document.SampleTime = reader.Number(value["sample_time"], at("sample_time"));
+        document.SampleTime = reader.Number(value["sample_time"], member.Path("sample_time"));
         if (!(*document.SampleTime > 0.0))
-            reader.Fail(at("sample_time"), "is not a positive number");
+            reader.Fail(member.Path("sample_time"), "is not a positive number");
     }
-    document.Options = ReadOptions(reader, member("options"), at("options"));
-    document.Parameters = ReadParameters(reader, member("parameters"), at("parameters"));
+    document.Options = ReadOptions(reader, member("options"), member.Path("options"));
+    document.Parameters = ReadParameters(reader, member("parameters"), member.Path("parameters"));
     const json& models = member("models");
     if (!models.is_array())
-        reader.Fail(at("models"), "is not a list of models");
+        reader.Fail(member.Path("models"), "is not a list of models");
     for (std::size_t i = 0; i < models.size(); ++i)
         document.Models.push_back(
-            ReadModel(reader, models[i], FieldReader::Item(at("models"), i), path));
+            ReadModel(reader, models[i], FieldReader::Item(member.Path("models"), i), path));
     if (value.contains("chosen"))
         document.Chosen = static_cast<std::size_t>(
-            reader.Integer(value["chosen"], at("chosen"), 0,
+            reader.Integer(value["chosen"], member.Path("chosen"), 0,
                            static_cast<long long>(document.Models.size()) - 1));
     return document;
 }
