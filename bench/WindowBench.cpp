@@ -1,9 +1,15 @@
 // How the document window keeps up with the largest table: 100,000 data points of 50 inputs
-// and the output, shown in the grid, offscreen.
+// and the output, shown in the grid, offscreen; and how fast the plot window of a
+// 100,000-row document shows another of its kept models.
 
+#include "app/MainForm.h"
+#include "app/PlotChild.h"
+#include "document/TableSamples.h"
 #include "window/DocumentHost.h"
 #include "window/MDIMainChild.h"
+#include "window/MSChart.h"
 #include "window/QtUserDialogs.h"
+#include "window/RunDriver.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -92,5 +98,50 @@ void BM_InsertAndDeleteFirstRow(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_InsertAndDeleteFirstRow)->Unit(benchmark::kMillisecond);
+
+// Two inputs and the output over 100,000 rows, with two first-order models kept.
+struct DocumentWithModels {
+    orvanel::TMainForm form;
+    TMDIMainChild* window = form.CreateDocumentWindow(QStringLiteral("models"));
+
+    DocumentWithModels() {
+        form.resize(1400, 900);
+        form.show();
+        std::string rows;
+        for (int k = 0; k < 100000; ++k) {
+            rows += std::to_string((k / 50) % 2) + "\t" + std::to_string((k / 70) % 3) + "\t" +
+                    std::to_string(0.001 * (k % 997)) + "\r\n";
+        }
+        window->LoadProjectRows(rows);
+        const orvanel::TableSamples samples =
+            orvanel::TableSamples::FromTable(window->Doc().Table());
+        for (const double pole : {0.8, 0.95}) {
+            orvanel::LinearModel::Input input;
+            input.Gain = 1.0 - pole;
+            input.Poles = {{false, pole, 0.0, 0.0}};
+            orvanel::KeptModel kept;
+            kept.Factors = orvanel::LinearModel{{input, input}};
+            kept.Coefficients = orvanel::KeptModel::CoefficientsOf(*kept.Factors, {}, false, {});
+            kept.SimulateOn(samples, 100000);
+            window->Doc().History().Add(std::move(kept));
+        }
+        window->Driver().ShowPlotWindow();
+    }
+};
+
+// Choosing the other model: the computed column, the output chart, the function views and the
+// list filled again, and the plot window drawn.
+void BM_ChooseModelOfLargeDocument(benchmark::State& state) {
+    DocumentWithModels document;
+    auto* plot = dynamic_cast<orvanel::TPlotMDIChild*>(document.window->Driver().PlotWindow());
+    std::size_t chosen = 0;
+    for (auto _ : state) {
+        document.window->Driver().ChooseModel(chosen);
+        plot->OutputChart().Refresh();
+        benchmark::DoNotOptimize(plot->grab());
+        chosen = 1 - chosen;
+    }
+}
+BENCHMARK(BM_ChooseModelOfLargeDocument)->Unit(benchmark::kMillisecond);
 
 } // namespace

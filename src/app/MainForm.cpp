@@ -5,16 +5,19 @@
 #include "app/PlotChild.h"
 #include "app/Propiedades.h"
 #include "app/ReopenList.h"
+#include "document/ProjectFile.h"
 #include "model/NumberText.h"
 #include "window/ChildMenus.h"
 #include "window/Icons.h"
 #include "window/LocaleText.h"
 #include "window/MDIMainChild.h"
+#include "window/ProjectKeeper.h"
 #include "window/QtUserDialogs.h"
 #include "window/RunDriver.h"
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
@@ -132,6 +135,12 @@ void TMainForm::CreateMenus() {
     AddAction(fileMenu_, QStringLiteral("Export &Model..."), QStringLiteral("save"),
               &TMainForm::ExportModelMenuClick)
         ->setObjectName(QStringLiteral("ExportModelMenu"));
+    AddAction(fileMenu_, QStringLiteral("&Import Model..."), QStringLiteral("open"),
+              &TMainForm::ImportModelMenuClick)
+        ->setObjectName(QStringLiteral("ImportModelMenu"));
+    AddAction(fileMenu_, QStringLiteral("Save Pro&ject..."), QStringLiteral("save"),
+              &TMainForm::SaveProjectMenuClick)
+        ->setObjectName(QStringLiteral("SaveProjectMenu"));
     fileMenu_->addSeparator();
     AddAction(fileMenu_, QStringLiteral("&Exit"), QStringLiteral("exit"),
               &TMainForm::ExitMenuClick);
@@ -427,6 +436,10 @@ void TMainForm::OpenDocuments(const QStringList& paths) {
 }
 
 void TMainForm::OpenDocument(const QString& path, bool addToReopenList) {
+    if (path.endsWith(QString::fromLatin1(ProjectFile::Extension))) {
+        OpenProject(path);
+        return;
+    }
     // The window joins the area only once its file has loaded: a failed open leaves nothing.
     auto document = std::make_unique<TMDIMainChild>(*this, path.toLower());
     try {
@@ -528,6 +541,72 @@ void TMainForm::ExportModelMenuClick() {
     for (TMDIMainChild* document : DocumentsOfActiveChild()) {
         document->ExportModel();
     }
+}
+
+void TMainForm::ImportModelMenuClick() {
+    const QList<TMDIMainChild*> documents = DocumentsOfActiveChild();
+    if (documents.isEmpty()) {
+        return;
+    }
+    const QString path = dialogs_->ModelToImport(this);
+    for (TMDIMainChild* document : documents) {
+        if (!path.isEmpty()) {
+            document->Driver().ImportModel(path);
+        }
+    }
+}
+
+void TMainForm::SaveProjectMenuClick() {
+    projectPath_.clear();
+    SaveProject();
+}
+
+bool TMainForm::SaveProject() {
+    const QList<TMDIMainChild*> documents = Documents();
+    if (documents.isEmpty()) {
+        return false;
+    }
+    QString path = projectPath_;
+    if (path.isEmpty()) {
+        path = dialogs_->ProjectFileName(this);
+        if (path.isEmpty()) {
+            return false;
+        }
+        if (!path.endsWith(QString::fromLatin1(ProjectFile::Extension))) {
+            path += QString::fromLatin1(ProjectFile::Extension);
+        }
+    }
+    const bool embed = dialogs_->AskEmbedData(this);
+    try {
+        ProjectKeeper::Save(QFile::encodeName(path).toStdString(), documents, embed);
+    } catch (const std::exception& error) {
+        dialogs_->ShowError(this, QString::fromUtf8(error.what()));
+        return false;
+    }
+    projectPath_ = path;
+    return true;
+}
+
+// Every document of the project opens, or none: a failure names the file and the field.
+void TMainForm::OpenProject(const QString& path) {
+    std::vector<std::unique_ptr<TMDIMainChild>> windows;
+    try {
+        for (const ProjectDocument& saved : ProjectFile::Read(QFile::encodeName(path).toStdString())) {
+            windows.push_back(std::make_unique<TMDIMainChild>(*this, QString::fromStdString(saved.Caption)));
+            ProjectKeeper::Restore(*windows.back(), saved);
+        }
+    } catch (const std::exception& error) {
+        dialogs_->ShowError(this, OpenErrorText + u'\n' + QString::fromUtf8(error.what()));
+        return;
+    }
+    projectPath_ = path;
+    for (std::unique_ptr<TMDIMainChild>& window : windows) {
+        TMDIMainChild* document = ShowDocumentWindow(window.release());
+        ShowRunButtons(true);
+        document->Driver().ShowPlotWindow();
+    }
+    // Once the frame has laid the new windows out.
+    QTimer::singleShot(0, this, &TMainForm::TileMenuClick);
 }
 
 void TMainForm::CopyToolButtonClick() {

@@ -62,6 +62,8 @@ public:
 
     UserDialogs& Dialogs() override { return *dialogs_; }
     bool SaveDocumentWindow(TMDIMainChild& document) override;
+    // Writes the project to the file last saved or opened, or to a chosen one.
+    bool SaveProject() override;
     RunPlot* FindPlotWindow(const QString& caption) override;
     RunPlot* CreatePlotWindow() override;
 
@@ -82,6 +84,10 @@ public slots:
     void ExportChartMenuClick();
     // Writes the model of the active child's documents to a chosen file.
     void ExportModelMenuClick();
+    // Reads a model file into the active child's documents' models.
+    void ImportModelMenuClick();
+    // Writes every open document with its kept models to a chosen project file.
+    void SaveProjectMenuClick();
     void CopyToolButtonClick();
     void PasteToolButtonClick();
     void OpcionesToolButtonClick();
@@ -134,6 +140,7 @@ private:
     QList<TMDIMainChild*> DocumentsOfActiveChild() const;
     TPlotMDIChild* ActivePlotWindow() const;
     void OpenDocument(const QString& path, bool addToReopenList);
+    void OpenProject(const QString& path);
     // Closes the child windows from the last to the first; false when one refused. The
     // `discarded` documents close without asking whether to save them.
     bool CloseChildWindows(const QList<TMDIMainChild*>& discarded = {});
@@ -168,6 +175,7 @@ private:
     QProgressBar* progressGauge_ = nullptr;
     int executeImageIndex_ = IdleImage;
     QString helpFile_;
+    QString projectPath_;
     QPointer<QTextBrowser> helpWindow_;
 };
 

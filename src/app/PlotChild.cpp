@@ -2,6 +2,7 @@
 
 #include "app/FractionText.h"
 #include "app/ModelViews.h"
+#include "app/ModelsPanel.h"
 #include "app/SummaryText.h"
 #include "document/FunctionView.h"
 #include "model/FunTrans.h"
@@ -11,6 +12,7 @@
 #include "window/LocaleText.h"
 #include "window/MDIMainChild.h"
 #include "window/MSChart.h"
+#include "window/ModelComparison.h"
 #include "window/PlotHost.h"
 #include "window/RunDriver.h"
 #include "window/TextPrinter.h"
@@ -40,6 +42,7 @@ constexpr int ControlMargin = 16;
 constexpr int ControlTop = 8;
 constexpr int StepChartMargin = 2;
 constexpr int NumberDigits = 15;
+constexpr int ModelsHeight = 110;
 
 } // namespace
 
@@ -49,6 +52,7 @@ TPlotMDIChild::TPlotMDIChild(PlotHost& host, QWidget* parent)
       numLabel_(new FractionText(QStringLiteral("NumLabel"), SkyBlue, sidePanel_)),
       denLabel_(new FractionText(QStringLiteral("DenLabel"), SkyBlue, sidePanel_)),
       msChartStep_(new TMSChart(sidePanel_)), views_(new ModelViews(msChartStep_, sidePanel_)),
+      models_(new ModelsPanel(this)),
       chosenChart_(msChart1_->Plot()) {
     setWindowTitle(QStringLiteral("Plot"));
     setAutoFillBackground(true);
@@ -73,12 +77,77 @@ TPlotMDIChild::TPlotMDIChild(PlotHost& host, QWidget* parent)
     msChartStep_->SetShowLegend(false);
     CreateSidePanel();
     CreateMenus();
+    ConnectModels();
 
+    auto* chartAndModels = new QVBoxLayout;
+    chartAndModels->setContentsMargins(0, 0, 0, 0);
+    chartAndModels->setSpacing(0);
+    chartAndModels->addWidget(msChart1_, 1);
+    chartAndModels->addWidget(models_);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(msChart1_, 1);
+    layout->addLayout(chartAndModels, 1);
     layout->addWidget(sidePanel_);
+}
+
+// Queued: each request rebuilds the list whose signal made it.
+void TPlotMDIChild::ConnectModels() {
+    models_->setMaximumHeight(ModelsHeight);
+    // Tiled small, the plot window gives its room to the charts; the list then shrinks away.
+    models_->setMinimumSize(1, 1);
+    const auto each = [this](auto request) {
+        return [this, request](auto... arguments) {
+            for (TMDIMainChild* document : Documents()) {
+                request(document->Driver(), arguments...);
+            }
+        };
+    };
+    connect(models_, &ModelsPanel::Chosen, this,
+            each([](RunDriver& driver, int row) {
+                driver.ChooseModel(static_cast<std::size_t>(row));
+            }),
+            Qt::QueuedConnection);
+    connect(models_, &ModelsPanel::Overlaid, this,
+            each([](RunDriver& driver, int row, bool overlaid) {
+                driver.OverlayModel(static_cast<std::size_t>(row), overlaid);
+            }),
+            Qt::QueuedConnection);
+    connect(models_, &ModelsPanel::Renamed, this,
+            each([](RunDriver& driver, int row, const QString& name) {
+                driver.RenameModel(static_cast<std::size_t>(row), name.toStdString());
+            }),
+            Qt::QueuedConnection);
+    connect(models_, &ModelsPanel::Removed, this,
+            each([](RunDriver& driver, int row) {
+                driver.RemoveModel(static_cast<std::size_t>(row));
+            }),
+            Qt::QueuedConnection);
+    connect(models_, &ModelsPanel::CompareAsked, this, [this](int row) {
+        const QList<TMDIMainChild*> documents = Documents();
+        if (!documents.isEmpty()) {
+            ModelComparison::Run(host_.Dialogs(), *documents.constFirst(),
+                                 static_cast<std::size_t>(row), host_.Documents());
+        }
+    });
+}
+
+void TPlotMDIChild::ShowModels(const RunHistory& history, char decimalSeparator) {
+    models_->Show(history, decimalSeparator);
+}
+
+void TPlotMDIChild::ShowOverlays(const std::vector<ModelOverlay>& overlays) {
+    msChart1_->SetColumnCount(2 + static_cast<int>(overlays.size()));
+    const int rows = msChart1_->RowCount();
+    for (std::size_t k = 0; k < overlays.size(); ++k) {
+        msChart1_->SetColumn(3 + static_cast<int>(k));
+        msChart1_->SetColumnLabel(overlays[k].Label);
+        const int filled = std::min(rows, static_cast<int>(overlays[k].Computed.size()));
+        for (int r = 1; r <= filled; ++r) {
+            msChart1_->SetRow(r);
+            msChart1_->SetData(overlays[k].Computed[static_cast<std::size_t>(r - 1)]);
+        }
+    }
 }
 
 void TPlotMDIChild::CreateSidePanel() {
@@ -198,6 +267,8 @@ void TPlotMDIChild::SetBusy(bool busy) {
             widget->unsetCursor();
         }
     }
+    // A run fills the window with its own model; the list waits for its end.
+    models_->setEnabled(!busy);
 }
 
 QString TPlotMDIChild::InputItem(int number) const {

@@ -19,6 +19,7 @@ namespace orvanel {
 
 class FractionText;
 class ModelViews;
+class ModelsPanel;
 class TFunTrans;
 class PlotHost;
 class TMDIMainChild;
@@ -54,10 +55,15 @@ public:
     // Kept for every input; the side panel's Summary and Tuning tabs and the bands show the
     // chosen one's.
     void ShowSummary(const RunSummary& summary) override;
+    // Listed under the output chart.
+    void ShowModels(const RunHistory& history, char decimalSeparator) override;
+    // Series 3 on, labelled with each model's name and fit.
+    void ShowOverlays(const std::vector<ModelOverlay>& overlays) override;
 
     TMSChart& OutputChart() { return *msChart1_; }
     TMSChart& StepChart() { return *msChartStep_; }
     ModelViews& Views() { return *views_; }
+    ModelsPanel& Models() { return *models_; }
 
     QList<QMenu*> MergedMenus() const override;
     // The design size, 547 by 375 pixels, which a new child window opens with.
@@ -99,6 +105,7 @@ protected:
 
 private:
     void CreateSidePanel();
+    void ConnectModels();
     void CreateMenus();
     void KeepInputs(int count);
     QString InputItem(int number) const;
@@ -115,6 +122,7 @@ private:
     FractionText* denLabel_;
     TMSChart* msChartStep_;
     ModelViews* views_;
+    ModelsPanel* models_;
     QCustomPlot* chosenChart_;
     QMenu* editMenu_ = nullptr;
     QMenu* algorithmMenu_ = nullptr;

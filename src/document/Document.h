@@ -4,6 +4,7 @@
 #include "document/DataTable.h"
 #include "document/DelimitedSource.h"
 #include "document/IdentificationOptions.h"
+#include "document/RunHistory.h"
 
 #include <optional>
 #include <string>
@@ -42,6 +43,9 @@ public:
     // The steps around the search this document's runs take; none until the user asks.
     IdentificationOptions& Options() { return options_; }
     const IdentificationOptions& Options() const { return options_; }
+    // The models kept from the runs and read from model files.
+    RunHistory& History() { return history_; }
+    const RunHistory& History() const { return history_; }
 
     // Fills the table from the file `path` (any line ends, UTF-8 or Latin-1; a last line without
     // a line end is read like the others); afterwards the caption and DocumentPath name the file
@@ -96,6 +100,7 @@ private:
     // The table's RowMoves when source_ was taken.
     long long sourceRowMoves_ = 0;
     IdentificationOptions options_;
+    RunHistory history_;
 };
 
 } // namespace orvanel

@@ -41,6 +41,27 @@ std::vector<double> EndStep(std::vector<double> step) {
     return step;
 }
 
+// The search's own text builder and step, fed the coefficients in ascending powers of z.
+FunctionView ViewOf(std::vector<double> zeros, double gain, std::vector<double> poles, int delay,
+                    std::optional<LinearModel::Input> model, char decimalSeparator) {
+    TFunTrans texts;
+    texts.Numerator = zeros;
+    texts.Denominator = poles;
+    texts.Gain = gain;
+    texts.Delay = delay;
+    texts.BuildTexts(decimalSeparator);
+
+    for (double& c : zeros)
+        c = c * gain;
+    const std::size_t n = poles.size() - 1;
+    std::vector<double> unitStep(StepEntries, 1.0);
+    std::fill_n(unitStep.begin(), StepStart, 0.0);
+    std::vector<double> step(StepEntries);
+    LinearModel::Filter(unitStep, zeros, std::span(poles).first(n),
+                        static_cast<std::ptrdiff_t>(n) + delay, step);
+    return {texts.NumText, texts.DenText, EndStep(std::move(step)), std::move(model)};
+}
+
 } // namespace
 
 FunctionView FunctionView::Of(const TFunTrans& function, char decimalSeparator) {
@@ -54,25 +75,14 @@ FunctionView FunctionView::Of(const TFunTrans& function, char decimalSeparator) 
 }
 
 FunctionView FunctionView::Of(const LinearModel::Input& input, char decimalSeparator) {
-    // The search's own text builder, fed the refined coefficients.
-    TFunTrans texts;
-    texts.Numerator = input.ZeroPolynomial();
-    texts.Denominator = input.PolePolynomial();
-    texts.Gain = input.Gain;
-    texts.Delay = input.Delay;
-    texts.BuildTexts(decimalSeparator);
+    return ViewOf(input.ZeroPolynomial(), input.Gain, input.PolePolynomial(), input.Delay, input,
+                  decimalSeparator);
+}
 
-    std::vector<double> b = input.ZeroPolynomial();
-    for (double& c : b)
-        c = c * input.Gain;
-    const std::vector<double> a = input.PolePolynomial();
-    const std::size_t n = a.size() - 1;
-    std::vector<double> unitStep(StepEntries, 1.0);
-    std::fill_n(unitStep.begin(), StepStart, 0.0);
-    std::vector<double> step(StepEntries);
-    LinearModel::Filter(unitStep, b, std::span(a).first(n),
-                        static_cast<std::ptrdiff_t>(n) + input.Delay, step);
-    return {texts.NumText, texts.DenText, EndStep(std::move(step)), input};
+FunctionView FunctionView::Of(const ModelFile::Input& input, char decimalSeparator) {
+    return ViewOf({input.Numerator.rbegin(), input.Numerator.rend()}, 1.0,
+                  {input.Denominator.rbegin(), input.Denominator.rend()}, input.Delay,
+                  std::nullopt, decimalSeparator);
 }
 
 } // namespace orvanel

@@ -1,6 +1,7 @@
 // One input's transfer function as the plot window shows it: its texts and its step response.
 #pragma once
 
+#include "document/ModelFile.h"
 #include "engine/LinearModel.h"
 
 #include <optional>
@@ -26,6 +27,8 @@ struct FunctionView {
 
     static FunctionView Of(const TFunTrans& function, char decimalSeparator);
     static FunctionView Of(const LinearModel::Input& input, char decimalSeparator);
+    // A model read from a file has coefficients only: no Model for the analysing views.
+    static FunctionView Of(const ModelFile::Input& input, char decimalSeparator);
 };
 
 } // namespace orvanel

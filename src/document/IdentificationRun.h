@@ -84,6 +84,8 @@ public:
     // Values one per line with 17 significant digits, aside and moved into place; throws
     // DocumentError naming the file when it cannot.
     static void WriteValues(const std::string& path, std::span<const double> values);
+    // The random source as the search began, after BeforeRun: the same draws again from it.
+    const Rnd::State& StartState() const { return seedState; }
     // Options with Thorough spelt out, as HandOver took them.
     const IdentificationOptions& Resolved() const { return resolved; }
 

@@ -2,6 +2,7 @@
 
 #include "document/DocumentError.h"
 #include "document/DocumentFile.h"
+#include "document/FieldReader.h"
 #include "engine/LinearModel.h"
 
 #include <algorithm>
@@ -16,40 +17,6 @@ using nlohmann::json;
 constexpr int FormatVersion = 1;
 // No model the search draws has a longer delay; a larger one is a damaged file.
 constexpr long long LongestDelay = 1000000;
-
-// Reads fields and names the one at fault by its path in the document.
-class FieldReader {
-public:
-    explicit FieldReader(std::string path) : file(std::move(path)) {}
-
-    [[noreturn]] void Fail(const std::string& field, const std::string& what) const {
-        throw DocumentError(file + ": " + field + " " + what);
-    }
-
-    const json& Member(const json& object, const std::string& field, const std::string& name) const {
-        if (!object.is_object() || !object.contains(name))
-            Fail(field, "is missing");
-        return object.at(name);
-    }
-
-    double Number(const json& value, const std::string& field) const {
-        if (!value.is_number() || !std::isfinite(value.get<double>()))
-            Fail(field, "is not a finite number");
-        return value.get<double>();
-    }
-
-    std::vector<double> Numbers(const json& value, const std::string& field) const {
-        if (!value.is_array() || value.empty())
-            Fail(field, "is not a list of numbers");
-        std::vector<double> numbers;
-        for (std::size_t i = 0; i < value.size(); ++i)
-            numbers.push_back(Number(value[i], field + "[" + std::to_string(i) + "]"));
-        return numbers;
-    }
-
-private:
-    std::string file;
-};
 
 ModelFile::Input ReadInput(const FieldReader& reader, const json& value, const std::string& field) {
     ModelFile::Input input;
@@ -111,6 +78,27 @@ ModelFile ModelFile::Parse(const std::string& text, const std::string& path) {
             reader.Fail("sample_time", "is not a positive number");
     }
     return model;
+}
+
+std::string ModelFile::Text() const {
+    nlohmann::ordered_json document = {{"format", "orvanel-model"},
+                                       {"format_version", FormatVersion}};
+    nlohmann::ordered_json inputs = nlohmann::ordered_json::array();
+    for (const Input& input : Inputs) {
+        nlohmann::ordered_json entry = {{"numerator", input.Numerator},
+                                        {"denominator", input.Denominator},
+                                        {"delay", input.Delay}};
+        if (!input.Name.empty())
+            entry["name"] = input.Name;
+        inputs.push_back(std::move(entry));
+    }
+    document["inputs"] = std::move(inputs);
+    if (InputOffsets)
+        document["offsets"] = {{"inputs", *InputOffsets}, {"output", OutputOffset}};
+    if (SampleTime)
+        document["sample_time"] = *SampleTime;
+    // A name that is not UTF-8 keeps its place with replacement characters.
+    return document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
 // The arithmetic of the run that exported the model: inputs less their offsets, each input's

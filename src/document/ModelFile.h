@@ -30,6 +30,10 @@ public:
     // The same from the file's text; `path` names it in messages.
     static ModelFile Parse(const std::string& text, const std::string& path);
 
+    // The model as a JSON document that Parse reads back to the same doubles: the format
+    // fields, the inputs, the offsets and the sample time, without the export's figures.
+    std::string Text() const;
+
     std::vector<Input> Inputs;
     std::optional<std::vector<double>> InputOffsets;
     double OutputOffset = 0.0;

@@ -18,6 +18,8 @@ public:
     virtual UserDialogs& Dialogs() = 0;
     // Runs the frame's Save command for `document`; true only when the table was written.
     virtual bool SaveDocumentWindow(TMDIMainChild& document) = 0;
+    // Runs the frame's Save Project command; true only when the project was written.
+    virtual bool SaveProject() { return false; }
 
     // The status text ("Ready" when idle).
     virtual void SetStatusText(const QString& text) = 0;

@@ -451,6 +451,13 @@ void TMDIMainChild::LoadDocument(const QString& path) {
     SetCurrentCell(1, 1);
 }
 
+void TMDIMainChild::LoadProjectRows(const std::string& rows) {
+    document_.PasteTable(rows);
+    document_.Table().ClearModified();
+    ShowCounts();
+    SetCurrentCell(1, 1);
+}
+
 bool TMDIMainChild::OpenFile(const QString& path) {
     const QString title = QFileInfo(path).fileName();
     if (HasExtension(path, {QStringLiteral("mat")})) {
@@ -592,9 +599,29 @@ void TMDIMainChild::closeEvent(QCloseEvent* event) {
             return;
         }
     }
+    if (!KeepOrDiscardModels()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     driver_->ClosePlotWindows();
     emit Closed();
+}
+
+// Saving the project saves every document's models; discarded ones go with the window.
+bool TMDIMainChild::KeepOrDiscardModels() {
+    if (!document_.History().Unsaved()) {
+        return true;
+    }
+    switch (host_.Dialogs().AskSaveModels(this)) {
+    case UserDialogs::Answer::Yes:
+        return host_.SaveProject();
+    case UserDialogs::Answer::No:
+        return true;
+    case UserDialogs::Answer::Cancel:
+        break;
+    }
+    return false;
 }
 
 void TMDIMainChild::resizeEvent(QResizeEvent* event) {

@@ -46,6 +46,8 @@ public:
     // LoadDocument does, any other (a delimited text, a MATLAB file) through the import dialog.
     // False when the user cancelled the dialog; throws DocumentError when the file cannot be read.
     bool OpenFile(const QString& path);
+    // Fills the new document from a project's embedded data rows; it names no file.
+    void LoadProjectRows(const std::string& rows);
     // Writes the table to the file `path`: as a delimited file when `path` ends in ".csv" or
     // ".tsv", or is the delimited file the document was imported from (SavesDelimited), else
     // in the program's format (with ".txt" as its extension). Throws DocumentError naming the
@@ -114,6 +116,9 @@ protected:
     // save is cancelled or fails), No discards, Cancel keeps the window open. The plot windows
     // this document created close with it.
     void closeEvent(QCloseEvent* event) override;
+    // Asks what to do with kept models not saved in a project; false when the user cancelled
+    // or the project was not saved.
+    bool KeepOrDiscardModels();
     void resizeEvent(QResizeEvent* event) override;
 
 private:

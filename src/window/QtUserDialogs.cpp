@@ -6,6 +6,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -15,8 +16,8 @@ namespace {
 
 const QString TextFileFilter = QStringLiteral("Text File (*.txt);;CSV File (*.csv)");
 // A file of another kind is opened to be told what it holds, not hidden.
-const QString OpenFilter =
-    QStringLiteral("Data Files (*.txt *.csv *.tsv *.mat);;All Files (*)");
+const QString OpenFilter = QStringLiteral(
+    "Data Files and Projects (*.txt *.csv *.tsv *.mat *.orvanel);;All Files (*)");
 
 } // namespace
 
@@ -49,6 +50,45 @@ QString QtUserDialogs::ModelFileName(QWidget* parent) {
     return QFileDialog::getSaveFileName(
         parent, QStringLiteral("Export Model"), QString(),
         QStringLiteral("JSON (*.json);;MATLAB/Octave (*.m);;Python (*.py)"));
+}
+
+QString QtUserDialogs::ProjectFileName(QWidget* parent) {
+    return QFileDialog::getSaveFileName(parent, QStringLiteral("Save Project"), QString(),
+                                        QStringLiteral("Orvanel project (*.orvanel)"));
+}
+
+QString QtUserDialogs::ModelToImport(QWidget* parent) {
+    return QFileDialog::getOpenFileName(parent, QStringLiteral("Import Model"), QString(),
+                                        QStringLiteral("JSON model (*.json);;All Files (*)"));
+}
+
+bool QtUserDialogs::AskEmbedData(QWidget* parent) {
+    return QMessageBox::question(
+               parent, QApplication::applicationName(),
+               QStringLiteral("Embed the data in the project?\n\nYes: the project holds the "
+                              "data itself. No: it names the data files, which must stay where "
+                              "they are."),
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
+}
+
+UserDialogs::Answer QtUserDialogs::AskSaveModels(QWidget* parent) {
+    QMessageBox box(QMessageBox::Question, QApplication::applicationName(),
+                    QStringLiteral("%1 keeps models that are not saved in a project.\nSave the "
+                                   "project before closing it?")
+                        .arg(parent != nullptr ? parent->windowTitle() : QString()),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
+    const int button = box.exec();
+    if (button == QMessageBox::Save) {
+        return Answer::Yes;
+    }
+    return button == QMessageBox::Discard ? Answer::No : Answer::Cancel;
+}
+
+int QtUserDialogs::ChooseItem(QWidget* parent, const QString& question, const QStringList& items) {
+    bool chosen = false;
+    const QString item = QInputDialog::getItem(parent, QApplication::applicationName(), question,
+                                               items, 0, false, &chosen);
+    return chosen ? static_cast<int>(items.indexOf(item)) : -1;
 }
 
 QString QtUserDialogs::PdfFileName(QWidget* parent) {

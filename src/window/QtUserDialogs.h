@@ -12,6 +12,11 @@ public:
     QString ChartFileName(QWidget* parent) override;
     QString ModelFileName(QWidget* parent) override;
     QString PdfFileName(QWidget* parent) override;
+    QString ProjectFileName(QWidget* parent) override;
+    QString ModelToImport(QWidget* parent) override;
+    bool AskEmbedData(QWidget* parent) override;
+    Answer AskSaveModels(QWidget* parent) override;
+    int ChooseItem(QWidget* parent, const QString& question, const QStringList& items) override;
     bool AskReplaceFile(QWidget* parent, const QString& path) override;
     Answer AskSaveChanges(QWidget* parent) override;
     void ShowError(QWidget* parent, const QString& text) override;

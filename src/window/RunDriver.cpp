@@ -1,6 +1,7 @@
 #include "window/RunDriver.h"
 
 #include "document/FunctionView.h"
+#include "document/ModelFile.h"
 #include "document/TableSamples.h"
 #include "engine/FitFigure.h"
 #include "engine/Genetico.h"
@@ -14,11 +15,15 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTimer>
 #include <algorithm>
+#include <array>
 #include <chrono>
+#include <cmath>
+#include <ctime>
 #include <exception>
 #include <future>
 #include <optional>
@@ -38,6 +43,16 @@ const QString PlotSuffix = QStringLiteral(" - Plot");
 constexpr int NumberDigits = 15;
 // How often the interface thread serves the event loop while it waits for other threads.
 constexpr std::chrono::milliseconds ServeInterval(40);
+
+// The time now in UTC, as ISO 8601 to the second.
+std::string TimeNow() {
+    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    std::array<char, 32> text{};
+    std::strftime(text.data(), text.size(), "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text.data();
+}
 
 // An MDI child closes through its frame window, so that the frame forgets it.
 void CloseChildWindow(QWidget* window) {
@@ -305,6 +320,7 @@ void RunDriver::Finish(const std::string& failure) {
                                             std::nullopt, document_.Doc().SampleTime());
         NameColumns(*modelDescription_);
         KeepSummary();
+        KeepModel();
     }
     RestoreSearchSettings();
     // The fit figures stay in view after the written end-of-run text.
@@ -355,6 +371,174 @@ void RunDriver::KeepSummary() {
         // A model whose figures cannot be computed is shown without them.
         summary_ = {};
     }
+}
+
+void RunDriver::KeepModel() {
+    const IdentifiedModel& result = *run_.Result();
+    KeptModel kept;
+    kept.Origin = "Run on " + document_.Doc().Caption();
+    kept.Coefficients = KeptModel::CoefficientsOf(result.Model, result.Offsets,
+                                                  run_.Resolved().RemoveOffsets, InputNames());
+    kept.Coefficients.SampleTime = document_.Doc().SampleTime();
+    kept.Factors = result.Model;
+    kept.Options = document_.Doc().Options();
+    kept.Seed = run_.StartState();
+    kept.Time = TimeNow();
+    kept.Stopped = run_.Stopped() != IdentificationRun::StopPhase::None;
+    kept.Computed = result.Computed;
+    kept.ValidationBegins = result.ValidationBegins;
+    kept.EstimationFit = result.EstimationFit;
+    kept.ValidationFit = result.ValidationFit;
+    lastRunId_ = document_.Doc().History().Add(std::move(kept)).Id;
+}
+
+const KeptModel* RunDriver::ChosenKept() const {
+    const KeptModel* chosen = document_.Doc().History().ChosenModel();
+    if (running_ || chosen == nullptr || (resultShown_ && chosen->Id == lastRunId_)) {
+        return nullptr;
+    }
+    return chosen;
+}
+
+bool RunDriver::CanShowPlot() const {
+    return running_ || resultsKept_ || !document_.Doc().History().Empty();
+}
+
+void RunDriver::ChooseModel(std::size_t index) {
+    if (!running_) {
+        document_.Doc().History().Choose(index);
+        ShowChosenModel();
+    }
+}
+
+void RunDriver::OverlayModel(std::size_t index, bool overlaid) {
+    if (!running_) {
+        document_.Doc().History().SetOverlaid(index, overlaid);
+        ShowChosenModel();
+    }
+}
+
+void RunDriver::RenameModel(std::size_t index, const std::string& name) {
+    if (!running_) {
+        document_.Doc().History().Rename(index, name);
+        ShowChosenModel();
+    }
+}
+
+void RunDriver::RemoveModel(std::size_t index) {
+    if (!running_) {
+        document_.Doc().History().Remove(index);
+        ShowChosenModel();
+    }
+}
+
+void RunDriver::ImportModel(const QString& path) {
+    if (running_) {
+        return;
+    }
+    decimalSeparator_ = LocaleDecimalSeparator();
+    const std::string file = QFile::encodeName(path).toStdString();
+    try {
+        KeptModel model;
+        model.Coefficients = ModelFile::Read(file);
+        model.Name = QFileInfo(path).completeBaseName().toStdString();
+        model.Origin = "Imported from " + file;
+        model.Time = TimeNow();
+        const TableSamples samples = ReadTable(document_.Doc().Table());
+        model.SimulateOn(samples, static_cast<std::size_t>(samples.Samples()));
+        document_.Doc().History().Add(std::move(model));
+    } catch (const std::exception& error) {
+        host_.Dialogs().ShowError(&document_, QStringLiteral("Cannot import %1 into %2: %3")
+                                                  .arg(path, document_.windowTitle(),
+                                                       QString::fromUtf8(error.what())));
+        return;
+    }
+    ShowChosenModel();
+    ShowPlotWindow();
+}
+
+void RunDriver::ShowChosenModel() {
+    if (running_) {
+        return;
+    }
+    if (ChosenKept() == nullptr && !resultsKept_) {
+        if (RunPlot* plot = PlotWindow()) {
+            plot->ShowModels(document_.Doc().History(), decimalSeparator_);
+        }
+        return;
+    }
+    DataTable& table = document_.Doc().Table();
+    if (!table.HasComputedColumn()) {
+        table.AddComputedColumn();
+    }
+    const KeptModel* kept = ChosenKept();
+    chosenDescription_ = kept != nullptr ? DescriptionOf(*kept) : std::nullopt;
+    ShowResults();
+    const QString figures = FitText();
+    ShowStatus(figures.isEmpty() ? ReadyText : ReadyText + FitSeparator + figures, true);
+}
+
+std::optional<ModelExport> RunDriver::DescriptionOf(const KeptModel& kept) const {
+    if (!kept.Factors) {
+        return std::nullopt;
+    }
+    ModelExport description;
+    description.Model = *kept.Factors;
+    if (kept.Coefficients.InputOffsets) {
+        description.RemovedOffsets =
+            ModelExport::Offsets{*kept.Coefficients.InputOffsets, kept.Coefficients.OutputOffset};
+    }
+    description.SampleTime = document_.Doc().SampleTime();
+    description.Fit = {{"estimation_fit_percent", kept.EstimationFit}};
+    if (kept.ValidationBegins < kept.Computed.size()) {
+        description.Fit.push_back({"validation_fit_percent", kept.ValidationFit});
+    }
+    description.DataFile = document_.Doc().DocumentPath();
+    NameColumns(description);
+    return description;
+}
+
+QString RunDriver::KeptFitText(const KeptModel& kept) const {
+    QString text = QString::fromStdString(kept.FitLabel(decimalSeparator_));
+    if (kept.ValidationBegins < kept.Computed.size()) {
+        text += FitSeparator + QString::fromStdString(RunReport::FitLine(
+                                   "validation", kept.ValidationFit, decimalSeparator_));
+    }
+    return text;
+}
+
+// Without the data it was fitted to, a kept model's figures have no standard deviations.
+RunSummary RunDriver::KeptSummary(const KeptModel& kept) const {
+    RunSummary summary;
+    if (std::optional<LinearModel> model = kept.Analysed()) {
+        try {
+            summary.Inputs = ModelSummary::Of(*model, document_.Doc().SampleTime());
+            summary.Model = std::move(*model);
+        } catch (const std::exception&) {
+            summary = {};
+        }
+    }
+    return summary;
+}
+
+std::vector<ModelOverlay> RunDriver::Overlays(int rows) const {
+    std::vector<ModelOverlay> overlays;
+    if (running_) {
+        return overlays;
+    }
+    for (const KeptModel& kept : document_.Doc().History().Models()) {
+        if (!kept.Overlaid) {
+            continue;
+        }
+        ModelOverlay overlay{kept.Name + ": " + kept.FitLabel(decimalSeparator_), {}};
+        const std::size_t count = std::min(kept.Computed.size(), static_cast<std::size_t>(rows));
+        overlay.Computed.reserve(count);
+        for (std::size_t r = 0; r < count; ++r) {
+            overlay.Computed.push_back(FormatGeneral(kept.Computed[r], NumberDigits, decimalSeparator_));
+        }
+        overlays.push_back(std::move(overlay));
+    }
+    return overlays;
 }
 
 void RunDriver::KeepSearchSettings() {
@@ -460,6 +644,11 @@ const IdentifiedModel* RunDriver::OptedModel() const {
 
 std::vector<double> RunDriver::ComputedOutput(int rows) const {
     const auto count = static_cast<std::size_t>(rows);
+    if (const KeptModel* kept = ChosenKept()) {
+        std::vector<double> computed = kept->Computed;
+        computed.resize(count, std::nan(""));
+        return computed;
+    }
     if (const IdentifiedModel* final = OptedModel()) {
         std::vector<double> computed = final->Computed;
         computed.resize(count);
@@ -502,9 +691,14 @@ void RunDriver::ShowResidualsOf(RunPlot& plot, int input) const {
         residuals[r] -= shownComputed_[r];
     }
     std::vector<double> inputValues = ColumnValues(input + 1, rows);
-    const IdentifiedModel* final = OptedModel();
-    if (final != nullptr && final->ValidationBegins < residuals.size()) {
-        const auto first = static_cast<std::ptrdiff_t>(final->ValidationBegins);
+    std::size_t validationBegins = residuals.size();
+    if (const KeptModel* kept = ChosenKept()) {
+        validationBegins = kept->ValidationBegins;
+    } else if (const IdentifiedModel* final = OptedModel()) {
+        validationBegins = final->ValidationBegins;
+    }
+    if (validationBegins < residuals.size()) {
+        const auto first = static_cast<std::ptrdiff_t>(validationBegins);
         residuals.erase(residuals.begin(), residuals.begin() + first);
         inputValues.erase(inputValues.begin(), inputValues.begin() + first);
     }
@@ -512,6 +706,9 @@ void RunDriver::ShowResidualsOf(RunPlot& plot, int input) const {
 }
 
 QString RunDriver::FitText() const {
+    if (const KeptModel* kept = ChosenKept()) {
+        return KeptFitText(*kept);
+    }
     if (!resultShown_) {
         return {};
     }
@@ -522,6 +719,9 @@ QString RunDriver::FitText() const {
 
 QString RunDriver::FitTextOf(const std::vector<double>& measured,
                              const std::vector<double>& computed) const {
+    if (const KeptModel* kept = ChosenKept()) {
+        return KeptFitText(*kept);
+    }
     if (!resultShown_) {
         return {};
     }
@@ -570,15 +770,28 @@ void RunDriver::FillPlot(RunPlot& plot) {
     const std::vector<std::string_view> measured(shownMeasuredText_.begin(),
                                                  shownMeasuredText_.end());
     plot.ShowOutputs(measured, shownComputedText_);
+    plot.ShowOverlays(Overlays(static_cast<int>(measured.size())));
+    plot.ShowModels(document_.Doc().History(), decimalSeparator_);
     const IdentifiedModel* final = OptedModel();
-    const bool heldOut = final != nullptr && final->ValidationBegins < final->Computed.size();
-    plot.ShowQuality(FitTextOf(shownMeasured_, shownComputed_).toStdString(),
-                     heldOut ? static_cast<int>(final->ValidationBegins) + 1 : 0);
+    const KeptModel* kept = ChosenKept();
+    int validationRow = 0;
+    if (kept != nullptr) {
+        validationRow = kept->ValidationBegins < kept->Computed.size()
+                            ? static_cast<int>(kept->ValidationBegins) + 1
+                            : 0;
+    } else if (final != nullptr && final->ValidationBegins < final->Computed.size()) {
+        validationRow = static_cast<int>(final->ValidationBegins) + 1;
+    }
+    plot.ShowQuality(FitTextOf(shownMeasured_, shownComputed_).toStdString(), validationRow);
     // A reused window may list more inputs than this model has; it never reaches past them.
     plot.SetSampleTime(document_.Doc().SampleTime());
-    plot.ShowSummary(summary_);
-    const int inputs = final != nullptr ? static_cast<int>(final->Model.Inputs.size())
-                                        : document_.Engine().BestModel().InputCount();
+    plot.ShowSummary(kept != nullptr ? KeptSummary(*kept) : summary_);
+    int inputs = document_.Engine().BestModel().InputCount();
+    if (kept != nullptr) {
+        inputs = static_cast<int>(kept->InputCount());
+    } else if (final != nullptr) {
+        inputs = static_cast<int>(final->Model.Inputs.size());
+    }
     ShowFunctionOf(plot, std::clamp(plot.ChosenInput(), 0, inputs - 1), decimalSeparator_);
 }
 
@@ -588,13 +801,15 @@ void RunDriver::ShowPlotWindow() {
     }
     RunPlot* plot = PlotWindow();
     if (plot == nullptr) {
-        plot = FindOrCreatePlotWindow(document_.Engine().InputCount());
+        plot = FindOrCreatePlotWindow(document_.Doc().Table().InputCount());
         if (plot == nullptr) {
             return;
         }
         // A running search fills the new window at its next tick.
         plot->SetBusy(running_);
-        if (!running_) {
+        if (!running_ && shownMeasuredText_.empty()) {
+            ShowChosenModel();
+        } else if (!running_) {
             FillPlot(*plot);
         }
     }
@@ -610,6 +825,24 @@ void RunDriver::ShowFunctionOf(RunPlot& plot, int input, char decimalSeparator) 
         return;
     }
     const auto index = static_cast<std::size_t>(input);
+    if (const KeptModel* kept = ChosenKept()) {
+        if (index >= kept->InputCount()) {
+            return;
+        }
+        if (kept->Factors) {
+            plot.ShowFunction(FunctionView::Of(kept->Factors->Inputs[index], decimalSeparator),
+                              decimalSeparator);
+        } else {
+            // The texts and step of the coefficients as read; the roots only for the views.
+            FunctionView view = FunctionView::Of(kept->Coefficients.Inputs[index], decimalSeparator);
+            if (const std::optional<LinearModel> analysed = kept->Analysed()) {
+                view.Model = analysed->Inputs[index];
+            }
+            plot.ShowFunction(view, decimalSeparator);
+        }
+        ShowResidualsOf(plot, input);
+        return;
+    }
     if (const IdentifiedModel* final = OptedModel()) {
         if (index < final->Model.Inputs.size()) {
             plot.ShowFunction(FunctionView::Of(final->Model.Inputs[index], decimalSeparator),

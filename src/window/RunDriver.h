@@ -2,6 +2,7 @@
 #pragma once
 
 #include "document/IdentificationRun.h"
+#include "document/KeptModel.h"
 #include "document/ModelExport.h"
 #include "window/RunPlot.h"
 
@@ -53,8 +54,12 @@ public:
     QString FitText() const;
 
     // The last run's final model described for export, with the engine's settings as it ran;
-    // nothing before a run ended with a model, or while one runs.
-    const std::optional<ModelExport>& ModelDescription() const { return modelDescription_; }
+    // while another model of a run is chosen in the Models list, that one with its fit
+    // figures. Nothing before a run ended with a model, while one runs, or while a model read
+    // from a file is chosen.
+    const std::optional<ModelExport>& ModelDescription() const {
+        return ChosenKept() != nullptr ? chosenDescription_ : modelDescription_;
+    }
 
     // From the first step of Execute to its last.
     bool Running() const { return running_; }
@@ -72,11 +77,26 @@ public:
     // run, how it ended (its fit, or where it stopped) with the gauge where it ended; "Ready"
     // before any run.
     void ShowState();
-    // Whether there is a plot window to show: a run is in progress or has shown its results.
-    bool CanShowPlot() const { return running_ || resultsKept_; }
+    // Whether there is a plot window to show: a run is in progress or has shown its results,
+    // or the document keeps models.
+    bool CanShowPlot() const;
     // Brings the document's plot window forward, made again with the last run's results when
     // it was closed; nothing when CanShowPlot is false.
     void ShowPlotWindow();
+
+    // The document's kept models as the Models list changes them: each shows the chosen model
+    // in the computed column and the plot window again. Nothing while a run is in progress.
+    void ChooseModel(std::size_t index);
+    void OverlayModel(std::size_t index, bool overlaid);
+    void RenameModel(std::size_t index, const std::string& name);
+    void RemoveModel(std::size_t index);
+    // Reads the model file at `path` into the document's models, simulated on its table, and
+    // shows it; a file that cannot be read or a model with another number of inputs is
+    // refused with a message naming the file and the document.
+    void ImportModel(const QString& path);
+    // Shows the chosen kept model in the computed column and the plot window, made when there
+    // is none; nothing while a run is in progress.
+    void ShowChosenModel();
 
     // The plot window the last run filled; null when there is none (or it was closed).
     RunPlot* PlotWindow() const;
@@ -93,6 +113,16 @@ public:
     std::function<void()> SeedBeforeRun;
 
 private:
+    // Adds the run's final model to the document's models, chosen.
+    void KeepModel();
+    // The chosen kept model when it is not the last run's own result, which is shown as the
+    // run left it; null then, while a run is in progress and when nothing is chosen.
+    const KeptModel* ChosenKept() const;
+    QString KeptFitText(const KeptModel& kept) const;
+    RunSummary KeptSummary(const KeptModel& kept) const;
+    std::vector<ModelOverlay> Overlays(int rows) const;
+    // A kept model of a run described for export: its factors, offsets and fit figures.
+    std::optional<ModelExport> DescriptionOf(const KeptModel& kept) const;
     // The table's input names from 1, empty where the table has none.
     std::vector<std::string> InputNames() const;
     // The exports name the inputs and output as the grid's headers do, when the table has names.
@@ -151,6 +181,8 @@ private:
     bool resultShown_ = false;
     char decimalSeparator_ = '.';
     std::optional<ModelExport> modelDescription_;
+    // The chosen kept model described for export, when it is not the last run's.
+    std::optional<ModelExport> chosenDescription_;
     QPointer<TMDIMainChild> validationDocument_;
     QMetaObject::Connection validationClosed_;
     // The measured and computed outputs of the last refresh.
@@ -169,6 +201,8 @@ private:
     std::vector<std::string> shownMeasuredText_;
     // A run has ended and its outputs are kept for the plot window.
     bool resultsKept_ = false;
+    // The history entry of the last run's final model; 0 for none.
+    int lastRunId_ = 0;
     // The last run's final model in an engineer's terms; empty while a run goes on.
     RunSummary summary_;
     QString statusText_;

@@ -16,6 +16,13 @@ class QWidget;
 namespace orvanel {
 
 struct FunctionView;
+class RunHistory;
+
+// A kept model's output drawn beside the chosen one's: its legend label and a text per sample.
+struct ModelOverlay {
+    std::string Label;
+    std::vector<std::string> Computed;
+};
 
 // A run's final model in an engineer's terms: one summary per input of Model and how well the
 // data determine it (none when they do not). No inputs while a run goes on.
@@ -65,6 +72,15 @@ public:
     // The final model's summary once a run has ended, for every input; an empty one while a
     // run goes on. A window that shows no summary ignores it.
     virtual void ShowSummary(const RunSummary& summary) { (void)summary; }
+    // The document's kept models with their fits, the chosen one marked; a window without a
+    // list of models ignores it.
+    virtual void ShowModels(const RunHistory& history, char decimalSeparator) {
+        (void)history;
+        (void)decimalSeparator;
+    }
+    // The overlaid models' outputs after ShowOutputs's two series, one series each; none
+    // drops those shown before.
+    virtual void ShowOverlays(const std::vector<ModelOverlay>& overlays) { (void)overlays; }
 };
 
 } // namespace orvanel

@@ -26,6 +26,18 @@ public:
     // The file a model is exported to, its format chosen by the extension (.json, .m or .py);
     // empty when cancelled.
     virtual QString ModelFileName(QWidget* parent) = 0;
+    // The project file Save Project writes (.orvanel); empty when cancelled.
+    virtual QString ProjectFileName(QWidget* parent) = 0;
+    // The model file (.json) Import Model reads; empty when cancelled.
+    virtual QString ModelToImport(QWidget* parent) = 0;
+    // Asks whether a project embeds the data of documents that have a data file (Yes) or
+    // names the files (No).
+    virtual bool AskEmbedData(QWidget* parent) = 0;
+    // Asks whether the models the document whose window is `parent` keeps are to be saved in
+    // a project before it closes: Yes saves, No discards them.
+    virtual Answer AskSaveModels(QWidget* parent) = 0;
+    // The item chosen from `items` for `question`, from 0; -1 when cancelled.
+    virtual int ChooseItem(QWidget* parent, const QString& question, const QStringList& items) = 0;
     // The PDF file that printing writes when no printer is installed; empty when cancelled.
     virtual QString PdfFileName(QWidget* parent) = 0;
     // Asks whether the existing file `path` may be replaced by the document being saved.

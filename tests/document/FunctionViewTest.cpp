@@ -2,6 +2,7 @@
 
 #include "model/FunTrans.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <random>
 
@@ -49,6 +50,26 @@ TEST(FunctionView, WritesTheRefinedCoefficientsAndEndsTheStepWhenItSettles) {
 
     input.Poles = {LinearModel::Factor{false, 1e200}};
     EXPECT_EQ(FunctionView::Of(input, '.').Step, std::vector<double>(4, 0.0));
+}
+
+// A model read from a file shows the texts and step of the model it was written from, without
+// the factors the analysing views need.
+TEST(FunctionView, OfAModelFileInputIsTheViewOfItsModel) {
+    LinearModel::Input input;
+    input.Gain = 0.3;
+    input.Zeros = {LinearModel::Factor{false, -0.4}};
+    input.Poles = {LinearModel::Factor{true, 0.0, -1.2, 0.5}, LinearModel::Factor{false, 0.7}};
+    input.Delay = 2;
+    const FunctionView factored = FunctionView::Of(input, ',');
+    std::vector<double> denominator = input.PolePolynomial();
+    std::reverse(denominator.begin(), denominator.end());
+    const FunctionView read =
+        FunctionView::Of(ModelFile::Input{"", input.Numerator(), denominator, 2}, ',');
+    EXPECT_EQ(read.Numerator, factored.Numerator);
+    EXPECT_EQ(read.Denominator, factored.Denominator);
+    EXPECT_EQ(read.Step, factored.Step);
+    EXPECT_GT(read.Step.size(), 10u);
+    EXPECT_FALSE(read.Model);
 }
 
 } // namespace

@@ -19,6 +19,13 @@ public:
     QString pdfAnswer;
     QString chartAnswer;
     QString modelAnswer;
+    QString projectAnswer;
+    QString importModelAnswer;
+    bool embedDataAnswer = true;
+    QList<Answer> saveModelsAnswers; // the default answer is No
+    QStringList saveModelsCaptions;  // the caption of each document asked about
+    int chooseItemAnswer = -1;
+    QStringList chooseItemQuestions;
     QList<bool> replaceFileAnswers; // the default answer is Yes
     QStringList replaceFileQuestions;
     QList<Answer> saveChangesAnswers; // the default answer is No
@@ -45,6 +52,17 @@ public:
     QString PdfFileName(QWidget*) override { return pdfAnswer; }
     QString ChartFileName(QWidget*) override { return chartAnswer; }
     QString ModelFileName(QWidget*) override { return modelAnswer; }
+    QString ProjectFileName(QWidget*) override { return projectAnswer; }
+    QString ModelToImport(QWidget*) override { return importModelAnswer; }
+    bool AskEmbedData(QWidget*) override { return embedDataAnswer; }
+    Answer AskSaveModels(QWidget* parent) override {
+        saveModelsCaptions.append(parent->windowTitle());
+        return saveModelsAnswers.isEmpty() ? Answer::No : saveModelsAnswers.takeFirst();
+    }
+    int ChooseItem(QWidget*, const QString& question, const QStringList&) override {
+        chooseItemQuestions.append(question);
+        return chooseItemAnswer;
+    }
     bool AskReplaceFile(QWidget*, const QString& path) override {
         replaceFileQuestions.append(path);
         return replaceFileAnswers.isEmpty() || replaceFileAnswers.takeFirst();

@@ -7,7 +7,10 @@
 #include "app/FractionText.h"
 #include "app/MainForm.h"
 #include "app/PlotChild.h"
+#include "app/ModelsPanel.h"
 #include "document/IdentificationRun.h"
+#include "document/ModelFile.h"
+#include "document/ProjectFile.h"
 #include "document/TableSamples.h"
 #include "engine/FitFigure.h"
 #include "engine/Genetico.h"
@@ -17,6 +20,7 @@
 #include "support/WindowLeakCheck.h"
 #include "window/MDIMainChild.h"
 #include "window/MSChart.h"
+#include "window/ProjectKeeper.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -36,6 +40,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <cmath>
 #include <functional>
 #include <nlohmann/json.hpp>
@@ -531,6 +536,9 @@ private slots:
         QCOMPARE(Gauge()->value(), rows - 1);
         QCOMPARE(form_->ExecuteImageIndex(), TMainForm::IdleImage);
         QCOMPARE(ComputedColumn(*document).size(), Samples);
+        // The stopped run's model is kept, marked as stopped.
+        QCOMPARE(document->Doc().History().Models().size(), 1u);
+        QVERIFY(document->Doc().History().Models()[0].Stopped);
 
         // A stop while the first population is built ends the run after generation 0.
         auto* click = new QTimer(document);
@@ -903,6 +911,138 @@ private slots:
         QVERIFY(std::any_of(computed.begin(), computed.end(),
                             [](const QString& cell) { return cell.contains(u','); }));
         QVERIFY(Lines(document->Driver().ReportPath()).at(7).contains(u','));
+    }
+
+    // Two runs are kept; choosing the first shows its output in the column and on the chart,
+    // ticking it overlays it with its name and fit, and a removal keeps a model chosen.
+    void theModelsListKeepsEveryRunAndShowsTheChosenOne() {
+        TMDIMainChild* document = Open(WritePlant(QStringLiteral("plant.txt")));
+        document->ExecuteAlgorithmMenuClick();
+        const QStringList firstColumn = ComputedColumn(*document);
+        document->Driver().SeedBeforeRun = [] {
+            Rnd::GlobalState() = Rnd::State{};
+            Rnd::SeedRandom(0.25);
+        };
+        document->ExecuteAlgorithmMenuClick();
+        const RunHistory& history = document->Doc().History();
+        QCOMPARE(history.Models().size(), 2u);
+        QCOMPARE(history.Chosen(), std::optional<std::size_t>(1));
+        TPlotMDIChild* plot = PlotWindows().constFirst();
+        QTreeWidget& list = plot->Models().List();
+        QCOMPARE(list.topLevelItemCount(), 2);
+        QCOMPARE(list.topLevelItem(0)->text(0), QStringLiteral("Run 1"));
+        const QStringList secondColumn = ComputedColumn(*document);
+        QVERIFY(secondColumn != firstColumn);
+
+        list.setCurrentItem(list.topLevelItem(0));
+        QTRY_COMPARE(ComputedColumn(*document), firstColumn);
+        const KeptModel& first = history.Models()[0];
+        const std::string firstFit = first.FitLabel();
+        QCOMPARE(plot->OutputChart().Title(), firstFit);
+        QCOMPARE(Status(), QStringLiteral("Ready   ") + QString::fromStdString(firstFit));
+        // Export Model writes the chosen model.
+        dialogs_->modelAnswer = dir_->filePath(QStringLiteral("first.json"));
+        form_->ExportModelMenuClick();
+        QVERIFY(ModelFile::Read(QFile::encodeName(dialogs_->modelAnswer).toStdString())
+                    .Simulate(TableSamples::FromTable(document->Doc().Table())) == first.Computed);
+
+        list.topLevelItem(1)->setCheckState(0, Qt::Checked);
+        TMSChart& chart = plot->OutputChart();
+        QTRY_COMPARE(chart.ColumnCount(), 3);
+        chart.SetColumn(3);
+        QCOMPARE(chart.ColumnLabel(), "Run 2: " + history.Models()[1].FitLabel());
+        chart.SetRow(Samples);
+        QCOMPARE(QString::fromStdString(chart.Data()), secondColumn.constLast());
+
+        document->Driver().RemoveModel(0);
+        QCOMPARE(history.Models().size(), 1u);
+        QCOMPARE(ComputedColumn(*document), secondColumn);
+        QCOMPARE(list.topLevelItemCount(), 1);
+    }
+
+    // A model exported and read back gives the run's output again; one of other inputs is
+    // refused naming the file and the document.
+    void anImportedModelComputesWhatItsRunComputed() {
+        TMDIMainChild* document = Open(WritePlant(QStringLiteral("plant.txt")));
+        document->ExecuteAlgorithmMenuClick();
+        dialogs_->modelAnswer = dir_->filePath(QStringLiteral("model.json"));
+        form_->ExportModelMenuClick();
+        const std::vector<double> runOutput = document->Doc().History().Models()[0].Computed;
+
+        dialogs_->importModelAnswer = dialogs_->modelAnswer;
+        form_->ImportModelMenuClick();
+        const KeptModel& imported = document->Doc().History().Models().back();
+        QCOMPARE(imported.Name, std::string("model"));
+        QVERIFY(imported.Computed == runOutput);
+
+        TMDIMainChild* oneInput = Open(WritePlant(QStringLiteral("one.txt"), 1));
+        form_->ImportModelMenuClick();
+        QCOMPARE(dialogs_->errors,
+                 QStringList{QStringLiteral("Cannot import %1 into one.txt: The data have 1 "
+                                            "inputs; the model has 2")
+                                 .arg(dialogs_->modelAnswer)});
+        QVERIFY(oneInput->Doc().History().Empty());
+    }
+
+    // The project holds both documents, one embedded and one by its file, with their options,
+    // names and models; opened again, every model is the same to the last bit.
+    void aProjectSavedAndOpenedGivesTheSameDocumentsAndModels() {
+        TMDIMainChild* plant = Open(WritePlant(QStringLiteral("plant.txt")));
+        plant->Doc().Options().RemoveOffsets = true;
+        plant->Doc().Options().ValidationPercent = 25;
+        plant->Doc().SetSampleTime(0.5);
+        plant->ExecuteAlgorithmMenuClick();
+        plant->Doc().History().Rename(0, "offsets");
+        TMDIMainChild* edited = Open(WritePlant(QStringLiteral("edited.txt"), 2, 3.0));
+        edited->ExecuteAlgorithmMenuClick();
+        QVERIFY(edited->Doc().Table().SetCellText(1, 1, "7"));
+        edited->Doc().MarkModified();
+        const std::vector<ProjectDocument> before = {ProjectKeeper::Describe(*plant, false),
+                                                     ProjectKeeper::Describe(*edited, false)};
+        QCOMPARE(before[0].DataPath, QFile::encodeName(plant->DocumentPath()).toStdString());
+        QVERIFY(before[1].DataPath.empty());
+        const std::vector<double> computed = plant->Doc().History().Models()[0].Computed;
+
+        dialogs_->projectAnswer = dir_->filePath(QStringLiteral("work"));
+        dialogs_->embedDataAnswer = false;
+        form_->SaveProjectMenuClick();
+        QVERIFY(!plant->Doc().History().Unsaved());
+        edited->Doc().Table().ClearModified();
+        form_->CloseAllMenuClick();
+        QVERIFY(dialogs_->saveModelsCaptions.isEmpty());
+        QVERIFY(form_->Documents().isEmpty());
+
+        form_->OpenDocuments({dir_->filePath(QStringLiteral("work.orvanel"))});
+        QVERIFY(dialogs_->errors.isEmpty());
+        const QList<TMDIMainChild*> opened = form_->Documents();
+        QCOMPARE(opened.size(), 2);
+        for (int d = 0; d < 2; ++d) {
+            const ProjectDocument after = ProjectKeeper::Describe(*opened[d], false);
+            QCOMPARE(ProjectFile::Text({after}), ProjectFile::Text({before[d]}));
+        }
+        const KeptModel& model = opened[0]->Doc().History().Models()[0];
+        QCOMPARE(model.Name, std::string("offsets"));
+        QVERIFY(model.Computed == computed);
+        QCOMPARE(opened[0]->Doc().SampleTime(), std::optional<double>(0.5));
+        QCOMPARE(Cell(*opened[1], 1, 1), QStringLiteral("7"));
+        QCOMPARE(PlotWindows().size(), 2);
+    }
+
+    // Closing a document or the program with models not in a project asks first; Cancel keeps
+    // it open, Save writes the project.
+    void closingWithUnsavedModelsAsksFirst() {
+        TMDIMainChild* document = Open(WritePlant(QStringLiteral("plant.txt")));
+        document->ExecuteAlgorithmMenuClick();
+        dialogs_->saveModelsAnswers = {UserDialogs::Answer::Cancel};
+        form_->CloseAllMenuClick();
+        QCOMPARE(dialogs_->saveModelsCaptions, QStringList{QStringLiteral("plant.txt")});
+        QCOMPARE(form_->Documents().size(), 1);
+
+        dialogs_->saveModelsAnswers = {UserDialogs::Answer::Yes};
+        dialogs_->projectAnswer = dir_->filePath(QStringLiteral("kept.orvanel"));
+        form_->close();
+        QVERIFY(QFile::exists(dialogs_->projectAnswer));
+        QVERIFY(form_->Documents().isEmpty());
     }
 };
 
