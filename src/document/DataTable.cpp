@@ -150,6 +150,43 @@ bool DataTable::SetCellText(int row, int column, std::string_view text) {
     return true;
 }
 
+std::vector<std::string> DataTable::RangeTexts(int top, int left, int bottom,
+                                               int right) const {
+    std::vector<std::string> texts;
+    for (int row = top; row <= bottom; ++row) {
+        for (int column = left; column <= right; ++column)
+            texts.emplace_back(DataCell(row, column));
+    }
+    return texts;
+}
+
+bool DataTable::SetRangeTexts(int top, int left, int bottom, int right,
+                              const std::vector<std::string>& texts) {
+    if (top < 1 || left < 1 || bottom < top || right < left || bottom >= RowCount() ||
+        right >= ColumnCount())
+        return false;
+    const auto cells = static_cast<std::size_t>(bottom - top + 1) *
+                       static_cast<std::size_t>(right - left + 1);
+    if ((!texts.empty() && texts.size() != cells) ||
+        !std::all_of(texts.begin(), texts.end(), IsStorableText))
+        return false;
+    EnsureStoredRows(bottom);
+    std::size_t next = 0;
+    for (int row = top; row <= bottom; ++row) {
+        std::string& stored = rows_[static_cast<std::size_t>(row) - 1];
+        for (int column = left; column <= right; ++column, ++next) {
+            const std::string_view text = texts.empty() ? std::string_view() : texts[next];
+            if (Field(stored, column - 1) != text) {
+                SetField(stored, column - 1, text);
+                modified_ = true;
+            }
+        }
+    }
+    if (observer_.observer)
+        observer_.observer->CellsChanged(top, bottom, left, right);
+    return true;
+}
+
 bool DataTable::ReshapeColumns(std::string_view inputsText) {
     const std::optional<int> typed = ReadCount(inputsText);
     if (!typed)
@@ -246,6 +283,56 @@ bool DataTable::DeleteRows(int first, int last) {
     return true;
 }
 
+std::string DataTable::RowsText(int first, int last) const {
+    std::string text;
+    for (int row = std::max(first, 1); row <= last; ++row) {
+        if (row > first)
+            text += '\n';
+        if (static_cast<std::size_t>(row) <= rows_.size())
+            text += rows_[static_cast<std::size_t>(row) - 1];
+    }
+    return text;
+}
+
+bool DataTable::RestoreRows(int first, std::string_view rowsText, int dataPoints) {
+    const auto count = static_cast<int>(std::count(rowsText.begin(), rowsText.end(), '\n')) + 1;
+    if (first < 1 || first + count - 1 > dataPoints || dataPoints > MaxDataPoints ||
+        dataPoints_ != std::max(1, dataPoints - count) || rowsText.find('\r') != npos)
+        return false;
+    AnnounceReset();
+    EnsureStoredRows(dataPoints);
+    // The places the deletion left at the end of the visible rows come back to where the rows
+    // were taken from, and get their texts again; the rows between move down.
+    const auto begin = rows_.begin();
+    std::rotate(begin + (first - 1), begin + (dataPoints - count), begin + dataPoints);
+    std::size_t start = 0;
+    for (auto row = begin + (first - 1); row != begin + (first - 1 + count); ++row) {
+        const std::size_t end = std::min(rowsText.find('\n', start), rowsText.size());
+        row->assign(rowsText.substr(start, end - start));
+        start = end + 1;
+    }
+    dataPoints_ = dataPoints;
+    ++rowMoves_;
+    modified_ = true;
+    CompleteReset();
+    return true;
+}
+
+bool DataTable::RemoveInsertedRow(int row, std::string_view formerHiddenRow) {
+    if (row < 1 || row > dataPoints_ || dataPoints_ < 2 || !HoldsNoLineBreak(formerHiddenRow))
+        return false;
+    AnnounceReset();
+    EnsureStoredRows(dataPoints_);
+    const auto begin = rows_.begin();
+    std::rotate(begin + (row - 1), begin + row, begin + dataPoints_);
+    --dataPoints_;
+    rows_[static_cast<std::size_t>(dataPoints_)].assign(formerHiddenRow);
+    ++rowMoves_;
+    modified_ = true;
+    CompleteReset();
+    return true;
+}
+
 bool DataTable::IsAcceptedKey(char32_t character) {
     // The exponent's letter and sign too: data files hold values such as 1.5890000e+01.
     return (character >= U'0' && character <= U'9') || character == U',' || character == U'-' ||
@@ -322,6 +409,19 @@ void DataTable::ReplaceRows(const std::vector<std::string_view>& lines,
     inputs_ = std::max(inputs_ + 2, columns) - 2;
     dataPoints_ = std::max(1, static_cast<int>(lines.size()));
     computedColumn_ = false;
+    modified_ = true;
+    CompleteReset();
+}
+
+void DataTable::ExchangeContents(DataTable& other) {
+    AnnounceReset();
+    rows_.swap(other.rows_);
+    inputNames_.swap(other.inputNames_);
+    outputName_.swap(other.outputName_);
+    std::swap(inputs_, other.inputs_);
+    std::swap(dataPoints_, other.dataPoints_);
+    std::swap(computedColumn_, other.computedColumn_);
+    std::swap(rowMoves_, other.rowMoves_);
     modified_ = true;
     CompleteReset();
 }

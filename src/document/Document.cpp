@@ -105,4 +105,11 @@ bool Document::PasteIntoCell(int row, int column, std::string_view clipboardText
     return true;
 }
 
+void Document::ExchangeData(Document& other) {
+    table_.ExchangeContents(other.table_);
+    std::swap(sampleTime_, other.sampleTime_);
+    std::swap(source_, other.source_);
+    std::swap(sourceRowMoves_, other.sourceRowMoves_);
+}
+
 } // namespace orvanel

@@ -86,6 +86,11 @@ public:
     // outside the grid.
     bool PasteIntoCell(int row, int column, std::string_view clipboardText);
 
+    // Exchanges with `other` what a paste replaces: the table's contents (DataTable::
+    // ExchangeContents), the sample time and the layout of the file the table came from. The
+    // caption, the file, the options and the report setting stay.
+    void ExchangeData(Document& other);
+
 private:
     DataTable table_;
     std::string caption_;

@@ -24,6 +24,7 @@ class GridKeyFilter;
 class ImportDialog;
 class ModelExport;
 class RunDriver;
+class TableEdits;
 class TCountSpinEdit;
 
 class TMDIMainChild : public QWidget, public ChildMenus {
@@ -95,6 +96,9 @@ public slots:
     void CopyEditMenuClick() { CopyTable(); }
     void PasteEditMenuClick() { PasteTable(); }
     void CopyModelEditMenuClick() { CopyModel(); }
+    // Takes back the last edit of the table, or makes the last one taken back again.
+    void UndoEditMenuClick();
+    void RedoEditMenuClick();
     // Asks for the options dialog over this document's engine (OptionsRequested).
     void OptionsAlgorithmMenuClick();
     // Runs the identification on this document (RunDriver); nothing while it runs already.
@@ -140,6 +144,8 @@ private:
     DocumentHost& host_;
     TGenetico engine_;
     Document document_;
+    // Every edit of the table goes through its undo stack.
+    TableEdits* edits_ = nullptr;
     DataTableModel* model_ = nullptr;
     GridKeyFilter* keyFilter_ = nullptr;
     QTableView* grid_ = nullptr;
