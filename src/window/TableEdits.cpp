@@ -19,9 +19,9 @@ namespace orvanel {
 
 namespace {
 
-bool IsEditableCell(const DataTable& table, int row, int column) {
-    return row >= 1 && row < table.RowCount() && column >= 1 && column < table.ColumnCount();
-}
+// Steps kept per document: a paste keeps the whole table it replaced, so a long session of
+// large pastes must not keep every one of them.
+constexpr int UndoLimit = 100;
 
 QString StepName(const QString& action, const QString& step) {
     return step.isEmpty() ? action : action + QLatin1Char(' ') + step;
@@ -31,6 +31,7 @@ QString StepName(const QString& action, const QString& step) {
 
 TableEdits::TableEdits(Document& document, QObject* parent)
     : QObject(parent), document_(document), stack_(new QUndoStack(this)) {
+    stack_->setUndoLimit(UndoLimit);
     connect(stack_, &QUndoStack::cleanChanged, this, [this](bool clean) {
         if (clean) {
             document_.Table().ClearModified();
@@ -47,28 +48,24 @@ TableEdits::TableEdits(Document& document, QObject* parent)
 }
 
 bool TableEdits::SetCellText(int row, int column, std::string_view text) {
-    DataTable& table = document_.Table();
-    if (!IsEditableCell(table, row, column) || !DataTable::IsStorableText(text)) {
-        return false;
-    }
-    auto command = std::make_unique<CellTextsCommand>(
-        table, CellTextsCommand::Range{row, column, row, column},
-        std::vector<std::string>{std::string(text)}, QStringLiteral("Typing"), true);
-    if (command->ChangesCells()) {
-        stack_->push(command.release());
-    }
-    return true;
+    return DataTable::IsStorableText(text) &&
+           WriteCell(row, column, text, QStringLiteral("Typing"), true);
 }
 
 bool TableEdits::PasteIntoCell(int row, int column, std::string_view clipboardText) {
+    return WriteCell(row, column, TableText::CellPasteText(clipboardText), QStringLiteral("Paste"),
+                     false);
+}
+
+bool TableEdits::WriteCell(int row, int column, std::string_view text, const QString& step,
+                           bool typing) {
     DataTable& table = document_.Table();
-    if (!IsEditableCell(table, row, column)) {
+    if (row < 1 || row >= table.RowCount() || column < 1 || column >= table.ColumnCount()) {
         return false;
     }
     auto command = std::make_unique<CellTextsCommand>(
         table, CellTextsCommand::Range{row, column, row, column},
-        std::vector<std::string>{std::string(TableText::CellPasteText(clipboardText))},
-        QStringLiteral("Paste"), false);
+        std::vector<std::string>{std::string(text)}, step, typing);
     if (command->ChangesCells()) {
         stack_->push(command.release());
     }

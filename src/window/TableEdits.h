@@ -56,6 +56,8 @@ public:
     void Forget();
 
 private:
+    // Writes `text` into a visible data cell as the undo step `step`; false for another cell.
+    bool WriteCell(int row, int column, std::string_view text, const QString& step, bool typing);
     void UpdateActions();
 
     Document& document_;
