@@ -570,21 +570,22 @@ void TMDIMainChild::SetEditable(bool editable) {
 }
 
 void TMDIMainChild::UndoEditMenuClick() {
-    if (KeepCurrentCellThrough([this] {
-            edits_->Stack().undo();
-            return true;
-        })) {
-        ShowCounts();
-    }
+    StepThroughHistory(&QUndoStack::undo);
 }
 
 void TMDIMainChild::RedoEditMenuClick() {
-    if (KeepCurrentCellThrough([this] {
-            edits_->Stack().redo();
-            return true;
-        })) {
-        ShowCounts();
+    StepThroughHistory(&QUndoStack::redo);
+}
+
+void TMDIMainChild::StepThroughHistory(void (QUndoStack::*step)()) {
+    if (IsRunning()) {
+        return;
     }
+    KeepCurrentCellThrough([&] {
+        (edits_->Stack().*step)();
+        return true;
+    });
+    ShowCounts();
 }
 
 void TMDIMainChild::RequestStop() {

@@ -15,6 +15,7 @@ class QMenu;
 class QPushButton;
 class QTableView;
 class QFrame;
+class QUndoStack;
 
 namespace orvanel {
 
@@ -140,6 +141,8 @@ private:
     // Runs an edit of the table's shape and, when it changed the table, puts the current cell
     // back where it was (the view forgets it on a reshape). Returns whether the table changed.
     bool KeepCurrentCellThrough(const std::function<bool()>& edit);
+    // Undoes or redoes one step of the table's history and shows the counts it left.
+    void StepThroughHistory(void (QUndoStack::*step)());
 
     DocumentHost& host_;
     TGenetico engine_;
