@@ -150,8 +150,7 @@ bool DataTable::SetCellText(int row, int column, std::string_view text) {
     return true;
 }
 
-std::vector<std::string> DataTable::RangeTexts(int top, int left, int bottom,
-                                               int right) const {
+std::vector<std::string> DataTable::RangeTexts(int top, int left, int bottom, int right) const {
     std::vector<std::string> texts;
     for (int row = top; row <= bottom; ++row) {
         for (int column = left; column <= right; ++column)
@@ -165,8 +164,8 @@ bool DataTable::SetRangeTexts(int top, int left, int bottom, int right,
     if (top < 1 || left < 1 || bottom < top || right < left || bottom >= RowCount() ||
         right >= ColumnCount())
         return false;
-    const auto cells = static_cast<std::size_t>(bottom - top + 1) *
-                       static_cast<std::size_t>(right - left + 1);
+    const auto cells =
+        static_cast<std::size_t>(bottom - top + 1) * static_cast<std::size_t>(right - left + 1);
     if ((!texts.empty() && texts.size() != cells) ||
         !std::all_of(texts.begin(), texts.end(), IsStorableText))
         return false;

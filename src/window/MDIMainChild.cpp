@@ -259,11 +259,11 @@ void TMDIMainChild::CreateGrid() {
 
 void TMDIMainChild::CreateMenus() {
     editMenu_ = new QMenu(QStringLiteral("&Edit"), this);
-    QAction* undo = editMenu_->addAction(QStringLiteral("&Undo"), this,
-                                         &TMDIMainChild::UndoEditMenuClick);
+    QAction* undo =
+        editMenu_->addAction(QStringLiteral("&Undo"), this, &TMDIMainChild::UndoEditMenuClick);
     undo->setShortcuts(QKeySequence::Undo);
-    QAction* redo = editMenu_->addAction(QStringLiteral("&Redo"), this,
-                                         &TMDIMainChild::RedoEditMenuClick);
+    QAction* redo =
+        editMenu_->addAction(QStringLiteral("&Redo"), this, &TMDIMainChild::RedoEditMenuClick);
     redo->setShortcuts(QKeySequence::Redo);
     edits_->WatchActions(undo, redo);
     editMenu_->addSeparator();

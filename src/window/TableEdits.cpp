@@ -76,14 +76,14 @@ void TableEdits::EmptyCells(const QItemSelection& selection) {
     auto clear = std::make_unique<QUndoCommand>(QStringLiteral("Clear"));
     bool changes = false;
     for (const QItemSelectionRange& range : selection) {
-        const CellTextsCommand::Range cells{
-            DataTableModel::GridRow(range.topLeft()), DataTableModel::GridColumn(range.topLeft()),
-            DataTableModel::GridRow(range.bottomRight()),
-            DataTableModel::GridColumn(range.bottomRight())};
-        changes = (new CellTextsCommand(document_.Table(), cells, {}, QString(), false,
-                                        clear.get()))
-                      ->ChangesCells() ||
-                  changes;
+        const CellTextsCommand::Range cells{DataTableModel::GridRow(range.topLeft()),
+                                            DataTableModel::GridColumn(range.topLeft()),
+                                            DataTableModel::GridRow(range.bottomRight()),
+                                            DataTableModel::GridColumn(range.bottomRight())};
+        // The child belongs to `clear`, which does and undoes it with the others.
+        const auto* part =
+            new CellTextsCommand(document_.Table(), cells, {}, QString(), false, clear.get());
+        changes = changes || part->ChangesCells();
     }
     if (changes) {
         stack_->push(clear.release());
@@ -98,8 +98,8 @@ bool TableEdits::ChangeInputs(std::string_view text) {
     }
     // Only a dropped computed column, which a run puts back, is no step of its own.
     if (table.InputCount() != before) {
-        stack_->push(new CountCommand(table, CountCommand::Count::Inputs, before,
-                                      table.InputCount()));
+        stack_->push(
+            new CountCommand(table, CountCommand::Count::Inputs, before, table.InputCount()));
     }
     return true;
 }
@@ -110,8 +110,8 @@ bool TableEdits::ChangeDataPoints(std::string_view text) {
     if (!table.ReshapeRows(text)) {
         return false;
     }
-    stack_->push(new CountCommand(table, CountCommand::Count::DataPoints, before,
-                                  table.DataPointCount()));
+    stack_->push(
+        new CountCommand(table, CountCommand::Count::DataPoints, before, table.DataPointCount()));
     return true;
 }
 

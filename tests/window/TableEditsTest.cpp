@@ -57,8 +57,9 @@ private:
         for (int row = 0; row <= table.DataPointCount() + 2; ++row) {
             QStringList cells;
             for (int column = 1; column <= table.InputCount() + 3; ++column) {
-                cells.append(QString::fromStdString(
-                    row == 0 ? table.CellText(0, column) : std::string(table.DataCell(row, column))));
+                cells.append(
+                    QString::fromStdString(row == 0 ? table.CellText(0, column)
+                                                    : std::string(table.DataCell(row, column))));
             }
             lines.append(cells.join(u'|'));
         }
@@ -70,7 +71,8 @@ private:
         window_.reset();
         window_ = std::make_unique<TMDIMainChild>(*host_, QStringLiteral("New1"));
         window_->show();
-        SetClipboard(QStringLiteral("1\t2\t3\t-1\r\n4\t5\t6\t-2\r\n7\t8\t9\t-3\r\n10\t11\t12\t-4\r\n"));
+        SetClipboard(
+            QStringLiteral("1\t2\t3\t-1\r\n4\t5\t6\t-2\r\n7\t8\t9\t-3\r\n10\t11\t12\t-4\r\n"));
         window_->PasteTable();
         Retype("InputsSpinEdit", QStringLiteral("2"));
         Retype("DataPointsSpinEdit", QStringLiteral("3"));
@@ -159,8 +161,9 @@ private slots:
             Undo()->trigger();
             QCOMPARE(State(), saved);
             QVERIFY2(!window_->Doc().Modified(), qPrintable(step.undoText));
-            QCOMPARE(Redo()->text(), QString(step.undoText).replace(QStringLiteral("Undo"),
-                                                                    QStringLiteral("Redo")));
+            QCOMPARE(
+                Redo()->text(),
+                QString(step.undoText).replace(QStringLiteral("Undo"), QStringLiteral("Redo")));
             Redo()->trigger();
             QCOMPARE(State(), edited);
             QVERIFY(window_->Doc().Modified());
