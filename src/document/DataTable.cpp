@@ -72,6 +72,57 @@ std::string OverlayLine(std::string_view line, std::string_view row) {
     return result;
 }
 
+// Appends fields first..first + count - 1 (from 0) of a row as exactly `count` TAB-joined
+// fields; those the row lacks are empty.
+void AppendFields(std::string_view row, int first, int count, std::string& out) {
+    const std::size_t start = FieldStart(row, first);
+    int found = 0;
+    if (start != npos) {
+        std::size_t end = row.find('\t', start);
+        for (found = 1; end != npos && found < count; ++found)
+            end = row.find('\t', end + 1);
+        out.append(row.substr(start, end == npos ? npos : end - start));
+    }
+    out.append(static_cast<std::size_t>(count - std::max(found, 1)), '\t');
+}
+
+// Replaces fields first..first + count - 1 (from 0) of a row by `fields`, `count` TAB-joined
+// fields; a row that ends before them gets empty fields up to them, unless they are all empty.
+void ReplaceFields(std::string& row, int first, int count, std::string_view fields) {
+    const std::size_t start = FieldStart(row, first);
+    if (start == npos) {
+        if (fields.find_first_not_of('\t') == npos)
+            return;
+        const auto tabs = static_cast<int>(std::count(row.begin(), row.end(), '\t'));
+        row.append(static_cast<std::size_t>(first - tabs), '\t');
+        row.append(fields);
+        return;
+    }
+    std::size_t end = row.find('\t', start);
+    for (int found = 1; end != npos && found < count; ++found)
+        end = row.find('\t', end + 1);
+    row.replace(start, end == npos ? npos : end - start, fields);
+}
+
+// Whether a text in DataTable::RangeText's layout fits `lines` rows of `cells` cells.
+bool FitsRange(std::string_view text, int lines, int cells) {
+    if (text.find('\r') != npos)
+        return false;
+    int line = 1;
+    int tabs = 0;
+    for (const char c : text) {
+        if (c == '\n') {
+            ++line;
+            tabs = 0;
+        } else if (c == '\t') {
+            ++tabs;
+        }
+        if (line > lines || tabs >= cells)
+            return false;
+    }
+    return true;
+}
+
 // An integer as a count field holds it: an optional sign and at most MaxCountDigits digits.
 std::optional<int> ReadCount(std::string_view text) {
     bool negative = false;
@@ -150,35 +201,37 @@ bool DataTable::SetCellText(int row, int column, std::string_view text) {
     return true;
 }
 
-std::vector<std::string> DataTable::RangeTexts(int top, int left, int bottom, int right) const {
-    std::vector<std::string> texts;
+std::string DataTable::RangeText(int top, int left, int bottom, int right) const {
+    std::string text;
     for (int row = top; row <= bottom; ++row) {
-        for (int column = left; column <= right; ++column)
-            texts.emplace_back(DataCell(row, column));
+        if (row > top)
+            text += '\n';
+        AppendFields(StoredRow(row), left - 1, right - left + 1, text);
     }
-    return texts;
+    return text;
 }
 
-bool DataTable::SetRangeTexts(int top, int left, int bottom, int right,
-                              const std::vector<std::string>& texts) {
-    if (top < 1 || left < 1 || bottom < top || right < left || bottom >= RowCount() ||
-        right >= ColumnCount())
-        return false;
-    const auto cells =
-        static_cast<std::size_t>(bottom - top + 1) * static_cast<std::size_t>(right - left + 1);
-    if ((!texts.empty() && texts.size() != cells) ||
-        !std::all_of(texts.begin(), texts.end(), IsStorableText))
+bool DataTable::SetRangeText(int top, int left, int bottom, int right, std::string_view text) {
+    const int count = right - left + 1;
+    if (top < 1 || left < 1 || bottom < top || count < 1 || bottom >= RowCount() ||
+        right >= ColumnCount() || !FitsRange(text, bottom - top + 1, count))
         return false;
     EnsureStoredRows(bottom);
-    std::size_t next = 0;
+    std::string fields;
+    std::string before;
+    std::string_view rest = text;
     for (int row = top; row <= bottom; ++row) {
+        const std::size_t end = rest.find('\n');
+        fields.assign(rest.substr(0, end));
+        rest = end == npos ? std::string_view() : rest.substr(end + 1);
+        const auto tabs = static_cast<int>(std::count(fields.begin(), fields.end(), '\t'));
+        fields.append(static_cast<std::size_t>(count - 1 - tabs), '\t');
         std::string& stored = rows_[static_cast<std::size_t>(row) - 1];
-        for (int column = left; column <= right; ++column, ++next) {
-            const std::string_view text = texts.empty() ? std::string_view() : texts[next];
-            if (Field(stored, column - 1) != text) {
-                SetField(stored, column - 1, text);
-                modified_ = true;
-            }
+        before.clear();
+        AppendFields(stored, left - 1, count, before);
+        if (before != fields) {
+            ReplaceFields(stored, left - 1, count, fields);
+            modified_ = true;
         }
     }
     if (observer_.observer)
@@ -437,9 +490,7 @@ void DataTable::ExchangeContents(DataTable& other) {
 }
 
 void DataTable::AppendRowCells(int row, int lastColumn, std::string& out) const {
-    const std::string_view stored = row >= 1 && static_cast<std::size_t>(row) <= rows_.size()
-                                        ? std::string_view(rows_[static_cast<std::size_t>(row) - 1])
-                                        : std::string_view();
+    const std::string_view stored = StoredRow(row);
     const std::size_t end = FieldStart(stored, lastColumn);
     if (end != npos) {
         out.append(stored.substr(0, end - 1));
@@ -475,6 +526,12 @@ void DataTable::AnnounceReset() const {
 void DataTable::CompleteReset() const {
     if (observer_.observer)
         observer_.observer->TableReset();
+}
+
+std::string_view DataTable::StoredRow(int row) const {
+    return row >= 1 && static_cast<std::size_t>(row) <= rows_.size()
+               ? std::string_view(rows_[static_cast<std::size_t>(row) - 1])
+               : std::string_view();
 }
 
 void DataTable::EnsureStoredRows(int count) {

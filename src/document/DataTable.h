@@ -58,14 +58,15 @@ public:
     // outside the grid and texts that are not storable. Marks the table modified when the text
     // changes.
     bool SetCellText(int row, int column, std::string_view text);
-    // The stored texts of the cells in rows top..bottom and columns left..right, row by row.
-    std::vector<std::string> RangeTexts(int top, int left, int bottom, int right) const;
-    // Writes `texts` (row by row, as RangeTexts gives them) into the visible cells of rows
-    // top..bottom and columns left..right as one change; an empty `texts` empties them. Refused
-    // (false, nothing changes) for a range outside the editable cells, another number of texts
-    // or a text that is not storable. Marks the table modified when a text changes.
-    bool SetRangeTexts(int top, int left, int bottom, int right,
-                       const std::vector<std::string>& texts);
+    // The stored texts of the cells in rows top..bottom and columns left..right: each row's
+    // cells joined by TAB, the rows joined by LF. One string keeps a cleared table compact.
+    std::string RangeText(int top, int left, int bottom, int right) const;
+    // Writes a text in RangeText's layout into the visible cells of rows top..bottom and columns
+    // left..right as one change; the cells a shorter line or a missing line does not reach are
+    // emptied, so an empty text empties them all. Refused (false, nothing changes) for a range
+    // outside the editable cells, a CR, or more lines or cells than the range has. Marks the
+    // table modified when a text changes.
+    bool SetRangeText(int top, int left, int bottom, int right, std::string_view text);
 
     // Follows the inputs field's text: the column count becomes inputs + 2 and a computed column
     // becomes an ordinary one. A text that is not an integer changes nothing; the count is
@@ -167,6 +168,8 @@ private:
 
     void AnnounceReset() const;
     void CompleteReset() const;
+    // The stored text of a data row; empty when never written.
+    std::string_view StoredRow(int row) const;
     void EnsureStoredRows(int count);
     void ClearColumn(int column);
 

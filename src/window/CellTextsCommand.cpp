@@ -10,13 +10,20 @@ constexpr int TypingId = 1;
 
 } // namespace
 
-CellTextsCommand::CellTextsCommand(DataTable& table, Range range, std::vector<std::string> texts,
+CellTextsCommand::CellTextsCommand(DataTable& table, Range range, std::string cells,
                                    const QString& text, bool typing, QUndoCommand* parent)
     : QUndoCommand(text, parent), table_(table), range_(range),
-      before_(table.RangeTexts(range.top, range.left, range.bottom, range.right)),
-      after_(std::move(texts)), typing_(typing) {
+      before_(table.RangeText(range.top, range.left, range.bottom, range.right)),
+      after_(std::move(cells)), typing_(typing) {
     if (after_.empty()) {
-        after_.resize(before_.size());
+        // Emptied cells in RangeText's layout, so that comparing with before_ tells a change.
+        const std::string emptyRow(static_cast<std::size_t>(range.right - range.left), '\t');
+        for (int row = range.top; row <= range.bottom; ++row) {
+            if (row > range.top) {
+                after_ += '\n';
+            }
+            after_ += emptyRow;
+        }
     }
 }
 
@@ -25,11 +32,11 @@ bool CellTextsCommand::ChangesCells() const {
 }
 
 void CellTextsCommand::redo() {
-    table_.SetRangeTexts(range_.top, range_.left, range_.bottom, range_.right, after_);
+    table_.SetRangeText(range_.top, range_.left, range_.bottom, range_.right, after_);
 }
 
 void CellTextsCommand::undo() {
-    table_.SetRangeTexts(range_.top, range_.left, range_.bottom, range_.right, before_);
+    table_.SetRangeText(range_.top, range_.left, range_.bottom, range_.right, before_);
 }
 
 int CellTextsCommand::id() const {

@@ -3,7 +3,6 @@
 
 #include <QUndoCommand>
 #include <string>
-#include <vector>
 
 namespace orvanel {
 
@@ -20,11 +19,11 @@ public:
         bool operator==(const Range&) const = default;
     };
 
-    // Writes `texts` (row by row; empty to empty the cells) into `range` of `table`, which must
-    // outlive the command; undone, the cells get back the texts they have now. With `typing`,
-    // a later typing into the same single cell merges into this command.
-    CellTextsCommand(DataTable& table, Range range, std::vector<std::string> texts,
-                     const QString& text, bool typing, QUndoCommand* parent = nullptr);
+    // Writes `cells` (in DataTable::RangeText's layout; empty to empty the cells) into `range`
+    // of `table`, which must outlive the command; undone, the cells get back the texts they have
+    // now. With `typing`, a later typing into the same single cell merges into this command.
+    CellTextsCommand(DataTable& table, Range range, std::string cells, const QString& text,
+                     bool typing, QUndoCommand* parent = nullptr);
 
     // Whether doing the command changes any cell.
     bool ChangesCells() const;
@@ -37,8 +36,9 @@ public:
 private:
     DataTable& table_;
     Range range_;
-    std::vector<std::string> before_;
-    std::vector<std::string> after_;
+    // The range's texts before and after, as DataTable::RangeText gives them.
+    std::string before_;
+    std::string after_;
     bool typing_;
 };
 

@@ -64,8 +64,7 @@ bool TableEdits::WriteCell(int row, int column, std::string_view text, const QSt
         return false;
     }
     auto command = std::make_unique<CellTextsCommand>(
-        table, CellTextsCommand::Range{row, column, row, column},
-        std::vector<std::string>{std::string(text)}, step, typing);
+        table, CellTextsCommand::Range{row, column, row, column}, std::string(text), step, typing);
     if (command->ChangesCells()) {
         stack_->push(command.release());
     }
