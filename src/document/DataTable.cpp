@@ -355,12 +355,10 @@ std::string DataTable::RowsText(int first, int last) const {
     return text;
 }
 
-bool DataTable::RestoreRows(int first, std::string_view rowsText, int dataPoints) {
-    int count = 1;
-    for (std::size_t end = rowsText.find('\n'); end != npos; end = rowsText.find('\n', end + 1))
-        ++count;
-    if (first < 1 || first + count - 1 > dataPoints || dataPoints > MaxDataPoints ||
-        dataPoints_ != std::max(1, dataPoints - count) || rowsText.find('\r') != npos)
+bool DataTable::RestoreRows(int first, int last, std::string_view rowsText, int dataPoints) {
+    const int count = last - first + 1;
+    if (first < 1 || count < 1 || last > dataPoints || dataPoints > MaxDataPoints ||
+        dataPoints_ != std::max(1, dataPoints - count))
         return false;
     AnnounceReset();
     EnsureStoredRows(dataPoints);
@@ -368,11 +366,13 @@ bool DataTable::RestoreRows(int first, std::string_view rowsText, int dataPoints
     // were taken from, and get their texts again; the rows between move down.
     const auto begin = rows_.begin();
     std::rotate(begin + (first - 1), begin + (dataPoints - count), begin + dataPoints);
-    std::size_t start = 0;
-    for (auto row = begin + (first - 1); row != begin + (first - 1 + count); ++row) {
-        const std::size_t end = std::min(rowsText.find('\n', start), rowsText.size());
-        row->assign(rowsText.substr(start, end - start));
-        start = end + 1;
+    // One pass over the kept text: a second one to count its rows first would cost as much as
+    // the deletion did.
+    std::string_view rest = rowsText;
+    for (auto row = begin + (first - 1); row != begin + last; ++row) {
+        const std::size_t end = rest.find('\n');
+        row->assign(rest.substr(0, end));
+        rest = end == npos ? std::string_view() : rest.substr(end + 1);
     }
     dataPoints_ = dataPoints;
     ++rowMoves_;

@@ -87,11 +87,11 @@ public:
     // The stored rows first..last (visible or hidden), each its cells joined by TAB, joined by
     // LF: what a deletion of them takes away, kept in one string.
     std::string RowsText(int first, int last) const;
-    // Takes back DeleteRows(first, first + n - 1) made when the table had `dataPoints` rows,
-    // `rowsText` holding the n rows as RowsText gave them before: they return at `first`, the
-    // rows below move down, and every stored row, hidden ones included, is as it was. False,
-    // and nothing changes, when the table's counts do not fit such a deletion.
-    bool RestoreRows(int first, std::string_view rowsText, int dataPoints);
+    // Takes back DeleteRows(first, last) made when the table had `dataPoints` rows, `rowsText`
+    // holding those rows as RowsText gave them before: they return at `first`, the rows below
+    // move down, and every stored row, hidden ones included, is as it was. False, and nothing
+    // changes, when the table's counts do not fit such a deletion.
+    bool RestoreRows(int first, int last, std::string_view rowsText, int dataPoints);
     // Takes back InsertRow(row): the row goes, the rows below move up, and the first hidden row
     // gets back `formerHiddenRow`, its RowsText before the insertion. False, and nothing
     // changes, for a row that is not a data row.

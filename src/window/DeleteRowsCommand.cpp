@@ -15,7 +15,7 @@ void DeleteRowsCommand::redo() {
 }
 
 void DeleteRowsCommand::undo() {
-    table_.RestoreRows(first_, removed_, dataPoints_);
+    table_.RestoreRows(first_, last_, removed_, dataPoints_);
 }
 
 } // namespace orvanel
