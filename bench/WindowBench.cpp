@@ -32,7 +32,11 @@ public:
     orvanel::RunPlot* CreatePlotWindow() override { return nullptr; }
 
 private:
-    orvanel::QtUserDialogs dialogs_;
+    // Deleting many rows asks first; the benchmark answers Yes.
+    class YesDialogs : public orvanel::QtUserDialogs {
+        bool AskDeleteRows(QWidget*, int) override { return true; }
+    };
+    YesDialogs dialogs_;
 };
 
 QString LargeTableText() {
@@ -55,6 +59,13 @@ struct LargeDocument {
         window.show();
         QGuiApplication::clipboard()->setText(LargeTableText());
         window.PasteTable();
+    }
+    // Selects data rows first..last, as dragging over their numbers does.
+    void SelectRows(int first, int last) {
+        QAbstractItemModel* model = grid->model();
+        grid->selectionModel()->select(
+            QItemSelection(model->index(first - 1, 0), model->index(last - 1, 0)),
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
     // Renders the visible cells as a repaint of the window would.
     void Paint() { benchmark::DoNotOptimize(grid->viewport()->grab()); }
@@ -143,5 +154,33 @@ void BM_ChooseModelOfLargeDocument(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ChooseModelOfLargeDocument)->Unit(benchmark::kMillisecond);
+
+// "Del" on all rows but the last, each followed by drawing the grid; Undo puts them back untimed.
+void BM_DeleteAllButOneRow(benchmark::State& state) {
+    LargeDocument document;
+    for (auto _ : state) {
+        document.SelectRows(1, 99999);
+        document.window.DelBitBtnClick();
+        document.Paint();
+        state.PauseTiming();
+        document.window.UndoEditMenuClick();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_DeleteAllButOneRow)->Unit(benchmark::kMillisecond);
+
+// Edit > Undo of that deletion: the 99,999 rows come back in one block.
+void BM_UndoDeleteAllButOneRow(benchmark::State& state) {
+    LargeDocument document;
+    for (auto _ : state) {
+        state.PauseTiming();
+        document.SelectRows(1, 99999);
+        document.window.DelBitBtnClick();
+        state.ResumeTiming();
+        document.window.UndoEditMenuClick();
+        document.Paint();
+    }
+}
+BENCHMARK(BM_UndoDeleteAllButOneRow)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -72,6 +72,57 @@ std::string OverlayLine(std::string_view line, std::string_view row) {
     return result;
 }
 
+// Appends fields first..first + count - 1 (from 0) of a row as exactly `count` TAB-joined
+// fields; those the row lacks are empty.
+void AppendFields(std::string_view row, int first, int count, std::string& out) {
+    const std::size_t start = FieldStart(row, first);
+    int found = 0;
+    if (start != npos) {
+        std::size_t end = row.find('\t', start);
+        for (found = 1; end != npos && found < count; ++found)
+            end = row.find('\t', end + 1);
+        out.append(row.substr(start, end == npos ? npos : end - start));
+    }
+    out.append(static_cast<std::size_t>(count - std::max(found, 1)), '\t');
+}
+
+// Replaces fields first..first + count - 1 (from 0) of a row by `fields`, `count` TAB-joined
+// fields; a row that ends before them gets empty fields up to them, unless they are all empty.
+void ReplaceFields(std::string& row, int first, int count, std::string_view fields) {
+    const std::size_t start = FieldStart(row, first);
+    if (start == npos) {
+        if (fields.find_first_not_of('\t') == npos)
+            return;
+        const auto tabs = static_cast<int>(std::count(row.begin(), row.end(), '\t'));
+        row.append(static_cast<std::size_t>(first - tabs), '\t');
+        row.append(fields);
+        return;
+    }
+    std::size_t end = row.find('\t', start);
+    for (int found = 1; end != npos && found < count; ++found)
+        end = row.find('\t', end + 1);
+    row.replace(start, end == npos ? npos : end - start, fields);
+}
+
+// Whether a text in DataTable::RangeText's layout fits `lines` rows of `cells` cells.
+bool FitsRange(std::string_view text, int lines, int cells) {
+    if (text.find('\r') != npos)
+        return false;
+    int line = 1;
+    int tabs = 0;
+    for (const char c : text) {
+        if (c == '\n') {
+            ++line;
+            tabs = 0;
+        } else if (c == '\t') {
+            ++tabs;
+        }
+        if (line > lines || tabs >= cells)
+            return false;
+    }
+    return true;
+}
+
 // An integer as a count field holds it: an optional sign and at most MaxCountDigits digits.
 std::optional<int> ReadCount(std::string_view text) {
     bool negative = false;
@@ -147,6 +198,44 @@ bool DataTable::SetCellText(int row, int column, std::string_view text) {
     modified_ = true;
     if (observer_.observer)
         observer_.observer->CellsChanged(row, row, column, column);
+    return true;
+}
+
+std::string DataTable::RangeText(int top, int left, int bottom, int right) const {
+    std::string text;
+    for (int row = top; row <= bottom; ++row) {
+        if (row > top)
+            text += '\n';
+        AppendFields(StoredRow(row), left - 1, right - left + 1, text);
+    }
+    return text;
+}
+
+bool DataTable::SetRangeText(int top, int left, int bottom, int right, std::string_view text) {
+    const int count = right - left + 1;
+    if (top < 1 || left < 1 || bottom < top || count < 1 || bottom >= RowCount() ||
+        right >= ColumnCount() || !FitsRange(text, bottom - top + 1, count))
+        return false;
+    EnsureStoredRows(bottom);
+    std::string fields;
+    std::string before;
+    std::string_view rest = text;
+    for (int row = top; row <= bottom; ++row) {
+        const std::size_t end = rest.find('\n');
+        fields.assign(rest.substr(0, end));
+        rest = end == npos ? std::string_view() : rest.substr(end + 1);
+        const auto tabs = static_cast<int>(std::count(fields.begin(), fields.end(), '\t'));
+        fields.append(static_cast<std::size_t>(count - 1 - tabs), '\t');
+        std::string& stored = rows_[static_cast<std::size_t>(row) - 1];
+        before.clear();
+        AppendFields(stored, left - 1, count, before);
+        if (before != fields) {
+            ReplaceFields(stored, left - 1, count, fields);
+            modified_ = true;
+        }
+    }
+    if (observer_.observer)
+        observer_.observer->CellsChanged(top, bottom, left, right);
     return true;
 }
 
@@ -246,6 +335,67 @@ bool DataTable::DeleteRows(int first, int last) {
     return true;
 }
 
+std::string DataTable::RowsText(int first, int last) const {
+    first = std::max(first, 1);
+    const auto begin = static_cast<std::size_t>(first) - 1;
+    const std::size_t end = std::min(rows_.size(), static_cast<std::size_t>(std::max(last, 0)));
+    // One allocation for the whole block: a deletion of 100,000 rows would otherwise spend
+    // more time growing the text than deleting.
+    std::size_t size = static_cast<std::size_t>(std::max(last - first, 0));
+    for (std::size_t row = begin; row < end; ++row)
+        size += rows_[row].size();
+    std::string text;
+    text.reserve(size);
+    for (int row = first; row <= last; ++row) {
+        if (row > first)
+            text += '\n';
+        if (static_cast<std::size_t>(row) <= rows_.size())
+            text += rows_[static_cast<std::size_t>(row) - 1];
+    }
+    return text;
+}
+
+bool DataTable::RestoreRows(int first, int last, std::string_view rowsText, int dataPoints) {
+    const int count = last - first + 1;
+    if (first < 1 || count < 1 || last > dataPoints || dataPoints > MaxDataPoints ||
+        dataPoints_ != std::max(1, dataPoints - count))
+        return false;
+    AnnounceReset();
+    EnsureStoredRows(dataPoints);
+    // The places the deletion left at the end of the visible rows come back to where the rows
+    // were taken from, and get their texts again; the rows between move down.
+    const auto begin = rows_.begin();
+    std::rotate(begin + (first - 1), begin + (dataPoints - count), begin + dataPoints);
+    // One pass over the kept text: a second one to count its rows first would cost as much as
+    // the deletion did.
+    std::string_view rest = rowsText;
+    for (auto row = begin + (first - 1); row != begin + last; ++row) {
+        const std::size_t end = rest.find('\n');
+        row->assign(rest.substr(0, end));
+        rest = end == npos ? std::string_view() : rest.substr(end + 1);
+    }
+    dataPoints_ = dataPoints;
+    ++rowMoves_;
+    modified_ = true;
+    CompleteReset();
+    return true;
+}
+
+bool DataTable::RemoveInsertedRow(int row, std::string_view formerHiddenRow) {
+    if (row < 1 || row > dataPoints_ || dataPoints_ < 2 || !HoldsNoLineBreak(formerHiddenRow))
+        return false;
+    AnnounceReset();
+    EnsureStoredRows(dataPoints_);
+    const auto begin = rows_.begin();
+    std::rotate(begin + (row - 1), begin + row, begin + dataPoints_);
+    --dataPoints_;
+    rows_[static_cast<std::size_t>(dataPoints_)].assign(formerHiddenRow);
+    ++rowMoves_;
+    modified_ = true;
+    CompleteReset();
+    return true;
+}
+
 bool DataTable::IsAcceptedKey(char32_t character) {
     // The exponent's letter and sign too: data files hold values such as 1.5890000e+01.
     return (character >= U'0' && character <= U'9') || character == U',' || character == U'-' ||
@@ -326,10 +476,21 @@ void DataTable::ReplaceRows(const std::vector<std::string_view>& lines,
     CompleteReset();
 }
 
+void DataTable::ExchangeContents(DataTable& other) {
+    AnnounceReset();
+    rows_.swap(other.rows_);
+    inputNames_.swap(other.inputNames_);
+    outputName_.swap(other.outputName_);
+    std::swap(inputs_, other.inputs_);
+    std::swap(dataPoints_, other.dataPoints_);
+    std::swap(computedColumn_, other.computedColumn_);
+    std::swap(rowMoves_, other.rowMoves_);
+    modified_ = true;
+    CompleteReset();
+}
+
 void DataTable::AppendRowCells(int row, int lastColumn, std::string& out) const {
-    const std::string_view stored = row >= 1 && static_cast<std::size_t>(row) <= rows_.size()
-                                        ? std::string_view(rows_[static_cast<std::size_t>(row) - 1])
-                                        : std::string_view();
+    const std::string_view stored = StoredRow(row);
     const std::size_t end = FieldStart(stored, lastColumn);
     if (end != npos) {
         out.append(stored.substr(0, end - 1));
@@ -365,6 +526,12 @@ void DataTable::AnnounceReset() const {
 void DataTable::CompleteReset() const {
     if (observer_.observer)
         observer_.observer->TableReset();
+}
+
+std::string_view DataTable::StoredRow(int row) const {
+    return row >= 1 && static_cast<std::size_t>(row) <= rows_.size()
+               ? std::string_view(rows_[static_cast<std::size_t>(row) - 1])
+               : std::string_view();
 }
 
 void DataTable::EnsureStoredRows(int count) {

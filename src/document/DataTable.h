@@ -58,6 +58,15 @@ public:
     // outside the grid and texts that are not storable. Marks the table modified when the text
     // changes.
     bool SetCellText(int row, int column, std::string_view text);
+    // The stored texts of the cells in rows top..bottom and columns left..right: each row's
+    // cells joined by TAB, the rows joined by LF. One string keeps a cleared table compact.
+    std::string RangeText(int top, int left, int bottom, int right) const;
+    // Writes a text in RangeText's layout into the visible cells of rows top..bottom and columns
+    // left..right as one change; the cells a shorter line or a missing line does not reach are
+    // emptied, so an empty text empties them all. Refused (false, nothing changes) for a range
+    // outside the editable cells, a CR, or more lines or cells than the range has. Marks the
+    // table modified when a text changes.
+    bool SetRangeText(int top, int left, int bottom, int right, std::string_view text);
 
     // Follows the inputs field's text: the column count becomes inputs + 2 and a computed column
     // becomes an ordinary one. A text that is not an integer changes nothing; the count is
@@ -75,6 +84,18 @@ public:
     // Deletes data rows `first`..`last` in one change, leaving the table as DeleteRow(first)
     // repeated for each of them would. False, and nothing changes, for another range.
     bool DeleteRows(int first, int last);
+    // The stored rows first..last (visible or hidden), each its cells joined by TAB, joined by
+    // LF: what a deletion of them takes away, kept in one string.
+    std::string RowsText(int first, int last) const;
+    // Takes back DeleteRows(first, last) made when the table had `dataPoints` rows, `rowsText`
+    // holding those rows as RowsText gave them before: they return at `first`, the rows below
+    // move down, and every stored row, hidden ones included, is as it was. False, and nothing
+    // changes, when the table's counts do not fit such a deletion.
+    bool RestoreRows(int first, int last, std::string_view rowsText, int dataPoints);
+    // Takes back InsertRow(row): the row goes, the rows below move up, and the first hidden row
+    // gets back `formerHiddenRow`, its RowsText before the insertion. False, and nothing
+    // changes, for a row that is not a data row.
+    bool RemoveInsertedRow(int row, std::string_view formerHiddenRow);
     // Rises with every change that adds, removes or moves data rows: texts kept beside the
     // table by row number no longer line up once it has changed.
     long long RowMoves() const { return rowMoves_; }
@@ -105,6 +126,11 @@ public:
     // a CR or LF; otherwise either completes or leaves the table as it was.
     void ReplaceRows(const std::vector<std::string_view>& lines, std::string_view partialLine,
                      int columns);
+
+    // Exchanges everything the table holds with `other` as one change (the observers stay):
+    // cells, counts, computed column, names and RowMoves, so that an exchange back restores a
+    // table whose rows still line up with texts kept for that state. Marks this table modified.
+    void ExchangeContents(DataTable& other);
 
     // Appends the visible data cells of `row` from column 1 to `lastColumn`, joined by TAB.
     void AppendRowCells(int row, int lastColumn, std::string& out) const;
@@ -142,6 +168,8 @@ private:
 
     void AnnounceReset() const;
     void CompleteReset() const;
+    // The stored text of a data row; empty when never written.
+    std::string_view StoredRow(int row) const;
     void EnsureStoredRows(int count);
     void ClearColumn(int column);
 

@@ -98,11 +98,11 @@ void Document::PasteTable(std::string_view clipboardText) {
     table_.MarkModified();
 }
 
-bool Document::PasteIntoCell(int row, int column, std::string_view clipboardText) {
-    if (!table_.SetCellText(row, column, TableText::CellPasteText(clipboardText)))
-        return false;
-    table_.MarkModified();
-    return true;
+void Document::ExchangeData(Document& other) {
+    table_.ExchangeContents(other.table_);
+    std::swap(sampleTime_, other.sampleTime_);
+    std::swap(source_, other.source_);
+    std::swap(sourceRowMoves_, other.sourceRowMoves_);
 }
 
 } // namespace orvanel

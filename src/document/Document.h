@@ -85,10 +85,10 @@ public:
     // shows "Clipboard data could not be pasted".
     void PasteTable(std::string_view clipboardText);
 
-    // Puts the part of a clipboard text before its first TAB, CR or LF into a visible data cell
-    // and marks the document modified. False, and nothing changes, for a fixed cell or a cell
-    // outside the grid.
-    bool PasteIntoCell(int row, int column, std::string_view clipboardText);
+    // Exchanges with `other` what a paste replaces: the table's contents (DataTable::
+    // ExchangeContents), the sample time and the layout of the file the table came from. The
+    // caption, the file, the options and the report setting stay.
+    void ExchangeData(Document& other);
 
 private:
     DataTable table_;

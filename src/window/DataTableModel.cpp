@@ -1,6 +1,7 @@
 #include "window/DataTableModel.h"
 
 #include "document/DataTable.h"
+#include "window/TableEdits.h"
 
 #include <algorithm>
 
@@ -14,8 +15,8 @@ QString ToQString(std::string_view text) {
 
 } // namespace
 
-DataTableModel::DataTableModel(DataTable& table, QObject* parent)
-    : QAbstractTableModel(parent), table_(table) {
+DataTableModel::DataTableModel(DataTable& table, TableEdits& edits, QObject* parent)
+    : QAbstractTableModel(parent), table_(table), edits_(edits) {
     table_.SetObserver(this);
 }
 
@@ -60,25 +61,12 @@ bool DataTableModel::setData(const QModelIndex& index, const QVariant& value, in
     if (readOnly_ || !index.isValid() || role != Qt::EditRole) {
         return false;
     }
-    return table_.SetCellText(GridRow(index), GridColumn(index), value.toString().toStdString());
+    return edits_.SetCellText(GridRow(index), GridColumn(index), value.toString().toStdString());
 }
 
 void DataTableModel::EmptyCells(const QItemSelection& selection) {
-    if (readOnly_) {
-        return;
-    }
-    // One change per range rather than per cell keeps a whole column as quick as one cell.
-    table_.SetObserver(nullptr);
-    for (const QItemSelectionRange& range : selection) {
-        for (int row = range.top(); row <= range.bottom(); ++row) {
-            for (int column = range.left(); column <= range.right(); ++column) {
-                table_.SetCellText(row + 1, column + 1, {});
-            }
-        }
-    }
-    table_.SetObserver(this);
-    for (const QItemSelectionRange& range : selection) {
-        emit dataChanged(range.topLeft(), range.bottomRight(), {Qt::DisplayRole, Qt::EditRole});
+    if (!readOnly_) {
+        edits_.EmptyCells(selection);
     }
 }
 

@@ -10,13 +10,15 @@
 namespace orvanel {
 
 class DataTable;
+class TableEdits;
 
 class DataTableModel : public QAbstractTableModel, private TableObserver {
     Q_OBJECT
 
 public:
-    // Observes `table` until destroyed; the table must outlive the model.
-    explicit DataTableModel(DataTable& table, QObject* parent = nullptr);
+    // Observes `table` until destroyed and edits it through `edits`, so that every cell edit can
+    // be undone; both must outlive the model.
+    DataTableModel(DataTable& table, TableEdits& edits, QObject* parent = nullptr);
     ~DataTableModel() override;
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -27,7 +29,7 @@ public:
     // A cell edit; refused for a text holding a TAB or a line break, and while read-only.
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
-    // Empties the cells of `selection`, announcing each range once; nothing while read-only.
+    // Empties the cells of `selection` as one step; nothing while read-only.
     void EmptyCells(const QItemSelection& selection);
 
     // While read-only, no cell is editable and every edit is refused.
@@ -43,6 +45,7 @@ private:
     void TableReset() override;
 
     DataTable& table_;
+    TableEdits& edits_;
     bool readOnly_ = false;
 };
 

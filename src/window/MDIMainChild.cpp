@@ -14,6 +14,7 @@
 #include "window/ImportDialog.h"
 #include "window/LocaleText.h"
 #include "window/RunDriver.h"
+#include "window/TableEdits.h"
 #include "window/TextPrinter.h"
 #include "window/UserDialogs.h"
 
@@ -32,9 +33,11 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QTableView>
 #include <QToolTip>
+#include <QUndoStack>
 #include <functional>
 
 namespace orvanel {
@@ -166,6 +169,7 @@ TMDIMainChild::TMDIMainChild(DocumentHost& host, const QString& caption, QWidget
     : QWidget(parent), host_(host), document_(caption.toStdString()) {
     setWindowTitle(caption);
     resize(600, 414);
+    edits_ = new TableEdits(document_, this);
     CreateButtons();
     CreateCountPanel();
     CreateGrid();
@@ -231,7 +235,7 @@ void TMDIMainChild::CreateCountPanel() {
 }
 
 void TMDIMainChild::CreateGrid() {
-    model_ = new DataTableModel(document_.Table());
+    model_ = new DataTableModel(document_.Table(), *edits_);
     keyFilter_ = new GridCellDelegate(document_.Table(), this);
     grid_ = new QTableView(this);
     grid_->setObjectName(QStringLiteral("DataStringGrid"));
@@ -255,6 +259,14 @@ void TMDIMainChild::CreateGrid() {
 
 void TMDIMainChild::CreateMenus() {
     editMenu_ = new QMenu(QStringLiteral("&Edit"), this);
+    QAction* undo =
+        editMenu_->addAction(QStringLiteral("&Undo"), this, &TMDIMainChild::UndoEditMenuClick);
+    undo->setShortcuts(QKeySequence::Undo);
+    QAction* redo =
+        editMenu_->addAction(QStringLiteral("&Redo"), this, &TMDIMainChild::RedoEditMenuClick);
+    redo->setShortcuts(QKeySequence::Redo);
+    edits_->WatchActions(undo, redo);
+    editMenu_->addSeparator();
     QAction* copy =
         editMenu_->addAction(Icons::Load(QStringLiteral("copy")), QStringLiteral("&Copy"), this,
                              &TMDIMainChild::CopyEditMenuClick);
@@ -296,6 +308,9 @@ void TMDIMainChild::SetCurrentCell(int row, int column) {
 }
 
 void TMDIMainChild::ShowCounts() {
+    // The fields show the table's counts; the table need not follow them.
+    const QSignalBlocker inputs(inputsSpinEdit_);
+    const QSignalBlocker dataPoints(dataPointsSpinEdit_);
     inputsSpinEdit_->SetText(QString::number(document_.Table().InputCount()));
     dataPointsSpinEdit_->SetText(QString::number(document_.Table().DataPointCount()));
 }
@@ -314,21 +329,21 @@ void TMDIMainChild::InputsSpinEditChange(const QString& text) {
     if (IsRunning()) {
         return;
     }
-    KeepCurrentCellThrough([&] { return document_.Table().ReshapeColumns(text.toStdString()); });
+    KeepCurrentCellThrough([&] { return edits_->ChangeInputs(text.toStdString()); });
 }
 
 void TMDIMainChild::DataPointsSpinEditChange(const QString& text) {
     if (IsRunning()) {
         return;
     }
-    KeepCurrentCellThrough([&] { return document_.Table().ReshapeRows(text.toStdString()); });
+    KeepCurrentCellThrough([&] { return edits_->ChangeDataPoints(text.toStdString()); });
 }
 
 void TMDIMainChild::AddBitBtnClick() {
     if (IsRunning()) {
         return;
     }
-    if (KeepCurrentCellThrough([this] { return document_.Table().InsertRow(CurrentRow()); })) {
+    if (KeepCurrentCellThrough([this] { return edits_->InsertRow(CurrentRow()); })) {
         ShowCounts();
     }
 }
@@ -355,7 +370,7 @@ void TMDIMainChild::DelBitBtnClick() {
     if (last > first && !host_.Dialogs().AskDeleteRows(this, last - first + 1)) {
         return;
     }
-    if (KeepCurrentCellThrough([&] { return document_.Table().DeleteRows(first, last); })) {
+    if (KeepCurrentCellThrough([&] { return edits_->DeleteRows(first, last); })) {
         ShowCounts();
     }
 }
@@ -369,7 +384,7 @@ void TMDIMainChild::PasteBitBtnClick() {
     if (IsRunning()) {
         return;
     }
-    if (!document_.PasteIntoCell(CurrentRow(), CurrentColumn(), ClipboardText())) {
+    if (!edits_->PasteIntoCell(CurrentRow(), CurrentColumn(), ClipboardText())) {
         host_.Dialogs().ShowError(this, PasteErrorText);
     }
 }
@@ -424,7 +439,7 @@ void TMDIMainChild::PasteTable() {
     }
     const bool pasted = KeepCurrentCellThrough([this, &text] {
         try {
-            document_.PasteTable(text);
+            edits_->PasteTable(text);
             return true;
         } catch (const DocumentError&) {
             return false;
@@ -446,6 +461,7 @@ void TMDIMainChild::PrintTable() {
 
 void TMDIMainChild::LoadDocument(const QString& path) {
     document_.LoadDocument(LocalPath(path));
+    edits_->Forget();
     setWindowTitle(QString::fromStdString(document_.Caption()));
     ShowCounts();
     SetCurrentCell(1, 1);
@@ -487,9 +503,13 @@ bool TMDIMainChild::Import(ImportDialog& dialog, const QString& path) {
     if (!host_.Dialogs().RunImport(dialog)) {
         return false;
     }
-    // A pasted block has no file to be written back to.
-    document_.LoadImported(dialog.Data(), path.isEmpty() ? std::nullopt : dialog.Source(),
-                           LocalPath(path), LocaleDecimalSeparator());
+    if (path.isEmpty()) {
+        edits_->PasteImported(dialog.Data(), LocaleDecimalSeparator());
+    } else {
+        document_.LoadImported(dialog.Data(), dialog.Source(), LocalPath(path),
+                               LocaleDecimalSeparator());
+        edits_->Forget();
+    }
     if (!document_.Caption().empty()) {
         setWindowTitle(QString::fromStdString(document_.Caption()));
     }
@@ -510,6 +530,7 @@ void TMDIMainChild::SaveDocument(const QString& path) {
     } else {
         document_.SaveDocument(LocalPath(path));
     }
+    edits_->MarkSaved();
     setWindowTitle(QString::fromStdString(document_.Caption()));
 }
 
@@ -552,6 +573,26 @@ void TMDIMainChild::SetEditable(bool editable) {
         button->setEnabled(editable);
     }
     pasteAction_->setEnabled(editable);
+    edits_->SetReadOnly(!editable);
+}
+
+void TMDIMainChild::UndoEditMenuClick() {
+    StepThroughHistory(&QUndoStack::undo);
+}
+
+void TMDIMainChild::RedoEditMenuClick() {
+    StepThroughHistory(&QUndoStack::redo);
+}
+
+void TMDIMainChild::StepThroughHistory(void (QUndoStack::*step)()) {
+    if (IsRunning()) {
+        return;
+    }
+    KeepCurrentCellThrough([&] {
+        (edits_->Stack().*step)();
+        return true;
+    });
+    ShowCounts();
 }
 
 void TMDIMainChild::RequestStop() {

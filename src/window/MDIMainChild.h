@@ -15,6 +15,7 @@ class QMenu;
 class QPushButton;
 class QTableView;
 class QFrame;
+class QUndoStack;
 
 namespace orvanel {
 
@@ -24,6 +25,7 @@ class GridKeyFilter;
 class ImportDialog;
 class ModelExport;
 class RunDriver;
+class TableEdits;
 class TCountSpinEdit;
 
 class TMDIMainChild : public QWidget, public ChildMenus {
@@ -97,6 +99,9 @@ public slots:
     void CopyEditMenuClick() { CopyTable(); }
     void PasteEditMenuClick() { PasteTable(); }
     void CopyModelEditMenuClick() { CopyModel(); }
+    // Takes back the last edit of the table, or makes the last one taken back again.
+    void UndoEditMenuClick();
+    void RedoEditMenuClick();
     // Asks for the options dialog over this document's engine (OptionsRequested).
     void OptionsAlgorithmMenuClick();
     // Runs the identification on this document (RunDriver); nothing while it runs already.
@@ -141,10 +146,14 @@ private:
     // Runs an edit of the table's shape and, when it changed the table, puts the current cell
     // back where it was (the view forgets it on a reshape). Returns whether the table changed.
     bool KeepCurrentCellThrough(const std::function<bool()>& edit);
+    // Undoes or redoes one step of the table's history and shows the counts it left.
+    void StepThroughHistory(void (QUndoStack::*step)());
 
     DocumentHost& host_;
     TGenetico engine_;
     Document document_;
+    // Every edit of the table goes through its undo stack.
+    TableEdits* edits_ = nullptr;
     DataTableModel* model_ = nullptr;
     GridKeyFilter* keyFilter_ = nullptr;
     QTableView* grid_ = nullptr;

@@ -68,12 +68,6 @@ TEST_F(DocumentFiles, FailedLoadLeavesTheDocumentUntouched) {
 }
 
 TEST(Document, PastesMarkTheDocumentModified) {
-    Document document("New1");
-    EXPECT_TRUE(document.PasteIntoCell(1, 2, "4.5\tignored\r\n"));
-    EXPECT_EQ(document.Table().CellText(1, 2), "4.5");
-    EXPECT_TRUE(document.Modified());
-    EXPECT_FALSE(document.PasteIntoCell(0, 1, "x"));
-
     Document pasted("New2");
     pasted.PasteTable("1\t2\r\n3\t4\r\n");
     EXPECT_EQ(pasted.Table().DataPointCount(), 2);

@@ -3,7 +3,7 @@
 
 #include "window/MDIMainChild.h"
 
-#include "support/FakeUserDialogs.h"
+#include "support/FakeDocumentHost.h"
 #include "support/WindowLeakCheck.h"
 #include "window/CountSpinEdit.h"
 #include "model/NumberText.h"
@@ -32,19 +32,7 @@ namespace orvanel {
 
 namespace {
 
-class FakeHost : public DocumentHost {
-public:
-    FakeUserDialogs dialogs;
-
-    UserDialogs& Dialogs() override { return dialogs; }
-    bool SaveDocumentWindow(TMDIMainChild&) override { return true; }
-    void SetStatusText(const QString&) override {}
-    void SetGauge(int, int, int) override {}
-    void SetExecuteImageIndex(int) override {}
-    void TileMenuClick() override {}
-    orvanel::RunPlot* FindPlotWindow(const QString&) override { return nullptr; }
-    orvanel::RunPlot* CreatePlotWindow() override { return nullptr; }
-};
+using FakeHost = FakeDocumentHost;
 
 // Records the text of every cell a view hands the style to draw.
 class CellTextRecorder : public QProxyStyle {
