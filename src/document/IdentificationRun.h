@@ -7,6 +7,7 @@
 #include "document/RunReport.h"
 #include "engine/ColumnOffsets.h"
 #include "engine/LinearModel.h"
+#include "engine/Refinement.h"
 #include "model/Rnd.h"
 
 #include <atomic>
@@ -160,6 +161,8 @@ private:
         std::shared_ptr<const TMISOFunTrans> Searched = nullptr;
         // Whether a stop cut its refinement short.
         bool Stopped = false;
+        // The estimator whose start it was refined from; empty for a search's model.
+        std::string Origin = {};
     };
 
     // A found model's error plus structurePenalty per parameter.
@@ -175,6 +178,11 @@ private:
     std::optional<Found> Search(int k, const Rnd::State& seed, const TGenetico& settings,
                                 const std::atomic<bool>& stop) const;
     std::vector<std::optional<Found>> FindAll(int restarts);
+    // The start grown by StructureSearch on the estimation rows.
+    Refinement::Result Grown(Refinement::Result start, const std::atomic<bool>& stop) const;
+    std::optional<Found> FromEstimator(std::size_t which, const std::atomic<bool>& stop) const;
+    std::optional<std::pair<Found, int>>
+    ChosenByHoldOut(const std::vector<std::optional<Found>>& found, std::size_t searches) const;
     void Conclude();
     void ConcludeWithSearchBest();
     void KeepResult(Found best, int restart);
