@@ -635,8 +635,10 @@ IdentificationRun::FromEstimator(std::size_t which, const std::atomic<bool>& sto
     if (which == 0) {
         start = ArxEstimate(inputs, output, estimationRows).Best(structurePenalty);
     } else {
+        // Higher orders are judged as they are, in the hold-out; as starts their many
+        // factors cost the simplification much and overfit.
         const SubspaceEstimate subspace(inputs, output, estimationRows);
-        start = subspace.Fit(subspace.BestOrder(structurePenalty));
+        start = subspace.Fit(subspace.BestOrder(structurePenalty, ArxEstimate::MaxOrder));
     }
     if (!start || stop)
         return std::nullopt;
@@ -705,10 +707,9 @@ IdentificationRun::ChosenByHoldOut(const std::vector<std::optional<Found>>& foun
     for (const ArxEstimate::Structure& s : arx.Structures(structurePenalty))
         addEstimate(arx.Fit(s.Order, s.Delays), arxPart.Fit(s.Order, s.Delays), "ARX estimate");
     const SubspaceEstimate subspace(inputs, output, estimationRows);
-    const int subspaceOrder = subspace.BestOrder(structurePenalty);
-    addEstimate(subspace.Fit(subspaceOrder),
-                SubspaceEstimate(partInputs, output, split).Fit(subspaceOrder),
-                "subspace estimate");
+    const SubspaceEstimate subspacePart(partInputs, output, split);
+    for (int n = 1; n <= subspace.OrderLimit(); ++n)
+        addEstimate(subspace.Fit(n), subspacePart.Fit(n), "subspace estimate");
     if (pool.empty())
         return std::nullopt;
     const Refinement part(partInputs, output.first(split), split);

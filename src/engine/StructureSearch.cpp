@@ -26,6 +26,10 @@ double SlowerRoot(const LinearModel::Factor& pair) {
     return -pair.A / 2.0 + (pair.A <= 0.0 ? root : -root);
 }
 
+// Solver iterations for a neighbour refitted alone: enough to tell whether it pays; the whole
+// model is refined in full once one is taken.
+constexpr int NeighbourIterations = 20;
+
 constexpr LinearModel::Factor OriginRoot{false, 0.0, 0.0, 0.0};
 constexpr LinearModel::Factor OriginPair{true, 0.0, 0.0, 0.0};
 
@@ -99,6 +103,7 @@ bool StructureSearch::GrowInputs(const Refinement& whole, Refinement::Result& cu
             rest[i] = output[i] - shares[i];
         Refinement alone({inputs[k]}, rest, rows);
         alone.Stop = Stop;
+        alone.MaxIterations = NeighbourIterations;
         Refinement::Result best = current;
         for (const LinearModel::Input& form : Neighbours(current.Model.Inputs[k])) {
             if (StopAsked())

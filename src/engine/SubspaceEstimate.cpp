@@ -82,10 +82,13 @@ std::optional<LinearModel> SubspaceEstimate::Fit(int order) const {
     const Eigen::MatrixXd a = gamma.topRows(i - 1).completeOrthogonalDecomposition().solve(
         gamma.bottomRows(i - 1));
     const Eigen::RowVectorXd c = gamma.row(0);
-    // y(t) = sum_k C (qI - A)^-1 B_k u_k(t) + D_k u_k(t): linear in B and D, one regressor per
-    // state and input from the states driven by that input alone.
+    // y(t) = C A^t x0 + sum_k C (qI - A)^-1 B_k u_k(t) + D_k u_k(t): linear in x0, B and D,
+    // one regressor per state and input from the states driven by that input alone. Data that
+    // do not begin at rest would otherwise bend B and D to fit the first transient; x0 is
+    // estimated with them and then dropped, as the model is simulated from rest.
     const auto m = static_cast<Eigen::Index>(inputs.size());
-    const Eigen::Index width = m * (order + 1);
+    const Eigen::Index width = m * (order + 1) + order;
+    Eigen::MatrixXd free = Eigen::MatrixXd::Identity(order, order);
     Eigen::MatrixXd normal = Eigen::MatrixXd::Zero(width, width);
     Eigen::VectorXd right = Eigen::VectorXd::Zero(width);
     std::vector<Eigen::MatrixXd> states(static_cast<std::size_t>(m),
@@ -100,6 +103,8 @@ std::optional<LinearModel> SubspaceEstimate::Fit(int order) const {
             next.diagonal().array() += now;
             states[static_cast<std::size_t>(k)] = std::move(next);
         }
+        phi.tail(order) = (c * free).transpose();
+        free = a * free;
         for (Eigen::Index p = 0; p < width; ++p) {
             right(p) = right(p) + phi(p) * output[t];
             for (Eigen::Index q = 0; q <= p; ++q)
@@ -127,10 +132,10 @@ std::optional<LinearModel> SubspaceEstimate::Fit(int order) const {
     return model;
 }
 
-int SubspaceEstimate::BestOrder(double penalty) const {
+int SubspaceEstimate::BestOrder(double penalty, int highest) const {
     int best = 0;
     double bestScore = std::numeric_limits<double>::infinity();
-    for (int order = 1; order <= limit; ++order) {
+    for (int order = 1; order <= std::min(limit, highest); ++order) {
         const std::optional<LinearModel> model = Fit(order);
         if (!model)
             continue;

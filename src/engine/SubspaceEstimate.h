@@ -27,9 +27,9 @@ public:
     int OrderLimit() const { return limit; }
     // The model of order n (1..OrderLimit); nothing when it cannot be computed.
     std::optional<LinearModel> Fit(int order) const;
-    // The order of lowest squared simulation error plus `penalty` per parameter of the
-    // transfer functions; 0 when no order gives a model.
-    int BestOrder(double penalty) const;
+    // The order up to `highest` (at most OrderLimit) of lowest squared simulation error plus
+    // `penalty` per parameter of the transfer functions; 0 when no order gives a model.
+    int BestOrder(double penalty, int highest = MaxOrder) const;
 
 private:
     std::span<const std::span<const double>> inputs;
