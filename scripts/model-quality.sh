@@ -35,8 +35,10 @@ peer_seconds=${PEER_SECONDS:-300}
 # The validation fit a peer prints, or why there is none.
 peer() {
     status=0
-    fit=$(timeout "$peer_seconds" "$@" 2>/dev/null | sed -n 's/^fit //p') || status=$?
-    if [ "$status" -eq 124 ]; then echo "timed out"
+    # Octave stuck in a loop may ignore the polite signal: it is killed 5 s later.
+    timeout -k 5 "$peer_seconds" "$@" >"$work/peer" 2>/dev/null || status=$?
+    fit=$(sed -n 's/^fit //p' "$work/peer")
+    if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then echo "timed out"
     elif [ -z "$fit" ]; then echo "failed"
     else echo "$fit"; fi
 }
