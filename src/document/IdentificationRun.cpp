@@ -36,11 +36,49 @@ constexpr std::size_t EstimatorStarts = 2;
 constexpr std::size_t HoldOutCandidates = 3;
 // The share of the estimation rows each of them is refitted on; the rest judges them.
 constexpr double HoldOutFitShare = 0.7;
+// A pole this close to the unit circle acts as an integrator over any data set's length.
+constexpr double DriftRadius = 0.9999;
 // A held-out part, and what is left for the estimation, judge nothing below this many rows.
 constexpr int LeastPartRows = 10;
 // An input this large makes the output of any model the search draws overflow its error.
 constexpr double LargeInputValue = 1e100;
 constexpr std::string_view AllEqualFailure = "Todos Iguales";
+
+// The largest distance of the factor's roots from the origin.
+double Radius(const LinearModel::Factor& f) {
+    if (!f.Pair)
+        return std::abs(f.Root);
+    const double discriminant = f.A * f.A - 4.0 * f.B;
+    if (discriminant < 0.0)
+        return std::sqrt(f.B);
+    return (std::abs(f.A) + std::sqrt(discriminant)) / 2.0;
+}
+
+// The factor with its roots pulled to at most `radius` from the origin.
+LinearModel::Factor PulledInside(const LinearModel::Factor& f, double radius) {
+    const auto pull = [radius](double root) { return std::clamp(root, -radius, radius); };
+    if (!f.Pair)
+        return {false, pull(f.Root), 0.0, 0.0};
+    const double discriminant = f.A * f.A - 4.0 * f.B;
+    if (discriminant < 0.0) {
+        const double scale = radius / std::sqrt(f.B);
+        return {true, 0.0, f.A * scale, f.B * scale * scale};
+    }
+    const double p = pull((-f.A + std::sqrt(discriminant)) / 2.0);
+    const double q = pull((-f.A - std::sqrt(discriminant)) / 2.0);
+    return {true, 0.0, -(p + q), p * q};
+}
+
+// The model with every pole at least DriftRadius from the origin pulled in to the radius the
+// refinement's stabilisation uses: a hold-out refit from there keeps such a pole only when the
+// first rows alone call for it, which a drifting model fits only once it has seen all rows.
+LinearModel WithoutDrift(LinearModel model) {
+    for (LinearModel::Input& input : model.Inputs)
+        for (LinearModel::Factor& pole : input.Poles)
+            if (Radius(pole) >= DriftRadius)
+                pole = PulledInside(pole, LinearModel::MaxStableRadius);
+    return model;
+}
 
 std::string RowsText(long long rows) {
     return std::to_string(rows) + (rows == 1 ? " row" : " rows");
@@ -716,8 +754,9 @@ IdentificationRun::ChosenByHoldOut(const std::vector<std::optional<Found>>& foun
     std::vector<double> heldOut(pool.size());
     WorkerPool workers(engine.ThreadCount);
     workers.ForEach(pool.size(), [&](std::size_t c) {
-        const LinearModel refit =
-            pool[c].PartFit ? *pool[c].PartFit : part.Refine(pool[c].Kept.Model).Model;
+        const LinearModel refit = pool[c].PartFit
+                                      ? *pool[c].PartFit
+                                      : part.Refine(WithoutDrift(pool[c].Kept.Model)).Model;
         const std::vector<double> simulated = refit.Simulate(inputs, estimationRows);
         double error = 0.0;
         for (std::size_t i = split; i < estimationRows; ++i)
