@@ -4,8 +4,12 @@
 #include "document/TableSamples.h"
 #include "engine/FitFigure.h"
 #include "engine/Genetico.h"
+#include "engine/ArxEstimate.h"
 #include "engine/Refinement.h"
 #include "engine/RunParameters.h"
+#include "engine/StructureSearch.h"
+#include "engine/SubspaceEstimate.h"
+#include "engine/WorkerPool.h"
 #include "model/NumberText.h"
 
 #include <algorithm>
@@ -26,11 +30,55 @@ namespace {
 
 // Distinct structures refined after each search.
 constexpr std::size_t RefinementStarts = 8;
+// Starts from established estimators beside the searches of a thorough run.
+constexpr std::size_t EstimatorStarts = 2;
+// A thorough run chooses among this many of its best distinct structures by a hold-out.
+constexpr std::size_t HoldOutCandidates = 3;
+// The share of the estimation rows each of them is refitted on; the rest judges them.
+constexpr double HoldOutFitShare = 0.7;
+// A pole this close to the unit circle acts as an integrator over any data set's length.
+constexpr double DriftRadius = 0.9999;
 // A held-out part, and what is left for the estimation, judge nothing below this many rows.
 constexpr int LeastPartRows = 10;
 // An input this large makes the output of any model the search draws overflow its error.
 constexpr double LargeInputValue = 1e100;
 constexpr std::string_view AllEqualFailure = "Todos Iguales";
+
+// The largest distance of the factor's roots from the origin.
+double Radius(const LinearModel::Factor& f) {
+    if (!f.Pair)
+        return std::abs(f.Root);
+    const double discriminant = f.A * f.A - 4.0 * f.B;
+    if (discriminant < 0.0)
+        return std::sqrt(f.B);
+    return (std::abs(f.A) + std::sqrt(discriminant)) / 2.0;
+}
+
+// The factor with its roots pulled to at most `radius` from the origin.
+LinearModel::Factor PulledInside(const LinearModel::Factor& f, double radius) {
+    const auto pull = [radius](double root) { return std::clamp(root, -radius, radius); };
+    if (!f.Pair)
+        return {false, pull(f.Root), 0.0, 0.0};
+    const double discriminant = f.A * f.A - 4.0 * f.B;
+    if (discriminant < 0.0) {
+        const double scale = radius / std::sqrt(f.B);
+        return {true, 0.0, f.A * scale, f.B * scale * scale};
+    }
+    const double p = pull((-f.A + std::sqrt(discriminant)) / 2.0);
+    const double q = pull((-f.A - std::sqrt(discriminant)) / 2.0);
+    return {true, 0.0, -(p + q), p * q};
+}
+
+// The model with every pole at least DriftRadius from the origin pulled in to the radius the
+// refinement's stabilisation uses: a hold-out refit from there keeps such a pole only when the
+// first rows alone call for it, which a drifting model fits only once it has seen all rows.
+LinearModel WithoutDrift(LinearModel model) {
+    for (LinearModel::Input& input : model.Inputs)
+        for (LinearModel::Factor& pole : input.Poles)
+            if (Radius(pole) >= DriftRadius)
+                pole = PulledInside(pole, LinearModel::MaxStableRadius);
+    return model;
+}
 
 std::string RowsText(long long rows) {
     return std::to_string(rows) + (rows == 1 ? " row" : " rows");
@@ -609,6 +657,8 @@ IdentificationRun::Best(const TGenetico& search, std::vector<LinearModel> found,
         simplifying = true;
         refined = refinement.Simplify(std::move(refined), structurePenalty);
     }
+    if (resolved.Thorough)
+        refined = Grown(std::move(refined), stop);
     Found kept{std::move(refined.Model), refined.Error};
     kept.Stopped = refined.Stopped;
     return kept;
@@ -667,14 +717,20 @@ IdentificationRun::Search(int k, const Rnd::State& seed, const TGenetico& settin
 // The refined best of the run's own search (entry 0) and restarts 1..N-1 (the others), shared
 // among threads; each depends on its number alone. This thread meanwhile serves OnResponsive
 // and passes a stop asked of the engine on to the restarts, which then find nothing.
+// A thorough run that was not stopped adds the models from established estimators' starts
+// after the searches.
 std::vector<std::optional<IdentificationRun::Found>> IdentificationRun::FindAll(int restarts) {
-    std::vector<std::optional<Found>> found(static_cast<std::size_t>(std::max(restarts, 1)));
+    const auto searches = static_cast<std::size_t>(std::max(restarts, 1));
+    // A slice leaves the estimators to the merge: they draw nothing, so it computes them alike.
+    const std::size_t estimators =
+        resolved.Thorough && stoppedIn == StopPhase::None && Slice.Count <= 1 ? EstimatorStarts
+                                                                              : 0;
+    std::vector<std::optional<Found>> found(searches + estimators);
     // The window may change the engine's settings while this thread serves it: the workers
     // read a copy taken now.
     TGenetico settings;
     CopySettings(engine, settings);
-    // The engine's error is the squared residual sum divided by 10000.
-    structurePenalty = resolved.Simplify ? settings.SizeReductionFactor * 10000.0 : 0.0;
+    structurePenalty = PenaltyOf(settings);
     std::atomic<bool> stop{stoppedIn != StopPhase::None};
     const std::vector<std::size_t> mine = SliceIndices(found.size());
     std::atomic<std::size_t> next{0};
@@ -690,6 +746,8 @@ std::vector<std::optional<IdentificationRun::Found>> IdentificationRun::FindAll(
                     found[k] = Best(engine, std::move(candidates), stop);
                     if (found[k])
                         found[k]->Searched = SearchBestOf(engine);
+                } else if (k >= searches) {
+                    found[k] = FromEstimator(k - searches, stop);
                 } else {
                     found[k] = Restart(static_cast<int>(k), seedState, settings, stop);
                 }
@@ -760,24 +818,44 @@ void IdentificationRun::Conclude() {
         KeepSliceSearches(found);
         return;
     }
+    const std::size_t searches =
+        std::min(found.size(), static_cast<std::size_t>(std::max(resolved.Restarts, 1)));
     completedSearches = static_cast<int>(
-        std::count_if(found.begin(), found.end(), [](const auto& f) { return f.has_value(); }));
+        std::count_if(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(searches),
+                      [](const auto& f) { return f.has_value(); }));
     std::vector<std::optional<double>> scores;
     for (const std::optional<Found>& f : found)
         scores.push_back(f ? std::optional<double>(Score(*f)) : std::nullopt);
-    KeepLowestScore(found, scores);
+    KeepChosen(found, scores, searches);
 }
 
-// The model of the lowest score, the earliest search's among equals.
-void IdentificationRun::KeepLowestScore(const std::vector<std::optional<Found>>& found,
-                                        const std::vector<std::optional<double>>& scores) {
+// With a thorough run that was not stopped, on one experiment, the model the hold-out chooses;
+// otherwise that of the lowest score among the searches.
+void IdentificationRun::KeepChosen(std::vector<std::optional<Found>> found,
+                                   std::vector<std::optional<double>> scores,
+                                   std::size_t searches) {
+    if (resolved.Thorough && stoppedIn == StopPhase::None) {
+        if (estimationParts.Single()) {
+            if (auto chosen = ChosenByHoldOut(found, searches))
+                KeepResult(std::move(chosen->first), chosen->second);
+            return;
+        }
+    } else {
+        found.resize(std::min(found.size(), searches));
+    }
     std::optional<std::size_t> kept;
     for (std::size_t k = 0; k < found.size(); ++k) {
         if (found[k] && (!kept || *scores[k] < *scores[*kept]))
             kept = k;
     }
+    // An estimator's model is kept as the run's own search's.
     if (kept)
-        KeepResult(*found[*kept], static_cast<int>(*kept));
+        KeepResult(*found[*kept], *kept < searches ? static_cast<int>(*kept) : 0);
+}
+
+double IdentificationRun::PenaltyOf(const TGenetico& settings) const {
+    // The engine's error is the squared residual sum divided by 10000.
+    return resolved.Simplify ? settings.SizeReductionFactor * 10000.0 : 0.0;
 }
 
 // The indices of `searches` this slice runs: all of them with a slice of one.
@@ -827,11 +905,138 @@ std::string IdentificationRun::RunMerged(const std::vector<FinishedSearch>& sear
         }
         completedSearches = static_cast<int>(
             std::count_if(found.begin(), found.end(), [](const auto& f) { return f.has_value(); }));
-        KeepLowestScore(found, scores);
+        structurePenalty = PenaltyOf(engine);
+        const std::size_t count = found.size();
+        if (resolved.Thorough) {
+            const std::atomic<bool> stop{false};
+            for (std::size_t e = 0; e < EstimatorStarts; ++e) {
+                found.push_back(FromEstimator(e, stop));
+                scores.push_back(found.back() ? std::optional<double>(Score(*found.back()))
+                                              : std::nullopt);
+            }
+        }
+        KeepChosen(std::move(found), std::move(scores), count);
     } catch (const std::exception& error) {
         failure = error.what();
     }
     return Finish(std::move(failure));
+}
+
+Refinement::Result IdentificationRun::Grown(Refinement::Result start,
+                                            const std::atomic<bool>& stop) const {
+    StructureSearch search(EstimationInputs(), EstimationColumn(columns.size() - 1),
+                           estimationRows, estimationParts);
+    search.Stop = &stop;
+    return search.Grow(std::move(start), structurePenalty);
+}
+
+// Estimator 0 is the ARX model, 1 the subspace model, each chosen on the estimation rows and
+// then refined, simplified and grown as the searches' models are.
+std::optional<IdentificationRun::Found>
+IdentificationRun::FromEstimator(std::size_t which, const std::atomic<bool>& stop) const {
+    // With several experiments the estimators see their rows end to end: a start only, which
+    // the refinement then fits to each experiment from rest.
+    const std::vector<std::span<const double>> inputs = EstimationInputs();
+    const std::span<const double> output = EstimationColumn(columns.size() - 1);
+    std::optional<LinearModel> start;
+    if (which == 0) {
+        start = ArxEstimate(inputs, output, estimationRows).Best(structurePenalty);
+    } else {
+        // Higher orders are judged as they are, in the hold-out; as starts their many
+        // factors cost the simplification much and overfit.
+        const SubspaceEstimate subspace(inputs, output, estimationRows);
+        start = subspace.Fit(subspace.BestOrder(structurePenalty, ArxEstimate::MaxOrder));
+    }
+    if (!start || stop)
+        return std::nullopt;
+    Refinement refinement = EstimationRefinement();
+    refinement.Stop = &stop;
+    Refinement::Result refined =
+        Grown(refinement.Simplify(refinement.Refine(*start), structurePenalty), stop);
+    if (stop)
+        return std::nullopt;
+    Found found{std::move(refined.Model), refined.Error};
+    found.Origin = which == 0 ? "ARX estimate" : "subspace estimate";
+    return found;
+}
+
+// The few best distinct structures by error plus penalty, each refitted on the first part of
+// the estimation rows from its coefficients, and the established estimators' own models, each
+// estimated anew on that part with its orders and delays, are judged by their squared error on
+// the rest of the estimation rows, simulated from the first row: a model that drifts, or fits
+// chance, loses there. The lowest hold-out error wins, the earlier among equals; nothing when
+// nothing was found. The pair's second is the search the model came from.
+std::optional<std::pair<IdentificationRun::Found, int>>
+IdentificationRun::ChosenByHoldOut(const std::vector<std::optional<Found>>& found,
+                                   std::size_t searches) const {
+    struct Candidate {
+        Found Kept;
+        int Search = 0;
+        // The model fitted on the first part alone; nothing for one to refine there.
+        std::optional<LinearModel> PartFit;
+    };
+    std::vector<std::size_t> order;
+    for (std::size_t k = 0; k < found.size(); ++k)
+        if (found[k])
+            order.push_back(k);
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return Score(*found[a]) < Score(*found[b]);
+    });
+    std::vector<Candidate> pool;
+    for (const std::size_t k : order) {
+        const bool seen = std::any_of(pool.begin(), pool.end(), [&](const Candidate& c) {
+            return c.Kept.Model.SameStructure(found[k]->Model);
+        });
+        if (!seen && pool.size() < HoldOutCandidates)
+            pool.push_back({*found[k], k < searches ? static_cast<int>(k) : 0, std::nullopt});
+    }
+    const std::size_t split =
+        static_cast<std::size_t>(static_cast<double>(estimationRows) * HoldOutFitShare);
+    const std::span<const double> output = columns.back();
+    const std::vector<std::span<const double>> inputs = InputColumns(estimationRows);
+    const std::vector<std::span<const double>> partInputs = InputColumns(split);
+    const Refinement whole(inputs, output.first(estimationRows), estimationRows);
+    // An estimate must explain more than the simplest model, as a refined one does.
+    const LinearModel simplest = LinearModel::Simplest(inputs.size());
+    const double simplestScore = Score(Found{simplest, whole.SquaredError(simplest)});
+    const auto addEstimate = [&](std::optional<LinearModel> model, std::optional<LinearModel> part,
+                                 const char* origin) {
+        if (!model || !part || !model->Stable())
+            return;
+        Found estimate{std::move(*model), whole.SquaredError(*model)};
+        if (!(Score(estimate) < simplestScore))
+            return;
+        pool.push_back({std::move(estimate), 0, std::move(part)});
+        pool.back().Kept.Origin = origin;
+    };
+    const ArxEstimate arx(inputs, output, estimationRows);
+    const ArxEstimate arxPart(partInputs, output, split);
+    for (const ArxEstimate::Structure& s : arx.Structures(structurePenalty))
+        addEstimate(arx.Fit(s.Order, s.Delays), arxPart.Fit(s.Order, s.Delays), "ARX estimate");
+    const SubspaceEstimate subspace(inputs, output, estimationRows);
+    const SubspaceEstimate subspacePart(partInputs, output, split);
+    for (int n = 1; n <= subspace.OrderLimit(); ++n)
+        addEstimate(subspace.Fit(n), subspacePart.Fit(n), "subspace estimate");
+    if (pool.empty())
+        return std::nullopt;
+    const Refinement part(partInputs, output.first(split), split);
+    std::vector<double> heldOut(pool.size());
+    WorkerPool workers(engine.ThreadCount);
+    workers.ForEach(pool.size(), [&](std::size_t c) {
+        const LinearModel refit = pool[c].PartFit
+                                      ? *pool[c].PartFit
+                                      : part.Refine(WithoutDrift(pool[c].Kept.Model)).Model;
+        const std::vector<double> simulated = refit.Simulate(inputs, estimationRows);
+        double error = 0.0;
+        for (std::size_t i = split; i < estimationRows; ++i)
+            error = error + (output[i] - simulated[i]) * (output[i] - simulated[i]);
+        heldOut[c] = std::isfinite(error) ? error : std::numeric_limits<double>::infinity();
+    });
+    std::size_t best = 0;
+    for (std::size_t c = 1; c < pool.size(); ++c)
+        if (heldOut[c] < heldOut[best])
+            best = c;
+    return std::pair{std::move(pool[best].Kept), pool[best].Search};
 }
 
 // The search's best model of the last completed generation, as it is.
@@ -882,6 +1087,7 @@ void IdentificationRun::KeepResult(Found best, int restart) {
     model.EstimationError = best.Error;
     model.Refined = resolved.Refine;
     model.Restart = restart;
+    model.Origin = best.Origin;
     model.CompletedSearches = std::max(completedSearches, 1);
     JudgeOnOtherData(model);
     result = std::move(model);

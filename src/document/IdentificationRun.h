@@ -208,6 +208,8 @@ private:
         std::shared_ptr<const TMISOFunTrans> Searched = nullptr;
         // Whether a stop cut its refinement short.
         bool Stopped = false;
+        // The estimator whose start it was refined from; empty for a search's model.
+        std::string Origin = {};
     };
 
     // A found model's error plus structurePenalty per parameter.
@@ -223,9 +225,17 @@ private:
     std::optional<Found> Search(int k, const Rnd::State& seed, const TGenetico& settings,
                                 const std::atomic<bool>& stop) const;
     std::vector<std::optional<Found>> FindAll(int restarts);
+    // The start grown by StructureSearch on the estimation rows.
+    Refinement::Result Grown(Refinement::Result start, const std::atomic<bool>& stop) const;
+    std::optional<Found> FromEstimator(std::size_t which, const std::atomic<bool>& stop) const;
+    std::optional<std::pair<Found, int>>
+    ChosenByHoldOut(const std::vector<std::optional<Found>>& found, std::size_t searches) const;
     void Conclude();
-    void KeepLowestScore(const std::vector<std::optional<Found>>& found,
-                         const std::vector<std::optional<double>>& scores);
+    // The model chosen among the searches' (the first `searches`) and the estimators'.
+    void KeepChosen(std::vector<std::optional<Found>> found,
+                    std::vector<std::optional<double>> scores, std::size_t searches);
+    // The penalty per parameter of the structures, with the engine's settings.
+    double PenaltyOf(const TGenetico& settings) const;
     std::vector<std::size_t> SliceIndices(std::size_t searches) const;
     void KeepSliceSearches(const std::vector<std::optional<Found>>& found);
     void ConcludeWithSearchBest();

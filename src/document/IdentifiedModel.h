@@ -31,6 +31,9 @@ struct IdentifiedModel {
     bool Refined = false;
     // The restart, from 0 for the run's own search, whose model this is.
     int Restart = 0;
+    // The established estimator whose start the model was refined from, such as "ARX
+    // estimate"; empty when it came from a search.
+    std::string Origin;
     // The searches that ran to their end, the run's own included: fewer than asked for when
     // the run was stopped during the restarts.
     int CompletedSearches = 1;

@@ -252,8 +252,10 @@ std::string RunReport::QualityText(const IdentifiedModel& model,
                 ? Integer(model.CompletedSearches) + " of " + Integer(options.Restarts) +
                       " completed"
                 : Integer(options.Restarts);
-        lines.push_back("Searches: " + searches + ", the model of search " +
-                        Integer(model.Restart + 1) + " kept");
+        lines.push_back("Searches: " + searches + ", the model of " +
+                        (model.Origin.empty() ? "search " + Integer(model.Restart + 1)
+                                              : "the " + model.Origin) +
+                        " kept");
     }
     if (model.Refined) {
         lines.push_back("REFINED MODEL");

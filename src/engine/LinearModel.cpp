@@ -1,7 +1,9 @@
 #include "engine/LinearModel.h"
 
+#include <Eigen/Eigenvalues>
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <cstdint>
 
 namespace orvanel {
@@ -122,7 +124,72 @@ bool SameKinds(const std::vector<LinearModel::Factor>& a,
                       [](const auto& x, const auto& y) { return x.Pair == y.Pair; });
 }
 
+// The roots of a polynomial (descending powers, nonzero leading coefficient, degree >= 1) as
+// factors: each real root alone, each complex pair as z^2 + A z + B; real roots in descending
+// order, then pairs by ascending A.
+std::vector<LinearModel::Factor> RootFactors(const std::vector<double>& p) {
+    const auto n = static_cast<Eigen::Index>(p.size()) - 1;
+    Eigen::MatrixXd companion = Eigen::MatrixXd::Zero(n, n);
+    for (Eigen::Index j = 0; j < n; ++j)
+        companion(0, j) = -p[static_cast<std::size_t>(j) + 1] / p[0];
+    for (Eigen::Index i = 1; i < n; ++i)
+        companion(i, i - 1) = 1.0;
+    const Eigen::EigenSolver<Eigen::MatrixXd> solver(companion, false);
+    std::vector<LinearModel::Factor> real;
+    std::vector<LinearModel::Factor> pairs;
+    for (const std::complex<double>& root : solver.eigenvalues()) {
+        if (root.imag() == 0.0)
+            real.push_back({false, root.real(), 0.0, 0.0});
+        else if (root.imag() > 0.0)
+            pairs.push_back({true, 0.0, -2.0 * root.real(), std::norm(root)});
+    }
+    std::sort(real.begin(), real.end(), [](const auto& a, const auto& b) { return a.Root > b.Root; });
+    std::sort(pairs.begin(), pairs.end(), [](const auto& a, const auto& b) { return a.A < b.A; });
+    real.insert(real.end(), pairs.begin(), pairs.end());
+    return real;
+}
+
+// Removes the trailing zero coefficients (roots at the origin) and returns how many there were.
+int StripOrigin(std::vector<double>& p) {
+    int count = 0;
+    while (p.size() > 1 && p.back() == 0.0) {
+        p.pop_back();
+        ++count;
+    }
+    return count;
+}
+
 } // namespace
+
+LinearModel::Input LinearModel::FromPolynomials(std::vector<double> numerator,
+                                                std::vector<double> denominator) {
+    double largest = 0.0;
+    for (const double c : numerator)
+        largest = std::max(largest, std::abs(c));
+    while (numerator.size() > 1 && std::abs(numerator.front()) <= 1e-9 * largest)
+        numerator.erase(numerator.begin());
+    Input input;
+    if (largest == 0.0)
+        return Input{0.0, {}, {Factor{false, 0.0, 0.0, 0.0}}, 0};
+    input.Gain = numerator.front() / denominator.front();
+    const int originZeros = StripOrigin(numerator);
+    const int originPoles = StripOrigin(denominator);
+    if (numerator.size() > 1)
+        input.Zeros = RootFactors(numerator);
+    if (denominator.size() > 1)
+        input.Poles = RootFactors(denominator);
+    input.Delay = originPoles - originZeros;
+    for (; input.Delay < 0; ++input.Delay)
+        input.Zeros.push_back({false, 0.0, 0.0, 0.0});
+    if (input.Poles.empty()) {
+        input.Poles.push_back({false, 0.0, 0.0, 0.0});
+        if (input.Delay > 0)
+            --input.Delay;
+        else
+            input.Zeros.push_back({false, 0.0, 0.0, 0.0});
+    }
+    return input;
+}
 
 std::vector<double> LinearModel::Input::ZeroPolynomial() const {
     return Product(Zeros);

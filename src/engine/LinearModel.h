@@ -55,6 +55,11 @@ public:
     // poles) or has a negative delay.
     static std::optional<LinearModel> From(const TMISOFunTrans& individual);
     static std::optional<Input> From(const TFunTrans& function);
+    // The transfer function numerator / denominator, both in descending powers of z with a
+    // denominator of at least the numerator's degree and a nonzero leading coefficient, in
+    // factored form: leading numerator coefficients within 1e-9 of the largest count as zero,
+    // roots at the origin become delay, and a pole is kept at the origin when no other is left.
+    static Input FromPolynomials(std::vector<double> numerator, std::vector<double> denominator);
     // Every input through 0 / z: the fewest parameters a model of the search's form has, and
     // an output of zero.
     static LinearModel Simplest(std::size_t inputs);

@@ -293,5 +293,34 @@ TEST_F(IdentificationRunTest, AThoroughRunOnAConstantOutputGivesTheSimplestModel
     EXPECT_EQ(run.Result()->Model, LinearModel::Simplest(2));
 }
 
+// 0.5 / (z^5 (z - 0.9)) with 1 % noise: the search alone imitates the dead time with fast poles.
+TEST_F(IdentificationRunTest, AThoroughRunFindsTheOrderAndDeadTimeOfAFirstOrderPlant) {
+    std::string text;
+    unsigned state = 7;
+    const auto draw = [&state] {
+        state = state * 1103515245u + 12345u;
+        return static_cast<double>((state >> 16) % 2001) / 1000.0 - 1.0;
+    };
+    std::vector<double> u;
+    double y = 0.0;
+    for (int k = 0; k < 800; ++k) {
+        u.push_back(k % 10 == 0 ? (draw() < 0.0 ? -1.0 : 1.0) : u.empty() ? 1.0 : u.back());
+        text += std::to_string(u.back()) + "\t" + std::to_string(y + 0.05 * draw()) + "\r\n";
+        y = 0.9 * y + (k >= 5 ? 0.5 * u[static_cast<std::size_t>(k) - 5] : 0.0);
+    }
+    Rnd::GlobalState().SystemSeed = 0;
+    run.Options.Thorough = true;
+    engine.SetPopulationSize(20);
+    ASSERT_EQ(run.HandOver(Samples(text)), std::nullopt);
+    ASSERT_EQ(run.Run(), "");
+    const LinearModel::Input& found = run.Result()->Model.Inputs.at(0);
+    EXPECT_EQ(found.Delay, 5);
+    ASSERT_EQ(found.Poles.size(), 1u);
+    EXPECT_FALSE(found.Poles[0].Pair);
+    EXPECT_TRUE(found.Zeros.empty());
+    EXPECT_NEAR(found.Poles[0].Root, 0.9, 0.005);
+    EXPECT_NEAR(found.Gain, 0.5, 0.02);
+}
+
 } // namespace
 } // namespace orvanel

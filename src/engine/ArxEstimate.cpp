@@ -1,0 +1,146 @@
+#include "engine/ArxEstimate.h"
+
+#include <Eigen/Dense>
+#include <cmath>
+#include <limits>
+
+namespace orvanel {
+namespace {
+
+constexpr int InputLags = ArxEstimate::MaxDelay + ArxEstimate::MaxOrder;
+// Passes over the inputs choosing their delays; each pass may change what suits the others.
+constexpr int DelayPasses = 2;
+
+double Lagged(std::span<const double> column, std::size_t t, int lag) {
+    const auto l = static_cast<std::size_t>(lag);
+    return t >= l ? column[t - l] : 0.0;
+}
+
+} // namespace
+
+ArxEstimate::ArxEstimate(std::span<const std::span<const double>> inputs,
+                         std::span<const double> output, std::size_t rows)
+    : inputs(inputs), output(output), rows(rows),
+      width(static_cast<std::size_t>(MaxOrder) + inputs.size() * InputLags),
+      gram(width * width, 0.0), moment(width, 0.0) {
+    std::vector<double> phi(width);
+    for (std::size_t t = 0; t < rows; ++t) {
+        for (int lag = 1; lag <= MaxOrder; ++lag)
+            phi[OutputColumn(lag)] = -Lagged(output, t, lag);
+        for (std::size_t k = 0; k < inputs.size(); ++k)
+            for (int lag = 0; lag < InputLags; ++lag)
+                phi[InputColumn(k, lag)] = Lagged(inputs[k], t, lag);
+        for (std::size_t i = 0; i < width; ++i) {
+            moment[i] = moment[i] + phi[i] * output[t];
+            for (std::size_t j = 0; j <= i; ++j)
+                gram[i * width + j] = gram[i * width + j] + phi[i] * phi[j];
+        }
+    }
+    for (std::size_t i = 0; i < width; ++i)
+        for (std::size_t j = i + 1; j < width; ++j)
+            gram[i * width + j] = gram[j * width + i];
+}
+
+std::size_t ArxEstimate::OutputColumn(int lag) const {
+    return static_cast<std::size_t>(lag - 1);
+}
+
+std::size_t ArxEstimate::InputColumn(std::size_t k, int lag) const {
+    return static_cast<std::size_t>(MaxOrder) + k * InputLags + static_cast<std::size_t>(lag);
+}
+
+std::optional<LinearModel> ArxEstimate::Fit(int order, std::span<const int> delays) const {
+    std::vector<std::size_t> chosen;
+    for (int lag = 1; lag <= order; ++lag)
+        chosen.push_back(OutputColumn(lag));
+    for (std::size_t k = 0; k < inputs.size(); ++k)
+        for (int j = 0; j < order; ++j)
+            chosen.push_back(InputColumn(k, delays[k] + j));
+    const auto size = static_cast<Eigen::Index>(chosen.size());
+    Eigen::MatrixXd normal(size, size);
+    Eigen::VectorXd right(size);
+    for (Eigen::Index i = 0; i < size; ++i) {
+        right(i) = moment[chosen[static_cast<std::size_t>(i)]];
+        for (Eigen::Index j = 0; j < size; ++j)
+            normal(i, j) =
+                gram[chosen[static_cast<std::size_t>(i)] * width + chosen[static_cast<std::size_t>(j)]];
+    }
+    const Eigen::LDLT<Eigen::MatrixXd> solver(normal);
+    if (solver.info() != Eigen::Success || !(solver.rcond() > 1e-14))
+        return std::nullopt;
+    const Eigen::VectorXd theta = solver.solve(right);
+    if (!theta.allFinite())
+        return std::nullopt;
+    // z^-d B(z^-1) / A(z^-1) = N(z) / (z^(d-1) D(z)) with D(z) = z^n + a1 z^(n-1) + ... and
+    // N(z) = b0 z^(n-1) + ... + b(n-1).
+    std::vector<double> denominator{1.0};
+    for (int lag = 1; lag <= order; ++lag)
+        denominator.push_back(theta(lag - 1));
+    LinearModel model;
+    for (std::size_t k = 0; k < inputs.size(); ++k) {
+        std::vector<double> numerator;
+        for (int j = 0; j < order; ++j)
+            numerator.push_back(theta(order + static_cast<Eigen::Index>(k) * order + j));
+        std::vector<double> shifted = denominator;
+        if (delays[k] == 0)
+            numerator.push_back(0.0);
+        else
+            shifted.resize(shifted.size() + static_cast<std::size_t>(delays[k] - 1), 0.0);
+        model.Inputs.push_back(LinearModel::FromPolynomials(numerator, shifted));
+    }
+    return model;
+}
+
+double ArxEstimate::Score(const LinearModel& model, double penalty) const {
+    const std::vector<double> simulated = model.Simulate(inputs, rows);
+    double error = 0.0;
+    for (std::size_t t = 0; t < rows; ++t) {
+        const double r = output[t] - simulated[t];
+        error = error + r * r;
+    }
+    const double score = error + penalty * static_cast<double>(model.ParameterCount());
+    return std::isfinite(score) ? score : std::numeric_limits<double>::infinity();
+}
+
+std::vector<ArxEstimate::Structure> ArxEstimate::Structures(double penalty) const {
+    std::vector<Structure> structures;
+    for (int order = 1; order <= MaxOrder; ++order) {
+        std::vector<int> delays(inputs.size(), 0);
+        double orderScore = std::numeric_limits<double>::infinity();
+        for (int pass = 0; pass < DelayPasses; ++pass) {
+            for (std::size_t k = 0; k < inputs.size(); ++k) {
+                int kept = delays[k];
+                for (int d = 0; d <= MaxDelay; ++d) {
+                    delays[k] = d;
+                    const std::optional<LinearModel> model = Fit(order, delays);
+                    const double score = model ? Score(*model, penalty)
+                                               : std::numeric_limits<double>::infinity();
+                    if (score < orderScore) {
+                        orderScore = score;
+                        kept = d;
+                    }
+                }
+                delays[k] = kept;
+            }
+        }
+        if (std::isfinite(orderScore))
+            structures.push_back({order, delays});
+    }
+    return structures;
+}
+
+std::optional<LinearModel> ArxEstimate::Best(double penalty) const {
+    std::optional<LinearModel> best;
+    double bestScore = std::numeric_limits<double>::infinity();
+    for (const Structure& structure : Structures(penalty)) {
+        std::optional<LinearModel> model = Fit(structure.Order, structure.Delays);
+        const double score = Score(*model, penalty);
+        if (score < bestScore) {
+            bestScore = score;
+            best = std::move(model);
+        }
+    }
+    return best;
+}
+
+} // namespace orvanel
