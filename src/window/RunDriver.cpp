@@ -426,10 +426,38 @@ void RunDriver::RenameModel(std::size_t index, const std::string& name) {
 }
 
 void RunDriver::RemoveModel(std::size_t index) {
-    if (!running_) {
-        document_.Doc().History().Remove(index);
+    if (running_) {
+        return;
+    }
+    RunHistory& history = document_.Doc().History();
+    history.Remove(index);
+    if (history.Empty()) {
+        ForgetResults();
+    } else {
         ShowChosenModel();
     }
+}
+
+// The last run's output would otherwise stay on screen with no entry to say what it is.
+void RunDriver::ForgetResults() {
+    resultShown_ = false;
+    resultsKept_ = false;
+    lastRunId_ = 0;
+    modelDescription_.reset();
+    chosenDescription_.reset();
+    summary_ = {};
+    shownMeasured_.clear();
+    shownComputed_.clear();
+    shownMeasuredText_.clear();
+    shownComputedText_.clear();
+    DataTable& table = document_.Doc().Table();
+    if (table.HasComputedColumn()) {
+        table.RemoveComputedColumn();
+    }
+    if (QWidget* window = plotWindow_.data()) {
+        CloseChildWindow(window);
+    }
+    ShowStatus(ReadyText);
 }
 
 void RunDriver::ImportModel(const QString& path) {

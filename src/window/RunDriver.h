@@ -85,7 +85,9 @@ public:
     void ShowPlotWindow();
 
     // The document's kept models as the Models list changes them: each shows the chosen model
-    // in the computed column and the plot window again. Nothing while a run is in progress.
+    // in the computed column and the plot window again. Removing the last one leaves the
+    // document as before its first run: no computed column, no plot window. Nothing while a
+    // run is in progress.
     void ChooseModel(std::size_t index);
     void OverlayModel(std::size_t index, bool overlaid);
     void RenameModel(std::size_t index, const std::string& name);
@@ -115,6 +117,8 @@ public:
 private:
     // Adds the run's final model to the document's models, chosen.
     void KeepModel();
+    // Drops the last run's results, its computed column and the plot window.
+    void ForgetResults();
     // The chosen kept model when it is not the last run's own result, which is shown as the
     // run left it; null then, while a run is in progress and when nothing is chosen.
     const KeptModel* ChosenKept() const;

@@ -958,6 +958,14 @@ private slots:
         QCOMPARE(history.Models().size(), 1u);
         QCOMPARE(ComputedColumn(*document), secondColumn);
         QCOMPARE(list.topLevelItemCount(), 1);
+
+        // With the last one gone, the document is as before its first run.
+        document->Driver().RemoveModel(0);
+        QVERIFY(!document->Doc().Table().HasComputedColumn());
+        QVERIFY(!document->Driver().ModelDescription().has_value());
+        QVERIFY(!document->Driver().CanShowPlot());
+        QCOMPARE(Status(), QStringLiteral("Ready"));
+        QTRY_VERIFY(PlotWindows().isEmpty());
     }
 
     // A model exported and read back gives the run's output again; one of other inputs is
