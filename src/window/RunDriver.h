@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 
 class QTimer;
@@ -97,8 +98,12 @@ public:
     // refused with a message naming the file and the document.
     void ImportModel(const QString& path);
     // Shows the chosen kept model in the computed column and the plot window, made when there
-    // is none; nothing while a run is in progress.
+    // is none; nothing while a run is in progress. The chosen and overlaid models are first
+    // simulated again on the table when it was edited since their outputs were computed.
     void ShowChosenModel();
+    // The table's data changed (an edit, its undo or redo, another file): the models kept
+    // until now no longer describe its rows.
+    void TableEdited();
 
     // The plot window the last run filled; null when there is none (or it was closed).
     RunPlot* PlotWindow() const;
@@ -119,6 +124,9 @@ private:
     void KeepModel();
     // Drops the last run's results, its computed column and the plot window.
     void ForgetResults();
+    // Simulates the chosen and overlaid models kept before the last edit on the table as it
+    // is now; a table that cannot be read or simulated on is shown as an error.
+    void RefreshEditedModels();
     // The chosen kept model when it is not the last run's own result, which is shown as the
     // run left it; null then, while a run is in progress and when nothing is chosen.
     const KeptModel* ChosenKept() const;
@@ -205,8 +213,11 @@ private:
     std::vector<std::string> shownMeasuredText_;
     // A run has ended and its outputs are kept for the plot window.
     bool resultsKept_ = false;
-    // The history entry of the last run's final model; 0 for none.
+    // The history entry of the last run's final model, while it is shown as the run left it;
+    // 0 for none.
     int lastRunId_ = 0;
+    // The kept models whose outputs were computed before the table's last edit.
+    std::set<int> editedIds_;
     // The last run's final model in an engineer's terms; empty while a run goes on.
     RunSummary summary_;
     QString statusText_;

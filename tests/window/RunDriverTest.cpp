@@ -968,6 +968,30 @@ private slots:
         QTRY_VERIFY(PlotWindows().isEmpty());
     }
 
+    // After an edit a model chosen is simulated on the rows as they are now; undone, the run's
+    // own output comes back to the last bit.
+    void aModelChosenAfterAnEditIsSimulatedOnTheEditedRows() {
+        TMDIMainChild* document = Open(WritePlant(QStringLiteral("plant.txt")));
+        document->ExecuteAlgorithmMenuClick();
+        document->ExecuteAlgorithmMenuClick();
+        const QStringList runColumn = ComputedColumn(*document);
+        const RunHistory& history = document->Doc().History();
+
+        document->DelBitBtnClick();
+        document->Driver().ChooseModel(0);
+        const TableSamples edited = TableSamples::FromTable(document->Doc().Table());
+        QCOMPARE(ComputedColumn(*document).size(), Samples - 1);
+        QVERIFY(history.Models()[0].Computed == history.Models()[0].Coefficients.Simulate(edited));
+        document->Driver().ChooseModel(1);
+        QVERIFY(history.Models()[1].Computed == history.Models()[1].Coefficients.Simulate(edited));
+        QCOMPARE(Status(), QStringLiteral("Ready   ") +
+                               QString::fromStdString(history.Models()[1].FitLabel()));
+
+        document->UndoEditMenuClick();
+        document->Driver().OverlayModel(1, true);
+        QCOMPARE(ComputedColumn(*document), runColumn);
+    }
+
     // A model exported and read back gives the run's output again; one of other inputs is
     // refused naming the file and the document.
     void anImportedModelComputesWhatItsRunComputed() {
