@@ -443,6 +443,7 @@ void RunDriver::ForgetResults() {
     resultShown_ = false;
     resultsKept_ = false;
     lastRunId_ = 0;
+    editedIds_.clear();
     modelDescription_.reset();
     chosenDescription_.reset();
     summary_ = {};
