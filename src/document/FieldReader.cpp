@@ -2,11 +2,12 @@
 
 #include "document/DocumentError.h"
 
+#include <charconv>
 #include <cmath>
 
 namespace orvanel {
 
-using nlohmann::json;
+using json = FieldReader::Json;
 
 void FieldReader::Fail(const std::string& field, const std::string& what) const {
     throw DocumentError(file_ + ": " + field + " " + what);
@@ -15,7 +16,7 @@ void FieldReader::Fail(const std::string& field, const std::string& what) const 
 const json& FieldReader::Member(const json& object, const std::string& field,
                                 const std::string& name) const {
     if (!object.is_object() || !object.contains(name))
-        Fail(field, "is missing");
+        Fail(Path(field, name), "is missing");
     return object.at(name);
 }
 
@@ -23,6 +24,23 @@ double FieldReader::Number(const json& value, const std::string& field) const {
     if (!value.is_number() || !std::isfinite(value.get<double>()))
         Fail(field, "is not a finite number");
     return value.get<double>();
+}
+
+double FieldReader::Hexadecimal(const json& value, const std::string& field) const {
+    std::string text = value.is_string() ? value.get<std::string>() : std::string();
+    const bool negative = text.starts_with('-');
+    if (negative)
+        text.erase(0, 1);
+    if (text.starts_with("0x"))
+        text.erase(0, 2);
+    else if (text != "inf" && text != "nan")
+        text.clear();
+    double number = 0.0;
+    const auto result =
+        std::from_chars(text.data(), text.data() + text.size(), number, std::chars_format::hex);
+    if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size())
+        Fail(field, "is not a hexadecimal number");
+    return negative ? -number : number;
 }
 
 std::vector<double> FieldReader::Numbers(const json& value, const std::string& field) const {
@@ -38,6 +56,12 @@ std::vector<double> FieldReader::List(const json& value, const std::string& fiel
     for (std::size_t i = 0; i < value.size(); ++i)
         numbers.push_back(Number(value[i], Item(field, i)));
     return numbers;
+}
+
+const json& FieldReader::Items(const json& value, const std::string& field) const {
+    if (!value.is_array())
+        Fail(field, "is not a list");
+    return value;
 }
 
 long long FieldReader::Integer(const json& value, const std::string& field, long long minimum,

@@ -12,7 +12,7 @@
 namespace orvanel {
 namespace {
 
-using nlohmann::json;
+using json = FieldReader::Json;
 
 constexpr int FormatVersion = 1;
 // No model the search draws has a longer delay; a larger one is a damaged file.
@@ -53,11 +53,11 @@ ModelFile ModelFile::Parse(const std::string& text, const std::string& path) {
     if (!document.is_object() || document.value("format", json()) != "orvanel-model")
         throw DocumentError(path + ": not a model exported by this program (\"format\" is not "
                                    "\"orvanel-model\")");
-    const json& version = reader.Member(document, "format_version", "format_version");
+    const json& version = reader.Member(document, "", "format_version");
     if (version != FormatVersion)
         reader.Fail("format_version", "is " + version.dump() + "; this program reads " +
                                           std::to_string(FormatVersion));
-    const json& inputs = reader.Member(document, "inputs", "inputs");
+    const json& inputs = reader.Member(document, "", "inputs");
     if (!inputs.is_array() || inputs.empty())
         reader.Fail("inputs", "is not a list of transfer functions");
     ModelFile model;

@@ -14,7 +14,7 @@
 namespace orvanel {
 namespace {
 
-using nlohmann::json;
+using json = FieldReader::Json;
 using nlohmann::ordered_json;
 
 constexpr const char* Format = "orvanel-project";
@@ -29,7 +29,7 @@ struct Fields {
     const std::string& field;
 
     const json& operator()(const char* name) const { return reader.Member(object, field, name); }
-    std::string Path(const char* name) const { return field + "." + name; }
+    std::string Path(const char* name) const { return FieldReader::Path(field, name); }
 };
 
 ordered_json OptionsJson(const IdentificationOptions& options) {
@@ -295,11 +295,11 @@ std::vector<ProjectDocument> ProjectFile::Parse(const std::string& text, const s
     if (!project.is_object() || project.value("format", json()) != Format)
         throw DocumentError(path + ": not a project of this program (\"format\" is not \"" +
                             Format + "\")");
-    const json& version = reader.Member(project, "format_version", "format_version");
+    const json& version = reader.Member(project, "", "format_version");
     if (version != FormatVersion)
         reader.Fail("format_version", "is " + version.dump() + "; this program reads " +
                                           std::to_string(FormatVersion));
-    const json& list = reader.Member(project, "documents", "documents");
+    const json& list = reader.Member(project, "", "documents");
     if (!list.is_array())
         reader.Fail("documents", "is not a list of documents");
     std::vector<ProjectDocument> documents;

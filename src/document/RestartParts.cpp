@@ -2,6 +2,7 @@
 
 #include "document/DocumentError.h"
 #include "document/DocumentFile.h"
+#include "document/FieldReader.h"
 #include "document/ReplacementFile.h"
 #include "document/TableSamples.h"
 #include "model/MISOFunTrans.h"
@@ -100,89 +101,40 @@ ordered_json SearchJson(const IdentificationRun::FinishedSearch& search) {
     return found;
 }
 
-// Reads fields and names the one at fault by its path in the document.
-class FieldReader {
-public:
-    explicit FieldReader(std::string name) : file(std::move(name)) {}
+// The hexadecimal number in the member `name` of the object at `field`.
+double HexMember(const FieldReader& reader, const ordered_json& object, const std::string& field,
+                 const std::string& name) {
+    return reader.Hexadecimal(reader.Member(object, field, name), FieldReader::Path(field, name));
+}
 
-    [[noreturn]] void Fail(const std::string& field, const std::string& what) const {
-        throw DocumentError(file + ": " + field + " " + what);
-    }
+// The list in the member `name` of the object at `field`.
+const ordered_json& ListMember(const FieldReader& reader, const ordered_json& object,
+                               const std::string& field, const std::string& name) {
+    return reader.Items(reader.Member(object, field, name), FieldReader::Path(field, name));
+}
 
-    const ordered_json& Member(const ordered_json& object, const std::string& field,
-                               const std::string& name) const {
-        const std::string path = field.empty() ? name : field + "." + name;
-        if (!object.is_object() || !object.contains(name))
-            Fail(path, "is missing");
-        return object.at(name);
-    }
+long long IntegerMember(const FieldReader& reader, const ordered_json& object,
+                        const std::string& field, const std::string& name, long long min,
+                        long long max) {
+    return reader.Integer(reader.Member(object, field, name), FieldReader::Path(field, name), min,
+                          max);
+}
 
-    const ordered_json& List(const ordered_json& object, const std::string& field,
-                             const std::string& name) const {
-        const ordered_json& list = Member(object, field, name);
-        if (!list.is_array())
-            Fail(Path(field, name), "is not a list");
-        return list;
-    }
-
-    double Hex(const ordered_json& object, const std::string& field, const std::string& name) const {
-        const ordered_json& value = Member(object, field, name);
-        std::string text = value.is_string() ? value.get<std::string>() : std::string();
-        const bool negative = text.starts_with('-');
-        if (negative)
-            text.erase(0, 1);
-        if (text.starts_with("0x"))
-            text.erase(0, 2);
-        else if (text != "inf" && text != "nan")
-            text.clear();
-        double number = 0.0;
-        const auto result =
-            std::from_chars(text.data(), text.data() + text.size(), number, std::chars_format::hex);
-        if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size())
-            Fail(Path(field, name), "is not a hexadecimal number");
-        return negative ? -number : number;
-    }
-
-    long long Integer(const ordered_json& object, const std::string& field, const std::string& name,
-                      long long min, long long max) const {
-        const ordered_json& value = Member(object, field, name);
-        if (!value.is_number_integer() || value.get<long long>() < min ||
-            value.get<long long>() > max)
-            Fail(Path(field, name),
-                 "is not a whole number from " + std::to_string(min) + " to " + std::to_string(max));
-        return value.get<long long>();
-    }
-
-    std::string Text(const ordered_json& object, const std::string& field,
-                     const std::string& name) const {
-        const ordered_json& value = Member(object, field, name);
-        if (!value.is_string())
-            Fail(Path(field, name), "is not a text");
-        return value.get<std::string>();
-    }
-
-    static std::string Path(const std::string& field, const std::string& name) {
-        return field.empty() ? name : field + "." + name;
-    }
-    static std::string Item(const std::string& field, std::size_t k) {
-        return field + "[" + std::to_string(k) + "]";
-    }
-
-private:
-    std::string file;
-};
+std::string TextMember(const FieldReader& reader, const ordered_json& object,
+                       const std::string& field, const std::string& name) {
+    return reader.Text(reader.Member(object, field, name), FieldReader::Path(field, name));
+}
 
 std::vector<LinearModel::Factor> ReadFactors(const FieldReader& reader, const ordered_json& input,
                                              const std::string& field, const std::string& name) {
-    const ordered_json& list = reader.List(input, field, name);
+    const ordered_json& list = ListMember(reader, input, field, name);
     std::vector<LinearModel::Factor> factors;
     for (std::size_t k = 0; k < list.size(); ++k) {
         const std::string path = FieldReader::Item(FieldReader::Path(field, name), k);
-        const ordered_json& pair = reader.Member(list[k], path, "pair");
-        if (!pair.is_boolean())
-            reader.Fail(path + ".pair", "is not true or false");
-        factors.push_back({pair.get<bool>(), reader.Hex(list[k], path, "root"),
-                           reader.Hex(list[k], path, "a"), reader.Hex(list[k], path, "b")});
+        factors.push_back({reader.Boolean(reader.Member(list[k], path, "pair"), path + ".pair"),
+                           HexMember(reader, list[k], path, "root"),
+                           HexMember(reader, list[k], path, "a"),
+                           HexMember(reader, list[k], path, "b")});
     }
     return factors;
 }
@@ -190,14 +142,16 @@ std::vector<LinearModel::Factor> ReadFactors(const FieldReader& reader, const or
 LinearModel ReadModel(const FieldReader& reader, const ordered_json& search,
                       const std::string& field) {
     const std::string path = field + ".model";
-    const ordered_json& inputs = reader.List(reader.Member(search, field, "model"), path, "inputs");
+    const ordered_json& inputs =
+        ListMember(reader, reader.Member(search, field, "model"), path, "inputs");
     LinearModel model;
     for (std::size_t k = 0; k < inputs.size(); ++k) {
         const std::string input = FieldReader::Item(path + ".inputs", k);
         model.Inputs.push_back(
-            {reader.Hex(inputs[k], input, "gain"), ReadFactors(reader, inputs[k], input, "zeros"),
+            {HexMember(reader, inputs[k], input, "gain"),
+             ReadFactors(reader, inputs[k], input, "zeros"),
              ReadFactors(reader, inputs[k], input, "poles"),
-             static_cast<int>(reader.Integer(inputs[k], input, "delay", 0, 1 << 30))});
+             static_cast<int>(IntegerMember(reader, inputs[k], input, "delay", 0, 1 << 30))});
     }
     return model;
 }
@@ -207,34 +161,34 @@ std::shared_ptr<const TMISOFunTrans> ReadSearched(const FieldReader& reader,
                                                   const std::string& field) {
     const std::string path = field + ".search_best";
     const ordered_json& best = reader.Member(search, field, "search_best");
-    const ordered_json& inputs = reader.List(best, path, "inputs");
+    const ordered_json& inputs = ListMember(reader, best, path, "inputs");
     if (inputs.empty())
         reader.Fail(path + ".inputs", "is empty");
     auto model = std::make_shared<TMISOFunTrans>();
     model->SetInputCount(static_cast<int>(inputs.size()));
     for (std::size_t k = 0; k < inputs.size(); ++k) {
         const std::string input = FieldReader::Item(path + ".inputs", k);
-        model->Functions()[k].NumText = reader.Text(inputs[k], input, "numerator");
-        model->Functions()[k].DenText = reader.Text(inputs[k], input, "denominator");
+        model->Functions()[k].NumText = TextMember(reader, inputs[k], input, "numerator");
+        model->Functions()[k].DenText = TextMember(reader, inputs[k], input, "denominator");
     }
-    model->Error = reader.Hex(best, path, "objective");
+    model->Error = HexMember(reader, best, path, "objective");
     return model;
 }
 
 IdentificationRun::FinishedSearch ReadSearch(const FieldReader& reader, const ordered_json& search,
                                              const std::string& field, int restarts) {
     IdentificationRun::FinishedSearch found;
-    found.Index = static_cast<int>(reader.Integer(search, field, "index", 0, restarts - 1));
+    found.Index = static_cast<int>(IntegerMember(reader, search, field, "index", 0, restarts - 1));
     const ordered_json& seed = reader.Member(search, field, "seed");
     if (seed.is_object()) {
-        found.SeedDraw = reader.Hex(seed, field + ".seed", "draw");
+        found.SeedDraw = HexMember(reader, seed, field + ".seed", "draw");
         found.SystemSeed = static_cast<std::uint32_t>(
-            reader.Integer(seed, field + ".seed", "system", 0, UINT32_MAX));
+            IntegerMember(reader, seed, field + ".seed", "system", 0, UINT32_MAX));
     }
     if (reader.Member(search, field, "model").is_null())
         return found;
-    found.Score = reader.Hex(search, field, "score");
-    found.Error = reader.Hex(search, field, "error");
+    found.Score = HexMember(reader, search, field, "score");
+    found.Error = HexMember(reader, search, field, "error");
     found.Model = ReadModel(reader, search, field);
     found.Searched = ReadSearched(reader, search, field);
     return found;
@@ -242,7 +196,7 @@ IdentificationRun::FinishedSearch ReadSearch(const FieldReader& reader, const or
 
 RestartParts::Identity ReadIdentity(const FieldReader& reader, const ordered_json& document) {
     RestartParts::Identity run;
-    run.DataChecksum = reader.Text(document, "", "data_checksum");
+    run.DataChecksum = TextMember(reader, document, "", "data_checksum");
     const ordered_json& options = reader.Member(document, "", "options");
     if (!options.is_object())
         reader.Fail("options", "is not an object");
@@ -251,7 +205,7 @@ RestartParts::Identity ReadIdentity(const FieldReader& reader, const ordered_jso
             reader.Fail("options." + name, "is not a number");
         run.Options.emplace_back(name, value.get<double>());
     }
-    run.Restarts = static_cast<int>(reader.Integer(document, "", "restarts", 1, 1 << 20));
+    run.Restarts = static_cast<int>(IntegerMember(reader, document, "", "restarts", 1, 1 << 20));
     return run;
 }
 
@@ -317,21 +271,21 @@ RestartParts::Part RestartParts::Parse(const std::string& text, const std::strin
     if (!document.is_object() || document.value("format", ordered_json()) != Format)
         throw DocumentError(name + ": not a part file of restarts (\"format\" is not \"" +
                             std::string(Format) + "\")");
-    if (reader.Integer(document, "", "format_version", 0, INT32_MAX) != FormatVersion)
+    if (IntegerMember(reader, document, "", "format_version", 0, INT32_MAX) != FormatVersion)
         reader.Fail("format_version", "is " + document["format_version"].dump() +
                                           "; this program reads " + std::to_string(FormatVersion));
     Part part;
     part.Run = ReadIdentity(reader, document);
-    part.Slices = static_cast<int>(reader.Integer(document, "", "slices", 1, 1 << 20));
-    part.Slice = static_cast<int>(reader.Integer(document, "", "slice", 0, part.Slices - 1));
+    part.Slices = static_cast<int>(IntegerMember(reader, document, "", "slices", 1, 1 << 20));
+    part.Slice =
+        static_cast<int>(IntegerMember(reader, document, "", "slice", 0, part.Slices - 1));
     if (part.Slice == 0) {
         const ordered_json& evolution = reader.Member(document, "", "evolution");
-        part.LastGeneration =
-            static_cast<int>(reader.Integer(evolution, "evolution", "last_generation", -1,
-                                            INT32_MAX));
-        part.EvolutionRows = reader.Text(evolution, "evolution", "rows");
+        part.LastGeneration = static_cast<int>(
+            IntegerMember(reader, evolution, "evolution", "last_generation", -1, INT32_MAX));
+        part.EvolutionRows = TextMember(reader, evolution, "evolution", "rows");
     }
-    const ordered_json& searches = reader.List(document, "", "searches");
+    const ordered_json& searches = ListMember(reader, document, "", "searches");
     for (std::size_t k = 0; k < searches.size(); ++k)
         part.Searches.push_back(
             ReadSearch(reader, searches[k], FieldReader::Item("searches", k), part.Run.Restarts));

@@ -175,6 +175,7 @@ TMDIMainChild::TMDIMainChild(DocumentHost& host, const QString& caption, QWidget
     CreateGrid();
     CreateMenus();
     driver_ = new RunDriver(*this, host_);
+    connect(&edits_->Stack(), &QUndoStack::indexChanged, driver_, &RunDriver::TableEdited);
 }
 
 TMDIMainChild::~TMDIMainChild() {

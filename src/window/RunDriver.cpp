@@ -426,10 +426,39 @@ void RunDriver::RenameModel(std::size_t index, const std::string& name) {
 }
 
 void RunDriver::RemoveModel(std::size_t index) {
-    if (!running_) {
-        document_.Doc().History().Remove(index);
+    if (running_) {
+        return;
+    }
+    RunHistory& history = document_.Doc().History();
+    history.Remove(index);
+    if (history.Empty()) {
+        ForgetResults();
+    } else {
         ShowChosenModel();
     }
+}
+
+// The last run's output would otherwise stay on screen with no entry to say what it is.
+void RunDriver::ForgetResults() {
+    resultShown_ = false;
+    resultsKept_ = false;
+    lastRunId_ = 0;
+    editedIds_.clear();
+    modelDescription_.reset();
+    chosenDescription_.reset();
+    summary_ = {};
+    shownMeasured_.clear();
+    shownComputed_.clear();
+    shownMeasuredText_.clear();
+    shownComputedText_.clear();
+    DataTable& table = document_.Doc().Table();
+    if (table.HasComputedColumn()) {
+        table.RemoveComputedColumn();
+    }
+    if (QWidget* window = plotWindow_.data()) {
+        CloseChildWindow(window);
+    }
+    ShowStatus(ReadyText);
 }
 
 void RunDriver::ImportModel(const QString& path) {
@@ -457,10 +486,54 @@ void RunDriver::ImportModel(const QString& path) {
     ShowPlotWindow();
 }
 
+void RunDriver::TableEdited() {
+    for (const KeptModel& model : document_.Doc().History().Models()) {
+        editedIds_.insert(model.Id);
+    }
+}
+
+void RunDriver::RefreshEditedModels() {
+    RunHistory& history = document_.Doc().History();
+    std::vector<KeptModel*> due;
+    for (std::size_t k = 0; k < history.Models().size(); ++k) {
+        const KeptModel& model = history.Models()[k];
+        if (editedIds_.count(model.Id) != 0 && (history.Chosen() == k || model.Overlaid)) {
+            due.push_back(history.Find(model.Id));
+        }
+    }
+    if (due.empty()) {
+        return;
+    }
+    decimalSeparator_ = LocaleDecimalSeparator();
+    KeptModel* simulated = due.front();
+    try {
+        const TableSamples samples = ReadTable(document_.Doc().Table());
+        const auto rows = static_cast<std::size_t>(samples.Samples());
+        for (KeptModel* model : due) {
+            simulated = model;
+            // A model judged on all its rows is judged on all of them again.
+            model->SimulateOn(samples, model->ValidationBegins < model->Computed.size()
+                                           ? model->ValidationBegins
+                                           : rows);
+            editedIds_.erase(model->Id);
+            // The run's own output and figures were those of the rows it ran on.
+            if (model->Id == lastRunId_) {
+                lastRunId_ = 0;
+            }
+        }
+    } catch (const std::exception& error) {
+        host_.Dialogs().ShowError(&document_, QStringLiteral("Cannot simulate %1 on %2: %3")
+                                                  .arg(QString::fromStdString(simulated->Name),
+                                                       document_.windowTitle(),
+                                                       QString::fromUtf8(error.what())));
+    }
+}
+
 void RunDriver::ShowChosenModel() {
     if (running_) {
         return;
     }
+    RefreshEditedModels();
     if (ChosenKept() == nullptr && !resultsKept_) {
         if (RunPlot* plot = PlotWindow()) {
             plot->ShowModels(document_.Doc().History(), decimalSeparator_);

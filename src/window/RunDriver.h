@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 
 class QTimer;
@@ -85,7 +86,9 @@ public:
     void ShowPlotWindow();
 
     // The document's kept models as the Models list changes them: each shows the chosen model
-    // in the computed column and the plot window again. Nothing while a run is in progress.
+    // in the computed column and the plot window again. Removing the last one leaves the
+    // document as before its first run: no computed column, no plot window. Nothing while a
+    // run is in progress.
     void ChooseModel(std::size_t index);
     void OverlayModel(std::size_t index, bool overlaid);
     void RenameModel(std::size_t index, const std::string& name);
@@ -95,8 +98,12 @@ public:
     // refused with a message naming the file and the document.
     void ImportModel(const QString& path);
     // Shows the chosen kept model in the computed column and the plot window, made when there
-    // is none; nothing while a run is in progress.
+    // is none; nothing while a run is in progress. The chosen and overlaid models are first
+    // simulated again on the table when it was edited since their outputs were computed.
     void ShowChosenModel();
+    // The table's data changed (an edit, its undo or redo, another file): the models kept
+    // until now no longer describe its rows.
+    void TableEdited();
 
     // The plot window the last run filled; null when there is none (or it was closed).
     RunPlot* PlotWindow() const;
@@ -115,6 +122,11 @@ public:
 private:
     // Adds the run's final model to the document's models, chosen.
     void KeepModel();
+    // Drops the last run's results, its computed column and the plot window.
+    void ForgetResults();
+    // Simulates the chosen and overlaid models kept before the last edit on the table as it
+    // is now; a table that cannot be read or simulated on is shown as an error.
+    void RefreshEditedModels();
     // The chosen kept model when it is not the last run's own result, which is shown as the
     // run left it; null then, while a run is in progress and when nothing is chosen.
     const KeptModel* ChosenKept() const;
@@ -201,8 +213,11 @@ private:
     std::vector<std::string> shownMeasuredText_;
     // A run has ended and its outputs are kept for the plot window.
     bool resultsKept_ = false;
-    // The history entry of the last run's final model; 0 for none.
+    // The history entry of the last run's final model, while it is shown as the run left it;
+    // 0 for none.
     int lastRunId_ = 0;
+    // The kept models whose outputs were computed before the table's last edit.
+    std::set<int> editedIds_;
     // The last run's final model in an engineer's terms; empty while a run goes on.
     RunSummary summary_;
     QString statusText_;

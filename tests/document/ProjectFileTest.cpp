@@ -152,6 +152,9 @@ TEST_F(ProjectFileTest, AFaultyProjectIsRefusedNamingTheField) {
               "p.orvanel: documents[0].options has validation-percent 95, outside 0 to 90");
     EXPECT_EQ(RefusalOf(replaced("\"stopped\": true", "\"stopped\": 1")),
               "p.orvanel: documents[0].models[0].stopped is not true or false");
+    // A member left out is named by its own path, not by its object's.
+    EXPECT_EQ(RefusalOf(replaced("\"origin\"", "\"source\"")),
+              "p.orvanel: documents[0].models[0].origin is missing");
 }
 
 } // namespace

@@ -958,6 +958,38 @@ private slots:
         QCOMPARE(history.Models().size(), 1u);
         QCOMPARE(ComputedColumn(*document), secondColumn);
         QCOMPARE(list.topLevelItemCount(), 1);
+
+        // With the last one gone, the document is as before its first run.
+        document->Driver().RemoveModel(0);
+        QVERIFY(!document->Doc().Table().HasComputedColumn());
+        QVERIFY(!document->Driver().ModelDescription().has_value());
+        QVERIFY(!document->Driver().CanShowPlot());
+        QCOMPARE(Status(), QStringLiteral("Ready"));
+        QTRY_VERIFY(PlotWindows().isEmpty());
+    }
+
+    // After an edit a model chosen is simulated on the rows as they are now; undone, the run's
+    // own output comes back to the last bit.
+    void aModelChosenAfterAnEditIsSimulatedOnTheEditedRows() {
+        TMDIMainChild* document = Open(WritePlant(QStringLiteral("plant.txt")));
+        document->ExecuteAlgorithmMenuClick();
+        document->ExecuteAlgorithmMenuClick();
+        const QStringList runColumn = ComputedColumn(*document);
+        const RunHistory& history = document->Doc().History();
+
+        document->DelBitBtnClick();
+        document->Driver().ChooseModel(0);
+        const TableSamples edited = TableSamples::FromTable(document->Doc().Table());
+        QCOMPARE(ComputedColumn(*document).size(), Samples - 1);
+        QVERIFY(history.Models()[0].Computed == history.Models()[0].Coefficients.Simulate(edited));
+        document->Driver().ChooseModel(1);
+        QVERIFY(history.Models()[1].Computed == history.Models()[1].Coefficients.Simulate(edited));
+        QCOMPARE(Status(), QStringLiteral("Ready   ") +
+                               QString::fromStdString(history.Models()[1].FitLabel()));
+
+        document->UndoEditMenuClick();
+        document->Driver().OverlayModel(1, true);
+        QCOMPARE(ComputedColumn(*document), runColumn);
     }
 
     // A model exported and read back gives the run's output again; one of other inputs is
