@@ -36,49 +36,11 @@ constexpr std::size_t EstimatorStarts = 2;
 constexpr std::size_t HoldOutCandidates = 3;
 // The share of the estimation rows each of them is refitted on; the rest judges them.
 constexpr double HoldOutFitShare = 0.7;
-// A pole this close to the unit circle acts as an integrator over any data set's length.
-constexpr double DriftRadius = 0.9999;
 // A held-out part, and what is left for the estimation, judge nothing below this many rows.
 constexpr int LeastPartRows = 10;
 // An input this large makes the output of any model the search draws overflow its error.
 constexpr double LargeInputValue = 1e100;
 constexpr std::string_view AllEqualFailure = "Todos Iguales";
-
-// The largest distance of the factor's roots from the origin.
-double Radius(const LinearModel::Factor& f) {
-    if (!f.Pair)
-        return std::abs(f.Root);
-    const double discriminant = f.A * f.A - 4.0 * f.B;
-    if (discriminant < 0.0)
-        return std::sqrt(f.B);
-    return (std::abs(f.A) + std::sqrt(discriminant)) / 2.0;
-}
-
-// The factor with its roots pulled to at most `radius` from the origin.
-LinearModel::Factor PulledInside(const LinearModel::Factor& f, double radius) {
-    const auto pull = [radius](double root) { return std::clamp(root, -radius, radius); };
-    if (!f.Pair)
-        return {false, pull(f.Root), 0.0, 0.0};
-    const double discriminant = f.A * f.A - 4.0 * f.B;
-    if (discriminant < 0.0) {
-        const double scale = radius / std::sqrt(f.B);
-        return {true, 0.0, f.A * scale, f.B * scale * scale};
-    }
-    const double p = pull((-f.A + std::sqrt(discriminant)) / 2.0);
-    const double q = pull((-f.A - std::sqrt(discriminant)) / 2.0);
-    return {true, 0.0, -(p + q), p * q};
-}
-
-// The model with every pole at least DriftRadius from the origin pulled in to the radius the
-// refinement's stabilisation uses: a hold-out refit from there keeps such a pole only when the
-// first rows alone call for it, which a drifting model fits only once it has seen all rows.
-LinearModel WithoutDrift(LinearModel model) {
-    for (LinearModel::Input& input : model.Inputs)
-        for (LinearModel::Factor& pole : input.Poles)
-            if (Radius(pole) >= DriftRadius)
-                pole = PulledInside(pole, LinearModel::MaxStableRadius);
-    return model;
-}
 
 std::string RowsText(long long rows) {
     return std::to_string(rows) + (rows == 1 ? " row" : " rows");
@@ -653,6 +615,7 @@ IdentificationRun::Best(const TGenetico& search, std::vector<LinearModel> found,
     if (ordered.empty())
         return std::nullopt;
     Refinement::Result refined = refinement.RefineBest(ordered, RefinementStarts);
+    LinearModel start = ordered[std::min(refined.Start, ordered.size() - 1)];
     if (resolved.Simplify) {
         simplifying = true;
         refined = refinement.Simplify(std::move(refined), structurePenalty);
@@ -661,6 +624,7 @@ IdentificationRun::Best(const TGenetico& search, std::vector<LinearModel> found,
         refined = Grown(std::move(refined), stop);
     Found kept{std::move(refined.Model), refined.Error};
     kept.Stopped = refined.Stopped;
+    kept.Start = std::move(start);
     return kept;
 }
 
@@ -882,6 +846,7 @@ void IdentificationRun::KeepSliceSearches(const std::vector<std::optional<Found>
             search.Error = found[k]->Error;
             search.Score = Score(*found[k]);
             search.Searched = found[k]->Searched;
+            search.Start = found[k]->Start;
         }
         sliceSearches.push_back(std::move(search));
     }
@@ -901,6 +866,7 @@ std::string IdentificationRun::RunMerged(const std::vector<FinishedSearch>& sear
             if (k >= found.size() || !search.Model)
                 continue;
             found[k] = Found{*search.Model, search.Error, search.Searched};
+            found[k]->Start = search.Start;
             scores[k] = search.Score;
         }
         completedSearches = static_cast<int>(
@@ -957,14 +923,16 @@ IdentificationRun::FromEstimator(std::size_t which, const std::atomic<bool>& sto
         return std::nullopt;
     Found found{std::move(refined.Model), refined.Error};
     found.Origin = which == 0 ? "ARX estimate" : "subspace estimate";
+    found.Start = std::move(start);
     return found;
 }
 
-// The few best distinct structures by error plus penalty, each refitted on the first part of
-// the estimation rows from its coefficients, and the established estimators' own models, each
-// estimated anew on that part with its orders and delays, are judged by their squared error on
-// the rest of the estimation rows, simulated from the first row: a model that drifts, or fits
-// chance, loses there. The lowest hold-out error wins, the earlier among equals; nothing when
+// The few best distinct structures by error plus penalty, each found anew on the first part of
+// the estimation rows by refining, simplifying and growing the start it was refined from, and
+// the established estimators' own models, each estimated anew on that part with its orders and
+// delays, are judged by their squared error on the rest of the estimation rows, simulated from
+// the first row, plus the penalty per parameter in proportion to those rows: a model that
+// drifts, or fits chance, loses there. The lowest wins, the earlier among equals; nothing when
 // nothing was found. The pair's second is the search the model came from.
 std::optional<std::pair<IdentificationRun::Found, int>>
 IdentificationRun::ChosenByHoldOut(const std::vector<std::optional<Found>>& found,
@@ -1003,7 +971,8 @@ IdentificationRun::ChosenByHoldOut(const std::vector<std::optional<Found>>& foun
                                  const char* origin) {
         if (!model || !part || !model->Stable())
             return;
-        Found estimate{std::move(*model), whole.SquaredError(*model)};
+        const double error = whole.SquaredError(*model);
+        Found estimate{std::move(*model), error};
         if (!(Score(estimate) < simplestScore))
             return;
         pool.push_back({std::move(estimate), 0, std::move(part)});
@@ -1020,17 +989,30 @@ IdentificationRun::ChosenByHoldOut(const std::vector<std::optional<Found>>& foun
     if (pool.empty())
         return std::nullopt;
     const Refinement part(partInputs, output.first(split), split);
+    const StructureSearch partSearch(partInputs, output.first(split), split);
+    // A found model is judged by the work that found it, repeated on the part from its start:
+    // its own coefficients have seen the rows that judge it.
+    const auto refitted = [&](const Found& found) {
+        const Refinement::Result refined =
+            part.Simplify(part.Refine(found.Start.value_or(found.Model)), structurePenalty);
+        return partSearch.Grow(refined, structurePenalty).Model;
+    };
+    // The penalty per parameter, in proportion to the rows that judge.
+    const double heldOutPenalty = structurePenalty * static_cast<double>(estimationRows - split) /
+                                  static_cast<double>(estimationRows);
     std::vector<double> heldOut(pool.size());
     WorkerPool workers(engine.ThreadCount);
     workers.ForEach(pool.size(), [&](std::size_t c) {
         const LinearModel refit = pool[c].PartFit
                                       ? *pool[c].PartFit
-                                      : part.Refine(WithoutDrift(pool[c].Kept.Model)).Model;
+                                      : refitted(pool[c].Kept);
         const std::vector<double> simulated = refit.Simulate(inputs, estimationRows);
         double error = 0.0;
         for (std::size_t i = split; i < estimationRows; ++i)
             error = error + (output[i] - simulated[i]) * (output[i] - simulated[i]);
-        heldOut[c] = std::isfinite(error) ? error : std::numeric_limits<double>::infinity();
+        const auto parameters = static_cast<double>(pool[c].Kept.Model.ParameterCount());
+        heldOut[c] = std::isfinite(error) ? error + heldOutPenalty * parameters
+                                          : std::numeric_limits<double>::infinity();
     });
     std::size_t best = 0;
     for (std::size_t c = 1; c < pool.size(); ++c)

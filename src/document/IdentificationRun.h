@@ -181,6 +181,8 @@ public:
         double Score = 0.0;
         // The search's best model, as the report shows it under OPTIMUM SOLUTION.
         std::shared_ptr<const TMISOFunTrans> Searched;
+        // The model its refinement started from, which the merge's hold-out starts from again.
+        std::optional<LinearModel> Start;
     };
     // The restarts spread over processes. With Count above 1, Run runs only the searches whose
     // index is Index modulo Count, the run's own search (index 0) only in slice 0; it then
@@ -210,6 +212,8 @@ private:
         bool Stopped = false;
         // The estimator whose start it was refined from; empty for a search's model.
         std::string Origin = {};
+        // The model its refinement started from; the hold-out repeats the work from there.
+        std::optional<LinearModel> Start = std::nullopt;
     };
 
     // A found model's error plus structurePenalty per parameter.

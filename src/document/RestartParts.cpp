@@ -98,6 +98,8 @@ ordered_json SearchJson(const IdentificationRun::FinishedSearch& search) {
     found["error"] = Hex(search.Error);
     found["model"] = ModelJson(*search.Model);
     found["search_best"] = SearchedJson(*search.Searched);
+    if (search.Start)
+        found["start"] = ModelJson(*search.Start);
     return found;
 }
 
@@ -139,11 +141,12 @@ std::vector<LinearModel::Factor> ReadFactors(const FieldReader& reader, const or
     return factors;
 }
 
+// The model in the member `name` of the search at `field`.
 LinearModel ReadModel(const FieldReader& reader, const ordered_json& search,
-                      const std::string& field) {
-    const std::string path = field + ".model";
+                      const std::string& field, const std::string& name) {
+    const std::string path = field + "." + name;
     const ordered_json& inputs =
-        ListMember(reader, reader.Member(search, field, "model"), path, "inputs");
+        ListMember(reader, reader.Member(search, field, name), path, "inputs");
     LinearModel model;
     for (std::size_t k = 0; k < inputs.size(); ++k) {
         const std::string input = FieldReader::Item(path + ".inputs", k);
@@ -189,7 +192,9 @@ IdentificationRun::FinishedSearch ReadSearch(const FieldReader& reader, const or
         return found;
     found.Score = HexMember(reader, search, field, "score");
     found.Error = HexMember(reader, search, field, "error");
-    found.Model = ReadModel(reader, search, field);
+    found.Model = ReadModel(reader, search, field, "model");
+    if (search.contains("start"))
+        found.Start = ReadModel(reader, search, field, "start");
     found.Searched = ReadSearched(reader, search, field);
     return found;
 }
