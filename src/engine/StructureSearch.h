@@ -23,8 +23,9 @@ public:
     StructureSearch(std::vector<std::span<const double>> inputs, std::span<const double> output,
                     std::size_t estimationRows, Experiments experiments = {});
 
-    // Passes over the inputs; the search ends earlier when a pass changes nothing.
-    int MaxPasses = 3;
+    // Passes over the inputs; the search ends earlier when a pass changes nothing. A pass adds
+    // at most one sample of delay per input, and dead times of several samples are common.
+    int MaxPasses = 10;
     // As Refinement::Stop: the result is then the best found until the stop.
     const std::atomic<bool>* Stop = nullptr;
 
