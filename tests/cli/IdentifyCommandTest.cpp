@@ -620,7 +620,10 @@ TEST_F(RestartSlices, PartsOfAnotherRunASliceTwiceOrAMissingSliceAreRefused) {
 TEST_F(RestartSlices, TwoProcessesOfMpirunWriteWhatOneProcessWrites) {
     const std::string printed = RunWhole("whole");
     const std::string spread = RunWhole(
-        "spread", std::string(ORVANEL_MPIRUN) + " --allow-run-as-root --oversubscribe -np 2 ");
+        "spread",
+        // The MPI library keeps allocations to its end, which a leak checker would report.
+        "ASAN_OPTIONS=detect_leaks=0 " + std::string(ORVANEL_MPIRUN) +
+            " -x ASAN_OPTIONS --allow-run-as-root --oversubscribe -np 2 ");
     EXPECT_EQ(spread, printed);
     ExpectSameOutputs("spread");
 }
