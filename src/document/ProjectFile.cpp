@@ -215,13 +215,14 @@ std::vector<std::pair<std::string, double>> ReadParameters(const FieldReader& re
     if (!value.is_object())
         reader.Fail(field, "is not a set of named numbers");
     std::vector<std::pair<std::string, double>> parameters;
-    for (const auto& [name, number] : value.items()) {
+    for (const auto& item : value.items()) {
+        const std::string& name = item.key();
         const auto known = RunParameters::All();
         if (std::none_of(known.begin(), known.end(), [&name](const RunParameter* parameter) {
                 return parameter->Flag.substr(2) == name;
             }))
             reader.Fail(field + "." + name, "is not a parameter of the search");
-        parameters.emplace_back(name, reader.Number(number, field + "." + name));
+        parameters.emplace_back(name, reader.Number(item.value(), field + "." + name));
     }
     return parameters;
 }
