@@ -695,6 +695,7 @@ std::vector<std::optional<IdentificationRun::Found>> IdentificationRun::FindAll(
     TGenetico settings;
     CopySettings(engine, settings);
     structurePenalty = PenaltyOf(settings);
+    estimates = {};
     std::atomic<bool> stop{stoppedIn != StopPhase::None};
     const std::vector<std::size_t> mine = SliceIndices(found.size());
     std::atomic<std::size_t> next{0};
@@ -906,12 +907,17 @@ IdentificationRun::FromEstimator(std::size_t which, const std::atomic<bool>& sto
     const std::span<const double> output = EstimationColumn(columns.size() - 1);
     std::optional<LinearModel> start;
     if (which == 0) {
-        start = ArxEstimate(inputs, output, estimationRows).Best(structurePenalty);
+        estimates.Arx = ArxEstimate(inputs, output, estimationRows).Structures(structurePenalty);
+        start = ArxEstimate::Best(estimates.Arx);
     } else {
         // Higher orders are judged as they are, in the hold-out; as starts their many
         // factors cost the simplification much and overfit.
         const SubspaceEstimate subspace(inputs, output, estimationRows);
-        start = subspace.Fit(subspace.BestOrder(structurePenalty, ArxEstimate::MaxOrder));
+        estimates.Subspace = subspace.Fits();
+        const int order = subspace.BestOrder(estimates.Subspace, structurePenalty,
+                                             ArxEstimate::MaxOrder);
+        if (order > 0)
+            start = estimates.Subspace[static_cast<std::size_t>(order - 1)];
     }
     if (!start || stop)
         return std::nullopt;
@@ -978,14 +984,13 @@ IdentificationRun::ChosenByHoldOut(const std::vector<std::optional<Found>>& foun
         pool.push_back({std::move(estimate), 0, std::move(part)});
         pool.back().Kept.Origin = origin;
     };
-    const ArxEstimate arx(inputs, output, estimationRows);
     const ArxEstimate arxPart(partInputs, output, split);
-    for (const ArxEstimate::Structure& s : arx.Structures(structurePenalty))
-        addEstimate(arx.Fit(s.Order, s.Delays), arxPart.Fit(s.Order, s.Delays), "ARX estimate");
-    const SubspaceEstimate subspace(inputs, output, estimationRows);
+    for (const ArxEstimate::Structure& s : estimates.Arx)
+        addEstimate(s.Model, arxPart.Fit(s.Order, s.Delays), "ARX estimate");
     const SubspaceEstimate subspacePart(partInputs, output, split);
-    for (int n = 1; n <= subspace.OrderLimit(); ++n)
-        addEstimate(subspace.Fit(n), subspacePart.Fit(n), "subspace estimate");
+    for (std::size_t n = 1; n <= estimates.Subspace.size(); ++n)
+        addEstimate(estimates.Subspace[n - 1], subspacePart.Fit(static_cast<int>(n)),
+                    "subspace estimate");
     if (pool.empty())
         return std::nullopt;
     const Refinement part(partInputs, output.first(split), split);

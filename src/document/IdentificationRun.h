@@ -5,6 +5,7 @@
 #include "document/IdentifiedModel.h"
 #include "document/ModelSummary.h"
 #include "document/RunReport.h"
+#include "engine/ArxEstimate.h"
 #include "engine/ColumnOffsets.h"
 #include "engine/LinearModel.h"
 #include "engine/Refinement.h"
@@ -216,6 +217,14 @@ private:
         std::optional<LinearModel> Start = std::nullopt;
     };
 
+    // The established estimators' own models on the estimation rows, kept by the tasks that
+    // start from them for the hold-out, which judges them as they are.
+    struct EstimatorModels {
+        std::vector<ArxEstimate::Structure> Arx;
+        // Per order from 1.
+        std::vector<std::optional<LinearModel>> Subspace;
+    };
+
     // A found model's error plus structurePenalty per parameter.
     double Score(const Found& found) const;
     void RunEngine();
@@ -285,6 +294,8 @@ private:
     // The size penalty per parameter in squared-error units when structures are simplified,
     // 0 otherwise; FindAll takes it from the engine's settings.
     double structurePenalty = 0.0;
+    // Each written by its estimator's task alone, read once the tasks are done.
+    mutable EstimatorModels estimates;
     std::optional<IdentifiedModel> result;
     std::shared_ptr<const TMISOFunTrans> keptSearchModel;
     // Summaries of `result` and the sample time they were computed for.

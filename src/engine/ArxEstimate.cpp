@@ -105,42 +105,37 @@ double ArxEstimate::Score(const LinearModel& model, double penalty) const {
 std::vector<ArxEstimate::Structure> ArxEstimate::Structures(double penalty) const {
     std::vector<Structure> structures;
     for (int order = 1; order <= MaxOrder; ++order) {
-        std::vector<int> delays(inputs.size(), 0);
-        double orderScore = std::numeric_limits<double>::infinity();
+        Structure best{order, std::vector<int>(inputs.size(), 0), {},
+                       std::numeric_limits<double>::infinity()};
+        std::vector<int> delays = best.Delays;
         for (int pass = 0; pass < DelayPasses; ++pass) {
             for (std::size_t k = 0; k < inputs.size(); ++k) {
-                int kept = delays[k];
                 for (int d = 0; d <= MaxDelay; ++d) {
                     delays[k] = d;
-                    const std::optional<LinearModel> model = Fit(order, delays);
+                    std::optional<LinearModel> model = Fit(order, delays);
                     const double score = model ? Score(*model, penalty)
                                                : std::numeric_limits<double>::infinity();
-                    if (score < orderScore) {
-                        orderScore = score;
-                        kept = d;
+                    if (score < best.Score) {
+                        best.Score = score;
+                        best.Delays = delays;
+                        best.Model = std::move(*model);
                     }
                 }
-                delays[k] = kept;
+                delays = best.Delays;
             }
         }
-        if (std::isfinite(orderScore))
-            structures.push_back({order, delays});
+        if (std::isfinite(best.Score))
+            structures.push_back(std::move(best));
     }
     return structures;
 }
 
-std::optional<LinearModel> ArxEstimate::Best(double penalty) const {
-    std::optional<LinearModel> best;
-    double bestScore = std::numeric_limits<double>::infinity();
-    for (const Structure& structure : Structures(penalty)) {
-        std::optional<LinearModel> model = Fit(structure.Order, structure.Delays);
-        const double score = Score(*model, penalty);
-        if (score < bestScore) {
-            bestScore = score;
-            best = std::move(model);
-        }
-    }
-    return best;
+std::optional<LinearModel> ArxEstimate::Best(std::span<const Structure> structures) {
+    const Structure* best = nullptr;
+    for (const Structure& structure : structures)
+        if (!best || structure.Score < best->Score)
+            best = &structure;
+    return best ? std::optional<LinearModel>(best->Model) : std::nullopt;
 }
 
 } // namespace orvanel

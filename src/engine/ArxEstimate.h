@@ -29,13 +29,18 @@ public:
     struct Structure {
         int Order = 1;
         std::vector<int> Delays;
+        // Its least-squares model and that model's squared simulation error plus penalty.
+        LinearModel Model;
+        double Score = 0.0;
     };
     // Per order 1..MaxOrder, the per-input delays (0..MaxDelay) of lowest squared simulation
     // error plus `penalty` per parameter of the transfer functions, chosen input by input in a
     // few passes; orders without a model that simulates are left out.
     std::vector<Structure> Structures(double penalty) const;
-    // The model of lowest score among those of Structures; nothing when there is none.
-    std::optional<LinearModel> Best(double penalty) const;
+    // The model of lowest score among the structures, the lower order among equals; nothing
+    // when there is none.
+    static std::optional<LinearModel> Best(std::span<const Structure> structures);
+    std::optional<LinearModel> Best(double penalty) const { return Best(Structures(penalty)); }
 
 private:
     // Column of the regressor for output lag 1..MaxOrder, and for input k's lag 0..

@@ -132,11 +132,20 @@ std::optional<LinearModel> SubspaceEstimate::Fit(int order) const {
     return model;
 }
 
-int SubspaceEstimate::BestOrder(double penalty, int highest) const {
+std::vector<std::optional<LinearModel>> SubspaceEstimate::Fits() const {
+    std::vector<std::optional<LinearModel>> fits;
+    for (int order = 1; order <= limit; ++order)
+        fits.push_back(Fit(order));
+    return fits;
+}
+
+int SubspaceEstimate::BestOrder(std::span<const std::optional<LinearModel>> fits, double penalty,
+                                int highest) const {
     int best = 0;
     double bestScore = std::numeric_limits<double>::infinity();
-    for (int order = 1; order <= std::min(limit, highest); ++order) {
-        const std::optional<LinearModel> model = Fit(order);
+    const int last = std::min(static_cast<int>(fits.size()), highest);
+    for (int order = 1; order <= last; ++order) {
+        const std::optional<LinearModel>& model = fits[static_cast<std::size_t>(order - 1)];
         if (!model)
             continue;
         const std::vector<double> simulated = model->Simulate(inputs, rows);

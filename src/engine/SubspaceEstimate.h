@@ -27,9 +27,16 @@ public:
     int OrderLimit() const { return limit; }
     // The model of order n (1..OrderLimit); nothing when it cannot be computed.
     std::optional<LinearModel> Fit(int order) const;
-    // The order up to `highest` (at most OrderLimit) of lowest squared simulation error plus
-    // `penalty` per parameter of the transfer functions; 0 when no order gives a model.
-    int BestOrder(double penalty, int highest = MaxOrder) const;
+    // The models of orders 1..OrderLimit, in order; nothing where one cannot be computed.
+    std::vector<std::optional<LinearModel>> Fits() const;
+    // Among `fits` (as Fits gives them), the order up to `highest` of lowest squared
+    // simulation error plus `penalty` per parameter of the transfer functions; 0 when no
+    // order gives a model.
+    int BestOrder(std::span<const std::optional<LinearModel>> fits, double penalty,
+                  int highest = MaxOrder) const;
+    int BestOrder(double penalty, int highest = MaxOrder) const {
+        return BestOrder(Fits(), penalty, highest);
+    }
 
 private:
     std::span<const std::span<const double>> inputs;
