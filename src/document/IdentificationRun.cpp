@@ -794,28 +794,24 @@ void IdentificationRun::Conclude() {
     KeepChosen(found, scores, searches);
 }
 
-// With a thorough run that was not stopped, on one experiment, the model the hold-out chooses;
-// otherwise that of the lowest score among the searches.
+// With a thorough run that was not stopped, the model the hold-out chooses; otherwise that of
+// the lowest score among the searches.
 void IdentificationRun::KeepChosen(std::vector<std::optional<Found>> found,
                                    std::vector<std::optional<double>> scores,
                                    std::size_t searches) {
     if (resolved.Thorough && stoppedIn == StopPhase::None) {
-        if (estimationParts.Single()) {
-            if (auto chosen = ChosenByHoldOut(found, searches))
-                KeepResult(std::move(chosen->first), chosen->second);
-            return;
-        }
-    } else {
-        found.resize(std::min(found.size(), searches));
+        if (auto chosen = ChosenByHoldOut(found, searches))
+            KeepResult(std::move(chosen->first), chosen->second);
+        return;
     }
+    found.resize(std::min(found.size(), searches));
     std::optional<std::size_t> kept;
     for (std::size_t k = 0; k < found.size(); ++k) {
         if (found[k] && (!kept || *scores[k] < *scores[*kept]))
             kept = k;
     }
-    // An estimator's model is kept as the run's own search's.
     if (kept)
-        KeepResult(*found[*kept], *kept < searches ? static_cast<int>(*kept) : 0);
+        KeepResult(*found[*kept], static_cast<int>(*kept));
 }
 
 double IdentificationRun::PenaltyOf(const TGenetico& settings) const {
@@ -933,22 +929,45 @@ IdentificationRun::FromEstimator(std::size_t which, const std::atomic<bool>& sto
     return found;
 }
 
-// The few best distinct structures by error plus penalty, each found anew on the first part of
-// the estimation rows by refining, simplifying and growing the start it was refined from, and
-// the established estimators' own models, each estimated anew on that part with its orders and
-// delays, are judged by their squared error on the rest of the estimation rows, simulated from
-// the first row, plus the penalty per parameter in proportion to those rows: a model that
-// drifts, or fits chance, loses there. The lowest wins, the earlier among equals; nothing when
-// nothing was found. The pair's second is the search the model came from.
-std::optional<std::pair<IdentificationRun::Found, int>>
-IdentificationRun::ChosenByHoldOut(const std::vector<std::optional<Found>>& found,
-                                   std::size_t searches) const {
-    struct Candidate {
-        Found Kept;
-        int Search = 0;
-        // The model fitted on the first part alone; nothing for one to refine there.
-        std::optional<LinearModel> PartFit;
-    };
+// The first HoldOutFitShare of every experiment's estimation rows, end to end, to fit on; the
+// rest of each is judged. One experiment's part is the first rows of its columns as they are.
+IdentificationRun::HoldOutRows IdentificationRun::HoldOutSplit() const {
+    HoldOutRows held;
+    if (estimationParts.Single()) {
+        held.Rows = static_cast<std::size_t>(static_cast<double>(estimationRows) * HoldOutFitShare);
+        held.Inputs = InputColumns(held.Rows);
+        held.Output = std::span<const double>(columns.back()).first(held.Rows);
+        held.Judged.push_back({held.Rows, estimationRows});
+        return held;
+    }
+    std::vector<std::size_t> starts;
+    held.Owned.resize(columns.size());
+    for (const Experiments::Part& part : estimationParts.Parts(estimationRows)) {
+        const std::size_t split =
+            part.Begin + static_cast<std::size_t>(static_cast<double>(part.End - part.Begin) *
+                                                  HoldOutFitShare);
+        starts.push_back(held.Rows);
+        held.Rows += split - part.Begin;
+        held.Judged.push_back({split, part.End});
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            const std::span<const double> column = EstimationColumn(c);
+            held.Owned[c].insert(held.Owned[c].end(), column.begin() + static_cast<std::ptrdiff_t>(part.Begin),
+                                 column.begin() + static_cast<std::ptrdiff_t>(split));
+        }
+    }
+    for (std::size_t c = 0; c + 1 < columns.size(); ++c)
+        held.Inputs.emplace_back(held.Owned[c]);
+    held.Output = held.Owned.back();
+    held.Parts = Experiments(std::move(starts));
+    return held;
+}
+
+// The few best distinct structures by error plus penalty among what was found, then the
+// established estimators' own models that explain more than the simplest model, each with
+// its fit on the hold-out's part.
+std::vector<IdentificationRun::HoldOutCandidate>
+IdentificationRun::HoldOutPool(const std::vector<std::optional<Found>>& found,
+                               std::size_t searches, const HoldOutRows& held) const {
     std::vector<std::size_t> order;
     for (std::size_t k = 0; k < found.size(); ++k)
         if (found[k])
@@ -956,22 +975,16 @@ IdentificationRun::ChosenByHoldOut(const std::vector<std::optional<Found>>& foun
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
         return Score(*found[a]) < Score(*found[b]);
     });
-    std::vector<Candidate> pool;
+    std::vector<HoldOutCandidate> pool;
     for (const std::size_t k : order) {
-        const bool seen = std::any_of(pool.begin(), pool.end(), [&](const Candidate& c) {
+        const bool seen = std::any_of(pool.begin(), pool.end(), [&](const HoldOutCandidate& c) {
             return c.Kept.Model.SameStructure(found[k]->Model);
         });
         if (!seen && pool.size() < HoldOutCandidates)
             pool.push_back({*found[k], k < searches ? static_cast<int>(k) : 0, std::nullopt});
     }
-    const std::size_t split =
-        static_cast<std::size_t>(static_cast<double>(estimationRows) * HoldOutFitShare);
-    const std::span<const double> output = columns.back();
-    const std::vector<std::span<const double>> inputs = InputColumns(estimationRows);
-    const std::vector<std::span<const double>> partInputs = InputColumns(split);
-    const Refinement whole(inputs, output.first(estimationRows), estimationRows);
-    // An estimate must explain more than the simplest model, as a refined one does.
-    const LinearModel simplest = LinearModel::Simplest(inputs.size());
+    const Refinement whole = EstimationRefinement();
+    const LinearModel simplest = LinearModel::Simplest(columns.size() - 1);
     const double simplestScore = Score(Found{simplest, whole.SquaredError(simplest)});
     const auto addEstimate = [&](std::optional<LinearModel> model, std::optional<LinearModel> part,
                                  const char* origin) {
@@ -984,37 +997,54 @@ IdentificationRun::ChosenByHoldOut(const std::vector<std::optional<Found>>& foun
         pool.push_back({std::move(estimate), 0, std::move(part)});
         pool.back().Kept.Origin = origin;
     };
-    const ArxEstimate arxPart(partInputs, output, split);
+    const ArxEstimate arxPart(held.Inputs, held.Output, held.Rows);
     for (const ArxEstimate::Structure& s : estimates.Arx)
         addEstimate(s.Model, arxPart.Fit(s.Order, s.Delays), "ARX estimate");
-    const SubspaceEstimate subspacePart(partInputs, output, split);
+    const SubspaceEstimate subspacePart(held.Inputs, held.Output, held.Rows);
     for (std::size_t n = 1; n <= estimates.Subspace.size(); ++n)
         addEstimate(estimates.Subspace[n - 1], subspacePart.Fit(static_cast<int>(n)),
                     "subspace estimate");
+    return pool;
+}
+
+// The pool's candidates are judged by the squared error on the held-out rows of the model
+// fitted on the part, simulated from each experiment's first row, plus the penalty per
+// parameter in proportion to those rows: a model that drifts, or fits chance, loses there.
+// A found model is fitted on the part by the work that found it, repeated from its start (its
+// own coefficients have seen the rows that judge it); an estimator's model is estimated anew
+// there with its orders and delays. The lowest wins, the earlier among equals; nothing when
+// nothing was found. The pair's second is the search the model came from.
+std::optional<std::pair<IdentificationRun::Found, int>>
+IdentificationRun::ChosenByHoldOut(const std::vector<std::optional<Found>>& found,
+                                   std::size_t searches) const {
+    const HoldOutRows held = HoldOutSplit();
+    std::vector<HoldOutCandidate> pool = HoldOutPool(found, searches, held);
     if (pool.empty())
         return std::nullopt;
-    const Refinement part(partInputs, output.first(split), split);
-    const StructureSearch partSearch(partInputs, output.first(split), split);
-    // A found model is judged by the work that found it, repeated on the part from its start:
-    // its own coefficients have seen the rows that judge it.
+    const Refinement part(held.Inputs, held.Output, held.Rows, held.Parts);
+    const StructureSearch partSearch(held.Inputs, held.Output, held.Rows, held.Parts);
     const auto refitted = [&](const Found& found) {
         const Refinement::Result refined =
             part.Simplify(part.Refine(found.Start.value_or(found.Model)), structurePenalty);
         return partSearch.Grow(refined, structurePenalty).Model;
     };
-    // The penalty per parameter, in proportion to the rows that judge.
-    const double heldOutPenalty = structurePenalty * static_cast<double>(estimationRows - split) /
+    std::size_t judgedRows = 0;
+    for (const Experiments::Part& judged : held.Judged)
+        judgedRows += judged.End - judged.Begin;
+    const double heldOutPenalty = structurePenalty * static_cast<double>(judgedRows) /
                                   static_cast<double>(estimationRows);
+    const std::span<const double> output = EstimationColumn(columns.size() - 1);
+    const std::vector<std::span<const double>> inputs = EstimationInputs();
     std::vector<double> heldOut(pool.size());
     WorkerPool workers(engine.ThreadCount);
     workers.ForEach(pool.size(), [&](std::size_t c) {
-        const LinearModel refit = pool[c].PartFit
-                                      ? *pool[c].PartFit
-                                      : refitted(pool[c].Kept);
-        const std::vector<double> simulated = refit.Simulate(inputs, estimationRows);
+        const LinearModel refit = pool[c].PartFit ? *pool[c].PartFit : refitted(pool[c].Kept);
+        const std::vector<double> simulated =
+            refit.Simulate(inputs, estimationRows, estimationParts);
         double error = 0.0;
-        for (std::size_t i = split; i < estimationRows; ++i)
-            error = error + (output[i] - simulated[i]) * (output[i] - simulated[i]);
+        for (const Experiments::Part& judged : held.Judged)
+            for (std::size_t i = judged.Begin; i < judged.End; ++i)
+                error = error + (output[i] - simulated[i]) * (output[i] - simulated[i]);
         const auto parameters = static_cast<double>(pool[c].Kept.Model.ParameterCount());
         heldOut[c] = std::isfinite(error) ? error + heldOutPenalty * parameters
                                           : std::numeric_limits<double>::infinity();

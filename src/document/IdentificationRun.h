@@ -241,6 +241,24 @@ private:
     // The start grown by StructureSearch on the estimation rows.
     Refinement::Result Grown(Refinement::Result start, const std::atomic<bool>& stop) const;
     std::optional<Found> FromEstimator(std::size_t which, const std::atomic<bool>& stop) const;
+    // The rows the hold-out fits on (copied with several experiments) and those it judges.
+    struct HoldOutRows {
+        std::vector<std::vector<double>> Owned;
+        std::vector<std::span<const double>> Inputs;
+        std::span<const double> Output;
+        std::size_t Rows = 0;
+        Experiments Parts;
+        std::vector<Experiments::Part> Judged;
+    };
+    struct HoldOutCandidate {
+        Found Kept;
+        int Search = 0;
+        // The model fitted on the part alone; nothing for one to refine there.
+        std::optional<LinearModel> PartFit;
+    };
+    HoldOutRows HoldOutSplit() const;
+    std::vector<HoldOutCandidate> HoldOutPool(const std::vector<std::optional<Found>>& found,
+                                              std::size_t searches, const HoldOutRows& held) const;
     std::optional<std::pair<Found, int>>
     ChosenByHoldOut(const std::vector<std::optional<Found>>& found, std::size_t searches) const;
     void Conclude();
