@@ -65,6 +65,12 @@ public:
     // candidates give an empty model of infinite error.
     Result RefineBest(std::span<const LinearModel> candidates, std::size_t starts = 8) const;
 
+    // The columns, rows and experiments it fits to, as given.
+    const std::vector<std::span<const double>>& Inputs() const { return inputs; }
+    std::span<const double> Output() const { return output; }
+    std::size_t EstimationRows() const { return rows; }
+    const Experiments& SampleExperiments() const { return experiments; }
+
 private:
     // One pass of Simplify over the inputs; whether any input took a simpler form.
     bool SimplifyInputs(Result& current, double penalty) const;

@@ -38,8 +38,7 @@ constexpr LinearModel::Factor OriginPair{true, 0.0, 0.0, 0.0};
 StructureSearch::StructureSearch(std::vector<std::span<const double>> inputs,
                                  std::span<const double> output, std::size_t estimationRows,
                                  Experiments experiments)
-    : inputs(std::move(inputs)), output(output), rows(estimationRows),
-      experiments(std::move(experiments)) {}
+    : refinement(std::move(inputs), output, estimationRows, std::move(experiments)) {}
 
 std::vector<LinearModel::Input> StructureSearch::Neighbours(const LinearModel::Input& input) {
     std::vector<LinearModel::Input> forms;
@@ -78,7 +77,7 @@ std::vector<LinearModel::Input> StructureSearch::Neighbours(const LinearModel::I
 }
 
 Refinement::Result StructureSearch::Grow(Refinement::Result start, double penalty) const {
-    Refinement whole(inputs, output, rows, experiments);
+    Refinement whole = refinement;
     whole.Stop = Stop;
     Refinement::Result current = std::move(start);
     for (int pass = 0; pass < MaxPasses && !StopAsked() && GrowInputs(whole, current, penalty);
@@ -95,6 +94,10 @@ Refinement::Result StructureSearch::Grow(Refinement::Result start, double penalt
 
 bool StructureSearch::GrowInputs(const Refinement& whole, Refinement::Result& current,
                                  double penalty) const {
+    const std::vector<std::span<const double>>& inputs = whole.Inputs();
+    const std::span<const double> output = whole.Output();
+    const std::size_t rows = whole.EstimationRows();
+    const Experiments& experiments = whole.SampleExperiments();
     bool changed = false;
     for (std::size_t k = 0; k < current.Model.Inputs.size() && k < inputs.size(); ++k) {
         LinearModel others = current.Model;
