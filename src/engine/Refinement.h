@@ -28,6 +28,9 @@ public:
         std::size_t Start = 0;
         // Whether a stop cut the work short.
         bool Stopped = false;
+
+        // Error plus `penalty` per parameter: what Simplify and the structure search lower.
+        double Score(double penalty) const;
     };
 
     // One column per input and the measured output, all at least estimationRows long; the

@@ -13,10 +13,6 @@ std::size_t Degree(const std::vector<LinearModel::Factor>& factors) {
     return degree;
 }
 
-double Score(const Refinement::Result& result, double penalty) {
-    return result.Error + penalty * static_cast<double>(result.Model.ParameterCount());
-}
-
 // The real part of the pair's root farthest from the origin.
 double SlowerRoot(const LinearModel::Factor& pair) {
     const double discriminant = pair.A * pair.A - 4.0 * pair.B;
@@ -85,7 +81,7 @@ Refinement::Result StructureSearch::Grow(Refinement::Result start, double penalt
         Refinement::Result refined = whole.Refine(current.Model);
         refined.Start = current.Start;
         refined = whole.Simplify(std::move(refined), penalty);
-        if (Score(refined, penalty) < Score(current, penalty))
+        if (refined.Score(penalty) < current.Score(penalty))
             current = std::move(refined);
     }
     current.Stopped = current.Stopped || StopAsked();
@@ -116,10 +112,10 @@ bool StructureSearch::GrowInputs(const Refinement& whole, Refinement::Result& cu
             Refinement::Result candidate = current;
             candidate.Model.Inputs[k] = alone.Refine(LinearModel{{form}}).Model.Inputs.front();
             candidate.Error = whole.SquaredError(candidate.Model);
-            if (Score(candidate, penalty) < Score(best, penalty))
+            if (candidate.Score(penalty) < best.Score(penalty))
                 best = std::move(candidate);
         }
-        if (Score(best, penalty) < Score(current, penalty)) {
+        if (best.Score(penalty) < current.Score(penalty)) {
             current = std::move(best);
             changed = true;
         }
