@@ -102,14 +102,22 @@ QAction* TMainForm::AddAction(QMenu* menu, const QString& text, const QString& i
     return action;
 }
 
+QAction* TMainForm::AddNamedAction(QMenu* menu, const QString& name, const QString& text,
+                                   const QString& icon, void (TMainForm::*command)(),
+                                   const QKeySequence& shortcut) {
+    QAction* action = AddAction(menu, text, icon, command, shortcut);
+    action->setObjectName(name);
+    return action;
+}
+
 void TMainForm::CreateMenus() {
     fileMenu_ = new QMenu(QStringLiteral("&File"), this);
-    AddAction(fileMenu_, QStringLiteral("&New"), QStringLiteral("new"), &TMainForm::NewMenuClick,
-              QKeySequence(Qt::CTRL | Qt::Key_N))
-        ->setObjectName(QStringLiteral("NewMenu"));
-    AddAction(fileMenu_, QStringLiteral("&Open"), QStringLiteral("open"), &TMainForm::OpenMenuClick,
-              QKeySequence(Qt::CTRL | Qt::Key_O))
-        ->setObjectName(QStringLiteral("OpenMenu"));
+    AddNamedAction(fileMenu_, QStringLiteral("NewMenu"), QStringLiteral("&New"),
+                   QStringLiteral("new"), &TMainForm::NewMenuClick,
+                   QKeySequence(Qt::CTRL | Qt::Key_N));
+    AddNamedAction(fileMenu_, QStringLiteral("OpenMenu"), QStringLiteral("&Open"),
+                   QStringLiteral("open"), &TMainForm::OpenMenuClick,
+                   QKeySequence(Qt::CTRL | Qt::Key_O));
     reopenMenu_ =
         fileMenu_->addMenu(Icons::Load(QStringLiteral("open")), QStringLiteral("&Reopen"));
     reopenMenu_->menuAction()->setObjectName(QStringLiteral("ReopenMenu"));
@@ -117,30 +125,26 @@ void TMainForm::CreateMenus() {
     reopenList_ = std::make_unique<ReopenList>(*reopenMenu_);
     connect(reopenMenu_, &QMenu::triggered, this, &TMainForm::ReopenClick);
     fileMenu_->addSeparator();
-    AddAction(fileMenu_, QStringLiteral("&Save"), QStringLiteral("save"), &TMainForm::SaveMenuClick,
-              QKeySequence(Qt::CTRL | Qt::Key_S))
-        ->setObjectName(QStringLiteral("SaveMenu"));
+    AddNamedAction(fileMenu_, QStringLiteral("SaveMenu"), QStringLiteral("&Save"),
+                   QStringLiteral("save"), &TMainForm::SaveMenuClick,
+                   QKeySequence(Qt::CTRL | Qt::Key_S));
     AddAction(fileMenu_, QStringLiteral("Save &As"), QStringLiteral("save"),
               &TMainForm::SaveAsMenuClick);
     AddAction(fileMenu_, QStringLiteral("&Close"), QStringLiteral("closeall"),
               &TMainForm::CloseMenuClick);
     fileMenu_->addSeparator();
     // Ctrl+P always prints; the documents' Paste answers Ctrl+V, so the two never collide.
-    AddAction(fileMenu_, QStringLiteral("&Print"), QStringLiteral("print"),
-              &TMainForm::PrintMenuClick, QKeySequence(Qt::CTRL | Qt::Key_P))
-        ->setObjectName(QStringLiteral("PrintMenu"));
-    AddAction(fileMenu_, QStringLiteral("Export &Chart..."), QStringLiteral("save"),
-              &TMainForm::ExportChartMenuClick)
-        ->setObjectName(QStringLiteral("ExportChartMenu"));
-    AddAction(fileMenu_, QStringLiteral("Export &Model..."), QStringLiteral("save"),
-              &TMainForm::ExportModelMenuClick)
-        ->setObjectName(QStringLiteral("ExportModelMenu"));
-    AddAction(fileMenu_, QStringLiteral("&Import Model..."), QStringLiteral("open"),
-              &TMainForm::ImportModelMenuClick)
-        ->setObjectName(QStringLiteral("ImportModelMenu"));
-    AddAction(fileMenu_, QStringLiteral("Save Pro&ject..."), QStringLiteral("save"),
-              &TMainForm::SaveProjectMenuClick)
-        ->setObjectName(QStringLiteral("SaveProjectMenu"));
+    AddNamedAction(fileMenu_, QStringLiteral("PrintMenu"), QStringLiteral("&Print"),
+                   QStringLiteral("print"), &TMainForm::PrintMenuClick,
+                   QKeySequence(Qt::CTRL | Qt::Key_P));
+    AddNamedAction(fileMenu_, QStringLiteral("ExportChartMenu"), QStringLiteral("Export &Chart..."),
+                   QStringLiteral("save"), &TMainForm::ExportChartMenuClick);
+    AddNamedAction(fileMenu_, QStringLiteral("ExportModelMenu"), QStringLiteral("Export &Model..."),
+                   QStringLiteral("save"), &TMainForm::ExportModelMenuClick);
+    AddNamedAction(fileMenu_, QStringLiteral("ImportModelMenu"), QStringLiteral("&Import Model..."),
+                   QStringLiteral("open"), &TMainForm::ImportModelMenuClick);
+    AddNamedAction(fileMenu_, QStringLiteral("SaveProjectMenu"), QStringLiteral("Save Pro&ject..."),
+                   QStringLiteral("save"), &TMainForm::SaveProjectMenuClick);
     fileMenu_->addSeparator();
     AddAction(fileMenu_, QStringLiteral("&Exit"), QStringLiteral("exit"),
               &TMainForm::ExitMenuClick);
@@ -159,10 +163,10 @@ void TMainForm::CreateMenus() {
         AddAction(nullptr, QStringLiteral("C&lose All"), QStringLiteral("closeall"),
                   &TMainForm::CloseAllMenuClick),
         nullptr,
-        showPlotAction_ = AddAction(nullptr, QStringLiteral("Show &Plot"), QStringLiteral("tile"),
-                                    &TMainForm::ShowPlotMenuClick),
+        showPlotAction_ =
+            AddNamedAction(nullptr, QStringLiteral("ShowPlotMenu"), QStringLiteral("Show &Plot"),
+                           QStringLiteral("tile"), &TMainForm::ShowPlotMenuClick),
     };
-    showPlotAction_->setObjectName(QStringLiteral("ShowPlotMenu"));
     connect(windowMenu_, &QMenu::aboutToShow, this, &TMainForm::RebuildWindowMenu);
     RebuildWindowMenu();
 
@@ -180,8 +184,7 @@ void TMainForm::CreateToolBar() {
     toolBar_->setIconSize(QSize(16, 16));
     const auto addButton = [this](const QString& name, const QString& hint, const QString& icon,
                                   void (TMainForm::*command)()) {
-        QAction* action = AddAction(nullptr, QString(), icon, command);
-        action->setObjectName(name);
+        QAction* action = AddNamedAction(nullptr, name, QString(), icon, command);
         action->setToolTip(hint);
         toolBar_->addAction(action);
         toolBar_->widgetForAction(action)->setObjectName(name);

@@ -115,6 +115,10 @@ protected:
 private:
     QAction* AddAction(QMenu* menu, const QString& text, const QString& icon,
                        void (TMainForm::*command)(), const QKeySequence& shortcut = {});
+    // The same with an object name, by which the tool bar and the tests find the action.
+    QAction* AddNamedAction(QMenu* menu, const QString& name, const QString& text,
+                            const QString& icon, void (TMainForm::*command)(),
+                            const QKeySequence& shortcut = {});
     void CreateMenus();
     void CreateToolBar();
     void CreateStatusArea();

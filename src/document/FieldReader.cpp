@@ -9,6 +9,45 @@ namespace orvanel {
 
 using json = FieldReader::Json;
 
+bool FieldReader::Object::Boolean(const std::string& name) const {
+    return reader_.Boolean((*this)(name), Path(name));
+}
+
+double FieldReader::Object::Number(const std::string& name) const {
+    return reader_.Number((*this)(name), Path(name));
+}
+
+double FieldReader::Object::Hexadecimal(const std::string& name) const {
+    return reader_.Hexadecimal((*this)(name), Path(name));
+}
+
+long long FieldReader::Object::Integer(const std::string& name, long long minimum,
+                                       long long maximum) const {
+    return reader_.Integer((*this)(name), Path(name), minimum, maximum);
+}
+
+std::string FieldReader::Object::Text(const std::string& name) const {
+    return reader_.Text((*this)(name), Path(name));
+}
+
+json FieldReader::Document(const std::string& text, std::string_view format,
+                           const std::string& kind) const {
+    json document = json::parse(text, nullptr, false);
+    if (document.is_discarded())
+        throw DocumentError(file_ + ": not a JSON document");
+    if (!document.is_object() || document.value("format", json()) != format)
+        throw DocumentError(file_ + ": not " + kind + " (\"format\" is not \"" +
+                            std::string(format) + "\")");
+    return document;
+}
+
+void FieldReader::CheckVersion(const json& document, int version) const {
+    const json& found = Member(document, "", "format_version");
+    if (found != version)
+        Fail("format_version",
+             "is " + found.dump() + "; this program reads " + std::to_string(version));
+}
+
 void FieldReader::Fail(const std::string& field, const std::string& what) const {
     throw DocumentError(file_ + ": " + field + " " + what);
 }
@@ -50,17 +89,15 @@ std::vector<double> FieldReader::Numbers(const json& value, const std::string& f
 }
 
 std::vector<double> FieldReader::List(const json& value, const std::string& field) const {
-    if (!value.is_array())
-        Fail(field, "is not a list of numbers");
-    std::vector<double> numbers;
-    for (std::size_t i = 0; i < value.size(); ++i)
-        numbers.push_back(Number(value[i], Item(field, i)));
-    return numbers;
+    return Each(
+        value, field, "is not a list of numbers",
+        [this](const json& number, const std::string& item) { return Number(number, item); });
 }
 
-const json& FieldReader::Items(const json& value, const std::string& field) const {
+const json& FieldReader::Items(const json& value, const std::string& field,
+                               const std::string& refusal) const {
     if (!value.is_array())
-        Fail(field, "is not a list");
+        Fail(field, refusal);
     return value;
 }
 

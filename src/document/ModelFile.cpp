@@ -47,16 +47,9 @@ ModelFile ModelFile::Read(const std::string& path) {
 
 ModelFile ModelFile::Parse(const std::string& text, const std::string& path) {
     const FieldReader reader(path);
-    const json document = json::parse(text, nullptr, false);
-    if (document.is_discarded())
-        throw DocumentError(path + ": not a JSON document");
-    if (!document.is_object() || document.value("format", json()) != "orvanel-model")
-        throw DocumentError(path + ": not a model exported by this program (\"format\" is not "
-                                   "\"orvanel-model\")");
-    const json& version = reader.Member(document, "", "format_version");
-    if (version != FormatVersion)
-        reader.Fail("format_version", "is " + version.dump() + "; this program reads " +
-                                          std::to_string(FormatVersion));
+    const json document =
+        reader.Document(text, "orvanel-model", "a model exported by this program");
+    reader.CheckVersion(document, FormatVersion);
     const json& inputs = reader.Member(document, "", "inputs");
     if (!inputs.is_array() || inputs.empty())
         reader.Fail("inputs", "is not a list of transfer functions");

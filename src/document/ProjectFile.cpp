@@ -1,6 +1,5 @@
 #include "document/ProjectFile.h"
 
-#include "document/DocumentError.h"
 #include "document/DocumentFile.h"
 #include "document/FieldReader.h"
 #include "document/ReplacementFile.h"
@@ -21,16 +20,6 @@ constexpr const char* Format = "orvanel-project";
 constexpr int FormatVersion = 1;
 constexpr long long LongestDelay = 1000000;
 constexpr long long MostRows = std::numeric_limits<int>::max();
-
-// The members of the object at `field`, each read or named by its path.
-struct Fields {
-    const FieldReader& reader;
-    const json& object;
-    const std::string& field;
-
-    const json& operator()(const char* name) const { return reader.Member(object, field, name); }
-    std::string Path(const char* name) const { return FieldReader::Path(field, name); }
-};
 
 ordered_json OptionsJson(const IdentificationOptions& options) {
     return {{"remove_offsets", options.RemoveOffsets},
@@ -103,16 +92,14 @@ ordered_json DocumentJson(const ProjectDocument& document) {
 
 IdentificationOptions ReadOptions(const FieldReader& reader, const json& value,
                                   const std::string& field) {
-    const Fields member{reader, value, field};
+    const FieldReader::Object member(reader, value, field);
     IdentificationOptions options;
-    options.RemoveOffsets = reader.Boolean(member("remove_offsets"), member.Path("remove_offsets"));
-    options.ValidationPercent =
-        reader.Number(member("validation_percent"), member.Path("validation_percent"));
-    options.Refine = reader.Boolean(member("refine"), member.Path("refine"));
-    options.Restarts = static_cast<int>(
-        reader.Integer(member("restarts"), member.Path("restarts"), 1, RunParameters::MaxCount));
-    options.Simplify = reader.Boolean(member("simplify"), member.Path("simplify"));
-    options.Thorough = reader.Boolean(member("thorough"), member.Path("thorough"));
+    options.RemoveOffsets = member.Boolean("remove_offsets");
+    options.ValidationPercent = member.Number("validation_percent");
+    options.Refine = member.Boolean("refine");
+    options.Restarts = static_cast<int>(member.Integer("restarts", 1, RunParameters::MaxCount));
+    options.Simplify = member.Boolean("simplify");
+    options.Thorough = member.Boolean("thorough");
     // The ranges of the options dialog and the command.
     for (const IdentificationOption* option : IdentificationOption::All()) {
         const double value = option->Read(options);
@@ -127,19 +114,15 @@ IdentificationOptions ReadOptions(const FieldReader& reader, const json& value,
 
 std::vector<LinearModel::Factor> ReadFactors(const FieldReader& reader, const json& value,
                                              const std::string& field) {
-    if (!value.is_array())
-        reader.Fail(field, "is not a list of factors");
-    std::vector<LinearModel::Factor> factors;
-    for (std::size_t i = 0; i < value.size(); ++i) {
-        const std::string item = FieldReader::Item(field, i);
-        const std::vector<double> numbers = reader.Numbers(value[i], item);
-        if (numbers.size() > 2)
-            reader.Fail(item, "is not a real root or a pair's two coefficients");
-        factors.push_back(numbers.size() == 1
-                              ? LinearModel::Factor{false, numbers[0], 0.0, 0.0}
-                              : LinearModel::Factor{true, 0.0, numbers[0], numbers[1]});
-    }
-    return factors;
+    return reader.Each(value, field, "is not a list of factors",
+                       [&reader](const json& factor, const std::string& item) {
+                           const std::vector<double> numbers = reader.Numbers(factor, item);
+                           if (numbers.size() > 2)
+                               reader.Fail(item, "is not a real root or a pair's two coefficients");
+                           return numbers.size() == 1
+                                      ? LinearModel::Factor{false, numbers[0], 0.0, 0.0}
+                                      : LinearModel::Factor{true, 0.0, numbers[0], numbers[1]};
+                       });
 }
 
 LinearModel ReadFactoredModel(const FieldReader& reader, const json& value,
@@ -148,65 +131,60 @@ LinearModel ReadFactoredModel(const FieldReader& reader, const json& value,
         reader.Fail(field, "is not a list of transfer functions");
     LinearModel model;
     for (std::size_t k = 0; k < value.size(); ++k) {
-        const std::string item = FieldReader::Item(field, k);
+        const FieldReader::Object member(reader, value[k], FieldReader::Item(field, k));
         LinearModel::Input input;
-        input.Gain = reader.Number(reader.Member(value[k], item, "gain"), item + ".gain");
-        input.Zeros = ReadFactors(reader, reader.Member(value[k], item, "zeros"), item + ".zeros");
-        input.Poles = ReadFactors(reader, reader.Member(value[k], item, "poles"), item + ".poles");
-        input.Delay = static_cast<int>(reader.Integer(reader.Member(value[k], item, "delay"),
-                                                      item + ".delay", 0, LongestDelay));
+        input.Gain = member.Number("gain");
+        input.Zeros = ReadFactors(reader, member("zeros"), member.Path("zeros"));
+        input.Poles = ReadFactors(reader, member("poles"), member.Path("poles"));
+        input.Delay = static_cast<int>(member.Integer("delay", 0, LongestDelay));
         model.Inputs.push_back(std::move(input));
     }
     return model;
 }
 
 Rnd::State ReadSeed(const FieldReader& reader, const json& value, const std::string& field) {
+    const FieldReader::Object member(reader, value, field);
     Rnd::State seed;
-    const std::vector<double> table =
-        reader.Numbers(reader.Member(value, field, "table"), field + ".table");
+    const std::vector<double> table = reader.Numbers(member("table"), member.Path("table"));
     if (table.size() != seed.RandomTable.size())
-        reader.Fail(field + ".table", "does not have " +
-                                          std::to_string(seed.RandomTable.size()) + " numbers");
+        reader.Fail(member.Path("table"),
+                    "does not have " + std::to_string(seed.RandomTable.size()) + " numbers");
     std::copy(table.begin(), table.end(), seed.RandomTable.begin());
-    seed.RandomIndex = static_cast<int>(reader.Integer(reader.Member(value, field, "index"),
-                                                       field + ".index", 0, 55));
+    seed.RandomIndex = static_cast<int>(member.Integer("index", 0, 55));
     seed.SystemSeed = static_cast<std::uint32_t>(
-        reader.Integer(reader.Member(value, field, "system_seed"), field + ".system_seed", 0,
-                       std::numeric_limits<std::uint32_t>::max()));
+        member.Integer("system_seed", 0, std::numeric_limits<std::uint32_t>::max()));
     return seed;
 }
 
 KeptModel ReadModel(const FieldReader& reader, const json& value, const std::string& field,
                     const std::string& path) {
-    const Fields member{reader, value, field};
+    const FieldReader::Object member(reader, value, field);
     KeptModel model;
-    model.Name = reader.Text(member("name"), member.Path("name"));
-    model.Origin = reader.Text(member("origin"), member.Path("origin"));
-    model.Time = reader.Text(member("time"), member.Path("time"));
-    model.Stopped = reader.Boolean(member("stopped"), member.Path("stopped"));
-    model.Overlaid = reader.Boolean(member("overlaid"), member.Path("overlaid"));
-    model.ValidationBegins = static_cast<std::size_t>(
-        reader.Integer(member("validation_begins"), member.Path("validation_begins"), 0, MostRows));
+    model.Name = member.Text("name");
+    model.Origin = member.Text("origin");
+    model.Time = member.Text("time");
+    model.Stopped = member.Boolean("stopped");
+    model.Overlaid = member.Boolean("overlaid");
+    model.ValidationBegins =
+        static_cast<std::size_t>(member.Integer("validation_begins", 0, MostRows));
     model.Options = ReadOptions(reader, member("options"), member.Path("options"));
-    model.Coefficients = ModelFile::Parse(member("model").dump(), path + ": " + member.Path("model"));
-    if (value.contains("factors")) {
-        model.Factors = ReadFactoredModel(reader, value["factors"], member.Path("factors"));
+    model.Coefficients =
+        ModelFile::Parse(member("model").dump(), path + ": " + member.Path("model"));
+    if (member.Contains("factors")) {
+        model.Factors = ReadFactoredModel(reader, member("factors"), member.Path("factors"));
         if (model.Factors->Inputs.size() != model.Coefficients.Inputs.size())
             reader.Fail(member.Path("factors"), "does not have one transfer function per input");
     }
-    if (value.contains("seed"))
-        model.Seed = ReadSeed(reader, value["seed"], member.Path("seed"));
+    if (member.Contains("seed"))
+        model.Seed = ReadSeed(reader, member("seed"), member.Path("seed"));
     return model;
 }
 
 std::vector<std::string> ReadNames(const FieldReader& reader, const json& value,
                                    const std::string& field) {
-    if (!value.is_array())
-        reader.Fail(field, "is not a list of names");
-    std::vector<std::string> names;
-    for (std::size_t i = 0; i < value.size(); ++i)
-        names.push_back(reader.Text(value[i], FieldReader::Item(field, i)));
-    return names;
+    return reader.Each(
+        value, field, "is not a list of names",
+        [&reader](const json& name, const std::string& item) { return reader.Text(name, item); });
 }
 
 std::vector<std::pair<std::string, double>> ReadParameters(const FieldReader& reader,
@@ -229,37 +207,32 @@ std::vector<std::pair<std::string, double>> ReadParameters(const FieldReader& re
 
 ProjectDocument ReadDocument(const FieldReader& reader, const json& value,
                              const std::string& field, const std::string& path) {
-    const Fields member{reader, value, field};
+    const FieldReader::Object member(reader, value, field);
     ProjectDocument document;
-    document.Caption = reader.Text(member("caption"), member.Path("caption"));
-    const json& data = member("data");
-    if (data.is_object() && data.contains("path"))
-        document.DataPath = reader.Text(data["path"], member.Path("data") + ".path");
+    document.Caption = member.Text("caption");
+    const FieldReader::Object data = member.Member("data");
+    if (data.Contains("path"))
+        document.DataPath = data.Text("path");
     else
-        document.EmbeddedRows =
-            reader.Text(reader.Member(data, member.Path("data"), "rows"), member.Path("data") + ".rows");
-    const json& names = member("column_names");
-    document.InputNames = ReadNames(reader, reader.Member(names, member.Path("column_names"), "inputs"),
-                                    member.Path("column_names") + ".inputs");
-    document.OutputName = reader.Text(reader.Member(names, member.Path("column_names"), "output"),
-                                      member.Path("column_names") + ".output");
-    if (value.contains("sample_time")) {
-        document.SampleTime = reader.Number(value["sample_time"], member.Path("sample_time"));
+        document.EmbeddedRows = data.Text("rows");
+    const FieldReader::Object names = member.Member("column_names");
+    document.InputNames = ReadNames(reader, names("inputs"), names.Path("inputs"));
+    document.OutputName = names.Text("output");
+    if (member.Contains("sample_time")) {
+        document.SampleTime = member.Number("sample_time");
         if (!(*document.SampleTime > 0.0))
             reader.Fail(member.Path("sample_time"), "is not a positive number");
     }
     document.Options = ReadOptions(reader, member("options"), member.Path("options"));
     document.Parameters = ReadParameters(reader, member("parameters"), member.Path("parameters"));
-    const json& models = member("models");
-    if (!models.is_array())
-        reader.Fail(member.Path("models"), "is not a list of models");
-    for (std::size_t i = 0; i < models.size(); ++i)
-        document.Models.push_back(
-            ReadModel(reader, models[i], FieldReader::Item(member.Path("models"), i), path));
-    if (value.contains("chosen"))
+    document.Models =
+        reader.Each(member("models"), member.Path("models"), "is not a list of models",
+                    [&reader, &path](const json& model, const std::string& item) {
+                        return ReadModel(reader, model, item, path);
+                    });
+    if (member.Contains("chosen"))
         document.Chosen = static_cast<std::size_t>(
-            reader.Integer(value["chosen"], member.Path("chosen"), 0,
-                           static_cast<long long>(document.Models.size()) - 1));
+            member.Integer("chosen", 0, static_cast<long long>(document.Models.size()) - 1));
     return document;
 }
 
@@ -290,23 +263,13 @@ std::vector<ProjectDocument> ProjectFile::Read(const std::string& path) {
 
 std::vector<ProjectDocument> ProjectFile::Parse(const std::string& text, const std::string& path) {
     const FieldReader reader(path);
-    const json project = json::parse(text, nullptr, false);
-    if (project.is_discarded())
-        throw DocumentError(path + ": not a JSON document");
-    if (!project.is_object() || project.value("format", json()) != Format)
-        throw DocumentError(path + ": not a project of this program (\"format\" is not \"" +
-                            Format + "\")");
-    const json& version = reader.Member(project, "", "format_version");
-    if (version != FormatVersion)
-        reader.Fail("format_version", "is " + version.dump() + "; this program reads " +
-                                          std::to_string(FormatVersion));
-    const json& list = reader.Member(project, "", "documents");
-    if (!list.is_array())
-        reader.Fail("documents", "is not a list of documents");
-    std::vector<ProjectDocument> documents;
-    for (std::size_t i = 0; i < list.size(); ++i)
-        documents.push_back(ReadDocument(reader, list[i], FieldReader::Item("documents", i), path));
-    return documents;
+    const json project = reader.Document(text, Format, "a project of this program");
+    reader.CheckVersion(project, FormatVersion);
+    return reader.Each(reader.Member(project, "", "documents"), "documents",
+                       "is not a list of documents",
+                       [&reader, &path](const json& document, const std::string& item) {
+                           return ReadDocument(reader, document, item, path);
+                       });
 }
 
 } // namespace orvanel

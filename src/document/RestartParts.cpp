@@ -103,106 +103,76 @@ ordered_json SearchJson(const IdentificationRun::FinishedSearch& search) {
     return found;
 }
 
-// The hexadecimal number in the member `name` of the object at `field`.
-double HexMember(const FieldReader& reader, const ordered_json& object, const std::string& field,
-                 const std::string& name) {
-    return reader.Hexadecimal(reader.Member(object, field, name), FieldReader::Path(field, name));
+std::vector<LinearModel::Factor>
+ReadFactors(const FieldReader& reader, const FieldReader::Object& input, const std::string& name) {
+    return reader.Each(input(name), input.Path(name), "is not a list",
+                       [&reader](const ordered_json& value, const std::string& item) {
+                           const FieldReader::Object factor(reader, value, item);
+                           return LinearModel::Factor{
+                               factor.Boolean("pair"), factor.Hexadecimal("root"),
+                               factor.Hexadecimal("a"), factor.Hexadecimal("b")};
+                       });
 }
 
-// The list in the member `name` of the object at `field`.
-const ordered_json& ListMember(const FieldReader& reader, const ordered_json& object,
-                               const std::string& field, const std::string& name) {
-    return reader.Items(reader.Member(object, field, name), FieldReader::Path(field, name));
-}
-
-long long IntegerMember(const FieldReader& reader, const ordered_json& object,
-                        const std::string& field, const std::string& name, long long min,
-                        long long max) {
-    return reader.Integer(reader.Member(object, field, name), FieldReader::Path(field, name), min,
-                          max);
-}
-
-std::string TextMember(const FieldReader& reader, const ordered_json& object,
-                       const std::string& field, const std::string& name) {
-    return reader.Text(reader.Member(object, field, name), FieldReader::Path(field, name));
-}
-
-std::vector<LinearModel::Factor> ReadFactors(const FieldReader& reader, const ordered_json& input,
-                                             const std::string& field, const std::string& name) {
-    const ordered_json& list = ListMember(reader, input, field, name);
-    std::vector<LinearModel::Factor> factors;
-    for (std::size_t k = 0; k < list.size(); ++k) {
-        const std::string path = FieldReader::Item(FieldReader::Path(field, name), k);
-        factors.push_back({reader.Boolean(reader.Member(list[k], path, "pair"), path + ".pair"),
-                           HexMember(reader, list[k], path, "root"),
-                           HexMember(reader, list[k], path, "a"),
-                           HexMember(reader, list[k], path, "b")});
-    }
-    return factors;
-}
-
-// The model in the member `name` of the search at `field`.
-LinearModel ReadModel(const FieldReader& reader, const ordered_json& search,
-                      const std::string& field, const std::string& name) {
-    const std::string path = field + "." + name;
-    const ordered_json& inputs =
-        ListMember(reader, reader.Member(search, field, name), path, "inputs");
-    LinearModel model;
-    for (std::size_t k = 0; k < inputs.size(); ++k) {
-        const std::string input = FieldReader::Item(path + ".inputs", k);
-        model.Inputs.push_back(
-            {HexMember(reader, inputs[k], input, "gain"),
-             ReadFactors(reader, inputs[k], input, "zeros"),
-             ReadFactors(reader, inputs[k], input, "poles"),
-             static_cast<int>(IntegerMember(reader, inputs[k], input, "delay", 0, 1 << 30))});
-    }
-    return model;
+// The model in the member `name` of the search.
+LinearModel ReadModel(const FieldReader& reader, const FieldReader::Object& search,
+                      const std::string& name) {
+    const FieldReader::Object model = search.Member(name);
+    return LinearModel{reader.Each(model("inputs"), model.Path("inputs"), "is not a list",
+                                   [&reader](const ordered_json& value, const std::string& item) {
+                                       const FieldReader::Object input(reader, value, item);
+                                       return LinearModel::Input{
+                                           input.Hexadecimal("gain"),
+                                           ReadFactors(reader, input, "zeros"),
+                                           ReadFactors(reader, input, "poles"),
+                                           static_cast<int>(input.Integer("delay", 0, 1 << 30))};
+                                   })};
 }
 
 std::shared_ptr<const TMISOFunTrans> ReadSearched(const FieldReader& reader,
-                                                  const ordered_json& search,
-                                                  const std::string& field) {
-    const std::string path = field + ".search_best";
-    const ordered_json& best = reader.Member(search, field, "search_best");
-    const ordered_json& inputs = ListMember(reader, best, path, "inputs");
+                                                  const FieldReader::Object& search) {
+    const FieldReader::Object best = search.Member("search_best");
+    const ordered_json& inputs = reader.Items(best("inputs"), best.Path("inputs"));
     if (inputs.empty())
-        reader.Fail(path + ".inputs", "is empty");
+        reader.Fail(best.Path("inputs"), "is empty");
     auto model = std::make_shared<TMISOFunTrans>();
     model->SetInputCount(static_cast<int>(inputs.size()));
     for (std::size_t k = 0; k < inputs.size(); ++k) {
-        const std::string input = FieldReader::Item(path + ".inputs", k);
-        model->Functions()[k].NumText = TextMember(reader, inputs[k], input, "numerator");
-        model->Functions()[k].DenText = TextMember(reader, inputs[k], input, "denominator");
+        const FieldReader::Object input(reader, inputs[k],
+                                        FieldReader::Item(best.Path("inputs"), k));
+        model->Functions()[k].NumText = input.Text("numerator");
+        model->Functions()[k].DenText = input.Text("denominator");
     }
-    model->Error = HexMember(reader, best, path, "objective");
+    model->Error = best.Hexadecimal("objective");
     return model;
 }
 
-IdentificationRun::FinishedSearch ReadSearch(const FieldReader& reader, const ordered_json& search,
+IdentificationRun::FinishedSearch ReadSearch(const FieldReader& reader, const ordered_json& value,
                                              const std::string& field, int restarts) {
+    const FieldReader::Object search(reader, value, field);
     IdentificationRun::FinishedSearch found;
-    found.Index = static_cast<int>(IntegerMember(reader, search, field, "index", 0, restarts - 1));
-    const ordered_json& seed = reader.Member(search, field, "seed");
-    if (seed.is_object()) {
-        found.SeedDraw = HexMember(reader, seed, field + ".seed", "draw");
-        found.SystemSeed = static_cast<std::uint32_t>(
-            IntegerMember(reader, seed, field + ".seed", "system", 0, UINT32_MAX));
+    found.Index = static_cast<int>(search.Integer("index", 0, restarts - 1));
+    if (search("seed").is_object()) {
+        const FieldReader::Object seed = search.Member("seed");
+        found.SeedDraw = seed.Hexadecimal("draw");
+        found.SystemSeed = static_cast<std::uint32_t>(seed.Integer("system", 0, UINT32_MAX));
     }
-    if (reader.Member(search, field, "model").is_null())
+    if (search("model").is_null())
         return found;
-    found.Score = HexMember(reader, search, field, "score");
-    found.Error = HexMember(reader, search, field, "error");
-    found.Model = ReadModel(reader, search, field, "model");
-    if (search.contains("start"))
-        found.Start = ReadModel(reader, search, field, "start");
-    found.Searched = ReadSearched(reader, search, field);
+    found.Score = search.Hexadecimal("score");
+    found.Error = search.Hexadecimal("error");
+    found.Model = ReadModel(reader, search, "model");
+    if (search.Contains("start"))
+        found.Start = ReadModel(reader, search, "start");
+    found.Searched = ReadSearched(reader, search);
     return found;
 }
 
-RestartParts::Identity ReadIdentity(const FieldReader& reader, const ordered_json& document) {
+RestartParts::Identity ReadIdentity(const FieldReader& reader,
+                                    const FieldReader::Object& document) {
     RestartParts::Identity run;
-    run.DataChecksum = TextMember(reader, document, "", "data_checksum");
-    const ordered_json& options = reader.Member(document, "", "options");
+    run.DataChecksum = document.Text("data_checksum");
+    const ordered_json& options = document("options");
     if (!options.is_object())
         reader.Fail("options", "is not an object");
     for (const auto& [name, value] : options.items()) {
@@ -210,7 +180,7 @@ RestartParts::Identity ReadIdentity(const FieldReader& reader, const ordered_jso
             reader.Fail("options." + name, "is not a number");
         run.Options.emplace_back(name, value.get<double>());
     }
-    run.Restarts = static_cast<int>(IntegerMember(reader, document, "", "restarts", 1, 1 << 20));
+    run.Restarts = static_cast<int>(document.Integer("restarts", 1, 1 << 20));
     return run;
 }
 
@@ -270,30 +240,25 @@ RestartParts::Part RestartParts::Read(const std::string& path) {
 
 RestartParts::Part RestartParts::Parse(const std::string& text, const std::string& name) {
     const FieldReader reader(name);
-    const ordered_json document = ordered_json::parse(text, nullptr, false);
-    if (document.is_discarded())
-        throw DocumentError(name + ": not a JSON document");
-    if (!document.is_object() || document.value("format", ordered_json()) != Format)
-        throw DocumentError(name + ": not a part file of restarts (\"format\" is not \"" +
-                            std::string(Format) + "\")");
-    if (IntegerMember(reader, document, "", "format_version", 0, INT32_MAX) != FormatVersion)
-        reader.Fail("format_version", "is " + document["format_version"].dump() +
-                                          "; this program reads " + std::to_string(FormatVersion));
+    const ordered_json document = reader.Document(text, Format, "a part file of restarts");
+    const FieldReader::Object member(reader, document, "");
+    // A version is a whole number; a later one is named as it is.
+    member.Integer("format_version", 0, INT32_MAX);
+    reader.CheckVersion(document, FormatVersion);
     Part part;
-    part.Run = ReadIdentity(reader, document);
-    part.Slices = static_cast<int>(IntegerMember(reader, document, "", "slices", 1, 1 << 20));
-    part.Slice =
-        static_cast<int>(IntegerMember(reader, document, "", "slice", 0, part.Slices - 1));
+    part.Run = ReadIdentity(reader, member);
+    part.Slices = static_cast<int>(member.Integer("slices", 1, 1 << 20));
+    part.Slice = static_cast<int>(member.Integer("slice", 0, part.Slices - 1));
     if (part.Slice == 0) {
-        const ordered_json& evolution = reader.Member(document, "", "evolution");
-        part.LastGeneration = static_cast<int>(
-            IntegerMember(reader, evolution, "evolution", "last_generation", -1, INT32_MAX));
-        part.EvolutionRows = TextMember(reader, evolution, "evolution", "rows");
+        const FieldReader::Object evolution = member.Member("evolution");
+        part.LastGeneration = static_cast<int>(evolution.Integer("last_generation", -1, INT32_MAX));
+        part.EvolutionRows = evolution.Text("rows");
     }
-    const ordered_json& searches = ListMember(reader, document, "", "searches");
-    for (std::size_t k = 0; k < searches.size(); ++k)
-        part.Searches.push_back(
-            ReadSearch(reader, searches[k], FieldReader::Item("searches", k), part.Run.Restarts));
+    part.Searches =
+        reader.Each(member("searches"), member.Path("searches"), "is not a list",
+                    [&reader, &part](const ordered_json& search, const std::string& item) {
+                        return ReadSearch(reader, search, item, part.Run.Restarts);
+                    });
     return part;
 }
 

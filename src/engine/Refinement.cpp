@@ -99,10 +99,6 @@ std::vector<LinearModel::Input> SimplerForms(const LinearModel::Input& input) {
     return forms;
 }
 
-double Score(const Refinement::Result& result, double penalty) {
-    return result.Error + penalty * static_cast<double>(result.Model.ParameterCount());
-}
-
 // A refit of `from` keeps its start and whether it was stopped.
 Refinement::Result Continued(const Refinement::Result& from, Refinement::Result refit) {
     refit.Start = from.Start;
@@ -119,6 +115,10 @@ std::vector<double> SimulateInput(const LinearModel::Input& input, std::span<con
 }
 
 } // namespace
+
+double Refinement::Result::Score(double penalty) const {
+    return Error + penalty * static_cast<double>(Model.ParameterCount());
+}
 
 Refinement::Refinement(std::vector<std::span<const double>> inputs, std::span<const double> output,
                        std::size_t estimationRows, Experiments experiments)
@@ -187,7 +187,6 @@ Refinement::Result Refinement::Simplify(Result start, double penalty) const {
 }
 
 bool Refinement::SimplifyInputs(Result& current, double penalty) const {
-    const auto score = [penalty](const Result& r) { return Score(r, penalty); };
     std::vector<std::vector<double>> shares;
     for (std::size_t k = 0; k < current.Model.Inputs.size(); ++k)
         shares.push_back(SimulateInput(current.Model.Inputs[k], inputs[k], rows, experiments));
@@ -208,7 +207,7 @@ bool Refinement::SimplifyInputs(Result& current, double penalty) const {
                 Result candidate = current;
                 candidate.Model.Inputs[k] = alone.Refine(LinearModel{{form}}).Model.Inputs.front();
                 candidate.Error = SquaredError(candidate.Model);
-                if (score(candidate) < score(current)) {
+                if (candidate.Score(penalty) < current.Score(penalty)) {
                     current = std::move(candidate);
                     shares[k] =
                         SimulateInput(current.Model.Inputs[k], inputs[k], rows, experiments);
@@ -257,7 +256,7 @@ Refinement::Result Refinement::OrSimplest(Result result, double penalty) const {
     const auto level = output.first(rows);
     const bool constant =
         std::adjacent_find(level.begin(), level.end(), std::not_equal_to<>()) == level.end();
-    return constant || !(Score(result, penalty) < Score(simplest, penalty)) ? simplest : result;
+    return constant || !(result.Score(penalty) < simplest.Score(penalty)) ? simplest : result;
 }
 
 bool Refinement::StopAsked() const {

@@ -28,6 +28,9 @@ public:
         std::size_t Start = 0;
         // Whether a stop cut the work short.
         bool Stopped = false;
+
+        // Error plus `penalty` per parameter: what Simplify and the structure search lower.
+        double Score(double penalty) const;
     };
 
     // One column per input and the measured output, all at least estimationRows long; the
@@ -64,6 +67,12 @@ public:
     // equals, or the simplest model when that error is not below the simplest's. Empty
     // candidates give an empty model of infinite error.
     Result RefineBest(std::span<const LinearModel> candidates, std::size_t starts = 8) const;
+
+    // The columns, rows and experiments it fits to, as given.
+    const std::vector<std::span<const double>>& Inputs() const { return inputs; }
+    std::span<const double> Output() const { return output; }
+    std::size_t EstimationRows() const { return rows; }
+    const Experiments& SampleExperiments() const { return experiments; }
 
 private:
     // One pass of Simplify over the inputs; whether any input took a simpler form.

@@ -13,10 +13,6 @@ std::size_t Degree(const std::vector<LinearModel::Factor>& factors) {
     return degree;
 }
 
-double Score(const Refinement::Result& result, double penalty) {
-    return result.Error + penalty * static_cast<double>(result.Model.ParameterCount());
-}
-
 // The real part of the pair's root farthest from the origin.
 double SlowerRoot(const LinearModel::Factor& pair) {
     const double discriminant = pair.A * pair.A - 4.0 * pair.B;
@@ -38,8 +34,7 @@ constexpr LinearModel::Factor OriginPair{true, 0.0, 0.0, 0.0};
 StructureSearch::StructureSearch(std::vector<std::span<const double>> inputs,
                                  std::span<const double> output, std::size_t estimationRows,
                                  Experiments experiments)
-    : inputs(std::move(inputs)), output(output), rows(estimationRows),
-      experiments(std::move(experiments)) {}
+    : refinement(std::move(inputs), output, estimationRows, std::move(experiments)) {}
 
 std::vector<LinearModel::Input> StructureSearch::Neighbours(const LinearModel::Input& input) {
     std::vector<LinearModel::Input> forms;
@@ -78,7 +73,7 @@ std::vector<LinearModel::Input> StructureSearch::Neighbours(const LinearModel::I
 }
 
 Refinement::Result StructureSearch::Grow(Refinement::Result start, double penalty) const {
-    Refinement whole(inputs, output, rows, experiments);
+    Refinement whole = refinement;
     whole.Stop = Stop;
     Refinement::Result current = std::move(start);
     for (int pass = 0; pass < MaxPasses && !StopAsked() && GrowInputs(whole, current, penalty);
@@ -86,7 +81,7 @@ Refinement::Result StructureSearch::Grow(Refinement::Result start, double penalt
         Refinement::Result refined = whole.Refine(current.Model);
         refined.Start = current.Start;
         refined = whole.Simplify(std::move(refined), penalty);
-        if (Score(refined, penalty) < Score(current, penalty))
+        if (refined.Score(penalty) < current.Score(penalty))
             current = std::move(refined);
     }
     current.Stopped = current.Stopped || StopAsked();
@@ -95,6 +90,10 @@ Refinement::Result StructureSearch::Grow(Refinement::Result start, double penalt
 
 bool StructureSearch::GrowInputs(const Refinement& whole, Refinement::Result& current,
                                  double penalty) const {
+    const std::vector<std::span<const double>>& inputs = whole.Inputs();
+    const std::span<const double> output = whole.Output();
+    const std::size_t rows = whole.EstimationRows();
+    const Experiments& experiments = whole.SampleExperiments();
     bool changed = false;
     for (std::size_t k = 0; k < current.Model.Inputs.size() && k < inputs.size(); ++k) {
         LinearModel others = current.Model;
@@ -113,10 +112,10 @@ bool StructureSearch::GrowInputs(const Refinement& whole, Refinement::Result& cu
             Refinement::Result candidate = current;
             candidate.Model.Inputs[k] = alone.Refine(LinearModel{{form}}).Model.Inputs.front();
             candidate.Error = whole.SquaredError(candidate.Model);
-            if (Score(candidate, penalty) < Score(best, penalty))
+            if (candidate.Score(penalty) < best.Score(penalty))
                 best = std::move(candidate);
         }
-        if (Score(best, penalty) < Score(current, penalty)) {
+        if (best.Score(penalty) < current.Score(penalty)) {
             current = std::move(best);
             changed = true;
         }

@@ -36,14 +36,12 @@ public:
     static std::vector<LinearModel::Input> Neighbours(const LinearModel::Input& input);
 
 private:
-    // One pass over the inputs; whether any input took another form.
+    // One pass over the inputs of `whole`; whether any input took another form.
     bool GrowInputs(const Refinement& whole, Refinement::Result& current, double penalty) const;
     bool StopAsked() const;
 
-    std::vector<std::span<const double>> inputs;
-    std::span<const double> output;
-    std::size_t rows;
-    Experiments experiments;
+    // Fits to the columns given; Grow takes a copy that shares the stop.
+    Refinement refinement;
 };
 
 } // namespace orvanel

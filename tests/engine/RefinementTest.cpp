@@ -1,6 +1,7 @@
 #include "engine/Refinement.h"
 
 #include "engine/SimulationJacobian.h"
+#include "support/CommonDenominatorPlant.h"
 
 #include <atomic>
 #include <cmath>
@@ -12,19 +13,6 @@ namespace {
 using Factor = LinearModel::Factor;
 
 constexpr std::size_t Rows = 400;
-
-// Inputs holding pseudo-random levels for 4 to 11 samples.
-std::vector<double> HeldLevels(unsigned seed) {
-    std::vector<double> values;
-    unsigned state = seed;
-    while (values.size() < Rows) {
-        state = state * 1103515245u + 12345u;
-        const double level = static_cast<double>((state >> 16) % 2001) / 1000.0 - 1.0;
-        values.insert(values.end(), 4 + (state >> 8) % 8, level);
-    }
-    values.resize(Rows);
-    return values;
-}
 
 // Input 1: 0.3 (z - 0.4) / (z^2 - 1.3 z + 0.6); input 2: -0.5 / (z (z - 0.7)).
 LinearModel TruePlant() {
@@ -40,8 +28,8 @@ LinearModel TruePlant() {
 }
 
 struct Plant {
-    std::vector<double> u1 = HeldLevels(1);
-    std::vector<double> u2 = HeldLevels(2);
+    std::vector<double> u1 = testing::HeldLevels(1, Rows);
+    std::vector<double> u2 = testing::HeldLevels(2, Rows);
     std::vector<std::span<const double>> inputs{u1, u2};
     std::vector<double> y = TruePlant().Simulate(inputs, Rows);
 };

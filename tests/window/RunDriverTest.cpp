@@ -148,6 +148,18 @@ private:
         }
         return cells;
     }
+    // Runs the document twice, the second time from another seed so that the two runs differ;
+    // the computed column of the first run.
+    static QStringList RunTwiceFromTwoSeeds(TMDIMainChild& document) {
+        document.ExecuteAlgorithmMenuClick();
+        const QStringList firstColumn = ComputedColumn(document);
+        document.Driver().SeedBeforeRun = [] {
+            Rnd::GlobalState() = Rnd::State{};
+            Rnd::SeedRandom(0.25);
+        };
+        document.ExecuteAlgorithmMenuClick();
+        return firstColumn;
+    }
     static QStringList Items(const QComboBox& combo) {
         QStringList items;
         for (int i = 0; i < combo.count(); ++i) {
@@ -481,13 +493,7 @@ private slots:
 
     void aSecondRunReplacesTheComputedColumnAndABadCellStopsAtTheHandOver() {
         TMDIMainChild* document = Open(WritePlant(QStringLiteral("plant.txt")));
-        document->ExecuteAlgorithmMenuClick();
-        const QStringList firstResults = ComputedColumn(*document);
-        document->Driver().SeedBeforeRun = [] {
-            Rnd::GlobalState() = Rnd::State{};
-            Rnd::SeedRandom(0.25);
-        };
-        document->ExecuteAlgorithmMenuClick();
+        const QStringList firstResults = RunTwiceFromTwoSeeds(*document);
         DataTable& table = document->Doc().Table();
         QCOMPARE(table.ColumnCount(), 5);
         QCOMPARE(document->Engine().DataColumnCount(), 3);
@@ -917,13 +923,7 @@ private slots:
     // ticking it overlays it with its name and fit, and a removal keeps a model chosen.
     void theModelsListKeepsEveryRunAndShowsTheChosenOne() {
         TMDIMainChild* document = Open(WritePlant(QStringLiteral("plant.txt")));
-        document->ExecuteAlgorithmMenuClick();
-        const QStringList firstColumn = ComputedColumn(*document);
-        document->Driver().SeedBeforeRun = [] {
-            Rnd::GlobalState() = Rnd::State{};
-            Rnd::SeedRandom(0.25);
-        };
-        document->ExecuteAlgorithmMenuClick();
+        const QStringList firstColumn = RunTwiceFromTwoSeeds(*document);
         const RunHistory& history = document->Doc().History();
         QCOMPARE(history.Models().size(), 2u);
         QCOMPARE(history.Chosen(), std::optional<std::size_t>(1));
