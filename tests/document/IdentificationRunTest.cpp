@@ -293,33 +293,54 @@ TEST_F(IdentificationRunTest, AThoroughRunOnAConstantOutputGivesTheSimplestModel
     EXPECT_EQ(run.Result()->Model, LinearModel::Simplest(2));
 }
 
-// 0.5 / (z^5 (z - 0.9)) with 1 % noise: the search alone imitates the dead time with fast poles.
-TEST_F(IdentificationRunTest, AThoroughRunFindsTheOrderAndDeadTimeOfAFirstOrderPlant) {
+// 0.5 / (z^5 (z - 0.9)) with 1 % noise, as the text of a table: each run of rows from rest.
+std::string DeadTimePlantText(int rows, unsigned seed) {
     std::string text;
-    unsigned state = 7;
+    unsigned state = seed;
     const auto draw = [&state] {
         state = state * 1103515245u + 12345u;
         return static_cast<double>((state >> 16) % 2001) / 1000.0 - 1.0;
     };
     std::vector<double> u;
     double y = 0.0;
-    for (int k = 0; k < 800; ++k) {
+    for (int k = 0; k < rows; ++k) {
         u.push_back(k % 10 == 0 ? (draw() < 0.0 ? -1.0 : 1.0) : u.empty() ? 1.0 : u.back());
         text += std::to_string(u.back()) + "\t" + std::to_string(y + 0.05 * draw()) + "\r\n";
         y = 0.9 * y + (k >= 5 ? 0.5 * u[static_cast<std::size_t>(k) - 5] : 0.0);
     }
-    Rnd::GlobalState().SystemSeed = 0;
-    run.Options.Thorough = true;
-    engine.SetPopulationSize(20);
-    ASSERT_EQ(run.HandOver(Samples(text)), std::nullopt);
-    ASSERT_EQ(run.Run(), "");
-    const LinearModel::Input& found = run.Result()->Model.Inputs.at(0);
+    return text;
+}
+
+void ExpectTheDeadTimePlant(const LinearModel::Input& found) {
     EXPECT_EQ(found.Delay, 5);
     ASSERT_EQ(found.Poles.size(), 1u);
     EXPECT_FALSE(found.Poles[0].Pair);
     EXPECT_TRUE(found.Zeros.empty());
     EXPECT_NEAR(found.Poles[0].Root, 0.9, 0.005);
     EXPECT_NEAR(found.Gain, 0.5, 0.02);
+}
+
+// The search alone imitates the dead time with fast poles.
+TEST_F(IdentificationRunTest, AThoroughRunFindsTheOrderAndDeadTimeOfAFirstOrderPlant) {
+    Rnd::GlobalState().SystemSeed = 0;
+    run.Options.Thorough = true;
+    engine.SetPopulationSize(20);
+    ASSERT_EQ(run.HandOver(Samples(DeadTimePlantText(800, 7))), std::nullopt);
+    ASSERT_EQ(run.Run(), "");
+    ExpectTheDeadTimePlant(run.Result()->Model.Inputs.at(0));
+}
+
+// The hold-out judges the last rows of each experiment's estimation part.
+TEST_F(IdentificationRunTest, AThoroughRunOnTwoExperimentsFindsThePlantToo) {
+    Rnd::GlobalState().SystemSeed = 0;
+    run.Options.Thorough = true;
+    run.Options.ValidationPercent = 20;
+    engine.SetPopulationSize(20);
+    const std::vector<TableSamples> experiments{Samples(DeadTimePlantText(500, 7)),
+                                                Samples(DeadTimePlantText(400, 11))};
+    ASSERT_EQ(run.HandOver(experiments, {"a", "b"}), std::nullopt);
+    ASSERT_EQ(run.Run(), "");
+    ExpectTheDeadTimePlant(run.Result()->Model.Inputs.at(0));
 }
 
 } // namespace
