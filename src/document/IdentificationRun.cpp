@@ -946,9 +946,12 @@ IdentificationRun::HoldOutRows IdentificationRun::HoldOutSplit() const {
         const std::size_t split =
             part.Begin + static_cast<std::size_t>(static_cast<double>(part.End - part.Begin) *
                                                   HoldOutFitShare);
+        held.Judged.push_back({split, part.End});
+        // An experiment of a row or two is judged whole.
+        if (split == part.Begin)
+            continue;
         starts.push_back(held.Rows);
         held.Rows += split - part.Begin;
-        held.Judged.push_back({split, part.End});
         for (std::size_t c = 0; c < columns.size(); ++c) {
             const std::span<const double> column = EstimationColumn(c);
             held.Owned[c].insert(held.Owned[c].end(), column.begin() + static_cast<std::ptrdiff_t>(part.Begin),
@@ -958,7 +961,8 @@ IdentificationRun::HoldOutRows IdentificationRun::HoldOutSplit() const {
     for (std::size_t c = 0; c + 1 < columns.size(); ++c)
         held.Inputs.emplace_back(held.Owned[c]);
     held.Output = held.Owned.back();
-    held.Parts = Experiments(std::move(starts));
+    if (starts.size() > 1)
+        held.Parts = Experiments(std::move(starts));
     return held;
 }
 

@@ -330,15 +330,16 @@ TEST_F(IdentificationRunTest, AThoroughRunFindsTheOrderAndDeadTimeOfAFirstOrderP
     ExpectTheDeadTimePlant(run.Result()->Model.Inputs.at(0));
 }
 
-// The hold-out judges the last rows of each experiment's estimation part.
-TEST_F(IdentificationRunTest, AThoroughRunOnTwoExperimentsFindsThePlantToo) {
+// The hold-out judges the last rows of each experiment's estimation part; one of a single
+// row has none to fit on.
+TEST_F(IdentificationRunTest, AThoroughRunOnSeveralExperimentsFindsThePlantToo) {
     Rnd::GlobalState().SystemSeed = 0;
     run.Options.Thorough = true;
-    run.Options.ValidationPercent = 20;
     engine.SetPopulationSize(20);
     const std::vector<TableSamples> experiments{Samples(DeadTimePlantText(500, 7)),
+                                                Samples(DeadTimePlantText(1, 3)),
                                                 Samples(DeadTimePlantText(400, 11))};
-    ASSERT_EQ(run.HandOver(experiments, {"a", "b"}), std::nullopt);
+    ASSERT_EQ(run.HandOver(experiments, {"a", "b", "c"}), std::nullopt);
     ASSERT_EQ(run.Run(), "");
     ExpectTheDeadTimePlant(run.Result()->Model.Inputs.at(0));
 }
