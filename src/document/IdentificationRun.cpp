@@ -9,7 +9,6 @@
 #include "engine/RunParameters.h"
 #include "engine/StructureSearch.h"
 #include "engine/SubspaceEstimate.h"
-#include "engine/WorkerPool.h"
 #include "model/NumberText.h"
 
 #include <algorithm>
@@ -452,6 +451,8 @@ std::vector<std::string> IdentificationRun::StopLines() const {
 }
 
 IdentificationRun::PhaseProgress IdentificationRun::Progress() const {
+    if (choosing)
+        return {"Choosing the model on held-out rows", 0, 0};
     if (!concluding)
         return {};
     if (resolved.Restarts > 1) {
@@ -698,54 +699,63 @@ std::vector<std::optional<IdentificationRun::Found>> IdentificationRun::FindAll(
     estimates = {};
     std::atomic<bool> stop{stoppedIn != StopPhase::None};
     const std::vector<std::size_t> mine = SliceIndices(found.size());
-    std::atomic<std::size_t> next{0};
-    std::atomic<std::size_t> done{0};
     std::vector<std::exception_ptr> failures(found.size());
+    RunServing(mine.size(), stop, PhaseAfterSearch(), [&](std::size_t i) {
+        const std::size_t k = mine[i];
+        try {
+            if (k == 0) {
+                found[k] = Best(engine, std::move(candidates), stop);
+                if (found[k])
+                    found[k]->Searched = SearchBestOf(engine);
+            } else if (k >= searches) {
+                found[k] = FromEstimator(k - searches, stop);
+            } else {
+                found[k] = Restart(static_cast<int>(k), seedState, settings, stop);
+            }
+        } catch (...) {
+            failures[k] = std::current_exception();
+        }
+        ++searchesDone;
+    });
+    candidates.clear();
+    RethrowFirst(failures);
+    return found;
+}
+
+// Runs task(0) .. task(count - 1) on threads of their own (as many as the engine's setting
+// allows) while this thread serves OnResponsive; a stop asked of the engine meanwhile sets
+// `stop`, which the tasks watch, and is noted as one in `phase`. Tasks must not throw.
+void IdentificationRun::RunServing(std::size_t count, std::atomic<bool>& stop, StopPhase phase,
+                                   const std::function<void(std::size_t)>& task) {
+    std::atomic<std::size_t> next{0};
+    std::size_t done = 0;
     std::mutex mutex;
     std::condition_variable finished;
     const auto work = [&] {
-        for (std::size_t i = next++; i < mine.size(); i = next++) {
-            const std::size_t k = mine[i];
-            try {
-                if (k == 0) {
-                    found[k] = Best(engine, std::move(candidates), stop);
-                    if (found[k])
-                        found[k]->Searched = SearchBestOf(engine);
-                } else if (k >= searches) {
-                    found[k] = FromEstimator(k - searches, stop);
-                } else {
-                    found[k] = Restart(static_cast<int>(k), seedState, settings, stop);
-                }
-            } catch (...) {
-                failures[k] = std::current_exception();
-            }
+        for (std::size_t i = next++; i < count; i = next++) {
+            task(i);
             const std::lock_guard lock(mutex);
             ++done;
-            ++searchesDone;
             finished.notify_one();
         }
     };
     std::vector<std::thread> pool;
-    for (std::size_t t = 0; t < ThreadsFor(engine, mine.size()); ++t)
+    for (std::size_t t = 0; t < ThreadsFor(engine, count); ++t)
         pool.emplace_back(work);
     std::unique_lock lock(mutex);
-    while (
-        !finished.wait_for(lock, engine.ResponsiveInterval, [&] { return done == mine.size(); })) {
+    while (!finished.wait_for(lock, engine.ResponsiveInterval, [&] { return done == count; })) {
         lock.unlock();
         if (OnResponsive)
             OnResponsive();
         if (engine.StopRequested()) {
             stop = true;
-            NoteStop(PhaseAfterSearch());
+            NoteStop(phase);
         }
         lock.lock();
     }
     lock.unlock();
     for (std::thread& thread : pool)
         thread.join();
-    candidates.clear();
-    RethrowFirst(failures);
-    return found;
 }
 
 // A search that failed (out of memory, say) is the run's error, not a model silently left out.
@@ -800,9 +810,11 @@ void IdentificationRun::KeepChosen(std::vector<std::optional<Found>> found,
                                    std::vector<std::optional<double>> scores,
                                    std::size_t searches) {
     if (resolved.Thorough && stoppedIn == StopPhase::None) {
-        if (auto chosen = ChosenByHoldOut(found, searches))
+        if (auto chosen = ChosenByHoldOut(found, searches)) {
             KeepResult(std::move(chosen->first), chosen->second);
-        return;
+            return;
+        }
+        // Nothing was found, or a stop cut the choice short: the searches' scores decide.
     }
     found.resize(std::min(found.size(), searches));
     std::optional<std::size_t> kept;
@@ -1020,13 +1032,16 @@ IdentificationRun::HoldOutPool(const std::vector<std::optional<Found>>& found,
 // nothing was found. The pair's second is the search the model came from.
 std::optional<std::pair<IdentificationRun::Found, int>>
 IdentificationRun::ChosenByHoldOut(const std::vector<std::optional<Found>>& found,
-                                   std::size_t searches) const {
+                                   std::size_t searches) {
     const HoldOutRows held = HoldOutSplit();
     std::vector<HoldOutCandidate> pool = HoldOutPool(found, searches, held);
     if (pool.empty())
         return std::nullopt;
-    const Refinement part(held.Inputs, held.Output, held.Rows, held.Parts);
-    const StructureSearch partSearch(held.Inputs, held.Output, held.Rows, held.Parts);
+    std::atomic<bool> stop{false};
+    Refinement part(held.Inputs, held.Output, held.Rows, held.Parts);
+    part.Stop = &stop;
+    StructureSearch partSearch(held.Inputs, held.Output, held.Rows, held.Parts);
+    partSearch.Stop = &stop;
     const auto refitted = [&](const Found& found) {
         const Refinement::Result refined =
             part.Simplify(part.Refine(found.Start.value_or(found.Model)), structurePenalty);
@@ -1037,27 +1052,46 @@ IdentificationRun::ChosenByHoldOut(const std::vector<std::optional<Found>>& foun
         judgedRows += judged.End - judged.Begin;
     const double heldOutPenalty = structurePenalty * static_cast<double>(judgedRows) /
                                   static_cast<double>(estimationRows);
-    const std::span<const double> output = EstimationColumn(columns.size() - 1);
-    const std::vector<std::span<const double>> inputs = EstimationInputs();
     std::vector<double> heldOut(pool.size());
-    WorkerPool workers(engine.ThreadCount);
-    workers.ForEach(pool.size(), [&](std::size_t c) {
-        const LinearModel refit = pool[c].PartFit ? *pool[c].PartFit : refitted(pool[c].Kept);
-        const std::vector<double> simulated =
-            refit.Simulate(inputs, estimationRows, estimationParts);
-        double error = 0.0;
-        for (const Experiments::Part& judged : held.Judged)
-            for (std::size_t i = judged.Begin; i < judged.End; ++i)
-                error = error + (output[i] - simulated[i]) * (output[i] - simulated[i]);
-        const auto parameters = static_cast<double>(pool[c].Kept.Model.ParameterCount());
-        heldOut[c] = std::isfinite(error) ? error + heldOutPenalty * parameters
-                                          : std::numeric_limits<double>::infinity();
+    std::vector<std::exception_ptr> failures(pool.size());
+    choosing = true;
+    RunServing(pool.size(), stop, StopPhase::Refinement, [&](std::size_t c) {
+        try {
+            heldOut[c] = HeldOutScore(pool[c], refitted, held, heldOutPenalty);
+        } catch (...) {
+            failures[c] = std::current_exception();
+        }
     });
+    choosing = false;
+    for (const std::exception_ptr& failure : failures)
+        if (failure)
+            std::rethrow_exception(failure);
+    // A stop leaves the choice to the searches' scores.
+    if (stop)
+        return std::nullopt;
     std::size_t best = 0;
     for (std::size_t c = 1; c < pool.size(); ++c)
         if (heldOut[c] < heldOut[best])
             best = c;
     return std::pair{std::move(pool[best].Kept), pool[best].Search};
+}
+
+// The candidate's squared error on the held-out rows, fitted on the part, plus `penalty` per
+// parameter; infinite when its simulation is not finite.
+double IdentificationRun::HeldOutScore(const HoldOutCandidate& candidate,
+                                       const std::function<LinearModel(const Found&)>& refitted,
+                                       const HoldOutRows& held, double penalty) const {
+    const std::span<const double> output = EstimationColumn(columns.size() - 1);
+    const std::vector<std::span<const double>> inputs = EstimationInputs();
+    const LinearModel refit = candidate.PartFit ? *candidate.PartFit : refitted(candidate.Kept);
+    const std::vector<double> simulated = refit.Simulate(inputs, estimationRows, estimationParts);
+    double error = 0.0;
+    for (const Experiments::Part& judged : held.Judged)
+        for (std::size_t i = judged.Begin; i < judged.End; ++i)
+            error = error + (output[i] - simulated[i]) * (output[i] - simulated[i]);
+    const auto parameters = static_cast<double>(candidate.Kept.Model.ParameterCount());
+    return std::isfinite(error) ? error + penalty * parameters
+                                : std::numeric_limits<double>::infinity();
 }
 
 // The search's best model of the last completed generation, as it is.

@@ -260,7 +260,12 @@ private:
     std::vector<HoldOutCandidate> HoldOutPool(const std::vector<std::optional<Found>>& found,
                                               std::size_t searches, const HoldOutRows& held) const;
     std::optional<std::pair<Found, int>>
-    ChosenByHoldOut(const std::vector<std::optional<Found>>& found, std::size_t searches) const;
+    ChosenByHoldOut(const std::vector<std::optional<Found>>& found, std::size_t searches);
+    double HeldOutScore(const HoldOutCandidate& candidate,
+                        const std::function<LinearModel(const Found&)>& refitted,
+                        const HoldOutRows& held, double penalty) const;
+    void RunServing(std::size_t count, std::atomic<bool>& stop, StopPhase phase,
+                    const std::function<void(std::size_t)>& task);
     void Conclude();
     // The model chosen among the searches' (the first `searches`) and the estimators'.
     void KeepChosen(std::vector<std::optional<Found>> found,
@@ -322,6 +327,7 @@ private:
     // Read by Progress while the workers write them.
     std::atomic<bool> concluding{false};
     std::atomic<int> searchesDone{0};
+    std::atomic<bool> choosing{false};
     mutable std::atomic<bool> simplifying{false};
     int completedSearches = 0;
     std::vector<FinishedSearch> sliceSearches;

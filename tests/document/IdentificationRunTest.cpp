@@ -344,5 +344,27 @@ TEST_F(IdentificationRunTest, AThoroughRunOnSeveralExperimentsFindsThePlantToo) 
     ExpectTheDeadTimePlant(run.Result()->Model.Inputs.at(0));
 }
 
+// The window stays served while the hold-out refits, and a stop there leaves the choice to the
+// searches' scores.
+TEST_F(IdentificationRunTest, AStopWhileTheHoldOutChoosesKeepsTheBestSearch) {
+    Rnd::GlobalState().SystemSeed = 0;
+    run.Options.Thorough = true;
+    engine.SetPopulationSize(20);
+    engine.ResponsiveInterval = std::chrono::milliseconds(0);
+    bool choosing = false;
+    run.OnResponsive = [&] {
+        if (run.Progress().Text == "Choosing the model on held-out rows") {
+            choosing = true;
+            engine.RequestStop();
+        }
+    };
+    ASSERT_EQ(run.HandOver(Samples(DeadTimePlantText(800, 7))), std::nullopt);
+    ASSERT_EQ(run.Run(), "");
+    EXPECT_TRUE(choosing);
+    EXPECT_EQ(run.Stopped(), IdentificationRun::StopPhase::Refinement);
+    ASSERT_TRUE(run.Result().has_value());
+    EXPECT_EQ(run.Progress().Text, "");
+}
+
 } // namespace
 } // namespace orvanel
