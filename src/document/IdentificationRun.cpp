@@ -715,7 +715,9 @@ std::vector<std::optional<IdentificationRun::Found>> IdentificationRun::FindAll(
         } catch (...) {
             failures[k] = std::current_exception();
         }
-        ++searchesDone;
+        // The estimators' starts are short and run beside the restarts the gauge counts.
+        if (k < searches)
+            ++searchesDone;
     });
     candidates.clear();
     RethrowFirst(failures);
