@@ -111,13 +111,6 @@ LinearModel::Factor Inside(LinearModel::Factor f) {
     return FactorStable(f) ? f : LinearModel::Factor{true, 0.0, 0.0, 0.0};
 }
 
-std::size_t FactorParameters(const std::vector<LinearModel::Factor>& factors) {
-    std::size_t count = 0;
-    for (const LinearModel::Factor& f : factors)
-        count += f.Pair ? 2 : 1;
-    return count;
-}
-
 bool SameKinds(const std::vector<LinearModel::Factor>& a,
                const std::vector<LinearModel::Factor>& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(),
@@ -219,7 +212,7 @@ bool LinearModel::Input::Stable() const {
 }
 
 std::size_t LinearModel::Input::ParameterCount() const {
-    return 1 + FactorParameters(Zeros) + FactorParameters(Poles);
+    return 1 + Degree(Zeros) + Degree(Poles);
 }
 
 std::optional<LinearModel::Input> LinearModel::From(const TFunTrans& function) {
@@ -248,6 +241,17 @@ std::optional<LinearModel> LinearModel::From(const TMISOFunTrans& individual) {
 LinearModel LinearModel::Simplest(std::size_t inputs) {
     return LinearModel{
         std::vector<Input>(inputs, Input{0.0, {}, {Factor{false, 0.0, 0.0, 0.0}}, 0})};
+}
+
+bool LinearModel::Input::SearchForm() const {
+    return Delay >= 0 && !Poles.empty() && Degree(Zeros) <= Degree(Poles);
+}
+
+std::size_t LinearModel::Degree(const std::vector<Factor>& factors) {
+    std::size_t degree = 0;
+    for (const Factor& f : factors)
+        degree += f.Pair ? 2 : 1;
+    return degree;
 }
 
 std::vector<double> LinearModel::Simulate(std::span<const std::span<const double>> inputs,

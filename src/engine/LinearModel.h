@@ -45,6 +45,9 @@ public:
         std::vector<double> PolePolynomial() const;
         // Whether every pole lies strictly inside the unit circle.
         bool Stable() const;
+        // Whether it has the search's form: a pole at least, no more zeros than poles and no
+        // negative delay.
+        bool SearchForm() const;
         // 1 for the gain plus 1 per real factor and 2 per pair.
         std::size_t ParameterCount() const;
         bool operator==(const Input&) const = default;
@@ -63,6 +66,9 @@ public:
     // Every input through 0 / z: the fewest parameters a model of the search's form has, and
     // an output of zero.
     static LinearModel Simplest(std::size_t inputs);
+    // The degree of the factors' product, 1 per real factor and 2 per pair: also how many
+    // parameters they have.
+    static std::size_t Degree(const std::vector<Factor>& factors);
 
     std::vector<Input> Inputs;
 

@@ -56,20 +56,13 @@ constexpr double Infinity = std::numeric_limits<double>::infinity();
 // Passes over the inputs of Simplify: each change may make another input's simpler form pay.
 constexpr int SimplifyPasses = 3;
 
-std::size_t Degree(const std::vector<LinearModel::Factor>& factors) {
-    std::size_t degree = 0;
-    for (const LinearModel::Factor& f : factors)
-        degree += f.Pair ? 2 : 1;
-    return degree;
-}
-
 // One input's structures with a factor less, a real zero less together with a sample of delay,
 // a pair turned into a real root at the pair's mean root, or a sample less delay, that keep a
 // pole and no more zeros than poles.
 std::vector<LinearModel::Input> SimplerForms(const LinearModel::Input& input) {
     std::vector<LinearModel::Input> forms;
     const auto keep = [&](LinearModel::Input form) {
-        if (Degree(form.Poles) >= 1 && Degree(form.Zeros) <= Degree(form.Poles))
+        if (form.SearchForm())
             forms.push_back(std::move(form));
     };
     for (auto factors : {&LinearModel::Input::Zeros, &LinearModel::Input::Poles}) {

@@ -6,13 +6,6 @@
 namespace orvanel {
 namespace {
 
-std::size_t Degree(const std::vector<LinearModel::Factor>& factors) {
-    std::size_t degree = 0;
-    for (const LinearModel::Factor& f : factors)
-        degree += f.Pair ? 2 : 1;
-    return degree;
-}
-
 // The real part of the pair's root farthest from the origin.
 double SlowerRoot(const LinearModel::Factor& pair) {
     const double discriminant = pair.A * pair.A - 4.0 * pair.B;
@@ -41,7 +34,7 @@ std::vector<LinearModel::Input> StructureSearch::Neighbours(const LinearModel::I
     const auto with = [&](auto change) {
         LinearModel::Input form = input;
         change(form);
-        if (form.Delay >= 0 && !form.Poles.empty() && Degree(form.Zeros) <= Degree(form.Poles))
+        if (form.SearchForm())
             forms.push_back(std::move(form));
     };
     with([](LinearModel::Input& f) { ++f.Delay; });
