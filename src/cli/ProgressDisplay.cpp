@@ -28,16 +28,38 @@ void ProgressDisplay::Update(const TGenetico& engine) {
         return;
     }
     const int filled = FilledCells(done, total);
-    std::string text = "\r" + std::string(status) + " [" + std::string(filled, '#') +
-                       std::string(BarWidth - filled, '.') + "] " + std::to_string(done) + "/" +
-                       std::to_string(engine.Generations);
+    Redraw("\r" + std::string(status) + " [" + std::string(filled, '#') +
+           std::string(BarWidth - filled, '.') + "] " + std::to_string(done) + "/" +
+           std::to_string(engine.Generations));
+}
+
+void ProgressDisplay::ShowPhase(const std::string& phase, int done, int total) {
+    if (phase.empty())
+        return;
+    if (!terminal) {
+        if (phase != shownPhase)
+            std::fprintf(stream, "%s\n", phase.c_str());
+        shownPhase = phase;
+        return;
+    }
+    std::string text = "\rExecuting... " + phase;
+    if (total > 0) {
+        const int filled = FilledCells(std::clamp(done, 0, total), total);
+        text += " [" + std::string(filled, '#') + std::string(BarWidth - filled, '.') + "]";
+    }
+    Redraw(std::move(text));
+}
+
+void ProgressDisplay::Redraw(std::string text) {
     if (text == shown)
         return;
-    // Pad over the rest of a longer previous text.
-    if (text.size() < shown.size())
-        text += std::string(shown.size() - text.size(), ' ');
-    shown = text;
-    std::fputs(text.c_str(), stream);
+    // Pad over the rest of a longer previous line.
+    std::string line = text;
+    if (line.size() < shownWidth)
+        line += std::string(shownWidth - line.size(), ' ');
+    shown = std::move(text);
+    shownWidth = line.size();
+    std::fputs(line.c_str(), stream);
     std::fflush(stream);
 }
 
@@ -50,6 +72,7 @@ void ProgressDisplay::Finish() {
     if (terminal && !shown.empty())
         std::fputs("\n", stream);
     shown.clear();
+    shownWidth = 0;
 }
 
 } // namespace orvanel

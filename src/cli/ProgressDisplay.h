@@ -1,6 +1,7 @@
 // Progress of a run on standard error.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
 
@@ -15,6 +16,10 @@ public:
 
     // Shows the engine's state; cheap when nothing visible changed.
     void Update(const TGenetico& engine);
+    // What runs after the search ("Restart 2 of 4", with `done` of `total` for the bar, or
+    // total 0 for none) on the bar's line; elsewhere a line whenever it changes. Nothing for
+    // an empty phase.
+    void ShowPhase(const std::string& phase, int done, int total);
     // Ends the bar's line.
     void Finish();
 
@@ -23,9 +28,14 @@ public:
     static int FilledCells(int done, int total);
 
 private:
+    // Redraws the bar's line with `text`, padded over a longer previous one.
+    void Redraw(std::string text);
+
     std::FILE* stream;
     bool terminal;
     std::string shown;
+    std::size_t shownWidth = 0;
+    std::string shownPhase;
     int lastReported = -1;
 };
 

@@ -410,7 +410,13 @@ void Watch(Session& session, const StopSignals& signals, ProgressDisplay& progre
         if (!session.options.Quiet)
             progress.Update(session.engine);
     };
-    session.run.OnResponsive = stopWhenSignalled;
+    session.run.OnResponsive = [&session, &progress, stopWhenSignalled] {
+        stopWhenSignalled();
+        if (!session.options.Quiet) {
+            const IdentificationRun::PhaseProgress phase = session.run.Progress();
+            progress.ShowPhase(phase.Text, phase.Done, phase.Total);
+        }
+    };
 }
 
 // What the command prints and writes once the run, or the merge, ended with `failure`.

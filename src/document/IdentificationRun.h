@@ -110,8 +110,8 @@ public:
     std::vector<std::string> StopLines() const;
 
     // What runs after the search and how far it is, for a status line: "Restart 2 of 4" with
-    // the searches done of all, "Refining the model" or "Simplifying the model" (Done and
-    // Total 0: no measure). Empty Text while the search itself runs. May be read from
+    // the searches done of all, "Refining the model", "Simplifying the model" or "Choosing
+    // the model on held-out rows" (Done and Total 0: no measure). Empty Text while the search itself runs. May be read from
     // OnResponsive while the restarts and the refinement run on other threads.
     struct PhaseProgress {
         std::string Text;
