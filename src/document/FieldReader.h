@@ -2,7 +2,6 @@
 #pragma once
 
 #include <nlohmann/json.hpp>
-
 #include <string>
 #include <string_view>
 #include <type_traits>

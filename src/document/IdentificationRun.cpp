@@ -2,9 +2,9 @@
 
 #include "document/ReplacementFile.h"
 #include "document/TableSamples.h"
+#include "engine/ArxEstimate.h"
 #include "engine/FitFigure.h"
 #include "engine/Genetico.h"
-#include "engine/ArxEstimate.h"
 #include "engine/Refinement.h"
 #include "engine/RunParameters.h"
 #include "engine/StructureSearch.h"
@@ -924,8 +924,8 @@ IdentificationRun::FromEstimator(std::size_t which, const std::atomic<bool>& sto
         // factors cost the simplification much and overfit.
         const SubspaceEstimate subspace(inputs, output, estimationRows);
         estimates.Subspace = subspace.Fits();
-        const int order = subspace.BestOrder(estimates.Subspace, structurePenalty,
-                                             ArxEstimate::MaxOrder);
+        const int order =
+            subspace.BestOrder(estimates.Subspace, structurePenalty, ArxEstimate::MaxOrder);
         if (order > 0)
             start = estimates.Subspace[static_cast<std::size_t>(order - 1)];
     }
@@ -958,8 +958,8 @@ IdentificationRun::HoldOutRows IdentificationRun::HoldOutSplit() const {
     held.Owned.resize(columns.size());
     for (const Experiments::Part& part : estimationParts.Parts(estimationRows)) {
         const std::size_t split =
-            part.Begin + static_cast<std::size_t>(static_cast<double>(part.End - part.Begin) *
-                                                  HoldOutFitShare);
+            part.Begin +
+            static_cast<std::size_t>(static_cast<double>(part.End - part.Begin) * HoldOutFitShare);
         held.Judged.push_back({split, part.End});
         // An experiment of a row or two is judged whole.
         if (split == part.Begin)
@@ -968,7 +968,8 @@ IdentificationRun::HoldOutRows IdentificationRun::HoldOutSplit() const {
         held.Rows += split - part.Begin;
         for (std::size_t c = 0; c < columns.size(); ++c) {
             const std::span<const double> column = EstimationColumn(c);
-            held.Owned[c].insert(held.Owned[c].end(), column.begin() + static_cast<std::ptrdiff_t>(part.Begin),
+            held.Owned[c].insert(held.Owned[c].end(),
+                                 column.begin() + static_cast<std::ptrdiff_t>(part.Begin),
                                  column.begin() + static_cast<std::ptrdiff_t>(split));
         }
     }
@@ -984,8 +985,8 @@ IdentificationRun::HoldOutRows IdentificationRun::HoldOutSplit() const {
 // established estimators' own models that explain more than the simplest model, each with
 // its fit on the hold-out's part.
 std::vector<IdentificationRun::HoldOutCandidate>
-IdentificationRun::HoldOutPool(const std::vector<std::optional<Found>>& found,
-                               std::size_t searches, const HoldOutRows& held) const {
+IdentificationRun::HoldOutPool(const std::vector<std::optional<Found>>& found, std::size_t searches,
+                               const HoldOutRows& held) const {
     std::vector<std::size_t> order;
     for (std::size_t k = 0; k < found.size(); ++k)
         if (found[k])
@@ -1052,8 +1053,8 @@ IdentificationRun::ChosenByHoldOut(const std::vector<std::optional<Found>>& foun
     std::size_t judgedRows = 0;
     for (const Experiments::Part& judged : held.Judged)
         judgedRows += judged.End - judged.Begin;
-    const double heldOutPenalty = structurePenalty * static_cast<double>(judgedRows) /
-                                  static_cast<double>(estimationRows);
+    const double heldOutPenalty =
+        structurePenalty * static_cast<double>(judgedRows) / static_cast<double>(estimationRows);
     std::vector<double> heldOut(pool.size());
     std::vector<std::exception_ptr> failures(pool.size());
     choosing = true;

@@ -111,8 +111,9 @@ public:
 
     // What runs after the search and how far it is, for a status line: "Restart 2 of 4" with
     // the searches done of all, "Refining the model", "Simplifying the model" or "Choosing
-    // the model on held-out rows" (Done and Total 0: no measure). Empty Text while the search itself runs. May be read from
-    // OnResponsive while the restarts and the refinement run on other threads.
+    // the model on held-out rows" (Done and Total 0: no measure). Empty Text while the search
+    // itself runs. May be read from OnResponsive while the restarts and the refinement run on other
+    // threads.
     struct PhaseProgress {
         std::string Text;
         int Done = 0;

@@ -105,8 +105,8 @@ double ArxEstimate::Score(const LinearModel& model, double penalty) const {
 std::vector<ArxEstimate::Structure> ArxEstimate::Structures(double penalty) const {
     std::vector<Structure> structures;
     for (int order = 1; order <= MaxOrder; ++order) {
-        Structure best{order, std::vector<int>(inputs.size(), 0), {},
-                       std::numeric_limits<double>::infinity()};
+        Structure best{
+            order, std::vector<int>(inputs.size(), 0), {}, std::numeric_limits<double>::infinity()};
         std::vector<int> delays = best.Delays;
         for (int pass = 0; pass < DelayPasses; ++pass) {
             for (std::size_t k = 0; k < inputs.size(); ++k) {
