@@ -85,6 +85,11 @@ protected:
         engine.PreservedIndividuals = 2;
     }
     void TearDown() override { fs::remove_all(folder); }
+    void PrepareThoroughRun() {
+        Rnd::GlobalState().SystemSeed = 0;
+        run.Options.Thorough = true;
+        engine.SetPopulationSize(20);
+    }
 
     fs::path folder;
     TGenetico engine{250};
@@ -322,9 +327,7 @@ void ExpectTheDeadTimePlant(const LinearModel::Input& found) {
 
 // The search alone imitates the dead time with fast poles.
 TEST_F(IdentificationRunTest, AThoroughRunFindsTheOrderAndDeadTimeOfAFirstOrderPlant) {
-    Rnd::GlobalState().SystemSeed = 0;
-    run.Options.Thorough = true;
-    engine.SetPopulationSize(20);
+    PrepareThoroughRun();
     ASSERT_EQ(run.HandOver(Samples(DeadTimePlantText(800, 7))), std::nullopt);
     ASSERT_EQ(run.Run(), "");
     ExpectTheDeadTimePlant(run.Result()->Model.Inputs.at(0));
@@ -333,9 +336,7 @@ TEST_F(IdentificationRunTest, AThoroughRunFindsTheOrderAndDeadTimeOfAFirstOrderP
 // The hold-out judges the last rows of each experiment's estimation part; one of a single
 // row has none to fit on.
 TEST_F(IdentificationRunTest, AThoroughRunOnSeveralExperimentsFindsThePlantToo) {
-    Rnd::GlobalState().SystemSeed = 0;
-    run.Options.Thorough = true;
-    engine.SetPopulationSize(20);
+    PrepareThoroughRun();
     const std::vector<TableSamples> experiments{Samples(DeadTimePlantText(500, 7)),
                                                 Samples(DeadTimePlantText(1, 3)),
                                                 Samples(DeadTimePlantText(400, 11))};
@@ -347,9 +348,7 @@ TEST_F(IdentificationRunTest, AThoroughRunOnSeveralExperimentsFindsThePlantToo) 
 // The window stays served while the hold-out refits, and a stop there leaves the choice to the
 // searches' scores.
 TEST_F(IdentificationRunTest, AStopWhileTheHoldOutChoosesKeepsTheBestSearch) {
-    Rnd::GlobalState().SystemSeed = 0;
-    run.Options.Thorough = true;
-    engine.SetPopulationSize(20);
+    PrepareThoroughRun();
     engine.ResponsiveInterval = std::chrono::milliseconds(0);
     bool choosing = false;
     run.OnResponsive = [&] {
