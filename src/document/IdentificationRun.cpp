@@ -911,13 +911,14 @@ Refinement::Result IdentificationRun::Grown(Refinement::Result start,
 // then refined, simplified and grown as the searches' models are.
 std::optional<IdentificationRun::Found>
 IdentificationRun::FromEstimator(std::size_t which, const std::atomic<bool>& stop) const {
-    // With several experiments the estimators see their rows end to end: a start only, which
-    // the refinement then fits to each experiment from rest.
+    // With several experiments the ARX model starts each from rest; the subspace model sees
+    // their rows end to end: a start only, which the refinement then fits to each from rest.
     const std::vector<std::span<const double>> inputs = EstimationInputs();
     const std::span<const double> output = EstimationColumn(columns.size() - 1);
     std::optional<LinearModel> start;
     if (which == 0) {
-        estimates.Arx = ArxEstimate(inputs, output, estimationRows).Structures(structurePenalty);
+        estimates.Arx = ArxEstimate(inputs, output, estimationRows, estimationParts)
+                            .Structures(structurePenalty);
         start = ArxEstimate::Best(estimates.Arx);
     } else {
         // Higher orders are judged as they are, in the hold-out; as starts their many
@@ -1016,7 +1017,7 @@ IdentificationRun::HoldOutPool(const std::vector<std::optional<Found>>& found, s
         pool.push_back({std::move(estimate), 0, std::move(part)});
         pool.back().Kept.Origin = origin;
     };
-    const ArxEstimate arxPart(held.Inputs, held.Output, held.Rows);
+    const ArxEstimate arxPart(held.Inputs, held.Output, held.Rows, held.Parts);
     for (const ArxEstimate::Structure& s : estimates.Arx)
         addEstimate(s.Model, arxPart.Fit(s.Order, s.Delays), "ARX estimate");
     const SubspaceEstimate subspacePart(held.Inputs, held.Output, held.Rows);

@@ -11,29 +11,32 @@ constexpr int InputLags = ArxEstimate::MaxDelay + ArxEstimate::MaxOrder;
 // Passes over the inputs choosing their delays; each pass may change what suits the others.
 constexpr int DelayPasses = 2;
 
-double Lagged(std::span<const double> column, std::size_t t, int lag) {
+// The value `lag` rows before row t of an experiment beginning at row `begin`: 0 before it.
+double Lagged(std::span<const double> column, std::size_t t, int lag, std::size_t begin) {
     const auto l = static_cast<std::size_t>(lag);
-    return t >= l ? column[t - l] : 0.0;
+    return t - begin >= l ? column[t - l] : 0.0;
 }
 
 } // namespace
 
 ArxEstimate::ArxEstimate(std::span<const std::span<const double>> inputs,
-                         std::span<const double> output, std::size_t rows)
-    : inputs(inputs), output(output), rows(rows),
+                         std::span<const double> output, std::size_t rows, Experiments experiments)
+    : inputs(inputs), output(output), rows(rows), experiments(std::move(experiments)),
       width(static_cast<std::size_t>(MaxOrder) + inputs.size() * InputLags),
       gram(width * width, 0.0), moment(width, 0.0) {
     std::vector<double> phi(width);
-    for (std::size_t t = 0; t < rows; ++t) {
-        for (int lag = 1; lag <= MaxOrder; ++lag)
-            phi[OutputColumn(lag)] = -Lagged(output, t, lag);
-        for (std::size_t k = 0; k < inputs.size(); ++k)
-            for (int lag = 0; lag < InputLags; ++lag)
-                phi[InputColumn(k, lag)] = Lagged(inputs[k], t, lag);
-        for (std::size_t i = 0; i < width; ++i) {
-            moment[i] = moment[i] + phi[i] * output[t];
-            for (std::size_t j = 0; j <= i; ++j)
-                gram[i * width + j] = gram[i * width + j] + phi[i] * phi[j];
+    for (const Experiments::Part& part : this->experiments.Parts(rows)) {
+        for (std::size_t t = part.Begin; t < part.End; ++t) {
+            for (int lag = 1; lag <= MaxOrder; ++lag)
+                phi[OutputColumn(lag)] = -Lagged(output, t, lag, part.Begin);
+            for (std::size_t k = 0; k < inputs.size(); ++k)
+                for (int lag = 0; lag < InputLags; ++lag)
+                    phi[InputColumn(k, lag)] = Lagged(inputs[k], t, lag, part.Begin);
+            for (std::size_t i = 0; i < width; ++i) {
+                moment[i] = moment[i] + phi[i] * output[t];
+                for (std::size_t j = 0; j <= i; ++j)
+                    gram[i * width + j] = gram[i * width + j] + phi[i] * phi[j];
+            }
         }
     }
     for (std::size_t i = 0; i < width; ++i)
@@ -92,7 +95,7 @@ std::optional<LinearModel> ArxEstimate::Fit(int order, std::span<const int> dela
 }
 
 double ArxEstimate::Score(const LinearModel& model, double penalty) const {
-    const std::vector<double> simulated = model.Simulate(inputs, rows);
+    const std::vector<double> simulated = model.Simulate(inputs, rows, experiments);
     double error = 0.0;
     for (std::size_t t = 0; t < rows; ++t) {
         const double r = output[t] - simulated[t];

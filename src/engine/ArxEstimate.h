@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/LinearModel.h"
+#include "model/Experiments.h"
 
 #include <cstddef>
 #include <optional>
@@ -20,8 +21,9 @@ public:
     static constexpr int MaxDelay = 3;
 
     // The columns' first `rows` rows; inputs hold one column per input, each at least that long.
+    // Rows of several experiments lie end to end: each begins from rest.
     ArxEstimate(std::span<const std::span<const double>> inputs, std::span<const double> output,
-                std::size_t rows);
+                std::size_t rows, Experiments experiments = {});
 
     // The least-squares model of order n (1..MaxOrder) with the delays given per input
     // (0..MaxDelay), as one transfer function per input; nothing when its equations are singular.
@@ -51,6 +53,7 @@ private:
     std::span<const std::span<const double>> inputs;
     std::span<const double> output;
     std::size_t rows;
+    Experiments experiments;
     std::size_t width;
     // Regressor Gram matrix (width x width, row-major) and its products with the output.
     std::vector<double> gram;

@@ -35,5 +35,18 @@ TEST(ArxEstimate, RecoversANoiseFreeModelWithItsOrderAndDelays) {
     ExpectSameTransferFunctions(*best, plant.Truth);
 }
 
+// Where one experiment ends and the next begins from rest, the next's lags are no rows of the
+// first.
+TEST(ArxEstimate, RecoversTheModelFromExperimentsEachFromRest) {
+    testing::CommonDenominatorPlant plant(2);
+    const Experiments two({0, 150});
+    plant.Y = plant.Truth.Simulate(plant.Inputs, plant.Rows, two);
+    const std::vector<int> delays{1, 3};
+    const std::optional<LinearModel> fitted =
+        ArxEstimate(plant.Inputs, plant.Y, plant.Rows, two).Fit(2, delays);
+    ASSERT_TRUE(fitted);
+    ExpectSameTransferFunctions(*fitted, plant.Truth);
+}
+
 } // namespace
 } // namespace orvanel
