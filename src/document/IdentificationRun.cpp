@@ -911,8 +911,6 @@ Refinement::Result IdentificationRun::Grown(Refinement::Result start,
 // then refined, simplified and grown as the searches' models are.
 std::optional<IdentificationRun::Found>
 IdentificationRun::FromEstimator(std::size_t which, const std::atomic<bool>& stop) const {
-    // With several experiments the ARX model starts each from rest; the subspace model sees
-    // their rows end to end: a start only, which the refinement then fits to each from rest.
     const std::vector<std::span<const double>> inputs = EstimationInputs();
     const std::span<const double> output = EstimationColumn(columns.size() - 1);
     std::optional<LinearModel> start;
@@ -923,7 +921,7 @@ IdentificationRun::FromEstimator(std::size_t which, const std::atomic<bool>& sto
     } else {
         // Higher orders are judged as they are, in the hold-out; as starts their many
         // factors cost the simplification much and overfit.
-        const SubspaceEstimate subspace(inputs, output, estimationRows);
+        const SubspaceEstimate subspace(inputs, output, estimationRows, estimationParts);
         estimates.Subspace = subspace.Fits();
         const int order =
             subspace.BestOrder(estimates.Subspace, structurePenalty, ArxEstimate::MaxOrder);
@@ -1020,7 +1018,7 @@ IdentificationRun::HoldOutPool(const std::vector<std::optional<Found>>& found, s
     const ArxEstimate arxPart(held.Inputs, held.Output, held.Rows, held.Parts);
     for (const ArxEstimate::Structure& s : estimates.Arx)
         addEstimate(s.Model, arxPart.Fit(s.Order, s.Delays), "ARX estimate");
-    const SubspaceEstimate subspacePart(held.Inputs, held.Output, held.Rows);
+    const SubspaceEstimate subspacePart(held.Inputs, held.Output, held.Rows, held.Parts);
     for (std::size_t n = 1; n <= estimates.Subspace.size(); ++n)
         addEstimate(estimates.Subspace[n - 1], subspacePart.Fit(static_cast<int>(n)),
                     "subspace estimate");

@@ -34,31 +34,38 @@ std::vector<double> CharacteristicPolynomial(const Eigen::MatrixXd& a) {
 } // namespace
 
 SubspaceEstimate::SubspaceEstimate(std::span<const std::span<const double>> inputs,
-                                   std::span<const double> output, std::size_t rows)
-    : inputs(inputs), output(output), rows(rows) {
+                                   std::span<const double> output, std::size_t rows,
+                                   Experiments experiments)
+    : inputs(inputs), output(output), rows(rows), experiments(std::move(experiments)) {
     const auto m = static_cast<int>(inputs.size());
     blockRows = std::min(MaxOrder + 2, std::max(2, MostHankelRows / (2 * m + 2)));
-    const long columns = static_cast<long>(rows) - 2L * blockRows + 1;
-    if (columns < 4L * (2 * m + 2) * blockRows)
-        return;
-    limit = std::min(MaxOrder, blockRows - 1);
     const int i = blockRows;
+    // A column of the Hankel matrices spans 2 i rows of one experiment.
+    std::vector<long> firstRows;
+    for (const Experiments::Part& part : this->experiments.Parts(rows))
+        for (long c = static_cast<long>(part.Begin); c + 2L * i <= static_cast<long>(part.End); ++c)
+            firstRows.push_back(c);
+    const auto columns = static_cast<long>(firstRows.size());
+    if (columns < 4L * (2 * m + 2) * i)
+        return;
+    limit = std::min(MaxOrder, i - 1);
     // Rows of the stacked Hankel matrix: future inputs, past inputs, past outputs, future outputs.
     const Eigen::Index height = 2 * (m + 1) * i;
     Eigen::MatrixXd h(columns, height);
-    for (long c = 0; c < columns; ++c) {
+    for (long column = 0; column < columns; ++column) {
+        const long c = firstRows[static_cast<std::size_t>(column)];
         Eigen::Index row = 0;
         for (int part = 0; part < 2; ++part) {
             const long offset = part == 0 ? i : 0;
             for (int b = 0; b < i; ++b)
                 for (int k = 0; k < m; ++k)
-                    h(c, row++) = inputs[static_cast<std::size_t>(k)]
-                                        [static_cast<std::size_t>(c + offset + b)];
+                    h(column, row++) = inputs[static_cast<std::size_t>(k)]
+                                             [static_cast<std::size_t>(c + offset + b)];
         }
         for (int b = 0; b < i; ++b)
-            h(c, row++) = output[static_cast<std::size_t>(c + b)];
+            h(column, row++) = output[static_cast<std::size_t>(c + b)];
         for (int b = 0; b < i; ++b)
-            h(c, row++) = output[static_cast<std::size_t>(c + i + b)];
+            h(column, row++) = output[static_cast<std::size_t>(c + i + b)];
     }
     const Eigen::HouseholderQR<Eigen::MatrixXd> qr(h);
     const Eigen::MatrixXd l =
@@ -85,30 +92,39 @@ std::optional<LinearModel> SubspaceEstimate::Fit(int order) const {
     // y(t) = C A^t x0 + sum_k C (qI - A)^-1 B_k u_k(t) + D_k u_k(t): linear in x0, B and D,
     // one regressor per state and input from the states driven by that input alone. Data that
     // do not begin at rest would otherwise bend B and D to fit the first transient; x0 is
-    // estimated with them and then dropped, as the model is simulated from rest.
+    // estimated with them and then dropped, as the model is simulated from rest. Each
+    // experiment begins from rest, with an x0 of its own.
     const auto m = static_cast<Eigen::Index>(inputs.size());
-    const Eigen::Index width = m * (order + 1) + order;
-    Eigen::MatrixXd free = Eigen::MatrixXd::Identity(order, order);
+    const std::vector<Experiments::Part> parts = experiments.Parts(rows);
+    const Eigen::Index shared = m * (order + 1);
+    const Eigen::Index width = shared + order * static_cast<Eigen::Index>(parts.size());
     Eigen::MatrixXd normal = Eigen::MatrixXd::Zero(width, width);
     Eigen::VectorXd right = Eigen::VectorXd::Zero(width);
-    std::vector<Eigen::MatrixXd> states(static_cast<std::size_t>(m),
-                                        Eigen::MatrixXd::Zero(order, order));
-    Eigen::VectorXd phi(width);
-    for (std::size_t t = 0; t < rows; ++t) {
-        for (Eigen::Index k = 0; k < m; ++k) {
-            const double now = inputs[static_cast<std::size_t>(k)][t];
-            phi.segment(k * (order + 1), order) = (c * states[static_cast<std::size_t>(k)]).transpose();
-            phi(k * (order + 1) + order) = now;
-            Eigen::MatrixXd next = a * states[static_cast<std::size_t>(k)];
-            next.diagonal().array() += now;
-            states[static_cast<std::size_t>(k)] = std::move(next);
-        }
-        phi.tail(order) = (c * free).transpose();
-        free = a * free;
-        for (Eigen::Index p = 0; p < width; ++p) {
-            right(p) = right(p) + phi(p) * output[t];
-            for (Eigen::Index q = 0; q <= p; ++q)
-                normal(p, q) = normal(p, q) + phi(p) * phi(q);
+    Eigen::VectorXd phi = Eigen::VectorXd::Zero(width);
+    for (std::size_t e = 0; e < parts.size(); ++e) {
+        Eigen::MatrixXd free = Eigen::MatrixXd::Identity(order, order);
+        std::vector<Eigen::MatrixXd> states(static_cast<std::size_t>(m),
+                                            Eigen::MatrixXd::Zero(order, order));
+        const Eigen::Index own = shared + order * static_cast<Eigen::Index>(e);
+        if (e > 0)
+            phi.segment(own - order, order).setZero();
+        for (std::size_t t = parts[e].Begin; t < parts[e].End; ++t) {
+            for (Eigen::Index k = 0; k < m; ++k) {
+                const double now = inputs[static_cast<std::size_t>(k)][t];
+                phi.segment(k * (order + 1), order) =
+                    (c * states[static_cast<std::size_t>(k)]).transpose();
+                phi(k * (order + 1) + order) = now;
+                Eigen::MatrixXd next = a * states[static_cast<std::size_t>(k)];
+                next.diagonal().array() += now;
+                states[static_cast<std::size_t>(k)] = std::move(next);
+            }
+            phi.segment(own, order) = (c * free).transpose();
+            free = a * free;
+            for (Eigen::Index p = 0; p < width; ++p) {
+                right(p) = right(p) + phi(p) * output[t];
+                for (Eigen::Index q = 0; q <= p; ++q)
+                    normal(p, q) = normal(p, q) + phi(p) * phi(q);
+            }
         }
     }
     const Eigen::LDLT<Eigen::MatrixXd> solver(normal.selfadjointView<Eigen::Lower>());
@@ -148,7 +164,7 @@ int SubspaceEstimate::BestOrder(std::span<const std::optional<LinearModel>> fits
         const std::optional<LinearModel>& model = fits[static_cast<std::size_t>(order - 1)];
         if (!model)
             continue;
-        const std::vector<double> simulated = model->Simulate(inputs, rows);
+        const std::vector<double> simulated = model->Simulate(inputs, rows, experiments);
         double error = 0.0;
         for (std::size_t t = 0; t < rows; ++t)
             error = error + (output[t] - simulated[t]) * (output[t] - simulated[t]);

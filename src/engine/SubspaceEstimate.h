@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/LinearModel.h"
+#include "model/Experiments.h"
 
 #include <cstddef>
 #include <optional>
@@ -20,8 +21,10 @@ public:
     static constexpr int MaxOrder = 8;
 
     // The columns' first `rows` rows; inputs hold one column per input, each at least that long.
+    // Rows of several experiments lie end to end: each begins from rest.
     SubspaceEstimate(std::span<const std::span<const double>> inputs,
-                     std::span<const double> output, std::size_t rows);
+                     std::span<const double> output, std::size_t rows,
+                     Experiments experiments = {});
 
     // The highest order the data allow (at most MaxOrder; 0 when they are too few).
     int OrderLimit() const { return limit; }
@@ -42,6 +45,7 @@ private:
     std::span<const std::span<const double>> inputs;
     std::span<const double> output;
     std::size_t rows;
+    Experiments experiments;
     int blockRows = 0;
     int limit = 0;
     // Left singular vectors and values of the projected future outputs (blockRows x blockRows).
