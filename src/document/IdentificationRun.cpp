@@ -741,6 +741,14 @@ void IdentificationRun::RunServing(std::size_t count, std::atomic<bool>& stop, S
             finished.notify_one();
         }
     };
+    const auto passOnStop = [&] {
+        if (engine.StopRequested()) {
+            stop = true;
+            NoteStop(phase);
+        }
+    };
+    // A stop asked before the work began counts as well.
+    passOnStop();
     std::vector<std::thread> pool;
     for (std::size_t t = 0; t < ThreadsFor(engine, count); ++t)
         pool.emplace_back(work);
@@ -749,10 +757,7 @@ void IdentificationRun::RunServing(std::size_t count, std::atomic<bool>& stop, S
         lock.unlock();
         if (OnResponsive)
             OnResponsive();
-        if (engine.StopRequested()) {
-            stop = true;
-            NoteStop(phase);
-        }
+        passOnStop();
         lock.lock();
     }
     lock.unlock();
@@ -867,6 +872,9 @@ void IdentificationRun::KeepSliceSearches(const std::vector<std::optional<Found>
 std::string IdentificationRun::RunMerged(const std::vector<FinishedSearch>& searches,
                                          std::string_view evolutionRows, int finalGeneration) {
     std::string failure;
+    // HandOver asked the engine, which does not run here, to stop; only a stop asked from now
+    // on ends the merge early.
+    engine.DropStop();
     try {
         report.AppendEvolutionRows(evolutionRows);
         lastGeneration = finalGeneration;
