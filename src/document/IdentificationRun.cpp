@@ -805,16 +805,12 @@ void IdentificationRun::Conclude() {
     completedSearches = static_cast<int>(
         std::count_if(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(searches),
                       [](const auto& f) { return f.has_value(); }));
-    std::vector<std::optional<double>> scores;
-    for (const std::optional<Found>& f : found)
-        scores.push_back(f ? std::optional<double>(Score(*f)) : std::nullopt);
-    KeepChosen(found, scores, searches);
+    KeepChosen(found, searches);
 }
 
 // With a thorough run that was not stopped, the model the hold-out chooses; otherwise that of
 // the lowest score among the searches.
 void IdentificationRun::KeepChosen(std::vector<std::optional<Found>> found,
-                                   std::vector<std::optional<double>> scores,
                                    std::size_t searches) {
     if (resolved.Thorough && stoppedIn == StopPhase::None) {
         if (auto chosen = ChosenByHoldOut(found, searches)) {
@@ -826,7 +822,7 @@ void IdentificationRun::KeepChosen(std::vector<std::optional<Found>> found,
     found.resize(std::min(found.size(), searches));
     std::optional<std::size_t> kept;
     for (std::size_t k = 0; k < found.size(); ++k) {
-        if (found[k] && (!kept || *scores[k] < *scores[*kept]))
+        if (found[k] && (!kept || Score(*found[k]) < Score(*found[*kept])))
             kept = k;
     }
     if (kept)
@@ -879,14 +875,12 @@ std::string IdentificationRun::RunMerged(const std::vector<FinishedSearch>& sear
         report.AppendEvolutionRows(evolutionRows);
         lastGeneration = finalGeneration;
         std::vector<std::optional<Found>> found(searches.size());
-        std::vector<std::optional<double>> scores(searches.size());
         for (const FinishedSearch& search : searches) {
             const auto k = static_cast<std::size_t>(search.Index);
             if (k >= found.size() || !search.Model)
                 continue;
             found[k] = Found{*search.Model, search.Error, search.Searched};
             found[k]->Start = search.Start;
-            scores[k] = search.Score;
         }
         completedSearches = static_cast<int>(
             std::count_if(found.begin(), found.end(), [](const auto& f) { return f.has_value(); }));
@@ -894,13 +888,10 @@ std::string IdentificationRun::RunMerged(const std::vector<FinishedSearch>& sear
         const std::size_t count = found.size();
         if (resolved.Thorough) {
             const std::atomic<bool> stop{false};
-            for (std::size_t e = 0; e < EstimatorStarts; ++e) {
+            for (std::size_t e = 0; e < EstimatorStarts; ++e)
                 found.push_back(FromEstimator(e, stop));
-                scores.push_back(found.back() ? std::optional<double>(Score(*found.back()))
-                                              : std::nullopt);
-            }
         }
-        KeepChosen(std::move(found), std::move(scores), count);
+        KeepChosen(std::move(found), count);
     } catch (const std::exception& error) {
         failure = error.what();
     }
@@ -968,7 +959,7 @@ IdentificationRun::HoldOutRows IdentificationRun::HoldOutSplit() const {
             part.Begin +
             static_cast<std::size_t>(static_cast<double>(part.End - part.Begin) * HoldOutFitShare);
         held.Judged.push_back({split, part.End});
-        // An experiment of a row or two is judged whole.
+        // An experiment of one row is judged whole.
         if (split == part.Begin)
             continue;
         starts.push_back(held.Rows);

@@ -112,8 +112,8 @@ public:
     // What runs after the search and how far it is, for a status line: "Restart 2 of 4" with
     // the searches done of all, "Refining the model", "Simplifying the model" or "Choosing
     // the model on held-out rows" (Done and Total 0: no measure). Empty Text while the search
-    // itself runs. May be read from OnResponsive while the restarts and the refinement run on other
-    // threads.
+    // itself runs. May be read from OnResponsive while the restarts and the refinement run on
+    // other threads.
     struct PhaseProgress {
         std::string Text;
         int Done = 0;
@@ -269,8 +269,7 @@ private:
                     const std::function<void(std::size_t)>& task);
     void Conclude();
     // The model chosen among the searches' (the first `searches`) and the estimators'.
-    void KeepChosen(std::vector<std::optional<Found>> found,
-                    std::vector<std::optional<double>> scores, std::size_t searches);
+    void KeepChosen(std::vector<std::optional<Found>> found, std::size_t searches);
     // The penalty per parameter of the structures, with the engine's settings.
     double PenaltyOf(const TGenetico& settings) const;
     std::vector<std::size_t> SliceIndices(std::size_t searches) const;

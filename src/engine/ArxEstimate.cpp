@@ -95,14 +95,8 @@ std::optional<LinearModel> ArxEstimate::Fit(int order, std::span<const int> dela
 }
 
 double ArxEstimate::Score(const LinearModel& model, double penalty) const {
-    const std::vector<double> simulated = model.Simulate(inputs, rows, experiments);
-    double error = 0.0;
-    for (std::size_t t = 0; t < rows; ++t) {
-        const double r = output[t] - simulated[t];
-        error = error + r * r;
-    }
-    const double score = error + penalty * static_cast<double>(model.ParameterCount());
-    return std::isfinite(score) ? score : std::numeric_limits<double>::infinity();
+    return model.SquaredError(inputs, output, rows, experiments) +
+           penalty * static_cast<double>(model.ParameterCount());
 }
 
 std::vector<ArxEstimate::Structure> ArxEstimate::Structures(double penalty) const {

@@ -42,7 +42,6 @@ public:
     // The model of lowest score among the structures, the lower order among equals; nothing
     // when there is none.
     static std::optional<LinearModel> Best(std::span<const Structure> structures);
-    std::optional<LinearModel> Best(double penalty) const { return Best(Structures(penalty)); }
 
 private:
     // Column of the regressor for output lag 1..MaxOrder, and for input k's lag 0..

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <complex>
 #include <cstdint>
+#include <limits>
 
 namespace orvanel {
 namespace {
@@ -288,6 +289,18 @@ std::vector<double> LinearModel::Simulate(std::span<const std::span<const double
                   sum.begin() + static_cast<std::ptrdiff_t>(rows.Begin));
     }
     return sum;
+}
+
+double LinearModel::SquaredError(std::span<const std::span<const double>> inputs,
+                                 std::span<const double> output, std::size_t count,
+                                 const Experiments& experiments) const {
+    const std::vector<double> simulated = Simulate(inputs, count, experiments);
+    double error = 0.0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const double r = output[i] - simulated[i];
+        error = error + r * r;
+    }
+    return std::isfinite(error) ? error : std::numeric_limits<double>::infinity();
 }
 
 bool LinearModel::SameStructure(const LinearModel& other) const {

@@ -80,6 +80,11 @@ public:
     // 0 outside its own rows: as if each were simulated alone.
     std::vector<double> Simulate(std::span<const std::span<const double>> inputs, std::size_t count,
                                  const Experiments& experiments) const;
+    // The squared residual sum of `output` against Simulate over the first `count` rows;
+    // infinite when it is not finite.
+    double SquaredError(std::span<const std::span<const double>> inputs,
+                        std::span<const double> output, std::size_t count,
+                        const Experiments& experiments = {}) const;
     // Whether the two have the same number and kind of factors and the same delay per input.
     bool SameStructure(const LinearModel& other) const;
     bool Stable() const;

@@ -119,13 +119,7 @@ Refinement::Refinement(std::vector<std::span<const double>> inputs, std::span<co
       experiments(std::move(experiments)) {}
 
 double Refinement::SquaredError(const LinearModel& model) const {
-    const std::vector<double> simulated = model.Simulate(inputs, rows, experiments);
-    double error = 0.0;
-    for (std::size_t i = 0; i < rows; ++i) {
-        const double r = output[i] - simulated[i];
-        error = error + r * r;
-    }
-    return std::isfinite(error) ? error : Infinity;
+    return model.SquaredError(inputs, output, rows, experiments);
 }
 
 Refinement::Result Refinement::Refine(const LinearModel& start) const {

@@ -164,11 +164,8 @@ int SubspaceEstimate::BestOrder(std::span<const std::optional<LinearModel>> fits
         const std::optional<LinearModel>& model = fits[static_cast<std::size_t>(order - 1)];
         if (!model)
             continue;
-        const std::vector<double> simulated = model->Simulate(inputs, rows, experiments);
-        double error = 0.0;
-        for (std::size_t t = 0; t < rows; ++t)
-            error = error + (output[t] - simulated[t]) * (output[t] - simulated[t]);
-        const double score = error + penalty * static_cast<double>(model->ParameterCount());
+        const double score = model->SquaredError(inputs, output, rows, experiments) +
+                             penalty * static_cast<double>(model->ParameterCount());
         if (score < bestScore) {
             bestScore = score;
             best = order;

@@ -37,9 +37,6 @@ public:
     // order gives a model.
     int BestOrder(std::span<const std::optional<LinearModel>> fits, double penalty,
                   int highest = MaxOrder) const;
-    int BestOrder(double penalty, int highest = MaxOrder) const {
-        return BestOrder(Fits(), penalty, highest);
-    }
 
 private:
     std::span<const std::span<const double>> inputs;

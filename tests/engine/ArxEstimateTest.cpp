@@ -30,7 +30,7 @@ TEST(ArxEstimate, RecoversANoiseFreeModelWithItsOrderAndDelays) {
     const std::optional<LinearModel> fitted = arx.Fit(2, delays);
     ASSERT_TRUE(fitted);
     ExpectSameTransferFunctions(*fitted, plant.Truth);
-    const std::optional<LinearModel> best = arx.Best(1e-6);
+    const std::optional<LinearModel> best = ArxEstimate::Best(arx.Structures(1e-6));
     ASSERT_TRUE(best);
     ExpectSameTransferFunctions(*best, plant.Truth);
 }

@@ -26,7 +26,7 @@ TEST(SubspaceEstimate, RecoversANoiseFreeSecondOrderModel) {
     const testing::CommonDenominatorPlant plant(0);
     const SubspaceEstimate subspace(plant.Inputs, plant.Y, plant.Rows);
     ASSERT_EQ(subspace.OrderLimit(), 8);
-    EXPECT_EQ(subspace.BestOrder(1e-6), 2);
+    EXPECT_EQ(subspace.BestOrder(subspace.Fits(), 1e-6), 2);
     ExpectTheSecondOrderModel(subspace, plant.Truth);
 }
 
