@@ -90,9 +90,9 @@ for signal in INT TERM HUP; do
     expect "SIG$signal: no export or computed output of the stopped run" 0 $?
 done
 
-# A second signal ends at once and leaves the previous report as it was. Both are sent while
-# the run is held, so the second arrives before the first has stopped it.
-echo previous >"$work/plant_Report.txt"
+# One stop may arrive as several signals: two queued while the run was held are one request,
+# and the report is completed.
+rm -f "$work/plant_Report.txt"
 "$identify" --generations 100000000 --seed-ms 1 --quiet "$work/plant.txt" >/dev/null 2>&1 &
 pid=$!
 sleep 1
@@ -103,14 +103,73 @@ kill -CONT "$pid"
 wait "$pid"
 status=$?
 [ "$status" = 130 ] || [ "$status" = 143 ]
-expect "a second signal ends at once (status $status)" 0 $?
+expect "two signals at once stop the run with a status of theirs (status $status)" 0 $?
+tail -c 100 "$work/plant_Report.txt" | grep -q "^RUN STOPPED"
+expect "two signals at once: the report is completed" 0 $?
+
+# A time bound sends its signal to the command and then to the command's group, which the
+# command is in: each run completes its report all the same.
+completed=0
+for run in 1 2 3 4 5 6; do
+    rm -f "$work/plant_Report.txt"
+    timeout -s INT 1 "$identify" --generations 100000000 --seed-ms 1 --quiet "$work/plant.txt" \
+        >"$work/out.txt" 2>/dev/null
+    [ $? = 124 ] && grep -q "^Objective Function = " "$work/out.txt" &&
+        tail -c 100 "$work/plant_Report.txt" | grep -q "^RUN STOPPED" &&
+        completed=$((completed + 1))
+done
+expect "timeout -s INT: 6 of 6 runs complete their report" 6 "$completed"
+
+# A second request, a moment after the run acknowledged the first, ends it at once and leaves
+# the previous report as it was. The acknowledgement holds the run: standard error is a pipe
+# left full.
+echo previous >"$work/plant_Report.txt"
+mkfifo "$work/held"
+exec 3<>"$work/held"
+head -c 65536 /dev/zero >&3
+"$identify" --generations 100000000 --seed-ms 1 --quiet "$work/plant.txt" >/dev/null \
+    2>"$work/held" &
+pid=$!
+sleep 1
+kill -INT "$pid"
+sleep 1.5
+kill -TERM "$pid"
+wait "$pid"
+expect "a second request ends the run at once" 143 $?
+exec 3>&-
 [ "$(cat "$work/plant_Report.txt")" = previous ]
 expect "the previous report is untouched" 0 $?
+# Under mpirun a stop reaches every process, however it arrives, and the first merges what
+# they finished into a completed report: SIGTERM to mpirun, which passes it on, or Ctrl+C to
+# one process alone.
+if command -v mpirun >/dev/null && ldd "$identify" | grep -q libmpi; then
+    for target in mpirun rank; do
+        rm -f "$work/plant_Report.txt"
+        mpirun --allow-run-as-root --oversubscribe -np 2 "$identify" --generations 100000000 \
+            --restarts 4 --seed-ms 1 --quiet "$work/plant.txt" >"$work/out.txt" 2>/dev/null &
+        pid=$!
+        sleep 2
+        if [ "$target" = mpirun ]; then
+            kill -TERM "$pid"
+        else
+            kill -INT "$(pgrep -P "$pid" | tail -1)"
+        fi
+        wait "$pid"
+        grep -q "^Objective Function = " "$work/out.txt" &&
+            tail -c 100 "$work/plant_Report.txt" | grep -q "^Stopped at generation"
+        expect "mpirun, a stop to $target: the first process completes the report" 0 $?
+    done
+fi
 
 # A name as long as a name may be: the temporary file beside it must fit too.
 long="$work/$(printf 'n%.0s' $(seq 1 250)).json"
 "$identify" "${quick[@]}" --export "$long" "$work/plant.txt" >/dev/null 2>&1 && [ -s "$long" ]
 expect "an export named with 255 bytes" 0 $?
+# One byte more is refused before the search, naming the file; nothing is left of it.
+"$identify" "${quick[@]}" --report "$long"n "$work/plant.txt" >/dev/null 2>"$work/err.txt"
+expect "a report named with 256 bytes is refused before the run" 2 $?
+[ "$(cat "$work/err.txt")" = "orvanel-identify: Cannot create the report file ${long}n: File name too long" ]
+expect "the refusal names the file" 0 $?
 
 # The run killed above leaves its unfinished report aside; the others leave nothing.
 leftovers=$(find "$work" -name '*.tmp*' ! -name 'huge_Report.txt.tmp*' | wc -l)

@@ -7,6 +7,9 @@
 namespace orvanel {
 namespace {
 
+// Apart from the collective calls, whose messages MPI keeps apart from these.
+constexpr int StopTag = 1;
+
 // What Open MPI's launchers and a scheduler's PMI put into the environment of each process.
 bool StartedByLauncher() {
     for (const char* name : {"OMPI_COMM_WORLD_SIZE", "PMIX_RANK", "PMI_RANK"}) {
@@ -62,6 +65,31 @@ std::vector<std::pair<int, std::string>> MpiRestarts::Gather(int status,
                               all.substr(static_cast<std::size_t>(offsets[r]),
                                          static_cast<std::size_t>(lengths[r])));
     return gathered;
+}
+
+void MpiRestarts::TellStop(int signal) const {
+    toldSignal = signal;
+    for (int other = 0; other < size; ++other) {
+        if (other == rank)
+            continue;
+        // Nobody waits for it: a process that finished its slice never reads it.
+        MPI_Request request = MPI_REQUEST_NULL;
+        MPI_Isend(&toldSignal, 1, MPI_INT, other, StopTag, MPI_COMM_WORLD, &request);
+        MPI_Request_free(&request);
+    }
+}
+
+int MpiRestarts::StopTold() const {
+    if (!joined)
+        return 0;
+    int arrived = 0;
+    MPI_Status status;
+    MPI_Iprobe(MPI_ANY_SOURCE, StopTag, MPI_COMM_WORLD, &arrived, &status);
+    if (arrived == 0)
+        return 0;
+    int signal = 0;
+    MPI_Recv(&signal, 1, MPI_INT, status.MPI_SOURCE, StopTag, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
+    return signal;
 }
 
 } // namespace orvanel

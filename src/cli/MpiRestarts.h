@@ -24,11 +24,17 @@ public:
     // Every process's status and text, in rank order, at the first process; nothing at the
     // others. Every process must call it.
     std::vector<std::pair<int, std::string>> Gather(int status, const std::string& text) const;
+    // Tells every other process that `signal` asked this one to stop; call it once.
+    void TellStop(int signal) const;
+    // The signal another process told of, 0 when none did; does not wait.
+    int StopTold() const;
 
 private:
     bool joined = false;
     int rank = 0;
     int size = 1;
+    // Sent without waiting, so it must outlive the sending.
+    mutable int toldSignal = 0;
 };
 
 } // namespace orvanel

@@ -23,6 +23,8 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string_view>
@@ -192,12 +194,12 @@ std::optional<std::string> OutputRefusal(const std::vector<Output>& outputs,
                        outputs[i].Path + " are the same file";
         }
     }
+    // The report too: a run spread over processes begins it only after the searches.
     for (const Output& output : outputs) {
-        if (output.Flag == "--report")
-            continue;
-        const std::string cannotCreate = output.Flag == "--export"
-                                             ? "Cannot export the model to " + output.Path
-                                             : "Cannot create the file " + output.Path;
+        const std::string cannotCreate =
+            output.Flag == "--report"   ? "Cannot create the report file " + output.Path
+            : output.Flag == "--export" ? "Cannot export the model to " + output.Path
+                                        : "Cannot create the file " + output.Path;
         try {
             // Made and dropped again: the folder, the name and the file there are checked as
             // the writing will check them.
@@ -399,11 +401,24 @@ std::optional<std::string> BeginReport(Session& session) {
     return std::nullopt;
 }
 
-// A signal asks the engine to stop; the progress is shown unless quiet.
-void Watch(Session& session, const StopSignals& signals, ProgressDisplay& progress) {
-    const auto stopWhenSignalled = [&session, &signals] {
-        if (signals.Requested())
-            session.engine.RequestStop();
+// Called where the run looks for a stop: passes it between the processes of one run.
+using StopRelay = std::function<void(StopSignals&)>;
+
+// A signal asks the engine to stop, which the process that speaks acknowledges on standard
+// error; the progress is shown unless quiet.
+void Watch(Session& session, StopSignals& signals, ProgressDisplay& progress, bool speaks,
+           const StopRelay& relay = {}) {
+    const auto stopWhenSignalled = [&session, &signals, &progress, speaks, relay] {
+        if (relay)
+            relay(signals);
+        if (!signals.Requested())
+            return;
+        if (signals.Acknowledge() && speaks) {
+            progress.Finish();
+            std::fprintf(stderr, "Stopping after the current step; another signal ends the "
+                                 "run at once.\n");
+        }
+        session.engine.RequestStop();
     };
     session.run.OnProgress = [&session, &progress, stopWhenSignalled] {
         stopWhenSignalled();
@@ -419,13 +434,19 @@ void Watch(Session& session, const StopSignals& signals, ProgressDisplay& progre
     };
 }
 
-// What the command prints and writes once the run, or the merge, ended with `failure`.
-int Conclude(Session& session, const std::string& failure, const StopSignals& signals) {
+// The exit status of a run a signal stopped; nothing when none did.
+std::optional<int> StopStatusOf(const StopSignals& signals) {
+    return signals.Requested() ? std::optional<int>(signals.ExitStatus()) : std::nullopt;
+}
+
+// What the command prints and writes once the run, or the merge, ended with `failure`;
+// `stopStatus` is that of a stop asked of it.
+int Conclude(Session& session, const std::string& failure, std::optional<int> stopStatus) {
     const IdentificationRun& run = session.run;
     const IdentifyOptions& options = session.options;
     if (!run.HasModel()) {
         Fail(ExitRunFailed, failure);
-        return signals.Requested() ? signals.ExitStatus() : ExitRunFailed;
+        return stopStatus.value_or(ExitRunFailed);
     }
     const std::vector<std::string>& names = session.Data().InputNames;
     const std::vector<std::string> lines = run.Report().OptimumLines(run.KeptSearchModel());
@@ -449,7 +470,7 @@ int Conclude(Session& session, const std::string& failure, const StopSignals& si
         for (std::size_t i = 1; i < stop.size(); ++i)
             std::fprintf(stderr, "%s\n", stop[i].c_str());
         std::fprintf(stderr, "No export or computed output is written for a stopped run.\n");
-        return signals.Requested() ? signals.ExitStatus() : ExitRunFailed;
+        return stopStatus.value_or(ExitRunFailed);
     }
     if (run.Result()) {
         const std::vector<std::string> failures =
@@ -459,7 +480,7 @@ int Conclude(Session& session, const std::string& failure, const StopSignals& si
         if (!failures.empty())
             return ExitRunFailed;
     }
-    return signals.Requested() ? signals.ExitStatus() : ExitSuccess;
+    return stopStatus.value_or(ExitSuccess);
 }
 
 int Identify(const IdentifyOptions& options) {
@@ -471,11 +492,11 @@ int Identify(const IdentifyOptions& options) {
         return Fail(ExitBadUsage, *refusal);
     ProgressDisplay progress(stderr, isatty(fileno(stderr)) != 0);
     signals.RemoveOnSecondSignal(session.run.Report().TemporaryPath());
-    Watch(session, signals, progress);
+    Watch(session, signals, progress, true);
     const std::string failure = session.run.Run();
     signals.RemoveOnSecondSignal({});
     progress.Finish();
-    return Conclude(session, failure, signals);
+    return Conclude(session, failure, StopStatusOf(signals));
 }
 
 // A slice's part, or the status and message it failed with.
@@ -483,10 +504,13 @@ struct SliceOutcome {
     int Status = ExitSuccess;
     std::string Failure;
     RestartParts::Part Part;
+    // Whether a stop cut the slice short: Part then holds what it finished.
+    bool Stopped = false;
 };
 
 SliceOutcome RunSlice(const IdentifyOptions& options, int seed,
-                      IdentificationRun::RestartSlice slice, const StopSignals& signals) {
+                      IdentificationRun::RestartSlice slice, StopSignals& signals, bool speaks,
+                      const StopRelay& relay = {}) {
     Session session(options, seed);
     if (const auto refusal = HandOver(session))
         return {ExitBadUsage, *refusal, {}};
@@ -496,19 +520,21 @@ SliceOutcome RunSlice(const IdentifyOptions& options, int seed,
         rows += session.run.Report().EvolutionRowText(engine);
     };
     ProgressDisplay progress(stderr, isatty(fileno(stderr)) != 0);
-    Watch(session, signals, progress);
+    Watch(session, signals, progress, speaks, relay);
     const std::string failure = session.run.Run();
     progress.Finish();
     if (!failure.empty())
         return {ExitRunFailed, failure, {}};
+    RestartParts::Part part{session.identity,
+                            slice.Index,
+                            slice.Count,
+                            std::move(rows),
+                            session.run.LastGeneration(),
+                            session.run.SliceSearches()};
     if (session.run.Stopped() != IdentificationRun::StopPhase::None)
-        return {signals.Requested() ? signals.ExitStatus() : ExitRunFailed,
-                "Stopped: no part is written for a stopped slice",
-                {}};
-    return {ExitSuccess,
-            {},
-            {session.identity, slice.Index, slice.Count, std::move(rows),
-             session.run.LastGeneration(), session.run.SliceSearches()}};
+        return {StopStatusOf(signals).value_or(ExitRunFailed),
+                "Stopped: no part is written for a stopped slice", std::move(part), true};
+    return {ExitSuccess, {}, std::move(part)};
 }
 
 // "searches 1, 5 of 8", or "no search of 2" for a slice beyond the searches.
@@ -526,7 +552,7 @@ int WriteSlice(const IdentifyOptions& options) {
     StopSignals signals;
     const IdentifyOptions::SliceChoice slice = *options.RestartSlice;
     SliceOutcome outcome =
-        RunSlice(options, *options.SeedMilliseconds, {slice.Index, slice.Count}, signals);
+        RunSlice(options, *options.SeedMilliseconds, {slice.Index, slice.Count}, signals, true);
     if (outcome.Status != ExitSuccess)
         return Fail(outcome.Status, outcome.Failure);
     try {
@@ -551,9 +577,10 @@ int SeedOf(const RestartParts::Part& part) {
     return 0;
 }
 
-// The parts merged into what the run in one process writes; --seed-ms may be left out.
-int Merge(const IdentifyOptions& options, const NamedParts& parts) {
-    StopSignals signals;
+// The parts merged into what the run in one process writes; --seed-ms may be left out. With
+// `stopped`, a stop cut some parts short: the run ends as one stopped, with that status.
+int Merge(const IdentifyOptions& options, const NamedParts& parts, const StopSignals& signals,
+          std::optional<int> stopped = std::nullopt) {
     const int seed = options.SeedMilliseconds.value_or(SeedOf(parts.front().second));
     Session session(options, seed);
     if (const auto refusal = HandOver(session))
@@ -569,35 +596,80 @@ int Merge(const IdentifyOptions& options, const NamedParts& parts) {
     if (const auto refusal = BeginReport(session))
         return Fail(ExitBadUsage, *refusal);
     const RestartParts::Part& all = merged.Merged();
-    const std::string failure =
-        session.run.RunMerged(all.Searches, all.EvolutionRows, all.LastGeneration);
-    return Conclude(session, failure, signals);
+    const std::string failure = session.run.RunMerged(all.Searches, all.EvolutionRows,
+                                                      all.LastGeneration, stopped.has_value());
+    return Conclude(session, failure, stopped ? stopped : StopStatusOf(signals));
 }
 
-int MergeFiles(const IdentifyOptions& options) {
+// Part files that do not exist, a failed or cancelled slice's: named with the slice that the
+// parts read tell is missing, and how to rerun it.
+std::string AbsentPartsMessage(const std::vector<std::string>& absent, const NamedParts& parts) {
+    std::string message;
+    for (const std::string& path : absent)
+        message += (message.empty() ? "" : ", ") + path;
+    message += absent.size() == 1 ? " does not exist" : " do not exist";
+    if (parts.empty())
+        return message;
+    try {
+        RestartParts read(parts.front().second.Run);
+        for (const auto& [name, part] : parts)
+            read.Add(name, part);
+        read.Merged();
+    } catch (const DocumentError& error) {
+        return message + ": " + error.what();
+    }
+    return message;
+}
+
+int MergeFiles(const IdentifyOptions& options, const StopSignals& signals) {
     NamedParts parts;
+    std::vector<std::string> absent;
     for (const std::string& path : options.MergePaths) {
+        std::error_code error;
+        if (!std::filesystem::exists(path, error) && !error) {
+            absent.push_back(path);
+            continue;
+        }
         try {
             parts.emplace_back(path, RestartParts::Read(path));
         } catch (const DocumentError& error) {
             return Fail(ExitBadUsage, error.what());
         }
     }
-    return Merge(options, parts);
+    if (!absent.empty())
+        return Fail(ExitBadUsage, AbsentPartsMessage(absent, parts));
+    return Merge(options, parts, signals);
 }
 
 // What the command line asks for in one process.
 int Dispatch(const IdentifyOptions& options) {
     if (!options.ModelPath.empty())
         return CheckModel(options);
-    if (!options.MergePaths.empty())
-        return MergeFiles(options);
+    if (!options.MergePaths.empty()) {
+        const StopSignals signals;
+        return MergeFiles(options, signals);
+    }
     if (options.RestartSlice)
         return WriteSlice(options);
     return Identify(options);
 }
 
 #if ORVANEL_MPI
+// Passes a stop between the processes, once: a signal to any of them stops them all.
+StopRelay ShareStops(const MpiRestarts& ranks) {
+    return [&ranks, shared = std::make_shared<bool>(false)](StopSignals& signals) {
+        if (*shared)
+            return;
+        if (signals.Requested())
+            ranks.TellStop(signals.Signal());
+        else if (const int signal = ranks.StopTold())
+            signals.Ask(signal);
+        else
+            return;
+        *shared = true;
+    };
+}
+
 // The searches spread over the processes mpirun started: each runs its slice, the first
 // gathers the parts and merges them; only the first prints and writes. Every process reaches
 // the gathering, whatever happened to its slice.
@@ -616,30 +688,34 @@ int IdentifyOnRanks(const IdentifyOptions& options, const MpiRestarts& ranks) {
     refused = ranks.FromFirst(refused);
     if (refused != ExitSuccess)
         return refused;
+    StopSignals signals;
     if (!options.MergePaths.empty())
-        return first ? MergeFiles(options) : ExitSuccess;
-    const int seed =
-        ranks.FromFirst(options.SeedMilliseconds.value_or(Rnd::CurrentMilliseconds()));
+        return first ? MergeFiles(options, signals) : ExitSuccess;
+    const int seed = ranks.FromFirst(options.SeedMilliseconds.value_or(Rnd::CurrentMilliseconds()));
     IdentifyOptions own = options;
     own.Quiet = options.Quiet || !first;
-    StopSignals signals;
     SliceOutcome outcome;
     try {
-        outcome = RunSlice(own, seed, {ranks.Rank(), ranks.Size()}, signals);
+        outcome =
+            RunSlice(own, seed, {ranks.Rank(), ranks.Size()}, signals, first, ShareStops(ranks));
     } catch (const DataError& error) {
         outcome = {ExitBadUsage, error.what(), {}};
     } catch (const std::exception& error) {
         outcome = {ExitRunFailed, error.what(), {}};
     }
-    const auto gathered = ranks.Gather(
-        outcome.Status,
-        outcome.Status == ExitSuccess ? RestartParts::Text(outcome.Part) : outcome.Failure);
+    // A stopped slice's part holds the searches it finished, which the merge keeps.
+    const bool withPart = outcome.Status == ExitSuccess || outcome.Stopped;
+    const auto gathered =
+        ranks.Gather(outcome.Status, withPart ? RestartParts::Text(outcome.Part) : outcome.Failure);
     if (!first)
         return outcome.Status;
     NamedParts parts;
+    std::optional<int> stopped;
     for (std::size_t r = 0; r < gathered.size(); ++r) {
         const std::string name = "the part of process " + std::to_string(r);
-        if (gathered[r].first != ExitSuccess)
+        if (StopSignals::IsStopStatus(gathered[r].first))
+            stopped = gathered[r].first;
+        else if (gathered[r].first != ExitSuccess)
             return Fail(gathered[r].first,
                         r == 0 ? gathered[r].second : "process " + std::to_string(r) + ": " +
                                                           gathered[r].second);
@@ -651,7 +727,7 @@ int IdentifyOnRanks(const IdentifyOptions& options, const MpiRestarts& ranks) {
     }
     IdentifyOptions merging = options;
     merging.SeedMilliseconds = seed;
-    return Merge(merging, parts);
+    return Merge(merging, parts, signals, stopped);
 }
 #endif
 

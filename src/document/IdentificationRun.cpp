@@ -455,6 +455,8 @@ IdentificationRun::PhaseProgress IdentificationRun::Progress() const {
         return {"Choosing the model on held-out rows", 0, 0};
     if (!concluding)
         return {};
+    if (resolved.Restarts > 1 && Slice.Count > 1)
+        return SliceProgress();
     if (resolved.Restarts > 1) {
         const int done = std::min<int>(searchesDone, resolved.Restarts);
         return {"Restart " + std::to_string(std::min(done + 1, resolved.Restarts)) + " of " +
@@ -462,6 +464,22 @@ IdentificationRun::PhaseProgress IdentificationRun::Progress() const {
                 done, resolved.Restarts};
     }
     return {simplifying ? "Simplifying the model" : "Refining the model", 0, 0};
+}
+
+// A slice's searches by their own numbers, as its part names them: "Search 5 of 16 (slice 1
+// of 4: 2 of 4)".
+IdentificationRun::PhaseProgress IdentificationRun::SliceProgress() const {
+    const std::vector<std::size_t> mine = SliceIndices(static_cast<std::size_t>(resolved.Restarts));
+    if (mine.empty())
+        return {};
+    const int count = static_cast<int>(mine.size());
+    const int done = std::min<int>(searchesDone, count);
+    const std::size_t running = mine[static_cast<std::size_t>(std::min(done, count - 1))];
+    return {"Search " + std::to_string(running) + " of " + std::to_string(resolved.Restarts) +
+                " (slice " + std::to_string(Slice.Index) + " of " + std::to_string(Slice.Count) +
+                ": " + std::to_string(std::min(done + 1, count)) + " of " + std::to_string(count) +
+                ")",
+            done, count};
 }
 
 void IdentificationRun::NoteSearchStop() {
@@ -843,17 +861,19 @@ std::vector<std::size_t> IdentificationRun::SliceIndices(std::size_t searches) c
     return indices;
 }
 
+// Every search of the slice, those a stop left unrun without a model.
 void IdentificationRun::KeepSliceSearches(const std::vector<std::optional<Found>>& found) {
     sliceSearches.clear();
     const Rnd::State own = Rnd::GlobalState();
-    for (const std::size_t k : SliceIndices(found.size())) {
+    for (const std::size_t k :
+         SliceIndices(static_cast<std::size_t>(std::max(resolved.Restarts, 1)))) {
         FinishedSearch search;
         search.Index = static_cast<int>(k);
         if (k > 0) {
             search.SeedDraw = RestartDraw(search.Index, seedState);
             search.SystemSeed = RestartSystemSeed(search.Index, seedState);
         }
-        if (found[k]) {
+        if (k < found.size() && found[k]) {
             search.Model = found[k]->Model;
             search.Error = found[k]->Error;
             search.Score = Score(*found[k]);
@@ -866,11 +886,14 @@ void IdentificationRun::KeepSliceSearches(const std::vector<std::optional<Found>
 }
 
 std::string IdentificationRun::RunMerged(const std::vector<FinishedSearch>& searches,
-                                         std::string_view evolutionRows, int finalGeneration) {
+                                         std::string_view evolutionRows, int finalGeneration,
+                                         bool stopped) {
     std::string failure;
     // HandOver asked the engine, which does not run here, to stop; only a stop asked from now
     // on ends the merge early.
     engine.DropStop();
+    if (stopped)
+        NoteStop(finalGeneration < engine.Generations ? StopPhase::Search : PhaseAfterSearch());
     try {
         report.AppendEvolutionRows(evolutionRows);
         lastGeneration = finalGeneration;
@@ -886,7 +909,7 @@ std::string IdentificationRun::RunMerged(const std::vector<FinishedSearch>& sear
             std::count_if(found.begin(), found.end(), [](const auto& f) { return f.has_value(); }));
         structurePenalty = PenaltyOf(engine);
         const std::size_t count = found.size();
-        if (resolved.Thorough) {
+        if (resolved.Thorough && !stopped) {
             const std::atomic<bool> stop{false};
             for (std::size_t e = 0; e < EstimatorStarts; ++e)
                 found.push_back(FromEstimator(e, stop));

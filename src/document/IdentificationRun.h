@@ -110,7 +110,8 @@ public:
     std::vector<std::string> StopLines() const;
 
     // What runs after the search and how far it is, for a status line: "Restart 2 of 4" with
-    // the searches done of all, "Refining the model", "Simplifying the model" or "Choosing
+    // the searches done of all (in a slice "Search 5 of 16 (slice 1 of 4: 2 of 4)", with its
+    // own searches done of its own), "Refining the model", "Simplifying the model" or "Choosing
     // the model on held-out rows" (Done and Total 0: no measure). Empty Text while the search
     // itself runs. May be read from OnResponsive while the restarts and the refinement run on
     // other threads.
@@ -199,9 +200,11 @@ public:
     // In place of Run, after HandOver and BeginReport: ends the run with the searches of every
     // slice, one per index, as the run in one process ends with them. The report's evolution
     // table is `evolutionRows` (slice 0's, as RunReport::EvolutionRowText wrote them, the last
-    // of generation `finalGeneration`). Returns what Run returns.
+    // of generation `finalGeneration`). With `stopped`, a stop cut the slices short: the run
+    // ends as one stopped then, by the searches' scores. Returns what Run returns.
     std::string RunMerged(const std::vector<FinishedSearch>& searches,
-                          std::string_view evolutionRows, int finalGeneration);
+                          std::string_view evolutionRows, int finalGeneration,
+                          bool stopped = false);
 
 private:
     // A model a search found, with its squared error on the estimation rows.
@@ -273,6 +276,7 @@ private:
     // The penalty per parameter of the structures, with the engine's settings.
     double PenaltyOf(const TGenetico& settings) const;
     std::vector<std::size_t> SliceIndices(std::size_t searches) const;
+    PhaseProgress SliceProgress() const;
     void KeepSliceSearches(const std::vector<std::optional<Found>>& found);
     void ConcludeWithSearchBest();
     void KeepResult(Found best, int restart);

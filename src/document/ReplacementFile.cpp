@@ -79,6 +79,7 @@ ReplacementFile::ReplacementFile(std::string path, Links links, std::string cann
                                  std::string cannotWrite)
     : target(std::move(path)), cannotCreate(std::move(cannotCreate)),
       cannotWrite(std::move(cannotWrite)) {
+    CheckNameLength();
     CheckTarget(links);
     CreateTemporary();
     KeepAttributes();
@@ -86,6 +87,17 @@ ReplacementFile::ReplacementFile(std::string path, Links links, std::string cann
 
 ReplacementFile::~ReplacementFile() {
     Abandon();
+}
+
+// The temporary file's name is shortened to fit, so only the rename would find a name too long:
+// refused here, before the caller's work.
+void ReplacementFile::CheckNameLength() const {
+    const std::size_t separator = target.rfind('/');
+    const std::size_t length =
+        separator == std::string::npos ? target.size() : target.size() - separator - 1;
+    const long longest = ::pathconf(FolderOf(target).c_str(), _PC_NAME_MAX);
+    if (length > (longest > 0 ? static_cast<std::size_t>(longest) : LongestName))
+        Fail(cannotCreate, Reason(ENAMETOOLONG));
 }
 
 void ReplacementFile::CheckTarget(Links links) {

@@ -18,7 +18,8 @@ namespace orvanel {
 // it into place fails; the reason is the system's ("Permission denied", "No space left on
 // device"...). Refused targets: anything but a regular file (reason "Not a regular file"), and a
 // file the user may not write or that has no write permission for anyone, even for the
-// administrator ("Permission denied").
+// administrator ("Permission denied"), and a name longer than its folder allows ("File name too
+// long").
 class ReplacementFile {
 public:
     // What happens when `path` is a symbolic link.
@@ -49,6 +50,7 @@ public:
     const std::string& TemporaryPath() const { return temporaryPath; }
 
 private:
+    void CheckNameLength() const;
     void CheckTarget(Links links);
     void CreateTemporary();
     void Flush();

@@ -1,6 +1,7 @@
 #include "document/ReplacementFile.h"
 
 #include "TempFolder.h"
+#include "document/DocumentError.h"
 
 using orvanel::ReplacementFile;
 using Names = std::vector<std::string>;
@@ -49,4 +50,17 @@ TEST_F(ReplacementFileTest, APlantedLinkIsReplacedNotFollowed) {
     EXPECT_FALSE(std::filesystem::is_symlink(PathOf("report.txt")));
     EXPECT_EQ(ReadFile("report.txt"), "report");
     EXPECT_EQ(ReadFile("victim.txt"), "precious");
+}
+
+TEST_F(ReplacementFileTest, ANameLongerThanTheFolderAllowsIsRefusedBeforeAnyWriting) {
+    ReplacementFile longest(PathOf(std::string(255, 'n')), Replace, "create", "write");
+    longest.Write("fits");
+    longest.Commit();
+    try {
+        ReplacementFile tooLong(PathOf(std::string(256, 'n')), Replace, "create", "write");
+        FAIL() << "a 256-byte name was taken";
+    } catch (const orvanel::DocumentError& error) {
+        EXPECT_STREQ(error.what(), "create: File name too long");
+    }
+    EXPECT_EQ(FileNames(), Names{std::string(255, 'n')});
 }
