@@ -424,14 +424,16 @@ negative real axis, a zero outside the unit circle) goes to standard error as a
 
 Ctrl+C, SIGTERM or SIGHUP stop the run after its current step: the report is completed and
 says where the run stopped, the model found so far is printed, and no export or computed
-output is written (the files of an earlier run stay as they were); a second signal ends the
-program at once. A run whose search fails after a generation (such as "Todos Iguales")
+output is written (the files of an earlier run stay as they were). The run says so on
+standard error; a signal a second or more after that ends the program at once, while signals
+that arrive together (a time bound sends one to the program and to its group) are one. A run whose search fails after a generation (such as "Todos Iguales")
 prints the best model of that generation, ends its report with it and writes no export.
 
 Started by mpirun with P processes, the run spreads its searches (--restarts) over them:
 process r runs slice r/P, the first gathers the parts, merges them and alone prints and writes
 files. The model is the one the run in one process finds, whatever P. Without --seed-ms all use
-the first process's clock.
+the first process's clock. A stop to mpirun or to any process stops them all, and the first
+merges what they finished.
 
 Exit status: 0 success, 1 the run ended with an error (the report is still completed) or an
 output could not be written, 2 bad usage or unreadable data, 130 (SIGINT) or 143 (SIGTERM,
