@@ -110,7 +110,7 @@ expect "two signals at once: the report is completed" 0 $?
 # A time bound sends its signal to the command and then to the command's group, which the
 # command is in: each run completes its report all the same.
 completed=0
-for run in 1 2 3 4 5 6; do
+for _ in 1 2 3 4 5 6; do
     rm -f "$work/plant_Report.txt"
     timeout -s INT 1 "$identify" --generations 100000000 --seed-ms 1 --quiet "$work/plant.txt" \
         >"$work/out.txt" 2>/dev/null

@@ -4,7 +4,7 @@
 # reruns it, a missing command is refused before anything is submitted.
 # Usage: scripts/check-slurm-restarts.sh [BUILD_DIR]
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 2
 script=$PWD/scripts/slurm-restarts.sh
 export ORVANEL_IDENTIFY
 ORVANEL_IDENTIFY=$(realpath "${1:-build}/src/cli/orvanel-identify")
@@ -49,10 +49,10 @@ echo "$id;cluster"
 EOF
 chmod +x "$work/bin/sbatch"
 export PATH="$work/bin:$PATH"
-cd "$work"
+cd "$work" || exit 2
 cp "$OLDPWD/examples/two-inputs.txt" plant.txt
 options=(--population 10 --generations 20 --restarts 6 --refine)
-"$ORVANEL_IDENTIFY" plant.txt "${options[@]}" --seed-ms 537 --quiet --export whole.json >/dev/null
+"$ORVANEL_IDENTIFY" plant.txt "${options[@]}" --seed-ms 537 --quiet --export whole.json >/dev/null 2>&1
 
 "$script" --slices 3 --seed-ms 537 plant.txt "${options[@]}" --export model.json >submit.txt
 expect "the submission succeeds" 0 $?

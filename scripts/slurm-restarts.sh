@@ -19,7 +19,7 @@
 set -euo pipefail
 
 usage() {
-    sed -n '6,16s/^# \{0,1\}//p' "$0" >&2
+    sed -n '6,19s/^# \{0,1\}//p' "$0" >&2
     exit 2
 }
 
@@ -53,7 +53,9 @@ data=$1
 shift
 whole_number "$slices" --slices
 whole_number "$cpus" --cpus
-[ "$slices" -ge 1 ] && [ "$cpus" -ge 1 ] || fail "--slices and --cpus need 1 or more"
+if [ "$slices" -lt 1 ] || [ "$cpus" -lt 1 ]; then
+    fail "--slices and --cpus need 1 or more"
+fi
 [ -f "$data" ] || fail "the data file $data does not exist"
 if [ -n "$only" ]; then
     [ -n "$seed" ] || fail "--only reruns slices of an earlier submission: give its --seed-ms"
@@ -73,6 +75,7 @@ command -v "$identify" >/dev/null ||
 shared=()
 outputs=()
 # Each task uses the CPUs Slurm gave it, unless told otherwise.
+# shellcheck disable=SC2016 # expanded in the task
 threads=' --threads "$SLURM_CPUS_PER_TASK"'
 while [ $# -gt 0 ]; do
     case "$1" in
