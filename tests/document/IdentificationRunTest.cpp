@@ -365,5 +365,48 @@ TEST_F(IdentificationRunTest, AStopWhileTheHoldOutChoosesKeepsTheBestSearch) {
     EXPECT_EQ(run.Progress().Text, "");
 }
 
+// A slice names its own searches on the progress line, and one stopped during the run's own
+// search still holds an entry for each of its searches, without a model for those not run, so
+// that the processes of a stopped run can merge what they finished.
+TEST_F(IdentificationRunTest, ASliceShowsItsOwnSearchesAndAStoppedOneHoldsThemAll) {
+    const OffsetPlant plant(120);
+    engine.Generations = 300;
+    engine.ThreadCount = 1;
+    engine.ResponsiveInterval = std::chrono::milliseconds(0);
+    run.Options.Restarts = 8;
+    run.Slice = {1, 3};
+    std::vector<std::string> shown;
+    run.OnResponsive = [&] {
+        const std::string text = run.Progress().Text;
+        if (!text.empty() && (shown.empty() || shown.back() != text))
+            shown.push_back(text);
+    };
+    ASSERT_EQ(run.HandOver(Samples(plant.Text)), std::nullopt);
+    ASSERT_EQ(run.Run(), "");
+    EXPECT_EQ(shown, (std::vector<std::string>{"Search 1 of 8 (slice 1 of 3: 1 of 3)",
+                                               "Search 4 of 8 (slice 1 of 3: 2 of 3)",
+                                               "Search 7 of 8 (slice 1 of 3: 3 of 3)"}));
+
+    TGenetico search(250);
+    search.SetPopulationSize(6);
+    search.Generations = 5000;
+    IdentificationRun stopped(search);
+    stopped.Options.Restarts = 8;
+    stopped.Slice = {0, 3};
+    stopped.OnRow = [&](const TGenetico& e) {
+        if (e.Generation() == 3)
+            search.RequestStop();
+    };
+    ASSERT_EQ(stopped.HandOver(Samples(plant.Text)), std::nullopt);
+    ASSERT_EQ(stopped.Run(), "");
+    EXPECT_EQ(stopped.Stopped(), IdentificationRun::StopPhase::Search);
+    const auto& searches = stopped.SliceSearches();
+    ASSERT_EQ(searches.size(), 3u);
+    EXPECT_EQ(searches[0].Index, 0);
+    EXPECT_TRUE(searches[0].Model.has_value());
+    EXPECT_EQ(searches[2].Index, 6);
+    EXPECT_FALSE(searches[1].Model.has_value() || searches[2].Model.has_value());
+}
+
 } // namespace
 } // namespace orvanel
