@@ -51,7 +51,7 @@ chmod +x "$work/bin/sbatch"
 export PATH="$work/bin:$PATH"
 cd "$work" || exit 2
 cp "$OLDPWD/examples/two-inputs.txt" plant.txt
-options=(--population 10 --generations 20 --restarts 6 --refine)
+options=(--population 10 --generations 6 --restarts 6 --thorough)
 "$ORVANEL_IDENTIFY" plant.txt "${options[@]}" --seed-ms 537 --quiet --export whole.json >/dev/null 2>&1
 
 "$script" --slices 3 --seed-ms 537 plant.txt "${options[@]}" --export model.json >submit.txt

@@ -915,6 +915,10 @@ std::string IdentificationRun::RunMerged(const std::vector<FinishedSearch>& sear
                 found.push_back(FromEstimator(e, stop));
         }
         KeepChosen(std::move(found), count);
+        // A model from an estimator's start has no search of its own: the report shows the
+        // run's own search, which in one process the engine holds and here slice 0 brought.
+        if (!keptSearchModel && !searches.empty())
+            keptSearchModel = searches.front().Searched;
     } catch (const std::exception& error) {
         failure = error.what();
     }
