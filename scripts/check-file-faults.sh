@@ -12,16 +12,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp examples/two-inputs.txt "$work/plant.txt"
 quick=(--population 20 --generations 5 --seed-ms 1 --quiet)
-failures=0
-
-expect() { # description expected-status actual-status
-    if [ "$2" != "$3" ]; then
-        echo "FAILED: $1 (status $3, expected $2)"
-        failures=$((failures + 1))
-    else
-        echo "ok: $1"
-    fi
-}
+# shellcheck source=scripts/expect.sh
+. scripts/expect.sh
 
 mkfifo "$work/fifo"
 timeout 10 "$identify" "$work/fifo" 2>/dev/null

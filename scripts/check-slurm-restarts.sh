@@ -10,16 +10,8 @@ export ORVANEL_IDENTIFY
 ORVANEL_IDENTIFY=$(realpath "${1:-build}/src/cli/orvanel-identify")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-
-expect() { # description expected actual
-    if [ "$2" != "$3" ]; then
-        echo "FAILED: $1 (got '$3', expected '$2')"
-        failures=$((failures + 1))
-    else
-        echo "ok: $1"
-    fi
-}
+# shellcheck source=scripts/expect.sh
+. scripts/expect.sh
 
 mkdir "$work/bin"
 cat >"$work/bin/sbatch" <<'EOF'
