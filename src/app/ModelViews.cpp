@@ -27,8 +27,9 @@ constexpr int CirclePoints = 181;
 // Room around the unit circle, poles and zeros, as a share of the larger side they span.
 constexpr double PoleZeroMargin = 0.1;
 
+// The axis rects are counted alone: a title above them takes a layout row of its own.
 QCPAxisRect* RectOf(QCustomPlot* plot, int row) {
-    return qobject_cast<QCPAxisRect*>(plot->plotLayout()->element(row, 0));
+    return plot->axisRect(row);
 }
 
 QCPGraph* AddGraph(QCustomPlot* plot, int row, const QString& name, const QColor& colour) {

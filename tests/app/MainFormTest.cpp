@@ -3,6 +3,9 @@
 
 #include "app/MainForm.h"
 
+#include "app/ModelViews.h"
+#include "app/PlotChild.h"
+#include "app/SummaryText.h"
 #include "support/FakeUserDialogs.h"
 #include "support/WindowLeakCheck.h"
 #include "window/MDIMainChild.h"
@@ -24,6 +27,7 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
+#include <qcustomplot.h>
 
 namespace orvanel {
 
@@ -630,6 +634,45 @@ private slots:
         QVERIFY(help->isVisible());
         QVERIFY(help->isWindow());
         QCOMPARE(help->toPlainText(), QStringLiteral("Entering data"));
+    }
+
+    // From the import of a file with named columns through a short run to every view of its
+    // model: the views' titles take a row of their own above the axes.
+    void aRunOnNamedColumnsShowsEveryView() {
+        QByteArray text("valve,level\r\n");
+        double level = 0.0;
+        for (int k = 0; k < 80; ++k) {
+            const double valve = (k / 10) % 2;
+            text += QByteArray::number(valve) + ',' + QByteArray::number(level, 'g', 12) + "\r\n";
+            level = 0.8 * level + 0.4 * valve;
+        }
+        dialogs_->openAnswers = {WriteFile(QStringLiteral("named.csv"), text)};
+        form_->OpenMenuClick();
+        TMDIMainChild* document = ActiveDocument();
+        QVERIFY(document != nullptr);
+        document->Engine().Generations = 2;
+        document->Engine().SetPopulationSize(20);
+        form_->EjecutarToolButtonClick();
+        auto* plot = form_->findChild<TPlotMDIChild*>();
+        QVERIFY(plot != nullptr);
+        ModelViews& views = plot->Views();
+        for (const ModelViews::View view :
+             {ModelViews::FrequencyView, ModelViews::PoleZeroView, ModelViews::ResidualView}) {
+            views.setCurrentIndex(view);
+            QCustomPlot* chart = views.Plot(view);
+            chart->replot();
+            QCOMPARE(chart->axisRectCount(), view == ModelViews::PoleZeroView ? 1 : 2);
+            QVERIFY(qobject_cast<QCPTextElement*>(chart->plotLayout()->element(0, 0))
+                        ->text()
+                        .endsWith(QStringLiteral(" \u2014 Input 1 (valve)")));
+            QVERIFY(chart->graphCount() > 0);
+        }
+        QCOMPARE(views.DataLines(ModelViews::FrequencyView).first(),
+                 QStringLiteral("Magnitude (dB)"));
+        views.setCurrentIndex(ModelViews::SummaryView);
+        QVERIFY(views.Summary().toPlainText().contains(QStringLiteral("Static gain: ")));
+        views.setCurrentIndex(ModelViews::TuningView);
+        views.Plot(ModelViews::TuningView)->replot();
     }
 
     void commandLineOpensEveryFile() {
