@@ -6,6 +6,7 @@
 #include "engine/FitFigure.h"
 #include "engine/Genetico.h"
 #include "model/NumberText.h"
+#include "model/Rnd.h"
 #include "window/DocumentHost.h"
 #include "window/LocaleText.h"
 #include "window/MDIMainChild.h"
@@ -52,6 +53,31 @@ std::string TimeNow() {
     std::array<char, 32> text{};
     std::strftime(text.data(), text.size(), "%Y-%m-%dT%H:%M:%SZ", &utc);
     return text.data();
+}
+
+// The random state a new process of the command starts its search from with `milliseconds` as
+// its seed; the calling thread's own state is left as it was.
+Rnd::State FreshState(int milliseconds) {
+    const Rnd::State kept = Rnd::GlobalState();
+    Rnd::GlobalState() = Rnd::State{};
+    Rnd::SeedRandom(Rnd::SeedFromMilliseconds(milliseconds));
+    const Rnd::State fresh = Rnd::GlobalState();
+    Rnd::GlobalState() = kept;
+    return fresh;
+}
+
+// The --seed-ms with which the command repeats the search that began from `start`; none when no
+// millisecond seed gives that state.
+std::optional<int> SeedMillisecondsOf(const Rnd::State& start) {
+    constexpr int MillisecondFields = 1000;
+    for (int milliseconds = 0; milliseconds < MillisecondFields; ++milliseconds) {
+        const Rnd::State fresh = FreshState(milliseconds);
+        if (fresh.RandomTable == start.RandomTable && fresh.RandomIndex == start.RandomIndex &&
+            fresh.SystemSeed == start.SystemSeed) {
+            return milliseconds;
+        }
+    }
+    return std::nullopt;
 }
 
 // An MDI child closes through its frame window, so that the frame forgets it.
@@ -246,6 +272,9 @@ void RunDriver::RunProtected() {
             QCoreApplication::processEvents();
         }
         HookYields();
+        // Seeded as the command seeds a run, so that the seed its model's export names
+        // repeats the run there.
+        Rnd::GlobalState() = FreshState(Rnd::CurrentMilliseconds());
         failure = run_.Run();
     } catch (const std::exception& error) {
         failure = run_.Finish(error.what());
@@ -316,18 +345,20 @@ void RunDriver::Finish(const std::string& failure) {
     timer1_->stop();
     resultShown_ = failure.empty() && run_.Result().has_value();
     if (resultShown_) {
-        modelDescription_ = ModelExport::Of(run_, engine, document_.Doc().DocumentPath(),
-                                            std::nullopt, document_.Doc().SampleTime());
+        modelDescription_ =
+            ModelExport::Of(run_, engine, document_.Doc().DocumentPath(),
+                            SeedMillisecondsOf(run_.StartState()), document_.Doc().SampleTime());
         NameColumns(*modelDescription_);
         KeepSummary();
         KeepModel();
     }
+    // A stop that came too late to cut anything short leaves a run that ended as any other.
+    // Read before the user's settings come back: a thorough run's generations are its own.
+    const std::vector<std::string> stopLines = run_.StopLines();
     RestoreSearchSettings();
     // The fit figures stay in view after the written end-of-run text.
     const QString figures = FitText();
     const QString fit = figures.isEmpty() ? QString() : FitSeparator + figures;
-    // A stop that came too late to cut anything short leaves a run that ended as any other.
-    const std::vector<std::string> stopLines = run_.StopLines();
     if (!stopLines.empty()) {
         ShowStatus(QString::fromStdString(stopLines.back()) + fit, true);
     } else if (!fit.isEmpty()) {
@@ -666,6 +697,7 @@ void RunDriver::ShowEndGauge(int generations) {
         ShowGauge(run_.Resolved().Restarts, run_.CompletedSearches());
         break;
     case IdentificationRun::StopPhase::None:
+    case IdentificationRun::StopPhase::HoldOut:
     case IdentificationRun::StopPhase::Refinement:
         // The search itself ran to its end.
         ShowGauge(generations, generations);

@@ -404,6 +404,28 @@ private slots:
         QCOMPARE(Text(Table(), 2, 2), QStringLiteral("4"));
     }
 
+    // The block becomes the table: no cell is left from the table before; text that is no
+    // table changes nothing; Undo brings the old table back whole.
+    void aPastedBlockReplacesTheWholeTable() {
+        const QByteArray before("\tInput 1\tInput 2\tInput 3\tOutput\r\n1\t1\t2\t3\t4\r\n"
+                                "2\t5\t6\t7\t8\r\n");
+        const auto copied = [this] {
+            window_->CopyTable();
+            return QGuiApplication::clipboard()->text().toUtf8();
+        };
+        Paste(QStringLiteral("1\t2\t3\t4\r\n5\t6\t7\t8\r\n"));
+        QCOMPARE(copied(), before);
+        Paste(QStringLiteral("1\t2\t3\r\n4\t5\r\n"));
+        const QByteArray ragged("\tInput 1\tInput 2\tOutput\r\n1\t1\t2\t3\r\n2\t4\t5\t\r\n");
+        QCOMPARE(copied(), ragged);
+        Paste(QString::fromLatin1("\x8f\x01G\tz\x7f\r\n\x03\r\n"));
+        QCOMPARE(host_->dialogs.errors,
+                 QStringList{QStringLiteral("Clipboard data could not be pasted")});
+        QCOMPARE(copied(), ragged);
+        window_->UndoEditMenuClick();
+        QCOMPARE(copied(), before);
+    }
+
     void cellCopyAndPasteTakeOneField() {
         Table().SetCellText(1, 2, "42");
         SetCurrent(1, 2);
