@@ -103,6 +103,10 @@ bool SameRange(const QCPRange& a, const QCPRange& b) {
     return std::abs(a.lower - b.lower) <= tolerance && std::abs(a.upper - b.upper) <= tolerance;
 }
 
+double Within(const QCPRange& range, double value) {
+    return std::clamp(value, range.lower, range.upper);
+}
+
 QCPRange Around(double centre, double size) {
     return QCPRange(centre - size / 2, centre + size / 2);
 }
@@ -422,6 +426,9 @@ void ModelViews::DrawFrequency() {
     if (bands.size() != points.size()) {
         return;
     }
+    // The axes stay those of the curves: a band wider than they span runs along the plot's edge.
+    const QCPRange magnitudes = magnitude->valueAxis()->range();
+    const QCPRange phases = phase->valueAxis()->range();
     for (const double sign : {1.0, -1.0}) {
         QCPGraph* magnitudeBand = AddBandGraph(frequency_, 0);
         QCPGraph* phaseBand = AddBandGraph(frequency_, 1);
@@ -429,9 +436,11 @@ void ModelViews::DrawFrequency() {
             const double f = points[i].Frequency * scale;
             if (std::isfinite(points[i].MagnitudeDb)) {
                 magnitudeBand->addData(
-                    f, points[i].MagnitudeDb + sign * bands[i].MagnitudeDb.HalfWidth);
+                    f, Within(magnitudes,
+                              points[i].MagnitudeDb + sign * bands[i].MagnitudeDb.HalfWidth));
             }
-            phaseBand->addData(f, points[i].PhaseDeg + sign * bands[i].PhaseDeg.HalfWidth);
+            phaseBand->addData(
+                f, Within(phases, points[i].PhaseDeg + sign * bands[i].PhaseDeg.HalfWidth));
         }
     }
 }

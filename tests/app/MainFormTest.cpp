@@ -673,6 +673,13 @@ private slots:
         QVERIFY(views.Summary().toPlainText().contains(QStringLiteral("Static gain: ")));
         views.setCurrentIndex(ModelViews::TuningView);
         views.Plot(ModelViews::TuningView)->replot();
+        plot->parentWidget()->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        form_->resize(1400, 900);
+        form_->ShowPlotMenuClick();
+        // Shown again outside a run, the plot opens wide enough for its charts.
+        QCOMPARE(form_->findChild<TPlotMDIChild*>()->parentWidget()->width(),
+                 form_->MdiArea()->contentsRect().width() * 2 / 3);
     }
 
     void commandLineOpensEveryFile() {
