@@ -6,6 +6,7 @@
 #include "app/ModelViews.h"
 #include "app/PlotChild.h"
 #include "app/SummaryText.h"
+#include "document/KeptModel.h"
 #include "support/FakeUserDialogs.h"
 #include "support/WindowLeakCheck.h"
 #include "window/MDIMainChild.h"
@@ -273,6 +274,29 @@ private slots:
         dialogs_->openAnswers = {dir_.filePath(QStringLiteral("Run1.txt"))};
         form_->OpenMenuClick();
         QCOMPARE(ActiveDocument()->Doc().Table().CellText(1, 1), std::string("7"));
+    }
+
+    // The frame's title marks unsaved changes until Undo or Save; saved under a .mat name, the
+    // document becomes the .txt file written.
+    void theTitleMarksUnsavedChangesAndFollowsTheFileWritten() {
+        form_->NewMenuClick();
+        QMdiSubWindow* frame = form_->MdiArea()->currentSubWindow();
+        TMDIMainChild* document = ActiveDocument();
+        QCOMPARE(frame->windowTitle(), QStringLiteral("New1[*]"));
+        QVERIFY(!frame->isWindowModified());
+        QGuiApplication::clipboard()->setText(QStringLiteral("1\t2\r\n"));
+        document->PasteTable();
+        QVERIFY(frame->isWindowModified());
+        document->UndoEditMenuClick();
+        QVERIFY(!frame->isWindowModified());
+        document->RedoEditMenuClick();
+        QVERIFY(frame->isWindowModified());
+        dialogs_->saveAnswers = {dir_.filePath(QStringLiteral("plant.mat"))};
+        form_->SaveMenuClick();
+        QCOMPARE(ReadFile(dir_.filePath(QStringLiteral("plant.txt"))), QByteArray("1\t2\r\n"));
+        QCOMPARE(frame->windowTitle(), QStringLiteral("plant.txt[*]"));
+        QCOMPARE(document->DocumentPath(), dir_.filePath(QStringLiteral("plant.txt")));
+        QVERIFY(!frame->isWindowModified());
     }
 
     void saveWithAPlotWindowSavesItsDocument() {
@@ -608,6 +632,19 @@ private slots:
         dialogs_->saveChangesAnswers = {UserDialogs::Answer::No, UserDialogs::Answer::No};
         QVERIFY(form_->close());
         QCOMPARE(dialogs_->saveChangesQuestions, 4);
+    }
+
+    // The kept models' question too comes before any window closes, the plot windows included.
+    void exitAsksAboutKeptModelsBeforeClosingAnyWindow() {
+        form_->NewMenuClick();
+        ActiveDocument()->Doc().History().Add(KeptModel{});
+        AddPlotWindow(QStringLiteral("New1 - Plot"));
+        dialogs_->saveModelsAnswers = {UserDialogs::Answer::Cancel};
+        QVERIFY(!form_->close());
+        QCOMPARE(Captions(), (QStringList{QStringLiteral("New1"), QStringLiteral("New1 - Plot")}));
+        QVERIFY(form_->close());
+        QCOMPARE(dialogs_->saveModelsCaptions,
+                 (QStringList{QStringLiteral("New1"), QStringLiteral("New1")}));
     }
 
     void closeAllAsksAndHidesTheRunButtons() {

@@ -3,16 +3,17 @@
 
 #include "window/MDIMainChild.h"
 
+#include "model/NumberText.h"
 #include "support/FakeDocumentHost.h"
 #include "support/WindowLeakCheck.h"
 #include "window/CountSpinEdit.h"
-#include "model/NumberText.h"
 #include "window/DocumentHost.h"
 #include "window/ImportDialog.h"
 #include "window/LocaleText.h"
 #include "window/TextPrinter.h"
 
 #include <QClipboard>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QFocusEvent>
 #include <QGuiApplication>
@@ -21,6 +22,7 @@
 #include <QPrinterInfo>
 #include <QProcess>
 #include <QProxyStyle>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTableView>
 #include <QTableWidget>
@@ -120,12 +122,17 @@ private slots:
         bool refusedText = false;
         QStringList status;
         QList<QStringList> previewRows;
+        QList<bool> offered;
         host_->dialogs.importAnswer = [&](ImportDialog& dialog) {
+            const QPushButton* ok =
+                dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
             status.append(dialog.StatusText());
+            offered.append(ok->isEnabled());
             // "note" is taken as an input at first, and its text is no number.
             refusedText = !dialog.TryAccept();
             dialog.SetRole(2, ImportDialog::Role::Ignored);
             status.append(dialog.StatusText());
+            offered.append(ok->isEnabled());
             for (int row = 1; row <= 3; ++row) {
                 QStringList cells;
                 for (const int column : {1, 3, 4})
@@ -135,6 +142,7 @@ private slots:
         };
         QVERIFY(window_->OpenFile(path));
         QVERIFY(refusedText);
+        QCOMPARE(offered, (QList<bool>{false, true}));
         QCOMPARE(status.last(), QStringLiteral("3 rows. Inputs: valve, feed. Output: "
                                                "temperature. Sample time: 2 s."));
         QCOMPARE(Headers(), (QStringList{QString(), QStringLiteral("valve"), QStringLiteral("feed"),
