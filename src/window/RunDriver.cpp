@@ -7,6 +7,7 @@
 #include "engine/Genetico.h"
 #include "model/NumberText.h"
 #include "model/Rnd.h"
+#include "window/CommandSeed.h"
 #include "window/DocumentHost.h"
 #include "window/LocaleText.h"
 #include "window/MDIMainChild.h"
@@ -53,31 +54,6 @@ std::string TimeNow() {
     std::array<char, 32> text{};
     std::strftime(text.data(), text.size(), "%Y-%m-%dT%H:%M:%SZ", &utc);
     return text.data();
-}
-
-// The random state a new process of the command starts its search from with `milliseconds` as
-// its seed; the calling thread's own state is left as it was.
-Rnd::State FreshState(int milliseconds) {
-    const Rnd::State kept = Rnd::GlobalState();
-    Rnd::GlobalState() = Rnd::State{};
-    Rnd::SeedRandom(Rnd::SeedFromMilliseconds(milliseconds));
-    const Rnd::State fresh = Rnd::GlobalState();
-    Rnd::GlobalState() = kept;
-    return fresh;
-}
-
-// The --seed-ms with which the command repeats the search that began from `start`; none when no
-// millisecond seed gives that state.
-std::optional<int> SeedMillisecondsOf(const Rnd::State& start) {
-    constexpr int MillisecondFields = 1000;
-    for (int milliseconds = 0; milliseconds < MillisecondFields; ++milliseconds) {
-        const Rnd::State fresh = FreshState(milliseconds);
-        if (fresh.RandomTable == start.RandomTable && fresh.RandomIndex == start.RandomIndex &&
-            fresh.SystemSeed == start.SystemSeed) {
-            return milliseconds;
-        }
-    }
-    return std::nullopt;
 }
 
 // An MDI child closes through its frame window, so that the frame forgets it.
@@ -274,7 +250,7 @@ void RunDriver::RunProtected() {
         HookYields();
         // Seeded as the command seeds a run, so that the seed its model's export names
         // repeats the run there.
-        Rnd::GlobalState() = FreshState(Rnd::CurrentMilliseconds());
+        Rnd::GlobalState() = CommandSeed::FreshState(Rnd::CurrentMilliseconds());
         failure = run_.Run();
     } catch (const std::exception& error) {
         failure = run_.Finish(error.what());
@@ -345,9 +321,9 @@ void RunDriver::Finish(const std::string& failure) {
     timer1_->stop();
     resultShown_ = failure.empty() && run_.Result().has_value();
     if (resultShown_) {
-        modelDescription_ =
-            ModelExport::Of(run_, engine, document_.Doc().DocumentPath(),
-                            SeedMillisecondsOf(run_.StartState()), document_.Doc().SampleTime());
+        modelDescription_ = ModelExport::Of(run_, engine, document_.Doc().DocumentPath(),
+                                            CommandSeed::MillisecondsOf(run_.StartState()),
+                                            document_.Doc().SampleTime());
         NameColumns(*modelDescription_);
         KeepSummary();
         KeepModel();
