@@ -336,6 +336,9 @@ RunPlot* TMainForm::CreatePlotWindow() {
     QMdiSubWindow* window = AddChildWindow(plot);
     ContinueExitWhenClosed(window);
     connect(plot, &QWidget::windowTitleChanged, this, &TMainForm::RebuildWindowMenu);
+    // Wide enough that the charts' tick labels stand apart: two thirds of the area, within it.
+    const QSize area = mdiArea_->contentsRect().size();
+    window->resize((area * 2 / 3).expandedTo(window->sizeHint()).boundedTo(area));
     window->show();
     return plot;
 }
@@ -361,6 +364,19 @@ QMdiSubWindow* TMainForm::AddChildWindow(QWidget* child) {
     return window;
 }
 
+// The frame's title carries the mark of unsaved changes; the document's own title stays the
+// caption its plot window and the menus find it by. The frame takes the document's title on
+// every change of it, before this adds the mark again.
+void TMainForm::MarkUnsavedChanges(QMdiSubWindow* window, TMDIMainChild* document) {
+    const auto markable = [window](const QString& caption) {
+        window->setWindowTitle(caption + QStringLiteral("[*]"));
+    };
+    markable(document->windowTitle());
+    connect(document, &QWidget::windowTitleChanged, window, markable);
+    connect(document, &TMDIMainChild::ModifiedChanged, window, &QWidget::setWindowModified);
+    window->setWindowModified(document->Doc().Modified());
+}
+
 TMDIMainChild* TMainForm::CreateDocumentWindow(const QString& caption) {
     return ShowDocumentWindow(new TMDIMainChild(*this, caption));
 }
@@ -372,6 +388,7 @@ TMDIMainChild* TMainForm::ShowDocumentWindow(TMDIMainChild* document) {
     ContinueExitWhenClosed(window);
     connect(document, &TMDIMainChild::Closed, this, &TMainForm::DocumentWindowClosed);
     connect(document, &QWidget::windowTitleChanged, this, &TMainForm::RebuildWindowMenu);
+    MarkUnsavedChanges(window, document);
     connect(document, &TMDIMainChild::OptionsRequested, this, [this, document] {
         TPropiedades::ValidationChoice validation;
         const QList<TMDIMainChild*> open = Documents();
@@ -638,10 +655,7 @@ void TMainForm::EjecutarToolButtonClick() {
     }
     // A click while the run yields asks it to stop; the button keeps its stop picture until
     // the run has ended, and a click meanwhile only asks again.
-    if (ActiveChildRuns()) {
-        for (TMDIMainChild* document : DocumentsOfActiveChild()) {
-            document->RequestStop();
-        }
+    if (TMDIMainChild::StopRuns(DocumentsOfActiveChild())) {
         return;
     }
     SetExecuteImageIndex(RunningImage);
@@ -833,9 +847,24 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         return;
     }
     QList<TMDIMainChild*> discarded;
-    if (AskToSaveDocuments(discarded) && CloseChildWindows(discarded)) {
+    if (AskToSaveDocuments(discarded) && AskToKeepModels() && CloseChildWindows(discarded)) {
         event->accept();
     }
+}
+
+// Asked before any window closes, so that Cancel leaves every window open, plot windows too.
+bool TMainForm::AskToKeepModels() {
+    const QList<TMDIMainChild*> documents = Documents();
+    for (auto it = documents.crbegin(); it != documents.crend(); ++it) {
+        if (!(*it)->KeepOrDiscardModels()) {
+            return false;
+        }
+    }
+    // Answered for every document: closing it does not ask again.
+    for (TMDIMainChild* document : documents) {
+        document->Doc().History().MarkSaved();
+    }
+    return true;
 }
 
 bool TMainForm::StopRunsBeforeExit() {

@@ -137,6 +137,7 @@ private:
     // Adds `child` to the area in a window that closes for good and keeps a usable size.
     QMdiSubWindow* AddChildWindow(QWidget* child);
     TMDIMainChild* ShowDocumentWindow(TMDIMainChild* document);
+    void MarkUnsavedChanges(QMdiSubWindow* window, TMDIMainChild* document);
     // The child windows that Tile and Cascade arrange: those not minimized.
     QList<QMdiSubWindow*> ArrangedWindows() const;
     // The documents a command on the active child acts on: the active document, or every
@@ -154,6 +155,9 @@ private:
     // Asks whether to save each modified document, last first, saving those answered Yes and
     // listing in `discarded` those answered No; false when an answer or a save cancelled.
     bool AskToSaveDocuments(QList<TMDIMainChild*>& discarded);
+    // Asks what to do with every document's kept models not saved in a project; false when the
+    // user cancelled.
+    bool AskToKeepModels();
     // Subscribes a new child window to the exit that waits for runs to return.
     void ContinueExitWhenClosed(QMdiSubWindow* window);
     void DocumentWindowClosed();

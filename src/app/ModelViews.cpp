@@ -27,8 +27,9 @@ constexpr int CirclePoints = 181;
 // Room around the unit circle, poles and zeros, as a share of the larger side they span.
 constexpr double PoleZeroMargin = 0.1;
 
+// The axis rects are counted alone: a title above them takes a layout row of its own.
 QCPAxisRect* RectOf(QCustomPlot* plot, int row) {
-    return qobject_cast<QCPAxisRect*>(plot->plotLayout()->element(row, 0));
+    return plot->axisRect(row);
 }
 
 QCPGraph* AddGraph(QCustomPlot* plot, int row, const QString& name, const QColor& colour) {
@@ -100,6 +101,10 @@ private:
 bool SameRange(const QCPRange& a, const QCPRange& b) {
     const double tolerance = 1e-9 * std::max(a.size(), b.size());
     return std::abs(a.lower - b.lower) <= tolerance && std::abs(a.upper - b.upper) <= tolerance;
+}
+
+double Within(const QCPRange& range, double value) {
+    return std::clamp(value, range.lower, range.upper);
 }
 
 QCPRange Around(double centre, double size) {
@@ -421,6 +426,9 @@ void ModelViews::DrawFrequency() {
     if (bands.size() != points.size()) {
         return;
     }
+    // The axes stay those of the curves: a band wider than they span runs along the plot's edge.
+    const QCPRange magnitudes = magnitude->valueAxis()->range();
+    const QCPRange phases = phase->valueAxis()->range();
     for (const double sign : {1.0, -1.0}) {
         QCPGraph* magnitudeBand = AddBandGraph(frequency_, 0);
         QCPGraph* phaseBand = AddBandGraph(frequency_, 1);
@@ -428,9 +436,11 @@ void ModelViews::DrawFrequency() {
             const double f = points[i].Frequency * scale;
             if (std::isfinite(points[i].MagnitudeDb)) {
                 magnitudeBand->addData(
-                    f, points[i].MagnitudeDb + sign * bands[i].MagnitudeDb.HalfWidth);
+                    f, Within(magnitudes,
+                              points[i].MagnitudeDb + sign * bands[i].MagnitudeDb.HalfWidth));
             }
-            phaseBand->addData(f, points[i].PhaseDeg + sign * bands[i].PhaseDeg.HalfWidth);
+            phaseBand->addData(
+                f, Within(phases, points[i].PhaseDeg + sign * bands[i].PhaseDeg.HalfWidth));
         }
     }
 }

@@ -363,7 +363,7 @@ void TPlotMDIChild::OptionsAlgorithmMenuClick() {
 }
 
 void TPlotMDIChild::ExecuteAlgorithmMenuClick() {
-    TMDIMainChild::ExecuteEach(Documents());
+    TMDIMainChild::ExecuteOrStop(Documents());
 }
 
 void TPlotMDIChild::CopyModelEditMenuClick() {

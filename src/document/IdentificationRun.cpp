@@ -443,6 +443,10 @@ std::vector<std::string> IdentificationRun::StopLines() const {
                                    " of " + std::to_string(resolved.Restarts) +
                                    " searches completed, the model of search " +
                                    std::to_string(KeptSearch()) + " kept."};
+    case StopPhase::HoldOut:
+        return {"RUN STOPPED", "Stopped while choosing the model on held-out rows: the model of "
+                               "search " +
+                                   std::to_string(KeptSearch()) + ", the best by its score, kept."};
     case StopPhase::Refinement:
         break;
     }
@@ -1083,7 +1087,7 @@ IdentificationRun::ChosenByHoldOut(const std::vector<std::optional<Found>>& foun
     std::vector<double> heldOut(pool.size());
     std::vector<std::exception_ptr> failures(pool.size());
     choosing = true;
-    RunServing(pool.size(), stop, StopPhase::Refinement, [&](std::size_t c) {
+    RunServing(pool.size(), stop, StopPhase::HoldOut, [&](std::size_t c) {
         try {
             heldOut[c] = HeldOutScore(pool[c], refitted, held, heldOutPenalty);
         } catch (...) {

@@ -91,7 +91,7 @@ public:
     const IdentificationOptions& Resolved() const { return resolved; }
 
     // The phase of the run a stop asked of the engine ended.
-    enum class StopPhase { None, Search, Restarts, Refinement };
+    enum class StopPhase { None, Search, Restarts, HoldOut, Refinement };
     StopPhase Stopped() const { return stoppedIn; }
     // The generation of the last report row written, -1 before the first: where a stopped
     // search ended (a stopped engine counts its generations as all done).

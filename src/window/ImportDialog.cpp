@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -108,6 +109,7 @@ void ImportDialog::Build(bool delimited) {
     layout->addWidget(status_);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    ok_ = buttons->button(QDialogButtonBox::Ok);
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, [this] { TryAccept(); });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -205,14 +207,14 @@ void ImportDialog::FillPreview() {
         role->setCurrentIndex(static_cast<int>(roles_[static_cast<std::size_t>(c)]));
         connect(role, &QComboBox::currentIndexChanged, this, [this, c](int index) {
             roles_[static_cast<std::size_t>(c)] = static_cast<Role>(index);
-            status_->setText(StatusText());
+            ShowStatus();
         });
         preview_->setCellWidget(0, c, role);
         for (int r = 0; r < shown; ++r)
             preview_->setItem(r + 1, c, new QTableWidgetItem(Cell(static_cast<std::size_t>(r), c)));
     }
     preview_->resizeColumnsToContents();
-    status_->setText(StatusText());
+    ShowStatus();
 }
 
 ImportDialog::Role ImportDialog::RoleOf(int column) const {
@@ -256,8 +258,20 @@ ImportChoice ImportDialog::Choice() const {
 }
 
 QString ImportDialog::StatusText() const {
+    return Status().Text;
+}
+
+// OK is offered only for choices that read.
+void ImportDialog::ShowStatus() {
+    const ReadStatus status = Status();
+    status_->setText(status.Text);
+    if (ok_ != nullptr)
+        ok_->setEnabled(status.Reads);
+}
+
+ImportDialog::ReadStatus ImportDialog::Status() const {
     if (!error_.isEmpty())
-        return error_;
+        return {error_, false};
     try {
         const ImportChoice choice = Choice();
         const ImportedData data = table_ ? DataImport::FromTable(*table_, choice)
@@ -268,9 +282,9 @@ QString ImportDialog::StatusText() const {
         if (data.SampleTime)
             text += QStringLiteral(" Sample time: %1 s.")
                         .arg(QString::fromStdString(FormatGeneral(*data.SampleTime, 6)));
-        return text;
+        return {text, true};
     } catch (const DocumentError& error) {
-        return QString::fromStdString(error.what());
+        return {QString::fromStdString(error.what()), false};
     }
 }
 

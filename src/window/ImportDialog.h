@@ -14,6 +14,7 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QPushButton;
 class QTableWidget;
 
 namespace orvanel {
@@ -53,7 +54,14 @@ public:
     std::optional<DelimitedSource> Source() const;
 
 private:
+    struct ReadStatus {
+        QString Text;
+        bool Reads = false;
+    };
+
     void Build(bool delimited);
+    ReadStatus Status() const;
+    void ShowStatus();
     void Reparse();
     void FillPreview();
     void SetDefaultRoles();
@@ -74,6 +82,7 @@ private:
     QCheckBox* header_ = nullptr;
     QTableWidget* preview_ = nullptr;
     QLabel* status_ = nullptr;
+    QPushButton* ok_ = nullptr;
     bool filling_ = false;
 };
 

@@ -1,12 +1,11 @@
 #include "window/MDIMainChild.h"
 
-#include "document/DelimitedFormat.h"
 #include "document/DocumentError.h"
 #include "document/DocumentFile.h"
-#include "document/MatTable.h"
 #include "document/TableText.h"
 #include "window/ChildMenus.h"
 #include "window/CountSpinEdit.h"
+#include "window/DataFileOpener.h"
 #include "window/DataTableModel.h"
 #include "window/DocumentHost.h"
 #include "window/GridKeyFilter.h"
@@ -38,6 +37,7 @@
 #include <QTableView>
 #include <QToolTip>
 #include <QUndoStack>
+#include <algorithm>
 #include <functional>
 
 namespace orvanel {
@@ -58,30 +58,12 @@ constexpr int PanelHeight = 32;
 constexpr int GridTop = 40;
 
 std::string LocalPath(const QString& path) {
-    return QFile::encodeName(path).toStdString();
+    return DataFileOpener::LocalPath(path);
 }
-
-// The start of a file, enough for its first lines to tell its format.
-constexpr qint64 FormatProbeBytes = 64 * 1024;
 
 bool HasExtension(const QString& path, QStringList extensions) {
     const QString suffix = QFileInfo(path).suffix().toLower();
     return extensions.contains(suffix);
-}
-
-// Whether a text is a delimited table in another layout than the program's own: a first line
-// split by its delimiter, with a header or another delimiter than TAB. One column of text is
-// none, and is refused as the program's own format would be.
-bool LooksDelimited(std::string_view text) {
-    const DelimitedFormat format = DelimitedFormat::Detect(text);
-    const std::string_view firstLine = text.substr(0, text.find_first_of("\r\n"));
-    const bool split = format.Separator == DelimitedFormat::Delimiter::Spaces
-                           ? firstLine.find(' ') != std::string_view::npos
-                           : firstLine.find(DelimitedFormat::DelimiterCharacter(
-                                 format.Separator)) != std::string_view::npos;
-    // TAB without a header is the program's own layout, whatever decimal mark the user's locale
-    // wrote into it.
-    return split && (format.Header || format.Separator != DelimitedFormat::Delimiter::Tab);
 }
 
 std::string ClipboardText() {
@@ -176,6 +158,11 @@ TMDIMainChild::TMDIMainChild(DocumentHost& host, const QString& caption, QWidget
     CreateMenus();
     driver_ = new RunDriver(*this, host_);
     connect(&edits_->Stack(), &QUndoStack::indexChanged, driver_, &RunDriver::TableEdited);
+    // Every change of the table reaches the view's model; undoing back to the saved state makes
+    // the stack clean without another change.
+    connect(model_, &QAbstractItemModel::dataChanged, this, &TMDIMainChild::ShowModified);
+    connect(model_, &QAbstractItemModel::modelReset, this, &TMDIMainChild::ShowModified);
+    connect(&edits_->Stack(), &QUndoStack::cleanChanged, this, &TMDIMainChild::ShowModified);
 }
 
 TMDIMainChild::~TMDIMainChild() {
@@ -280,7 +267,7 @@ void TMDIMainChild::CreateMenus() {
                          &TMDIMainChild::CopyModelEditMenuClick);
 
     algorithmMenu_ = ChildMenus::CreateAlgorithmMenu(
-        this, [this] { OptionsAlgorithmMenuClick(); }, [this] { ExecuteAlgorithmMenuClick(); });
+        this, [this] { OptionsAlgorithmMenuClick(); }, [this] { ExecuteOrStop({this}); });
 }
 
 QList<QMenu*> TMDIMainChild::MergedMenus() const {
@@ -433,9 +420,9 @@ void TMDIMainChild::PasteTable() {
     // A spreadsheet's block with a header row, or cells split by commas or semicolons, would
     // paste as one column of text: it is read as an imported file is.
     const std::string text = ClipboardText();
-    if (LooksDelimited(text)) {
+    if (TableEdits::CouldBeTable(text) && DataFileOpener::LooksDelimited(text)) {
         ImportDialog dialog(text, QStringLiteral("pasted table"), this);
-        KeepCurrentCellThrough([&] { return Import(dialog, QString()); });
+        KeepCurrentCellThrough([&] { return PasteImport(dialog); });
         return;
     }
     const bool pasted = KeepCurrentCellThrough([this, &text] {
@@ -463,60 +450,50 @@ void TMDIMainChild::PrintTable() {
 void TMDIMainChild::LoadDocument(const QString& path) {
     document_.LoadDocument(LocalPath(path));
     edits_->Forget();
-    setWindowTitle(QString::fromStdString(document_.Caption()));
-    ShowCounts();
-    SetCurrentCell(1, 1);
+    ShowLoaded();
 }
 
 void TMDIMainChild::LoadProjectRows(const std::string& rows) {
     document_.PasteTable(rows);
     document_.Table().ClearModified();
+    ShowModified();
     ShowCounts();
     SetCurrentCell(1, 1);
 }
 
 bool TMDIMainChild::OpenFile(const QString& path) {
-    const QString title = QFileInfo(path).fileName();
-    if (HasExtension(path, {QStringLiteral("mat")})) {
-        ImportDialog dialog(MatTable::Read(LocalPath(path)), title, this);
-        return Import(dialog, path);
+    if (!DataFileOpener::Open(host_.Dialogs(), this, path, document_, LocaleDecimalSeparator())) {
+        return false;
     }
-    if (!HasExtension(path, {QStringLiteral("csv"), QStringLiteral("tsv")})) {
-        // The program's own files open exactly as they always did; only the first lines are
-        // read to tell them from others.
-        QFile file(path);
-        const std::string start =
-            file.open(QIODevice::ReadOnly) ? file.read(FormatProbeBytes).toStdString() : std::string();
-        const std::size_t lastLine = start.find_last_of("\r\n");
-        const std::string_view lines = start.size() < FormatProbeBytes || lastLine == std::string::npos
-                                           ? std::string_view(start)
-                                           : std::string_view(start).substr(0, lastLine);
-        if (!LooksDelimited(lines)) {
-            LoadDocument(path);
-            return true;
-        }
-    }
-    ImportDialog dialog(DocumentFile::ReadText(LocalPath(path)), title, this);
-    return Import(dialog, path);
+    edits_->Forget();
+    ShowLoaded();
+    return true;
 }
 
-bool TMDIMainChild::Import(ImportDialog& dialog, const QString& path) {
+bool TMDIMainChild::PasteImport(ImportDialog& dialog) {
     if (!host_.Dialogs().RunImport(dialog)) {
         return false;
     }
-    if (path.isEmpty()) {
-        edits_->PasteImported(dialog.Data(), LocaleDecimalSeparator());
-    } else {
-        document_.LoadImported(dialog.Data(), dialog.Source(), LocalPath(path),
-                               LocaleDecimalSeparator());
-        edits_->Forget();
-    }
+    edits_->PasteImported(dialog.Data(), LocaleDecimalSeparator());
+    ShowLoaded();
+    return true;
+}
+
+void TMDIMainChild::ShowLoaded() {
+    ShowCaption();
+    ShowCounts();
+    SetCurrentCell(1, 1);
+}
+
+void TMDIMainChild::ShowCaption() {
     if (!document_.Caption().empty()) {
         setWindowTitle(QString::fromStdString(document_.Caption()));
     }
-    ShowCounts();
-    SetCurrentCell(1, 1);
-    return true;
+    ShowModified();
+}
+
+void TMDIMainChild::ShowModified() {
+    emit ModifiedChanged(document_.Modified());
 }
 
 bool TMDIMainChild::SavesDelimited(const QString& path) const {
@@ -528,11 +505,15 @@ void TMDIMainChild::SaveDocument(const QString& path) {
     BringCountsIntoRange();
     if (SavesDelimited(path)) {
         document_.SaveDelimited(LocalPath(path), LocaleDecimalSeparator());
+    } else if (HasExtension(path, {QStringLiteral("mat")})) {
+        // A MATLAB file is never written: the table goes to the .txt file of its name, which
+        // the document is from then on.
+        document_.SaveDocument(DocumentFile::SavedFileName(LocalPath(path)));
     } else {
         document_.SaveDocument(LocalPath(path));
     }
     edits_->MarkSaved();
-    setWindowTitle(QString::fromStdString(document_.Caption()));
+    ShowCaption();
 }
 
 void TMDIMainChild::OptionsAlgorithmMenuClick() {
@@ -614,6 +595,23 @@ void TMDIMainChild::ExecuteEach(const QList<TMDIMainChild*>& documents) {
         if (document != nullptr) {
             document->ExecuteAlgorithmMenuClick();
         }
+    }
+}
+
+bool TMDIMainChild::StopRuns(const QList<TMDIMainChild*>& documents) {
+    if (std::none_of(documents.begin(), documents.end(),
+                     [](const TMDIMainChild* document) { return document->IsRunning(); })) {
+        return false;
+    }
+    for (TMDIMainChild* document : documents) {
+        document->RequestStop();
+    }
+    return true;
+}
+
+void TMDIMainChild::ExecuteOrStop(const QList<TMDIMainChild*>& documents) {
+    if (!StopRuns(documents)) {
+        ExecuteEach(documents);
     }
 }
 

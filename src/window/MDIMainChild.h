@@ -52,8 +52,9 @@ public:
     void LoadProjectRows(const std::string& rows);
     // Writes the table to the file `path`: as a delimited file when `path` ends in ".csv" or
     // ".tsv", or is the delimited file the document was imported from (SavesDelimited), else
-    // in the program's format (with ".txt" as its extension). Throws DocumentError naming the
-    // file when it cannot, leaving the document as it was.
+    // in the program's format (with ".txt" as its extension; for a ".mat" name the document then
+    // is that .txt file). Throws DocumentError naming the file when it cannot, leaving the
+    // document as it was.
     void SaveDocument(const QString& path);
     bool SavesDelimited(const QString& path) const;
 
@@ -74,10 +75,18 @@ public:
     void RequestStop();
     // The Execute command's driver, with its run state and plot window.
     RunDriver& Driver() { return *driver_; }
+    // Asks what to do with kept models not saved in a project; false when the user cancelled
+    // or the project was not saved.
+    bool KeepOrDiscardModels();
     // A run of this document is in progress (its Execute command has not returned).
     bool IsRunning() const;
     // Runs each document's Execute command in turn, skipping one closed while another ran.
     static void ExecuteEach(const QList<TMDIMainChild*>& documents);
+    // Asks every one of `documents` to stop when one of them runs; false, asking nothing, when
+    // none does.
+    static bool StopRuns(const QList<TMDIMainChild*>& documents);
+    // Algorithm > Execute and Ctrl+E: stops the runs, as the tool button does, or runs each.
+    static void ExecuteOrStop(const QList<TMDIMainChild*>& documents);
 
     QList<QMenu*> MergedMenus() const override;
 
@@ -114,6 +123,8 @@ signals:
     void OptionsRequested();
     // The window accepted closing; it is about to be destroyed.
     void Closed();
+    // The document now has, or no longer has, changes not saved.
+    void ModifiedChanged(bool modified);
 
 protected:
     // During a run, asks whether to stop it: the window then closes once the run has finished.
@@ -121,9 +132,6 @@ protected:
     // save is cancelled or fails), No discards, Cancel keeps the window open. The plot windows
     // this document created close with it.
     void closeEvent(QCloseEvent* event) override;
-    // Asks what to do with kept models not saved in a project; false when the user cancelled
-    // or the project was not saved.
-    bool KeepOrDiscardModels();
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -137,8 +145,12 @@ private:
     void BringCountsIntoRange();
     void SetCurrentCell(int row, int column);
     void SetEditable(bool editable);
-    // Runs the import dialog over `dialog` and fills the document from its data.
-    bool Import(ImportDialog& dialog, const QString& path);
+    // Runs the import dialog over a pasted block and pastes its data as one undoable step.
+    bool PasteImport(ImportDialog& dialog);
+    // The caption, counts and first cell of a table just read or pasted.
+    void ShowLoaded();
+    void ShowCaption();
+    void ShowModified();
     // The last run's model description; null after telling the user there is none.
     const ModelExport* ModelOrMessage();
     // The first and last row of the grid's selection; the current row when nothing is selected.

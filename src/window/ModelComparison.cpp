@@ -5,14 +5,17 @@
 #include "document/RunReport.h"
 #include "document/TableSamples.h"
 #include "model/NumberText.h"
+#include "window/DataFileOpener.h"
 #include "window/LocaleText.h"
 #include "window/MDIMainChild.h"
 #include "window/MSChart.h"
 #include "window/UserDialogs.h"
 
 #include <QBoxLayout>
-#include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QMainWindow>
+#include <QScreen>
 #include <QStringList>
 #include <exception>
 #include <optional>
@@ -24,8 +27,8 @@ namespace {
 constexpr int NumberDigits = 15;
 const QString DataFileItem = QStringLiteral("A data file...");
 
-// The other document chosen, or a data file read as the program's own format; nothing when
-// the user cancelled the choice of the file.
+// The other document chosen, or a data file read as File > Open reads it; nothing when the
+// user cancelled the choice of the file or its import.
 std::optional<TableSamples> ReadChosenData(UserDialogs& dialogs, TMDIMainChild& source,
                                            TMDIMainChild* document, std::string& name) {
     if (document != nullptr) {
@@ -36,10 +39,30 @@ std::optional<TableSamples> ReadChosenData(UserDialogs& dialogs, TMDIMainChild& 
     if (path.isEmpty()) {
         return std::nullopt;
     }
+    // The program's own files hold their numbers with a point; an import writes them so too.
     Document file("data");
-    file.LoadDocument(QFile::encodeName(path).toStdString());
+    if (!DataFileOpener::Open(dialogs, &source, path, file, '.')) {
+        return std::nullopt;
+    }
     name = QFileInfo(path).fileName().toStdString();
     return TableSamples::FromTable(file.Table(), '.');
+}
+
+// Over the middle of the frame's work area and inside the screen's available area: left to the
+// window system, a window of its own may open over the frame's menu bar.
+void PlaceOver(QWidget* window, QWidget* parent) {
+    QWidget* frame = parent != nullptr ? parent->window() : nullptr;
+    QScreen* screen = frame != nullptr ? frame->screen() : QGuiApplication::primaryScreen();
+    const QRect available = screen->availableGeometry();
+    QRect work = available;
+    if (auto* main = qobject_cast<QMainWindow*>(frame); main && main->centralWidget()) {
+        const QWidget* area = main->centralWidget();
+        work = QRect(area->mapToGlobal(QPoint(0, 0)), area->size()).intersected(available);
+    }
+    QRect placed(QPoint(0, 0), window->size().boundedTo(work.size()));
+    placed.moveCenter(work.center());
+    window->resize(placed.size());
+    window->move(placed.topLeft());
 }
 
 } // namespace
@@ -110,6 +133,7 @@ QWidget* ModelComparison::Show(KeptModel model, const TableSamples& samples,
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(chart);
     window->resize(640, 360);
+    PlaceOver(window, parent);
     window->show();
     return window;
 }

@@ -6,6 +6,8 @@
 #include "engine/FitFigure.h"
 #include "engine/Genetico.h"
 #include "model/NumberText.h"
+#include "model/Rnd.h"
+#include "window/CommandSeed.h"
 #include "window/DocumentHost.h"
 #include "window/LocaleText.h"
 #include "window/MDIMainChild.h"
@@ -246,6 +248,9 @@ void RunDriver::RunProtected() {
             QCoreApplication::processEvents();
         }
         HookYields();
+        // Seeded as the command seeds a run, so that the seed its model's export names
+        // repeats the run there.
+        Rnd::GlobalState() = CommandSeed::FreshState(Rnd::CurrentMilliseconds());
         failure = run_.Run();
     } catch (const std::exception& error) {
         failure = run_.Finish(error.what());
@@ -317,17 +322,19 @@ void RunDriver::Finish(const std::string& failure) {
     resultShown_ = failure.empty() && run_.Result().has_value();
     if (resultShown_) {
         modelDescription_ = ModelExport::Of(run_, engine, document_.Doc().DocumentPath(),
-                                            std::nullopt, document_.Doc().SampleTime());
+                                            CommandSeed::MillisecondsOf(run_.StartState()),
+                                            document_.Doc().SampleTime());
         NameColumns(*modelDescription_);
         KeepSummary();
         KeepModel();
     }
+    // A stop that came too late to cut anything short leaves a run that ended as any other.
+    // Read before the user's settings come back: a thorough run's generations are its own.
+    const std::vector<std::string> stopLines = run_.StopLines();
     RestoreSearchSettings();
     // The fit figures stay in view after the written end-of-run text.
     const QString figures = FitText();
     const QString fit = figures.isEmpty() ? QString() : FitSeparator + figures;
-    // A stop that came too late to cut anything short leaves a run that ended as any other.
-    const std::vector<std::string> stopLines = run_.StopLines();
     if (!stopLines.empty()) {
         ShowStatus(QString::fromStdString(stopLines.back()) + fit, true);
     } else if (!fit.isEmpty()) {
@@ -666,6 +673,7 @@ void RunDriver::ShowEndGauge(int generations) {
         ShowGauge(run_.Resolved().Restarts, run_.CompletedSearches());
         break;
     case IdentificationRun::StopPhase::None:
+    case IdentificationRun::StopPhase::HoldOut:
     case IdentificationRun::StopPhase::Refinement:
         // The search itself ran to its end.
         ShowGauge(generations, generations);

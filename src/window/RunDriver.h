@@ -116,7 +116,7 @@ public:
     TMDIMainChild* ValidationDocument() const { return validationDocument_; }
 
     // Called just before the engine runs; seeds the random source for reproducible runs.
-    // Empty: the engine keeps the seed it took from the clock.
+    // Empty: the run is seeded from the clock's millisecond field, as the command seeds one.
     std::function<void()> SeedBeforeRun;
 
 private:

@@ -2,6 +2,7 @@
 
 #include "document/DataImport.h"
 #include "document/Document.h"
+#include "document/DocumentError.h"
 #include "document/TableText.h"
 #include "window/CellTextsCommand.h"
 #include "window/CountCommand.h"
@@ -13,7 +14,9 @@
 #include <QAction>
 #include <QItemSelection>
 #include <QUndoStack>
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 namespace orvanel {
 
@@ -25,6 +28,48 @@ constexpr int UndoLimit = 100;
 
 QString StepName(const QString& action, const QString& step) {
     return step.isEmpty() ? action : action + QLatin1Char(' ') + step;
+}
+
+// The lines of `text` that end with CR LF, CR or LF; an unfinished last line is no row.
+std::vector<std::string_view> CompleteLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n') {
+            continue;
+        }
+        lines.push_back(text.substr(start, i - start));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            ++i;
+        }
+        start = i + 1;
+    }
+    return lines;
+}
+
+int FieldCount(std::string_view line) {
+    return static_cast<int>(std::count(line.begin(), line.end(), '\t')) + 1;
+}
+
+// A pasted block as a rectangle: every line has the fields of the widest one (an input and the
+// output at least), the cells a short line does not reach being empty.
+struct PastedBlock {
+    std::string text;
+    int fields = 2;
+};
+
+PastedBlock SquaredBlock(std::string_view clipboardText) {
+    const std::vector<std::string_view> lines = CompleteLines(clipboardText);
+    PastedBlock block;
+    for (const std::string_view line : lines) {
+        block.fields = std::max(block.fields, FieldCount(line));
+    }
+    for (const std::string_view line : lines) {
+        block.text += line;
+        block.text.append(static_cast<std::size_t>(block.fields - FieldCount(line)), '\t');
+        block.text += "\r\n";
+    }
+    return block;
 }
 
 } // namespace
@@ -132,9 +177,26 @@ bool TableEdits::DeleteRows(int first, int last) {
     return true;
 }
 
+bool TableEdits::CouldBeTable(std::string_view clipboardText) {
+    return std::none_of(clipboardText.begin(), clipboardText.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return (byte < 0x20 && c != '\t' && c != '\r' && c != '\n') || byte == 0x7f;
+    });
+}
+
 void TableEdits::PasteTable(std::string_view clipboardText) {
+    if (!CouldBeTable(clipboardText)) {
+        throw DocumentError("The clipboard holds no table");
+    }
+    const PastedBlock block = SquaredBlock(clipboardText);
     Document pasted = document_;
-    pasted.PasteTable(clipboardText);
+    pasted.PasteTable(block.text);
+    // The table takes the block's width: columns of the old table beyond it are not kept in
+    // sight beside the new rows.
+    DataTable& table = pasted.Table();
+    if (block.fields - 1 < table.InputCount()) {
+        table.ReshapeColumns(std::to_string(block.fields - 1));
+    }
     stack_->push(new PasteCommand(document_, std::move(pasted)));
 }
 

@@ -40,8 +40,13 @@ public:
     // As DataTable::InsertRow and DeleteRows; false, and nothing changes, when they refuse.
     bool InsertRow(int row);
     bool DeleteRows(int first, int last);
-    // As Document::PasteTable, throwing DocumentError as it does with nothing changed.
+    // As Document::PasteTable, but the table becomes the block pasted: a line shorter than the
+    // widest gets empty cells, and old columns beyond the widest line are hidden. Throws
+    // DocumentError, with nothing changed, where Document::PasteTable does and for a text that
+    // is no table (control characters other than TAB, CR and LF).
     void PasteTable(std::string_view clipboardText);
+    // False for binary data: a table's text holds no control characters but TAB, CR and LF.
+    static bool CouldBeTable(std::string_view clipboardText);
     // A block pasted through the import dialog: Document::LoadImported without a file.
     void PasteImported(const ImportedData& data, char decimalSeparator);
 

@@ -3,6 +3,10 @@
 
 #include "app/MainForm.h"
 
+#include "app/ModelViews.h"
+#include "app/PlotChild.h"
+#include "app/SummaryText.h"
+#include "document/KeptModel.h"
 #include "support/FakeUserDialogs.h"
 #include "support/WindowLeakCheck.h"
 #include "window/MDIMainChild.h"
@@ -24,6 +28,7 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
+#include <qcustomplot.h>
 
 namespace orvanel {
 
@@ -269,6 +274,29 @@ private slots:
         dialogs_->openAnswers = {dir_.filePath(QStringLiteral("Run1.txt"))};
         form_->OpenMenuClick();
         QCOMPARE(ActiveDocument()->Doc().Table().CellText(1, 1), std::string("7"));
+    }
+
+    // The frame's title marks unsaved changes until Undo or Save; saved under a .mat name, the
+    // document becomes the .txt file written.
+    void theTitleMarksUnsavedChangesAndFollowsTheFileWritten() {
+        form_->NewMenuClick();
+        QMdiSubWindow* frame = form_->MdiArea()->currentSubWindow();
+        TMDIMainChild* document = ActiveDocument();
+        QCOMPARE(frame->windowTitle(), QStringLiteral("New1[*]"));
+        QVERIFY(!frame->isWindowModified());
+        QGuiApplication::clipboard()->setText(QStringLiteral("1\t2\r\n"));
+        document->PasteTable();
+        QVERIFY(frame->isWindowModified());
+        document->UndoEditMenuClick();
+        QVERIFY(!frame->isWindowModified());
+        document->RedoEditMenuClick();
+        QVERIFY(frame->isWindowModified());
+        dialogs_->saveAnswers = {dir_.filePath(QStringLiteral("plant.mat"))};
+        form_->SaveMenuClick();
+        QCOMPARE(ReadFile(dir_.filePath(QStringLiteral("plant.txt"))), QByteArray("1\t2\r\n"));
+        QCOMPARE(frame->windowTitle(), QStringLiteral("plant.txt[*]"));
+        QCOMPARE(document->DocumentPath(), dir_.filePath(QStringLiteral("plant.txt")));
+        QVERIFY(!frame->isWindowModified());
     }
 
     void saveWithAPlotWindowSavesItsDocument() {
@@ -606,6 +634,19 @@ private slots:
         QCOMPARE(dialogs_->saveChangesQuestions, 4);
     }
 
+    // The kept models' question too comes before any window closes, the plot windows included.
+    void exitAsksAboutKeptModelsBeforeClosingAnyWindow() {
+        form_->NewMenuClick();
+        ActiveDocument()->Doc().History().Add(KeptModel{});
+        AddPlotWindow(QStringLiteral("New1 - Plot"));
+        dialogs_->saveModelsAnswers = {UserDialogs::Answer::Cancel};
+        QVERIFY(!form_->close());
+        QCOMPARE(Captions(), (QStringList{QStringLiteral("New1"), QStringLiteral("New1 - Plot")}));
+        QVERIFY(form_->close());
+        QCOMPARE(dialogs_->saveModelsCaptions,
+                 (QStringList{QStringLiteral("New1"), QStringLiteral("New1")}));
+    }
+
     void closeAllAsksAndHidesTheRunButtons() {
         form_->NewMenuClick();
         ActiveDocument()->Doc().MarkModified();
@@ -630,6 +671,52 @@ private slots:
         QVERIFY(help->isVisible());
         QVERIFY(help->isWindow());
         QCOMPARE(help->toPlainText(), QStringLiteral("Entering data"));
+    }
+
+    // From the import of a file with named columns through a short run to every view of its
+    // model: the views' titles take a row of their own above the axes.
+    void aRunOnNamedColumnsShowsEveryView() {
+        QByteArray text("valve,level\r\n");
+        double level = 0.0;
+        for (int k = 0; k < 80; ++k) {
+            const double valve = (k / 10) % 2;
+            text += QByteArray::number(valve) + ',' + QByteArray::number(level, 'g', 12) + "\r\n";
+            level = 0.8 * level + 0.4 * valve;
+        }
+        dialogs_->openAnswers = {WriteFile(QStringLiteral("named.csv"), text)};
+        form_->OpenMenuClick();
+        TMDIMainChild* document = ActiveDocument();
+        QVERIFY(document != nullptr);
+        document->Engine().Generations = 2;
+        document->Engine().SetPopulationSize(20);
+        form_->EjecutarToolButtonClick();
+        auto* plot = form_->findChild<TPlotMDIChild*>();
+        QVERIFY(plot != nullptr);
+        ModelViews& views = plot->Views();
+        for (const ModelViews::View view :
+             {ModelViews::FrequencyView, ModelViews::PoleZeroView, ModelViews::ResidualView}) {
+            views.setCurrentIndex(view);
+            QCustomPlot* chart = views.Plot(view);
+            chart->replot();
+            QCOMPARE(chart->axisRectCount(), view == ModelViews::PoleZeroView ? 1 : 2);
+            QVERIFY(qobject_cast<QCPTextElement*>(chart->plotLayout()->element(0, 0))
+                        ->text()
+                        .endsWith(QStringLiteral(" \u2014 Input 1 (valve)")));
+            QVERIFY(chart->graphCount() > 0);
+        }
+        QCOMPARE(views.DataLines(ModelViews::FrequencyView).first(),
+                 QStringLiteral("Magnitude (dB)"));
+        views.setCurrentIndex(ModelViews::SummaryView);
+        QVERIFY(views.Summary().toPlainText().contains(QStringLiteral("Static gain: ")));
+        views.setCurrentIndex(ModelViews::TuningView);
+        views.Plot(ModelViews::TuningView)->replot();
+        plot->parentWidget()->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        form_->resize(1400, 900);
+        form_->ShowPlotMenuClick();
+        // Shown again outside a run, the plot opens wide enough for its charts.
+        QCOMPARE(form_->findChild<TPlotMDIChild*>()->parentWidget()->width(),
+                 form_->MdiArea()->contentsRect().width() * 2 / 3);
     }
 
     void commandLineOpensEveryFile() {

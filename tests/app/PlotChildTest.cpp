@@ -405,6 +405,22 @@ private slots:
         }
         views.setCurrentIndex(ModelViews::FrequencyView);
         QCOMPARE(views.Plot(ModelViews::FrequencyView)->graphCount(), 6);
+        // Data this noisy give a band wider than the curves span: it keeps to their axes.
+        std::vector<double> noisy = output;
+        std::normal_distribution<double> loud(0.0, 20.0);
+        for (double& y : noisy) {
+            y += loud(random);
+        }
+        ShowModel(model, ModelUncertainty::Estimate(model, columns, noisy, noisy.size()));
+        QCustomPlot* frequency = views.Plot(ModelViews::FrequencyView);
+        QCOMPARE(frequency->graphCount(), 6);
+        for (int g = 2; g < 6; ++g) {
+            const QCPRange range = frequency->graph(g)->valueAxis()->range();
+            for (auto point = frequency->graph(g)->data()->constBegin();
+                 point != frequency->graph(g)->data()->constEnd(); ++point) {
+                QVERIFY(range.contains(point->value));
+            }
+        }
         views.BandAction().setChecked(false);
         QCOMPARE(views.Plot(ModelViews::FrequencyView)->graphCount(), 2);
         QCOMPARE(step->plottableCount(), 1);

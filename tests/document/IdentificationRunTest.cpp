@@ -360,7 +360,9 @@ TEST_F(IdentificationRunTest, AStopWhileTheHoldOutChoosesKeepsTheBestSearch) {
     ASSERT_EQ(run.HandOver(Samples(DeadTimePlantText(800, 7))), std::nullopt);
     ASSERT_EQ(run.Run(), "");
     EXPECT_TRUE(choosing);
-    EXPECT_EQ(run.Stopped(), IdentificationRun::StopPhase::Refinement);
+    EXPECT_EQ(run.Stopped(), IdentificationRun::StopPhase::HoldOut);
+    EXPECT_EQ(run.StopLines().back(), "Stopped while choosing the model on held-out rows: the "
+                                      "model of search 4, the best by its score, kept.");
     ASSERT_TRUE(run.Result().has_value());
     EXPECT_EQ(run.Progress().Text, "");
 }

@@ -3,16 +3,17 @@
 
 #include "window/MDIMainChild.h"
 
+#include "model/NumberText.h"
 #include "support/FakeDocumentHost.h"
 #include "support/WindowLeakCheck.h"
 #include "window/CountSpinEdit.h"
-#include "model/NumberText.h"
 #include "window/DocumentHost.h"
 #include "window/ImportDialog.h"
 #include "window/LocaleText.h"
 #include "window/TextPrinter.h"
 
 #include <QClipboard>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QFocusEvent>
 #include <QGuiApplication>
@@ -21,6 +22,7 @@
 #include <QPrinterInfo>
 #include <QProcess>
 #include <QProxyStyle>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTableView>
 #include <QTableWidget>
@@ -120,12 +122,17 @@ private slots:
         bool refusedText = false;
         QStringList status;
         QList<QStringList> previewRows;
+        QList<bool> offered;
         host_->dialogs.importAnswer = [&](ImportDialog& dialog) {
+            const QPushButton* ok =
+                dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
             status.append(dialog.StatusText());
+            offered.append(ok->isEnabled());
             // "note" is taken as an input at first, and its text is no number.
             refusedText = !dialog.TryAccept();
             dialog.SetRole(2, ImportDialog::Role::Ignored);
             status.append(dialog.StatusText());
+            offered.append(ok->isEnabled());
             for (int row = 1; row <= 3; ++row) {
                 QStringList cells;
                 for (const int column : {1, 3, 4})
@@ -135,6 +142,7 @@ private slots:
         };
         QVERIFY(window_->OpenFile(path));
         QVERIFY(refusedText);
+        QCOMPARE(offered, (QList<bool>{false, true}));
         QCOMPARE(status.last(), QStringLiteral("3 rows. Inputs: valve, feed. Output: "
                                                "temperature. Sample time: 2 s."));
         QCOMPARE(Headers(), (QStringList{QString(), QStringLiteral("valve"), QStringLiteral("feed"),
@@ -402,6 +410,28 @@ private slots:
                  QStringList{QStringLiteral("Clipboard data could not be pasted")});
         QCOMPARE(Table().DataPointCount(), 2);
         QCOMPARE(Text(Table(), 2, 2), QStringLiteral("4"));
+    }
+
+    // The block becomes the table: no cell is left from the table before; text that is no
+    // table changes nothing; Undo brings the old table back whole.
+    void aPastedBlockReplacesTheWholeTable() {
+        const QByteArray before("\tInput 1\tInput 2\tInput 3\tOutput\r\n1\t1\t2\t3\t4\r\n"
+                                "2\t5\t6\t7\t8\r\n");
+        const auto copied = [this] {
+            window_->CopyTable();
+            return QGuiApplication::clipboard()->text().toUtf8();
+        };
+        Paste(QStringLiteral("1\t2\t3\t4\r\n5\t6\t7\t8\r\n"));
+        QCOMPARE(copied(), before);
+        Paste(QStringLiteral("1\t2\t3\r\n4\t5\r\n"));
+        const QByteArray ragged("\tInput 1\tInput 2\tOutput\r\n1\t1\t2\t3\r\n2\t4\t5\t\r\n");
+        QCOMPARE(copied(), ragged);
+        Paste(QString::fromLatin1("\x8f\x01G\tz\x7f\r\n\x03\r\n"));
+        QCOMPARE(host_->dialogs.errors,
+                 QStringList{QStringLiteral("Clipboard data could not be pasted")});
+        QCOMPARE(copied(), ragged);
+        window_->UndoEditMenuClick();
+        QCOMPARE(copied(), before);
     }
 
     void cellCopyAndPasteTakeOneField() {

@@ -118,6 +118,28 @@ private slots:
         QVERIFY(host_->dialogs.errors.isEmpty());
     }
 
+    // A CSV file with a header is read through the import, as File > Open reads it.
+    void aModelComparedOnACsvFileReadsItThroughTheImport() {
+        TMDIMainChild& source =
+            Open(QStringLiteral("source.txt"), DataText(2, [](const TableSamples& samples) {
+                     return std::vector<double>(static_cast<std::size_t>(samples.Samples()), 0.0);
+                 }));
+        source.Doc().History().Add(LagAndGain());
+        host_->dialogs.chooseItemAnswer = 0;
+        const QByteArray rows = DataText(2, [](const TableSamples& samples) {
+            return LagAndGain().Coefficients.Simulate(samples);
+        });
+        host_->dialogs.openAnswers = {
+            Write(QStringLiteral("other.csv"),
+                  "valve,feed,level\r\n" + QByteArray(rows).replace('\t', ','))};
+
+        QWidget* window = ModelComparison::Run(host_->dialogs, source, 0, Documents());
+        QVERIFY(window != nullptr);
+        QCOMPARE(host_->dialogs.importQuestions, 1);
+        QCOMPARE(window->findChild<TMSChart*>()->Title(),
+                 std::string("Fit (other.csv) = 100.00 %"));
+    }
+
     // A document of one input is not offered; the same data chosen as a file are refused.
     void dataWithAnotherNumberOfInputsAreRefused() {
         const auto zeros = [](const TableSamples& samples) {

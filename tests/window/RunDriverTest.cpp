@@ -295,9 +295,8 @@ private slots:
         QCOMPARE(cli.exitCode(), 0);
         QFile cliFile(cliExport);
         QVERIFY(cliFile.open(QIODevice::ReadOnly));
-        // The window's engine takes its seed from the clock, which the export cannot name.
-        nlohmann::json expected = nlohmann::json::parse(cliFile.readAll().toStdString());
-        expected["found_by"].erase("seed_ms");
+        // The seed too: the command repeats the window's run from it.
+        const nlohmann::json expected = nlohmann::json::parse(cliFile.readAll().toStdString());
         const nlohmann::json actual = nlohmann::json::parse(written.toStdString());
         QCOMPARE(actual["found_by"]["parameters"]["generations"].get<int>(), 200);
         QVERIFY(actual == expected);
@@ -772,6 +771,22 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_E, Qt::ControlModifier);
             QVERIFY2(QFile::exists(document->Driver().ReportPath()), name);
         }
+    }
+
+    // Ctrl+E stops a run as the tool button does, and a thorough run counts its own generations.
+    void ctrlEStopsAThoroughRunAtOneOfItsOwnGenerations() {
+        TMDIMainChild* document = Open(WritePlant(QStringLiteral("plant.txt")));
+        document->Doc().Options().Thorough = true;
+        form_->MdiArea()->setActiveSubWindow(
+            qobject_cast<QMdiSubWindow*>(document->parentWidget()));
+        WhileEvolving(*document,
+                      [&] { QTest::keyClick(document, Qt::Key_E, Qt::ControlModifier); });
+        document->ExecuteAlgorithmMenuClick();
+        const QStringList report = Lines(document->Driver().ReportPath());
+        QVERIFY2(report.last().startsWith(QStringLiteral("Stopped at generation ")),
+                 qPrintable(report.last()));
+        QVERIFY2(report.last().endsWith(QStringLiteral(" of 200.")), qPrintable(report.last()));
+        QVERIFY(Status().startsWith(report.last() + QStringLiteral("   ")));
     }
 
     void aRunIsNotReentrantAndClosesOnlyWhenItHasReturned() {
