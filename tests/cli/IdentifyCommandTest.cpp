@@ -232,7 +232,7 @@ TEST_F(IdentifyCommand, ACellThatIsNoNumberStopsBeforeTheRun) {
     const Outcome outcome = Run(smallRun + data.string());
     EXPECT_EQ(outcome.Status, 2);
     EXPECT_EQ(outcome.Err, "orvanel-identify: Input data could not be understood. Execution "
-                           "cancelled. Row 2, column 3 is not a number.\n");
+                           "cancelled. Row 2, column 3 is empty.\n");
     EXPECT_FALSE(fs::exists(folder / "plant_Report.txt"));
 }
 
