@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks orvanel-identify against files that are not what they seem and against runs that
-# compete for one report: FIFOs and devices are refused at once, a huge generation count in a
+# compete for one report: FIFOs, devices and links to them are refused at once, a huge generation count in a
 # terminal does not crash the progress bar, concurrent runs leave one complete report and a
 # link planted as the report is replaced, not followed; signals stop a run cleanly.
 # Usage: scripts/check-file-faults.sh [BUILD_DIR]
@@ -22,6 +22,14 @@ timeout 10 "$identify" "${quick[@]}" --report "$work/fifo" "$work/plant.txt" 2>/
 expect "a FIFO as the report is refused" 2 $?
 timeout 10 "$identify" /dev/zero 2>/dev/null
 expect "/dev/zero as the data file is refused" 2 $?
+# The system's link to standard output, here a file elsewhere, is refused, not replaced by one.
+if [ -L /dev/stdout ]; then
+    timeout 10 "$identify" "${quick[@]}" --report /dev/stdout "$work/plant.txt" \
+        >"$work/stdout.txt" 2>/dev/null
+    expect "/dev/stdout as the report is refused" 2 $?
+    [ -L /dev/stdout ]
+    expect "/dev/stdout is still a link" 0 $?
+fi
 
 # Killed by the time bound (124) while the bar runs, not by a segmentation fault (139).
 if command -v script >/dev/null; then

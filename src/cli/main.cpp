@@ -44,6 +44,12 @@ int Fail(int status, const std::string& message) {
     return status;
 }
 
+// A line of the result. Names and texts from the files reach it, and a control character among
+// them would be a command to the terminal: they are escaped as in the messages.
+void PrintLine(const std::string& line) {
+    std::printf("%s\n", TextEncoding::Printable(line).c_str());
+}
+
 // Data that cannot be used; the text says why in one line.
 class DataError : public std::runtime_error {
 public:
@@ -137,16 +143,30 @@ struct Output {
 };
 
 // The same file by identity (links and hard links included), or by name when it does not
-// exist yet.
+// exist yet: "./x.json" and "x.json" are one.
 bool NamesTheSameFile(const std::string& a, const std::string& b) {
     std::error_code error;
     if (std::filesystem::equivalent(a, b, error))
         return true;
     std::error_code errorA;
     std::error_code errorB;
-    const auto pathA = std::filesystem::weakly_canonical(a, errorA);
-    const auto pathB = std::filesystem::weakly_canonical(b, errorB);
-    return !errorA && !errorB && pathA == pathB;
+    const auto pathA = std::filesystem::weakly_canonical(std::filesystem::absolute(a), errorA);
+    const auto pathB = std::filesystem::weakly_canonical(std::filesystem::absolute(b), errorB);
+    return !errorA && !errorB && pathA.lexically_normal() == pathB.lexically_normal();
+}
+
+// The files the command reads, which no output may replace, each with what it is.
+std::vector<std::pair<std::string, std::string>> InputsOf(const IdentifyOptions& options) {
+    std::vector<std::pair<std::string, std::string>> inputs;
+    for (const std::string& path : options.DataPaths)
+        inputs.emplace_back("the data file", path);
+    for (const std::string& path : options.ValidationPaths)
+        inputs.emplace_back("the validation data", path);
+    if (!options.ModelPath.empty())
+        inputs.emplace_back("the model", options.ModelPath);
+    for (const std::string& path : options.MergePaths)
+        inputs.emplace_back("the part file", path);
+    return inputs;
 }
 
 std::vector<Output> OutputsOf(const IdentifyOptions& options, const std::string& reportPath) {
@@ -174,19 +194,15 @@ std::string WhatReplaces(const Output& output) {
     return output.Flag == "--export" ? "The export" : "The computed output";
 }
 
-// Refused before the run, which may be long: an output that would replace the data file or
-// another output, a name an export cannot have, or a file that cannot be written.
+// Refused before the run, which may be long: an output that would replace a file the command
+// reads or another output, a name an export cannot have, or a file that cannot be written.
 std::optional<std::string> OutputRefusal(const std::vector<Output>& outputs,
                                          const IdentifyOptions& options) {
+    const auto inputs = InputsOf(options);
     for (std::size_t i = 0; i < outputs.size(); ++i) {
-        for (const std::string& data : options.DataPaths) {
-            if (NamesTheSameFile(outputs[i].Path, data))
-                return WhatReplaces(outputs[i]) + " would replace the data file " + data;
-        }
-        for (const std::string& validation : options.ValidationPaths) {
-            if (NamesTheSameFile(outputs[i].Path, validation))
-                return WhatReplaces(outputs[i]) + " would replace the validation data " +
-                       validation;
+        for (const auto& [what, input] : inputs) {
+            if (NamesTheSameFile(outputs[i].Path, input))
+                return WhatReplaces(outputs[i]) + " would replace " + what + " " + input;
         }
         for (std::size_t j = 0; j < i; ++j) {
             if (NamesTheSameFile(outputs[i].Path, outputs[j].Path))
@@ -218,10 +234,10 @@ void PrintQuality(const IdentificationRun& run, const IdentifiedModel& result,
     if (result.Refined) {
         std::printf("Refined model:\n");
         for (const std::string& line : run.Report().ModelLines(result.Model))
-            std::printf("%s\n", Named(line, names).c_str());
+            PrintLine(Named(line, names));
     }
     for (const std::string& line : RunReport::FitLines(result))
-        std::printf("%s\n", TextEncoding::Printable(line).c_str());
+        PrintLine(line);
 }
 
 // Each input's figures after the model with --summary; its warnings on standard error with
@@ -315,9 +331,8 @@ int CheckModel(const IdentifyOptions& options) {
     std::vector<double> measured(computed.size());
     for (std::size_t r = 0; r < measured.size(); ++r)
         measured[r] = data.Samples.Row(static_cast<int>(r)).back();
-    std::printf("%s\n", RunReport::FitLine("validation", FitFigure::Percent(measured, computed, 0,
-                                                                            measured.size()))
-                            .c_str());
+    PrintLine(RunReport::FitLine("validation",
+                                 FitFigure::Percent(measured, computed, 0, measured.size())));
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         return Fail(ExitRunFailed, "The result could not be written to standard output");
     if (options.SimulatedOutputPath.empty())
@@ -450,9 +465,9 @@ int Conclude(Session& session, const std::string& failure, std::optional<int> st
     }
     const std::vector<std::string>& names = session.Data().InputNames;
     const std::vector<std::string> lines = run.Report().OptimumLines(run.KeptSearchModel());
-    std::printf("%s\n", lines.back().c_str());
+    PrintLine(lines.back());
     for (std::size_t i = 0; i + 1 < lines.size(); ++i)
-        std::printf("%s\n", Named(lines[i], names).c_str());
+        PrintLine(Named(lines[i], names));
     if (const auto& result = run.Result()) {
         PrintQuality(run, *result, names);
         if (run.StopLines().empty())
@@ -561,8 +576,8 @@ int WriteSlice(const IdentifyOptions& options) {
     } catch (const std::exception& error) {
         return Fail(ExitRunFailed, error.what());
     }
-    std::printf("Slice %d of %d: %s written to %s\n", slice.Index, slice.Count,
-                SearchesOf(outcome.Part).c_str(), options.PartPath.c_str());
+    PrintLine("Slice " + std::to_string(slice.Index) + " of " + std::to_string(slice.Count) + ": " +
+              SearchesOf(outcome.Part) + " written to " + options.PartPath);
     return signals.Requested() ? signals.ExitStatus() : ExitSuccess;
 }
 

@@ -11,12 +11,15 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <limits>
 
 namespace orvanel {
 namespace {
 
-// Two steps of a time column differ by less than this share of the sample time.
+// Two steps of a time column differ by less than this share of the sample time, plus what
+// rounding the times themselves can take off or add to a step.
 constexpr double EvenTimeTolerance = 1e-6;
+constexpr double RoundingUlps = 4.0;
 
 [[noreturn]] void Fail(const std::string& message) {
     throw DocumentError(message);
@@ -41,16 +44,41 @@ template <typename Table> std::string ColumnList(const Table& table) {
     return list;
 }
 
-// A column named, or numbered from 1, by the user.
+// The columns (from 0) whose names pass `test`.
+template <typename Test>
+std::vector<int> ColumnsNamed(const std::vector<std::string>& names, const Test& test) {
+    std::vector<int> columns;
+    for (std::size_t c = 0; c < names.size(); ++c) {
+        if (test(names[c]))
+            columns.push_back(static_cast<int>(c));
+    }
+    return columns;
+}
+
+// "columns 2 and 4", "columns 1, 3 and 4": numbered from 1 as the user counts them.
+std::string NumberedColumns(const std::vector<int>& columns) {
+    std::string list = "columns";
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        list += i == 0 ? " " : i + 1 == columns.size() ? " and " : ", ";
+        list += std::to_string(columns[i] + 1);
+    }
+    return list;
+}
+
+// A column named, or numbered from 1, by the user. A name that several columns bear picks none
+// (taking the first could make the real output an input) unless it is a column's number too.
 template <typename Table>
 int ColumnOf(const Table& table, const std::string& reference, const std::string& role) {
-    const std::vector<std::string>& names = table.Names();
-    const auto named = std::find(names.begin(), names.end(), reference);
-    if (named != names.end())
-        return static_cast<int>(named - names.begin());
+    const std::vector<int> named =
+        ColumnsNamed(table.Names(), [&](const std::string& name) { return name == reference; });
+    if (named.size() == 1)
+        return named.front();
     const std::optional<double> number = ParseNumber(reference);
     if (number && *number >= 1 && *number <= table.Columns() && std::floor(*number) == *number)
         return static_cast<int>(*number) - 1;
+    if (named.size() > 1)
+        Fail("The " + role + " column \"" + reference + "\" is ambiguous: " +
+             NumberedColumns(named) + " bear that name; choose one by its number");
     Fail("The " + role + " column \"" + reference + "\" is not in the file; its columns are " +
          ColumnList(table));
 }
@@ -58,6 +86,15 @@ int ColumnOf(const Table& table, const std::string& reference, const std::string
 bool IsTimeName(const std::string& name) {
     const std::string lower = Lower(name);
     return lower == "time" || lower == "t" || lower == "timestamp";
+}
+
+// How far two steps of the times may differ by rounding alone: times since 1970 in seconds
+// hold only about seven digits after the point, so a 10 ms step there varies in its fifth.
+double RoundingOf(const std::vector<double>& times) {
+    double largest = 0.0;
+    for (const double time : times)
+        largest = std::max(largest, std::fabs(time));
+    return RoundingUlps * std::numeric_limits<double>::epsilon() * largest;
 }
 
 // The sample time of a time column that rises strictly by even steps (the first step sets
@@ -68,9 +105,10 @@ std::optional<double> EvenStep(const Table& table, const std::vector<double>& ti
     if (times.size() < 2)
         return std::nullopt;
     const double pace = times[1] - times[0];
+    const double tolerance = EvenTimeTolerance * pace + RoundingOf(times);
     for (std::size_t r = 1; r < times.size(); ++r) {
         const double delta = times[r] - times[r - 1];
-        if (delta > 0.0 && std::fabs(delta - pace) <= EvenTimeTolerance * pace)
+        if (delta > 0.0 && std::fabs(delta - pace) <= tolerance)
             continue;
         if (uneven != nullptr)
             *uneven = table.Where(r) + " comes " + FormatGeneral(delta, 6) + " after " +
@@ -89,6 +127,16 @@ struct Roles {
     std::vector<int> Inputs;
 };
 
+// ", line 5: \"noon\"" for the first cell of a delimited file's time column that is no time;
+// a MATLAB file's columns hold numbers only.
+std::string NonTimeCell(const DelimitedTable& table, int column) {
+    return ", " + table.FirstNonTime(column);
+}
+
+std::string NonTimeCell(const MatTable&, int) {
+    return {};
+}
+
 template <typename Table>
 void ChooseTime(const Table& table, const ImportChoice& choice, Roles& roles) {
     if (choice.Time == "none")
@@ -96,10 +144,12 @@ void ChooseTime(const Table& table, const ImportChoice& choice, Roles& roles) {
     if (!choice.Time.empty()) {
         roles.Time = ColumnOf(table, choice.Time, "time");
     } else {
-        const std::vector<std::string>& names = table.Names();
-        const auto named = std::find_if(names.begin(), names.end(), IsTimeName);
-        if (named != names.end()) {
-            roles.Time = static_cast<int>(named - names.begin());
+        const std::vector<int> named = ColumnsNamed(table.Names(), IsTimeName);
+        if (named.size() > 1)
+            Fail("The time column is ambiguous: " + NumberedColumns(named) +
+                 " bear a time's name; choose one by its number");
+        if (named.size() == 1) {
+            roles.Time = named.front();
         } else if (table.Columns() >= 3) {
             // An unnamed first column is the time only when it reads as one.
             const auto times = table.Times(0);
@@ -112,8 +162,8 @@ void ChooseTime(const Table& table, const ImportChoice& choice, Roles& roles) {
     const std::string& name = table.Names()[static_cast<std::size_t>(*roles.Time)];
     const auto times = table.Times(*roles.Time);
     if (!times)
-        Fail("The time column \"" + name + "\" holds a cell that is neither a number nor a date "
-             "and time (ISO 8601)");
+        Fail("The time column \"" + name + "\" holds a cell that is neither a number nor a " +
+             "date and time (ISO 8601)" + NonTimeCell(table, *roles.Time));
     std::string uneven;
     roles.SampleTime = EvenStep(table, *times, &uneven);
     if (!roles.SampleTime && !uneven.empty())

@@ -2,6 +2,7 @@
 
 #include "document/DocumentError.h"
 #include "document/MissingValues.h"
+#include "document/TextEncoding.h"
 #include "model/NumberText.h"
 
 #include <charconv>
@@ -136,9 +137,13 @@ private:
 };
 
 std::string CellMessage(std::size_t line, const std::string& name, std::string_view cell) {
-    return "Line " + std::to_string(line) + ", column \"" + name + "\": \"" + std::string(cell) +
-           "\" is not a number";
+    const std::string where = "Line " + std::to_string(line) + ", column \"" + name + "\"";
+    return cell.empty() ? where + " is empty"
+                        : where + ": " + TextEncoding::Quoted(cell) + " is not a number";
 }
+
+// The time zones in use lie between UTC-12:00 and UTC+14:00.
+constexpr int LargestOffsetMinutes = 14 * 60;
 
 // Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
 long long DaysFromCivil(long long year, unsigned month, unsigned day) {
@@ -235,18 +240,28 @@ std::vector<double> DelimitedTable::Numbers(int column, Missing missing, int* fi
     return values;
 }
 
+std::optional<double> DelimitedTable::TimeOf(std::string_view cell) const {
+    const std::optional<double> number = ParseNumber(cell, format.Decimal);
+    return number ? number : IsoSeconds(cell);
+}
+
 std::optional<std::vector<double>> DelimitedTable::Times(int column) const {
     std::vector<double> times(rows);
     for (std::size_t r = 0; r < rows; ++r) {
-        const std::string_view cell = Cell(r, column);
-        std::optional<double> value = ParseNumber(cell, format.Decimal);
-        if (!value)
-            value = IsoSeconds(cell);
+        const std::optional<double> value = TimeOf(Cell(r, column));
         if (!value)
             return std::nullopt;
         times[r] = *value;
     }
     return times;
+}
+
+std::string DelimitedTable::FirstNonTime(int column) const {
+    for (std::size_t r = 0; r < rows; ++r) {
+        if (!TimeOf(Cell(r, column)))
+            return Where(r) + ": " + TextEncoding::Quoted(Cell(r, column));
+    }
+    return {};
 }
 
 std::optional<double> DelimitedTable::IsoSeconds(std::string_view text) {
@@ -299,9 +314,12 @@ std::optional<double> DelimitedTable::IsoSeconds(std::string_view text) {
     const auto offsetHours = Digits(text, i, 2);
     Expect(text, i, ':');
     const auto offsetMinutes = Digits(text, i, 2);
-    if (!offsetHours || !offsetMinutes || i != text.size())
+    if (!offsetHours || !offsetMinutes || i != text.size() || *offsetMinutes >= 60)
         return std::nullopt;
-    return seconds - sign * (*offsetHours * 3600.0 + *offsetMinutes * 60.0);
+    const int offset = *offsetHours * 60 + *offsetMinutes;
+    if (offset > LargestOffsetMinutes)
+        return std::nullopt;
+    return seconds - sign * offset * 60.0;
 }
 
 } // namespace orvanel

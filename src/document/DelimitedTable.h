@@ -45,13 +45,19 @@ public:
     std::vector<double> Numbers(int column, Missing missing = Missing::Refuse,
                                 int* filled = nullptr) const;
     // The column as times in seconds: numbers, or ISO 8601 date-times ("2024-03-01T12:00:05",
-    // a space in place of the T, fractions of a second, "Z" or an offset such as "+01:00").
+    // a space in place of the T, fractions of a second, "Z" or an offset such as "+01:00" of at
+    // most 14 hours).
     // Nothing when a cell is neither.
     std::optional<std::vector<double>> Times(int column) const;
+    // Where the column first holds a cell that is no time, with its text: "line 5: \"noon\"";
+    // empty when every cell is one.
+    std::string FirstNonTime(int column) const;
     // The seconds since 1970-01-01 UTC of an ISO 8601 date-time; nothing for another text.
     static std::optional<double> IsoSeconds(std::string_view text);
 
 private:
+    std::optional<double> TimeOf(std::string_view cell) const;
+
     DelimitedFormat format;
     // On the heap, so that the cells' views survive a move of the table (a short text would
     // move with its characters).

@@ -175,6 +175,10 @@ ordered_json Provenance(const ModelExport& model) {
                           {"data_file", TextEncoding::Printable(model.DataFile)}};
     if (model.SeedMilliseconds)
         found["seed_ms"] = *model.SeedMilliseconds;
+    else if (model.StartState)
+        found["random_state"] = {{"table", model.StartState->RandomTable},
+                                 {"index", model.StartState->RandomIndex},
+                                 {"system_seed", model.StartState->SystemSeed}};
     if (model.EditedRows) {
         // The data file does not hold the rows the model was found on.
         found["data_edited"] = true;

@@ -4,6 +4,7 @@
 
 #include "document/ModelSummary.h"
 #include "engine/LinearModel.h"
+#include "model/Rnd.h"
 
 #include <optional>
 #include <string>
@@ -54,6 +55,9 @@ public:
     // to its own comment line in the scripts.
     std::string DataFile;
     std::optional<int> SeedMilliseconds;
+    // The random source's state as the search began, for a run that no millisecond seed
+    // repeats: the window's runs go on from the state the document's engine left.
+    std::optional<Rnd::State> StartState;
     std::vector<Setting> Parameters;
     // The columns' names when the data file gave them (one per input), empty otherwise.
     std::vector<std::string> InputNames;

@@ -105,9 +105,13 @@ void ReplacementFile::CheckTarget(Links links) {
     if (::lstat(target.c_str(), &status) != 0)
         return;
     if (S_ISLNK(status.st_mode)) {
+        if (links == Links::Replace) {
+            CheckReplacedLink();
+            return;
+        }
         std::error_code dangling;
         const std::filesystem::path linked = std::filesystem::canonical(target, dangling);
-        if (links == Links::Replace || dangling || ::stat(linked.c_str(), &status) != 0)
+        if (dangling || ::stat(linked.c_str(), &status) != 0)
             return;
         target = linked.string();
     }
@@ -122,6 +126,29 @@ void ReplacementFile::CheckTarget(Links links) {
     mode = status.st_mode & PermissionBits;
     owner = status.st_uid;
     group = status.st_gid;
+}
+
+// A link planted where a file of the program's own belongs is replaced without touching what it
+// leads to. One leading to a device, a FIFO or a file in another folder is rather a name the
+// system or the user gave on purpose, such as /dev/stdout: replacing it would break it for
+// everyone, so it is refused.
+void ReplacementFile::CheckReplacedLink() const {
+    namespace fs = std::filesystem;
+    struct stat status {};
+    if (::stat(target.c_str(), &status) == 0 && !S_ISREG(status.st_mode))
+        Fail(cannotCreate, "Not a regular file");
+    std::error_code folderError;
+    std::error_code linkError;
+    std::error_code resolveError;
+    const fs::path folder = fs::weakly_canonical(fs::absolute(FolderOf(target)), folderError);
+    const fs::path leadsTo = fs::read_symlink(target, linkError);
+    const fs::path linked = fs::weakly_canonical(folder / leadsTo, resolveError);
+    for (const std::error_code& error : {folderError, linkError, resolveError}) {
+        if (error)
+            Fail(cannotCreate, error.message());
+    }
+    if (linked.parent_path() != folder)
+        Fail(cannotCreate, "A link to " + leadsTo.string() + ", outside its folder");
 }
 
 void ReplacementFile::CreateTemporary() {

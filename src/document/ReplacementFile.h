@@ -16,15 +16,17 @@ namespace orvanel {
 // Failures throw DocumentError: "<cannotCreate>: <reason>" when the temporary file cannot be
 // created or the target is refused, "<cannotWrite>: <reason>" when writing, syncing or moving
 // it into place fails; the reason is the system's ("Permission denied", "No space left on
-// device"...). Refused targets: anything but a regular file (reason "Not a regular file"), and a
+// device"...). Refused targets: anything but a regular file (reason "Not a regular file"), a
 // file the user may not write or that has no write permission for anyone, even for the
-// administrator ("Permission denied"), and a name longer than its folder allows ("File name too
-// long").
+// administrator ("Permission denied"), a name longer than its folder allows ("File name too
+// long"), and with Links::Replace a link that leads to anything but a regular file or to a file
+// in another folder ("A link to <where>, outside its folder").
 class ReplacementFile {
 public:
     // What happens when `path` is a symbolic link.
     enum class Links {
-        // The link is replaced by the new file; the file it points to is not touched.
+        // The link is replaced by the new file; the file it points to is not touched. Only a link
+        // to a regular file (or to nothing) in its own folder is replaced; others are refused.
         Replace,
         // The file the link points to is replaced; the link stays.
         Follow,
@@ -52,6 +54,7 @@ public:
 private:
     void CheckNameLength() const;
     void CheckTarget(Links links);
+    void CheckReplacedLink() const;
     void CreateTemporary();
     void Flush();
     void KeepAttributes() const;

@@ -1,6 +1,7 @@
 #include "document/TableSamples.h"
 
 #include "document/DataTable.h"
+#include "document/TextEncoding.h"
 #include "engine/Genetico.h"
 #include "model/NumberText.h"
 
@@ -8,8 +9,13 @@
 
 namespace orvanel {
 
-BadCellError::BadCellError(int row, int column)
-    : BadCellError(row, column, ", column " + std::to_string(column) + " is not a number.") {}
+BadCellError BadCellError::NotANumber(int row, int column, std::string_view cell) {
+    return BadCellError(row, column,
+                        ", column " + std::to_string(column) +
+                            (cell.empty()
+                                 ? " is empty."
+                                 : ": " + TextEncoding::Quoted(cell) + " is not a number."));
+}
 
 BadCellError BadCellError::EmptyRow(int row) {
     return BadCellError(row, 1, " is empty.");
@@ -29,16 +35,16 @@ namespace {
 
 // A first row short of cells because a later line has more than the others: that line set the
 // table's width, and it is the one to name.
-BadCellError CellError(const DataTable& table, int row, int column) {
+BadCellError CellError(const DataTable& table, int row, int column, std::string_view cell) {
     const int firstRowCells = table.StoredCellCount(1);
     if (row != 1 || column <= firstRowCells)
-        return BadCellError(row, column);
+        return BadCellError::NotANumber(row, column, cell);
     for (int r = 2; r <= table.DataPointCount(); ++r) {
         const int cells = table.StoredCellCount(r);
         if (cells >= column)
             return BadCellError::UnevenRow(r, cells, firstRowCells, column);
     }
-    return BadCellError(row, column);
+    return BadCellError::NotANumber(row, column, cell);
 }
 
 } // namespace
@@ -62,9 +68,10 @@ TableSamples TableSamples::FromTable(const DataTable& table, char decimalSeparat
         std::string_view rest = cells;
         for (int c = 1; c <= columns; ++c) {
             const std::size_t tab = rest.find('\t');
-            const std::optional<double> value = ParseNumber(rest.substr(0, tab), decimalSeparator);
+            const std::string_view cell = rest.substr(0, tab);
+            const std::optional<double> value = ParseNumber(cell, decimalSeparator);
             if (!value)
-                throw CellError(table, r, c);
+                throw CellError(table, r, c, cell);
             result.values.push_back(*value);
             rest = tab == std::string_view::npos ? std::string_view() : rest.substr(tab + 1);
         }

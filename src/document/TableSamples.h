@@ -5,6 +5,7 @@
 
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orvanel {
@@ -12,14 +13,16 @@ namespace orvanel {
 class DataTable;
 class TGenetico;
 
-// A cell of the table that is not a number. what() is InputDataMessage followed by the cell,
-// "Row 2, column 3 is not a number.", so that the user can find it.
+// A cell of the table that is not a number. what() is InputDataMessage followed by the cell and
+// its text, "Row 2, column 3: \"1..5\" is not a number." or "Row 2, column 3 is empty.", so that
+// the user can find it.
 class BadCellError : public DocumentError {
 public:
     static constexpr const char* InputDataMessage =
         "Input data could not be understood. Execution cancelled.";
 
-    BadCellError(int row, int column);
+    // A cell whose text `cell` is no number, or that is empty.
+    static BadCellError NotANumber(int row, int column, std::string_view cell);
     // A data row whose cells are all empty, "Row 2 is empty."; the cell is its first one.
     static BadCellError EmptyRow(int row);
     // A row with another number of cells than the rows before it, "Row 101 has 4 cells where

@@ -6,6 +6,10 @@ namespace orvanel::TextEncoding {
 namespace {
 
 constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::string_view Utf16LittleEndianMark = "\xFF\xFE";
+constexpr std::string_view Utf16BigEndianMark = "\xFE\xFF";
+constexpr char32_t ReplacementCharacter = 0xFFFD;
+constexpr std::size_t QuotedLength = 40;
 
 bool IsContinuation(unsigned char byte) {
     return (byte & 0xC0) == 0x80;
@@ -43,6 +47,57 @@ std::size_t SequenceLength(std::string_view bytes, std::size_t i) {
             return 0;
     }
     return length;
+}
+
+void AppendUtf8(std::string& text, char32_t code) {
+    if (code < 0x80) {
+        text += static_cast<char>(code);
+    } else if (code < 0x800) {
+        text += static_cast<char>(0xC0 | (code >> 6));
+        text += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        text += static_cast<char>(0xE0 | (code >> 12));
+        text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        text += static_cast<char>(0xF0 | (code >> 18));
+        text += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+bool IsHighSurrogate(char32_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+
+bool IsLowSurrogate(char32_t unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+// The UTF-8 text of UTF-16 code units, the byte-order mark already taken off.
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+    const auto unitAt = [&](std::size_t i) -> char32_t {
+        const auto first = static_cast<unsigned char>(bytes[i]);
+        const auto second = static_cast<unsigned char>(bytes[i + 1]);
+        return bigEndian ? (first << 8) | second : (second << 8) | first;
+    };
+    std::string text;
+    text.reserve(bytes.size() / 2);
+    std::size_t i = 0;
+    for (; i + 1 < bytes.size(); i += 2) {
+        const char32_t unit = unitAt(i);
+        if (IsHighSurrogate(unit) && i + 3 < bytes.size() && IsLowSurrogate(unitAt(i + 2))) {
+            AppendUtf8(text, 0x10000 + ((unit - 0xD800) << 10) + (unitAt(i + 2) - 0xDC00));
+            i += 2;
+        } else {
+            const bool lone = IsHighSurrogate(unit) || IsLowSurrogate(unit);
+            AppendUtf8(text, lone ? ReplacementCharacter : unit);
+        }
+    }
+    if (i < bytes.size())
+        AppendUtf8(text, ReplacementCharacter);
+    return text;
 }
 
 } // namespace
@@ -84,26 +139,31 @@ std::string Printable(std::string_view bytes) {
     return text;
 }
 
+std::string Quoted(std::string_view text) {
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!IsContinuation(static_cast<unsigned char>(text[i])) && characters++ == QuotedLength)
+            return "\"" + std::string(text.substr(0, i)) + "...\"";
+    }
+    return "\"" + std::string(text) + "\"";
+}
+
 std::string Latin1ToUtf8(std::string_view bytes) {
     std::string text;
     text.reserve(bytes.size() + bytes.size() / 8);
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            text += c;
-        } else {
-            text += static_cast<char>(0xC0 | (byte >> 6));
-            text += static_cast<char>(0x80 | (byte & 0x3F));
-        }
-    }
+    for (const char c : bytes)
+        AppendUtf8(text, static_cast<unsigned char>(c));
     return text;
 }
 
 std::string DecodeText(std::string bytes) {
+    const std::string_view view = bytes;
+    if (view.starts_with(Utf16LittleEndianMark) || view.starts_with(Utf16BigEndianMark))
+        return Utf16ToUtf8(view.substr(2), view.starts_with(Utf16BigEndianMark));
+    if (view.starts_with(ByteOrderMark))
+        bytes.erase(0, ByteOrderMark.size());
     if (!IsValidUtf8(bytes))
         return Latin1ToUtf8(bytes);
-    if (bytes.starts_with(ByteOrderMark))
-        bytes.erase(0, ByteOrderMark.size());
     return bytes;
 }
 

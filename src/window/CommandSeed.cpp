@@ -2,6 +2,10 @@
 
 namespace orvanel::CommandSeed {
 
+namespace {
+
+// The state a new process of the command starts its search from with `milliseconds` as its
+// seed; the calling thread's own state is left as it was.
 Rnd::State FreshState(int milliseconds) {
     const Rnd::State kept = Rnd::GlobalState();
     Rnd::GlobalState() = Rnd::State{};
@@ -10,6 +14,8 @@ Rnd::State FreshState(int milliseconds) {
     Rnd::GlobalState() = kept;
     return fresh;
 }
+
+} // namespace
 
 std::optional<int> MillisecondsOf(const Rnd::State& start) {
     constexpr int MillisecondFields = 1000;

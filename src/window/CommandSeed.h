@@ -1,5 +1,5 @@
-// The seeds of the command, orvanel-identify --seed-ms, for the window's runs: a run in the
-// window starts as the command's would, so that the seed its export names repeats it there.
+// The seed of the command, orvanel-identify --seed-ms, that repeats a window's run: there is
+// one when the run began from the state a new process of the command seeds.
 #pragma once
 
 #include "model/Rnd.h"
@@ -7,10 +7,6 @@
 #include <optional>
 
 namespace orvanel::CommandSeed {
-
-// The random state a new process of the command starts its search from with `milliseconds` as
-// its seed; the calling thread's own state is left as it was.
-Rnd::State FreshState(int milliseconds);
 
 // The --seed-ms with which the command repeats the search that began from `start`; none when no
 // millisecond seed gives that state.

@@ -248,9 +248,6 @@ void RunDriver::RunProtected() {
             QCoreApplication::processEvents();
         }
         HookYields();
-        // Seeded as the command seeds a run, so that the seed its model's export names
-        // repeats the run there.
-        Rnd::GlobalState() = CommandSeed::FreshState(Rnd::CurrentMilliseconds());
         failure = run_.Run();
     } catch (const std::exception& error) {
         failure = run_.Finish(error.what());
@@ -324,6 +321,9 @@ void RunDriver::Finish(const std::string& failure) {
         modelDescription_ = ModelExport::Of(run_, engine, document_.Doc().DocumentPath(),
                                             CommandSeed::MillisecondsOf(run_.StartState()),
                                             document_.Doc().SampleTime());
+        if (!modelDescription_->SeedMilliseconds) {
+            modelDescription_->StartState = run_.StartState();
+        }
         NameColumns(*modelDescription_);
         KeepSummary();
         KeepModel();

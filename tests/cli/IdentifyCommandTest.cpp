@@ -232,7 +232,7 @@ TEST_F(IdentifyCommand, ACellThatIsNoNumberStopsBeforeTheRun) {
     const Outcome outcome = Run(smallRun + data.string());
     EXPECT_EQ(outcome.Status, 2);
     EXPECT_EQ(outcome.Err, "orvanel-identify: Input data could not be understood. Execution "
-                           "cancelled. Row 2, column 3 is not a number.\n");
+                           "cancelled. Row 2, column 3 is empty.\n");
     EXPECT_FALSE(fs::exists(folder / "plant_Report.txt"));
 }
 
@@ -330,6 +330,20 @@ TEST_F(IdentifyCommand, DataTheRunCannotUseAreRefusedWithTheCause) {
     outcome = Run(smallRun + (folder / "a\x1b[2Jb.txt").string());
     EXPECT_EQ(outcome.Err.find("a\\x1B[2Jb.txt: No such file"), outcome.Err.rfind("a\\x1B"));
     EXPECT_NE(outcome.Err.find("a\\x1B[2Jb.txt"), std::string::npos);
+
+    // So do the names of the columns, of a Latin-1 file whose byte-order mark is no name's part.
+    std::string csv = "\xEF\xBB\xBFvalve\x1b[31m,f\xEA"
+                      "ed,temp\r\n";
+    std::string rows = dataBytes;
+    std::replace(rows.begin(), rows.end(), '\t', ',');
+    csv += rows;
+    std::ofstream(folder / "named.csv", std::ios::binary) << csv;
+    outcome = Run(smallRun + (folder / "named.csv").string());
+    EXPECT_EQ(outcome.Status, 0) << outcome.Err;
+    EXPECT_NE(outcome.Out.find("\nInput 1 (valve\\x1B[31m): "), std::string::npos);
+    EXPECT_NE(outcome.Out.find("\nInput 2 (f\xC3\xAA"
+                               "ed): "),
+              std::string::npos);
 }
 
 // Outputs are checked before the run: none may be the data file or another output, whatever
@@ -364,6 +378,13 @@ TEST_F(IdentifyCommand, OutputsThatWouldReplaceEachOtherAreRefused) {
         EXPECT_EQ(outcome.Status, 2) << c.Arguments;
         EXPECT_EQ(outcome.Err, "orvanel-identify: " + c.Message + "\n");
     }
+    // New files named two ways from the data's own folder.
+    const std::string inFolder = "cd " + folder.string() + " && ";
+    EXPECT_EQ(Run(smallRun + "--simulated-output ./plant_Report.txt plant.txt", inFolder).Err,
+              "orvanel-identify: --report plant_Report.txt and --simulated-output "
+              "./plant_Report.txt are the same file\n");
+    EXPECT_EQ(Run(smallRun + "--export x.json --export ./x.json plant.txt", inFolder).Err,
+              "orvanel-identify: --export x.json and --export ./x.json are the same file\n");
     EXPECT_EQ(ReadFile(data), dataBytes);
     EXPECT_EQ(ReadFile(report), "report");
     EXPECT_FALSE(fs::exists(folder / "plant_Report.txt"));
@@ -475,6 +496,13 @@ TEST_F(IdentifyCommand, AnExportedModelReadBackComputesTheSameOutput) {
                                 second.string() + " " + data.string());
     ASSERT_EQ(outcome.Status, 0) << outcome.Err;
     EXPECT_EQ(ReadFile(second), ReadFile(first));
+    const std::string modelBytes = ReadFile(json);
+    EXPECT_EQ(Run("--model " + json.string() + " --simulated-output " + json.string() + " " +
+                  data.string())
+                  .Err,
+              "orvanel-identify: The computed output would replace the model " + json.string() +
+                  "\n");
+    EXPECT_EQ(ReadFile(json), modelBytes);
     const std::vector<double> y = LastColumn(ReadFile(data));
     EXPECT_EQ(outcome.Out, "Fit (validation) = " + FitText(y, LastColumn(ReadFile(first)), 0, 150) +
                                "\n");
@@ -575,6 +603,14 @@ TEST_F(RestartSlices, FourSlicesMergedWriteWhatOneProcessWrites) {
     ASSERT_EQ(merged.Status, 0) << merged.Err;
     EXPECT_EQ(merged.Out, printed);
     ExpectSameOutputs("merged");
+
+    const std::string part = ReadFile(Part(2));
+    const Outcome refused = Run(runOptions + "--merge " + Part(0) + " " + Part(1) + " " + Part(2) +
+                                " " + Part(3) + " --report " + Part(2) + " " + data.string());
+    EXPECT_EQ(refused.Status, 2);
+    EXPECT_EQ(refused.Err,
+              "orvanel-identify: The report would replace the part file " + Part(2) + "\n");
+    EXPECT_EQ(ReadFile(Part(2)), part);
 }
 
 TEST_F(RestartSlices, PartsOfAnotherRunASliceTwiceOrAMissingSliceAreRefused) {

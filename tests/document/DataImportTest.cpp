@@ -90,11 +90,21 @@ TEST(DataImportTest, MessagesNameTheLineAndTheColumn) {
               "The time column \"time\" does not rise evenly: line 4 comes 1.5 after line 3, "
               "where the step is 1");
     EXPECT_EQ(ImportError(header + "0,1,2\n1,3\n"), "Line 3 has 2 cells where line 1 has 3");
+    EXPECT_EQ(ImportError(header + "0,1,2\nnoon,3,4\n"),
+              "The time column \"time\" holds a cell that is neither a number nor a date and time "
+              "(ISO 8601), line 3: \"noon\"");
     EXPECT_EQ(ImportError(header + "0,\"1,2\n"), "Line 2 has a quote that is not closed");
     ImportChoice choice;
     choice.Output = "flow";
     EXPECT_EQ(ImportError(header + "0,1,2\n", choice),
               "The output column \"flow\" is not in the file; its columns are time, valve, temp");
+    choice.Output = "y";
+    EXPECT_EQ(ImportError("time,y,u2,y\n0,1,2,3\n", choice),
+              "The output column \"y\" is ambiguous: columns 2 and 4 bear that name; choose one "
+              "by its number");
+    EXPECT_EQ(ImportError("t,u,time,y,timestamp\n0,1,2,3,4\n"),
+              "The time column is ambiguous: columns 1, 3 and 5 bear a time's name; choose one by "
+              "its number");
 
     choice = {};
     choice.FillMissing = true;
@@ -104,7 +114,7 @@ TEST(DataImportTest, MessagesNameTheLineAndTheColumn) {
     EXPECT_EQ(RowsOf(data.Samples)[1], (std::vector<double>{3, 3}));
     EXPECT_EQ(RowsOf(data.Samples)[2], (std::vector<double>{5, 4}));
     EXPECT_EQ(ImportError(header + "0,,2\n1,1,3\n", choice),
-              "Line 2, column \"valve\": \"\" is not a number, and it has no number on both sides "
+              "Line 2, column \"valve\" is empty, and it has no number on both sides "
               "to fill it from");
 }
 
@@ -177,6 +187,33 @@ TEST_F(DataImportFileTest, MatlabFilesGiveTheirMatrixOrTheirVectors) {
                   PathOf("settings.mat") +
                       " holds no numeric matrix or vectors to read: settings is a structure");
     }
+}
+
+// Times since 1970 hold a 10 ms step only to a few parts in 10^5: the rounding is no unevenness.
+TEST(DataImportTest, StepsOfTimesSince1970AreEven) {
+    for (const int milliseconds : {100, 10}) {
+        std::string seconds = "time,u,y\n";
+        std::string iso = seconds;
+        for (int r = 0; r < 200; ++r) {
+            const int thousandths = r * milliseconds;
+            char fraction[8];
+            std::snprintf(fraction, sizeof fraction, ".%03d", thousandths % 1000);
+            seconds += std::to_string(1765000000 + thousandths / 1000) + fraction + ",1,2\n";
+            iso += "2025-12-06T05:46:" + std::to_string(40 + thousandths / 1000) + fraction +
+                   "+01:00,1,2\n";
+        }
+        for (const std::string& text : {seconds, iso}) {
+            const ImportedData data = DataImport::FromDelimited(text, {});
+            ASSERT_TRUE(data.SampleTime) << text.substr(0, 60);
+            EXPECT_NEAR(*data.SampleTime, milliseconds / 1000.0, 1e-8);
+        }
+    }
+    EXPECT_EQ(DelimitedTable::IsoSeconds("1970-01-01T14:00:00+14:00"), 0.0);
+    EXPECT_EQ(DelimitedTable::IsoSeconds("1970-01-01T00:00:00-1200"), 43200.0);
+    for (const char* offset : {"+9999", "+14:01", "-15:00", "+09:60"})
+        EXPECT_EQ(DelimitedTable::IsoSeconds(std::string("1970-01-02T00:00:00") + offset),
+                  std::nullopt)
+            << offset;
 }
 
 TEST(DelimitedFormatTest, DetectionOfTheLayout) {

@@ -64,3 +64,26 @@ TEST_F(ReplacementFileTest, ANameLongerThanTheFolderAllowsIsRefusedBeforeAnyWrit
     }
     EXPECT_EQ(FileNames(), Names{std::string(255, 'n')});
 }
+
+// A link to a device or to a file elsewhere is a name given on purpose (/dev/stdout): it is
+// refused, neither replaced nor followed.
+TEST_F(ReplacementFileTest, LinksLeadingOutOfTheFolderOrToDevicesAreRefused) {
+    std::filesystem::create_directory(PathOf("elsewhere"));
+    WriteFile("elsewhere/kept.txt", "kept");
+    std::filesystem::create_symlink(PathOf("elsewhere/kept.txt"), PathOf("out.txt"));
+    std::filesystem::create_symlink("/dev/null", PathOf("null.txt"));
+    const auto refusal = [&](const std::string& name) {
+        try {
+            ReplacementFile file(PathOf(name), Replace, "Cannot create " + name, "write");
+        } catch (const std::exception& error) {
+            return std::string(error.what());
+        }
+        return std::string("no refusal");
+    };
+    EXPECT_EQ(refusal("out.txt"), "Cannot create out.txt: A link to " +
+                                      PathOf("elsewhere/kept.txt") + ", outside its folder");
+    EXPECT_EQ(refusal("null.txt"), "Cannot create null.txt: Not a regular file");
+    EXPECT_TRUE(std::filesystem::is_symlink(PathOf("out.txt")));
+    EXPECT_EQ(ReadFile("elsewhere/kept.txt"), "kept");
+    EXPECT_EQ(FileNames(), (Names{"elsewhere", "null.txt", "out.txt"}));
+}

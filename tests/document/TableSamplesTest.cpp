@@ -48,16 +48,15 @@ TEST(TableSamples, HandsTheRowsToTheEngineInputsFirst) {
 TEST(TableSamples, NamesTheFirstCellThatIsNotANumber) {
     const std::string message = "Input data could not be understood. Execution cancelled. ";
     EXPECT_EQ(Refusal("1\t2\r\n3\t4,5\r\n6\tx\r\n"),
-              "2,2 " + message + "Row 2, column 2 is not a number.");
+              "2,2 " + message + "Row 2, column 2: \"4,5\" is not a number.");
     // The widest line sets the columns; shorter lines have empty cells.
-    EXPECT_EQ(Refusal("1\t2\t3\r\n4\t5\r\n"),
-              "2,3 " + message + "Row 2, column 3 is not a number.");
+    EXPECT_EQ(Refusal("1\t2\t3\r\n4\t5\r\n"), "2,3 " + message + "Row 2, column 3 is empty.");
     // A single field per line leaves the output column empty.
-    EXPECT_EQ(Refusal("1\r\n2\r\n"), "1,2 " + message + "Row 1, column 2 is not a number.");
+    EXPECT_EQ(Refusal("1\r\n2\r\n"), "1,2 " + message + "Row 1, column 2 is empty.");
     // CR CR LF is a line, then an empty line.
     EXPECT_EQ(Refusal("1\t2\r\r\n"), "2,1 " + message + "Row 2 is empty.");
     EXPECT_EQ(Refusal("1\t2\r\n\t\r\n"), "2,1 " + message + "Row 2 is empty.");
-    EXPECT_EQ(Refusal("1\t2 \r\n"), "1,2 " + message + "Row 1, column 2 is not a number.");
+    EXPECT_EQ(Refusal("1\t2 \r\n"), "1,2 " + message + "Row 1, column 2: \"2 \" is not a number.");
 }
 
 } // namespace

@@ -18,4 +18,23 @@ TEST(TextEncoding, DecodesInvalidUtf8AsLatin1) {
     EXPECT_EQ(DecodeText("\xEF\xBB\xBF"
                          "1\t2\r\n"),
               "1\t2\r\n");
+    // The mark goes before the rest is read as Latin-1, not with it.
+    EXPECT_EQ(DecodeText("\xEF\xBB\xBF"
+                         "t\xE9"),
+              "t\xC3\xA9");
+}
+
+TEST(TextEncoding, DecodesUtf16ByItsByteOrderMark) {
+    using namespace std::string_literals;
+    // "t\tµ" and U+1F600 as a surrogate pair, little- then big-endian.
+    EXPECT_EQ(DecodeText("\xFF\xFEt\0\t\0\xB5\0\x3D\xD8\x00\xDE"s), "t\t\xC2\xB5\xF0\x9F\x98\x80");
+    EXPECT_EQ(DecodeText("\xFE\xFF\0t\0\t\0\xB5\xD8\x3D\xDE\x00"s), "t\t\xC2\xB5\xF0\x9F\x98\x80");
+    // A lone surrogate and an odd last byte are marked, not dropped.
+    EXPECT_EQ(DecodeText("\xFF\xFE\x00\xD8t\0\x31"s), "\xEF\xBF\xBDt\xEF\xBF\xBD");
+}
+
+TEST(TextEncoding, QuotesAtMostFortyCharacters) {
+    EXPECT_EQ(Quoted("n/a"), "\"n/a\"");
+    EXPECT_EQ(Quoted(std::string(39, 'x') + "\xC2\xB5\xC2\xB5"),
+              "\"" + std::string(39, 'x') + "\xC2\xB5...\"");
 }

@@ -501,9 +501,9 @@ private slots:
         QFile::remove(document->Driver().ReportPath());
         QVERIFY(table.SetCellText(9, 2, "1..5"));
         document->ExecuteAlgorithmMenuClick();
-        QCOMPARE(dialogs_->errors,
-                 QStringList{QStringLiteral("Input data could not be understood. Execution "
-                                            "cancelled. Row 9, column 2 is not a number.")});
+        QCOMPARE(dialogs_->errors, QStringList{QStringLiteral(
+                                       "Input data could not be understood. Execution "
+                                       "cancelled. Row 9, column 2: \"1..5\" is not a number.")});
         QCOMPARE(Status(), QStringLiteral("Ready"));
         QCOMPARE(table.ColumnCount(), 4);
         QCOMPARE(Cell(*document, 9, 2), QStringLiteral("1..5"));
@@ -659,8 +659,8 @@ private slots:
         document->ExecuteAlgorithmMenuClick();
         QCOMPARE(dialogs_->errors,
                  QStringList{QStringLiteral("Validation data %1: Input data could not be "
-                                            "understood. Execution cancelled. Row 3, column 1 "
-                                            "is not a number.")
+                                            "understood. Execution cancelled. Row 3, column 1: "
+                                            "\"x\" is not a number.")
                                  .arg(caption)});
         QVERIFY(!document->IsRunning());
 
