@@ -458,6 +458,10 @@ int Conclude(Session& session, const std::string& failure, const StopSignals& si
             Fail(ExitRunFailed, message);
         if (!failures.empty())
             return ExitRunFailed;
+        // A first run with the defaults can fit poorly where a thorough one fits well.
+        if (const auto hint =
+                options.Identification.PoorFitHint(run.Result()->EstimationFit, "--thorough"))
+            std::fprintf(stderr, "%s\n", hint->c_str());
     }
     return signals.Requested() ? signals.ExitStatus() : ExitSuccess;
 }
