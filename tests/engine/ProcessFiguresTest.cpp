@@ -69,20 +69,26 @@ TEST(ProcessFigures, UnderdampedPairComesBackWithItsFrequencyAndDamping) {
                 100.0 * std::exp(-zeta * M_PI / std::sqrt(1 - zeta * zeta)), 0.1);
 }
 
-TEST(ProcessFigures, ContinuousZeroAndHalfRuleWithSkogestadsZeroPairing) {
-    // (2 s + 1) e^(-3s) / ((5 s + 1)(s + 1)) at 1 s: the zero is paired with the 5 s time
-    // constant (5 - 2 = 3 s, capped at five dead times), the half rule does the rest.
-    const double t0 = 2.0;
-    const double tau1 = 5.0;
-    const double tau2 = 1.0;
+// K (T0 s + 1) e^(-delay s) / ((tau1 s + 1)(tau2 s + 1)) at 1 s.
+LinearModel::Input SampledLeadLag(double k, double t0, double tau1, double tau2, int delay) {
     const auto y = [&](double time) {
         return 1.0 - (tau1 - t0) / (tau1 - tau2) * std::exp(-time / tau1) -
                (t0 - tau2) / (tau1 - tau2) * std::exp(-time / tau2);
     };
     const double p1 = std::exp(-1.0 / tau1);
     const double p2 = std::exp(-1.0 / tau2);
-    const LinearModel::Input input = SampledSecondOrder(y, -(p1 + p2), p1 * p2, 1.0, 3);
-    const ProcessFigures f = ProcessFigures::Of(input);
+    LinearModel::Input input = SampledSecondOrder(y, -(p1 + p2), p1 * p2, 1.0, delay);
+    input.Gain *= k;
+    return input;
+}
+
+TEST(ProcessFigures, ContinuousZeroAndHalfRuleWithSkogestadsZeroPairing) {
+    // (2 s + 1) e^(-3s) / ((5 s + 1)(s + 1)) at 1 s: the zero is paired with the 5 s time
+    // constant (5 - 2 = 3 s, capped at five dead times), the half rule does the rest.
+    const double t0 = 2.0;
+    const double tau1 = 5.0;
+    const double tau2 = 1.0;
+    const ProcessFigures f = ProcessFigures::Of(SampledLeadLag(1.0, t0, tau1, tau2, 3));
     EXPECT_EQ(f.Units(), "samples");
     ASSERT_TRUE(f.HasContinuous) << f.Note;
     ASSERT_EQ(f.ZerosS.size(), 1u);
@@ -98,19 +104,6 @@ TEST(ProcessFigures, ContinuousZeroAndHalfRuleWithSkogestadsZeroPairing) {
     EXPECT_NEAR(f.Sopdt->TimeConstant1, 3.0, KnownAnswer);
     EXPECT_NEAR(f.Sopdt->TimeConstant2, 1.0, KnownAnswer);
     EXPECT_NEAR(f.Sopdt->DeadTime, 3.0, KnownAnswer);
-}
-
-// K (T0 s + 1) e^(-delay s) / ((tau1 s + 1)(tau2 s + 1)) at 1 s.
-LinearModel::Input SampledLeadLag(double k, double t0, double tau1, double tau2, int delay) {
-    const auto y = [&](double time) {
-        return 1.0 - (tau1 - t0) / (tau1 - tau2) * std::exp(-time / tau1) -
-               (t0 - tau2) / (tau1 - tau2) * std::exp(-time / tau2);
-    };
-    const double p1 = std::exp(-1.0 / tau1);
-    const double p2 = std::exp(-1.0 / tau2);
-    LinearModel::Input input = SampledSecondOrder(y, -(p1 + p2), p1 * p2, 1.0, delay);
-    input.Gain *= k;
-    return input;
 }
 
 TEST(ProcessFigures, ALeadPairedWithALagMovesTheGainWithinTheStepResponseAndSaysWhy) {
