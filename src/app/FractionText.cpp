@@ -11,11 +11,24 @@ namespace {
 
 // A break opportunity that shows nothing; it is dropped again from copied text.
 constexpr QChar ZeroWidthSpace(0x200B);
+constexpr QChar Minus(0x2212);
 constexpr int MinimumWidth = 80;
+
+// The search writes a negative term as "+-0.56·z^1"; it is shown "−0.56·z^1", as a first
+// negative coefficient is. An exponent's sign is left alone.
+QString Written(const QString& text) {
+    QString written = text;
+    written.replace(QStringLiteral("+-"), QString(Minus));
+    if (written.startsWith(u'-')) {
+        written[0] = Minus;
+    }
+    return written;
+}
 
 QString WithBreaks(const QString& text) {
     QString broken = text;
-    return broken.replace(u'+', QStringLiteral("+") + ZeroWidthSpace);
+    broken.replace(u'+', QStringLiteral("+") + ZeroWidthSpace);
+    return broken.replace(Minus, QString(Minus) + ZeroWidthSpace);
 }
 
 QString WithoutBreaks(QString text) {
@@ -44,13 +57,15 @@ FractionText::FractionText(const QString& name, const QColor& background, QWidge
 }
 
 void FractionText::SetText(const QString& text) {
-    setPlainText(WithBreaks(text));
-    setToolTip(text);
+    given_ = text;
+    const QString written = Written(text);
+    setPlainText(WithBreaks(written));
+    setToolTip(written);
     updateGeometry();
 }
 
 QString FractionText::Text() const {
-    return WithoutBreaks(toPlainText());
+    return given_;
 }
 
 int FractionText::heightForWidth(int width) const {

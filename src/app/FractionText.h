@@ -6,9 +6,10 @@
 
 namespace orvanel {
 
-// Lines break only after a '+', never inside a number, so that a wrapped polynomial cannot be
-// misread as a shorter one. The text selects and copies as it was given; the tooltip holds it
-// whole.
+// A negative term shows with a minus sign, "1·z^2−0.56·z^1" for the search's
+// "1·z^2+-0.56·z^1". Lines break only after a '+' or a minus, never inside a number, so that a
+// wrapped polynomial cannot be misread as a shorter one. The text selects and copies as it is
+// shown; the tooltip holds it whole.
 class FractionText : public QTextEdit {
     Q_OBJECT
 
@@ -16,6 +17,7 @@ public:
     FractionText(const QString& name, const QColor& background, QWidget* parent);
 
     void SetText(const QString& text);
+    // The text as it was given.
     QString Text() const;
 
     bool hasHeightForWidth() const override { return true; }
@@ -25,6 +27,9 @@ public:
 
 protected:
     QMimeData* createMimeDataFromSelection() const override;
+
+private:
+    QString given_;
 };
 
 } // namespace orvanel

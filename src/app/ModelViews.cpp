@@ -26,6 +26,8 @@ constexpr int MarkerSize = 9;
 constexpr int CirclePoints = 181;
 // Room around the unit circle, poles and zeros, as a share of the larger side they span.
 constexpr double PoleZeroMargin = 0.1;
+// The step read-out's values, rounded as the summary's figures are.
+constexpr int ReadOutDigits = 4;
 
 // The axis rects are counted alone: a title above them takes a layout row of its own.
 QCPAxisRect* RectOf(QCustomPlot* plot, int row) {
@@ -141,6 +143,7 @@ ModelViews::ModelViews(TMSChart* stepChart, QWidget* parent)
     setElideMode(Qt::ElideRight);
     tabBar()->setExpanding(false);
     setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 5px; }"));
+    stepChart_->SetReadOut(std::nullopt, ReadOutDigits);
     bandAction_->setCheckable(true);
     bandAction_->setEnabled(false);
     for (QCustomPlot* plot : {stepChart_->Plot(), frequency_}) {
@@ -322,6 +325,7 @@ void ModelViews::SetSampleTime(std::optional<double> seconds) {
         stepAxis->setTicker(QSharedPointer<QCPAxisTicker>(new QCPAxisTicker));
     }
     TitleStepAxes();
+    stepChart_->SetReadOut(seconds, ReadOutDigits);
     stale_[FrequencyView] = true;
     DrawCurrent();
 }

@@ -78,6 +78,19 @@ bool StoresValidationPercent(const IdentificationOption& option) {
     return probe.ValidationPercent != 0.0;
 }
 
+// Whether Thorough sets the option: whether it reads otherwise from options that differ from
+// the defaults by Thorough alone once that is spelt out. Thorough's own switch is not one.
+bool SetByThorough(const IdentificationOption& option) {
+    IdentificationOptions probe;
+    option.Store(probe, 1.0);
+    if (probe.Thorough) {
+        return false;
+    }
+    IdentificationOptions thorough;
+    thorough.Thorough = true;
+    return option.Read(thorough.Resolved()) != option.Read(IdentificationOptions{});
+}
+
 bool NamesColumns(const DataTable& table) {
     if (!table.OutputName().empty())
         return true;
@@ -276,8 +289,10 @@ QWidget* TPropiedades::BuildQualityGroup() {
             control.Box = new QCheckBox(Text(option->Label), group);
             control.Box->setObjectName(ControlName(*option));
             control.Box->setToolTip(tip);
-            connect(control.Box, &QCheckBox::toggled, this,
-                    [this, option](bool on) { option->Store(options_, on ? 1.0 : 0.0); });
+            connect(control.Box, &QCheckBox::toggled, this, [this, option](bool on) {
+                option->Store(options_, on ? 1.0 : 0.0);
+                ShowThoroughSettings();
+            });
             grid->addWidget(control.Box, row, column, 1, 2);
         } else {
             auto* label = new QLabel(Text(option->Label) + u':', group);
@@ -358,13 +373,32 @@ void TPropiedades::SetIdentificationOptions(const IdentificationOptions& options
         keptValidationPercent_ = std::exchange(options_.ValidationPercent, 0.0);
     }
     for (const OptionControl& control : optionControls_) {
-        const double value = control.Option->Read(options_);
-        if (control.Box != nullptr) {
-            const QSignalBlocker quiet(control.Box);
-            control.Box->setChecked(value != 0.0);
-        } else {
-            control.Field->setText(NumberText(value));
+        ShowValue(control, control.Option->Read(options_));
+    }
+    ShowThoroughSettings();
+}
+
+void TPropiedades::ShowValue(const OptionControl& control, double value) {
+    if (control.Box != nullptr) {
+        const QSignalBlocker quiet(control.Box);
+        control.Box->setChecked(value != 0.0);
+    } else {
+        control.Field->setText(NumberText(value));
+    }
+}
+
+// Ticked, Thorough shows what it sets in the options it overrides, which cannot be changed
+// then; unticked, they show again what the user had, which options_ keeps all along.
+void TPropiedades::ShowThoroughSettings() {
+    const IdentificationOptions shown = options_.Resolved();
+    for (const OptionControl& control : optionControls_) {
+        if (!SetByThorough(*control.Option)) {
+            continue;
         }
+        ShowValue(control, control.Option->Read(shown));
+        QWidget* widget =
+            control.Box != nullptr ? static_cast<QWidget*>(control.Box) : control.Field;
+        widget->setEnabled(!options_.Thorough);
     }
 }
 

@@ -119,6 +119,8 @@ private:
     void BuildLayout();
     QWidget* BuildQualityGroup();
     void OptionFieldExit(const OptionControl& control);
+    void ShowValue(const OptionControl& control, double value);
+    void ShowThoroughSettings();
     void ValidationDocumentChange(int index);
     // Reads `field` by the dialog's rule for `parameter`; stores an accepted value through
     // `store`, otherwise shows the parameter's message (unless silent), empties the field and

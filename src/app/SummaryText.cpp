@@ -46,7 +46,9 @@ QString Figures(const InputSummary& summary) {
     const auto time = [&unit](double value) { return FigureText(value) + unit; };
     QString html = Line(QStringLiteral("Times in"), QString::fromStdString(f.Units()));
     html += Line(QStringLiteral("Static gain"), FigureText(f.StaticGain));
-    QString delay = QStringLiteral("%1 samples").arg(f.DelaySamples);
+    QString delay =
+        (f.DelaySamples == 1 ? QStringLiteral("%1 sample") : QStringLiteral("%1 samples"))
+            .arg(f.DelaySamples);
     if (f.InSeconds) {
         delay += QStringLiteral(" (%1 s)").arg(FigureText(f.DeadTime));
     }
@@ -67,7 +69,8 @@ QString Figures(const InputSummary& summary) {
         for (const std::complex<double> z : f.ZerosS) {
             zeros.append(Complex(z));
         }
-        html += Line(QStringLiteral("Zeros in s"),
+        html += Line(f.InSeconds ? QStringLiteral("Zeros in s (1/s)")
+                                 : QStringLiteral("Zeros in s (1/sample)"),
                      zeros.isEmpty() ? QStringLiteral("none") : zeros.join(QStringLiteral(", ")));
     } else {
         html += Line(QStringLiteral("No continuous-time equivalent"), QString::fromStdString(f.Note));
@@ -77,6 +80,9 @@ QString Figures(const InputSummary& summary) {
                      QStringLiteral("gain %1, time constant %2, dead time %3")
                          .arg(FigureText(f.Fopdt->Gain), time(f.Fopdt->TimeConstant),
                               time(f.Fopdt->DeadTime)));
+    }
+    if (!f.GainNote.empty()) {
+        html += Line(QStringLiteral("Its gain"), QString::fromStdString(f.GainNote));
     }
     const ProcessFigures::Step& step = f.StepFigures;
     html += Line(QStringLiteral("Step"), QStringLiteral("rise time %1, settling time %2, overshoot %3 %")

@@ -137,12 +137,15 @@ void TuningPanel::Recompute() {
     const bool pid = controller_->currentIndex() == Pid;
     const ControllerTuning::ClosedLoop& loop = pid ? s.PidLoop : s.PiLoop;
     const QString unit = figures_.InSeconds ? QStringLiteral(" s") : QStringLiteral(" samples");
-    loopText_->setText(std::isnan(loop.OvershootPercent)
-                           ? QStringLiteral("%1: the loop is unstable").arg(controller_->currentText())
-                           : QStringLiteral("%1: settles in %2, overshoot %3 %")
-                                 .arg(controller_->currentText(),
-                                      FigureText(loop.SettlingTime) + unit,
-                                      FigureText(loop.OvershootPercent)));
+    const QString settling =
+        std::isnan(loop.SettlingTime)
+            ? QStringLiteral("does not settle within %1").arg(FigureText(loop.Horizon) + unit)
+            : QStringLiteral("settles in %1").arg(FigureText(loop.SettlingTime) + unit);
+    loopText_->setText(
+        std::isnan(loop.OvershootPercent)
+            ? QStringLiteral("%1: the loop is unstable").arg(controller_->currentText())
+            : QStringLiteral("%1: %2, overshoot %3 %")
+                  .arg(controller_->currentText(), settling, FigureText(loop.OvershootPercent)));
     const double last = static_cast<double>(loop.Output.size() - 1) * figures_.TimeUnit;
     QCPGraph* output = loop_->addGraph();
     output->setName(QStringLiteral("Output"));

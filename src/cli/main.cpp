@@ -494,6 +494,10 @@ int Conclude(Session& session, const std::string& failure, std::optional<int> st
             Fail(ExitRunFailed, message);
         if (!failures.empty())
             return ExitRunFailed;
+        // A first run with the defaults can fit poorly where a thorough one fits well.
+        if (const auto hint =
+                options.Identification.PoorFitHint(run.Result()->EstimationFit, "--thorough"))
+            std::fprintf(stderr, "%s\n", hint->c_str());
     }
     return stopStatus.value_or(ExitSuccess);
 }

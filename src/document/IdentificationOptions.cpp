@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 
 namespace orvanel {
 namespace {
@@ -125,6 +126,19 @@ IdentificationOptions IdentificationOptions::Resolved() const {
 int IdentificationOptions::ValidationRows(int rows) const {
     const double percent = std::clamp(ValidationPercent, 0.0, 90.0);
     return static_cast<int>(std::floor(rows * percent / 100.0));
+}
+
+std::optional<std::string> IdentificationOptions::PoorFitHint(double fitPercent,
+                                                              std::string_view thoroughSwitch,
+                                                              char decimalSeparator) const {
+    if (Thorough || !std::isfinite(fitPercent) || fitPercent >= PoorFitPercent)
+        return std::nullopt;
+    std::array<char, 64> buffer{};
+    std::snprintf(buffer.data(), buffer.size(), "%.1f", fitPercent);
+    std::string fit = buffer.data();
+    std::replace(fit.begin(), fit.end(), '.', decimalSeparator);
+    return "Fit " + fit + " %: a thorough run (" + std::string(thoroughSwitch) +
+           ") removes offsets, refines, tries other structures and usually fits far better";
 }
 
 void IdentificationOptions::ApplySearchSettings(TGenetico& engine,

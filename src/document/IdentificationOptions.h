@@ -2,6 +2,7 @@
 // restarts and the one switch that sets them all.
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -41,6 +42,13 @@ struct IdentificationOptions {
     IdentificationOptions Resolved() const;
     // Rows held out of `rows` for validation: the last floor(rows * ValidationPercent / 100).
     int ValidationRows(int rows) const;
+    // Below this estimation fit a run without Thorough says that a thorough run exists.
+    static constexpr double PoorFitPercent = 50.0;
+    // "Fit 6.2 %: a thorough run (SWITCH) removes offsets, ..." for a run without Thorough
+    // whose fit is below PoorFitPercent, SWITCH being how the user asks for one; nothing
+    // otherwise.
+    std::optional<std::string> PoorFitHint(double fitPercent, std::string_view thoroughSwitch,
+                                           char decimalSeparator = '.') const;
     // The thorough search settings: at least ThoroughGenerations generations and a size
     // penalty scaled to the output, given its squared deviation from the mean over the
     // estimation rows. Nothing without Thorough.

@@ -35,8 +35,10 @@ std::string Complex(const std::complex<double>& value) {
 std::string Loop(const ControllerTuning::ClosedLoop& loop) {
     if (std::isnan(loop.OvershootPercent))
         return "unstable";
-    return "settles in " + Number(loop.SettlingTime) + ", overshoot " +
-           Number(loop.OvershootPercent) + " %";
+    const std::string settling = std::isnan(loop.SettlingTime)
+                                     ? "does not settle within " + Number(loop.Horizon)
+                                     : "settles in " + Number(loop.SettlingTime);
+    return settling + ", overshoot " + Number(loop.OvershootPercent) + " %";
 }
 
 } // namespace
@@ -78,7 +80,8 @@ std::vector<std::string> ModelSummary::Lines(const InputSummary& summary) {
     const std::string units = " (" + f.Units() + ")";
     std::vector<std::string> lines;
     std::string delay = "Static gain " + Number(f.StaticGain) + ", delay " +
-                        std::to_string(f.DelaySamples) + " samples";
+                        std::to_string(f.DelaySamples) +
+                        (f.DelaySamples == 1 ? " sample" : " samples");
     if (f.InSeconds)
         delay += " (" + Number(f.DeadTime) + " seconds)";
     lines.push_back(delay);
@@ -91,7 +94,9 @@ std::vector<std::string> ModelSummary::Lines(const InputSummary& summary) {
         std::string zeros;
         for (const std::complex<double>& z : f.ZerosS)
             zeros += (zeros.empty() ? "" : ", ") + Complex(z);
-        lines.push_back(dynamics + "; zeros in s: " + (zeros.empty() ? "none" : zeros) + units);
+        const std::string perTime = f.InSeconds ? " (1/s)" : " (1/sample)";
+        lines.push_back(dynamics + "; zeros in s" + perTime + ": " +
+                        (zeros.empty() ? "none" : zeros) + units);
     } else if (!f.Note.empty()) {
         lines.push_back("No continuous-time equivalent: " + f.Note);
     }
@@ -99,6 +104,8 @@ std::vector<std::string> ModelSummary::Lines(const InputSummary& summary) {
         lines.push_back("First order plus dead time: gain " + Number(f.Fopdt->Gain) +
                         ", time constant " + Number(f.Fopdt->TimeConstant) + ", dead time " +
                         Number(f.Fopdt->DeadTime) + units);
+    if (!f.GainNote.empty())
+        lines.push_back(f.GainNote);
     if (std::isfinite(f.StepFigures.RiseTime) || std::isfinite(f.StepFigures.SettlingTime))
         lines.push_back("Step: rise time " + Number(f.StepFigures.RiseTime) + ", settling time " +
                         Number(f.StepFigures.SettlingTime) + ", overshoot " +

@@ -10,8 +10,24 @@ namespace {
 constexpr double HorizonSpans = 20.0;
 constexpr std::size_t ShortestLoop = 200;
 constexpr std::size_t LongestLoop = 100000;
+constexpr std::size_t LongerHorizon = 4;
 // An output beyond this many set points is a loop gone unstable.
 constexpr double Diverged = 1e6;
+
+// A loop that is still creeping in at the end of the horizon, such as one whose controller
+// cancels a slow lead, is watched for longer, up to the longest horizon.
+ControllerTuning::ClosedLoop SimulateToSettling(const LinearModel::Input& input,
+                                                const ControllerTuning::Controller& controller,
+                                                double timeUnit, std::size_t samples) {
+    ControllerTuning::ClosedLoop loop =
+        ControllerTuning::Simulate(input, controller, timeUnit, samples);
+    while (std::isnan(loop.SettlingTime) && !std::isnan(loop.OvershootPercent) &&
+           samples < LongestLoop) {
+        samples = std::min(LongestLoop, samples * LongerHorizon);
+        loop = ControllerTuning::Simulate(input, controller, timeUnit, samples);
+    }
+    return loop;
+}
 
 } // namespace
 
@@ -41,8 +57,8 @@ std::optional<ControllerTuning::Settings> ControllerTuning::Simc(const LinearMod
         std::min(static_cast<double>(LongestLoop),
                  std::max(static_cast<double>(ShortestLoop),
                           std::ceil(HorizonSpans * slowest / figures.TimeUnit))));
-    s.PiLoop = Simulate(input, s.Pi, figures.TimeUnit, samples);
-    s.PidLoop = Simulate(input, s.Pid, figures.TimeUnit, samples);
+    s.PiLoop = SimulateToSettling(input, s.Pi, figures.TimeUnit, samples);
+    s.PidLoop = SimulateToSettling(input, s.Pid, figures.TimeUnit, samples);
     return s;
 }
 
@@ -73,6 +89,7 @@ ControllerTuning::ClosedLoop ControllerTuning::Simulate(const LinearModel::Input
         return k >= back ? v[k - back] : 0.0;
     };
     ClosedLoop loop;
+    loop.Horizon = static_cast<double>(samples - 1) * timeUnit;
     for (std::size_t k = 0; k < samples; ++k) {
         double free = 0.0;
         for (std::size_t j = 1; j < beta.size(); ++j)

@@ -32,6 +32,8 @@ public:
         // settling time when the loop does not settle within the horizon simulated.
         double SettlingTime = ProcessFigures::NaN;
         double OvershootPercent = ProcessFigures::NaN;
+        // The time the loop was watched for, the last sample's.
+        double Horizon = 0.0;
     };
     struct Settings {
         std::string Rule = "SIMC";
@@ -52,8 +54,9 @@ public:
     // sample when that is 0, the fastest a sampled controller can act.
     static double DefaultTauC(const ProcessFigures& figures);
     // The settings for `input` whose figures are given, for tauC (DefaultTauC when unset or
-    // not above 0). Nothing without the approximations or when the first-order time constant
-    // is 0 (a pure gain and delay wants an integral controller alone).
+    // not above 0). Each closed loop is watched until it settles, for up to 100000 samples. Nothing
+    // without the approximations or when the first-order time constant is 0 (a pure gain and delay
+    // wants an integral controller alone).
     static std::optional<Settings> Simc(const LinearModel::Input& input,
                                         const ProcessFigures& figures,
                                         std::optional<double> tauC = std::nullopt);

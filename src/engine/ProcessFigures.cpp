@@ -26,11 +26,47 @@ constexpr std::size_t LongestHorizon = 300000;
 constexpr double RiseFrom = 0.1;
 constexpr double RiseTo = 0.9;
 constexpr double SettlingBand = 0.02;
+// Beyond the final value by less than this share is no overshoot.
+constexpr double NoOvershoot = 1e-9;
 
 std::string Number(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.6g", value);
     return text;
+}
+
+std::string Short(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.4g", value);
+    return text;
+}
+
+// A lead that outlasts the lags raises the gain to its high-frequency value, which the step
+// response never reaches when the lag left is as slow as the one cancelled: the gain is held
+// to the response's peak and the time constants are shortened by the same factor, which keeps
+// the gain over time constant, and so the model at the loop's speed and the SIMC gain, the
+// rule's. The factor, 1 when nothing is held.
+double HeldToPeak(const ProcessFigures& f, double& gain) {
+    const double peak = 1.0 + f.StepFigures.OvershootPercent / 100.0;
+    const double ratio = gain / f.StaticGain;
+    if (!std::isfinite(peak) || ratio <= peak)
+        return 1.0;
+    gain = peak * f.StaticGain;
+    return peak / ratio;
+}
+
+std::string GainNote(const ProcessFigures& f, double gain, double shorten,
+                     const std::string& pairings) {
+    std::string note = "Gain " + Short(gain / f.StaticGain) +
+                       " times the static gain: the half rule pairs each lead with a lag for the "
+                       "gain a loop tuned to this dead time (theta) sees, not the final value. " +
+                       pairings + ".";
+    if (shorten < 1.0)
+        note += " The step response peaks at " + Short(gain / f.StaticGain) +
+                " times the static gain: the gain is held there and the time constants "
+                "shortened by the same factor, " +
+                Short(shorten) + ".";
+    return note;
 }
 
 struct StateSpace {
@@ -151,35 +187,51 @@ std::optional<std::string> NoContinuousEquivalent(const LinearModel::Input& inpu
     return std::nullopt;
 }
 
-// Skogestad's rules for a left-half-plane zero (T0 s + 1): cancelled against the closest
-// larger time constant, or the largest one when none is larger; the gain takes the factor
-// the rule leaves.
-void PairZero(double t0, double deadTime, std::vector<double>& taus, double& gain) {
+// Skogestad's rules for a left-half-plane zero (T0 s + 1), theta the dead time: cancelled
+// against the closest larger time constant tau0 (rules T2 and T3), or against the largest one
+// when none is larger (T1, T1a, T1b). The gain takes the factor the rule leaves, the lead-lag's
+// gain at the speed of a loop tuned for this dead time. Says how the gain moved, if it did.
+std::string PairZero(double t0, double deadTime, std::vector<double>& taus, double& gain) {
     if (taus.empty())
-        return;
+        return {};
     std::sort(taus.begin(), taus.end(), std::greater<>());
     auto larger = taus.end();
     for (auto it = taus.begin(); it != taus.end() && *it >= t0; ++it)
         larger = it;
+    const std::string lead = "the lead T0 = " + Short(t0);
+    std::string why;
     if (larger != taus.end()) {
         const double tau0 = *larger;
         const double capped = std::min(tau0, ZeroPairingDeadTimes * deadTime);
         if (capped >= t0) {
             gain *= capped / tau0;
             *larger = capped - t0;
+            if (capped < tau0)
+                why = "Rule T3: the lag tau0 = " + Short(tau0) +
+                      " counts as 5 theta = " + Short(capped) + " against " + lead +
+                      ", which scales the gain by 5 theta/tau0 = " + Short(capped / tau0);
         } else {
             gain *= t0 / tau0;
             taus.erase(larger);
+            why = "Rule T2: " + lead + " against the lag tau0 = " + Short(tau0) +
+                  " (tau0 >= T0 >= 5 theta) counts as T0/tau0 = " + Short(t0 / tau0);
         }
     } else {
         const double tau0 = taus.front();
-        if (tau0 >= deadTime)
+        if (tau0 >= deadTime) {
             gain *= t0 / tau0;
-        else if (t0 >= deadTime)
+            why = "Rule T1: " + lead +
+                  " outlasts every lag; against the largest, tau0 = " + Short(tau0) +
+                  " (T0 >= tau0 >= theta), it counts as T0/tau0 = " + Short(t0 / tau0);
+        } else if (t0 >= deadTime) {
             gain *= t0 / deadTime;
+            why = "Rule T1a: " + lead + " outlasts every lag and the dead time (T0 >= theta >= " +
+                  "tau0 = " + Short(tau0) + "): it counts as T0/theta = " + Short(t0 / deadTime);
+        }
         taus.erase(taus.begin());
     }
     std::erase(taus, 0.0);
+    return why;
 }
 
 // The half rule: half of the largest neglected time constant goes to the smallest one kept,
@@ -208,15 +260,24 @@ void Approximate(ProcessFigures& f) {
             leftZeros.push_back(-1.0 / z.real());
     }
     std::sort(leftZeros.begin(), leftZeros.end(), std::greater<>());
-    for (const double t0 : leftZeros)
-        PairZero(t0, deadTime, taus, gain);
+    std::string pairings;
+    for (const double t0 : leftZeros) {
+        const std::string why = PairZero(t0, deadTime, taus, gain);
+        if (!why.empty())
+            pairings += (pairings.empty() ? "" : ". ") + why;
+    }
+    const double shorten = HeldToPeak(f, gain);
     std::sort(taus.begin(), taus.end(), std::greater<>());
     taus.resize(std::max<std::size_t>(taus.size(), 3), 0.0);
     const double beyondThird = std::accumulate(taus.begin() + 3, taus.end(), 0.0);
-    f.Fopdt = ProcessFigures::FirstOrder{gain, taus[0] + taus[1] / 2.0,
+    f.Fopdt = ProcessFigures::FirstOrder{gain, shorten * (taus[0] + taus[1] / 2.0),
                                          deadTime + taus[1] / 2.0 + taus[2] + beyondThird};
-    f.Sopdt = ProcessFigures::SecondOrder{gain, taus[0], taus[1] + taus[2] / 2.0,
+    const double second = taus[1] + taus[2] / 2.0;
+    f.Sopdt = ProcessFigures::SecondOrder{gain, std::max(shorten * taus[0], second),
+                                          std::min(shorten * taus[0], second),
                                           deadTime + taus[2] / 2.0 + beyondThird};
+    if (!pairings.empty())
+        f.GainNote = GainNote(f, gain, shorten, pairings);
 }
 
 void Continuous(const LinearModel::Input& input, const std::vector<Complex>& poles,
@@ -266,14 +327,15 @@ ProcessFigures ProcessFigures::Of(const LinearModel::Input& input,
     f.DeadTime = input.Delay * f.TimeUnit;
     std::vector<Complex> roots = ModelAnalysis::Poles(input);
     roots.resize(roots.size() - static_cast<std::size_t>(input.Delay));
-    if (const auto why = NoContinuousEquivalent(input, roots))
-        f.Note = *why;
-    else
-        Continuous(input, roots, f);
+    // Before the approximations, which the response's peak bounds.
     const bool settles = input.Stable() && std::isfinite(f.StaticGain) && f.StaticGain != 0.0;
     if (settles)
         f.StepFigures =
             StepFiguresOf(StepResponse(input, SettlingHorizon(input)), f.StaticGain, f.TimeUnit);
+    if (const auto why = NoContinuousEquivalent(input, roots))
+        f.Note = *why;
+    else
+        Continuous(input, roots, f);
     return f;
 }
 
@@ -338,7 +400,8 @@ ProcessFigures::Step ProcessFigures::StepFiguresOf(std::span<const double> respo
         figures.SettlingTime =
             (static_cast<double>(k) + (edge - level(k)) / (level(k + 1) - level(k))) * timeUnit;
     }
-    figures.OvershootPercent = std::max(0.0, (highest - 1.0) * 100.0);
+    // A response that ends at its highest point passes the final value by rounding alone.
+    figures.OvershootPercent = highest - 1.0 > NoOvershoot ? (highest - 1.0) * 100.0 : 0.0;
     return figures;
 }
 

@@ -76,6 +76,9 @@ public:
     // gain.
     std::optional<FirstOrder> Fopdt;
     std::optional<SecondOrder> Sopdt;
+    // Why the approximations' gain is not the static gain, as a sentence naming each rule
+    // that moved it; empty when it is the static gain.
+    std::string GainNote;
     Step StepFigures;
 
     // The figures of `input`; times in seconds when sampleTime (above 0) is given.

@@ -30,6 +30,8 @@ constexpr int DefaultPictureHeight = 480;
 // The smallest chart, in text lines, that still shows its axes with their labels.
 constexpr int MinimumWidthLines = 10;
 constexpr int MinimumHeightLines = 8;
+// Enough for any time a sample step gives, without the rounding of its multiples.
+constexpr int TimeDigits = 9;
 
 const Qt::GlobalColor SeriesColors[] = {Qt::blue,     Qt::red,        Qt::darkGreen, Qt::magenta,
                                         Qt::darkCyan, Qt::darkYellow, Qt::black,     Qt::gray};
@@ -254,14 +256,29 @@ void TMSChart::Refresh() {
 std::string TMSChart::PointText(int row) const {
     if (row < 1 || row > rowCount_)
         return {};
-    std::string text = "Sample " + std::to_string(row);
+    const auto index = static_cast<std::size_t>(row - 1);
+    std::string text = readOutTimeStep_
+                           ? "Time " +
+                                 FormatGeneral(static_cast<double>(index) * *readOutTimeStep_,
+                                               TimeDigits, decimalSeparator_) +
+                                 " s"
+                           : "Sample " + std::to_string(row);
     for (const Series& series : series_) {
         text += "   ";
         if (!series.label.empty())
             text += series.label + " ";
-        text += series.texts[static_cast<std::size_t>(row - 1)];
+        const double value = series.values[index];
+        text += readOutDigits_ > 0 && std::isfinite(value)
+                    ? FormatGeneral(value, readOutDigits_, decimalSeparator_)
+                    : series.texts[index];
     }
     return text;
+}
+
+void TMSChart::SetReadOut(std::optional<double> timeStep, int digits) {
+    readOutTimeStep_ = timeStep;
+    readOutDigits_ = digits;
+    UpdatePointText();
 }
 
 std::string TMSChart::PointerText() const {

@@ -101,8 +101,11 @@ public:
     void Refresh();
 
     // "Sample", the number of point `row` and, for each series, its label and the text of its
-    // cell at that point; empty for a row outside 1..RowCount().
+    // cell at that point; empty for a row outside 1..RowCount(). With a time step, "Time" and
+    // the point's time, (row - 1) steps, in seconds instead; with digits above 0, each value
+    // that is a number to that many significant digits instead of its text.
     std::string PointText(int row) const;
+    void SetReadOut(std::optional<double> timeStep, int digits);
     // The text shown for the point under the pointer; empty when the pointer is not over one.
     std::string PointerText() const;
 
@@ -154,6 +157,8 @@ private:
     int shadedFrom_ = 0;
     bool showLegend_ = true;
     char decimalSeparator_ = '.';
+    std::optional<double> readOutTimeStep_;
+    int readOutDigits_ = 0;
     bool plotOutOfDate_ = false;
     bool refreshQueued_ = false;
     // Whether the axes span the data; false once the user has zoomed or panned.

@@ -338,7 +338,7 @@ void RunDriver::Finish(const std::string& failure) {
     if (!stopLines.empty()) {
         ShowStatus(QString::fromStdString(stopLines.back()) + fit, true);
     } else if (!fit.isEmpty()) {
-        ShowStatus(ReadyText + fit, true);
+        ShowStatus(ReadyText + fit + PoorFitHint(), true);
     } else {
         ShowStatus(ReadyText);
     }
@@ -784,6 +784,17 @@ void RunDriver::ShowResidualsOf(RunPlot& plot, int input) const {
         inputValues.erase(inputValues.begin(), inputValues.begin() + first);
     }
     plot.ShowResiduals(std::move(residuals), std::move(inputValues));
+}
+
+// A first run with the defaults can fit poorly where a thorough one fits well: the user is
+// told it exists.
+QString RunDriver::PoorFitHint() const {
+    if (!resultShown_) {
+        return {};
+    }
+    const std::optional<std::string> hint = run_.Options.PoorFitHint(
+        run_.Result()->EstimationFit, "Options > Thorough identification", decimalSeparator_);
+    return hint ? FitSeparator + QString::fromStdString(*hint) : QString();
 }
 
 QString RunDriver::FitText() const {

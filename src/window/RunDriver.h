@@ -53,6 +53,9 @@ public:
     // and with a validation document "   Fit (validation, CAPTION) = ...", of the last run's
     // computed output; empty while it runs or when it failed.
     QString FitText() const;
+    // The note that a thorough run exists after a poor fit without one, with its separator;
+    // empty otherwise.
+    QString PoorFitHint() const;
 
     // The last run's final model described for export, with the engine's settings as it ran;
     // while another model of a run is chosen in the Models list, that one with its fit

@@ -195,6 +195,17 @@ private slots:
         QCOMPARE(QGuiApplication::clipboard()->text(), denominator);
     }
 
+    void aNegativeTermShowsWithAMinusSign() {
+        FractionText* num = Fraction("NumLabel");
+        const auto shown = [num] { return num->toPlainText().remove(QChar(0x200B)); };
+        num->SetText(QStringLiteral("1·z^2+-0.56·z^1+1.5E-5"));
+        QCOMPARE(shown(), QStringLiteral("1·z^2−0.56·z^1+1.5E-5"));
+        QCOMPARE(num->Text(), QStringLiteral("1·z^2+-0.56·z^1+1.5E-5"));
+        num->SetText(QStringLiteral("-0.5·z^1+-2E-3"));
+        QCOMPARE(shown(), QStringLiteral("−0.5·z^1−2E-3"));
+        QCOMPARE(num->toolTip(), shown());
+    }
+
     void mergesAnEditAndAnAlgorithmMenu() {
         const QList<QMenu*> menus = plot_->MergedMenus();
         QCOMPARE(menus.size(), 2);
@@ -433,14 +444,18 @@ private slots:
             step.SetRow(r);
             step.SetData(std::to_string(r));
         }
+        step.SetRow(46);
+        step.SetData("203.167432165913");
         QCustomPlot* chart = step.Plot();
         step.Refresh();
         QCOMPARE(chart->xAxis->label(), QStringLiteral("Samples"));
+        QCOMPARE(step.PointText(46), std::string("Sample 46   203.2"));
         QVERIFY(!chart->yAxis->label().isEmpty());
         plot_->SetSampleTime(3.0);
         step.Refresh();
         chart->replot();
         QCOMPARE(chart->xAxis->label(), QStringLiteral("Time (s)"));
+        QCOMPARE(step.PointText(46), std::string("Time 135 s   203.2"));
         const QVector<double> ticks = chart->xAxis->tickVector();
         const QVector<QString> labels = chart->xAxis->tickVectorLabels();
         QVERIFY(ticks.size() >= 3);

@@ -330,6 +330,38 @@ private slots:
         QVERIFY(!document.Options().RemoveOffsets);
     }
 
+    void thoroughShowsWhatItSetsAndUntickingGivesBackWhatWasThere() {
+        IdentificationOptions own;
+        own.Restarts = 2;
+        own.ValidationPercent = 20.0;
+        dialog_->SetIdentificationOptions(own);
+        auto* thorough = dialog_->findChild<QCheckBox*>(QStringLiteral("thorough"));
+        auto* refine = dialog_->findChild<QCheckBox*>(QStringLiteral("refine"));
+        auto* offsets = dialog_->findChild<QCheckBox*>(QStringLiteral("remove-offsets"));
+        const auto shows = [&](bool refined, const char* restarts, bool editable) {
+            QCOMPARE(refine->isChecked(), refined);
+            QCOMPARE(offsets->isChecked(), refined);
+            QCOMPARE(Field(QStringLiteral("restarts"))->text(), QString::fromLatin1(restarts));
+            for (QWidget* control : {static_cast<QWidget*>(refine), static_cast<QWidget*>(offsets),
+                                     static_cast<QWidget*>(Field(QStringLiteral("restarts")))}) {
+                QCOMPARE(control->isEnabled(), editable);
+            }
+            QCOMPARE(Field(QStringLiteral("validation-percent"))->text(), QStringLiteral("20"));
+        };
+        thorough->setChecked(true);
+        shows(true, "4", false);
+        thorough->setChecked(false);
+        shows(false, "2", true);
+        QCOMPARE(dialog_->ChosenIdentificationOptions().Restarts, 2);
+        QVERIFY(!dialog_->ChosenIdentificationOptions().Refine);
+
+        // Options kept with Thorough show it as the dialog opens.
+        own.Thorough = true;
+        own.Restarts = 8;
+        dialog_->SetIdentificationOptions(own);
+        shows(true, "8", false);
+    }
+
     void tabFollowsTheLayout() {
         dialog_->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(dialog_.get()));

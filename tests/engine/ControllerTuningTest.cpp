@@ -36,6 +36,23 @@ TEST(ControllerTuning, SimcSettingsForFirstOrderWithDelayAndTheirClosedLoop) {
     EXPECT_NEAR(tight->Pi.Ti, 20.0, 1e-9);
 }
 
+TEST(ControllerTuning, ALoopStillCreepingInAtTheHorizonIsWatchedUntilItSettles) {
+    // A lead slower than two 11-sample lags, tuned by a first-order approximation of its fast
+    // part alone: the integral action closes the lead's slow tail only after the 20 time
+    // constants of that approximation the loop is watched for at first.
+    const double p1 = std::exp(-1.0 / 11.03);
+    const double p2 = std::exp(-1.0 / 10.98);
+    const LinearModel::Input plant{
+        -0.3451, {Factor{false, 0.9855}}, {Factor{true, 0.0, -(p1 + p2), p1 * p2}}, 2};
+    ProcessFigures figures = ProcessFigures::Of(plant);
+    figures.Fopdt = ProcessFigures::FirstOrder{-4.27, 10.98, 2.0};
+    const auto settings = ControllerTuning::Simc(plant, figures);
+    ASSERT_TRUE(settings);
+    EXPECT_GT(settings->PiLoop.SettlingTime, 20.0 * 10.98);
+    EXPECT_LT(settings->PiLoop.SettlingTime, settings->PiLoop.Horizon);
+    EXPECT_EQ(settings->PiLoop.Horizon, static_cast<double>(settings->PiLoop.Output.size() - 1));
+}
+
 TEST(ControllerTuning, AnUnstableLoopNeverSettlesAndNoApproximationGivesNoSettings) {
     const double a = std::exp(-1.0 / 20.0);
     const LinearModel::Input plant{2.0 * (1.0 - a), {}, {Factor{false, a}}, 5};

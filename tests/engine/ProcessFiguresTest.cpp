@@ -69,20 +69,26 @@ TEST(ProcessFigures, UnderdampedPairComesBackWithItsFrequencyAndDamping) {
                 100.0 * std::exp(-zeta * M_PI / std::sqrt(1 - zeta * zeta)), 0.1);
 }
 
-TEST(ProcessFigures, ContinuousZeroAndHalfRuleWithSkogestadsZeroPairing) {
-    // (2 s + 1) e^(-3s) / ((5 s + 1)(s + 1)) at 1 s: the zero is paired with the 5 s time
-    // constant (5 - 2 = 3 s, capped at five dead times), the half rule does the rest.
-    const double t0 = 2.0;
-    const double tau1 = 5.0;
-    const double tau2 = 1.0;
+// K (T0 s + 1) e^(-delay s) / ((tau1 s + 1)(tau2 s + 1)) at 1 s.
+LinearModel::Input SampledLeadLag(double k, double t0, double tau1, double tau2, int delay) {
     const auto y = [&](double time) {
         return 1.0 - (tau1 - t0) / (tau1 - tau2) * std::exp(-time / tau1) -
                (t0 - tau2) / (tau1 - tau2) * std::exp(-time / tau2);
     };
     const double p1 = std::exp(-1.0 / tau1);
     const double p2 = std::exp(-1.0 / tau2);
-    const LinearModel::Input input = SampledSecondOrder(y, -(p1 + p2), p1 * p2, 1.0, 3);
-    const ProcessFigures f = ProcessFigures::Of(input);
+    LinearModel::Input input = SampledSecondOrder(y, -(p1 + p2), p1 * p2, 1.0, delay);
+    input.Gain *= k;
+    return input;
+}
+
+TEST(ProcessFigures, ContinuousZeroAndHalfRuleWithSkogestadsZeroPairing) {
+    // (2 s + 1) e^(-3s) / ((5 s + 1)(s + 1)) at 1 s: the zero is paired with the 5 s time
+    // constant (5 - 2 = 3 s, capped at five dead times), the half rule does the rest.
+    const double t0 = 2.0;
+    const double tau1 = 5.0;
+    const double tau2 = 1.0;
+    const ProcessFigures f = ProcessFigures::Of(SampledLeadLag(1.0, t0, tau1, tau2, 3));
     EXPECT_EQ(f.Units(), "samples");
     ASSERT_TRUE(f.HasContinuous) << f.Note;
     ASSERT_EQ(f.ZerosS.size(), 1u);
@@ -98,6 +104,39 @@ TEST(ProcessFigures, ContinuousZeroAndHalfRuleWithSkogestadsZeroPairing) {
     EXPECT_NEAR(f.Sopdt->TimeConstant1, 3.0, KnownAnswer);
     EXPECT_NEAR(f.Sopdt->TimeConstant2, 1.0, KnownAnswer);
     EXPECT_NEAR(f.Sopdt->DeadTime, 3.0, KnownAnswer);
+}
+
+TEST(ProcessFigures, ALeadPairedWithALagMovesTheGainWithinTheStepResponseAndSaysWhy) {
+    // Rule T2: T0 = 14 against tau0 = 32 beyond five dead times counts as 14/32.
+    const ProcessFigures fuel = ProcessFigures::Of(SampledLeadLag(250.0, 14.0, 32.0, 10.0, 1));
+    ASSERT_TRUE(fuel.Fopdt);
+    EXPECT_NEAR(fuel.StaticGain, 250.0, 1e-9);
+    EXPECT_NEAR(fuel.Fopdt->Gain, 250.0 * 14.0 / 32.0, 1e-6);
+    EXPECT_NEAR(fuel.Fopdt->TimeConstant, 10.0, 1e-6);
+    EXPECT_NE(fuel.GainNote.find("Gain 0.4375 times the static gain"), std::string::npos)
+        << fuel.GainNote;
+    EXPECT_NE(fuel.GainNote.find("Rule T2: the lead T0 = 14 against the lag tau0 = 32"),
+              std::string::npos);
+
+    // Rule T1 would take T0/tau0 = 6.15, far beyond the step response's peak: the gain stays at
+    // the peak, and the time constant shrinks alike, keeping the rule's K T0 / (tau0 tau2).
+    const double k = -0.6945;
+    const ProcessFigures feedwater = ProcessFigures::Of(SampledLeadLag(k, 67.83, 11.03, 10.98, 2));
+    ASSERT_TRUE(feedwater.Fopdt);
+    const double peak = k * (1.0 + feedwater.StepFigures.OvershootPercent / 100.0);
+    EXPECT_NEAR(peak, -1.78, 0.01);
+    EXPECT_NEAR(feedwater.Fopdt->Gain, peak, 1e-9);
+    EXPECT_NEAR(feedwater.Fopdt->Gain / feedwater.Fopdt->TimeConstant, k * 67.83 / (11.03 * 10.98),
+                1e-6);
+    EXPECT_NEAR(feedwater.Fopdt->DeadTime, 2.0, 1e-6);
+    EXPECT_NE(feedwater.GainNote.find("Rule T1: the lead T0 = 67.83 outlasts every lag"),
+              std::string::npos)
+        << feedwater.GainNote;
+    EXPECT_NE(feedwater.GainNote.find("The step response peaks at"), std::string::npos);
+
+    // A rounding above the final value of a response that never passes it is no overshoot.
+    const std::vector<double> rising{0.0, 0.5, 1.0 + 4e-16, 1.0};
+    EXPECT_EQ(ProcessFigures::StepFiguresOf(rising, 1.0, 1.0).OvershootPercent, 0.0);
 }
 
 TEST(ProcessFigures, PolesWithoutContinuousEquivalentOrSettlingAreSaidSo) {
