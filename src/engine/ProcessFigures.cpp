@@ -41,32 +41,11 @@ std::string Short(double value) {
     return text;
 }
 
-// A lead that outlasts the lags raises the gain to its high-frequency value, which the step
-// response never reaches when the lag left is as slow as the one cancelled: the gain is held
-// to the response's peak and the time constants are shortened by the same factor, which keeps
-// the gain over time constant, and so the model at the loop's speed and the SIMC gain, the
-// rule's. The factor, 1 when nothing is held.
-double HeldToPeak(const ProcessFigures& f, double& gain) {
-    const double peak = 1.0 + f.StepFigures.OvershootPercent / 100.0;
-    const double ratio = gain / f.StaticGain;
-    if (!std::isfinite(peak) || ratio <= peak)
-        return 1.0;
-    gain = peak * f.StaticGain;
-    return peak / ratio;
-}
-
-std::string GainNote(const ProcessFigures& f, double gain, double shorten,
-                     const std::string& pairings) {
-    std::string note = "Gain " + Short(gain / f.StaticGain) +
-                       " times the static gain: the half rule pairs each lead with a lag for the "
-                       "gain a loop tuned to this dead time (theta) sees, not the final value. " +
-                       pairings + ".";
-    if (shorten < 1.0)
-        note += " The step response peaks at " + Short(gain / f.StaticGain) +
-                " times the static gain: the gain is held there and the time constants "
-                "shortened by the same factor, " +
-                Short(shorten) + ".";
-    return note;
+std::string GainNote(const ProcessFigures& f, double gain, const std::string& pairings) {
+    return "Gain " + Short(gain / f.StaticGain) +
+           " times the static gain: the half rule pairs each lead with a lag for the gain a loop "
+           "tuned to this dead time (theta) sees, not the final value. " +
+           pairings + ".";
 }
 
 struct StateSpace {
@@ -266,18 +245,15 @@ void Approximate(ProcessFigures& f) {
         if (!why.empty())
             pairings += (pairings.empty() ? "" : ". ") + why;
     }
-    const double shorten = HeldToPeak(f, gain);
     std::sort(taus.begin(), taus.end(), std::greater<>());
     taus.resize(std::max<std::size_t>(taus.size(), 3), 0.0);
     const double beyondThird = std::accumulate(taus.begin() + 3, taus.end(), 0.0);
-    f.Fopdt = ProcessFigures::FirstOrder{gain, shorten * (taus[0] + taus[1] / 2.0),
+    f.Fopdt = ProcessFigures::FirstOrder{gain, taus[0] + taus[1] / 2.0,
                                          deadTime + taus[1] / 2.0 + taus[2] + beyondThird};
-    const double second = taus[1] + taus[2] / 2.0;
-    f.Sopdt = ProcessFigures::SecondOrder{gain, std::max(shorten * taus[0], second),
-                                          std::min(shorten * taus[0], second),
+    f.Sopdt = ProcessFigures::SecondOrder{gain, taus[0], taus[1] + taus[2] / 2.0,
                                           deadTime + taus[2] / 2.0 + beyondThird};
     if (!pairings.empty())
-        f.GainNote = GainNote(f, gain, shorten, pairings);
+        f.GainNote = GainNote(f, gain, pairings);
 }
 
 void Continuous(const LinearModel::Input& input, const std::vector<Complex>& poles,
@@ -327,15 +303,14 @@ ProcessFigures ProcessFigures::Of(const LinearModel::Input& input,
     f.DeadTime = input.Delay * f.TimeUnit;
     std::vector<Complex> roots = ModelAnalysis::Poles(input);
     roots.resize(roots.size() - static_cast<std::size_t>(input.Delay));
-    // Before the approximations, which the response's peak bounds.
-    const bool settles = input.Stable() && std::isfinite(f.StaticGain) && f.StaticGain != 0.0;
-    if (settles)
-        f.StepFigures =
-            StepFiguresOf(StepResponse(input, SettlingHorizon(input)), f.StaticGain, f.TimeUnit);
     if (const auto why = NoContinuousEquivalent(input, roots))
         f.Note = *why;
     else
         Continuous(input, roots, f);
+    const bool settles = input.Stable() && std::isfinite(f.StaticGain) && f.StaticGain != 0.0;
+    if (settles)
+        f.StepFigures =
+            StepFiguresOf(StepResponse(input, SettlingHorizon(input)), f.StaticGain, f.TimeUnit);
     return f;
 }
 

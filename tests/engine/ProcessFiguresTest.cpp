@@ -106,7 +106,7 @@ TEST(ProcessFigures, ContinuousZeroAndHalfRuleWithSkogestadsZeroPairing) {
     EXPECT_NEAR(f.Sopdt->DeadTime, 3.0, KnownAnswer);
 }
 
-TEST(ProcessFigures, ALeadPairedWithALagMovesTheGainWithinTheStepResponseAndSaysWhy) {
+TEST(ProcessFigures, ALeadPairedWithALagMovesTheGainAndSaysWhy) {
     // Rule T2: T0 = 14 against tau0 = 32 beyond five dead times counts as 14/32.
     const ProcessFigures fuel = ProcessFigures::Of(SampledLeadLag(250.0, 14.0, 32.0, 10.0, 1));
     ASSERT_TRUE(fuel.Fopdt);
@@ -118,21 +118,18 @@ TEST(ProcessFigures, ALeadPairedWithALagMovesTheGainWithinTheStepResponseAndSays
     EXPECT_NE(fuel.GainNote.find("Rule T2: the lead T0 = 14 against the lag tau0 = 32"),
               std::string::npos);
 
-    // Rule T1 would take T0/tau0 = 6.15, far beyond the step response's peak: the gain stays at
-    // the peak, and the time constant shrinks alike, keeping the rule's K T0 / (tau0 tau2).
+    // Rule T1: a lead outlasting every lag counts as T0/tau0 against the largest, a gain the
+    // step response, peaking near -1.78, never reaches; the note says so.
     const double k = -0.6945;
     const ProcessFigures feedwater = ProcessFigures::Of(SampledLeadLag(k, 67.83, 11.03, 10.98, 2));
     ASSERT_TRUE(feedwater.Fopdt);
-    const double peak = k * (1.0 + feedwater.StepFigures.OvershootPercent / 100.0);
-    EXPECT_NEAR(peak, -1.78, 0.01);
-    EXPECT_NEAR(feedwater.Fopdt->Gain, peak, 1e-9);
-    EXPECT_NEAR(feedwater.Fopdt->Gain / feedwater.Fopdt->TimeConstant, k * 67.83 / (11.03 * 10.98),
-                1e-6);
+    EXPECT_NEAR(feedwater.Fopdt->Gain, k * 67.83 / 11.03, 1e-6);
+    EXPECT_NEAR(feedwater.Fopdt->TimeConstant, 10.98, 1e-6);
     EXPECT_NEAR(feedwater.Fopdt->DeadTime, 2.0, 1e-6);
-    EXPECT_NE(feedwater.GainNote.find("Rule T1: the lead T0 = 67.83 outlasts every lag"),
-              std::string::npos)
+    EXPECT_NE(feedwater.GainNote.find("Gain 6.15 times the static gain"), std::string::npos)
         << feedwater.GainNote;
-    EXPECT_NE(feedwater.GainNote.find("The step response peaks at"), std::string::npos);
+    EXPECT_NE(feedwater.GainNote.find("Rule T1: the lead T0 = 67.83 outlasts every lag"),
+              std::string::npos);
 
     // A rounding above the final value of a response that never passes it is no overshoot.
     const std::vector<double> rising{0.0, 0.5, 1.0 + 4e-16, 1.0};
