@@ -892,6 +892,10 @@ std::string IdentificationRun::RunMerged(const std::vector<FinishedSearch>& sear
                 found.push_back(FromEstimator(e, stop));
         }
         KeepChosen(std::move(found), count);
+        // A model from an estimator's start has no search of its own: the report shows the
+        // run's own search then, which the run in one process holds in its engine.
+        if (!keptSearchModel && !searches.empty() && searches.front().Index == 0)
+            keptSearchModel = searches.front().Searched;
     } catch (const std::exception& error) {
         failure = error.what();
     }
