@@ -373,6 +373,8 @@ std::optional<std::string> HandOver(Session& session) {
     }
     if (auto refusal = HandOver(session.run, options, session.experiments))
         return refusal;
+    if (auto refusal = session.run.ConstantOutputRefusal())
+        return refusal;
     if (auto refusal = AddValidationData(session.run, options, data))
         return refusal;
     // The samples are released once the engine holds its copy.

@@ -309,6 +309,24 @@ void IdentificationRun::SeparateExperiments() {
     estimationParts = Experiments(estimationStarts);
 }
 
+std::optional<std::string> IdentificationRun::ConstantOutputRefusal() const {
+    const std::vector<Experiments::Part> parts = allParts.Parts(measured.size());
+    std::optional<double> first;
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        for (std::size_t r = parts[k].Begin; r < validationBegins[k]; ++r) {
+            if (!first)
+                first = measured[r];
+            else if (measured[r] != *first)
+                return std::nullopt;
+        }
+    }
+    if (!first)
+        return std::nullopt;
+    return "The output is " + FormatGeneral(*first, 15) + " in every " +
+           (resolved.ValidationPercent > 0.0 ? "estimation row" : "row") +
+           ": a model has no variation to fit.";
+}
+
 // The up-front check of the engine counts one search; restarts run several at once.
 std::optional<std::string> IdentificationRun::MemoryRefusal() const {
     if (resolved.Restarts <= 1)

@@ -140,6 +140,11 @@ public:
     // the run's, which the returned message then says.
     std::optional<std::string> AddOtherData(std::string name, const TableSamples& samples);
 
+    // After HandOver: the message refusing an output of one value over every estimation row,
+    // which leaves no variation to fit (the search's models then grow without bound), or
+    // nothing.
+    std::optional<std::string> ConstantOutputRefusal() const;
+
     // The means taken out of the columns for the search (none without offset removal): the
     // search's models map the inputs less these to the output less its mean.
     const ColumnOffsets& Offsets() const { return offsets; }

@@ -310,6 +310,15 @@ TEST_F(IdentifyCommand, DataTheRunCannotUseAreRefusedWithTheCause) {
     EXPECT_EQ(outcome.Err, "orvanel-identify: Input data could not be understood. Execution "
                            "cancelled. Row 101 has 4 cells where row 1 has 3.\n");
 
+    std::string flat;
+    for (int r = 0; r < 20; ++r)
+        flat += std::to_string(r % 3) + "\t" + std::to_string(r % 5) + "\t0\r\n";
+    std::ofstream(data, std::ios::binary) << flat;
+    outcome = Run(smallRun + data.string());
+    EXPECT_EQ(outcome.Status, 2);
+    EXPECT_EQ(outcome.Err,
+              "orvanel-identify: The output is 0 in every row: a model has no variation to fit.\n");
+
     // Every model's squared error overflows: no model can be scored.
     std::string huge;
     for (int r = 0; r < 20; ++r)
