@@ -243,8 +243,11 @@ void RefuseSliceConflicts(const CLI::App& app, const IdentifyOptions& options) {
     if (!options.SeedMilliseconds)
         throw UsageError("--restart-slice needs --seed-ms: every slice derives its searches "
                          "from the same seed");
-    for (const char* flag : {"--report", "--export", "--simulated-output", "--model",
-                             "--validation-data", "--summary"}) {
+    if (!options.ModelPath.empty())
+        throw UsageError("--restart-slice and --model cannot be given together: --model runs "
+                         "no search");
+    for (const char* flag :
+         {"--report", "--export", "--simulated-output", "--validation-data", "--summary"}) {
         if (app[flag]->count() > 0)
             throw UsageError(std::string("--restart-slice writes its part file only: give ") +
                              flag + " to the --merge");

@@ -62,11 +62,20 @@ ImportedData ReadData(const std::string& path, const ImportChoice& choice) {
     }
 }
 
-// Each validation file as the data file is read; their columns must be the data file's.
+// Each validation file as the data file is read; their columns must be the data file's. A
+// file with the very rows of a data file judges nothing new: `warnings` says so.
 std::optional<std::string> AddValidationData(IdentificationRun& run, const IdentifyOptions& options,
-                                             const ImportedData& data) {
+                                             const std::vector<ImportedData>& experiments,
+                                             std::vector<std::string>& warnings) {
+    const ImportedData& data = experiments.front();
     for (const std::string& path : options.ValidationPaths) {
         const ImportedData other = ReadData(path, options.Import);
+        for (std::size_t k = 0; k < experiments.size(); ++k) {
+            if (other.Samples == experiments[k].Samples)
+                warnings.push_back("The validation data " + path + " are the rows of " +
+                                   options.DataPaths[k] +
+                                   ", which the model was fitted to: their fit validates nothing");
+        }
         if (!other.InputNames.empty() && !data.InputNames.empty() &&
             (other.InputNames != data.InputNames || other.OutputName != data.OutputName))
             return "The validation data " + path + " have other columns than " + options.DataPath +
@@ -342,6 +351,8 @@ struct Session {
     std::vector<ImportedData> experiments;
     std::optional<double> sampleTime;
     RestartParts::Identity identity;
+    // Doubts about the data, for standard error.
+    std::vector<std::string> warnings;
 
     const ImportedData& Data() const { return experiments.front(); }
 };
@@ -375,12 +386,18 @@ std::optional<std::string> HandOver(Session& session) {
         return refusal;
     if (auto refusal = session.run.ConstantOutputRefusal())
         return refusal;
-    if (auto refusal = AddValidationData(session.run, options, data))
+    if (auto refusal =
+            AddValidationData(session.run, options, session.experiments, session.warnings))
         return refusal;
     // The samples are released once the engine holds its copy.
     for (ImportedData& experiment : session.experiments)
         experiment.Samples = TableSamples();
     return std::nullopt;
+}
+
+void PrintWarnings(const Session& session) {
+    for (const std::string& warning : session.warnings)
+        std::fprintf(stderr, "Warning: %s\n", TextEncoding::Printable(warning).c_str());
 }
 
 std::string ReportPathOf(const IdentifyOptions& options) {
@@ -471,6 +488,7 @@ int Identify(const IdentifyOptions& options) {
         return Fail(ExitBadUsage, *refusal);
     if (const auto refusal = BeginReport(session))
         return Fail(ExitBadUsage, *refusal);
+    PrintWarnings(session);
     ProgressDisplay progress(stderr, isatty(fileno(stderr)) != 0);
     signals.RemoveOnSecondSignal(session.run.Report().TemporaryPath());
     Watch(session, signals, progress);
@@ -570,13 +588,29 @@ int Merge(const IdentifyOptions& options, const NamedParts& parts) {
     }
     if (const auto refusal = BeginReport(session))
         return Fail(ExitBadUsage, *refusal);
+    PrintWarnings(session);
     const RestartParts::Part& all = merged.Merged();
     const std::string failure =
         session.run.RunMerged(all.Searches, all.EvolutionRows, all.LastGeneration);
     return Conclude(session, failure, signals);
 }
 
+bool IsPartFile(const std::string& path) {
+    try {
+        RestartParts::Read(path);
+        return true;
+    } catch (const DocumentError&) {
+        return false;
+    }
+}
+
 int MergeFiles(const IdentifyOptions& options) {
+    for (const std::string& path : options.DataPaths) {
+        if (IsPartFile(path))
+            return Fail(ExitBadUsage, "The merge needs the data file the slices ran on after the "
+                                      "part files: " +
+                                          path + " is a part file");
+    }
     NamedParts parts;
     for (const std::string& path : options.MergePaths) {
         try {

@@ -661,6 +661,11 @@ TEST_F(RestartSlices, PartsOfAnotherRunASliceTwiceOrAMissingSliceAreRefused) {
     std::ofstream(data, std::ios::app) << "0\t0\t0\r\n";
     EXPECT_NE(merge(three).find(Part(0) + " is a part of a run on other data (checksum "),
               std::string::npos);
+    const Outcome withoutData = Run(runOptions + "--merge " + Part(0) + " " + Part(1));
+    EXPECT_EQ(withoutData.Status, 2);
+    EXPECT_EQ(withoutData.Err, "orvanel-identify: The merge needs the data file the slices ran "
+                               "on after the part files: " +
+                                   Part(1) + " is a part file\n");
     EXPECT_FALSE(fs::exists(folder / "r.txt"));
 }
 
