@@ -20,6 +20,7 @@
 #include "engine/RunParameters.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -297,23 +298,47 @@ std::vector<std::string> WriteOutputs(const IdentificationRun& run, const TGenet
     return failures;
 }
 
+ModelFile ReadModel(const std::string& path) {
+    try {
+        return ModelFile::Read(path);
+    } catch (const DocumentError& error) {
+        throw DataError(error.what());
+    }
+}
+
+// The data as the model takes them: each input by its name where both name them, unless the
+// user chose the columns.
+TableSamples SamplesForModel(const ModelFile& model, const IdentifyOptions& options) {
+    ImportedData data = ReadData(options.DataPath, options.Import);
+    if (!options.Import.Inputs.empty())
+        data.InputNames.clear();
+    if (!options.Import.Output.empty())
+        data.OutputName.clear();
+    try {
+        return model.SamplesFor(data, options.DataPath);
+    } catch (const DocumentError& error) {
+        throw DataError(options.ModelPath + " on " + options.DataPath + ": " + error.what() +
+                        ": choose the columns with --inputs and --output");
+    }
+}
+
 // A model read back and judged on the data: no search, no report.
 int CheckModel(const IdentifyOptions& options) {
-    const ModelFile model = [&] {
-        try {
-            return ModelFile::Read(options.ModelPath);
-        } catch (const DocumentError& error) {
-            throw DataError(error.what());
-        }
-    }();
-    const ImportedData data = ReadData(options.DataPath, options.Import);
+    const ModelFile model = ReadModel(options.ModelPath);
+    const TableSamples samples = SamplesForModel(model, options);
+    const std::string checked = options.ModelPath + " on " + options.DataPath + ": ";
     std::vector<double> computed;
     try {
-        computed = model.Simulate(data.Samples);
+        computed = model.Simulate(samples);
     } catch (const DocumentError& error) {
-        return Fail(ExitBadUsage,
-                    options.ModelPath + " on " + options.DataPath + ": " + error.what());
+        return Fail(ExitBadUsage, checked + error.what());
     }
+    const auto diverged = std::find_if_not(computed.begin(), computed.end(),
+                                           [](double value) { return std::isfinite(value); });
+    if (diverged != computed.end())
+        return Fail(ExitRunFailed,
+                    checked + "the model diverges: its output is not finite from row " +
+                        std::to_string(diverged - computed.begin() + 1) + "; nothing is written");
     if (!options.SimulatedOutputPath.empty()) {
         if (const auto refusal =
                 OutputRefusal({{"--simulated-output", options.SimulatedOutputPath}}, options))
@@ -321,10 +346,12 @@ int CheckModel(const IdentifyOptions& options) {
     }
     std::vector<double> measured(computed.size());
     for (std::size_t r = 0; r < measured.size(); ++r)
-        measured[r] = data.Samples.Row(static_cast<int>(r)).back();
-    std::printf("%s\n", RunReport::FitLine("validation", FitFigure::Percent(measured, computed, 0,
-                                                                            measured.size()))
-                            .c_str());
+        measured[r] = samples.Row(static_cast<int>(r)).back();
+    const std::string part =
+        "validation" + std::string(model.InputOffsets ? RunReport::AroundEstimationMeans : "");
+    std::printf("%s\n",
+                RunReport::FitLine(part, FitFigure::Percent(measured, computed, 0, measured.size()))
+                    .c_str());
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         return Fail(ExitRunFailed, "The result could not be written to standard output");
     if (options.SimulatedOutputPath.empty())

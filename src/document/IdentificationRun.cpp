@@ -1225,20 +1225,18 @@ void IdentificationRun::JudgeExperiments(IdentifiedModel& model) const {
     }
 }
 
-// Each experiment from rest; the fit over all of them adds up every part's residuals and
-// deviations from its own mean.
+// Each experiment from rest around the model's offsets, as the exported model computes it;
+// the fit over all of them adds up every part's residuals and deviations from its own mean.
 void IdentificationRun::JudgeOnOtherData(IdentifiedModel& model) const {
     PooledFit all;
     for (const ValidationData& data : OtherData) {
         std::vector<std::vector<double>> centred = data.Columns;
         const std::size_t rows = centred.back().size();
-        const ColumnOffsets own =
-            resolved.RemoveOffsets ? ColumnOffsets::Measure(centred, rows) : ColumnOffsets();
-        own.Remove(centred);
+        model.Offsets.Remove(centred);
         std::vector<std::span<const double>> inputs(centred.begin(), centred.end() - 1);
         IdentifiedModel::OtherData judged{data.Name, data.Columns.back(),
                                           model.Model.Simulate(inputs, rows)};
-        own.AddToOutput(judged.Computed);
+        model.Offsets.AddToOutput(judged.Computed);
         judged.Fit = FitFigure::Percent(judged.Measured, judged.Computed, 0, rows);
         all.Add(judged.Measured, judged.Computed);
         model.Validation.push_back(std::move(judged));

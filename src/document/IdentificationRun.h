@@ -129,8 +129,8 @@ public:
     // Cells of the data file filled by interpolation, which the report counts.
     int FilledCells = 0;
     // Other experiments to judge the model on, named for the report; each must have as many
-    // inputs as the run's data. Set before Run; with offsets removed each is taken around its
-    // own means.
+    // inputs as the run's data. Set before Run; with offsets removed each is taken around the
+    // estimation means, as the exported model takes it.
     struct ValidationData {
         std::string Name;
         std::vector<std::vector<double>> Columns;

@@ -406,27 +406,42 @@ TEST_F(IdentifyCommand, ACsvOfTheExampleGivesItsReportWithNames) {
     EXPECT_EQ(model["sample_time"], 2.0);
 }
 
-// Another experiment judges the model, each from rest around its own means; its computed
-// output reproduces the printed fit.
+// Another experiment judges the model, from rest around the estimation means, as the exported
+// model read back judges it: the same computed output and the same figure, which the output
+// reproduces.
 TEST_F(IdentifyCommand, AValidationFileJudgesTheModel) {
     const fs::path other = folder / "other.txt";
     std::ofstream(other, std::ios::binary)
         << ExampleData::DocumentText(ExampleData::TwoInputs(120, 9));
     const fs::path simulated = folder / "computed.txt";
+    const fs::path json = folder / "model.json";
     const Outcome outcome = Run(smallRun + "--remove-offsets --validation-data " + other.string() +
-                                " --simulated-output " + simulated.string() + " " +
-                                data.string());
+                                " --simulated-output " + simulated.string() + " --export " +
+                                json.string() + " " + data.string());
     ASSERT_EQ(outcome.Status, 0) << outcome.Err;
     const std::vector<double> y = LastColumn(ReadFile(other));
     const std::vector<double> yc = LastColumn(ReadFile(folder / "computed-validation-1.txt"));
     ASSERT_EQ(yc.size(), 120u);
-    const std::string fits = "Fit (validation, " + other.string() + ") = " +
-                             FitText(y, yc, 0, 120) + "\nFit (validation) = " +
-                             FitText(y, yc, 0, 120) + "\n";
+    const std::string fit = FitText(y, yc, 0, 120);
+    const std::string fits = "Fit (validation, " + other.string() +
+                             ", around the estimation means) = " + fit +
+                             "\nFit (validation, around the estimation means) = " + fit + "\n";
     EXPECT_EQ(outcome.Out.substr(outcome.Out.size() - fits.size()), fits);
     EXPECT_EQ(LastColumn(ReadFile(simulated)).size(), 150u);
     EXPECT_NE(ReadFile(folder / "plant_Report.txt").find("\r\nFit (validation, "),
               std::string::npos);
+    const fs::path readBack = folder / "read-back.txt";
+    EXPECT_EQ(Run("--model " + json.string() + " --simulated-output " + readBack.string() + " " +
+                  other.string())
+                  .Out,
+              "Fit (validation, around the estimation means) = " + fit + "\n");
+    EXPECT_EQ(ReadFile(readBack), ReadFile(folder / "computed-validation-1.txt"));
+
+    const Outcome same = Run(smallRun + "--validation-data " + data.string() + " " + data.string());
+    EXPECT_EQ(same.Status, 0);
+    EXPECT_EQ(same.Err, "Warning: The validation data " + data.string() + " are the rows of " +
+                            data.string() +
+                            ", which the model was fitted to: their fit validates nothing\n");
 
     std::ofstream(other, std::ios::binary) << "1\t2\r\n";
     EXPECT_EQ(Run(smallRun + "--validation-data " + other.string() + " " + data.string()).Err,
@@ -485,8 +500,8 @@ TEST_F(IdentifyCommand, AnExportedModelReadBackComputesTheSameOutput) {
     ASSERT_EQ(outcome.Status, 0) << outcome.Err;
     EXPECT_EQ(ReadFile(second), ReadFile(first));
     const std::vector<double> y = LastColumn(ReadFile(data));
-    EXPECT_EQ(outcome.Out, "Fit (validation) = " + FitText(y, LastColumn(ReadFile(first)), 0, 150) +
-                               "\n");
+    EXPECT_EQ(outcome.Out, "Fit (validation, around the estimation means) = " +
+                               FitText(y, LastColumn(ReadFile(first)), 0, 150) + "\n");
 
     const struct {
         std::string Json;
@@ -516,6 +531,54 @@ TEST_F(IdentifyCommand, AnExportedModelReadBackComputesTheSameOutput) {
     EXPECT_EQ(Run("--model " + json.string() + " " + data.string()).Err,
               "orvanel-identify: " + json.string() + " on " + data.string() +
                   ": The data have 2 inputs; the model has 1\n");
+}
+
+// Where the model and the data name their columns, each input is the column of its name;
+// a column the data lack is named, and a model whose output overflows writes nothing.
+TEST_F(IdentifyCommand, AModelReadBackTakesTheDataColumnsByName) {
+    const auto csv = [this](const std::string& name, const std::string& header, bool swapped) {
+        std::string text = header + "\n";
+        for (const std::vector<double>& row : ExampleData::TwoInputs(150, 3))
+            text += std::to_string(row[swapped ? 1 : 0]) + "," +
+                    std::to_string(row[swapped ? 0 : 1]) + "," + std::to_string(row[2]) + "\n";
+        std::ofstream(folder / name, std::ios::binary) << text;
+        return (folder / name).string();
+    };
+    const std::string json = (folder / "model.json").string();
+    const std::string first = (folder / "first.txt").string();
+    const std::string second = (folder / "second.txt").string();
+    ASSERT_EQ(Run(smallRun + "--remove-offsets --export " + json + " " +
+                  csv("named.csv", "u1,u2,y", false))
+                  .Status,
+              0);
+    ASSERT_EQ(Run("--model " + json + " --simulated-output " + first + " " +
+                  csv("named.csv", "u1,u2,y", false))
+                  .Status,
+              0);
+    const Outcome swapped = Run("--model " + json + " --simulated-output " + second + " " +
+                                csv("swapped.csv", "u2,u1,y", true));
+    ASSERT_EQ(swapped.Status, 0) << swapped.Err;
+    EXPECT_EQ(ReadFile(second), ReadFile(first));
+
+    const std::string other = csv("other.csv", "u1,u3,y", false);
+    const Outcome missing = Run("--model " + json + " " + other);
+    EXPECT_EQ(missing.Status, 2);
+    EXPECT_EQ(missing.Err, "orvanel-identify: " + json + " on " + other + ": " + other +
+                               " has no input column named \"u2\", which input 2 of the model "
+                               "takes: choose the columns with --inputs and --output\n");
+    EXPECT_EQ(Run("--model " + json + " --inputs u1,u3 " + other).Status, 0);
+
+    std::ofstream(json, std::ios::binary) << R"({"format": "orvanel-model", "format_version": 1,
+        "inputs": [{"numerator": [1], "denominator": [1, -1e10], "delay": 0},
+                   {"numerator": [1], "denominator": [1, 0.5], "delay": 0}]})";
+    fs::remove(first);
+    const Outcome diverging =
+        Run("--model " + json + " --simulated-output " + first + " " + data.string());
+    EXPECT_EQ(diverging.Status, 1);
+    EXPECT_EQ(diverging.Err, "orvanel-identify: " + json + " on " + data.string() +
+                                 ": the model diverges: its output is not finite from row 33; "
+                                 "nothing is written\n");
+    EXPECT_FALSE(fs::exists(first));
 }
 
 // With restarts, what is printed, reported and exported is the model of the search kept.
