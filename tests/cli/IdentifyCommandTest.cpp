@@ -547,14 +547,9 @@ TEST_F(IdentifyCommand, AModelReadBackTakesTheDataColumnsByName) {
     const std::string json = (folder / "model.json").string();
     const std::string first = (folder / "first.txt").string();
     const std::string second = (folder / "second.txt").string();
-    ASSERT_EQ(Run(smallRun + "--remove-offsets --export " + json + " " +
-                  csv("named.csv", "u1,u2,y", false))
-                  .Status,
-              0);
-    ASSERT_EQ(Run("--model " + json + " --simulated-output " + first + " " +
-                  csv("named.csv", "u1,u2,y", false))
-                  .Status,
-              0);
+    const std::string named = csv("named.csv", "u1,u2,y", false);
+    ASSERT_EQ(Run(smallRun + "--remove-offsets --export " + json + " " + named).Status, 0);
+    ASSERT_EQ(Run("--model " + json + " --simulated-output " + first + " " + named).Status, 0);
     const Outcome swapped = Run("--model " + json + " --simulated-output " + second + " " +
                                 csv("swapped.csv", "u2,u1,y", true));
     ASSERT_EQ(swapped.Status, 0) << swapped.Err;
@@ -628,15 +623,6 @@ protected:
                                     std::to_string(slice) + "/" + std::to_string(slices) +
                                     " --part " + Part(slice) + " " + data.string());
         ASSERT_EQ(outcome.Status, 0) << outcome.Err;
-    }
-
-    // The model kept, as the report names it.
-    std::string Kept(const std::string& stem) const {
-        const std::string report = ReadFile(folder / (stem + ".txt"));
-        const std::size_t begin = report.find("the model of ");
-        return begin == std::string::npos
-                   ? ""
-                   : report.substr(begin + 13, report.find(" kept", begin) - begin - 13);
     }
 
     // Tiny searches; with seed 6 the model kept is that of restart 1, in slice 1.
@@ -745,7 +731,8 @@ TEST_F(RestartSlices, AModelFromAnEstimatorsStartMergesToWhatOneProcessWrites) {
     for (const auto& c : cases) {
         std::ofstream(data, std::ios::binary) << c.Data;
         const std::string printed = RunWhole("whole");
-        ASSERT_EQ(Kept("whole"), c.Kept);
+        ASSERT_NE(ReadFile(folder / "whole.txt").find("the model of " + c.Kept + " kept"),
+                  std::string::npos);
         RunSlice(0, 2);
         RunSlice(1, 2);
         const Outcome merged = Run(runOptions + "--merge " + Part(0) + " " + Part(1) +
