@@ -243,11 +243,35 @@ void RefuseSliceConflicts(const CLI::App& app, const IdentifyOptions& options) {
     if (!options.SeedMilliseconds)
         throw UsageError("--restart-slice needs --seed-ms: every slice derives its searches "
                          "from the same seed");
-    for (const char* flag : {"--report", "--export", "--simulated-output", "--model",
-                             "--validation-data", "--summary"}) {
+    if (!options.ModelPath.empty())
+        throw UsageError("--restart-slice and --model cannot be given together: --model runs "
+                         "no search");
+    for (const char* flag :
+         {"--report", "--export", "--simulated-output", "--validation-data", "--summary"}) {
         if (app[flag]->count() > 0)
             throw UsageError(std::string("--restart-slice writes its part file only: give ") +
                              flag + " to the --merge");
+    }
+}
+
+// A model read back is only simulated on the data file: whatever searches, reports, exports
+// or judges other files has nothing to act on.
+void RefuseModelConflicts(const CLI::App& app, const IdentifyOptions& options) {
+    if (options.ModelPath.empty())
+        return;
+    if (!options.ValidationPaths.empty())
+        throw UsageError("--model judges the model on the data file alone: give each file of "
+                         "--validation-data as the data file of a --model run of its own");
+    std::vector<std::string> flags = {"--report",  "--export",  "--summary",
+                                      "--seed-ms", "--threads", "--sample-time"};
+    for (const RunParameter* parameter : RunParameters::All())
+        flags.emplace_back(parameter->Flag);
+    for (const IdentificationOption* option : IdentificationOption::All())
+        flags.emplace_back(option->Flag);
+    for (const std::string& flag : flags) {
+        if (app[flag]->count() > 0)
+            throw UsageError("--model only simulates the model on the data file: " + flag +
+                             " cannot be given with it");
     }
 }
 
@@ -300,6 +324,7 @@ IdentifyOptions IdentifyOptions::Parse(std::span<const std::string_view> argumen
     if (!options.ModelPath.empty() && options.DataPaths.size() > 1)
         throw UsageError("--model takes one data file; \"" + further.front() +
                          "\" is a second one");
+    RefuseModelConflicts(app, options);
     if (!options.ValidationPaths.empty() && options.Identification.ValidationPercent > 0.0)
         throw UsageError("--validation-data and --validation-percent cannot be given together: "
                          "the model is judged on other files or on the data file's last rows");
@@ -374,10 +399,16 @@ Options (defaults in brackets):
                                  PATH, to PATH with -experiment-K (out-experiment-1.txt...)
   --model MODEL.json             no search: simulate a model exported as JSON on the data
                                  file from zero state, print "Fit (validation) = F %" and
-                                 write --simulated-output; no report
+                                 write --simulated-output; no report. Where the model and
+                                 the data both name their columns, each input is taken by
+                                 its name (unless --inputs chooses them); only the reading
+                                 options, --simulated-output and --quiet go with it
   --validation-data FILE         judge the model on another experiment (read as the data
                                  file is, with the same column choices) instead of the data
-                                 file's last rows; may be given more than once
+                                 file's last rows; may be given more than once. With
+                                 --remove-offsets it is taken around the estimation means,
+                                 as the exported model takes it ("Fit (validation, FILE,
+                                 around the estimation means) = F %")
   --delimiter tab|comma|semicolon|space
                                  the cells' delimiter in a delimited file [detected]
   --decimal .|,                  its decimal mark [detected; "," only without comma delimiter]

@@ -20,6 +20,7 @@
 #include "engine/RunParameters.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -70,11 +71,20 @@ ImportedData ReadData(const std::string& path, const ImportChoice& choice) {
     }
 }
 
-// Each validation file as the data file is read; their columns must be the data file's.
+// Each validation file as the data file is read; their columns must be the data file's. A
+// file with the very rows of a data file judges nothing new: `warnings` says so.
 std::optional<std::string> AddValidationData(IdentificationRun& run, const IdentifyOptions& options,
-                                             const ImportedData& data) {
+                                             const std::vector<ImportedData>& experiments,
+                                             std::vector<std::string>& warnings) {
+    const ImportedData& data = experiments.front();
     for (const std::string& path : options.ValidationPaths) {
         const ImportedData other = ReadData(path, options.Import);
+        for (std::size_t k = 0; k < experiments.size(); ++k) {
+            if (other.Samples == experiments[k].Samples)
+                warnings.push_back("The validation data " + path + " are the rows of " +
+                                   options.DataPaths[k] +
+                                   ", which the model was fitted to: their fit validates nothing");
+        }
         if (!other.InputNames.empty() && !data.InputNames.empty() &&
             (other.InputNames != data.InputNames || other.OutputName != data.OutputName))
             return "The validation data " + path + " have other columns than " + options.DataPath +
@@ -306,23 +316,47 @@ std::vector<std::string> WriteOutputs(const IdentificationRun& run, const TGenet
     return failures;
 }
 
+ModelFile ReadModel(const std::string& path) {
+    try {
+        return ModelFile::Read(path);
+    } catch (const DocumentError& error) {
+        throw DataError(error.what());
+    }
+}
+
+// The data as the model takes them: each input by its name where both name them, unless the
+// user chose the columns.
+TableSamples SamplesForModel(const ModelFile& model, const IdentifyOptions& options) {
+    ImportedData data = ReadData(options.DataPath, options.Import);
+    if (!options.Import.Inputs.empty())
+        data.InputNames.clear();
+    if (!options.Import.Output.empty())
+        data.OutputName.clear();
+    try {
+        return model.SamplesFor(data, options.DataPath);
+    } catch (const DocumentError& error) {
+        throw DataError(options.ModelPath + " on " + options.DataPath + ": " + error.what() +
+                        ": choose the columns with --inputs and --output");
+    }
+}
+
 // A model read back and judged on the data: no search, no report.
 int CheckModel(const IdentifyOptions& options) {
-    const ModelFile model = [&] {
-        try {
-            return ModelFile::Read(options.ModelPath);
-        } catch (const DocumentError& error) {
-            throw DataError(error.what());
-        }
-    }();
-    const ImportedData data = ReadData(options.DataPath, options.Import);
+    const ModelFile model = ReadModel(options.ModelPath);
+    const TableSamples samples = SamplesForModel(model, options);
+    const std::string checked = options.ModelPath + " on " + options.DataPath + ": ";
     std::vector<double> computed;
     try {
-        computed = model.Simulate(data.Samples);
+        computed = model.Simulate(samples);
     } catch (const DocumentError& error) {
-        return Fail(ExitBadUsage,
-                    options.ModelPath + " on " + options.DataPath + ": " + error.what());
+        return Fail(ExitBadUsage, checked + error.what());
     }
+    const auto diverged = std::find_if_not(computed.begin(), computed.end(),
+                                           [](double value) { return std::isfinite(value); });
+    if (diverged != computed.end())
+        return Fail(ExitRunFailed,
+                    checked + "the model diverges: its output is not finite from row " +
+                        std::to_string(diverged - computed.begin() + 1) + "; nothing is written");
     if (!options.SimulatedOutputPath.empty()) {
         if (const auto refusal =
                 OutputRefusal({{"--simulated-output", options.SimulatedOutputPath}}, options))
@@ -330,9 +364,10 @@ int CheckModel(const IdentifyOptions& options) {
     }
     std::vector<double> measured(computed.size());
     for (std::size_t r = 0; r < measured.size(); ++r)
-        measured[r] = data.Samples.Row(static_cast<int>(r)).back();
-    PrintLine(RunReport::FitLine("validation",
-                                 FitFigure::Percent(measured, computed, 0, measured.size())));
+        measured[r] = samples.Row(static_cast<int>(r)).back();
+    const std::string part =
+        "validation" + std::string(model.InputOffsets ? RunReport::AroundEstimationMeans : "");
+    PrintLine(RunReport::FitLine(part, FitFigure::Percent(measured, computed, 0, measured.size())));
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         return Fail(ExitRunFailed, "The result could not be written to standard output");
     if (options.SimulatedOutputPath.empty())
@@ -359,6 +394,8 @@ struct Session {
     std::vector<ImportedData> experiments;
     std::optional<double> sampleTime;
     RestartParts::Identity identity;
+    // Doubts about the data, for standard error.
+    std::vector<std::string> warnings;
 
     const ImportedData& Data() const { return experiments.front(); }
 };
@@ -390,12 +427,20 @@ std::optional<std::string> HandOver(Session& session) {
     }
     if (auto refusal = HandOver(session.run, options, session.experiments))
         return refusal;
-    if (auto refusal = AddValidationData(session.run, options, data))
+    if (auto refusal = session.run.ConstantOutputRefusal())
+        return refusal;
+    if (auto refusal =
+            AddValidationData(session.run, options, session.experiments, session.warnings))
         return refusal;
     // The samples are released once the engine holds its copy.
     for (ImportedData& experiment : session.experiments)
         experiment.Samples = TableSamples();
     return std::nullopt;
+}
+
+void PrintWarnings(const Session& session) {
+    for (const std::string& warning : session.warnings)
+        std::fprintf(stderr, "Warning: %s\n", TextEncoding::Printable(warning).c_str());
 }
 
 std::string ReportPathOf(const IdentifyOptions& options) {
@@ -509,6 +554,7 @@ int Identify(const IdentifyOptions& options) {
         return Fail(ExitBadUsage, *refusal);
     if (const auto refusal = BeginReport(session))
         return Fail(ExitBadUsage, *refusal);
+    PrintWarnings(session);
     ProgressDisplay progress(stderr, isatty(fileno(stderr)) != 0);
     signals.RemoveOnSecondSignal(session.run.Report().TemporaryPath());
     Watch(session, signals, progress, true);
@@ -614,6 +660,7 @@ int Merge(const IdentifyOptions& options, const NamedParts& parts, const StopSig
     }
     if (const auto refusal = BeginReport(session))
         return Fail(ExitBadUsage, *refusal);
+    PrintWarnings(session);
     const RestartParts::Part& all = merged.Merged();
     const std::string failure = session.run.RunMerged(all.Searches, all.EvolutionRows,
                                                       all.LastGeneration, stopped.has_value());
@@ -640,7 +687,22 @@ std::string AbsentPartsMessage(const std::vector<std::string>& absent, const Nam
     return message;
 }
 
+bool IsPartFile(const std::string& path) {
+    try {
+        RestartParts::Read(path);
+        return true;
+    } catch (const DocumentError&) {
+        return false;
+    }
+}
+
 int MergeFiles(const IdentifyOptions& options, const StopSignals& signals) {
+    for (const std::string& path : options.DataPaths) {
+        if (IsPartFile(path))
+            return Fail(ExitBadUsage, "The merge needs the data file the slices ran on after the "
+                                      "part files: " +
+                                          path + " is a part file");
+    }
     NamedParts parts;
     std::vector<std::string> absent;
     for (const std::string& path : options.MergePaths) {

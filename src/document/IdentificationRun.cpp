@@ -309,6 +309,24 @@ void IdentificationRun::SeparateExperiments() {
     estimationParts = Experiments(estimationStarts);
 }
 
+std::optional<std::string> IdentificationRun::ConstantOutputRefusal() const {
+    const std::vector<Experiments::Part> parts = allParts.Parts(measured.size());
+    std::optional<double> first;
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        for (std::size_t r = parts[k].Begin; r < validationBegins[k]; ++r) {
+            if (!first)
+                first = measured[r];
+            else if (measured[r] != *first)
+                return std::nullopt;
+        }
+    }
+    if (!first)
+        return std::nullopt;
+    return "The output is " + FormatGeneral(*first, 15) + " in every " +
+           (resolved.ValidationPercent > 0.0 ? "estimation row" : "row") +
+           ": a model has no variation to fit.";
+}
+
 // The up-front check of the engine counts one search; restarts run several at once.
 std::optional<std::string> IdentificationRun::MemoryRefusal() const {
     if (resolved.Restarts <= 1)
@@ -921,7 +939,7 @@ std::string IdentificationRun::RunMerged(const std::vector<FinishedSearch>& sear
         KeepChosen(std::move(found), count);
         // A model from an estimator's start has no search of its own: the report shows the
         // run's own search, which in one process the engine holds and here slice 0 brought.
-        if (!keptSearchModel && !searches.empty())
+        if (!keptSearchModel && !searches.empty() && searches.front().Index == 0)
             keptSearchModel = searches.front().Searched;
     } catch (const std::exception& error) {
         failure = error.what();
@@ -1234,20 +1252,18 @@ void IdentificationRun::JudgeExperiments(IdentifiedModel& model) const {
     }
 }
 
-// Each experiment from rest; the fit over all of them adds up every part's residuals and
-// deviations from its own mean.
+// Each experiment from rest around the model's offsets, as the exported model computes it;
+// the fit over all of them adds up every part's residuals and deviations from its own mean.
 void IdentificationRun::JudgeOnOtherData(IdentifiedModel& model) const {
     PooledFit all;
     for (const ValidationData& data : OtherData) {
         std::vector<std::vector<double>> centred = data.Columns;
         const std::size_t rows = centred.back().size();
-        const ColumnOffsets own =
-            resolved.RemoveOffsets ? ColumnOffsets::Measure(centred, rows) : ColumnOffsets();
-        own.Remove(centred);
+        model.Offsets.Remove(centred);
         std::vector<std::span<const double>> inputs(centred.begin(), centred.end() - 1);
         IdentifiedModel::OtherData judged{data.Name, data.Columns.back(),
                                           model.Model.Simulate(inputs, rows)};
-        own.AddToOutput(judged.Computed);
+        model.Offsets.AddToOutput(judged.Computed);
         judged.Fit = FitFigure::Percent(judged.Measured, judged.Computed, 0, rows);
         all.Add(judged.Measured, judged.Computed);
         model.Validation.push_back(std::move(judged));

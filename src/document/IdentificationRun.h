@@ -130,8 +130,8 @@ public:
     // Cells of the data file filled by interpolation, which the report counts.
     int FilledCells = 0;
     // Other experiments to judge the model on, named for the report; each must have as many
-    // inputs as the run's data. Set before Run; with offsets removed each is taken around its
-    // own means.
+    // inputs as the run's data. Set before Run; with offsets removed each is taken around the
+    // estimation means, as the exported model takes it.
     struct ValidationData {
         std::string Name;
         std::vector<std::vector<double>> Columns;
@@ -140,6 +140,11 @@ public:
     // Takes the samples' columns as an experiment of OtherData; nothing when its inputs are not
     // the run's, which the returned message then says.
     std::optional<std::string> AddOtherData(std::string name, const TableSamples& samples);
+
+    // After HandOver: the message refusing an output of one value over every estimation row,
+    // which leaves no variation to fit (the search's models then grow without bound), or
+    // nothing.
+    std::optional<std::string> ConstantOutputRefusal() const;
 
     // The means taken out of the columns for the search (none without offset removal): the
     // search's models map the inputs less these to the output less its mean.

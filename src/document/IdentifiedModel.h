@@ -38,7 +38,7 @@ struct IdentifiedModel {
     // the run was stopped during the restarts.
     int CompletedSearches = 1;
     // The model judged on other experiments than the one it was found on, each simulated from
-    // rest (with offsets removed, around its own means).
+    // rest (with offsets removed, around the model's offsets: the estimation means).
     struct OtherData {
         std::string Name;
         std::vector<double> Measured;

@@ -56,6 +56,9 @@ ModelFile ModelFile::Parse(const std::string& text, const std::string& path) {
     ModelFile model;
     for (std::size_t k = 0; k < inputs.size(); ++k)
         model.Inputs.push_back(ReadInput(reader, inputs[k], "inputs[" + std::to_string(k) + "]"));
+    if (document.contains("output") && document["output"].is_object() &&
+        document["output"].contains("name") && document["output"]["name"].is_string())
+        model.OutputName = document["output"]["name"].get<std::string>();
     if (document.contains("offsets")) {
         const json& offsets = document["offsets"];
         model.InputOffsets =
@@ -86,6 +89,8 @@ std::string ModelFile::Text() const {
         inputs.push_back(std::move(entry));
     }
     document["inputs"] = std::move(inputs);
+    if (!OutputName.empty())
+        document["output"] = {{"name", OutputName}};
     if (InputOffsets)
         document["offsets"] = {{"inputs", *InputOffsets}, {"output", OutputOffset}};
     if (SampleTime)
@@ -124,6 +129,35 @@ std::vector<double> ModelFile::Simulate(const TableSamples& samples) const {
     for (double& value : sum)
         value = value + OutputOffset;
     return sum;
+}
+
+TableSamples ModelFile::SamplesFor(const ImportedData& data, const std::string& dataPath) const {
+    if (!OutputName.empty() && !data.OutputName.empty() && OutputName != data.OutputName)
+        throw DocumentError("the model's output is \"" + OutputName + "\", the output of " +
+                            dataPath + " is \"" + data.OutputName + "\"");
+    const bool named = std::all_of(Inputs.begin(), Inputs.end(),
+                                   [](const Input& input) { return !input.Name.empty(); });
+    if (!named || data.InputNames.empty())
+        return data.Samples;
+    std::vector<std::size_t> columns;
+    for (std::size_t k = 0; k < Inputs.size(); ++k) {
+        const auto found =
+            std::find(data.InputNames.begin(), data.InputNames.end(), Inputs[k].Name);
+        if (found == data.InputNames.end())
+            throw DocumentError(dataPath + " has no input column named \"" + Inputs[k].Name +
+                                "\", which input " + std::to_string(k + 1) + " of the model takes");
+        columns.push_back(static_cast<std::size_t>(found - data.InputNames.begin()));
+    }
+    const auto rows = static_cast<std::size_t>(data.Samples.Samples());
+    std::vector<std::vector<double>> inputs(columns.size(), std::vector<double>(rows));
+    std::vector<double> output(rows);
+    for (std::size_t r = 0; r < rows; ++r) {
+        const std::span<const double> row = data.Samples.Row(static_cast<int>(r));
+        for (std::size_t k = 0; k < columns.size(); ++k)
+            inputs[k][r] = row[columns[k]];
+        output[r] = row.back();
+    }
+    return TableSamples::FromColumns(inputs, output);
 }
 
 } // namespace orvanel

@@ -1,6 +1,7 @@
 // A model read back from the program's own JSON export, to be simulated on any data.
 #pragma once
 
+#include "document/DataImport.h"
 #include "document/TableSamples.h"
 
 #include <optional>
@@ -35,6 +36,8 @@ public:
     std::string Text() const;
 
     std::vector<Input> Inputs;
+    // The output column's name, when the data the model was found on named it.
+    std::string OutputName;
     std::optional<std::vector<double>> InputOffsets;
     double OutputOffset = 0.0;
     std::optional<double> SampleTime;
@@ -43,6 +46,12 @@ public:
     // inputs and added to the output as the run did. Throws DocumentError when the samples have
     // another number of inputs.
     std::vector<double> Simulate(const TableSamples& samples) const;
+    // The data's samples with the inputs in the model's order. Where the model and the data
+    // both name every input, each input of the model takes the data's input of its name,
+    // whatever the order or other inputs there; otherwise the inputs are taken as they come.
+    // Throws DocumentError naming `dataPath` and the column for an input the data lack by
+    // name, or for an output of another name than the model's.
+    TableSamples SamplesFor(const ImportedData& data, const std::string& dataPath) const;
 };
 
 } // namespace orvanel

@@ -295,10 +295,19 @@ std::vector<std::string> RunReport::FitLines(const IdentifiedModel& model, char 
     if (model.ValidationBegins < model.Computed.size())
         lines.push_back(FitLine("validation", model.ValidationFit, decimalSeparator));
     for (const IdentifiedModel::OtherData& other : model.Validation)
-        lines.push_back(FitLine("validation, " + other.Name, other.Fit, decimalSeparator));
+        lines.push_back(FitLine(OtherDataPart(model, other.Name), other.Fit, decimalSeparator));
     if (!model.Validation.empty())
-        lines.push_back(FitLine("validation", model.OtherDataFit, decimalSeparator));
+        lines.push_back(FitLine(OtherDataPart(model, {}), model.OtherDataFit, decimalSeparator));
     return lines;
+}
+
+std::string RunReport::OtherDataPart(const IdentifiedModel& model, std::string_view name) {
+    std::string part = "validation";
+    if (!name.empty())
+        part.append(", ").append(name);
+    if (!model.Offsets.Means().empty())
+        part.append(AroundEstimationMeans);
+    return part;
 }
 
 std::string RunReport::FitLine(std::string_view part, double percent, char decimalSeparator) {

@@ -93,11 +93,18 @@ public:
     // fit figures, lines separated by CR LF.
     std::string QualityText(const IdentifiedModel& model, const IdentificationOptions& options,
                             std::span<const InputSummary> summaries = {}) const;
+    // Follows "validation" where a model with offsets is judged on other data: they are taken
+    // around the means the model was estimated with, as the exported model takes them.
+    static constexpr std::string_view AroundEstimationMeans = ", around the estimation means";
+    // The part of FitLine for other data `name` (all of them together when empty) judging a
+    // model: "validation, NAME", with AroundEstimationMeans when its offsets were removed.
+    static std::string OtherDataPart(const IdentifiedModel& model, std::string_view name);
     // "Fit (estimation) = 85.31 %", part naming the rows; "undefined" in place of a NaN.
     static std::string FitLine(std::string_view part, double percent, char decimalSeparator = '.');
     // Every fit figure of a model as FitLine writes them: with several experiments each one's
     // first, "Fit (estimation, NAME) = F %", then over all rows; the estimation's, the held-out
-    // rows' when there are any, then each other experiment's and theirs together.
+    // rows' when there are any, then each other experiment's and theirs together (with
+    // AroundEstimationMeans when offsets were removed).
     static std::vector<std::string> FitLines(const IdentifiedModel& model,
                                              char decimalSeparator = '.');
     // The text shown for a run that failed with the engine's message: the message, and for

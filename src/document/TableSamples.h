@@ -57,6 +57,9 @@ public:
     // SetInputCount.
     void HandTo(TGenetico& engine) const;
 
+    // The same rows, value for value.
+    bool operator==(const TableSamples& other) const = default;
+
 private:
     int inputs = 0;
     int samples = 0;

@@ -830,8 +830,9 @@ QString RunDriver::FitTextOf(const std::vector<double>& measured,
                                    "validation", result.ValidationFit, decimalSeparator_));
     }
     for (const IdentifiedModel::OtherData& other : result.Validation) {
-        text += FitSeparator + QString::fromStdString(RunReport::FitLine(
-                                   "validation, " + other.Name, other.Fit, decimalSeparator_));
+        text += FitSeparator +
+                QString::fromStdString(RunReport::FitLine(
+                    RunReport::OtherDataPart(result, other.Name), other.Fit, decimalSeparator_));
     }
     return text;
 }

@@ -140,6 +140,25 @@ TEST(IdentifyOptions, RefusesUnknownOptionsMissingValuesAndFiles) {
     EXPECT_EQ(several.DataPath, "a.txt");
 }
 
+// A model read back is only simulated: every option it would silently ignore is refused, and
+// the advice given leads to a command that runs.
+TEST(IdentifyOptions, RefusesWhatAModelReadBackCannotHonour) {
+    for (const std::string_view option :
+         {"--thorough", "--summary", "--report=r.txt", "--export=e.json", "--generations=5"})
+        EXPECT_EQ(UsageMessage({"--model", "m.json", option, "d.txt"}),
+                  "--model only simulates the model on the data file: " +
+                      std::string(option.substr(0, option.find('='))) + " cannot be given with it");
+    EXPECT_EQ(UsageMessage({"--model", "m.json", "--validation-data", "v.txt", "d.txt"}),
+              "--model judges the model on the data file alone: give each file of "
+              "--validation-data as the data file of a --model run of its own");
+    EXPECT_EQ(UsageMessage({"--model", "m.json", "--restart-slice", "0/2", "--part", "p.json",
+                            "--seed-ms", "5", "d.txt"}),
+              "--restart-slice and --model cannot be given together: --model runs no search");
+    EXPECT_EQ(UsageMessage({"--model", "m.json", "--quiet", "--inputs", "a,b", "--simulated-output",
+                            "o.txt", "d.csv"}),
+              "accepted");
+}
+
 TEST(IdentifyOptions, TakesEveryExportAndTheSampleTime) {
     const IdentifyOptions o = Parse(
         {"--export", "m.JSON", "--sample-time=0.02", "d.txt", "--export=m.py", "--export", "m.m"});
