@@ -462,9 +462,10 @@ TEST_F(IdentifyCommand, AValidationFileJudgesTheModel) {
 
     const Outcome same = Run(smallRun + "--validation-data " + data.string() + " " + data.string());
     EXPECT_EQ(same.Status, 0);
-    EXPECT_EQ(same.Err, "Warning: The validation data " + data.string() + " are the rows of " +
-                            data.string() +
-                            ", which the model was fitted to: their fit validates nothing\n");
+    const std::string warning = "Warning: The validation data " + data.string() +
+                                " are the rows of " + data.string() +
+                                ", which the model was fitted to: their fit validates nothing\n";
+    EXPECT_EQ(same.Err.substr(0, warning.size()), warning);
 
     std::ofstream(other, std::ios::binary) << "1\t2\r\n";
     EXPECT_EQ(Run(smallRun + "--validation-data " + other.string() + " " + data.string()).Err,
