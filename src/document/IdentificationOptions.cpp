@@ -134,7 +134,7 @@ std::optional<std::string> IdentificationOptions::PoorFitHint(double fitPercent,
     if (Thorough || !std::isfinite(fitPercent) || fitPercent >= PoorFitPercent)
         return std::nullopt;
     std::array<char, 64> buffer{};
-    std::snprintf(buffer.data(), buffer.size(), "%.1f", fitPercent);
+    std::snprintf(buffer.data(), buffer.size(), "%.2f", fitPercent);
     std::string fit = buffer.data();
     std::replace(fit.begin(), fit.end(), '.', decimalSeparator);
     return "Fit " + fit + " %: a thorough run (" + std::string(thoroughSwitch) +

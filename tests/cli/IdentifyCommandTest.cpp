@@ -92,7 +92,7 @@ TEST_F(IdentifyCommand, WritesTheReportNextToTheDataAndPrintsTheResult) {
     const Outcome outcome = Run(smallRun + data.string());
     ASSERT_EQ(outcome.Status, 0) << outcome.Err;
     // So short a search fits poorly: the one note says what does better.
-    EXPECT_EQ(outcome.Err, "Fit 47.6 %: a thorough run (--thorough) removes offsets, refines, "
+    EXPECT_EQ(outcome.Err, "Fit 47.57 %: a thorough run (--thorough) removes offsets, refines, "
                            "tries other structures and usually fits far better\n");
     const std::string report = ReadFile(folder / "plant_Report.txt");
     ASSERT_FALSE(report.empty());

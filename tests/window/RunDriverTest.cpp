@@ -405,7 +405,7 @@ private slots:
             RunReport::FitLine("estimation", FitFigure::Percent(measured, computed, 0, Samples)));
         // So short a search fits poorly: the status line says once what does better.
         QCOMPARE(Status(), QStringLiteral("Ready   ") + fit +
-                               QStringLiteral("   Fit -18.6 %: a thorough run (Options > Thorough "
+                               QStringLiteral("   Fit -18.60 %: a thorough run (Options > Thorough "
                                               "identification) removes offsets, refines, tries "
                                               "other structures and usually fits far better"));
         QCOMPARE(QString::fromStdString(chart.Title()), fit);
