@@ -3,11 +3,17 @@
 #include "document/DataImport.h"
 #include "document/MissingValues.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <hdf5.h>
 #include <map>
 #include <matio.h>
 #include <memory>
+#include <system_error>
 
 namespace orvanel {
 namespace {
@@ -90,15 +96,156 @@ struct Numeric {
     throw ImportError(path + " " + message);
 }
 
+// The HDF5 library under version 7.3 files prints a trace of every failure to the standard
+// error; a damaged file's failure is reported once, by the message here.
+void QuietHdf5() {
+    static const bool quiet = [] { return H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr) >= 0; }();
+    static_cast<void>(quiet);
+}
+
+// A file that is not regular (a FIFO, a device) would block or never end once opened.
+std::uint64_t RegularFileSize(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (error)
+        Fail(path, "cannot be opened: " + error.message());
+    if (!std::filesystem::is_regular_file(status))
+        Fail(path, "is not a regular file");
+    return std::filesystem::file_size(path, error);
+}
+
+std::uint32_t Word(const std::array<unsigned char, 8>& bytes, std::size_t at, bool swapped) {
+    std::uint32_t word = 0;
+    for (std::size_t b = 0; b < 4; ++b)
+        word |= static_cast<std::uint32_t>(bytes[at + (swapped ? 3 - b : b)]) << (8 * b);
+    return word;
+}
+
+// Version 5 files are a 128-byte header and then one tagged element per variable, its size
+// in its tag. The library reads a last element cut short as if whole, so the sizes are
+// checked against the file's length first.
+void RequireWholeVersion5(const std::string& path, std::uint64_t size) {
+    std::ifstream file(path, std::ios::binary);
+    std::array<unsigned char, 8> tag{};
+    file.seekg(124);
+    file.read(reinterpret_cast<char*>(tag.data()), 4);
+    // The writer's 'M' 'I' read back as "IM" when its byte order is this machine's.
+    const bool swapped = tag[2] == 'M';
+    std::uint64_t offset = 128;
+    for (int element = 1; size - offset >= tag.size(); ++element) {
+        file.seekg(static_cast<std::streamoff>(offset));
+        if (!file.read(reinterpret_cast<char*>(tag.data()), tag.size()))
+            Fail(path, "cannot be read");
+        // A small element keeps its size in the tag's upper half and its data in the tag.
+        const std::uint32_t first = Word(tag, 0, swapped);
+        const std::uint64_t bytes = (first >> 16) != 0 ? 0 : Word(tag, 4, swapped);
+        const std::uint64_t left = size - offset - tag.size();
+        if (bytes > left)
+            Fail(path, "is cut short: its variable " + std::to_string(element) + " declares " +
+                           std::to_string(bytes) + " bytes, and " + std::to_string(left) +
+                           " are left in the file");
+        const bool compressed = first == MAT_T_COMPRESSED;
+        offset += tag.size() + (compressed ? bytes : (bytes + 7) / 8 * 8);
+        offset = std::min(offset, size);
+    }
+}
+
+// Version 7.3 files are HDF5 files after a 512-byte header; the superblock there gives the
+// file's length, which a file cut short does not reach.
+void RequireWholeVersion73(const std::string& path, std::uint64_t size) {
+    std::ifstream file(path, std::ios::binary);
+    std::array<unsigned char, 64> block{};
+    file.seekg(512);
+    if (!file.read(reinterpret_cast<char*>(block.data()), block.size()))
+        Fail(path, "is cut short: it ends within its first " + std::to_string(512 + block.size()) +
+                       " bytes");
+    const unsigned version = block[8];
+    const std::size_t offsetSize = version <= 1 ? block[13] : block[9];
+    if (offsetSize != 8)
+        return;
+    // The end address follows the base address and one more address in every version.
+    const std::size_t base = version == 0 ? 24 : version == 1 ? 28 : 12;
+    std::uint64_t end = 0;
+    for (std::size_t b = 0; b < 8; ++b)
+        end |= static_cast<std::uint64_t>(block[base + 16 + b]) << (8 * b);
+    if (end > size)
+        Fail(path, "is cut short: it declares " + std::to_string(end) + " bytes, and " +
+                       std::to_string(size) + " are in the file");
+}
+
+// zlib expands its input by at most 1032 times.
+constexpr std::uint64_t MostExpansion = 1032;
+
+// The bytes the variable's values take once read; nothing when that overflows.
+std::optional<std::uint64_t> ValueBytes(const matvar_t& variable) {
+    std::uint64_t bytes = variable.class_type == MAT_C_CELL || variable.class_type == MAT_C_STRUCT
+                              ? sizeof(void*)
+                              : std::max<std::uint64_t>(1, Mat_SizeOfClass(variable.class_type));
+    if (variable.isComplex)
+        bytes *= 2;
+    for (int d = 0; d < variable.rank; ++d) {
+        if (variable.dims[d] != 0 && bytes > UINT64_MAX / variable.dims[d])
+            return std::nullopt;
+        bytes *= variable.dims[d];
+    }
+    return bytes;
+}
+
+// A damaged dimension would have the library allocate and read gigabytes for a small file: a
+// variable cannot hold more than the file does, unless it was compressed.
+void RequireFitsTheFile(const std::string& path, const matvar_t& variable, const std::string& name,
+                        std::uint64_t size, bool mayBeCompressed) {
+    if (variable.class_type == MAT_C_SPARSE)
+        return;
+    const std::uint64_t most = mayBeCompressed ? size * MostExpansion : size;
+    const std::optional<std::uint64_t> bytes = ValueBytes(variable);
+    if (!bytes || *bytes > most) {
+        std::string dims;
+        for (int d = 0; d < variable.rank; ++d)
+            dims += (d == 0 ? "" : " x ") + std::to_string(variable.dims[d]);
+        Fail(path, "is damaged: its variable " + name + " declares " + dims +
+                       " values, more than the file can hold");
+    }
+}
+
+std::string NameOf(const matvar_t& variable) {
+    return variable.name != nullptr ? variable.name : "?";
+}
+
+// How many variables the file holds, each checked against the file's size before any is read.
+std::size_t CheckedVariables(const std::string& path, mat_t* file, std::uint64_t size) {
+    const mat_ft version = Mat_GetVersion(file);
+    if (version == MAT_FT_MAT5)
+        RequireWholeVersion5(path, size);
+    else if (version == MAT_FT_MAT73)
+        RequireWholeVersion73(path, size);
+    std::size_t count = 0;
+    while (const Variable variable{Mat_VarReadNextInfo(file)}) {
+        const bool compressed =
+            version == MAT_FT_MAT73 || variable->compression == MAT_COMPRESSION_ZLIB;
+        RequireFitsTheFile(path, *variable, NameOf(*variable), size, compressed);
+        ++count;
+    }
+    Mat_Rewind(file);
+    return count;
+}
+
 std::vector<Numeric> NumericVariables(const std::string& path, std::string& passedOver) {
+    const std::uint64_t size = RegularFileSize(path);
+    QuietHdf5();
     const MatFile file(Mat_Open(path.c_str(), MAT_ACC_RDONLY));
     if (!file)
         Fail(path, "cannot be opened as a MATLAB data file (version 5 or 7.3)");
+    const std::size_t count = CheckedVariables(path, file.get(), size);
     std::vector<Numeric> found;
-    while (const Variable variable{Mat_VarReadNext(file.get())}) {
-        const std::string name = variable->name != nullptr ? variable->name : "?";
-        const bool plain = !variable->isComplex && !variable->isLogical && variable->rank == 2 &&
-                           variable->data != nullptr;
+    for (std::size_t v = 0; v < count; ++v) {
+        const Variable variable{Mat_VarReadNext(file.get())};
+        if (!variable)
+            Fail(path, "is damaged: its variable " + std::to_string(v + 1) + " cannot be read");
+        const std::string name = NameOf(*variable);
+        if (variable->isComplex)
+            Fail(path, "holds " + name + ", which is complex: only real signals can be read");
+        const bool plain = variable->rank == 2 && variable->data != nullptr;
         const std::size_t rows = variable->rank >= 1 ? variable->dims[0] : 0;
         const std::size_t columns = variable->rank >= 2 ? variable->dims[1] : 0;
         std::optional<std::vector<double>> values;
@@ -112,6 +259,15 @@ std::vector<Numeric> NumericVariables(const std::string& path, std::string& pass
             found.push_back({name, rows, columns, std::move(*values)});
     }
     return found;
+}
+
+std::string VectorNames(const std::map<std::size_t, std::vector<const Numeric*>>& vectors) {
+    std::string names;
+    for (const auto& [length, sameLength] : vectors) {
+        for (const Numeric* vector : sameLength)
+            names += (names.empty() ? "" : ", ") + vector->Name;
+    }
+    return names;
 }
 
 } // namespace
@@ -131,6 +287,10 @@ MatTable MatTable::Read(const std::string& path) {
     if (matrices.size() > 1)
         Fail(path, "holds several matrices (" + matrices[0]->Name + ", " + matrices[1]->Name +
                        "): save the signals as one matrix, or as one vector each");
+    if (matrices.size() == 1 && !vectorsByLength.empty())
+        Fail(path, "holds the matrix " + matrices.front()->Name + " and the vectors " +
+                       VectorNames(vectorsByLength) +
+                       ": save the signals as one matrix, or as one vector each");
     if (matrices.size() == 1) {
         const Numeric& matrix = *matrices.front();
         // The signals run along the longer side.
