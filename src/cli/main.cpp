@@ -558,7 +558,8 @@ int Merge(const IdentifyOptions& options, const NamedParts& parts) {
     Session session(options, seed);
     if (const auto refusal = HandOver(session))
         return Fail(ExitBadUsage, *refusal);
-    RestartParts merged(session.identity);
+    RestartParts merged(session.identity, {static_cast<std::size_t>(session.engine.InputCount()),
+                                           session.run.Rows()});
     try {
         for (const auto& [name, part] : parts)
             merged.Add(name, part);
@@ -566,9 +567,11 @@ int Merge(const IdentifyOptions& options, const NamedParts& parts) {
     } catch (const DocumentError& error) {
         return Fail(ExitBadUsage, error.what());
     }
+    const RestartParts::Part& all = merged.Merged();
+    if (const auto refusal = session.run.ForeignModel(all.Searches))
+        return Fail(ExitBadUsage, *refusal);
     if (const auto refusal = BeginReport(session))
         return Fail(ExitBadUsage, *refusal);
-    const RestartParts::Part& all = merged.Merged();
     const std::string failure =
         session.run.RunMerged(all.Searches, all.EvolutionRows, all.LastGeneration);
     return Conclude(session, failure, signals);

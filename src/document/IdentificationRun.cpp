@@ -880,6 +880,22 @@ void IdentificationRun::KeepSliceSearches(const std::vector<std::optional<Found>
     Rnd::GlobalState() = own;
 }
 
+std::optional<std::string>
+IdentificationRun::ForeignModel(const std::vector<FinishedSearch>& searches) const {
+    const Refinement refinement = EstimationRefinement();
+    for (const FinishedSearch& search : searches) {
+        if (!search.Model)
+            continue;
+        const double error = refinement.SquaredError(*search.Model);
+        // The slice computed it alike; the margin only spares a machine of other rounding.
+        if (!(std::fabs(error - search.Error) <= 1e-9 * std::fabs(search.Error)))
+            return "Search " + std::to_string(search.Index + 1) + "'s model gives the squared " +
+                   "error " + FormatGeneral(error, 15) + ", not the " +
+                   FormatGeneral(search.Error, 15) + " it came with: its part was changed";
+    }
+    return std::nullopt;
+}
+
 std::string IdentificationRun::RunMerged(const std::vector<FinishedSearch>& searches,
                                          std::string_view evolutionRows, int finalGeneration) {
     std::string failure;

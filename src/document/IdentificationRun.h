@@ -196,6 +196,11 @@ public:
     };
     RestartSlice Slice;
     const std::vector<FinishedSearch>& SliceSearches() const { return sliceSearches; }
+    // After HandOver: the first search whose model does not give, on these data, the squared
+    // error it came with ("Search 2's model gives the squared error 3.5, not the 1.25 it came
+    // with: its part was changed"); such a model would be used while the texts that came with
+    // it are printed.
+    std::optional<std::string> ForeignModel(const std::vector<FinishedSearch>& searches) const;
     // In place of Run, after HandOver and BeginReport: ends the run with the searches of every
     // slice, one per index, as the run in one process ends with them. The report's evolution
     // table is `evolutionRows` (slice 0's, as RunReport::EvolutionRowText wrote them, the last
