@@ -9,6 +9,7 @@
 #include "engine/ColumnOffsets.h"
 #include "engine/LinearModel.h"
 #include "engine/Refinement.h"
+#include "engine/StructureSearch.h"
 #include "model/Rnd.h"
 
 #include <atomic>
@@ -40,6 +41,10 @@ class IdentificationRun {
 public:
     // Genes of every input's transfer function, each drawn from [-1, 1].
     static constexpr int GenesPerInput = 6;
+    // The highest order of a transfer function's numerator or denominator a run builds: the
+    // search draws at most a pair of poles or zeros per gene and its growth adds at most a pair
+    // per pass. A file that claims more is damaged.
+    static constexpr int MostOrder = 2 * (GenesPerInput + StructureSearch::DefaultPasses);
 
     explicit IdentificationRun(TGenetico& engine);
 

@@ -5,7 +5,6 @@
 #include "document/FieldReader.h"
 #include "document/ReplacementFile.h"
 #include "document/TableSamples.h"
-#include "engine/StructureSearch.h"
 #include "model/MISOFunTrans.h"
 
 #include <algorithm>
@@ -57,9 +56,7 @@ private:
     std::uint64_t hash = 0xcbf29ce484222325u;
 };
 
-// A search draws at most a pair of poles or zeros per gene and adds at most a pair per pass
-// of its growth; a part with more is damaged, and its model would take minutes to simulate.
-constexpr int MostOrder = 2 * (IdentificationRun::GenesPerInput + StructureSearch::DefaultPasses);
+constexpr int MostOrder = IdentificationRun::MostOrder;
 
 int OrderOf(const std::vector<LinearModel::Factor>& factors) {
     int order = 0;
