@@ -111,7 +111,10 @@ std::uint64_t RegularFileSize(const std::string& path) {
         Fail(path, "cannot be opened: " + error.message());
     if (!std::filesystem::is_regular_file(status))
         Fail(path, "is not a regular file");
-    return std::filesystem::file_size(path, error);
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (error)
+        Fail(path, "cannot be opened: " + error.message());
+    return size;
 }
 
 std::uint32_t Word(const std::array<unsigned char, 8>& bytes, std::size_t at, bool swapped) {
