@@ -14,6 +14,8 @@
 #include <matio.h>
 #include <memory>
 #include <system_error>
+#include <vector>
+#include <zlib.h>
 
 namespace orvanel {
 namespace {
@@ -124,6 +126,119 @@ std::uint32_t Word(const std::array<unsigned char, 8>& bytes, std::size_t at, bo
     return word;
 }
 
+// Versions 5 and 7.3 end their 128-byte header with the writer's 'M' 'I' in its byte order.
+bool HasVersion5Header(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::array<char, 128> header{};
+    if (!file.read(header.data(), header.size()))
+        return false;
+    const std::string mark(header.end() - 2, header.end());
+    return mark == "IM" || mark == "MI";
+}
+
+// Version 4 files are records of a 20-byte header (type, rows, columns, imaginary flag, name
+// length), the name and the values; the library allocates the name and the values it declares.
+void RequireWholeVersion4(const std::string& path, std::uint64_t size) {
+    std::ifstream file(path, std::ios::binary);
+    std::array<unsigned char, 20> header{};
+    for (std::uint64_t offset = 0, record = 1; offset + header.size() <= size; ++record) {
+        file.seekg(static_cast<std::streamoff>(offset));
+        if (!file.read(reinterpret_cast<char*>(header.data()), header.size()))
+            Fail(path, "cannot be read");
+        std::array<std::uint64_t, 5> fields{};
+        // A type beyond the format's four digits is written in the other byte order.
+        const bool swapped = (header[2] | header[3]) != 0;
+        for (std::size_t f = 0; f < fields.size(); ++f) {
+            for (std::size_t b = 0; b < 4; ++b)
+                fields[f] |= static_cast<std::uint64_t>(header[4 * f + (swapped ? 3 - b : b)])
+                             << (8 * b);
+        }
+        const std::uint64_t valueSize = std::array<std::uint64_t, 6>{
+            8, 4, 4, 2, 2, 1}[std::min<std::uint64_t>(fields[0] / 10 % 10, 5)];
+        const std::uint64_t left = size - offset - header.size();
+        const bool fits =
+            fields[4] <= left && fields[1] <= left && fields[2] <= left &&
+            fields[1] * fields[2] * valueSize * (fields[3] != 0 ? 2 : 1) <= left - fields[4];
+        if (!fits)
+            Fail(path, "is damaged or cut short: its variable " + std::to_string(record) +
+                           " declares more than the file holds");
+        offset += header.size() + fields[4] +
+                  fields[1] * fields[2] * valueSize * (fields[3] != 0 ? 2 : 1);
+    }
+}
+
+// zlib expands its input by at most 1032 times.
+constexpr std::uint64_t MostExpansion = 1032;
+// How much of a variable's start is checked: its flags, dimensions, name and more.
+constexpr std::size_t CheckedPrefix = 4096;
+
+std::uint32_t WordAt(const std::vector<unsigned char>& bytes, std::uint64_t at, bool swapped) {
+    std::array<unsigned char, 8> word{};
+    std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(at), 4, word.begin());
+    return Word(word, 0, swapped);
+}
+
+// The library allocates what a variable's parts (flags, dimensions, name, values) declare,
+// before any check of its own: each part must fit in the `declared` bytes of the variable, whose
+// first bytes are `content`, and so must one byte per value of a cell or structure.
+bool PartsFit(const std::vector<unsigned char>& content, std::uint64_t declared, bool swapped) {
+    // Cells, structures and objects: the library allocates a variable per value.
+    constexpr std::array<unsigned, 3> Containers = {1, 2, 3};
+    const std::uint64_t end = std::min<std::uint64_t>(content.size(), declared);
+    std::uint64_t values = 1;
+    unsigned type = 0;
+    for (std::uint64_t at = 0, part = 0; at + 8 <= end; ++part) {
+        const std::uint32_t first = WordAt(content, at, swapped);
+        // A small part keeps its size in the tag's upper half and its data in the tag.
+        const bool small = (first >> 16) != 0;
+        const std::uint64_t bytes = small ? first >> 16 : WordAt(content, at + 4, swapped);
+        const std::uint64_t data = at + (small ? 4 : 8);
+        if (bytes > declared - data)
+            return false;
+        if (part == 0 && data + 4 <= end)
+            type = WordAt(content, data, swapped) & 0xffu;
+        for (std::uint64_t d = 0; part == 1 && d + 4 <= bytes && data + d + 4 <= end; d += 4)
+            values =
+                std::min<std::uint64_t>(values * WordAt(content, data + d, swapped), UINT32_MAX);
+        at = small ? at + 8 : data + (bytes + 7) / 8 * 8;
+    }
+    return std::find(Containers.begin(), Containers.end(), type) == Containers.end() ||
+           values <= declared;
+}
+
+// The start of a compressed variable as stored: its own tag and its first bytes.
+std::vector<unsigned char> Inflated(std::vector<unsigned char> compressed) {
+    std::vector<unsigned char> plain(CheckedPrefix);
+    z_stream stream{};
+    if (inflateInit(&stream) != Z_OK)
+        return {};
+    stream.next_in = compressed.data();
+    stream.avail_in = static_cast<uInt>(compressed.size());
+    stream.next_out = plain.data();
+    stream.avail_out = static_cast<uInt>(plain.size());
+    inflate(&stream, Z_SYNC_FLUSH);
+    plain.resize(plain.size() - stream.avail_out);
+    inflateEnd(&stream);
+    return plain;
+}
+
+// Whether the parts of the variable of `bytes` bytes whose first bytes are `stored` fit it.
+bool VariableFits(std::vector<unsigned char> stored, std::uint64_t bytes, bool compressed,
+                  bool swapped) {
+    if (!compressed)
+        return PartsFit(stored, bytes, swapped);
+    std::vector<unsigned char> plain = Inflated(std::move(stored));
+    if (plain.size() < 8)
+        return true;
+    std::array<unsigned char, 8> tag{};
+    std::copy_n(plain.begin(), tag.size(), tag.begin());
+    const std::uint64_t declared = Word(tag, 4, swapped);
+    if (declared > bytes * MostExpansion)
+        return false;
+    plain.erase(plain.begin(), plain.begin() + 8);
+    return PartsFit(plain, declared, swapped);
+}
+
 // Version 5 files are a 128-byte header and then one tagged element per variable, its size
 // in its tag. The library reads a last element cut short as if whole, so the sizes are
 // checked against the file's length first.
@@ -148,6 +263,12 @@ void RequireWholeVersion5(const std::string& path, std::uint64_t size) {
                            std::to_string(bytes) + " bytes, and " + std::to_string(left) +
                            " are left in the file");
         const bool compressed = first == MAT_T_COMPRESSED;
+        std::vector<unsigned char> stored(std::min<std::uint64_t>(bytes, CheckedPrefix));
+        file.read(reinterpret_cast<char*>(stored.data()),
+                  static_cast<std::streamsize>(stored.size()));
+        if (!VariableFits(std::move(stored), bytes, compressed, swapped))
+            Fail(path, "is damaged: its variable " + std::to_string(element) +
+                           " declares parts larger than itself");
         offset += tag.size() + (compressed ? bytes : (bytes + 7) / 8 * 8);
         offset = std::min(offset, size);
     }
@@ -175,9 +296,6 @@ void RequireWholeVersion73(const std::string& path, std::uint64_t size) {
         Fail(path, "is cut short: it declares " + std::to_string(end) + " bytes, and " +
                        std::to_string(size) + " are in the file");
 }
-
-// zlib expands its input by at most 1032 times.
-constexpr std::uint64_t MostExpansion = 1032;
 
 // The bytes the variable's values take once read; nothing when that overflows.
 std::optional<std::uint64_t> ValueBytes(const matvar_t& variable) {
@@ -236,6 +354,9 @@ std::size_t CheckedVariables(const std::string& path, mat_t* file, std::uint64_t
 std::vector<Numeric> NumericVariables(const std::string& path, std::string& passedOver) {
     const std::uint64_t size = RegularFileSize(path);
     QuietHdf5();
+    // The library reads a file without the later versions' header as version 4 on opening it.
+    if (!HasVersion5Header(path))
+        RequireWholeVersion4(path, size);
     const MatFile file(Mat_Open(path.c_str(), MAT_ACC_RDONLY));
     if (!file)
         Fail(path, "cannot be opened as a MATLAB data file (version 5 or 7.3)");
