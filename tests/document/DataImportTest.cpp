@@ -220,6 +220,16 @@ TEST_F(DataImportFileTest, MatlabFilesThatCannotBeReadWhole) {
     EXPECT_EQ(MatRefusal(path), path + " is damaged: its variable data declares 268435459 x 3 "
                                        "values, more than the file can hold");
 
+    std::string manyDimensions = whole;
+    manyDimensions[152 + 4 + 3] = 0x7f;
+    WriteFile("signals.mat", manyDimensions);
+    EXPECT_EQ(MatRefusal(path), path + " is damaged: its variable 1 declares parts larger than "
+                                       "itself");
+    WriteMat(path, MAT_FT_MAT4, {{"data", {1.5, 2.25, 0, -2, 3, 1e3}}}, 3);
+    WriteFile("signals.mat", ReadFile("signals.mat").substr(0, 40));
+    EXPECT_EQ(MatRefusal(path), path + " is damaged or cut short: its variable 1 declares more "
+                                       "than the file holds");
+
     WriteMat(PathOf("signals73.mat"), MAT_FT_MAT73, {{"data", {1.5, 2.25, 0, -2, 3, 1e3}}}, 3);
     const std::string hdf5 = ReadFile("signals73.mat");
     WriteFile("signals73.mat", hdf5.substr(0, 3000));
