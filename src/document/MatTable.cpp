@@ -180,7 +180,7 @@ std::uint32_t WordAt(const std::vector<unsigned char>& bytes, std::uint64_t at, 
 
 // The library allocates what a variable's parts (flags, dimensions, name, values) declare,
 // before any check of its own: each part must fit in the `declared` bytes of the variable, whose
-// first bytes are `content`, and so must one byte per value of a cell or structure.
+// first bytes are `content`, and so must a tag of 8 bytes per value of a cell or structure.
 bool PartsFit(const std::vector<unsigned char>& content, std::uint64_t declared, bool swapped) {
     // Cells, structures and objects: the library allocates a variable per value.
     constexpr std::array<unsigned, 3> Containers = {1, 2, 3};
@@ -193,7 +193,8 @@ bool PartsFit(const std::vector<unsigned char>& content, std::uint64_t declared,
         const bool small = (first >> 16) != 0;
         const std::uint64_t bytes = small ? first >> 16 : WordAt(content, at + 4, swapped);
         const std::uint64_t data = at + (small ? 4 : 8);
-        if (bytes > declared - data)
+        // Dimensions are 4 bytes each; the library reads fewer and loses its place otherwise.
+        if (bytes > declared - data || (part == 1 && bytes % 4 != 0))
             return false;
         if (part == 0 && data + 4 <= end)
             type = WordAt(content, data, swapped) & 0xffu;
@@ -203,7 +204,7 @@ bool PartsFit(const std::vector<unsigned char>& content, std::uint64_t declared,
         at = small ? at + 8 : data + (bytes + 7) / 8 * 8;
     }
     return std::find(Containers.begin(), Containers.end(), type) == Containers.end() ||
-           values <= declared;
+           values * 8 <= declared;
 }
 
 // The start of a compressed variable as stored: its own tag and its first bytes.
@@ -316,8 +317,11 @@ std::optional<std::uint64_t> ValueBytes(const matvar_t& variable) {
 // variable cannot hold more than the file does, unless it was compressed.
 void RequireFitsTheFile(const std::string& path, const matvar_t& variable, const std::string& name,
                         std::uint64_t size, bool mayBeCompressed) {
+    // The library trusts a sparse matrix's index counts; the signals are never one.
     if (variable.class_type == MAT_C_SPARSE)
-        return;
+        Fail(path, "holds " + name +
+                       ", a sparse matrix: save the signals as a full matrix, or "
+                       "as one vector each");
     const std::uint64_t most = mayBeCompressed ? size * MostExpansion : size;
     const std::optional<std::uint64_t> bytes = ValueBytes(variable);
     if (!bytes || *bytes > most) {

@@ -17,7 +17,8 @@ public:
     // Reads the file. Throws ImportError: the file is not a regular file or cannot be opened as
     // a MATLAB file, it is cut short or declares a variable larger than it can hold, it holds
     // no numeric matrix or vectors (naming what it holds, "s is a structure"), vectors of
-    // different lengths, several matrices, a matrix beside vectors or a complex variable.
+    // different lengths, several matrices, a matrix beside vectors, a complex variable or a
+    // sparse matrix.
     static MatTable Read(const std::string& path);
 
     int Columns() const { return static_cast<int>(names.size()); }
