@@ -187,7 +187,8 @@ bool PartsFit(const std::vector<unsigned char>& content, std::uint64_t declared,
     const std::uint64_t end = std::min<std::uint64_t>(content.size(), declared);
     std::uint64_t values = 1;
     unsigned type = 0;
-    for (std::uint64_t at = 0, part = 0; at + 8 <= end; ++part) {
+    std::uint64_t part = 0;
+    for (std::uint64_t at = 0; at + 8 <= end; ++part) {
         const std::uint32_t first = WordAt(content, at, swapped);
         // A small part keeps its size in the tag's upper half and its data in the tag.
         const bool small = (first >> 16) != 0;
@@ -203,32 +204,40 @@ bool PartsFit(const std::vector<unsigned char>& content, std::uint64_t declared,
                 std::min<std::uint64_t>(values * WordAt(content, data + d, swapped), UINT32_MAX);
         at = small ? at + 8 : data + (bytes + 7) / 8 * 8;
     }
+    // Every variable has its flags, dimensions and name; the library reads them past its end.
+    if (part < 3 && end == declared)
+        return false;
     return std::find(Containers.begin(), Containers.end(), type) == Containers.end() ||
            values * 8 <= declared;
 }
 
 // The start of a compressed variable as stored: its own tag and its first bytes.
-std::vector<unsigned char> Inflated(std::vector<unsigned char> compressed) {
+// Nothing when the stream is damaged: the library would read on in what it made of it.
+std::optional<std::vector<unsigned char>> Inflated(std::vector<unsigned char> compressed) {
     std::vector<unsigned char> plain(CheckedPrefix);
     z_stream stream{};
     if (inflateInit(&stream) != Z_OK)
-        return {};
+        return std::nullopt;
     stream.next_in = compressed.data();
     stream.avail_in = static_cast<uInt>(compressed.size());
     stream.next_out = plain.data();
     stream.avail_out = static_cast<uInt>(plain.size());
-    inflate(&stream, Z_SYNC_FLUSH);
+    const int result = inflate(&stream, Z_SYNC_FLUSH);
     plain.resize(plain.size() - stream.avail_out);
     inflateEnd(&stream);
+    if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR)
+        return std::nullopt;
     return plain;
 }
 
-// Whether the parts of the variable of `bytes` bytes whose first bytes are `stored` fit it.
 bool VariableFits(std::vector<unsigned char> stored, std::uint64_t bytes, bool compressed,
                   bool swapped) {
     if (!compressed)
         return PartsFit(stored, bytes, swapped);
-    std::vector<unsigned char> plain = Inflated(std::move(stored));
+    std::optional<std::vector<unsigned char>> inflated = Inflated(std::move(stored));
+    if (!inflated)
+        return false;
+    std::vector<unsigned char>& plain = *inflated;
     if (plain.size() < 8)
         return true;
     std::array<unsigned char, 8> tag{};
