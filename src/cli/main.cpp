@@ -650,7 +650,8 @@ int Merge(const IdentifyOptions& options, const NamedParts& parts, const StopSig
     Session session(options, seed);
     if (const auto refusal = HandOver(session))
         return Fail(ExitBadUsage, *refusal);
-    RestartParts merged(session.identity);
+    RestartParts merged(session.identity, {static_cast<std::size_t>(session.engine.InputCount()),
+                                           session.run.Rows()});
     try {
         for (const auto& [name, part] : parts)
             merged.Add(name, part);
@@ -658,10 +659,12 @@ int Merge(const IdentifyOptions& options, const NamedParts& parts, const StopSig
     } catch (const DocumentError& error) {
         return Fail(ExitBadUsage, error.what());
     }
+    const RestartParts::Part& all = merged.Merged();
+    if (const auto refusal = session.run.ForeignModel(all.Searches))
+        return Fail(ExitBadUsage, *refusal);
     if (const auto refusal = BeginReport(session))
         return Fail(ExitBadUsage, *refusal);
     PrintWarnings(session);
-    const RestartParts::Part& all = merged.Merged();
     const std::string failure = session.run.RunMerged(all.Searches, all.EvolutionRows,
                                                       all.LastGeneration, stopped.has_value());
     return Conclude(session, failure, stopped ? stopped : StopStatusOf(signals));
@@ -676,15 +679,20 @@ std::string AbsentPartsMessage(const std::vector<std::string>& absent, const Nam
     message += absent.size() == 1 ? " does not exist" : " do not exist";
     if (parts.empty())
         return message;
-    try {
-        RestartParts read(parts.front().second.Run);
-        for (const auto& [name, part] : parts)
-            read.Add(name, part);
-        read.Merged();
-    } catch (const DocumentError& error) {
-        return message + ": " + error.what();
+    // The parts' own bookkeeping names the slice; the models are checked once the data is read.
+    const int count = parts.front().second.Slices;
+    std::vector<bool> present(static_cast<std::size_t>(std::max(count, 0)), false);
+    for (const auto& [name, part] : parts) {
+        if (part.Slices == count && part.Slice >= 0 && part.Slice < count)
+            present[static_cast<std::size_t>(part.Slice)] = true;
     }
-    return message;
+    const auto missing = std::find(present.begin(), present.end(), false);
+    if (missing == present.end())
+        return message;
+    const std::string slice = std::to_string(missing - present.begin());
+    const std::string slices = std::to_string(count);
+    return message + ": slice " + slice + " of " + slices +
+           " is missing: rerun it with --restart-slice " + slice + "/" + slices;
 }
 
 bool IsPartFile(const std::string& path) {

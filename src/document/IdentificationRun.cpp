@@ -6,9 +6,11 @@
 #include "engine/FitFigure.h"
 #include "engine/Genetico.h"
 #include "engine/Refinement.h"
+#include "engine/RunError.h"
 #include "engine/RunParameters.h"
 #include "engine/StructureSearch.h"
 #include "engine/SubspaceEstimate.h"
+#include "engine/WorkerPool.h"
 #include "model/NumberText.h"
 
 #include <algorithm>
@@ -21,6 +23,7 @@
 #include <limits>
 #include <mutex>
 #include <numeric>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -166,6 +169,20 @@ void CopySettings(const TGenetico& from, TGenetico& to) {
                         from.GeneMax()[static_cast<std::size_t>(g)]);
     to.CacheEvaluations = from.CacheEvaluations;
     to.ScoreTogether = from.ScoreTogether;
+}
+
+// Up to `wanted` threads running `work`; fewer when the system refuses more, since the tasks
+// depend on their numbers alone. Throws RunError when it refuses the first.
+std::vector<std::thread> StartThreads(std::size_t wanted, const std::function<void()>& work) {
+    std::vector<std::thread> pool;
+    try {
+        while (pool.size() < wanted)
+            pool.emplace_back(work);
+    } catch (const std::system_error& error) {
+        if (pool.empty())
+            throw RunError(WorkerPool::StartFailure(0, static_cast<int>(wanted), error));
+    }
+    return pool;
 }
 
 } // namespace
@@ -789,9 +806,7 @@ void IdentificationRun::RunServing(std::size_t count, std::atomic<bool>& stop, S
     };
     // A stop asked before the work began counts as well.
     passOnStop();
-    std::vector<std::thread> pool;
-    for (std::size_t t = 0; t < ThreadsFor(engine, count); ++t)
-        pool.emplace_back(work);
+    std::vector<std::thread> pool = StartThreads(ThreadsFor(engine, count), work);
     std::unique_lock lock(mutex);
     while (!finished.wait_for(lock, engine.ResponsiveInterval, [&] { return done == count; })) {
         lock.unlock();
@@ -905,6 +920,22 @@ void IdentificationRun::KeepSliceSearches(const std::vector<std::optional<Found>
         sliceSearches.push_back(std::move(search));
     }
     Rnd::GlobalState() = own;
+}
+
+std::optional<std::string>
+IdentificationRun::ForeignModel(const std::vector<FinishedSearch>& searches) const {
+    const Refinement refinement = EstimationRefinement();
+    for (const FinishedSearch& search : searches) {
+        if (!search.Model)
+            continue;
+        const double error = refinement.SquaredError(*search.Model);
+        // The slice computed it alike; the margin only spares a machine of other rounding.
+        if (!(std::fabs(error - search.Error) <= 1e-9 * std::fabs(search.Error)))
+            return "Search " + std::to_string(search.Index + 1) + "'s model gives the squared " +
+                   "error " + FormatGeneral(error, 15) + ", not the " +
+                   FormatGeneral(search.Error, 15) + " it came with: its part was changed";
+    }
+    return std::nullopt;
 }
 
 std::string IdentificationRun::RunMerged(const std::vector<FinishedSearch>& searches,

@@ -9,6 +9,7 @@
 #include "engine/ColumnOffsets.h"
 #include "engine/LinearModel.h"
 #include "engine/Refinement.h"
+#include "engine/StructureSearch.h"
 #include "model/Rnd.h"
 
 #include <atomic>
@@ -40,6 +41,10 @@ class IdentificationRun {
 public:
     // Genes of every input's transfer function, each drawn from [-1, 1].
     static constexpr int GenesPerInput = 6;
+    // The highest order of a transfer function's numerator or denominator a run builds: the
+    // search draws at most a pair of poles or zeros per gene and its growth adds at most a pair
+    // per pass. A file that claims more is damaged.
+    static constexpr int MostOrder = 2 * (GenesPerInput + StructureSearch::DefaultPasses);
 
     explicit IdentificationRun(TGenetico& engine);
 
@@ -202,6 +207,11 @@ public:
     };
     RestartSlice Slice;
     const std::vector<FinishedSearch>& SliceSearches() const { return sliceSearches; }
+    // After HandOver: the first search whose model does not give, on these data, the squared
+    // error it came with ("Search 2's model gives the squared error 3.5, not the 1.25 it came
+    // with: its part was changed"); such a model would be used while the texts that came with
+    // it are printed.
+    std::optional<std::string> ForeignModel(const std::vector<FinishedSearch>& searches) const;
     // In place of Run, after HandOver and BeginReport: ends the run with the searches of every
     // slice, one per index, as the run in one process ends with them. The report's evolution
     // table is `evolutionRows` (slice 0's, as RunReport::EvolutionRowText wrote them, the last

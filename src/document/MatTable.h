@@ -10,12 +10,15 @@ namespace orvanel {
 
 // The signals of a .mat file as columns: a numeric matrix whose columns (the shorter side) are
 // the signals, named "data(:,1)", "data(:,2)"..., or else one numeric vector per signal, named
-// by its variable. Scalars, text, cells and structures beside them are passed over.
+// by its variable. Logical values read as 0 and 1. Scalars, text, cells and structures beside
+// them are passed over.
 class MatTable {
 public:
-    // Reads the file. Throws ImportError: the file cannot be opened as a MATLAB file, it holds
+    // Reads the file. Throws ImportError: the file is not a regular file or cannot be opened as
+    // a MATLAB file, it is cut short or declares a variable larger than it can hold, it holds
     // no numeric matrix or vectors (naming what it holds, "s is a structure"), vectors of
-    // different lengths, or several matrices.
+    // different lengths, several matrices, a matrix beside vectors, a complex variable or a
+    // sparse matrix.
     static MatTable Read(const std::string& path);
 
     int Columns() const { return static_cast<int>(names.size()); }

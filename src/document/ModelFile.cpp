@@ -3,6 +3,7 @@
 #include "document/DocumentError.h"
 #include "document/DocumentFile.h"
 #include "document/FieldReader.h"
+#include "document/IdentificationRun.h"
 #include "engine/LinearModel.h"
 
 #include <algorithm>
@@ -26,6 +27,10 @@ ModelFile::Input ReadInput(const FieldReader& reader, const json& value, const s
         reader.Numbers(reader.Member(value, field, "numerator"), field + ".numerator");
     input.Denominator =
         reader.Numbers(reader.Member(value, field, "denominator"), field + ".denominator");
+    if (input.Denominator.size() > IdentificationRun::MostOrder + 1)
+        reader.Fail(field + ".denominator", "has " + std::to_string(input.Denominator.size()) +
+                                                " terms; a run's model has at most " +
+                                                std::to_string(IdentificationRun::MostOrder + 1));
     if (input.Denominator.front() != 1.0)
         reader.Fail(field + ".denominator", "must start with 1");
     if (input.Numerator.size() > input.Denominator.size())

@@ -1,12 +1,15 @@
 #include "document/ProjectFile.h"
 
+#include "document/DataTable.h"
 #include "document/DocumentFile.h"
 #include "document/FieldReader.h"
+#include "document/IdentificationRun.h"
 #include "document/ReplacementFile.h"
 #include "engine/RunParameters.h"
 #include "model/NumberText.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <nlohmann/json.hpp>
 
@@ -114,6 +117,10 @@ IdentificationOptions ReadOptions(const FieldReader& reader, const json& value,
 
 std::vector<LinearModel::Factor> ReadFactors(const FieldReader& reader, const json& value,
                                              const std::string& field) {
+    if (value.is_array() && value.size() > IdentificationRun::MostOrder)
+        reader.Fail(field, "has " + std::to_string(value.size()) +
+                               " factors; a run's model has at most " +
+                               std::to_string(IdentificationRun::MostOrder));
     return reader.Each(value, field, "is not a list of factors",
                        [&reader](const json& factor, const std::string& item) {
                            const std::vector<double> numbers = reader.Numbers(factor, item);
@@ -187,6 +194,25 @@ std::vector<std::string> ReadNames(const FieldReader& reader, const json& value,
         [&reader](const json& name, const std::string& item) { return reader.Text(name, item); });
 }
 
+// A value the command would take for the parameter named last in `field`.
+double ParameterValue(const FieldReader& reader, const json& value, const std::string& field) {
+    const std::string name = field.substr(field.rfind('.') + 1);
+    const auto known = RunParameters::All();
+    const RunParameter& parameter =
+        **std::find_if(known.begin(), known.end(), [&name](const RunParameter* candidate) {
+            return candidate->Flag.substr(2) == name;
+        });
+    const double number = reader.Number(value, field);
+    const bool whole = parameter.Type != RunParameter::Kind::Decimal;
+    if (number < parameter.Minimum || number > parameter.Maximum ||
+        (whole && number != std::floor(number)))
+        reader.Fail(field, "is " + FormatGeneral(number, 15) + ", not " +
+                               (whole ? "a whole number" : "a number") + " from " +
+                               FormatGeneral(parameter.Minimum, 15) + " to " +
+                               FormatGeneral(parameter.Maximum, 15));
+    return number;
+}
+
 std::vector<std::pair<std::string, double>> ReadParameters(const FieldReader& reader,
                                                            const json& value,
                                                            const std::string& field) {
@@ -200,7 +226,7 @@ std::vector<std::pair<std::string, double>> ReadParameters(const FieldReader& re
                 return parameter->Flag.substr(2) == name;
             }))
             reader.Fail(field + "." + name, "is not a parameter of the search");
-        parameters.emplace_back(name, reader.Number(item.value(), field + "." + name));
+        parameters.emplace_back(name, ParameterValue(reader, item.value(), field + "." + name));
     }
     return parameters;
 }
@@ -217,6 +243,11 @@ ProjectDocument ReadDocument(const FieldReader& reader, const json& value,
         document.EmbeddedRows = data.Text("rows");
     const FieldReader::Object names = member.Member("column_names");
     document.InputNames = ReadNames(reader, names("inputs"), names.Path("inputs"));
+    if (document.InputNames.size() > DataTable::TypedInputsLimit)
+        reader.Fail(names.Path("inputs"), "has " + std::to_string(document.InputNames.size()) +
+                                              " names; a table has at most " +
+                                              std::to_string(DataTable::TypedInputsLimit) +
+                                              " inputs");
     document.OutputName = names.Text("output");
     if (member.Contains("sample_time")) {
         document.SampleTime = member.Number("sample_time");

@@ -56,6 +56,21 @@ private:
     std::uint64_t hash = 0xcbf29ce484222325u;
 };
 
+constexpr int MostOrder = IdentificationRun::MostOrder;
+
+int OrderOf(const std::vector<LinearModel::Factor>& factors) {
+    int order = 0;
+    for (const LinearModel::Factor& factor : factors)
+        order += factor.Pair ? 2 : 1;
+    return order;
+}
+
+// The characters of a transfer function's text as a search writes it ("1·z^2+-0.5").
+bool IsPolynomialText(const std::string& text) {
+    return !text.empty() &&
+           text.find_first_not_of("0123456789.,+-EINFAz^\xC2\xB7") == std::string::npos;
+}
+
 ordered_json FactorsJson(const std::vector<LinearModel::Factor>& factors) {
     ordered_json list = ordered_json::array();
     for (const LinearModel::Factor& factor : factors)
@@ -103,15 +118,34 @@ ordered_json SearchJson(const IdentificationRun::FinishedSearch& search) {
     return found;
 }
 
+double FiniteHexadecimal(const FieldReader& reader, const FieldReader::Object& object,
+                         const std::string& name) {
+    const double value = object.Hexadecimal(name);
+    if (!std::isfinite(value))
+        reader.Fail(object.Path(name), "is not a finite number");
+    return value;
+}
+
 std::vector<LinearModel::Factor>
 ReadFactors(const FieldReader& reader, const FieldReader::Object& input, const std::string& name) {
-    return reader.Each(input(name), input.Path(name), "is not a list",
-                       [&reader](const ordered_json& value, const std::string& item) {
-                           const FieldReader::Object factor(reader, value, item);
-                           return LinearModel::Factor{
-                               factor.Boolean("pair"), factor.Hexadecimal("root"),
-                               factor.Hexadecimal("a"), factor.Hexadecimal("b")};
-                       });
+    const ordered_json& list = reader.Items(input(name), input.Path(name));
+    if (list.size() > static_cast<std::size_t>(MostOrder))
+        reader.Fail(input.Path(name), "has " + std::to_string(list.size()) +
+                                          " factors; a search builds at most " +
+                                          std::to_string(MostOrder));
+    std::vector<LinearModel::Factor> factors =
+        reader.Each(list, input.Path(name), "is not a list",
+                    [&reader](const ordered_json& value, const std::string& item) {
+                        const FieldReader::Object factor(reader, value, item);
+                        return LinearModel::Factor{factor.Boolean("pair"),
+                                                   FiniteHexadecimal(reader, factor, "root"),
+                                                   FiniteHexadecimal(reader, factor, "a"),
+                                                   FiniteHexadecimal(reader, factor, "b")};
+                    });
+    if (OrderOf(factors) > MostOrder)
+        reader.Fail(input.Path(name), "is of order " + std::to_string(OrderOf(factors)) +
+                                          "; a search builds at most " + std::to_string(MostOrder));
+    return factors;
 }
 
 // The model in the member `name` of the search.
@@ -122,11 +156,19 @@ LinearModel ReadModel(const FieldReader& reader, const FieldReader::Object& sear
                                    [&reader](const ordered_json& value, const std::string& item) {
                                        const FieldReader::Object input(reader, value, item);
                                        return LinearModel::Input{
-                                           input.Hexadecimal("gain"),
+                                           FiniteHexadecimal(reader, input, "gain"),
                                            ReadFactors(reader, input, "zeros"),
                                            ReadFactors(reader, input, "poles"),
                                            static_cast<int>(input.Integer("delay", 0, 1 << 30))};
                                    })};
+}
+
+std::string PolynomialText(const FieldReader& reader, const FieldReader::Object& input,
+                           const std::string& name) {
+    std::string text = input.Text(name);
+    if (!IsPolynomialText(text))
+        reader.Fail(input.Path(name), "is not a polynomial in z");
+    return text;
 }
 
 std::shared_ptr<const TMISOFunTrans> ReadSearched(const FieldReader& reader,
@@ -140,8 +182,8 @@ std::shared_ptr<const TMISOFunTrans> ReadSearched(const FieldReader& reader,
     for (std::size_t k = 0; k < inputs.size(); ++k) {
         const FieldReader::Object input(reader, inputs[k],
                                         FieldReader::Item(best.Path("inputs"), k));
-        model->Functions()[k].NumText = input.Text("numerator");
-        model->Functions()[k].DenText = input.Text("denominator");
+        model->Functions()[k].NumText = PolynomialText(reader, input, "numerator");
+        model->Functions()[k].DenText = PolynomialText(reader, input, "denominator");
     }
     model->Error = best.Hexadecimal("objective");
     return model;
@@ -160,7 +202,7 @@ IdentificationRun::FinishedSearch ReadSearch(const FieldReader& reader, const or
     if (search("model").is_null())
         return found;
     found.Score = search.Hexadecimal("score");
-    found.Error = search.Hexadecimal("error");
+    found.Error = FiniteHexadecimal(reader, search, "error");
     found.Model = ReadModel(reader, search, "model");
     if (search.Contains("start"))
         found.Start = ReadModel(reader, search, "start");
@@ -189,6 +231,13 @@ std::string OptionText(const std::pair<std::string, double>& option) {
     const auto end =
         std::to_chars(buffer.data(), buffer.data() + buffer.size(), option.second).ptr;
     return "--" + option.first + " " + std::string(buffer.data(), end);
+}
+
+// "has 2 transfer functions; the data have 1 input".
+std::string InputsText(std::size_t functions, std::size_t inputs) {
+    return "has " + std::to_string(functions) +
+           (functions == 1 ? " transfer function" : " transfer functions") + "; the data have " +
+           std::to_string(inputs) + (inputs == 1 ? " input" : " inputs");
 }
 
 } // namespace
@@ -262,7 +311,8 @@ RestartParts::Part RestartParts::Parse(const std::string& text, const std::strin
     return part;
 }
 
-RestartParts::RestartParts(Identity expected) : expected(std::move(expected)) {}
+RestartParts::RestartParts(Identity expected, DataShape data)
+    : expected(std::move(expected)), data(data) {}
 
 void RestartParts::Add(const std::string& name, Part part) {
     CheckSameRun(name, part);
@@ -282,6 +332,7 @@ void RestartParts::Add(const std::string& name, Part part) {
         throw DocumentError(name + " holds slice " + std::to_string(part.Slice) + " of " +
                             std::to_string(part.Slices) + ", which " + seen + " holds too");
     CheckComplete(name, part);
+    CheckModels(name, part);
     seen = name;
     if (part.Slice == 0) {
         merged.EvolutionRows = std::move(part.EvolutionRows);
@@ -325,6 +376,36 @@ void RestartParts::CheckComplete(const std::string& name, const Part& part) cons
     if (entry != part.Searches.size())
         throw DocumentError(name + " holds searches that are not of slice " +
                             std::to_string(part.Slice) + " of " + std::to_string(part.Slices));
+}
+
+// Every model of the part, as the merge will use it, fits the data.
+void RestartParts::CheckModels(const std::string& name, const Part& part) const {
+    const FieldReader reader(name);
+    for (std::size_t k = 0; k < part.Searches.size(); ++k) {
+        const IdentificationRun::FinishedSearch& search = part.Searches[k];
+        const std::string field = FieldReader::Item("searches", k);
+        if (search.Model)
+            CheckModel(reader, *search.Model, FieldReader::Path(field, "model"));
+        if (search.Start)
+            CheckModel(reader, *search.Start, FieldReader::Path(field, "start"));
+        if (search.Searched && search.Searched->Functions().size() != data.Inputs)
+            reader.Fail(FieldReader::Path(field, "search_best.inputs"),
+                        InputsText(search.Searched->Functions().size(), data.Inputs));
+    }
+}
+
+void RestartParts::CheckModel(const FieldReader& reader, const LinearModel& model,
+                              const std::string& field) const {
+    const std::string inputs = FieldReader::Path(field, "inputs");
+    if (model.Inputs.size() != data.Inputs)
+        reader.Fail(inputs, InputsText(model.Inputs.size(), data.Inputs));
+    for (std::size_t i = 0; i < model.Inputs.size(); ++i) {
+        const auto delay = static_cast<std::size_t>(model.Inputs[i].Delay);
+        if (delay >= data.Rows)
+            reader.Fail(FieldReader::Path(FieldReader::Item(inputs, i), "delay"),
+                        "is " + std::to_string(delay) + ", not below the data's " +
+                            std::to_string(data.Rows) + " rows");
+    }
 }
 
 const RestartParts::Part& RestartParts::Merged() const {

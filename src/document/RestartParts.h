@@ -10,6 +10,7 @@
 
 namespace orvanel {
 
+class FieldReader;
 class TableSamples;
 
 // The parts of one run, checked as they are added: each must be of the run this merge is
@@ -52,10 +53,16 @@ public:
     static Part Parse(const std::string& text, const std::string& name);
     static Part Read(const std::string& path);
 
-    explicit RestartParts(Identity expected);
+    // The merge's data, which a part's models must fit: as many inputs, delays below the rows.
+    struct DataShape {
+        std::size_t Inputs = 1;
+        std::size_t Rows = 0;
+    };
+
+    RestartParts(Identity expected, DataShape data);
     // Takes the part read from `name`. Throws DocumentError naming the file when it is of
-    // another run, another number of slices, a slice already added or does not hold every
-    // search of its slice.
+    // another run, another number of slices, a slice already added, does not hold every
+    // search of its slice, or holds a model that does not fit the data (naming its field).
     void Add(const std::string& name, Part part);
     // Every search of every slice in index order, with slice 0's evolution table. Throws
     // DocumentError for the first slice missing: "slice 3 of 4 is missing: rerun it with
@@ -65,8 +72,12 @@ public:
 private:
     void CheckSameRun(const std::string& name, const Part& part) const;
     void CheckComplete(const std::string& name, const Part& part) const;
+    void CheckModels(const std::string& name, const Part& part) const;
+    void CheckModel(const FieldReader& reader, const LinearModel& model,
+                    const std::string& field) const;
 
     Identity expected;
+    DataShape data;
     // The file each slice came from; empty for a slice not added.
     std::vector<std::string> names;
     Part merged;

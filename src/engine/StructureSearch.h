@@ -25,7 +25,8 @@ public:
 
     // Passes over the inputs; the search ends earlier when a pass changes nothing. A pass adds
     // at most one sample of delay per input, and dead times of several samples are common.
-    int MaxPasses = 10;
+    static constexpr int DefaultPasses = 10;
+    int MaxPasses = DefaultPasses;
     // As Refinement::Stop: the result is then the best found until the stop.
     const std::atomic<bool>* Stop = nullptr;
 

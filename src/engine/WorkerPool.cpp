@@ -1,6 +1,9 @@
 #include "engine/WorkerPool.h"
 
+#include "engine/RunError.h"
+
 #include <algorithm>
+#include <system_error>
 
 namespace orvanel {
 
@@ -11,14 +14,30 @@ int WorkerPool::HardwareThreads() {
     return count;
 }
 
+std::string WorkerPool::StartFailure(int started, int wanted, const std::exception& error) {
+    return "Only " + std::to_string(started) + " of " + std::to_string(wanted) +
+           " threads could be started (" + error.what() + "): ask for fewer threads";
+}
+
 WorkerPool::WorkerPool(int threads) {
     const int total = threads > 0 ? threads : HardwareThreads();
-    Workers.reserve(static_cast<std::size_t>(total - 1));
-    for (int i = 1; i < total; ++i)
-        Workers.emplace_back([this] { WorkerLoop(); });
+    try {
+        Workers.reserve(static_cast<std::size_t>(total - 1));
+        for (int i = 1; i < total; ++i)
+            Workers.emplace_back([this] { WorkerLoop(); });
+    } catch (const std::exception& error) {
+        // The destructor does not run for a pool that failed to start: its threads are ended
+        // here, or they would wait forever for a batch.
+        JoinWorkers();
+        throw RunError(StartFailure(ThreadCount(), total, error));
+    }
 }
 
 WorkerPool::~WorkerPool() {
+    JoinWorkers();
+}
+
+void WorkerPool::JoinWorkers() {
     {
         std::lock_guard lock(Mutex);
         ShuttingDown = true;

@@ -8,6 +8,7 @@
 #include <exception>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -17,6 +18,7 @@ class WorkerPool {
 public:
     // threads: how many threads work on a batch, the calling thread included; 0 means one per
     // hardware thread. With 1 every task runs on the calling thread and no thread is started.
+    // Throws RunError (StartFailure's text) when the system refuses a thread.
     explicit WorkerPool(int threads);
     ~WorkerPool();
     WorkerPool(const WorkerPool&) = delete;
@@ -24,6 +26,8 @@ public:
 
     // The machine's hardware threads, at least 1.
     static int HardwareThreads();
+    // "Only 250 of 400 threads could be started (<error>): ask for fewer threads".
+    static std::string StartFailure(int started, int wanted, const std::exception& error);
 
     int ThreadCount() const { return static_cast<int>(Workers.size()) + 1; }
 
@@ -40,6 +44,7 @@ public:
     std::chrono::steady_clock::duration IdleInterval = std::chrono::milliseconds(40);
 
 private:
+    void JoinWorkers();
     void WorkerLoop();
     // Takes tasks until none is left; the calling thread passes its idle failure slot.
     void RunTasks(std::exception_ptr* idleError = nullptr);

@@ -1,5 +1,6 @@
 #include "model/HelperThread.h"
 
+#include <system_error>
 #include <utility>
 
 namespace orvanel {
@@ -23,8 +24,14 @@ bool HelperThread::Start(std::function<void()> task) {
     std::lock_guard lock(mutex);
     if (busy)
         return false;
-    if (!thread.joinable())
-        thread = std::thread([this] { Serve(); });
+    if (!thread.joinable()) {
+        // The caller runs the task itself when the system refuses the thread.
+        try {
+            thread = std::thread([this] { Serve(); });
+        } catch (const std::system_error&) {
+            return false;
+        }
+    }
     busy = true;
     pending = std::move(task);
     wake.notify_one();

@@ -19,7 +19,8 @@ public:
     ~HelperThread();
 
     // Starts task on the helper and returns true; returns false, leaving task alone, while the
-    // helper holds another caller's task. The caller must Wait before starting another.
+    // helper holds another caller's task or its thread cannot be started. The caller must Wait
+    // before starting another.
     bool Start(std::function<void()> task);
     // Returns once the started task has finished.
     void Wait();

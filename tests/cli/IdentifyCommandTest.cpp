@@ -741,6 +741,22 @@ TEST_F(RestartSlices, PartsOfAnotherRunASliceTwiceOrAMissingSliceAreRefused) {
     EXPECT_EQ(merge(Part(0) + " " + (folder / "damaged.json").string()),
               "orvanel-identify: " + (folder / "damaged.json").string() +
                   ": searches[0].model.inputs[0].gain is not a hexadecimal number\n");
+    // A part changed by hand: a delay beyond the data; a gain not the one its error came from.
+    const auto tampered = [&](const std::string& field, const std::string& value) {
+        std::string text = ReadFile(Part(1));
+        const std::size_t at = text.find("\"" + field + "\": ") + field.size() + 4;
+        text.replace(at, text.find(',', at) - at, value);
+        std::ofstream(folder / "tampered.json", std::ios::binary) << text;
+        return Part(0) + " " + (folder / "tampered.json").string() + " " + Part(2) + " " + Part(3);
+    };
+    RunSlice(3, 4);
+    EXPECT_EQ(merge(tampered("delay", "1073741824")),
+              "orvanel-identify: " + (folder / "tampered.json").string() +
+                  ": searches[0].model.inputs[0].delay is 1073741824, not below the data's 150 "
+                  "rows\n");
+    const std::string changed = merge(tampered("gain", "\"-0x1.8p+1\""));
+    EXPECT_EQ(changed.find("orvanel-identify: Search 2's model gives the squared error "), 0u);
+    EXPECT_NE(changed.find(" it came with: its part was changed\n"), std::string::npos);
     RunSlice(3, 4, " --population 12");
     EXPECT_EQ(merge(three + " " + Part(3)),
               "orvanel-identify: " + Part(3) +

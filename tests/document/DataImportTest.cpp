@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <matio.h>
+#include <sys/stat.h>
 
 namespace orvanel {
 namespace {
@@ -214,6 +215,83 @@ TEST(DataImportTest, StepsOfTimesSince1970AreEven) {
         EXPECT_EQ(DelimitedTable::IsoSeconds(std::string("1970-01-02T00:00:00") + offset),
                   std::nullopt)
             << offset;
+}
+
+std::string MatRefusal(const std::string& path) {
+    try {
+        DataImport::Read(path);
+    } catch (const orvanel::ImportError& error) {
+        return error.what();
+    }
+    return "no error";
+}
+
+void WriteFlagged(const std::string& path, const char* name, matio_classes type, int flags,
+                  void* values) {
+    mat_t* file = Mat_CreateVer(path.c_str(), nullptr, MAT_FT_MAT5);
+    std::size_t dims[2] = {3, 1};
+    matvar_t* variable = Mat_VarCreate(name, type, type == MAT_C_UINT8 ? MAT_T_UINT8 : MAT_T_DOUBLE,
+                                       2, dims, values, flags);
+    Mat_VarWrite(file, variable, MAT_COMPRESSION_NONE);
+    Mat_VarFree(variable);
+    std::vector<double> output = {10, 11.5, 12};
+    variable = Mat_VarCreate("y", MAT_C_DOUBLE, MAT_T_DOUBLE, 2, dims, output.data(), 0);
+    Mat_VarWrite(file, variable, MAT_COMPRESSION_NONE);
+    Mat_VarFree(variable);
+    Mat_Close(file);
+}
+
+// A damaged file is refused before the library reads past its end or allocates what a broken
+// size field asks for; variables the signals cannot be made of are named, never dropped.
+TEST_F(DataImportFileTest, MatlabFilesThatCannotBeReadWhole) {
+    const std::string path = PathOf("signals.mat");
+    WriteMat(path, MAT_FT_MAT5, {{"data", {1.5, 2.25, 0, -2, 3, 1e3, 10, 11.5, 12}}}, 3);
+    const std::string whole = ReadFile("signals.mat");
+    WriteFile("signals.mat", whole.substr(0, whole.size() - 8));
+    EXPECT_EQ(MatRefusal(path),
+              path +
+                  " is cut short: its variable 1 declares 120 bytes, and 112 are left in the file");
+    std::string flipped = whole;
+    flipped[160 + 3] = 0x10;
+    WriteFile("signals.mat", flipped);
+    EXPECT_EQ(MatRefusal(path), path + " is damaged: its variable data declares 268435459 x 3 "
+                                       "values, more than the file can hold");
+
+    std::string manyDimensions = whole;
+    manyDimensions[152 + 4 + 3] = 0x7f;
+    WriteFile("signals.mat", manyDimensions);
+    EXPECT_EQ(MatRefusal(path), path + " is damaged: its variable 1 declares parts larger than "
+                                       "itself");
+    WriteMat(path, MAT_FT_MAT4, {{"data", {1.5, 2.25, 0, -2, 3, 1e3}}}, 3);
+    WriteFile("signals.mat", ReadFile("signals.mat").substr(0, 40));
+    EXPECT_EQ(MatRefusal(path), path + " is damaged or cut short: its variable 1 declares more "
+                                       "than the file holds");
+
+    WriteMat(PathOf("signals73.mat"), MAT_FT_MAT73, {{"data", {1.5, 2.25, 0, -2, 3, 1e3}}}, 3);
+    const std::string hdf5 = ReadFile("signals73.mat");
+    WriteFile("signals73.mat", hdf5.substr(0, 3000));
+    EXPECT_EQ(MatRefusal(PathOf("signals73.mat")),
+              PathOf("signals73.mat") + " is cut short: it declares " +
+                  std::to_string(hdf5.size()) + " bytes, and 3000 are in the file");
+
+    WriteMat(path, MAT_FT_MAT5, {{"data", {1.5, 2.25, 0, -2, 3, 1e3}}, {"t", {0, 1, 2}}}, 3);
+    EXPECT_EQ(MatRefusal(path), path + " holds the matrix data and the vectors t: save the "
+                                       "signals as one matrix, or as one vector each");
+
+    double real[3] = {1, 2, 3};
+    double imaginary[3] = {0, 1, 0};
+    mat_complex_split_t parts = {real, imaginary};
+    WriteFlagged(path, "z", MAT_C_DOUBLE, MAT_F_COMPLEX, &parts);
+    EXPECT_EQ(MatRefusal(path), path + " holds z, which is complex: only real signals can be read");
+
+    std::uint8_t on[3] = {1, 0, 1};
+    WriteFlagged(path, "on", MAT_C_UINT8, MAT_F_LOGICAL, on);
+    const ImportedData data = DataImport::Read(path);
+    EXPECT_EQ(RowsOf(data.Samples),
+              (std::vector<std::vector<double>>{{1, 10}, {0, 11.5}, {1, 12}}));
+
+    ASSERT_EQ(mkfifo(PathOf("pipe.mat").c_str(), 0600), 0);
+    EXPECT_EQ(MatRefusal(PathOf("pipe.mat")), PathOf("pipe.mat") + " is not a regular file");
 }
 
 TEST(DelimitedFormatTest, DetectionOfTheLayout) {

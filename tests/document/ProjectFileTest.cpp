@@ -152,6 +152,16 @@ TEST_F(ProjectFileTest, AFaultyProjectIsRefusedNamingTheField) {
               "p.orvanel: documents[0].options has validation-percent 95, outside 0 to 90");
     EXPECT_EQ(RefusalOf(replaced("\"stopped\": true", "\"stopped\": 1")),
               "p.orvanel: documents[0].models[0].stopped is not true or false");
+    // Numbers that would size the search or the simulation are bounded before use.
+    EXPECT_EQ(RefusalOf(replaced("\"population\": 80.0", "\"population\": 1e18")),
+              "p.orvanel: documents[0].parameters.population is 1E18, not a whole number from 1 "
+              "to 1000000000");
+    std::string longer = "\"denominator\": [1.0";
+    for (int k = 0; k < 40; ++k)
+        longer += ", 0";
+    EXPECT_EQ(RefusalOf(replaced("\"denominator\": [", longer + ",")),
+              "p.orvanel: documents[0].models[0].model: inputs[0].denominator has 45 terms; a "
+              "run's model has at most 33");
     // A member left out is named by its own path, not by its object's.
     EXPECT_EQ(RefusalOf(replaced("\"origin\"", "\"source\"")),
               "p.orvanel: documents[0].models[0].origin is missing");
