@@ -44,6 +44,9 @@ void StartWithTooLittleMemory() {
 } // namespace
 
 TEST(WorkerPoolTest, ThreadsTheSystemRefusesEndTheRunWithAMessage) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer's shadow memory does not fit in a limited address space";
+#endif
     EXPECT_EXIT(StartWithTooLittleMemory(), testing::ExitedWithCode(0),
                 "^Only [1-9][0-9]? of 64 threads could be started \\(Resource temporarily "
                 "unavailable\\): ask for fewer threads$");
