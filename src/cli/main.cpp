@@ -689,10 +689,9 @@ std::string AbsentPartsMessage(const std::vector<std::string>& absent, const Nam
     const auto missing = std::find(present.begin(), present.end(), false);
     if (missing == present.end())
         return message;
-    const std::string slice = std::to_string(missing - present.begin());
-    const std::string slices = std::to_string(count);
-    return message + ": slice " + slice + " of " + slices +
-           " is missing: rerun it with --restart-slice " + slice + "/" + slices;
+    return message + ": " +
+           RestartParts::MissingSlice(static_cast<std::size_t>(missing - present.begin()),
+                                      present.size());
 }
 
 bool IsPartFile(const std::string& path) {

@@ -194,14 +194,9 @@ std::vector<std::string> ReadNames(const FieldReader& reader, const json& value,
         [&reader](const json& name, const std::string& item) { return reader.Text(name, item); });
 }
 
-// A value the command would take for the parameter named last in `field`.
-double ParameterValue(const FieldReader& reader, const json& value, const std::string& field) {
-    const std::string name = field.substr(field.rfind('.') + 1);
-    const auto known = RunParameters::All();
-    const RunParameter& parameter =
-        **std::find_if(known.begin(), known.end(), [&name](const RunParameter* candidate) {
-            return candidate->Flag.substr(2) == name;
-        });
+// A value the command would take for `parameter`.
+double ParameterValue(const FieldReader& reader, const RunParameter& parameter, const json& value,
+                      const std::string& field) {
     const double number = reader.Number(value, field);
     const bool whole = parameter.Type != RunParameter::Kind::Decimal;
     if (number < parameter.Minimum || number > parameter.Maximum ||
@@ -219,14 +214,17 @@ std::vector<std::pair<std::string, double>> ReadParameters(const FieldReader& re
     if (!value.is_object())
         reader.Fail(field, "is not a set of named numbers");
     std::vector<std::pair<std::string, double>> parameters;
+    const auto known = RunParameters::All();
     for (const auto& item : value.items()) {
         const std::string& name = item.key();
-        const auto known = RunParameters::All();
-        if (std::none_of(known.begin(), known.end(), [&name](const RunParameter* parameter) {
-                return parameter->Flag.substr(2) == name;
-            }))
+        const auto parameter =
+            std::find_if(known.begin(), known.end(), [&name](const RunParameter* candidate) {
+                return candidate->Flag.substr(2) == name;
+            });
+        if (parameter == known.end())
             reader.Fail(field + "." + name, "is not a parameter of the search");
-        parameters.emplace_back(name, ParameterValue(reader, item.value(), field + "." + name));
+        parameters.emplace_back(
+            name, ParameterValue(reader, **parameter, item.value(), field + "." + name));
     }
     return parameters;
 }

@@ -58,13 +58,6 @@ private:
 
 constexpr int MostOrder = IdentificationRun::MostOrder;
 
-int OrderOf(const std::vector<LinearModel::Factor>& factors) {
-    int order = 0;
-    for (const LinearModel::Factor& factor : factors)
-        order += factor.Pair ? 2 : 1;
-    return order;
-}
-
 // The characters of a transfer function's text as a search writes it ("1·z^2+-0.5").
 bool IsPolynomialText(const std::string& text) {
     return !text.empty() &&
@@ -142,8 +135,9 @@ ReadFactors(const FieldReader& reader, const FieldReader::Object& input, const s
                                                    FiniteHexadecimal(reader, factor, "a"),
                                                    FiniteHexadecimal(reader, factor, "b")};
                     });
-    if (OrderOf(factors) > MostOrder)
-        reader.Fail(input.Path(name), "is of order " + std::to_string(OrderOf(factors)) +
+    const std::size_t order = LinearModel::Degree(factors);
+    if (order > static_cast<std::size_t>(MostOrder))
+        reader.Fail(input.Path(name), "is of order " + std::to_string(order) +
                                           "; a search builds at most " + std::to_string(MostOrder));
     return factors;
 }
@@ -408,16 +402,19 @@ void RestartParts::CheckModel(const FieldReader& reader, const LinearModel& mode
     }
 }
 
+std::string RestartParts::MissingSlice(std::size_t slice, std::size_t slices) {
+    const std::string index = std::to_string(slice);
+    const std::string count = std::to_string(slices);
+    return "slice " + index + " of " + count + " is missing: rerun it with --restart-slice " +
+           index + "/" + count;
+}
+
 const RestartParts::Part& RestartParts::Merged() const {
     if (names.empty())
         throw DocumentError("No part file given");
     for (std::size_t slice = 0; slice < names.size(); ++slice) {
-        if (names[slice].empty()) {
-            const std::string slices = std::to_string(slice) + "/" + std::to_string(names.size());
-            throw DocumentError("slice " + std::to_string(slice) + " of " +
-                                std::to_string(names.size()) +
-                                " is missing: rerun it with --restart-slice " + slices);
-        }
+        if (names[slice].empty())
+            throw DocumentError(MissingSlice(slice, names.size()));
     }
     return merged;
 }

@@ -68,6 +68,8 @@ public:
     // DocumentError for the first slice missing: "slice 3 of 4 is missing: rerun it with
     // --restart-slice 3/4", or when no part was added.
     const Part& Merged() const;
+    // "slice 3 of 4 is missing: rerun it with --restart-slice 3/4".
+    static std::string MissingSlice(std::size_t slice, std::size_t slices);
 
 private:
     void CheckSameRun(const std::string& name, const Part& part) const;

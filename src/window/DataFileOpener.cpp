@@ -18,14 +18,10 @@ namespace {
 // The start of a file, enough for its first lines to tell its format.
 constexpr qint64 FormatProbeBytes = 64 * 1024;
 
-bool HasExtension(const QString& path, const QStringList& extensions) {
-    return extensions.contains(QFileInfo(path).suffix().toLower());
-}
-
 // The program's own files open exactly as they always did; only the first lines are read to
 // tell them from others.
 bool IsOwnFormat(const QString& path) {
-    if (HasExtension(path, {QStringLiteral("csv"), QStringLiteral("tsv")})) {
+    if (DataFileOpener::HasExtension(path, {QStringLiteral("csv"), QStringLiteral("tsv")})) {
         return false;
     }
     QFile file(path);
@@ -76,6 +72,10 @@ bool DataFileOpener::LooksDelimited(std::string_view text) {
     // TAB without a header is the program's own layout, whatever decimal mark the user's locale
     // wrote into it.
     return split && (format.Header || format.Separator != DelimitedFormat::Delimiter::Tab);
+}
+
+bool DataFileOpener::HasExtension(const QString& path, const QStringList& extensions) {
+    return extensions.contains(QFileInfo(path).suffix().toLower());
 }
 
 std::string DataFileOpener::LocalPath(const QString& path) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <string>
 #include <string_view>
 
@@ -26,7 +27,11 @@ public:
     // line split by its delimiter, with a header or another delimiter than TAB.
     static bool LooksDelimited(std::string_view text);
 
+    // The path as the system names the file, for the core's readers and writers.
     static std::string LocalPath(const QString& path);
+    // Whether the file name ends in one of `extensions` (lower case, without the dot), in any
+    // case.
+    static bool HasExtension(const QString& path, const QStringList& extensions);
 };
 
 } // namespace orvanel

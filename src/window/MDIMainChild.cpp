@@ -21,7 +21,6 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFile>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -56,15 +55,6 @@ constexpr int ButtonStep = 65;
 constexpr int PanelLeft = Margin + 4 * ButtonStep;
 constexpr int PanelHeight = 32;
 constexpr int GridTop = 40;
-
-std::string LocalPath(const QString& path) {
-    return DataFileOpener::LocalPath(path);
-}
-
-bool HasExtension(const QString& path, QStringList extensions) {
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    return extensions.contains(suffix);
-}
 
 std::string ClipboardText() {
     return QGuiApplication::clipboard()->text().toStdString();
@@ -448,7 +438,7 @@ void TMDIMainChild::PrintTable() {
 }
 
 void TMDIMainChild::LoadDocument(const QString& path) {
-    document_.LoadDocument(LocalPath(path));
+    document_.LoadDocument(DataFileOpener::LocalPath(path));
     edits_->Forget();
     ShowLoaded();
 }
@@ -497,20 +487,20 @@ void TMDIMainChild::ShowModified() {
 }
 
 bool TMDIMainChild::SavesDelimited(const QString& path) const {
-    return HasExtension(path, {QStringLiteral("csv"), QStringLiteral("tsv")}) ||
-           (document_.Source() && LocalPath(path) == document_.DocumentPath());
+    return DataFileOpener::HasExtension(path, {QStringLiteral("csv"), QStringLiteral("tsv")}) ||
+           (document_.Source() && DataFileOpener::LocalPath(path) == document_.DocumentPath());
 }
 
 void TMDIMainChild::SaveDocument(const QString& path) {
     BringCountsIntoRange();
     if (SavesDelimited(path)) {
-        document_.SaveDelimited(LocalPath(path), LocaleDecimalSeparator());
-    } else if (HasExtension(path, {QStringLiteral("mat")})) {
+        document_.SaveDelimited(DataFileOpener::LocalPath(path), LocaleDecimalSeparator());
+    } else if (DataFileOpener::HasExtension(path, {QStringLiteral("mat")})) {
         // A MATLAB file is never written: the table goes to the .txt file of its name, which
         // the document is from then on.
-        document_.SaveDocument(DocumentFile::SavedFileName(LocalPath(path)));
+        document_.SaveDocument(DocumentFile::SavedFileName(DataFileOpener::LocalPath(path)));
     } else {
-        document_.SaveDocument(LocalPath(path));
+        document_.SaveDocument(DataFileOpener::LocalPath(path));
     }
     edits_->MarkSaved();
     ShowCaption();
