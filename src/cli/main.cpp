@@ -1,4 +1,7 @@
 // orvanel-identify: one identification run on a data file, without the window.
+#include "cli/CommandInputs.h"
+#include "cli/CommandOutputs.h"
+#include "cli/DataError.h"
 #include "cli/IdentifyOptions.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/StopSignals.h"
@@ -51,89 +54,6 @@ void PrintLine(const std::string& line) {
     std::printf("%s\n", TextEncoding::Printable(line).c_str());
 }
 
-// Data that cannot be used; the text says why in one line.
-class DataError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-// The data file: in the program's own format loaded as the program loads a document, its
-// cells read as numbers with "."; a delimited file as the options describe it.
-ImportedData ReadData(const std::string& path, const ImportChoice& choice) {
-    try {
-        return DataImport::Read(path, choice);
-    } catch (const BadCellError& error) {
-        throw DataError(error.what());
-    } catch (const ImportError& error) {
-        throw DataError(path + ": " + error.what());
-    } catch (const DocumentError& error) {
-        throw DataError(std::string("Error opening the file. Check its format. ") + error.what());
-    }
-}
-
-// Each validation file as the data file is read; their columns must be the data file's. A
-// file with the very rows of a data file judges nothing new: `warnings` says so.
-std::optional<std::string> AddValidationData(IdentificationRun& run, const IdentifyOptions& options,
-                                             const std::vector<ImportedData>& experiments,
-                                             std::vector<std::string>& warnings) {
-    const ImportedData& data = experiments.front();
-    for (const std::string& path : options.ValidationPaths) {
-        const ImportedData other = ReadData(path, options.Import);
-        for (std::size_t k = 0; k < experiments.size(); ++k) {
-            if (other.Samples == experiments[k].Samples)
-                warnings.push_back("The validation data " + path + " are the rows of " +
-                                   options.DataPaths[k] +
-                                   ", which the model was fitted to: their fit validates nothing");
-        }
-        if (!other.InputNames.empty() && !data.InputNames.empty() &&
-            (other.InputNames != data.InputNames || other.OutputName != data.OutputName))
-            return "The validation data " + path + " have other columns than " + options.DataPath +
-                   ": choose them with --inputs and --output";
-        if (auto refusal = run.AddOtherData(path, other.Samples))
-            return refusal;
-    }
-    return std::nullopt;
-}
-
-std::string InputsText(int inputs) {
-    return std::to_string(inputs) + (inputs == 1 ? " input" : " inputs");
-}
-
-// Every data file as the first is read; all must have its columns, by count and, where both
-// name them, by name.
-std::vector<ImportedData> ReadExperiments(const IdentifyOptions& options) {
-    std::vector<ImportedData> experiments;
-    for (const std::string& path : options.DataPaths) {
-        ImportedData data = ReadData(path, options.Import);
-        if (!experiments.empty()) {
-            const ImportedData& first = experiments.front();
-            const int inputs = first.Samples.Inputs();
-            if (data.Samples.Inputs() != inputs)
-                throw DataError("The data file " + path + " has " +
-                                InputsText(data.Samples.Inputs()) + " where " + options.DataPath +
-                                " has " + InputsText(inputs) +
-                                ": every data file needs the same columns");
-            if (!data.InputNames.empty() && !first.InputNames.empty() &&
-                (data.InputNames != first.InputNames || data.OutputName != first.OutputName))
-                throw DataError("The data file " + path + " has other columns than " +
-                                options.DataPath + ": choose them with --inputs and --output");
-        }
-        experiments.push_back(std::move(data));
-    }
-    return experiments;
-}
-
-// The experiments to the run: the data file alone as always, or several together.
-std::optional<std::string> HandOver(IdentificationRun& run, const IdentifyOptions& options,
-                                    const std::vector<ImportedData>& experiments) {
-    if (experiments.size() == 1)
-        return run.HandOver(experiments.front().Samples);
-    std::vector<TableSamples> samples;
-    for (const ImportedData& data : experiments)
-        samples.push_back(data.Samples);
-    return run.HandOver(samples, options.DataPaths);
-}
-
 // "Input 2 (feed): ..." where the file names its columns.
 std::string Named(std::string line, const std::vector<std::string>& names) {
     const std::size_t colon = line.find(':');
@@ -144,98 +64,6 @@ std::string Named(std::string line, const std::vector<std::string>& names) {
     if (input < 1 || input > names.size())
         return line;
     return line.insert(colon, " (" + names[input - 1] + ")");
-}
-
-// A file the command writes, named by the option that asked for it.
-struct Output {
-    std::string Flag;
-    std::string Path;
-};
-
-// The same file by identity (links and hard links included), or by name when it does not
-// exist yet: "./x.json" and "x.json" are one.
-bool NamesTheSameFile(const std::string& a, const std::string& b) {
-    std::error_code error;
-    if (std::filesystem::equivalent(a, b, error))
-        return true;
-    std::error_code errorA;
-    std::error_code errorB;
-    const auto pathA = std::filesystem::weakly_canonical(std::filesystem::absolute(a), errorA);
-    const auto pathB = std::filesystem::weakly_canonical(std::filesystem::absolute(b), errorB);
-    return !errorA && !errorB && pathA.lexically_normal() == pathB.lexically_normal();
-}
-
-// The files the command reads, which no output may replace, each with what it is.
-std::vector<std::pair<std::string, std::string>> InputsOf(const IdentifyOptions& options) {
-    std::vector<std::pair<std::string, std::string>> inputs;
-    for (const std::string& path : options.DataPaths)
-        inputs.emplace_back("the data file", path);
-    for (const std::string& path : options.ValidationPaths)
-        inputs.emplace_back("the validation data", path);
-    if (!options.ModelPath.empty())
-        inputs.emplace_back("the model", options.ModelPath);
-    for (const std::string& path : options.MergePaths)
-        inputs.emplace_back("the part file", path);
-    return inputs;
-}
-
-std::vector<Output> OutputsOf(const IdentifyOptions& options, const std::string& reportPath) {
-    std::vector<Output> outputs = {{"--report", reportPath}};
-    for (const std::string& path : options.ExportPaths)
-        outputs.push_back({"--export", path});
-    if (!options.SimulatedOutputPath.empty()) {
-        if (options.DataPaths.size() > 1) {
-            for (std::size_t k = 1; k <= options.DataPaths.size(); ++k)
-                outputs.push_back({"--simulated-output", options.ExperimentOutputPath(k)});
-        } else {
-            outputs.push_back({"--simulated-output", options.SimulatedOutputPath});
-        }
-        for (std::size_t k = 1; k <= options.ValidationPaths.size(); ++k)
-            outputs.push_back({"--simulated-output", options.ValidationOutputPath(k)});
-    }
-    return outputs;
-}
-
-std::string WhatReplaces(const Output& output) {
-    if (output.Flag == "--report")
-        return "The report";
-    if (output.Flag == "--part")
-        return "The part file";
-    return output.Flag == "--export" ? "The export" : "The computed output";
-}
-
-// Refused before the run, which may be long: an output that would replace a file the command
-// reads or another output, a name an export cannot have, or a file that cannot be written.
-std::optional<std::string> OutputRefusal(const std::vector<Output>& outputs,
-                                         const IdentifyOptions& options) {
-    const auto inputs = InputsOf(options);
-    for (std::size_t i = 0; i < outputs.size(); ++i) {
-        for (const auto& [what, input] : inputs) {
-            if (NamesTheSameFile(outputs[i].Path, input))
-                return WhatReplaces(outputs[i]) + " would replace " + what + " " + input;
-        }
-        for (std::size_t j = 0; j < i; ++j) {
-            if (NamesTheSameFile(outputs[i].Path, outputs[j].Path))
-                return outputs[j].Flag + " " + outputs[j].Path + " and " + outputs[i].Flag + " " +
-                       outputs[i].Path + " are the same file";
-        }
-    }
-    // The report too: a run spread over processes begins it only after the searches.
-    for (const Output& output : outputs) {
-        const std::string cannotCreate =
-            output.Flag == "--report"   ? "Cannot create the report file " + output.Path
-            : output.Flag == "--export" ? "Cannot export the model to " + output.Path
-                                        : "Cannot create the file " + output.Path;
-        try {
-            // Made and dropped again: the folder, the name and the file there are checked as
-            // the writing will check them.
-            const ReplacementFile probe(output.Path, ReplacementFile::Links::Replace, cannotCreate,
-                                        cannotCreate);
-        } catch (const std::exception& error) {
-            return std::string(error.what());
-        }
-    }
-    return std::nullopt;
 }
 
 // The refined model and the fit figures after the search's result.
@@ -327,7 +155,7 @@ ModelFile ReadModel(const std::string& path) {
 // The data as the model takes them: each input by its name where both name them, unless the
 // user chose the columns.
 TableSamples SamplesForModel(const ModelFile& model, const IdentifyOptions& options) {
-    ImportedData data = ReadData(options.DataPath, options.Import);
+    ImportedData data = CommandInputs::Read(options.DataPath, options.Import);
     if (!options.Import.Inputs.empty())
         data.InputNames.clear();
     if (!options.Import.Output.empty())
@@ -359,7 +187,7 @@ int CheckModel(const IdentifyOptions& options) {
                         std::to_string(diverged - computed.begin() + 1) + "; nothing is written");
     if (!options.SimulatedOutputPath.empty()) {
         if (const auto refusal =
-                OutputRefusal({{"--simulated-output", options.SimulatedOutputPath}}, options))
+                CommandOutputs::Refusal({{"--simulated-output", options.SimulatedOutputPath}}, options))
             return Fail(ExitBadUsage, *refusal);
     }
     std::vector<double> measured(computed.size());
@@ -416,7 +244,7 @@ Session::Session(const IdentifyOptions& options, int seed)
 // Reads the data and hands them to the run; the refusal's message.
 std::optional<std::string> HandOver(Session& session) {
     const IdentifyOptions& options = session.options;
-    session.experiments = ReadExperiments(options);
+    session.experiments = CommandInputs::Experiments(options);
     const ImportedData& data = session.Data();
     session.sampleTime = options.SampleTime ? options.SampleTime : data.SampleTime;
     session.run.SampleTime = session.sampleTime;
@@ -425,12 +253,12 @@ std::optional<std::string> HandOver(Session& session) {
         session.identity.DataChecksum += (session.identity.DataChecksum.empty() ? "" : ",") +
                                          RestartParts::Checksum(experiment.Samples);
     }
-    if (auto refusal = HandOver(session.run, options, session.experiments))
+    if (auto refusal = CommandInputs::HandOver(session.run, options, session.experiments))
         return refusal;
     if (auto refusal = session.run.ConstantOutputRefusal())
         return refusal;
     if (auto refusal =
-            AddValidationData(session.run, options, session.experiments, session.warnings))
+            CommandInputs::AddValidation(session.run, options, session.experiments, session.warnings))
         return refusal;
     // The samples are released once the engine holds its copy.
     for (ImportedData& experiment : session.experiments)
@@ -451,7 +279,7 @@ std::string ReportPathOf(const IdentifyOptions& options) {
 // Every output checked, then the report begun; the refusal's message.
 std::optional<std::string> BeginReport(Session& session) {
     const std::string reportPath = ReportPathOf(session.options);
-    if (auto refusal = OutputRefusal(OutputsOf(session.options, reportPath), session.options))
+    if (auto refusal = CommandOutputs::Refusal(CommandOutputs::Of(session.options, reportPath), session.options))
         return refusal;
     try {
         session.run.BeginReport(reportPath);
@@ -612,7 +440,7 @@ std::string SearchesOf(const RestartParts::Part& part) {
 }
 
 int WriteSlice(const IdentifyOptions& options) {
-    if (const auto refusal = OutputRefusal({{"--part", options.PartPath}}, options))
+    if (const auto refusal = CommandOutputs::Refusal({{"--part", options.PartPath}}, options))
         return Fail(ExitBadUsage, *refusal);
     StopSignals signals;
     const IdentifyOptions::SliceChoice slice = *options.RestartSlice;
@@ -770,7 +598,7 @@ int IdentifyOnRanks(const IdentifyOptions& options, const MpiRestarts& ranks) {
     else if (first && !options.ModelPath.empty())
         refused = Fail(ExitBadUsage, "--model is not for mpirun: run it in one process");
     else if (first && options.MergePaths.empty()) {
-        if (const auto refusal = OutputRefusal(OutputsOf(options, ReportPathOf(options)), options))
+        if (const auto refusal = CommandOutputs::Refusal(CommandOutputs::Of(options, ReportPathOf(options)), options))
             refused = Fail(ExitBadUsage, *refusal);
     }
     refused = ranks.FromFirst(refused);
