@@ -119,10 +119,11 @@ std::uint64_t RegularFileSize(const std::string& path) {
     return size;
 }
 
-std::uint32_t Word(const std::array<unsigned char, 8>& bytes, std::size_t at, bool swapped) {
+// The 4-byte word at `bytes`, written in this machine's byte order or, `swapped`, the other.
+std::uint32_t Word(const unsigned char* bytes, bool swapped) {
     std::uint32_t word = 0;
     for (std::size_t b = 0; b < 4; ++b)
-        word |= static_cast<std::uint32_t>(bytes[at + (swapped ? 3 - b : b)]) << (8 * b);
+        word |= static_cast<std::uint32_t>(bytes[swapped ? 3 - b : b]) << (8 * b);
     return word;
 }
 
@@ -148,22 +149,19 @@ void RequireWholeVersion4(const std::string& path, std::uint64_t size) {
         std::array<std::uint64_t, 5> fields{};
         // A type beyond the format's four digits is written in the other byte order.
         const bool swapped = (header[2] | header[3]) != 0;
-        for (std::size_t f = 0; f < fields.size(); ++f) {
-            for (std::size_t b = 0; b < 4; ++b)
-                fields[f] |= static_cast<std::uint64_t>(header[4 * f + (swapped ? 3 - b : b)])
-                             << (8 * b);
-        }
+        for (std::size_t f = 0; f < fields.size(); ++f)
+            fields[f] = Word(header.data() + 4 * f, swapped);
         const std::uint64_t valueSize = std::array<std::uint64_t, 6>{
             8, 4, 4, 2, 2, 1}[std::min<std::uint64_t>(fields[0] / 10 % 10, 5)];
         const std::uint64_t left = size - offset - header.size();
-        const bool fits =
-            fields[4] <= left && fields[1] <= left && fields[2] <= left &&
-            fields[1] * fields[2] * valueSize * (fields[3] != 0 ? 2 : 1) <= left - fields[4];
-        if (!fits)
+        // Only multiplied once both counts are known to be below the file's size.
+        const bool fits = fields[4] <= left && fields[1] <= left && fields[2] <= left;
+        const std::uint64_t valueBytes =
+            fits ? fields[1] * fields[2] * valueSize * (fields[3] != 0 ? 2 : 1) : 0;
+        if (!fits || valueBytes > left - fields[4])
             Fail(path, "is damaged or cut short: its variable " + std::to_string(record) +
                            " declares more than the file holds");
-        offset += header.size() + fields[4] +
-                  fields[1] * fields[2] * valueSize * (fields[3] != 0 ? 2 : 1);
+        offset += header.size() + fields[4] + valueBytes;
     }
 }
 
@@ -173,9 +171,7 @@ constexpr std::uint64_t MostExpansion = 1032;
 constexpr std::size_t CheckedPrefix = 4096;
 
 std::uint32_t WordAt(const std::vector<unsigned char>& bytes, std::uint64_t at, bool swapped) {
-    std::array<unsigned char, 8> word{};
-    std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(at), 4, word.begin());
-    return Word(word, 0, swapped);
+    return Word(bytes.data() + at, swapped);
 }
 
 // The library allocates what a variable's parts (flags, dimensions, name, values) declare,
@@ -240,9 +236,7 @@ bool VariableFits(std::vector<unsigned char> stored, std::uint64_t bytes, bool c
     std::vector<unsigned char>& plain = *inflated;
     if (plain.size() < 8)
         return true;
-    std::array<unsigned char, 8> tag{};
-    std::copy_n(plain.begin(), tag.size(), tag.begin());
-    const std::uint64_t declared = Word(tag, 4, swapped);
+    const std::uint64_t declared = WordAt(plain, 4, swapped);
     if (declared > bytes * MostExpansion)
         return false;
     plain.erase(plain.begin(), plain.begin() + 8);
@@ -265,8 +259,8 @@ void RequireWholeVersion5(const std::string& path, std::uint64_t size) {
         if (!file.read(reinterpret_cast<char*>(tag.data()), tag.size()))
             Fail(path, "cannot be read");
         // A small element keeps its size in the tag's upper half and its data in the tag.
-        const std::uint32_t first = Word(tag, 0, swapped);
-        const std::uint64_t bytes = (first >> 16) != 0 ? 0 : Word(tag, 4, swapped);
+        const std::uint32_t first = Word(tag.data(), swapped);
+        const std::uint64_t bytes = (first >> 16) != 0 ? 0 : Word(tag.data() + 4, swapped);
         const std::uint64_t left = size - offset - tag.size();
         if (bytes > left)
             Fail(path, "is cut short: its variable " + std::to_string(element) + " declares " +
