@@ -4,14 +4,16 @@
 #include "document/IdentificationRun.h"
 #include "document/KeptModel.h"
 #include "document/ModelExport.h"
+#include "window/KeptModelList.h"
+#include "window/ResultDisplay.h"
 #include "window/RunPlot.h"
+#include "window/RunStatus.h"
 
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <functional>
 #include <optional>
-#include <set>
 #include <string>
 
 class QTimer;
@@ -62,11 +64,11 @@ public:
     // figures. Nothing before a run ended with a model, while one runs, or while a model read
     // from a file is chosen.
     const std::optional<ModelExport>& ModelDescription() const {
-        return ChosenKept() != nullptr ? chosenDescription_ : modelDescription_;
+        return display_.ChosenKept() != nullptr ? chosenDescription_ : modelDescription_;
     }
 
     // From the first step of Execute to its last.
-    bool Running() const { return running_; }
+    bool Running() const { return state_.Running; }
     // Ends the run after the current generation; asked while the engine builds its first
     // population, after the first generation.
     void RequestStop();
@@ -123,25 +125,8 @@ public:
     std::function<void()> SeedBeforeRun;
 
 private:
-    // Adds the run's final model to the document's models, chosen.
-    void KeepModel();
     // Drops the last run's results, its computed column and the plot window.
     void ForgetResults();
-    // Simulates the chosen and overlaid models kept before the last edit on the table as it
-    // is now; a table that cannot be read or simulated on is shown as an error.
-    void RefreshEditedModels();
-    // The chosen kept model when it is not the last run's own result, which is shown as the
-    // run left it; null then, while a run is in progress and when nothing is chosen.
-    const KeptModel* ChosenKept() const;
-    QString KeptFitText(const KeptModel& kept) const;
-    RunSummary KeptSummary(const KeptModel& kept) const;
-    std::vector<ModelOverlay> Overlays(int rows) const;
-    // A kept model of a run described for export: its factors, offsets and fit figures.
-    std::optional<ModelExport> DescriptionOf(const KeptModel& kept) const;
-    // The table's input names from 1, empty where the table has none.
-    std::vector<std::string> InputNames() const;
-    // The exports name the inputs and output as the grid's headers do, when the table has names.
-    void NameColumns(ModelExport& model) const;
     bool SaveFirst();
     bool HandOverTable();
     TableSamples ReadTable(const DataTable& table);
@@ -158,51 +143,30 @@ private:
     void ShowProgress();
     // Where the gauge stands once the run has ended: where a stopped run stopped.
     void ShowEndGauge(int generations);
-    // The status text and gauge as this document last set them, shown when the host shows
-    // this document.
-    void ShowStatus(const QString& text, bool untilNextCommand = false);
-    void ShowGauge(int maximum, int position);
-    void ShowExecuteImage(int index);
-    // The outputs of the last refresh into `plot`, with the chosen input's function.
-    void FillPlot(RunPlot& plot);
     // The thorough search raises the engine's generations and size factor for its run only:
     // the options dialog goes on showing the user's own.
     void KeepSearchSettings();
-    // The final model's summary for the plot window, from the rows it was fitted to.
-    void KeepSummary();
     void RestoreSearchSettings();
     void CloseDeferredWindows();
-    // The last run's final model, when it ended with one and used options.
-    const IdentifiedModel* OptedModel() const;
-    std::vector<double> ComputedOutput(int rows) const;
-    std::vector<double> MeasuredOutput(int rows) const;
-    std::vector<double> ColumnValues(int column, int rows) const;
-    // Residuals of the outputs the last refresh showed.
-    void ShowResidualsOf(RunPlot& plot, int input) const;
-    QString FitTextOf(const std::vector<double>& measured,
-                      const std::vector<double>& computed) const;
 
     TMDIMainChild& document_;
     DocumentHost& host_;
     QTimer* timer1_;
     IdentificationRun run_;
+    RunState state_;
+    KeptModelList models_;
+    ResultDisplay display_;
+    RunStatus status_;
     QString reportPath_;
     QPointer<QWidget> plotWindow_;
     QList<QPointer<QWidget>> ownedPlots_;
     QList<QPointer<QWidget>> closeAfterRun_;
-    bool running_ = false;
     bool stopWanted_ = false;
-    // The run has ended and Result holds its final model.
-    bool resultShown_ = false;
-    char decimalSeparator_ = '.';
     std::optional<ModelExport> modelDescription_;
     // The chosen kept model described for export, when it is not the last run's.
     std::optional<ModelExport> chosenDescription_;
     QPointer<TMDIMainChild> validationDocument_;
     QMetaObject::Connection validationClosed_;
-    // The measured and computed outputs of the last refresh.
-    std::vector<double> shownMeasured_;
-    std::vector<double> shownComputed_;
     int keptGenerations_ = 0;
     double keptSizeReductionFactor_ = 0.0;
     // The run state as of the engine's last per-generation (or per-filling) yield: what the
@@ -211,22 +175,8 @@ private:
     bool shownEvolving_ = false;
     // The phase after the search that the status line names; empty during the search.
     std::string shownPhase_;
-    // The texts of the last refresh's outputs, from which a closed plot window is made again.
-    std::vector<std::string> shownComputedText_;
-    std::vector<std::string> shownMeasuredText_;
     // A run has ended and its outputs are kept for the plot window.
     bool resultsKept_ = false;
-    // The history entry of the last run's final model, while it is shown as the run left it;
-    // 0 for none.
-    int lastRunId_ = 0;
-    // The kept models whose outputs were computed before the table's last edit.
-    std::set<int> editedIds_;
-    // The last run's final model in an engineer's terms; empty while a run goes on.
-    RunSummary summary_;
-    QString statusText_;
-    bool statusHeld_ = false;
-    int gaugeMaximum_ = 100;
-    int gaugePosition_ = 0;
 };
 
 } // namespace orvanel
