@@ -1,37 +1,28 @@
 #include "app/MainForm.h"
 
 #include "app/AboutBox.h"
+#include "app/FileCommands.h"
 #include "app/HelpWindow.h"
+#include "app/MainMenus.h"
 #include "app/PlotChild.h"
 #include "app/Propiedades.h"
 #include "app/ReopenList.h"
-#include "document/ProjectFile.h"
-#include "model/NumberText.h"
-#include "window/ChildMenus.h"
-#include "window/Icons.h"
-#include "window/LocaleText.h"
+#include "app/WindowArranger.h"
 #include "window/MDIMainChild.h"
-#include "window/ProjectKeeper.h"
 #include "window/QtUserDialogs.h"
 #include "window/RunDriver.h"
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QMenu>
-#include <QMenuBar>
 #include <QProgressBar>
 #include <QScreen>
 #include <QSet>
 #include <QStatusBar>
-#include <QStyle>
 #include <QTimer>
-#include <QToolBar>
 #include <algorithm>
 #include <exception>
 #include <utility>
@@ -42,29 +33,16 @@ namespace {
 
 const QString ReadyText = QStringLiteral("Ready");
 const QString PlotSuffix = QStringLiteral(" - Plot");
-const QString OpenErrorText = QStringLiteral("Error opening the file. Check its format.");
-const QString ForeignFormatText = QStringLiteral(
-    "%1 is not in the program's format, which it cannot read yet: one line per sample, the "
-    "inputs' numbers and then the output's, separated by TABs, with \"%2\" as the decimal "
-    "mark and no header line. Row 1, column %3 holds \"%4\".");
 const QString NewCaption = QStringLiteral("New%1");
 // The smallest document window, in text lines, that still shows a few rows of its table.
 constexpr int DocumentMinimumWidthLines = 20;
 constexpr int DocumentMinimumHeightLines = 10;
-// The share of the area a cascaded window takes when the area is large enough.
-constexpr int CascadeShareNumerator = 2;
-constexpr int CascadeShareDenominator = 3;
-
-QString CaptionOf(const QMdiSubWindow* window) {
-    return window->widget() != nullptr ? window->widget()->windowTitle() : window->windowTitle();
-}
 
 } // namespace
 
 TMainForm::TMainForm(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
     : QMainWindow(parent),
-      dialogs_(dialogs ? std::move(dialogs) : std::make_unique<QtUserDialogs>()),
-      saver_(*dialogs_, this) {
+      dialogs_(dialogs ? std::move(dialogs) : std::make_unique<QtUserDialogs>()) {
     setWindowTitle(QStringLiteral("Orvanel"));
     setGeometry(255, 70, 534, 479);
 
@@ -76,139 +54,19 @@ TMainForm::TMainForm(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
     mdiArea_->viewport()->setMouseTracking(true);
     mdiArea_->viewport()->installEventFilter(this);
     setCentralWidget(mdiArea_);
-    connect(mdiArea_, &QMdiArea::subWindowActivated, this, &TMainForm::RebuildMenuBar);
+    connect(mdiArea_, &QMdiArea::subWindowActivated, this, [this] { menus_->RebuildMenuBar(); });
     connect(mdiArea_, &QMdiArea::subWindowActivated, this, &TMainForm::ShowActiveState);
 
-    CreateMenus();
-    CreateToolBar();
+    arranger_ = std::make_unique<WindowArranger>(*mdiArea_);
+    menus_ = std::make_unique<MainMenus>(*this, [this] { statusHeld_ = false; });
     CreateStatusArea();
-    RebuildMenuBar();
+    menus_->RebuildMenuBar();
+    files_ = std::make_unique<FileCommands>(*this, *dialogs_, *menus_);
 }
 
 TMainForm::~TMainForm() {
     // The area announces its children's deactivation while the frame is half destroyed.
     disconnect(mdiArea_, nullptr, this, nullptr);
-}
-
-QAction* TMainForm::AddAction(QMenu* menu, const QString& text, const QString& icon,
-                              void (TMainForm::*command)(), const QKeySequence& shortcut) {
-    auto* action = new QAction(Icons::Load(icon), text, this);
-    action->setShortcut(shortcut);
-    connect(action, &QAction::triggered, this, [this] { statusHeld_ = false; });
-    connect(action, &QAction::triggered, this, command);
-    if (menu != nullptr) {
-        menu->addAction(action);
-    }
-    return action;
-}
-
-QAction* TMainForm::AddNamedAction(QMenu* menu, const QString& name, const QString& text,
-                                   const QString& icon, void (TMainForm::*command)(),
-                                   const QKeySequence& shortcut) {
-    QAction* action = AddAction(menu, text, icon, command, shortcut);
-    action->setObjectName(name);
-    return action;
-}
-
-void TMainForm::CreateMenus() {
-    fileMenu_ = new QMenu(QStringLiteral("&File"), this);
-    AddNamedAction(fileMenu_, QStringLiteral("NewMenu"), QStringLiteral("&New"),
-                   QStringLiteral("new"), &TMainForm::NewMenuClick,
-                   QKeySequence(Qt::CTRL | Qt::Key_N));
-    AddNamedAction(fileMenu_, QStringLiteral("OpenMenu"), QStringLiteral("&Open"),
-                   QStringLiteral("open"), &TMainForm::OpenMenuClick,
-                   QKeySequence(Qt::CTRL | Qt::Key_O));
-    reopenMenu_ =
-        fileMenu_->addMenu(Icons::Load(QStringLiteral("open")), QStringLiteral("&Reopen"));
-    reopenMenu_->menuAction()->setObjectName(QStringLiteral("ReopenMenu"));
-    reopenMenu_->menuAction()->setVisible(false);
-    reopenList_ = std::make_unique<ReopenList>(*reopenMenu_);
-    connect(reopenMenu_, &QMenu::triggered, this, &TMainForm::ReopenClick);
-    fileMenu_->addSeparator();
-    AddNamedAction(fileMenu_, QStringLiteral("SaveMenu"), QStringLiteral("&Save"),
-                   QStringLiteral("save"), &TMainForm::SaveMenuClick,
-                   QKeySequence(Qt::CTRL | Qt::Key_S));
-    AddAction(fileMenu_, QStringLiteral("Save &As"), QStringLiteral("save"),
-              &TMainForm::SaveAsMenuClick);
-    AddAction(fileMenu_, QStringLiteral("&Close"), QStringLiteral("closeall"),
-              &TMainForm::CloseMenuClick);
-    fileMenu_->addSeparator();
-    // Ctrl+P always prints; the documents' Paste answers Ctrl+V, so the two never collide.
-    AddNamedAction(fileMenu_, QStringLiteral("PrintMenu"), QStringLiteral("&Print"),
-                   QStringLiteral("print"), &TMainForm::PrintMenuClick,
-                   QKeySequence(Qt::CTRL | Qt::Key_P));
-    AddNamedAction(fileMenu_, QStringLiteral("ExportChartMenu"), QStringLiteral("Export &Chart..."),
-                   QStringLiteral("save"), &TMainForm::ExportChartMenuClick);
-    AddNamedAction(fileMenu_, QStringLiteral("ExportModelMenu"), QStringLiteral("Export &Model..."),
-                   QStringLiteral("save"), &TMainForm::ExportModelMenuClick);
-    AddNamedAction(fileMenu_, QStringLiteral("ImportModelMenu"), QStringLiteral("&Import Model..."),
-                   QStringLiteral("open"), &TMainForm::ImportModelMenuClick);
-    AddNamedAction(fileMenu_, QStringLiteral("SaveProjectMenu"), QStringLiteral("Save Pro&ject..."),
-                   QStringLiteral("save"), &TMainForm::SaveProjectMenuClick);
-    fileMenu_->addSeparator();
-    AddAction(fileMenu_, QStringLiteral("&Exit"), QStringLiteral("exit"),
-              &TMainForm::ExitMenuClick);
-
-    windowMenu_ = new QMenu(QStringLiteral("&Window"), this);
-    windowCommands_ = {
-        AddAction(nullptr, QStringLiteral("&Cascade"), QStringLiteral("cascade"),
-                  &TMainForm::CascadeMenuClick),
-        AddAction(nullptr, QStringLiteral("&Tile"), QStringLiteral("tile"),
-                  &TMainForm::TileMenuClick),
-        AddAction(nullptr, QStringLiteral("&Arrange All"), QStringLiteral("arrange"),
-                  &TMainForm::ArrangeAllMenuClick),
-        nullptr,
-        AddAction(nullptr, QStringLiteral("Minimi&ze All"), QStringLiteral("minimize"),
-                  &TMainForm::MinimizeAllMenuClick),
-        AddAction(nullptr, QStringLiteral("C&lose All"), QStringLiteral("closeall"),
-                  &TMainForm::CloseAllMenuClick),
-        nullptr,
-        showPlotAction_ =
-            AddNamedAction(nullptr, QStringLiteral("ShowPlotMenu"), QStringLiteral("Show &Plot"),
-                           QStringLiteral("tile"), &TMainForm::ShowPlotMenuClick),
-    };
-    connect(windowMenu_, &QMenu::aboutToShow, this, &TMainForm::RebuildWindowMenu);
-    RebuildWindowMenu();
-
-    helpMenu_ = new QMenu(QStringLiteral("&Help"), this);
-    AddAction(helpMenu_, QStringLiteral("&About"), QStringLiteral("about"),
-              &TMainForm::AboutMenuClick);
-    AddAction(helpMenu_, QStringLiteral("Help Contents"), QStringLiteral("help"),
-              &TMainForm::HelpContentsMenuClick);
-}
-
-void TMainForm::CreateToolBar() {
-    toolBar_ = addToolBar(QStringLiteral("Tools"));
-    toolBar_->setObjectName(QStringLiteral("ToolBar"));
-    toolBar_->setMovable(false);
-    toolBar_->setIconSize(QSize(16, 16));
-    const auto addButton = [this](const QString& name, const QString& hint, const QString& icon,
-                                  void (TMainForm::*command)()) {
-        QAction* action = AddNamedAction(nullptr, name, QString(), icon, command);
-        action->setToolTip(hint);
-        toolBar_->addAction(action);
-        toolBar_->widgetForAction(action)->setObjectName(name);
-        return action;
-    };
-    toolBar_->addAction(findChild<QAction*>(QStringLiteral("NewMenu")));
-    toolBar_->addAction(findChild<QAction*>(QStringLiteral("OpenMenu")));
-    toolBar_->addAction(findChild<QAction*>(QStringLiteral("SaveMenu")));
-    for (QAction* action : toolBar_->actions()) {
-        action->setToolTip(action->text().remove(u'&'));
-    }
-    toolBar_->addSeparator();
-    toolBar_->addAction(findChild<QAction*>(QStringLiteral("PrintMenu")));
-    toolBar_->addSeparator();
-    addButton(QStringLiteral("CopyToolButton"), QStringLiteral("Copy"), QStringLiteral("copy"),
-              &TMainForm::CopyToolButtonClick);
-    addButton(QStringLiteral("PasteToolButton"), QStringLiteral("Paste"), QStringLiteral("paste"),
-              &TMainForm::PasteToolButtonClick);
-    toolBar_->addSeparator();
-    ejecutarAction_ = addButton(QStringLiteral("EjecutarToolButton"), QString(),
-                                QStringLiteral("run"), &TMainForm::EjecutarToolButtonClick);
-    opcionesAction_ = addButton(QStringLiteral("OpcionesToolButton"), QString(),
-                                QStringLiteral("options"), &TMainForm::OpcionesToolButtonClick);
-    ShowRunButtons(false);
 }
 
 void TMainForm::CreateStatusArea() {
@@ -238,55 +96,12 @@ void TMainForm::CreateStatusArea() {
     statusBar()->addPermanentWidget(gaugePanel);
 }
 
-void TMainForm::RebuildMenuBar() {
-    menuBar()->clear();
-    menuBar()->addMenu(fileMenu_);
-    if (QMdiSubWindow* active = mdiArea_->currentSubWindow()) {
-        if (const auto* child = dynamic_cast<const ChildMenus*>(active->widget())) {
-            for (QMenu* menu : child->MergedMenus()) {
-                menuBar()->addMenu(menu);
-            }
-        }
-    }
-    menuBar()->addMenu(windowMenu_);
-    menuBar()->addMenu(helpMenu_);
-}
-
-void TMainForm::RebuildWindowMenu() {
-    windowMenu_->clear();
-    const QList<TMDIMainChild*> documents = DocumentsOfActiveChild();
-    showPlotAction_->setEnabled(std::any_of(documents.begin(), documents.end(),
-                                            [](auto* d) { return d->Driver().CanShowPlot(); }));
-    for (QAction* command : std::as_const(windowCommands_)) {
-        if (command == nullptr) {
-            windowMenu_->addSeparator();
-        } else {
-            windowMenu_->addAction(command);
-        }
-    }
-    const QList<QMdiSubWindow*> windows = ChildWindows();
-    if (!windows.isEmpty()) {
-        windowMenu_->addSeparator();
-    }
-    for (int i = 0; i < windows.size(); ++i) {
-        QMdiSubWindow* window = windows[i];
-        QAction* entry = windowMenu_->addAction(
-            QStringLiteral("&%1 %2").arg(i + 1).arg(CaptionOf(window)), window,
-            [this, window] { mdiArea_->setActiveSubWindow(window); });
-        entry->setCheckable(true);
-        entry->setChecked(window == mdiArea_->currentSubWindow());
-    }
+QString TMainForm::CaptionOf(const QMdiSubWindow* window) {
+    return window->widget() != nullptr ? window->widget()->windowTitle() : window->windowTitle();
 }
 
 QList<QMdiSubWindow*> TMainForm::ChildWindows() const {
-    QList<QMdiSubWindow*> open;
-    // A closed child lingers in the area's list until it is deleted.
-    for (QMdiSubWindow* window : mdiArea_->subWindowList(QMdiArea::CreationOrder)) {
-        if (!window->isHidden()) {
-            open.append(window);
-        }
-    }
-    return open;
+    return arranger_->OpenWindows();
 }
 
 TMDIMainChild* TMainForm::ActiveDocument() const {
@@ -335,7 +150,7 @@ RunPlot* TMainForm::CreatePlotWindow() {
     auto* plot = new TPlotMDIChild(*this);
     QMdiSubWindow* window = AddChildWindow(plot);
     ContinueExitWhenClosed(window);
-    connect(plot, &QWidget::windowTitleChanged, this, &TMainForm::RebuildWindowMenu);
+    connect(plot, &QWidget::windowTitleChanged, this, [this] { menus_->RebuildWindowMenu(); });
     // Wide enough that the charts' tick labels stand apart: two thirds of the area, within it.
     const QSize area = mdiArea_->contentsRect().size();
     window->resize((area * 2 / 3).expandedTo(window->sizeHint()).boundedTo(area));
@@ -387,7 +202,7 @@ TMDIMainChild* TMainForm::ShowDocumentWindow(TMDIMainChild* document) {
     QMdiSubWindow* window = AddChildWindow(document);
     ContinueExitWhenClosed(window);
     connect(document, &TMDIMainChild::Closed, this, &TMainForm::DocumentWindowClosed);
-    connect(document, &QWidget::windowTitleChanged, this, &TMainForm::RebuildWindowMenu);
+    connect(document, &QWidget::windowTitleChanged, this, [this] { menus_->RebuildWindowMenu(); });
     MarkUnsavedChanges(window, document);
     connect(document, &TMDIMainChild::OptionsRequested, this, [this, document] {
         TPropiedades::ValidationChoice validation;
@@ -443,96 +258,29 @@ void TMainForm::NewMenuClick() {
 }
 
 void TMainForm::OpenMenuClick() {
-    const QString path = dialogs_->OpenFileName(this);
-    if (!path.isEmpty()) {
-        OpenDocument(path, true);
-    }
+    files_->OpenChosenFile();
 }
 
 void TMainForm::OpenDocuments(const QStringList& paths) {
     for (const QString& path : paths) {
-        OpenDocument(QFileInfo(path).absoluteFilePath(), true);
+        files_->OpenDocument(QFileInfo(path).absoluteFilePath(), true);
     }
-}
-
-void TMainForm::OpenDocument(const QString& path, bool addToReopenList) {
-    if (path.endsWith(QString::fromLatin1(ProjectFile::Extension))) {
-        OpenProject(path);
-        return;
-    }
-    // The window joins the area only once its file has loaded: a failed open leaves nothing.
-    auto document = std::make_unique<TMDIMainChild>(*this, path.toLower());
-    try {
-        if (!document->OpenFile(path)) {
-            return;
-        }
-    } catch (const std::exception& error) {
-        // The reason tells a missing file, a folder or a denied one from a bad format.
-        dialogs_->ShowError(this, OpenErrorText + u'\n' + QString::fromStdString(error.what()));
-        return;
-    }
-    // A comma- or semicolon-separated file would load as one column of text, refused only at
-    // Execute: it is refused now, with the format the program reads.
-    if (const QString foreign = ForeignFormatMessage(*document); !foreign.isEmpty()) {
-        dialogs_->ShowError(this, foreign);
-        return;
-    }
-    ShowDocumentWindow(document.release());
-    ShowRunButtons(true);
-    if (addToReopenList) {
-        reopenMenu_->menuAction()->setVisible(true);
-        reopenList_->Push(path);
-    }
-}
-
-QString TMainForm::ForeignFormatMessage(const TMDIMainChild& document) const {
-    const DataTable& table = document.Doc().Table();
-    const char separator = LocaleDecimalSeparator();
-    for (int column = 1; column <= table.InputCount() + 1; ++column) {
-        const std::string_view cell = table.DataCell(1, column);
-        if (!ParseNumber(cell, separator)) {
-            return ForeignFormatText.arg(document.windowTitle(), QChar::fromLatin1(separator))
-                .arg(column)
-                .arg(QString::fromUtf8(cell.data(), static_cast<qsizetype>(cell.size())));
-        }
-    }
-    return {};
 }
 
 void TMainForm::ReopenClick(QAction* entry) {
-    OpenDocument(ReopenList::PathOf(*entry), false);
+    files_->OpenDocument(ReopenList::PathOf(*entry), false);
 }
 
 bool TMainForm::SaveDocumentWindow(TMDIMainChild& document) {
-    return saver_.Save(document);
+    return files_->SaveDocument(document);
 }
 
 void TMainForm::SaveAsMenuClick() {
-    QMdiSubWindow* active = mdiArea_->currentSubWindow();
-    if (active == nullptr) {
-        return;
-    }
-    const QString path = saver_.ChoosePath(CaptionOf(active));
-    if (path.isEmpty()) {
-        return;
-    }
-    for (TMDIMainChild* document : DocumentsOfActiveChild()) {
-        saver_.Write(*document, path);
-    }
+    files_->SaveActiveAs();
 }
 
 void TMainForm::SaveMenuClick() {
-    QMdiSubWindow* active = mdiArea_->currentSubWindow();
-    if (active == nullptr) {
-        return;
-    }
-    if (CaptionOf(active).startsWith(QStringLiteral("New"))) {
-        SaveAsMenuClick();
-        return;
-    }
-    for (TMDIMainChild* document : DocumentsOfActiveChild()) {
-        SaveDocumentWindow(*document);
-    }
+    files_->SaveActive();
 }
 
 void TMainForm::CloseMenuClick() {
@@ -564,69 +312,15 @@ void TMainForm::ExportModelMenuClick() {
 }
 
 void TMainForm::ImportModelMenuClick() {
-    const QList<TMDIMainChild*> documents = DocumentsOfActiveChild();
-    if (documents.isEmpty()) {
-        return;
-    }
-    const QString path = dialogs_->ModelToImport(this);
-    for (TMDIMainChild* document : documents) {
-        if (!path.isEmpty()) {
-            document->Driver().ImportModel(path);
-        }
-    }
+    files_->ImportModel();
 }
 
 void TMainForm::SaveProjectMenuClick() {
-    projectPath_.clear();
-    SaveProject();
+    files_->SaveProjectAs();
 }
 
 bool TMainForm::SaveProject() {
-    const QList<TMDIMainChild*> documents = Documents();
-    if (documents.isEmpty()) {
-        return false;
-    }
-    QString path = projectPath_;
-    if (path.isEmpty()) {
-        path = dialogs_->ProjectFileName(this);
-        if (path.isEmpty()) {
-            return false;
-        }
-        if (!path.endsWith(QString::fromLatin1(ProjectFile::Extension))) {
-            path += QString::fromLatin1(ProjectFile::Extension);
-        }
-    }
-    const bool embed = dialogs_->AskEmbedData(this);
-    try {
-        ProjectKeeper::Save(QFile::encodeName(path).toStdString(), documents, embed);
-    } catch (const std::exception& error) {
-        dialogs_->ShowError(this, QString::fromUtf8(error.what()));
-        return false;
-    }
-    projectPath_ = path;
-    return true;
-}
-
-// Every document of the project opens, or none: a failure names the file and the field.
-void TMainForm::OpenProject(const QString& path) {
-    std::vector<std::unique_ptr<TMDIMainChild>> windows;
-    try {
-        for (const ProjectDocument& saved : ProjectFile::Read(QFile::encodeName(path).toStdString())) {
-            windows.push_back(std::make_unique<TMDIMainChild>(*this, QString::fromStdString(saved.Caption)));
-            ProjectKeeper::Restore(*windows.back(), saved);
-        }
-    } catch (const std::exception& error) {
-        dialogs_->ShowError(this, OpenErrorText + u'\n' + QString::fromUtf8(error.what()));
-        return;
-    }
-    projectPath_ = path;
-    for (std::unique_ptr<TMDIMainChild>& window : windows) {
-        TMDIMainChild* document = ShowDocumentWindow(window.release());
-        ShowRunButtons(true);
-        document->Driver().ShowPlotWindow();
-    }
-    // Once the frame has laid the new windows out.
-    QTimer::singleShot(0, this, &TMainForm::TileMenuClick);
+    return files_->SaveProject();
 }
 
 void TMainForm::CopyToolButtonClick() {
@@ -698,114 +392,20 @@ void TMainForm::ShowPlotMenuClick() {
     }
 }
 
-QList<QMdiSubWindow*> TMainForm::ArrangedWindows() const {
-    QList<QMdiSubWindow*> arranged;
-    for (QMdiSubWindow* window : ChildWindows()) {
-        if (!window->isMinimized()) {
-            arranged.append(window);
-        }
-    }
-    return arranged;
-}
-
 void TMainForm::CascadeMenuClick() {
-    // Each window steps a title bar down and right from the one before, as large as the steps
-    // leave room for but never below a usable size; the steps start again at the top left
-    // where a window would reach past the area.
-    const QList<QMdiSubWindow*> windows = ArrangedWindows();
-    if (windows.isEmpty()) {
-        return;
-    }
-    // The whole area: the windows will fit in it, so no scroll bar will take room.
-    const QRect area(QPoint(0, 0), mdiArea_->contentsRect().size());
-    const int step = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, windows.first());
-    const int steps = static_cast<int>(windows.size()) - 1;
-    const QSize shared = (area.size() * CascadeShareNumerator / CascadeShareDenominator)
-                             .expandedTo(area.size() - QSize(steps * step, steps * step));
-    for (int i = 0; i < windows.size(); ++i) {
-        QMdiSubWindow* window = windows[i];
-        const QSize size = shared.expandedTo(window->minimumSize());
-        const int room = std::min(area.width() - size.width(), area.height() - size.height());
-        const int offset = (i % (std::max(room, 0) / step + 1)) * step;
-        window->showNormal();
-        window->setGeometry(QRect(QPoint(offset, offset), size));
-        window->raise();
-    }
-    mdiArea_->setActiveSubWindow(windows.last());
+    arranger_->Cascade();
 }
 
 void TMainForm::TileMenuClick() {
-    // Windows wide rather than tall suit tables and charts: one column of windows stacked one
-    // above the other while each keeps its minimum height, more columns when not. No window
-    // reaches past the area, where a scroll bar would hide its buttons and the run's plot.
-    const QList<QMdiSubWindow*> tiled = ArrangedWindows();
-    if (tiled.isEmpty()) {
-        return;
-    }
-    for (int columns = 1; columns <= tiled.size(); ++columns) {
-        if (TileInColumns(tiled, columns)) {
-            return;
-        }
-    }
-    // The active window stays in front of the cascade.
-    QMdiSubWindow* active = mdiArea_->currentSubWindow();
-    CascadeMenuClick();
-    if (active != nullptr && tiled.contains(active)) {
-        active->raise();
-        mdiArea_->setActiveSubWindow(active);
-    }
-}
-
-bool TMainForm::TileInColumns(const QList<QMdiSubWindow*>& windows, int columns) {
-    // The whole area: the windows will fit in it, so no scroll bar will take room.
-    const QSize area = mdiArea_->contentsRect().size();
-    const auto count = static_cast<int>(windows.size());
-    const int rows = (count + columns - 1) / columns;
-    const QSize cell(area.width() / columns, area.height() / rows);
-    for (const QMdiSubWindow* window : windows) {
-        if (window->minimumWidth() > cell.width() || window->minimumHeight() > cell.height()) {
-            return false;
-        }
-    }
-    for (int i = 0; i < count; ++i) {
-        const int row = i / columns;
-        const int column = i % columns;
-        // The last row's windows share its whole width; every edge meets the area's.
-        const int inRow = row == rows - 1 ? count - row * columns : columns;
-        const int left = column * area.width() / inRow;
-        const int right = (column + 1) * area.width() / inRow;
-        const int top = row * area.height() / rows;
-        const int bottom = (row + 1) * area.height() / rows;
-        windows[i]->showNormal();
-        windows[i]->setGeometry(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)));
-    }
-    return true;
+    arranger_->Tile();
 }
 
 void TMainForm::ArrangeAllMenuClick() {
-    // Lines up the minimized windows along the bottom edge, left to right.
-    const QRect area = mdiArea_->viewport()->rect();
-    int x = 0;
-    int y = area.bottom();
-    for (QMdiSubWindow* window : ChildWindows()) {
-        if (!window->isMinimized()) {
-            continue;
-        }
-        const QSize size = window->size();
-        if (x > 0 && x + size.width() > area.width()) {
-            x = 0;
-            y -= size.height();
-        }
-        window->move(x, y - size.height() + 1);
-        x += size.width();
-    }
+    arranger_->ArrangeMinimized();
 }
 
 void TMainForm::MinimizeAllMenuClick() {
-    const QList<QMdiSubWindow*> windows = ChildWindows();
-    for (auto it = windows.crbegin(); it != windows.crend(); ++it) {
-        (*it)->showMinimized();
-    }
+    arranger_->MinimizeAll();
 }
 
 bool TMainForm::CloseChildWindows(const QList<TMDIMainChild*>& discarded) {
@@ -951,13 +551,11 @@ void TMainForm::SetGauge(int minimum, int maximum, int position) {
 
 void TMainForm::SetExecuteImageIndex(int index) {
     executeImageIndex_ = index;
-    ejecutarAction_->setIcon(
-        Icons::Load(index == RunningImage ? QStringLiteral("stop") : QStringLiteral("run")));
+    menus_->ShowExecuteImage(index);
 }
 
 void TMainForm::ShowRunButtons(bool visible) {
-    ejecutarAction_->setVisible(visible);
-    opcionesAction_->setVisible(visible);
+    menus_->ShowRunButtons(visible);
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {

@@ -3,7 +3,6 @@
 #pragma once
 
 #include "window/DocumentHost.h"
-#include "window/DocumentSaver.h"
 #include "window/PlotHost.h"
 #include "window/UserDialogs.h"
 
@@ -16,15 +15,15 @@ class QAction;
 class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
-class QMenu;
 class QProgressBar;
 class QTextBrowser;
-class QToolBar;
 
 namespace orvanel {
 
-class ReopenList;
+class FileCommands;
+class MainMenus;
 class TPlotMDIChild;
+class WindowArranger;
 
 class TMainForm : public QMainWindow, public DocumentHost, public PlotHost {
     Q_OBJECT
@@ -36,6 +35,9 @@ public:
 
     // Creates a document window captioned `caption`, makes it the active child and focuses it.
     TMDIMainChild* CreateDocumentWindow(const QString& caption);
+    // Adds the loaded `document` to the area in a window of its own, makes it the active child
+    // and focuses it; returns `document`.
+    TMDIMainChild* ShowDocumentWindow(TMDIMainChild* document);
     // Shows the frame maximized, or covering the screen's available area where nothing
     // maximizes it.
     void ShowMaximizedOnScreen();
@@ -59,6 +61,11 @@ public:
     // The child windows that are open, in creation order.
     QList<QMdiSubWindow*> ChildWindows() const;
     QMdiArea* MdiArea() const { return mdiArea_; }
+    // The caption a child window shows: its widget's title.
+    static QString CaptionOf(const QMdiSubWindow* window);
+    // The documents a command on the active child acts on: the active document, or every
+    // document whose caption followed by " - Plot" is the active plot window's caption.
+    QList<TMDIMainChild*> DocumentsOfActiveChild() const;
 
     UserDialogs& Dialogs() override { return *dialogs_; }
     bool SaveDocumentWindow(TMDIMainChild& document) override;
@@ -113,39 +120,16 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QAction* AddAction(QMenu* menu, const QString& text, const QString& icon,
-                       void (TMainForm::*command)(), const QKeySequence& shortcut = {});
-    // The same with an object name, by which the tool bar and the tests find the action.
-    QAction* AddNamedAction(QMenu* menu, const QString& name, const QString& text,
-                            const QString& icon, void (TMainForm::*command)(),
-                            const QKeySequence& shortcut = {});
-    void CreateMenus();
-    void CreateToolBar();
     void CreateStatusArea();
-    void RebuildMenuBar();
-    void RebuildWindowMenu();
     // The status line, gauge and Execute button as the active child's document left them.
     void ShowActiveState();
     // Whether a run of the active child's documents is in progress.
     bool ActiveChildRuns() const;
-    // The tiling grid: windows in `columns` columns, filled row by row.
-    bool TileInColumns(const QList<QMdiSubWindow*>& windows, int columns);
-    // Where the open file's first row is not numbers: the message to refuse it with, naming
-    // the program's format; empty for a file in the format.
-    QString ForeignFormatMessage(const TMDIMainChild& document) const;
     TMDIMainChild* ActiveDocument() const;
     // Adds `child` to the area in a window that closes for good and keeps a usable size.
     QMdiSubWindow* AddChildWindow(QWidget* child);
-    TMDIMainChild* ShowDocumentWindow(TMDIMainChild* document);
     void MarkUnsavedChanges(QMdiSubWindow* window, TMDIMainChild* document);
-    // The child windows that Tile and Cascade arrange: those not minimized.
-    QList<QMdiSubWindow*> ArrangedWindows() const;
-    // The documents a command on the active child acts on: the active document, or every
-    // document whose caption followed by " - Plot" is the active plot window's caption.
-    QList<TMDIMainChild*> DocumentsOfActiveChild() const;
     TPlotMDIChild* ActivePlotWindow() const;
-    void OpenDocument(const QString& path, bool addToReopenList);
-    void OpenProject(const QString& path);
     // Closes the child windows from the last to the first; false when one refused. The
     // `discarded` documents close without asking whether to save them.
     bool CloseChildWindows(const QList<TMDIMainChild*>& discarded = {});
@@ -163,27 +147,18 @@ private:
     void DocumentWindowClosed();
 
     std::unique_ptr<UserDialogs> dialogs_;
-    DocumentSaver saver_;
     // An exit waits for a run the user agreed to stop; it goes on when a child window closes.
     bool exitAfterRuns_ = false;
     QMdiArea* mdiArea_ = nullptr;
-    QMenu* fileMenu_ = nullptr;
-    QMenu* reopenMenu_ = nullptr;
-    QMenu* windowMenu_ = nullptr;
-    QMenu* helpMenu_ = nullptr;
-    QList<QAction*> windowCommands_;
-    QAction* showPlotAction_ = nullptr;
-    std::unique_ptr<ReopenList> reopenList_;
-    QToolBar* toolBar_ = nullptr;
-    QAction* ejecutarAction_ = nullptr;
-    QAction* opcionesAction_ = nullptr;
+    std::unique_ptr<WindowArranger> arranger_;
+    std::unique_ptr<MainMenus> menus_;
+    std::unique_ptr<FileCommands> files_;
     QLabel* statusPanel_ = nullptr;
     // The status text stays under the pointer until the next command.
     bool statusHeld_ = false;
     QProgressBar* progressGauge_ = nullptr;
     int executeImageIndex_ = IdleImage;
     QString helpFile_;
-    QString projectPath_;
     QPointer<QTextBrowser> helpWindow_;
 };
 
