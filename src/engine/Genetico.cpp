@@ -4,30 +4,20 @@
 #include "engine/RunError.h"
 #include "engine/RunParameters.h"
 #include "engine/Selection.h"
-#include "engine/WorkerPool.h"
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <limits>
 #include <new>
-#include <set>
 #include <unistd.h>
 
 namespace orvanel {
 namespace {
 
-// A random individual is filled again while its error is above this...
-constexpr double AcceptableError = 1e100;
-// ...at most this many times in all; the last filling is then repaired.
-constexpr int MaxFillings = 501;
 constexpr int GeneTypeCount = 8;
-// Models scored together in one task at most.
-constexpr std::size_t ModelsPerBatch = 4;
-// A loop of a run over this many individuals serves the owner and looks for a stop each time
-// it has handled that many more; a shorter one, like a generation of a usual population, runs
-// to its end.
-constexpr std::size_t StopCheckPeriod = 1024;
+// The run's loops look for a stop as often as a long evaluation does between its shares.
+constexpr std::size_t StopCheckPeriod = CandidateEvaluator::StopCheckPeriod;
 
 // Thrown inside a step of a run when a stop is requested during a long loop; the run catches
 // it and ends.
@@ -38,27 +28,12 @@ double RefreshCount(int populationSize, double percent) {
     return std::nearbyint(static_cast<double>(populationSize) * percent / 100.0) + 1.0;
 }
 
-// An independent copy, made the way the model copies itself.
-TMISOFunTrans CopyOf(const TMISOFunTrans& source) {
-    TMISOFunTrans copy;
-    copy.Assign(source);
-    return copy;
-}
-
-// Whether the transfer function, or the model, is sure to fail before any sample is simulated.
-bool FailsBeforeSimulation(TFunTrans& function) {
-    return !function.DecodeModel() || !function.Admissible();
-}
-
-bool FailsBeforeSimulation(TMISOFunTrans& individual) {
-    const auto functions = individual.Functions();
-    return std::any_of(functions.begin(), functions.end(),
-                       [](TFunTrans& function) { return FailsBeforeSimulation(function); });
-}
-
 } // namespace
 
-TGenetico::TGenetico(int milliseconds) {
+TGenetico::TGenetico(int milliseconds)
+    : elite([this](std::size_t i) { return PopulationError(i); },
+            [this](std::size_t handled) { StopPoint(handled); }),
+      evaluator(*this, running, [this](std::size_t handled) { StopPoint(handled); }) {
     SetGenesPerInput(5);
     SetPopulationSize(80);
     Rnd::SeedRandom(Rnd::SeedFromMilliseconds(milliseconds));
@@ -276,7 +251,7 @@ void TGenetico::EndStoppedRun(bool anyCompleted, const GenerationFigures& comple
     if (!anyCompleted) {
         population.clear();
         scored.clear();
-        elite.clear();
+        elite.Clear();
         bestModel = NewIndividual();
         bestModel.Error = TFunTrans::FailedError;
         evolving = false;
@@ -339,7 +314,7 @@ void TGenetico::DrawGenes(TFunTrans& function) const {
 // random state is then wound back to just after the last filling used. A repair draws from
 // the state after the filling it mends, so the fillings drawn ahead of it are dropped.
 void TGenetico::FillAtRandom(std::size_t first, std::size_t end, bool buildingPopulation) {
-    const auto threads = static_cast<std::size_t>(Workers().ThreadCount());
+    const auto threads = static_cast<std::size_t>(evaluator.ThreadCount());
     const std::size_t batch = threads > 1 ? 2 * threads : 1;
     std::vector<TMISOFunTrans> fillings(batch);
     std::vector<char> screened(batch);
@@ -353,7 +328,7 @@ void TGenetico::FillAtRandom(std::size_t first, std::size_t end, bool buildingPo
             CreateRandomIndividual(fillings[b]);
             stateAfter[b] = Rnd::GlobalState();
         }
-        ScoreFillings(fillings, screened);
+        evaluator.ScoreFillings(fillings, screened);
         for (std::size_t b = 0; b < batch && position < end; ++b) {
             ++attempts;
             const bool checkStop = StopCheckDue(++tried);
@@ -361,12 +336,13 @@ void TGenetico::FillAtRandom(std::size_t first, std::size_t end, bool buildingPo
                 YieldToOwner();
             if (checkStop)
                 EndIfStopRequested();
-            const bool repair = fillings[b].Error > AcceptableError;
-            if (repair && attempts < MaxFillings)
+            const bool repair = fillings[b].Error > CandidateEvaluator::AcceptableError;
+            if (repair && attempts < CandidateEvaluator::MaxFillings)
                 continue;
             if (repair) {
                 Rnd::GlobalState() = stateAfter[b];
-                Repair(fillings[b]);
+                evaluator.Repair(fillings[b], runColumns.back()->size(),
+                                 [this](TFunTrans& function) { DrawGenes(function); });
             }
             population[position] = std::move(fillings[b]);
             scored[position] = 1;
@@ -382,124 +358,11 @@ void TGenetico::FillAtRandom(std::size_t first, std::size_t end, bool buildingPo
     }
 }
 
-// With many inputs a random individual whose every transfer function is usable is too rare
-// to be drawn whole (about 0.74 to the power of the inputs), so the last filling keeps the
-// transfer functions that work and has the others drawn again one by one.
-// The fast search judges every transfer function's first genes at once, scoring the whole
-// model in the lanes: each one's own error, which decides, is the same as alone.
-void TGenetico::Repair(TMISOFunTrans& individual) {
-    // Working memory for the functions judged alone, made when the first one is.
-    std::vector<double> sum;
-    std::vector<double> scratch;
-    const auto usableAlone = [&](TFunTrans& function) {
-        sum.resize(runColumns.back()->size());
-        scratch.resize(sum.size());
-        return UsableAlone(function, sum, scratch);
-    };
-    if (ScoreTogether)
-        ScoreOnEveryCore(individual);
-    for (TFunTrans& function : individual.Functions()) {
-        for (int draws = 1; draws < MaxFillings; ++draws) {
-            const bool usable = draws == 1 && ScoreTogether ? function.Error <= AcceptableError
-                                                            : usableAlone(function);
-            if (usable)
-                break;
-            DrawGenes(function);
-        }
-    }
-    if (!ScoreTogether) {
-        EvaluateCounted(individual);
-        return;
-    }
-    ++evaluationCount;
-    ScoreOnEveryCore(individual);
-}
-
-void TGenetico::ScoreOnEveryCore(TMISOFunTrans& individual) {
-    TMISOFunTrans* const model = &individual;
-    TMISOFunTrans::ScoreAll(std::span(&model, 1), false, false, Workers().ThreadCount());
-}
-
-// Whether the transfer function decodes, is admissible and simulates to an acceptable error
-// against the measured output by itself.
-bool TGenetico::UsableAlone(TFunTrans& function, std::vector<double>& sum,
-                            std::vector<double>& scratch) {
-    if (FailsBeforeSimulation(function))
-        return false;
-    return function.EvaluateAdding(sum.data(), scratch.data()) <= AcceptableError;
-}
-
-// Evaluates new random individuals. With the cache on, a filling whose transfer functions
-// do not all decode into models Simulate accepts is certain to get Error 1e300 and be drawn
-// again or repaired: it is marked screened instead of simulated.
-void TGenetico::ScoreFillings(std::vector<TMISOFunTrans>& fillings, std::vector<char>& screened) {
-    if (!ScoreTogether) {
-        Workers().ForEach(fillings.size(), [&](std::size_t b) {
-            screened[b] = CacheEvaluations && FailsBeforeSimulation(fillings[b]);
-            if (screened[b])
-                fillings[b].Error = TFunTrans::FailedError;
-            else
-                fillings[b].Evaluate();
-        });
-        evaluationCount += std::count(screened.begin(), screened.end(), 0);
-        return;
-    }
-    std::vector<TMISOFunTrans*> simulated;
-    for (std::size_t b = 0; b < fillings.size(); ++b) {
-        screened[b] = CacheEvaluations && FailsBeforeSimulation(fillings[b]);
-        if (screened[b])
-            fillings[b].Error = TFunTrans::FailedError;
-        else
-            simulated.push_back(&fillings[b]);
-    }
-    EvaluateAll(simulated);
-}
-
 void TGenetico::CountAcceptedIndividual() {
     progress += progressStep;
     generation = static_cast<int>(std::nearbyint(progress));
     if (generation >= Generations)
         generation = Generations - 1;
-}
-
-double TGenetico::EvaluateCounted(TMISOFunTrans& individual) {
-    ++evaluationCount;
-    return individual.Evaluate();
-}
-
-// A long evaluation goes a share at a time, so that the owner is served and a stop seen in
-// between; the models are independent, so the results are the same.
-void TGenetico::EvaluateAll(std::span<TMISOFunTrans* const> individuals) {
-    if (!running || individuals.size() <= StopCheckPeriod) {
-        EvaluateShare(individuals);
-        return;
-    }
-    for (std::size_t done = 0; done < individuals.size();) {
-        const std::size_t share = std::min(StopCheckPeriod, individuals.size() - done);
-        EvaluateShare(individuals.subspan(done, share));
-        done += share;
-        StopPoint(done);
-    }
-}
-
-void TGenetico::EvaluateShare(std::span<TMISOFunTrans* const> individuals) {
-    evaluationCount += static_cast<std::int64_t>(individuals.size());
-    if (!ScoreTogether) {
-        Workers().ForEach(individuals.size(), [&](std::size_t i) { individuals[i]->Evaluate(); });
-        return;
-    }
-    // Batches small enough to share the work out among the threads, large enough to fill
-    // the vector lanes with the transfer functions of several models.
-    const std::size_t threads = static_cast<std::size_t>(Workers().ThreadCount());
-    const std::size_t size =
-        std::clamp<std::size_t>(individuals.size() / (2 * threads), 1, ModelsPerBatch);
-    const std::size_t batches = (individuals.size() + size - 1) / size;
-    Workers().ForEach(batches, [&](std::size_t b) {
-        const std::size_t first = b * size;
-        // Only the best model's output is ever shown; UpdateBest evaluates it in full.
-        TMISOFunTrans::ScoreAll(
-            individuals.subspan(first, std::min(size, individuals.size() - first)), false, false);
-    });
 }
 
 void TGenetico::EnsurePopulationScored() {
@@ -510,7 +373,7 @@ void TGenetico::EnsurePopulationScored() {
         if (!scored[i])
             stale.push_back(&population[i]);
     }
-    EvaluateAll(stale);
+    evaluator.EvaluateAll(stale);
     std::fill(scored.begin(), scored.end(), 1);
 }
 
@@ -519,7 +382,7 @@ void TGenetico::EnsurePopulationScored() {
 double TGenetico::PopulationError(std::size_t i) {
     if (!CacheEvaluations) {
         scored[i] = 1;
-        return EvaluateCounted(population[i]);
+        return evaluator.Evaluate(population[i]);
     }
     return population[i].Error;
 }
@@ -534,14 +397,14 @@ double TGenetico::FitnessFromScore(TMISOFunTrans& individual, double error) cons
 }
 
 double TGenetico::IndividualFitness(TMISOFunTrans& individual) {
-    return FitnessFromScore(individual, EvaluateCounted(individual));
+    return FitnessFromScore(individual, evaluator.Evaluate(individual));
 }
 
 void TGenetico::EvaluateGeneration() {
     EnsurePopulationScored();
     if (!CacheEvaluations) {
         for (std::size_t i = 0; i < population.size(); ++i) {
-            EvaluateCounted(population[i]);
+            evaluator.Evaluate(population[i]);
             scored[i] = 1;
             StopPoint(i + 1);
         }
@@ -642,7 +505,7 @@ void TGenetico::Breed() {
     const std::size_t k = ElitismCount();
     UpdateElite(static_cast<int>(std::max<std::size_t>(k, 1)));
     for (std::size_t j = 0; j < k; ++j) {
-        next[j].Assign(elite[j]);
+        next[j].Assign(elite.Members()[j]);
         nextScored[j] = 1;
     }
     population.swap(next);
@@ -672,98 +535,15 @@ void TGenetico::UpdateElite(int k) {
     EnsurePopulationScored();
     const auto count =
         static_cast<std::size_t>(std::clamp(k, 1, static_cast<int>(population.size())));
-    const bool ordered = CacheEvaluations && std::none_of(population.begin(), population.end(),
-                                                          [](const TMISOFunTrans& individual) {
-                                                              return std::isnan(individual.Error);
-                                                          });
-    const std::vector<std::size_t> slots = ordered ? EliteSlotsRanked(count) : EliteSlots(count);
-    elite.clear();
-    elite.reserve(count);
-    for (const std::size_t from : slots)
-        elite.push_back(CopyOf(population[from]));
-}
-
-// The elite's slots as the algorithm finds them: the first count positions, then each later
-// one of lower error than the worst slot's takes that slot, and all slots are scanned again
-// for the worst, the first of equal errors.
-std::vector<std::size_t> TGenetico::EliteSlots(std::size_t count) {
-    std::vector<std::size_t> slots(count);
-    double worst = PopulationError(0);
-    std::size_t w = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        StopPoint(i + 1);
-        slots[i] = i;
-        const double e = PopulationError(i);
-        if (e > worst) {
-            worst = e;
-            w = i;
-        }
-    }
-    for (std::size_t i = count; i < population.size(); ++i) {
-        StopPoint(i + 1);
-        const double e = PopulationError(i);
-        if (!(e < worst))
-            continue;
-        slots[w] = i;
-        worst = e;
-        for (std::size_t j = 0; j < count; ++j) {
-            const double slotError = PopulationError(slots[j]);
-            if (slotError > worst) {
-                worst = slotError;
-                w = j;
-            }
-        }
-    }
-    return slots;
-}
-
-// The same slots with the errors kept in order instead of scanned at every replacement, which
-// took time in the square of the population when a refresh keeps most of it. The scan's
-// worst is the first slot of the largest error, or the slot just filled when no other is
-// larger; the order needs errors that compare, so a NaN takes the scan.
-std::vector<std::size_t> TGenetico::EliteSlotsRanked(std::size_t count) {
-    using Ranked = std::pair<double, std::size_t>;
-    const auto worseFirst = [](const Ranked& a, const Ranked& b) {
-        return a.first > b.first || (a.first == b.first && a.second < b.second);
-    };
-    std::set<Ranked, decltype(worseFirst)> ranked(worseFirst);
-    std::vector<std::size_t> slots(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        StopPoint(i + 1);
-        slots[i] = i;
-        ranked.emplace(population[i].Error, i);
-    }
-    std::size_t w = ranked.begin()->second;
-    double worst = ranked.begin()->first;
-    for (std::size_t i = count; i < population.size(); ++i) {
-        StopPoint(i + 1);
-        const double e = population[i].Error;
-        if (!(e < worst))
-            continue;
-        ranked.erase({population[slots[w]].Error, w});
-        slots[w] = i;
-        ranked.emplace(e, w);
-        if (ranked.begin()->first > e)
-            w = ranked.begin()->second;
-        worst = ranked.begin()->first;
-    }
-    return slots;
+    elite.Update(population, count, CacheEvaluations);
 }
 
 void TGenetico::UpdateBest() {
     UpdateElite(1);
-    bestModel.Assign(elite.front());
+    bestModel.Assign(elite.Members().front());
     // Also with the cache: a copy does not carry its transfer functions' coefficients, which
     // the owner may read.
-    if (!ScoreTogether) {
-        EvaluateCounted(bestModel);
-        return;
-    }
-    // What Evaluate gives, on every core for a large model, with the texts built after.
-    ++evaluationCount;
-    bestModel.Score(Workers().ThreadCount());
-    for (TFunTrans& function : bestModel.Functions())
-        function.Decode();
+    evaluator.EvaluateInFull(bestModel);
 }
 
 void TGenetico::RefreshPopulation() {
@@ -772,7 +552,7 @@ void TGenetico::RefreshPopulation() {
     UpdateElite(static_cast<int>(kept));
     FillAtRandom(kept, n, false);
     for (std::size_t j = 0; j < kept; ++j) {
-        population[j].Assign(elite[j]);
+        population[j].Assign(elite.Members()[j]);
         scored[j] = 1;
     }
 }
@@ -810,19 +590,6 @@ void TGenetico::StopPoint(std::size_t handled) {
         return;
     YieldToOwner();
     EndIfStopRequested();
-}
-
-WorkerPool& TGenetico::Workers() {
-    const int wanted = ThreadCount > 0 ? ThreadCount : WorkerPool::HardwareThreads();
-    if (!workers || workers->ThreadCount() != wanted) {
-        workers = std::make_unique<WorkerPool>(wanted);
-        workers->Idle = [this] {
-            if (KeepResponsive)
-                KeepResponsive();
-        };
-    }
-    workers->IdleInterval = ResponsiveInterval;
-    return *workers;
 }
 
 } // namespace orvanel

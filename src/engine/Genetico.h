@@ -1,6 +1,8 @@
 // The genetic algorithm that identifies a multi-input single-output model from sampled data.
 #pragma once
 
+#include "engine/CandidateEvaluator.h"
+#include "engine/EliteKeeper.h"
 #include "model/Experiments.h"
 #include "model/MISOFunTrans.h"
 #include "model/Rnd.h"
@@ -17,7 +19,6 @@
 
 namespace orvanel {
 
-class WorkerPool;
 struct RunParameter;
 
 // One engine per data document. The owner sets the parameters, hands the data over
@@ -150,11 +151,11 @@ public:
     int Reproductions() const { return reproductions; }
     double ExpectedTotal() const { return expectedTotal; }
     const std::vector<TMISOFunTrans>& Population() const { return population; }
-    const std::vector<TMISOFunTrans>& Elite() const { return elite; }
+    const std::vector<TMISOFunTrans>& Elite() const { return elite.Members(); }
     // The lowest-error individual after the last completed generation, evaluated.
     const TMISOFunTrans& BestModel() const { return bestModel; }
     // Model evaluations made since creation.
-    std::int64_t EvaluationCount() const { return evaluationCount; }
+    std::int64_t EvaluationCount() const { return evaluator.Count(); }
 
     // The steps of Run, public so that each can be exercised alone. They expect what Run
     // provides: accepted parameters and, except for the first, a built population.
@@ -193,24 +194,13 @@ private:
     std::optional<std::string> LimitRefusal(const RunParameter& parameter) const;
     void RunGenerations();
     TMISOFunTrans NewIndividual() const;
-    double EvaluateCounted(TMISOFunTrans& individual);
-    void EvaluateAll(std::span<TMISOFunTrans* const> individuals);
-    void EvaluateShare(std::span<TMISOFunTrans* const> individuals);
     void EnsurePopulationScored();
     double PopulationError(std::size_t i);
     double FitnessFromScore(TMISOFunTrans& individual, double error) const;
     void FillAtRandom(std::size_t first, std::size_t end, bool buildingPopulation);
     void DrawGenes(TFunTrans& function) const;
-    void Repair(TMISOFunTrans& individual);
-    // Scores one model in the lanes on every core: its Error and every transfer function's own.
-    void ScoreOnEveryCore(TMISOFunTrans& individual);
-    static bool UsableAlone(TFunTrans& function, std::vector<double>& sum,
-                            std::vector<double>& scratch);
-    void ScoreFillings(std::vector<TMISOFunTrans>& fillings, std::vector<char>& screened);
     void CountAcceptedIndividual();
     void CrossPair(std::size_t a, std::size_t b, TMISOFunTrans& first, TMISOFunTrans& second);
-    std::vector<std::size_t> EliteSlots(std::size_t count);
-    std::vector<std::size_t> EliteSlotsRanked(std::size_t count);
     std::size_t ElitismCount() const;
     std::size_t RefreshedCount() const;
     void YieldToOwner();
@@ -230,7 +220,6 @@ private:
     // Called by a loop of a run once per individual handled: at every look it serves the
     // owner and ends the step if a stop is requested.
     void StopPoint(std::size_t handled);
-    WorkerPool& Workers();
 
     int populationSize = 0;
     double tournamentProbability = 0.7;
@@ -265,10 +254,9 @@ private:
     // Per population position: whether its Error, Output and parameter count belong to its
     // current chromosome. Copies carry the flag; crossover and mutation clear it.
     std::vector<char> scored;
-    std::vector<TMISOFunTrans> elite;
+    EliteKeeper elite;
     TMISOFunTrans bestModel;
-    std::int64_t evaluationCount = 0;
-    std::unique_ptr<WorkerPool> workers;
+    CandidateEvaluator evaluator;
 };
 
 } // namespace orvanel
