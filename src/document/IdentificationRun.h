@@ -5,7 +5,8 @@
 #include "document/IdentifiedModel.h"
 #include "document/ModelSummary.h"
 #include "document/RunReport.h"
-#include "engine/ArxEstimate.h"
+#include "document/RunRows.h"
+#include "document/SearchPolish.h"
 #include "engine/ColumnOffsets.h"
 #include "engine/LinearModel.h"
 #include "engine/Refinement.h"
@@ -14,7 +15,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -86,7 +86,7 @@ public:
     // The same for the rows of experiment k (from 0) of several identified together.
     void WriteExperimentOutput(const std::string& path, std::size_t k) const;
     // The experiments handed over, 1 for HandOver(samples).
-    std::size_t ExperimentCount() const { return names.empty() ? 1 : names.size(); }
+    std::size_t ExperimentCount() const { return runRows.ExperimentCount(); }
     // Values one per line with 17 significant digits, aside and moved into place; throws
     // DocumentError naming the file when it cannot.
     static void WriteValues(const std::string& path, std::span<const double> values);
@@ -153,9 +153,9 @@ public:
 
     // The means taken out of the columns for the search (none without offset removal): the
     // search's models map the inputs less these to the output less its mean.
-    const ColumnOffsets& Offsets() const { return offsets; }
+    const ColumnOffsets& Offsets() const { return runRows.Offsets(); }
     // The rows handed over.
-    std::size_t Rows() const { return measured.size(); }
+    std::size_t Rows() const { return runRows.Count(); }
     // The columns the model is fitted to, over the estimation rows with offsets removed, as
     // a model's summary takes them; no rows before HandOver.
     ModelSummary::Data EstimationData() const;
@@ -222,67 +222,12 @@ public:
                           bool stopped = false);
 
 private:
-    // A model a search found, with its squared error on the estimation rows.
-    struct Found {
-        LinearModel Model;
-        double Error = 0.0;
-        // The best model of the search it came from.
-        std::shared_ptr<const TMISOFunTrans> Searched = nullptr;
-        // Whether a stop cut its refinement short.
-        bool Stopped = false;
-        // The estimator whose start it was refined from; empty for a search's model.
-        std::string Origin = {};
-        // The model its refinement started from; the hold-out repeats the work from there.
-        std::optional<LinearModel> Start = std::nullopt;
-    };
+    using Found = SearchPolish::Found;
 
-    // The established estimators' own models on the estimation rows, kept by the tasks that
-    // start from them for the hold-out, which judges them as they are.
-    struct EstimatorModels {
-        std::vector<ArxEstimate::Structure> Arx;
-        // Per order from 1.
-        std::vector<std::optional<LinearModel>> Subspace;
-    };
-
-    // A found model's error plus structurePenalty per parameter.
-    double Score(const Found& found) const;
     void RunEngine();
-    void HandEstimationRows(TGenetico& target) const;
-    void CollectCandidate(const TGenetico& search, std::vector<LinearModel>& candidates) const;
-    // A stop asked through `stop` ends the refinement with the best model found until then.
-    std::optional<Found> Best(const TGenetico& search, std::vector<LinearModel> candidates,
-                              const std::atomic<bool>& stop) const;
-    std::optional<Found> Restart(int k, const Rnd::State& seed, const TGenetico& settings,
-                                 const std::atomic<bool>& stop) const;
-    std::optional<Found> Search(int k, const Rnd::State& seed, const TGenetico& settings,
-                                const std::atomic<bool>& stop) const;
     std::vector<std::optional<Found>> FindAll(int restarts);
-    // The start grown by StructureSearch on the estimation rows.
-    Refinement::Result Grown(Refinement::Result start, const std::atomic<bool>& stop) const;
-    std::optional<Found> FromEstimator(std::size_t which, const std::atomic<bool>& stop) const;
-    // The rows the hold-out fits on (copied with several experiments) and those it judges.
-    struct HoldOutRows {
-        std::vector<std::vector<double>> Owned;
-        std::vector<std::span<const double>> Inputs;
-        std::span<const double> Output;
-        std::size_t Rows = 0;
-        Experiments Parts;
-        std::vector<Experiments::Part> Judged;
-    };
-    struct HoldOutCandidate {
-        Found Kept;
-        int Search = 0;
-        // The model fitted on the part alone; nothing for one to refine there.
-        std::optional<LinearModel> PartFit;
-    };
-    HoldOutRows HoldOutSplit() const;
-    std::vector<HoldOutCandidate> HoldOutPool(const std::vector<std::optional<Found>>& found,
-                                              std::size_t searches, const HoldOutRows& held) const;
     std::optional<std::pair<Found, int>>
     ChosenByHoldOut(const std::vector<std::optional<Found>>& found, std::size_t searches);
-    double HeldOutScore(const HoldOutCandidate& candidate,
-                        const std::function<LinearModel(const Found&)>& refitted,
-                        const HoldOutRows& held, double penalty) const;
     void RunServing(std::size_t count, std::atomic<bool>& stop, StopPhase phase,
                     const std::function<void(std::size_t)>& task);
     void Conclude();
@@ -290,54 +235,27 @@ private:
     void KeepChosen(std::vector<std::optional<Found>> found, std::size_t searches);
     // The penalty per parameter of the structures, with the engine's settings.
     double PenaltyOf(const TGenetico& settings) const;
-    std::vector<std::size_t> SliceIndices(std::size_t searches) const;
-    PhaseProgress SliceProgress() const;
-    void KeepSliceSearches(const std::vector<std::optional<Found>>& found);
     void ConcludeWithSearchBest();
     void KeepResult(Found best, int restart);
     void JudgeOnOtherData(IdentifiedModel& model) const;
     void NoteStop(StopPhase phase);
     void NoteSearchStop();
-    std::string OverflowCause() const;
     StopPhase PhaseAfterSearch() const;
-    void RethrowFirst(const std::vector<std::exception_ptr>& failures) const;
     std::optional<std::string> MemoryRefusal() const;
     std::string Ending(bool failed) const;
-    std::vector<std::span<const double>> InputColumns(std::size_t rows) const;
-    std::span<const double> EstimationColumn(std::size_t c) const;
-    std::vector<std::span<const double>> EstimationInputs() const;
     Refinement EstimationRefinement() const;
-    void TakeExperiments(std::span<const TableSamples> experiments);
-    void SeparateExperiments();
-    std::optional<std::string> ExperimentRowsRefusal(std::span<const TableSamples> experiments,
-                                                     int inputs) const;
-    void JudgeExperiments(IdentifiedModel& model) const;
 
     TGenetico& engine;
     RunReport report;
     bool reportBegun = false;
     IdentificationOptions resolved;
-    // Every column over all rows, offsets removed, the output last; and the output as measured.
-    std::vector<std::vector<double>> columns;
-    std::vector<double> measured;
-    ColumnOffsets offsets;
-    std::size_t estimationRows = 0;
-    // With several experiments: their names, where each begins among all rows and among the
-    // estimation rows, its own offsets, and the estimation rows of every column (offsets
-    // removed), which are then no longer the first rows of `columns`.
-    std::vector<std::string> names;
-    Experiments allParts;
-    Experiments estimationParts;
-    std::vector<ColumnOffsets> experimentOffsets;
-    std::vector<std::size_t> validationBegins;
-    std::vector<std::vector<double>> estimationColumns;
+    // The rows handed over, which the phases after the search work on.
+    RunRows runRows;
     std::vector<LinearModel> candidates;
     Rnd::State seedState;
-    // The size penalty per parameter in squared-error units when structures are simplified,
-    // 0 otherwise; FindAll takes it from the engine's settings.
-    double structurePenalty = 0.0;
-    // Each written by its estimator's task alone, read once the tasks are done.
-    mutable EstimatorModels estimates;
+    // The work on the estimation rows after the search, with the structure penalty FindAll or
+    // RunMerged takes from the engine's settings; it keeps the estimators' models.
+    std::optional<SearchPolish> polish;
     std::optional<IdentifiedModel> result;
     std::shared_ptr<const TMISOFunTrans> keptSearchModel;
     // Summaries of `result` and the sample time they were computed for.
@@ -347,7 +265,7 @@ private:
     std::atomic<bool> concluding{false};
     std::atomic<int> searchesDone{0};
     std::atomic<bool> choosing{false};
-    mutable std::atomic<bool> simplifying{false};
+    std::atomic<bool> simplifying{false};
     int completedSearches = 0;
     std::vector<FinishedSearch> sliceSearches;
     StopPhase stoppedIn = StopPhase::None;
