@@ -1,8 +1,8 @@
 // The document core at its largest: 50 inputs and 100,000 data points of number text.
-#include "document/DataImport.h"
-#include "document/DataTable.h"
-#include "document/Document.h"
-#include "document/TableText.h"
+#include "document/formats/DataImport.h"
+#include "document/project/Document.h"
+#include "document/table/DataTable.h"
+#include "document/table/TableText.h"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>

@@ -2,10 +2,10 @@
 // 50 inputs and 100,000 samples, the real frame and document window, offscreen.
 
 #include "app/MainForm.h"
-#include "document/TableSamples.h"
+#include "document/table/TableSamples.h"
+#include "support/FakeUserDialogs.h"
 #include "window/MDIMainChild.h"
 #include "window/RunDriver.h"
-#include "support/FakeUserDialogs.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -4,7 +4,7 @@
 
 #include "app/MainForm.h"
 #include "app/PlotChild.h"
-#include "document/TableSamples.h"
+#include "document/table/TableSamples.h"
 #include "window/DocumentHost.h"
 #include "window/MDIMainChild.h"
 #include "window/MSChart.h"

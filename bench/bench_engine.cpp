@@ -3,7 +3,7 @@
 // alone, the fast mode (cache, every core, models scored together in the vector lanes), and
 // as a baseline the fast mode scoring each model alone.
 #include "cli/ExampleData.h"
-#include "engine/Genetico.h"
+#include "engine/search/Genetico.h"
 
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>

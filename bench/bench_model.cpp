@@ -1,8 +1,8 @@
 // Speed of evaluating a transfer function and of copying a model.
-#include "engine/WorkerPool.h"
 #include "model/FunTrans.h"
 #include "model/MISOFunTrans.h"
 #include "model/SampleColumn.h"
+#include "model/WorkerPool.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdint>

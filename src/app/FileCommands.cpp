@@ -2,7 +2,7 @@
 
 #include "app/MainForm.h"
 #include "app/MainMenus.h"
-#include "document/ProjectFile.h"
+#include "document/project/ProjectFile.h"
 #include "model/NumberText.h"
 #include "window/LocaleText.h"
 #include "window/MDIMainChild.h"

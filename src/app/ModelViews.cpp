@@ -1,10 +1,8 @@
 #include "app/ModelViews.h"
 
-#include <QTabBar>
-
 #include "app/SummaryText.h"
 #include "app/TuningPanel.h"
-#include "engine/ModelAnalysis.h"
+#include "engine/analysis/ModelAnalysis.h"
 #include "window/MSChart.h"
 
 #include <QAction>

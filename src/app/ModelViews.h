@@ -2,7 +2,7 @@
 // response, poles and zeros, the correlations of the residuals, its figures and its tuning.
 #pragma once
 
-#include "engine/LinearModel.h"
+#include "engine/linear/LinearModel.h"
 #include "model/FunTrans.h"
 #include "window/RunPlot.h"
 

@@ -1,6 +1,6 @@
 #include "app/ModelsPanel.h"
 
-#include "document/RunHistory.h"
+#include "document/project/RunHistory.h"
 
 #include <QBoxLayout>
 #include <QHeaderView>
@@ -22,8 +22,8 @@ ModelsPanel::ModelsPanel(QWidget* parent)
       compare_(new QPushButton(QStringLiteral("Compare on\u2026"), this)) {
     setObjectName(QStringLiteral("ModelsPanel"));
     list_->setObjectName(QStringLiteral("ModelsList"));
-    list_->setHeaderLabels({QStringLiteral("Models"), QStringLiteral("Fit"),
-                            QStringLiteral("Kept")});
+    list_->setHeaderLabels(
+        {QStringLiteral("Models"), QStringLiteral("Fit"), QStringLiteral("Kept")});
     list_->setRootIsDecorated(false);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->setToolTip(QStringLiteral("Click a model to show it; tick it to draw its output on "

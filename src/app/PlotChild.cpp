@@ -4,7 +4,7 @@
 #include "app/ModelViews.h"
 #include "app/ModelsPanel.h"
 #include "app/SummaryText.h"
-#include "document/FunctionView.h"
+#include "document/formats/FunctionView.h"
 #include "model/FunTrans.h"
 #include "model/NumberText.h"
 #include "window/ChildMenus.h"
@@ -52,8 +52,7 @@ TPlotMDIChild::TPlotMDIChild(PlotHost& host, QWidget* parent)
       numLabel_(new FractionText(QStringLiteral("NumLabel"), SkyBlue, sidePanel_)),
       denLabel_(new FractionText(QStringLiteral("DenLabel"), SkyBlue, sidePanel_)),
       msChartStep_(new TMSChart(sidePanel_)), views_(new ModelViews(msChartStep_, sidePanel_)),
-      models_(new ModelsPanel(this)),
-      chosenChart_(msChart1_->Plot()) {
+      models_(new ModelsPanel(this)), chosenChart_(msChart1_->Plot()) {
     setWindowTitle(QStringLiteral("Plot"));
     setAutoFillBackground(true);
     QPalette white = palette();
@@ -103,8 +102,7 @@ void TPlotMDIChild::ConnectModels() {
             }
         };
     };
-    connect(models_, &ModelsPanel::Chosen, this,
-            each([](RunDriver& driver, int row) {
+    connect(models_, &ModelsPanel::Chosen, this, each([](RunDriver& driver, int row) {
                 driver.ChooseModel(static_cast<std::size_t>(row));
             }),
             Qt::QueuedConnection);
@@ -118,8 +116,7 @@ void TPlotMDIChild::ConnectModels() {
                 driver.RenameModel(static_cast<std::size_t>(row), name.toStdString());
             }),
             Qt::QueuedConnection);
-    connect(models_, &ModelsPanel::Removed, this,
-            each([](RunDriver& driver, int row) {
+    connect(models_, &ModelsPanel::Removed, this, each([](RunDriver& driver, int row) {
                 driver.RemoveModel(static_cast<std::size_t>(row));
             }),
             Qt::QueuedConnection);

@@ -1,9 +1,9 @@
 #include "app/Propiedades.h"
 
 #include "app/UpDown.h"
-#include "document/Document.h"
-#include "engine/Genetico.h"
-#include "engine/RunParameters.h"
+#include "document/project/Document.h"
+#include "engine/search/Genetico.h"
+#include "engine/search/RunParameters.h"
 #include "model/NumberText.h"
 #include "window/LocaleText.h"
 #include "window/UserDialogs.h"
@@ -260,10 +260,17 @@ void TPropiedades::BuildLayout() {
     layout->addLayout(buttons);
 
     // Tab goes through the controls as they are laid out, not in the order they were made.
-    QList<QWidget*> tabOrder = {tamPob_,           numGen_,         optimosCheckBox_,
-                                sampleTimeEdit_,   refreshPeriodEdit_, percRefreshEdit_,
-                                seleccionComboBox_, probTornEdit_,   mutProb_,
-                                numElitismo_,      sizeEdit_};
+    QList<QWidget*> tabOrder = {tamPob_,
+                                numGen_,
+                                optimosCheckBox_,
+                                sampleTimeEdit_,
+                                refreshPeriodEdit_,
+                                percRefreshEdit_,
+                                seleccionComboBox_,
+                                probTornEdit_,
+                                mutProb_,
+                                numElitismo_,
+                                sizeEdit_};
     for (const OptionControl& control : optionControls_) {
         tabOrder.append(control.Box != nullptr ? static_cast<QWidget*>(control.Box)
                                                : control.Field);

@@ -3,7 +3,7 @@
 // into the engine at once; only "Show Report" and the model quality options wait for OK.
 #pragma once
 
-#include "document/IdentificationOptions.h"
+#include "document/run/IdentificationOptions.h"
 
 #include <QDialog>
 #include <functional>

@@ -1,8 +1,8 @@
 // The chosen input's model in an engineer's terms, as text the user can select and copy.
 #pragma once
 
-#include "document/ModelSummary.h"
-#include "engine/LinearModel.h"
+#include "document/run/ModelSummary.h"
+#include "engine/linear/LinearModel.h"
 
 #include <QTextBrowser>
 

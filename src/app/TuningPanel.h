@@ -1,8 +1,8 @@
 // SIMC PI and PID settings for the chosen input, with the closed loop they give on the model.
 #pragma once
 
-#include "document/ModelSummary.h"
-#include "engine/LinearModel.h"
+#include "document/run/ModelSummary.h"
+#include "engine/linear/LinearModel.h"
 
 #include <QWidget>
 #include <optional>

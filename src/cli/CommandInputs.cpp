@@ -2,9 +2,9 @@
 
 #include "cli/DataError.h"
 #include "cli/IdentifyOptions.h"
-#include "document/DocumentError.h"
-#include "document/IdentificationRun.h"
-#include "document/TableSamples.h"
+#include "document/run/IdentificationRun.h"
+#include "document/table/DocumentError.h"
+#include "document/table/TableSamples.h"
 
 namespace orvanel {
 

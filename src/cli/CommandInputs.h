@@ -2,7 +2,7 @@
 // validation files, checked against each other and handed to the run.
 #pragma once
 
-#include "document/DataImport.h"
+#include "document/formats/DataImport.h"
 
 #include <optional>
 #include <string>

@@ -1,7 +1,7 @@
 #include "cli/CommandOutputs.h"
 
 #include "cli/IdentifyOptions.h"
-#include "document/ReplacementFile.h"
+#include "document/table/ReplacementFile.h"
 
 #include <exception>
 #include <filesystem>

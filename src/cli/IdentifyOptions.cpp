@@ -1,8 +1,8 @@
 #include "cli/IdentifyOptions.h"
 
-#include "document/ModelExport.h"
-#include "engine/Genetico.h"
-#include "engine/RunParameters.h"
+#include "document/formats/ModelExport.h"
+#include "engine/search/Genetico.h"
+#include "engine/search/RunParameters.h"
 #include "model/NumberText.h"
 
 #include <CLI/CLI.hpp>

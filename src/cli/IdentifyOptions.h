@@ -1,8 +1,8 @@
 // The command line of orvanel-identify.
 #pragma once
 
-#include "document/DataImport.h"
-#include "document/IdentificationOptions.h"
+#include "document/formats/DataImport.h"
+#include "document/run/IdentificationOptions.h"
 
 #include <optional>
 #include <span>

@@ -1,6 +1,6 @@
 #include "cli/ProgressDisplay.h"
 
-#include "engine/Genetico.h"
+#include "engine/search/Genetico.h"
 
 #include <algorithm>
 

@@ -8,19 +8,19 @@
 #if ORVANEL_MPI
 #include "cli/MpiRestarts.h"
 #endif
-#include "document/DataImport.h"
-#include "document/Document.h"
-#include "document/IdentificationRun.h"
-#include "document/ModelExport.h"
-#include "document/ModelFile.h"
-#include "document/ReplacementFile.h"
-#include "document/RestartParts.h"
-#include "document/RunReport.h"
-#include "document/TableSamples.h"
-#include "document/TextEncoding.h"
-#include "engine/FitFigure.h"
-#include "engine/Genetico.h"
-#include "engine/RunParameters.h"
+#include "document/formats/DataImport.h"
+#include "document/formats/ModelExport.h"
+#include "document/formats/ModelFile.h"
+#include "document/formats/RestartParts.h"
+#include "document/project/Document.h"
+#include "document/run/IdentificationRun.h"
+#include "document/run/RunReport.h"
+#include "document/table/ReplacementFile.h"
+#include "document/table/TableSamples.h"
+#include "document/table/TextEncoding.h"
+#include "engine/linear/FitFigure.h"
+#include "engine/search/Genetico.h"
+#include "engine/search/RunParameters.h"
 
 #include <algorithm>
 #include <cmath>
@@ -186,8 +186,8 @@ int CheckModel(const IdentifyOptions& options) {
                     checked + "the model diverges: its output is not finite from row " +
                         std::to_string(diverged - computed.begin() + 1) + "; nothing is written");
     if (!options.SimulatedOutputPath.empty()) {
-        if (const auto refusal =
-                CommandOutputs::Refusal({{"--simulated-output", options.SimulatedOutputPath}}, options))
+        if (const auto refusal = CommandOutputs::Refusal(
+                {{"--simulated-output", options.SimulatedOutputPath}}, options))
             return Fail(ExitBadUsage, *refusal);
     }
     std::vector<double> measured(computed.size());
@@ -257,8 +257,8 @@ std::optional<std::string> HandOver(Session& session) {
         return refusal;
     if (auto refusal = session.run.ConstantOutputRefusal())
         return refusal;
-    if (auto refusal =
-            CommandInputs::AddValidation(session.run, options, session.experiments, session.warnings))
+    if (auto refusal = CommandInputs::AddValidation(session.run, options, session.experiments,
+                                                    session.warnings))
         return refusal;
     // The samples are released once the engine holds its copy.
     for (ImportedData& experiment : session.experiments)
@@ -279,7 +279,8 @@ std::string ReportPathOf(const IdentifyOptions& options) {
 // Every output checked, then the report begun; the refusal's message.
 std::optional<std::string> BeginReport(Session& session) {
     const std::string reportPath = ReportPathOf(session.options);
-    if (auto refusal = CommandOutputs::Refusal(CommandOutputs::Of(session.options, reportPath), session.options))
+    if (auto refusal = CommandOutputs::Refusal(CommandOutputs::Of(session.options, reportPath),
+                                               session.options))
         return refusal;
     try {
         session.run.BeginReport(reportPath);
@@ -598,7 +599,8 @@ int IdentifyOnRanks(const IdentifyOptions& options, const MpiRestarts& ranks) {
     else if (first && !options.ModelPath.empty())
         refused = Fail(ExitBadUsage, "--model is not for mpirun: run it in one process");
     else if (first && options.MergePaths.empty()) {
-        if (const auto refusal = CommandOutputs::Refusal(CommandOutputs::Of(options, ReportPathOf(options)), options))
+        if (const auto refusal = CommandOutputs::Refusal(
+                CommandOutputs::Of(options, ReportPathOf(options)), options))
             refused = Fail(ExitBadUsage, *refusal);
     }
     refused = ranks.FromFirst(refused);
@@ -633,8 +635,8 @@ int IdentifyOnRanks(const IdentifyOptions& options, const MpiRestarts& ranks) {
             stopped = gathered[r].first;
         else if (gathered[r].first != ExitSuccess)
             return Fail(gathered[r].first,
-                        r == 0 ? gathered[r].second : "process " + std::to_string(r) + ": " +
-                                                          gathered[r].second);
+                        r == 0 ? gathered[r].second
+                               : "process " + std::to_string(r) + ": " + gathered[r].second);
         try {
             parts.emplace_back(name, RestartParts::Parse(gathered[r].second, name));
         } catch (const DocumentError& error) {

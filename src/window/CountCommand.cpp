@@ -1,6 +1,6 @@
 #include "window/CountCommand.h"
 
-#include "document/DataTable.h"
+#include "document/table/DataTable.h"
 
 #include <string>
 

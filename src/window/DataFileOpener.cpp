@@ -1,9 +1,9 @@
 #include "window/DataFileOpener.h"
 
-#include "document/DelimitedFormat.h"
-#include "document/Document.h"
-#include "document/DocumentFile.h"
-#include "document/MatTable.h"
+#include "document/formats/DelimitedFormat.h"
+#include "document/formats/MatTable.h"
+#include "document/project/Document.h"
+#include "document/table/DocumentFile.h"
 #include "window/ImportDialog.h"
 #include "window/UserDialogs.h"
 

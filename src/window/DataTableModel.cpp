@@ -1,6 +1,6 @@
 #include "window/DataTableModel.h"
 
-#include "document/DataTable.h"
+#include "document/table/DataTable.h"
 #include "window/TableEdits.h"
 
 #include <algorithm>

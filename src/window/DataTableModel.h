@@ -2,7 +2,7 @@
 // its header row and row-number column are the model's header sections.
 #pragma once
 
-#include "document/TableObserver.h"
+#include "document/table/TableObserver.h"
 
 #include <QAbstractTableModel>
 #include <QItemSelection>

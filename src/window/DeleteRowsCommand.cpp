@@ -1,6 +1,6 @@
 #include "window/DeleteRowsCommand.h"
 
-#include "document/DataTable.h"
+#include "document/table/DataTable.h"
 
 namespace orvanel {
 

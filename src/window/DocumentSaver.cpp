@@ -1,6 +1,6 @@
 #include "window/DocumentSaver.h"
 
-#include "document/DocumentFile.h"
+#include "document/table/DocumentFile.h"
 #include "window/MDIMainChild.h"
 #include "window/UserDialogs.h"
 

@@ -1,6 +1,6 @@
 #include "window/GridKeyFilter.h"
 
-#include "document/DataTable.h"
+#include "document/table/DataTable.h"
 #include "model/NumberText.h"
 #include "window/DataTableModel.h"
 #include "window/LocaleText.h"

@@ -1,6 +1,6 @@
 #include "window/ImportDialog.h"
 
-#include "document/DocumentError.h"
+#include "document/table/DocumentError.h"
 #include "model/NumberText.h"
 
 #include <QCheckBox>
@@ -55,10 +55,9 @@ ImportDialog::ImportDialog(std::string text, const QString& title, QWidget* pare
     Build(true);
     const DelimitedFormat detected = DelimitedFormat::Detect(text_);
     filling_ = true;
-    delimiter_->setCurrentIndex(
-        static_cast<int>(std::find(std::begin(Delimiters), std::end(Delimiters),
-                                   detected.Separator) -
-                         std::begin(Delimiters)));
+    delimiter_->setCurrentIndex(static_cast<int>(
+        std::find(std::begin(Delimiters), std::end(Delimiters), detected.Separator) -
+        std::begin(Delimiters)));
     decimal_->setCurrentIndex(detected.Decimal == ',' ? 1 : 0);
     header_->setChecked(detected.Header);
     filling_ = false;
@@ -171,8 +170,8 @@ void ImportDialog::SetDefaultRoles() {
     if (roles_.empty())
         return;
     try {
-        const ImportedData data = table_ ? DataImport::SuggestRoles(*table_)
-                                         : DataImport::FromTable(*mat_, {});
+        const ImportedData data =
+            table_ ? DataImport::SuggestRoles(*table_) : DataImport::FromTable(*mat_, {});
         for (const int c : data.InputColumns)
             roles_[static_cast<std::size_t>(c)] = Role::Input;
         roles_[static_cast<std::size_t>(data.OutputColumn)] = Role::Output;
@@ -274,8 +273,8 @@ ImportDialog::ReadStatus ImportDialog::Status() const {
         return {error_, false};
     try {
         const ImportChoice choice = Choice();
-        const ImportedData data = table_ ? DataImport::FromTable(*table_, choice)
-                                         : DataImport::FromTable(*mat_, choice);
+        const ImportedData data =
+            table_ ? DataImport::FromTable(*table_, choice) : DataImport::FromTable(*mat_, choice);
         QString text = QStringLiteral("%1 rows. Inputs: %2. Output: %3.")
                            .arg(data.Samples.Samples())
                            .arg(Joined(data.InputNames), QString::fromStdString(data.OutputName));
@@ -295,7 +294,8 @@ bool ImportDialog::TryAccept() {
     }
     try {
         const ImportChoice choice = Choice();
-        data_ = table_ ? DataImport::FromTable(*table_, choice) : DataImport::FromTable(*mat_, choice);
+        data_ =
+            table_ ? DataImport::FromTable(*table_, choice) : DataImport::FromTable(*mat_, choice);
     } catch (const DocumentError& error) {
         status_->setText(QString::fromStdString(error.what()));
         return false;

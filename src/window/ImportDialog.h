@@ -1,10 +1,10 @@
 // The import dialog: how a delimited or MATLAB file is read, with a preview of its first rows.
 #pragma once
 
-#include "document/DataImport.h"
-#include "document/DelimitedSource.h"
-#include "document/DelimitedTable.h"
-#include "document/MatTable.h"
+#include "document/formats/DataImport.h"
+#include "document/formats/DelimitedSource.h"
+#include "document/formats/DelimitedTable.h"
+#include "document/formats/MatTable.h"
 
 #include <QDialog>
 #include <optional>

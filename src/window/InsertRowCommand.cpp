@@ -1,6 +1,6 @@
 #include "window/InsertRowCommand.h"
 
-#include "document/DataTable.h"
+#include "document/table/DataTable.h"
 
 namespace orvanel {
 

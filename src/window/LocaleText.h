@@ -1,7 +1,7 @@
 // The user's locale settings that the windows write and read numbers and dates with.
 #pragma once
 
-#include "document/RunReport.h"
+#include "document/run/RunReport.h"
 
 namespace orvanel {
 

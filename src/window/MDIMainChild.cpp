@@ -1,8 +1,8 @@
 #include "window/MDIMainChild.h"
 
-#include "document/DocumentError.h"
-#include "document/DocumentFile.h"
-#include "document/TableText.h"
+#include "document/table/DocumentError.h"
+#include "document/table/DocumentFile.h"
+#include "document/table/TableText.h"
 #include "window/ChildMenus.h"
 #include "window/CountSpinEdit.h"
 #include "window/DataFileOpener.h"

@@ -2,8 +2,8 @@
 // row and cell buttons, and the Edit and Algorithm menus the frame merges while it is active.
 #pragma once
 
-#include "document/Document.h"
-#include "engine/Genetico.h"
+#include "document/project/Document.h"
+#include "engine/search/Genetico.h"
 #include "window/ChildMenus.h"
 
 #include <QWidget>

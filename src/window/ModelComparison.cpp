@@ -1,9 +1,9 @@
 #include "window/ModelComparison.h"
 
-#include "document/Document.h"
-#include "document/KeptModel.h"
-#include "document/RunReport.h"
-#include "document/TableSamples.h"
+#include "document/project/Document.h"
+#include "document/project/KeptModel.h"
+#include "document/run/RunReport.h"
+#include "document/table/TableSamples.h"
 #include "model/NumberText.h"
 #include "window/DataFileOpener.h"
 #include "window/LocaleText.h"
@@ -95,9 +95,9 @@ QWidget* ModelComparison::Run(UserDialogs& dialogs, TMDIMainChild& source, std::
             dialogs, source, chosen < candidates.size() ? candidates[chosen] : nullptr, name);
         return samples ? Show(model, *samples, name, &source) : nullptr;
     } catch (const std::exception& error) {
-        dialogs.ShowError(&source, QStringLiteral("Cannot simulate %1: %2")
-                                       .arg(QString::fromStdString(model.Name),
-                                            QString::fromUtf8(error.what())));
+        dialogs.ShowError(
+            &source, QStringLiteral("Cannot simulate %1: %2")
+                         .arg(QString::fromStdString(model.Name), QString::fromUtf8(error.what())));
         return nullptr;
     }
 }
@@ -109,8 +109,9 @@ QWidget* ModelComparison::Show(KeptModel model, const TableSamples& samples,
     auto* window = new QWidget(parent, Qt::Window);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setObjectName(QStringLiteral("ModelComparison"));
-    window->setWindowTitle(QStringLiteral("%1 on %2").arg(QString::fromStdString(model.Name),
-                                                          QString::fromStdString(dataName)));
+    window->setWindowTitle(
+        QStringLiteral("%1 on %2")
+            .arg(QString::fromStdString(model.Name), QString::fromStdString(dataName)));
     auto* chart = new TMSChart(window);
     const char separator = LocaleDecimalSeparator();
     chart->SetDecimalSeparator(separator);
@@ -125,7 +126,8 @@ QWidget* ModelComparison::Show(KeptModel model, const TableSamples& samples,
     for (std::size_t r = 0; r < rows; ++r) {
         chart->SetRow(static_cast<int>(r) + 1);
         chart->SetColumn(1);
-        chart->SetData(FormatGeneral(samples.Row(static_cast<int>(r)).back(), NumberDigits, separator));
+        chart->SetData(
+            FormatGeneral(samples.Row(static_cast<int>(r)).back(), NumberDigits, separator));
         chart->SetColumn(2);
         chart->SetData(FormatGeneral(model.Computed[r], NumberDigits, separator));
     }

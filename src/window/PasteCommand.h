@@ -1,7 +1,7 @@
 // A table paste, plain or through the import dialog, which the undo stack can take back.
 #pragma once
 
-#include "document/Document.h"
+#include "document/project/Document.h"
 
 #include <QUndoCommand>
 

@@ -1,10 +1,10 @@
 #include "window/ProjectKeeper.h"
 
-#include "document/DocumentError.h"
-#include "document/TableSamples.h"
-#include "document/TableText.h"
-#include "engine/Genetico.h"
-#include "engine/RunParameters.h"
+#include "document/table/DocumentError.h"
+#include "document/table/TableSamples.h"
+#include "document/table/TableText.h"
+#include "engine/search/Genetico.h"
+#include "engine/search/RunParameters.h"
 #include "window/LocaleText.h"
 #include "window/MDIMainChild.h"
 

@@ -1,7 +1,7 @@
 // A document window described for a project file, and a new one filled from it.
 #pragma once
 
-#include "document/ProjectFile.h"
+#include "document/project/ProjectFile.h"
 
 #include <QList>
 

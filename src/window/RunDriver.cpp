@@ -1,7 +1,7 @@
 #include "window/RunDriver.h"
 
-#include "document/TableSamples.h"
-#include "engine/Genetico.h"
+#include "document/table/TableSamples.h"
+#include "engine/search/Genetico.h"
 #include "model/Rnd.h"
 #include "window/CommandSeed.h"
 #include "window/DocumentHost.h"

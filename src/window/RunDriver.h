@@ -1,9 +1,9 @@
 // The document's Execute command: one identification run on its table, with live progress.
 #pragma once
 
-#include "document/IdentificationRun.h"
-#include "document/KeptModel.h"
-#include "document/ModelExport.h"
+#include "document/formats/ModelExport.h"
+#include "document/project/KeptModel.h"
+#include "document/run/IdentificationRun.h"
 #include "window/KeptModelList.h"
 #include "window/ResultDisplay.h"
 #include "window/RunPlot.h"

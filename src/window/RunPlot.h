@@ -1,9 +1,9 @@
 // What a run asks of the plot window that shows its results.
 #pragma once
 
-#include "document/ModelSummary.h"
-#include "engine/LinearModel.h"
-#include "engine/ModelUncertainty.h"
+#include "document/run/ModelSummary.h"
+#include "engine/analysis/ModelUncertainty.h"
+#include "engine/linear/LinearModel.h"
 
 #include <optional>
 #include <string>

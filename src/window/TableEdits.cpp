@@ -1,9 +1,9 @@
 #include "window/TableEdits.h"
 
-#include "document/DataImport.h"
-#include "document/Document.h"
-#include "document/DocumentError.h"
-#include "document/TableText.h"
+#include "document/formats/DataImport.h"
+#include "document/project/Document.h"
+#include "document/table/DocumentError.h"
+#include "document/table/TableText.h"
 #include "window/CellTextsCommand.h"
 #include "window/CountCommand.h"
 #include "window/DataTableModel.h"

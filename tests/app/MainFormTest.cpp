@@ -6,7 +6,7 @@
 #include "app/ModelViews.h"
 #include "app/PlotChild.h"
 #include "app/SummaryText.h"
-#include "document/KeptModel.h"
+#include "document/project/KeptModel.h"
 #include "support/FakeUserDialogs.h"
 #include "support/WindowLeakCheck.h"
 #include "window/MDIMainChild.h"

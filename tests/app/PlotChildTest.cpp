@@ -8,24 +8,24 @@
 #include "app/ModelViews.h"
 #include "app/SummaryText.h"
 #include "app/TuningPanel.h"
-#include "document/FunctionView.h"
-#include "document/ModelSummary.h"
-#include "engine/LinearModel.h"
-#include "engine/ModelUncertainty.h"
-#include "engine/ModelWarnings.h"
+#include "document/formats/FunctionView.h"
+#include "document/run/ModelSummary.h"
+#include "engine/analysis/ModelUncertainty.h"
+#include "engine/analysis/ModelWarnings.h"
+#include "engine/linear/LinearModel.h"
 #include "model/FunTrans.h"
 #include "support/FakeUserDialogs.h"
 #include "support/WindowLeakCheck.h"
 #include "window/MSChart.h"
 
-#include <QClipboard>
 #include <QAction>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDoubleSpinBox>
-#include <QLabel>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLabel>
 #include <QLayout>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -34,8 +34,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
-#include <random>
 #include <qcustomplot.h>
+#include <random>
 
 namespace orvanel {
 
@@ -318,9 +318,9 @@ private slots:
     void theSummaryGivesTheFiguresAndTheTuningFollowsTauC() {
         ShowModel(FirstOrder());
         const QString text = plot_->Views().Summary().toPlainText();
-        for (const char* figure : {"Static gain: 2", "Delay: 5 samples (5 s)",
-                                   "Time constants: 20 s",
-                                   "gain 2, time constant 20 s, dead time 5 s"}) {
+        for (const char* figure :
+             {"Static gain: 2", "Delay: 5 samples (5 s)", "Time constants: 20 s",
+              "gain 2, time constant 20 s, dead time 5 s"}) {
             QVERIFY2(text.contains(QLatin1String(figure)), qPrintable(text));
         }
 
@@ -356,11 +356,13 @@ private slots:
                     ->text()
                     .contains(FigureText(settling) + QStringLiteral(" s")));
         tuning.Choose(TuningPanel::Pid);
-        QCOMPARE(loop->graph(2)->data()->constBegin()->key, tuning.Settings()->PidLoop.SettlingTime);
+        QCOMPARE(loop->graph(2)->data()->constBegin()->key,
+                 tuning.Settings()->PidLoop.SettlingTime);
 
         // A new run empties both tabs until it ends.
         plot_->ShowSummary({});
-        QCOMPARE(plot_->Views().Summary().toPlainText(), QStringLiteral("Shown when the run ends."));
+        QCOMPARE(plot_->Views().Summary().toPlainText(),
+                 QStringLiteral("Shown when the run ends."));
         QVERIFY(!tuning.Settings());
     }
 
@@ -373,9 +375,10 @@ private slots:
         const SummaryText& summary = plot_->Views().Summary();
         QVERIFY(summary.toPlainText().contains(QString::fromStdString(warnings[0])));
         QVERIFY(summary.toHtml().contains(QStringLiteral("orvanel:warning")));
-        QVERIFY(!summary.document()->resource(QTextDocument::ImageResource,
-                                              QUrl(QStringLiteral("orvanel:warning")))
-                     .isNull());
+        QVERIFY(
+            !summary.document()
+                 ->resource(QTextDocument::ImageResource, QUrl(QStringLiteral("orvanel:warning")))
+                 .isNull());
     }
 
     void theBandsAreDrawnOnRequestAroundTheResponses() {

@@ -4,8 +4,8 @@
 #include "app/Propiedades.h"
 
 #include "app/UpDown.h"
-#include "document/Document.h"
-#include "engine/Genetico.h"
+#include "document/project/Document.h"
+#include "engine/search/Genetico.h"
 #include "support/FakeUserDialogs.h"
 #include "support/WindowLeakCheck.h"
 
@@ -395,8 +395,10 @@ private slots:
         renamed.PasteTable("5\t6\r\n7\t8\r\n");
         renamed.Table().SetColumnNames({"feed"}, "level");
         const std::vector<TPropiedades::OpenDocument> open = {
-            {QStringLiteral("own"), &own},         {QStringLiteral("unnamed"), &unnamed},
-            {QStringLiteral("wider"), &wider},     {QStringLiteral("named"), &named},
+            {QStringLiteral("own"), &own},
+            {QStringLiteral("unnamed"), &unnamed},
+            {QStringLiteral("wider"), &wider},
+            {QStringLiteral("named"), &named},
             {QStringLiteral("renamed"), &renamed}};
         auto* choice = dialog_->findChild<QComboBox*>(QStringLiteral("ValidationDataComboBox"));
         const auto listed = [choice] {

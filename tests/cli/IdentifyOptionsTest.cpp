@@ -1,6 +1,6 @@
 #include "cli/IdentifyOptions.h"
 
-#include "engine/Genetico.h"
+#include "engine/search/Genetico.h"
 
 #include <gtest/gtest.h>
 #include <vector>
@@ -180,12 +180,29 @@ TEST(IdentifyOptions, TakesEveryExportAndTheSampleTime) {
 
 TEST(IdentifyOptions, HelpNamesEveryOption) {
     const std::string help = IdentifyOptions::HelpText();
-    for (const char* option :
-         {"--population", "--generations", "--selection", "--tournament-probability",
-          "--reproduction-probability", "--mutation-probability", "--elitism", "--refresh-period",
-          "--refresh-percent", "--size-factor", "--remove-offsets", "--validation-percent",
-          "--refine", "--restarts", "--thorough", "--seed-ms", "--threads", "--report",
-          "--simulated-output", "--export", "--sample-time", "--quiet", "--help"})
+    for (const char* option : {"--population",
+                               "--generations",
+                               "--selection",
+                               "--tournament-probability",
+                               "--reproduction-probability",
+                               "--mutation-probability",
+                               "--elitism",
+                               "--refresh-period",
+                               "--refresh-percent",
+                               "--size-factor",
+                               "--remove-offsets",
+                               "--validation-percent",
+                               "--refine",
+                               "--restarts",
+                               "--thorough",
+                               "--seed-ms",
+                               "--threads",
+                               "--report",
+                               "--simulated-output",
+                               "--export",
+                               "--sample-time",
+                               "--quiet",
+                               "--help"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
 }
 

@@ -2,7 +2,7 @@
 // checks that run the exports in Python and Octave: model.{json,py,m} without offsets or
 // sample time, offsets.{json,py,m} with both, names.{json,py,m} like model.* but found in a file
 // whose name breaks careless exports, data.txt, reference.txt and offsets-reference.txt.
-#include "document/ModelExport.h"
+#include "document/formats/ModelExport.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,8 +1,8 @@
 // Feeds arbitrary text to the delimited reader with the layout it detects and with each
 // delimiter forced: it refuses with a message or yields samples whose shape matches its names.
-#include "document/DataImport.h"
-#include "document/DelimitedTable.h"
-#include "document/TextEncoding.h"
+#include "document/formats/DataImport.h"
+#include "document/formats/DelimitedTable.h"
+#include "document/table/TextEncoding.h"
 
 #include <cstdint>
 #include <cstdlib>

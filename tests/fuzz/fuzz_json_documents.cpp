@@ -1,11 +1,11 @@
 // Arbitrary text as a model file, a project and a restart part: each reader refuses with a
 // message naming the file, or reads what it writes back to the same text. A model is simulated
 // and a part merged on a few rows, where numbers that size the work show.
-#include "document/DocumentError.h"
-#include "document/ModelFile.h"
-#include "document/ProjectFile.h"
-#include "document/RestartParts.h"
-#include "document/TableSamples.h"
+#include "document/formats/ModelFile.h"
+#include "document/formats/RestartParts.h"
+#include "document/project/ProjectFile.h"
+#include "document/table/DocumentError.h"
+#include "document/table/TableSamples.h"
 
 #include <cmath>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // Arbitrary bytes as a .mat file: the reader refuses with a message naming the file, or yields
 // named columns of one length, without reading past the file or allocating what a damaged size
 // field asks for (the run's memory limit catches that).
-#include "document/DataImport.h"
-#include "document/MatTable.h"
+#include "document/formats/DataImport.h"
+#include "document/formats/MatTable.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,10 +1,10 @@
 // Feeds arbitrary bytes to the table paste and to the document load path (decoding, then any
 // line ends), checking that a failure leaves the table as it was and that a parsed table's data
 // rows read back as the same cells.
-#include "document/DataTable.h"
-#include "document/DocumentError.h"
-#include "document/TableText.h"
-#include "document/TextEncoding.h"
+#include "document/table/DataTable.h"
+#include "document/table/DocumentError.h"
+#include "document/table/TableText.h"
+#include "document/table/TextEncoding.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 // both ARX and state-space models of order 2 describe it exactly.
 #pragma once
 
-#include "engine/LinearModel.h"
+#include "engine/linear/LinearModel.h"
 
 #include <span>
 #include <vector>

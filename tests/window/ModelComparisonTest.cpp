@@ -2,8 +2,8 @@
 
 #include "window/ModelComparison.h"
 
-#include "document/KeptModel.h"
-#include "document/TableSamples.h"
+#include "document/project/KeptModel.h"
+#include "document/table/TableSamples.h"
 #include "support/FakeDocumentHost.h"
 #include "support/WindowLeakCheck.h"
 #include "window/MDIMainChild.h"

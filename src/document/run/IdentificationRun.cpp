@@ -1,0 +1,589 @@
+#include "document/run/IdentificationRun.h"
+
+#include "document/run/HoldOutChoice.h"
+#include "document/run/RestartSearches.h"
+#include "document/table/ReplacementFile.h"
+#include "document/table/TableSamples.h"
+#include "engine/estimators/Refinement.h"
+#include "engine/linear/FitFigure.h"
+#include "engine/search/Genetico.h"
+#include "model/NumberText.h"
+#include "model/RunError.h"
+#include "model/WorkerPool.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+namespace orvanel {
+namespace {
+
+// Starts from established estimators beside the searches of a thorough run.
+constexpr std::size_t EstimatorStarts = 2;
+constexpr std::string_view AllEqualFailure = "Todos Iguales";
+
+// Threads for `tasks` searches at once: the engine's thread count, or every core.
+std::size_t ThreadsFor(const TGenetico& engine, std::size_t tasks) {
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const unsigned wanted =
+        engine.ThreadCount > 0 ? static_cast<unsigned>(engine.ThreadCount) : cores;
+    return std::min<std::size_t>(wanted, tasks);
+}
+
+// Up to `wanted` threads running `work`; fewer when the system refuses more, since the tasks
+// depend on their numbers alone. Throws RunError when it refuses the first.
+std::vector<std::thread> StartThreads(std::size_t wanted, const std::function<void()>& work) {
+    std::vector<std::thread> pool;
+    try {
+        while (pool.size() < wanted)
+            pool.emplace_back(work);
+    } catch (const std::system_error& error) {
+        if (pool.empty())
+            throw RunError(WorkerPool::StartFailure(0, static_cast<int>(wanted), error));
+    }
+    return pool;
+}
+
+} // namespace
+
+IdentificationRun::IdentificationRun(TGenetico& engine) : engine(engine) {}
+
+std::optional<std::string> IdentificationRun::HandOver(const TableSamples& samples) {
+    return HandOver(std::span(&samples, 1), {});
+}
+
+std::optional<std::string> IdentificationRun::HandOver(std::span<const TableSamples> experiments,
+                                                       std::vector<std::string> experimentNames) {
+    engine.RequestStop();
+    resolved = Options.Resolved();
+    result.reset();
+    summaries.reset();
+    candidates.clear();
+    polish.reset();
+    if (auto refusal = runRows.Take(experiments, std::move(experimentNames), resolved))
+        return refusal;
+    resolved.ApplySearchSettings(engine, runRows.OutputDeviation());
+    RestartSearches::HandRows(EstimationData(), engine);
+    engine.SetGenesPerInput(GenesPerInput);
+    for (int g = 0; g < GenesPerInput; ++g)
+        engine.SetGeneRange(g, -1.0, 1.0);
+    if (auto refusal = engine.RunRefusal())
+        return refusal;
+    return MemoryRefusal();
+}
+
+std::optional<std::string> IdentificationRun::ConstantOutputRefusal() const {
+    return runRows.ConstantOutputRefusal();
+}
+
+// The up-front check of the engine counts one search; restarts run several at once.
+std::optional<std::string> IdentificationRun::MemoryRefusal() const {
+    if (resolved.Restarts <= 1)
+        return std::nullopt;
+    // The run's own engine keeps its population while the restarts run beside it.
+    const std::uint64_t atOnce =
+        1 + std::min<std::size_t>(ThreadsFor(engine, static_cast<std::size_t>(resolved.Restarts)),
+                                  static_cast<std::size_t>(resolved.Restarts) - 1);
+    if (engine.LeastRunBytes() <= TGenetico::PhysicalMemoryBytes() / atOnce)
+        return std::nullopt;
+    return "Not enough memory for " + std::to_string(atOnce) +
+           " searches at once: lower the Population Size, the number of Data Points, the "
+           "restarts or the threads.";
+}
+
+void IdentificationRun::BeginReport(const std::string& path, ReportSeparators separators) {
+    report = RunReport(std::move(separators));
+    reportBegun = false;
+    lastGeneration = -1;
+    concluding = false;
+    searchesDone = 0;
+    simplifying = false;
+    completedSearches = 0;
+    stoppedIn = StopPhase::None;
+    keptSearchModel.reset();
+    report.BeginReport(path, engine);
+    reportBegun = true;
+}
+
+std::string IdentificationRun::Run() {
+    std::string failure;
+    try {
+        RunEngine();
+        Conclude();
+    } catch (const std::exception& error) {
+        concluding = false;
+        failure = error.what();
+        if (!HasModel() && failure == AllEqualFailure)
+            failure += runRows.OverflowCause();
+        ConcludeWithSearchBest();
+    }
+    return Finish(std::move(failure));
+}
+
+// A run that failed after its search completed a generation still has that generation's best
+// model: the report ends with it, as any other run's, and the caller may show it.
+std::string IdentificationRun::Finish(std::string failure) {
+    try {
+        report.EndReport(KeptSearchModel(), HasModel() ? std::string_view() : failure,
+                         Ending(!failure.empty()));
+    } catch (const std::exception& error) {
+        if (failure.empty())
+            return error.what();
+    }
+    return failure.empty() ? failure : RunReport::FailureText(failure);
+}
+
+// What follows the objective line: the quality section of a run with options, and where a
+// stopped run ended.
+std::string IdentificationRun::Ending(bool failed) const {
+    std::vector<std::string> parts;
+    if (!failed && result &&
+        (resolved.AnyOptIn() || !OtherData.empty() || !result->PerExperiment.empty()))
+        parts.push_back(report.QualityText(*result, resolved, Summaries(SampleTime)));
+    std::string data;
+    if (FilledCells > 0)
+        data += "\r\nCells filled by linear interpolation: " + std::to_string(FilledCells);
+    if (DataEdited)
+        data += "\r\nThe table was edited and not saved: the run used its " +
+                std::to_string(Rows()) + " rows, not the data file's.";
+    if (!data.empty())
+        parts.push_back("DATA" + data);
+    std::string stop;
+    for (const std::string& line : StopLines())
+        stop += (stop.empty() ? "" : "\r\n") + line;
+    if (!stop.empty())
+        parts.push_back(std::move(stop));
+    std::string text;
+    for (const std::string& part : parts)
+        text += (text.empty() ? "" : "\r\n\r\n\r\n") + part;
+    return text;
+}
+
+const TMISOFunTrans& IdentificationRun::KeptSearchModel() const {
+    return keptSearchModel ? *keptSearchModel : engine.BestModel();
+}
+
+std::vector<std::string> IdentificationRun::StopLines() const {
+    const std::string generations = std::to_string(engine.Generations);
+    switch (stoppedIn) {
+    case StopPhase::None:
+        return {};
+    case StopPhase::Search:
+        if (!HasModel())
+            return {"RUN STOPPED", "Stopped before the first generation was complete."};
+        return {"RUN STOPPED", "Stopped at generation " + std::to_string(lastGeneration) + " of " +
+                                   generations + "."};
+    case StopPhase::Restarts:
+        return {"RUN STOPPED", "Stopped during the restarts: " + std::to_string(completedSearches) +
+                                   " of " + std::to_string(resolved.Restarts) +
+                                   " searches completed, the model of search " +
+                                   std::to_string(KeptSearch()) + " kept."};
+    case StopPhase::HoldOut:
+        return {"RUN STOPPED", "Stopped while choosing the model on held-out rows: the model of "
+                               "search " +
+                                   std::to_string(KeptSearch()) + ", the best by its score, kept."};
+    case StopPhase::Refinement:
+        break;
+    }
+    return {"RUN STOPPED", "Stopped during the refinement: the model is the best found before "
+                           "the stop."};
+}
+
+IdentificationRun::PhaseProgress IdentificationRun::Progress() const {
+    if (choosing)
+        return {"Choosing the model on held-out rows", 0, 0};
+    if (!concluding)
+        return {};
+    if (resolved.Restarts > 1 && Slice.Count > 1)
+        return RestartSearches::SliceProgress(Slice, resolved.Restarts, searchesDone);
+    if (resolved.Restarts > 1) {
+        const int done = std::min<int>(searchesDone, resolved.Restarts);
+        return {"Restart " + std::to_string(std::min(done + 1, resolved.Restarts)) + " of " +
+                    std::to_string(resolved.Restarts),
+                done, resolved.Restarts};
+    }
+    return {simplifying ? "Simplifying the model" : "Refining the model", 0, 0};
+}
+
+void IdentificationRun::NoteSearchStop() {
+    if (engine.Evolving() && engine.StopRequested())
+        NoteStop(StopPhase::Search);
+}
+
+void IdentificationRun::NoteStop(StopPhase phase) {
+    if (stoppedIn == StopPhase::None)
+        stoppedIn = phase;
+}
+
+// The hooks hold this run's callbacks only while it runs, so a later run or a destroyed owner
+// is never called back.
+void IdentificationRun::RunEngine() {
+    engine.AppendEvolutionRow = [this](const TGenetico& e) {
+        report.AppendEvolutionRow(e);
+        lastGeneration = e.Generation();
+        SearchPolish::CollectCandidate(e, resolved, candidates);
+        if (OnRow)
+            OnRow(e);
+    };
+    // The engine forgets a stop once it has ended its loop: the run notes it as it is asked.
+    // Before the loop the engine drops stops (the hand-over's own among them).
+    engine.ProcessMessages = [this] {
+        if (OnProgress)
+            OnProgress();
+        NoteSearchStop();
+    };
+    engine.KeepResponsive = [this] {
+        if (OnResponsive)
+            OnResponsive();
+        NoteSearchStop();
+    };
+    const auto clearHooks = [this] {
+        engine.AppendEvolutionRow = nullptr;
+        engine.ProcessMessages = nullptr;
+        engine.KeepResponsive = nullptr;
+    };
+    try {
+        if (BeforeRun)
+            BeforeRun();
+        seedState = Rnd::GlobalState();
+        // The run's own search belongs to slice 0; the others only derive their seeds from
+        // the run's, and forget the hand-over's stop as the engine would.
+        if (Slice.Index != 0) {
+            engine.DropStop();
+            clearHooks();
+            return;
+        }
+        engine.Run();
+    } catch (...) {
+        clearHooks();
+        throw;
+    }
+    clearHooks();
+}
+
+ModelSummary::Data IdentificationRun::EstimationData() const {
+    return runRows.Estimation();
+}
+
+Refinement IdentificationRun::EstimationRefinement() const {
+    const ModelSummary::Data rows = runRows.Estimation();
+    return Refinement(rows.Inputs, rows.Output, rows.Rows, rows.Parts);
+}
+
+// The refined best of the run's own search (entry 0) and restarts 1..N-1 (the others), shared
+// among threads; each depends on its number alone. This thread meanwhile serves OnResponsive
+// and passes a stop asked of the engine on to the restarts, which then find nothing.
+// A thorough run that was not stopped adds the models from established estimators' starts
+// after the searches.
+std::vector<std::optional<IdentificationRun::Found>> IdentificationRun::FindAll(int restarts) {
+    const auto searches = static_cast<std::size_t>(std::max(restarts, 1));
+    // A slice leaves the estimators to the merge: they draw nothing, so it computes them alike.
+    const std::size_t estimators =
+        resolved.Thorough && stoppedIn == StopPhase::None && Slice.Count <= 1 ? EstimatorStarts : 0;
+    std::vector<std::optional<Found>> found(searches + estimators);
+    // The window may change the engine's settings while this thread serves it: the workers
+    // read a copy taken now.
+    const RestartSearches others(engine, seedState);
+    polish.emplace(EstimationData(), resolved, PenaltyOf(others.Settings()), simplifying);
+    std::atomic<bool> stop{stoppedIn != StopPhase::None};
+    const std::vector<std::size_t> mine = RestartSearches::SliceIndices(Slice, found.size());
+    std::vector<std::exception_ptr> failures(found.size());
+    RunServing(mine.size(), stop, PhaseAfterSearch(), [&](std::size_t i) {
+        const std::size_t k = mine[i];
+        try {
+            if (k == 0) {
+                found[k] = polish->Best(engine, std::move(candidates), stop);
+                if (found[k])
+                    found[k]->Searched = SearchPolish::SearchBestOf(engine);
+            } else if (k >= searches) {
+                found[k] = polish->FromEstimator(k - searches, stop);
+            } else {
+                found[k] = others.Restart(static_cast<int>(k), *polish, stop);
+            }
+        } catch (...) {
+            failures[k] = std::current_exception();
+        }
+        // The estimators' starts are short and run beside the restarts the gauge counts.
+        if (k < searches)
+            ++searchesDone;
+    });
+    candidates.clear();
+    RestartSearches::RethrowFirst(failures);
+    return found;
+}
+
+// Runs task(0) .. task(count - 1) on threads of their own (as many as the engine's setting
+// allows) while this thread serves OnResponsive; a stop asked of the engine meanwhile sets
+// `stop`, which the tasks watch, and is noted as one in `phase`. Tasks must not throw.
+void IdentificationRun::RunServing(std::size_t count, std::atomic<bool>& stop, StopPhase phase,
+                                   const std::function<void(std::size_t)>& task) {
+    std::atomic<std::size_t> next{0};
+    std::size_t done = 0;
+    std::mutex mutex;
+    std::condition_variable finished;
+    const auto work = [&] {
+        for (std::size_t i = next++; i < count; i = next++) {
+            task(i);
+            const std::lock_guard lock(mutex);
+            ++done;
+            finished.notify_one();
+        }
+    };
+    const auto passOnStop = [&] {
+        if (engine.StopRequested()) {
+            stop = true;
+            NoteStop(phase);
+        }
+    };
+    // A stop asked before the work began counts as well.
+    passOnStop();
+    std::vector<std::thread> pool = StartThreads(ThreadsFor(engine, count), work);
+    std::unique_lock lock(mutex);
+    while (!finished.wait_for(lock, engine.ResponsiveInterval, [&] { return done == count; })) {
+        lock.unlock();
+        if (OnResponsive)
+            OnResponsive();
+        passOnStop();
+        lock.lock();
+    }
+    lock.unlock();
+    for (std::thread& thread : pool)
+        thread.join();
+}
+
+IdentificationRun::StopPhase IdentificationRun::PhaseAfterSearch() const {
+    return resolved.Restarts > 1 ? StopPhase::Restarts : StopPhase::Refinement;
+}
+
+void IdentificationRun::Conclude() {
+    if (engine.StopRequested() && (resolved.Refine || resolved.Restarts > 1))
+        NoteStop(PhaseAfterSearch());
+    concluding = resolved.Refine || resolved.Restarts > 1;
+    const auto found = FindAll(stoppedIn != StopPhase::None ? 1 : resolved.Restarts);
+    concluding = false;
+    // Every search of the slice, those a stop left unrun without a model.
+    if (Slice.Count > 1) {
+        sliceSearches = RestartSearches::Finished(
+            RestartSearches::SliceIndices(Slice,
+                                          static_cast<std::size_t>(std::max(resolved.Restarts, 1))),
+            found, seedState, *polish);
+        return;
+    }
+    const std::size_t searches =
+        std::min(found.size(), static_cast<std::size_t>(std::max(resolved.Restarts, 1)));
+    completedSearches = static_cast<int>(
+        std::count_if(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(searches),
+                      [](const auto& f) { return f.has_value(); }));
+    KeepChosen(found, searches);
+}
+
+// With a thorough run that was not stopped, the model the hold-out chooses; otherwise that of
+// the lowest score among the searches.
+void IdentificationRun::KeepChosen(std::vector<std::optional<Found>> found, std::size_t searches) {
+    if (resolved.Thorough && stoppedIn == StopPhase::None) {
+        if (auto chosen = ChosenByHoldOut(found, searches)) {
+            KeepResult(std::move(chosen->first), chosen->second);
+            return;
+        }
+        // Nothing was found, or a stop cut the choice short: the searches' scores decide.
+    }
+    found.resize(std::min(found.size(), searches));
+    std::optional<std::size_t> kept;
+    for (std::size_t k = 0; k < found.size(); ++k) {
+        if (found[k] && (!kept || polish->Score(*found[k]) < polish->Score(*found[*kept])))
+            kept = k;
+    }
+    if (kept)
+        KeepResult(*found[*kept], static_cast<int>(*kept));
+}
+
+double IdentificationRun::PenaltyOf(const TGenetico& settings) const {
+    // The engine's error is the squared residual sum divided by 10000.
+    return resolved.Simplify ? settings.SizeReductionFactor * 10000.0 : 0.0;
+}
+
+std::optional<std::string>
+IdentificationRun::ForeignModel(const std::vector<FinishedSearch>& searches) const {
+    return RestartSearches::ForeignModel(searches, EstimationRefinement());
+}
+
+std::string IdentificationRun::RunMerged(const std::vector<FinishedSearch>& searches,
+                                         std::string_view evolutionRows, int finalGeneration,
+                                         bool stopped) {
+    std::string failure;
+    // HandOver asked the engine, which does not run here, to stop; only a stop asked from now
+    // on ends the merge early.
+    engine.DropStop();
+    if (stopped)
+        NoteStop(finalGeneration < engine.Generations ? StopPhase::Search : PhaseAfterSearch());
+    try {
+        report.AppendEvolutionRows(evolutionRows);
+        lastGeneration = finalGeneration;
+        std::vector<std::optional<Found>> found = RestartSearches::FoundOf(searches);
+        completedSearches = static_cast<int>(
+            std::count_if(found.begin(), found.end(), [](const auto& f) { return f.has_value(); }));
+        polish.emplace(EstimationData(), resolved, PenaltyOf(engine), simplifying);
+        const std::size_t count = found.size();
+        if (resolved.Thorough && !stopped) {
+            const std::atomic<bool> stop{false};
+            for (std::size_t e = 0; e < EstimatorStarts; ++e)
+                found.push_back(polish->FromEstimator(e, stop));
+        }
+        KeepChosen(std::move(found), count);
+        // A model from an estimator's start has no search of its own: the report shows the
+        // run's own search, which in one process the engine holds and here slice 0 brought.
+        if (!keptSearchModel && !searches.empty() && searches.front().Index == 0)
+            keptSearchModel = searches.front().Searched;
+    } catch (const std::exception& error) {
+        failure = error.what();
+    }
+    return Finish(std::move(failure));
+}
+
+// The candidates are judged on threads of their own while this thread serves the window; the
+// lowest held-out score wins. Nothing when nothing was found or a stop cut the choice short.
+// The pair's second is the search the model came from.
+std::optional<std::pair<IdentificationRun::Found, int>>
+IdentificationRun::ChosenByHoldOut(const std::vector<std::optional<Found>>& found,
+                                   std::size_t searches) {
+    std::atomic<bool> stop{false};
+    HoldOutChoice choice(EstimationData(), *polish, found, searches, stop);
+    if (choice.Count() == 0)
+        return std::nullopt;
+    std::vector<double> heldOut(choice.Count());
+    std::vector<std::exception_ptr> failures(choice.Count());
+    choosing = true;
+    RunServing(choice.Count(), stop, StopPhase::HoldOut, [&](std::size_t c) {
+        try {
+            heldOut[c] = choice.HeldOutScore(c);
+        } catch (...) {
+            failures[c] = std::current_exception();
+        }
+    });
+    choosing = false;
+    for (const std::exception_ptr& failure : failures)
+        if (failure)
+            std::rethrow_exception(failure);
+    // A stop leaves the choice to the searches' scores.
+    if (stop)
+        return std::nullopt;
+    return choice.Chosen(heldOut);
+}
+
+// The search's best model of the last completed generation, as it is.
+void IdentificationRun::ConcludeWithSearchBest() {
+    if (result || !HasModel())
+        return;
+    try {
+        std::optional<LinearModel> model = LinearModel::From(engine.BestModel());
+        if (!model)
+            return;
+        const Refinement refinement = EstimationRefinement();
+        const double error = refinement.SquaredError(*model);
+        KeepResult(Found{std::move(*model), error, SearchPolish::SearchBestOf(engine)}, 0);
+        result->Refined = false;
+    } catch (const std::exception&) {
+        result.reset();
+    }
+}
+
+const std::vector<InputSummary>&
+IdentificationRun::Summaries(std::optional<double> sampleTime) const {
+    static const std::vector<InputSummary> none;
+    if (!result)
+        return none;
+    if (!summaries || summaries->first != sampleTime)
+        summaries.emplace(sampleTime,
+                          ModelSummary::Of(result->Model, sampleTime, EstimationData()));
+    return summaries->second;
+}
+
+void IdentificationRun::KeepResult(Found best, int restart) {
+    summaries.reset();
+    keptSearchModel = best.Searched;
+    IdentifiedModel model = runRows.Judged(std::move(best.Model));
+    model.EstimationError = best.Error;
+    model.Refined = resolved.Refine;
+    model.Restart = restart;
+    model.Origin = best.Origin;
+    model.CompletedSearches = std::max(completedSearches, 1);
+    JudgeOnOtherData(model);
+    result = std::move(model);
+}
+
+std::optional<std::string> IdentificationRun::AddOtherData(std::string name,
+                                                           const TableSamples& samples) {
+    const auto inputs = static_cast<std::size_t>(samples.Inputs());
+    if (runRows.Width() > 0 && inputs + 1 != runRows.Width())
+        return "The validation data " + name + " have " + std::to_string(inputs) +
+               (inputs == 1 ? " input" : " inputs") + "; the model has " +
+               std::to_string(runRows.Width() - 1);
+    ValidationData data{
+        std::move(name),
+        std::vector<std::vector<double>>(
+            inputs + 1, std::vector<double>(static_cast<std::size_t>(samples.Samples())))};
+    for (int r = 0; r < samples.Samples(); ++r) {
+        const std::span<const double> row = samples.Row(r);
+        for (std::size_t c = 0; c <= inputs; ++c)
+            data.Columns[c][static_cast<std::size_t>(r)] = row[c];
+    }
+    OtherData.push_back(std::move(data));
+    return std::nullopt;
+}
+
+// Each experiment from rest around the model's offsets, as the exported model computes it;
+// the fit over all of them adds up every part's residuals and deviations from its own mean.
+void IdentificationRun::JudgeOnOtherData(IdentifiedModel& model) const {
+    RunRows::PooledFit all;
+    for (const ValidationData& data : OtherData) {
+        std::vector<std::vector<double>> centred = data.Columns;
+        const std::size_t rows = centred.back().size();
+        model.Offsets.Remove(centred);
+        std::vector<std::span<const double>> inputs(centred.begin(), centred.end() - 1);
+        IdentifiedModel::OtherData judged{data.Name, data.Columns.back(),
+                                          model.Model.Simulate(inputs, rows)};
+        model.Offsets.AddToOutput(judged.Computed);
+        judged.Fit = FitFigure::Percent(judged.Measured, judged.Computed, 0, rows);
+        all.Add(judged.Measured, judged.Computed);
+        model.Validation.push_back(std::move(judged));
+    }
+    if (!OtherData.empty())
+        model.OtherDataFit = all.Percent();
+}
+
+void IdentificationRun::WriteComputedOutput(const std::string& path, std::size_t part) const {
+    if (!result || part > result->Validation.size())
+        return;
+    WriteValues(path, part == 0 ? result->Computed : result->Validation[part - 1].Computed);
+}
+
+void IdentificationRun::WriteExperimentOutput(const std::string& path, std::size_t k) const {
+    if (!result || k >= result->PerExperiment.size())
+        return;
+    const IdentifiedModel::Experiment& part = result->PerExperiment[k];
+    WriteValues(
+        path, std::span<const double>(result->Computed).subspan(part.Begin, part.End - part.Begin));
+}
+
+void IdentificationRun::WriteValues(const std::string& path, std::span<const double> values) {
+    ReplacementFile file(path, ReplacementFile::Links::Replace, "Cannot create the file " + path,
+                         "The file " + path + " could not be written completely");
+    std::string text;
+    std::array<char, 40> buffer{};
+    for (const double value : values) {
+        std::snprintf(buffer.data(), buffer.size(), "%.17g\n", value);
+        text += buffer.data();
+    }
+    file.Write(text);
+    file.Commit();
+}
+
+} // namespace orvanel

@@ -1,0 +1,274 @@
+// One identification run on a table of samples: the sequence the window and the command share.
+#pragma once
+
+#include "document/run/IdentificationOptions.h"
+#include "document/run/IdentifiedModel.h"
+#include "document/run/ModelSummary.h"
+#include "document/run/RunReport.h"
+#include "document/run/RunRows.h"
+#include "document/run/SearchPolish.h"
+#include "engine/estimators/Refinement.h"
+#include "engine/estimators/StructureSearch.h"
+#include "engine/linear/ColumnOffsets.h"
+#include "engine/linear/LinearModel.h"
+#include "model/Rnd.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvanel {
+
+class TableSamples;
+class TGenetico;
+class TMISOFunTrans;
+
+// The steps in order: HandOver the samples (a refusal ends the run there), BeginReport, Run.
+// Run ends the report whatever happened; an owner whose own steps fail between BeginReport and
+// Run ends it with Finish instead. The engine must outlive the run.
+//
+// Options, set before HandOver, add steps around the search: offsets taken out before the
+// hand-over, the engine restricted to the estimation rows, restarts and refinement after it,
+// and the final model simulated over all rows. With the default options the run is the search
+// alone and its report is as it always was.
+class IdentificationRun {
+public:
+    // Genes of every input's transfer function, each drawn from [-1, 1].
+    static constexpr int GenesPerInput = 6;
+    // The highest order of a transfer function's numerator or denominator a run builds: the
+    // search draws at most a pair of poles or zeros per gene and its growth adds at most a pair
+    // per pass. A file that claims more is damaged.
+    static constexpr int MostOrder = 2 * (GenesPerInput + StructureSearch::DefaultPasses);
+
+    explicit IdentificationRun(TGenetico& engine);
+
+    // Stops the engine and hands it the samples and the genes of every input. Returns the
+    // message the engine refuses the run with, or nothing when it can start.
+    // With Options asking for it, the engine gets only the estimation rows, their offsets
+    // removed, and the thorough search settings.
+    std::optional<std::string> HandOver(const TableSamples& samples);
+    // Several experiments with the same columns, in order, each named for the report: one
+    // model fitted to all of them, each simulated from rest and, with offsets removed, taken
+    // around its own means; a validation part holds out the last rows of each. The messages
+    // name the experiment they are about. One experiment is HandOver(samples).
+    std::optional<std::string> HandOver(std::span<const TableSamples> experiments,
+                                        std::vector<std::string> names);
+    // Creates the report at path with the engine's parameters; throws std::runtime_error naming
+    // the file when it cannot be created.
+    void BeginReport(const std::string& path, ReportSeparators separators = {});
+    // Runs the engine, one report row per generation, then ends the report. Returns the
+    // failure to show, empty when there is none: the run's error, else the report's.
+    // After the search come the restarts and the refinement, then Result is set; the report
+    // then ends with a section on the model's quality when any option is used.
+    std::string Run();
+    // Ends the report when one was begun and is still open, with "RUN FAILED" and `failure` in
+    // place of the model when `failure` is not empty; returns the failure as shown to the user,
+    // or when it is empty the report's error.
+    std::string Finish(std::string failure);
+
+    // Whether BeginReport created a report for this run.
+    bool ReportBegun() const { return reportBegun; }
+    const RunReport& Report() const { return report; }
+    // The final model with its computed output and fit figures, after a Run that succeeded;
+    // nothing before, after a failure, or when the search's best model cannot be simulated.
+    const std::optional<IdentifiedModel>& Result() const { return result; }
+    // Writes Result's computed output to path, one value per line with 17 significant digits,
+    // aside and then moved into place; throws DocumentError naming the file when it cannot.
+    // Nothing without a result.
+    // Part 0 is the run's own data, part k the k-th of OtherData.
+    void WriteComputedOutput(const std::string& path, std::size_t part = 0) const;
+    // The same for the rows of experiment k (from 0) of several identified together.
+    void WriteExperimentOutput(const std::string& path, std::size_t k) const;
+    // The experiments handed over, 1 for HandOver(samples).
+    std::size_t ExperimentCount() const { return runRows.ExperimentCount(); }
+    // Values one per line with 17 significant digits, aside and moved into place; throws
+    // DocumentError naming the file when it cannot.
+    static void WriteValues(const std::string& path, std::span<const double> values);
+    // The random source as the search began, after BeforeRun: the same draws again from it.
+    const Rnd::State& StartState() const { return seedState; }
+    // Options with Thorough spelt out, as HandOver took them.
+    const IdentificationOptions& Resolved() const { return resolved; }
+
+    // The phase of the run a stop asked of the engine ended.
+    enum class StopPhase { None, Search, Restarts, HoldOut, Refinement };
+    StopPhase Stopped() const { return stoppedIn; }
+    // The generation of the last report row written, -1 before the first: where a stopped
+    // search ended (a stopped engine counts its generations as all done).
+    int LastGeneration() const { return lastGeneration; }
+    // Whether the search completed a generation, so that it has a best model to show even
+    // when the run failed after that.
+    bool HasModel() const { return lastGeneration >= 0; }
+    // The search whose model was kept, 1 for the run's own, and how many searches completed.
+    int KeptSearch() const { return result ? result->Restart + 1 : 1; }
+    int CompletedSearches() const { return completedSearches; }
+    // The search's best model as the report shows it under OPTIMUM SOLUTION: that of the
+    // search whose model was kept, which with restarts need not be the engine's.
+    const TMISOFunTrans& KeptSearchModel() const;
+    // The lines telling where a stopped run ended, for the report and the user; empty for a
+    // run that was not stopped.
+    std::vector<std::string> StopLines() const;
+
+    // What runs after the search and how far it is, for a status line: "Restart 2 of 4" with
+    // the searches done of all (in a slice "Search 5 of 16 (slice 1 of 4: 2 of 4)", with its
+    // own searches done of its own), "Refining the model", "Simplifying the model" or "Choosing
+    // the model on held-out rows" (Done and Total 0: no measure). Empty Text while the search
+    // itself runs. May be read from OnResponsive while the restarts and the refinement run on
+    // other threads.
+    struct PhaseProgress {
+        std::string Text;
+        int Done = 0;
+        int Total = 0;
+    };
+    PhaseProgress Progress() const;
+
+    // Set before HandOver.
+    IdentificationOptions Options;
+    // Whether the rows handed over differ from the data file's: a table edited and not saved.
+    // The report and the exports then say so, with the number of rows used.
+    bool DataEdited = false;
+    // Cells of the data file filled by interpolation, which the report counts.
+    int FilledCells = 0;
+    // Other experiments to judge the model on, named for the report; each must have as many
+    // inputs as the run's data. Set before Run; with offsets removed each is taken around the
+    // estimation means, as the exported model takes it.
+    struct ValidationData {
+        std::string Name;
+        std::vector<std::vector<double>> Columns;
+    };
+    std::vector<ValidationData> OtherData;
+    // Takes the samples' columns as an experiment of OtherData; nothing when its inputs are not
+    // the run's, which the returned message then says.
+    std::optional<std::string> AddOtherData(std::string name, const TableSamples& samples);
+
+    // After HandOver: the message refusing an output of one value over every estimation row,
+    // which leaves no variation to fit (the search's models then grow without bound), or
+    // nothing.
+    std::optional<std::string> ConstantOutputRefusal() const;
+
+    // The means taken out of the columns for the search (none without offset removal): the
+    // search's models map the inputs less these to the output less its mean.
+    const ColumnOffsets& Offsets() const { return runRows.Offsets(); }
+    // The rows handed over.
+    std::size_t Rows() const { return runRows.Count(); }
+    // The columns the model is fitted to, over the estimation rows with offsets removed, as
+    // a model's summary takes them; no rows before HandOver.
+    ModelSummary::Data EstimationData() const;
+    // The final model's figures per input for a sample time (see ModelSummary), computed once
+    // per result and sample time: the report, the exports and the command all show them, and
+    // their uncertainty takes a pass over the data per parameter. Empty without a result.
+    const std::vector<InputSummary>& Summaries(std::optional<double> sampleTime) const;
+    // Seconds between samples, set before Run: the report's figures are then in seconds,
+    // otherwise in samples.
+    std::optional<double> SampleTime;
+
+    // Called at the engine's yields: after every filling of the first population and once per
+    // generation (after its report row). It may ask the engine to stop.
+    std::function<void()> OnProgress;
+    // Called after every report row, with the engine as of that generation.
+    std::function<void(const TGenetico&)> OnRow;
+    // Called about every engine.ResponsiveInterval while the engine waits for its evaluations
+    // and while the restarts and the refinement run; a stop asked of the engine there ends
+    // the restarts, whose models are then left out.
+    std::function<void()> OnResponsive;
+    // Called just before the engine runs, when nothing is left to set up; seeds reproducible
+    // runs.
+    std::function<void()> BeforeRun;
+
+    // What one search found, as it travels between processes: its index (0 the run's own
+    // search, k the k-th restart), its model and the score the run compares searches by.
+    struct FinishedSearch {
+        int Index = 0;
+        // The draw that seeded restart Index and its integer generator's seed; nothing for the
+        // run's own search, which starts from the run's seed.
+        std::optional<double> SeedDraw;
+        std::uint32_t SystemSeed = 0;
+        // Nothing when the search found no model that can be simulated.
+        std::optional<LinearModel> Model;
+        double Error = 0.0;
+        double Score = 0.0;
+        // The search's best model, as the report shows it under OPTIMUM SOLUTION.
+        std::shared_ptr<const TMISOFunTrans> Searched;
+        // The model its refinement started from, which the merge's hold-out starts from again.
+        std::optional<LinearModel> Start;
+    };
+    // The restarts spread over processes. With Count above 1, Run runs only the searches whose
+    // index is Index modulo Count, the run's own search (index 0) only in slice 0; it then
+    // keeps no model and ends no report, and SliceSearches holds what the searches found.
+    // Set before Run.
+    struct RestartSlice {
+        int Index = 0;
+        int Count = 1;
+    };
+    RestartSlice Slice;
+    const std::vector<FinishedSearch>& SliceSearches() const { return sliceSearches; }
+    // After HandOver: the first search whose model does not give, on these data, the squared
+    // error it came with ("Search 2's model gives the squared error 3.5, not the 1.25 it came
+    // with: its part was changed"); such a model would be used while the texts that came with
+    // it are printed.
+    std::optional<std::string> ForeignModel(const std::vector<FinishedSearch>& searches) const;
+    // In place of Run, after HandOver and BeginReport: ends the run with the searches of every
+    // slice, one per index, as the run in one process ends with them. The report's evolution
+    // table is `evolutionRows` (slice 0's, as RunReport::EvolutionRowText wrote them, the last
+    // of generation `finalGeneration`). With `stopped`, a stop cut the slices short: the run
+    // ends as one stopped then, by the searches' scores. Returns what Run returns.
+    std::string RunMerged(const std::vector<FinishedSearch>& searches,
+                          std::string_view evolutionRows, int finalGeneration,
+                          bool stopped = false);
+
+private:
+    using Found = SearchPolish::Found;
+
+    void RunEngine();
+    std::vector<std::optional<Found>> FindAll(int restarts);
+    std::optional<std::pair<Found, int>>
+    ChosenByHoldOut(const std::vector<std::optional<Found>>& found, std::size_t searches);
+    void RunServing(std::size_t count, std::atomic<bool>& stop, StopPhase phase,
+                    const std::function<void(std::size_t)>& task);
+    void Conclude();
+    // The model chosen among the searches' (the first `searches`) and the estimators'.
+    void KeepChosen(std::vector<std::optional<Found>> found, std::size_t searches);
+    // The penalty per parameter of the structures, with the engine's settings.
+    double PenaltyOf(const TGenetico& settings) const;
+    void ConcludeWithSearchBest();
+    void KeepResult(Found best, int restart);
+    void JudgeOnOtherData(IdentifiedModel& model) const;
+    void NoteStop(StopPhase phase);
+    void NoteSearchStop();
+    StopPhase PhaseAfterSearch() const;
+    std::optional<std::string> MemoryRefusal() const;
+    std::string Ending(bool failed) const;
+    Refinement EstimationRefinement() const;
+
+    TGenetico& engine;
+    RunReport report;
+    bool reportBegun = false;
+    IdentificationOptions resolved;
+    // The rows handed over, which the phases after the search work on.
+    RunRows runRows;
+    std::vector<LinearModel> candidates;
+    Rnd::State seedState;
+    // The work on the estimation rows after the search, with the structure penalty FindAll or
+    // RunMerged takes from the engine's settings; it keeps the estimators' models.
+    std::optional<SearchPolish> polish;
+    std::optional<IdentifiedModel> result;
+    std::shared_ptr<const TMISOFunTrans> keptSearchModel;
+    // Summaries of `result` and the sample time they were computed for.
+    mutable std::optional<std::pair<std::optional<double>, std::vector<InputSummary>>> summaries;
+    int lastGeneration = -1;
+    // Read by Progress while the workers write them.
+    std::atomic<bool> concluding{false};
+    std::atomic<int> searchesDone{0};
+    std::atomic<bool> choosing{false};
+    std::atomic<bool> simplifying{false};
+    int completedSearches = 0;
+    std::vector<FinishedSearch> sliceSearches;
+    StopPhase stoppedIn = StopPhase::None;
+};
+
+} // namespace orvanel

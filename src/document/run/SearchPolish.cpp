@@ -1,0 +1,133 @@
+#include "document/run/SearchPolish.h"
+
+#include "engine/estimators/StructureSearch.h"
+#include "engine/estimators/SubspaceEstimate.h"
+#include "engine/search/Genetico.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace orvanel {
+namespace {
+
+// Distinct structures refined after each search.
+constexpr std::size_t RefinementStarts = 8;
+
+} // namespace
+
+SearchPolish::SearchPolish(ModelSummary::Data rows, const IdentificationOptions& options,
+                           double penalty, std::atomic<bool>& simplifying)
+    : rows(std::move(rows)), options(options), penalty(penalty), simplifying(simplifying) {}
+
+void SearchPolish::CollectCandidate(const TGenetico& search, const IdentificationOptions& options,
+                                    std::vector<LinearModel>& found) {
+    if (!options.Refine)
+        return;
+    std::optional<LinearModel> model = LinearModel::From(search.BestModel());
+    if (model && (found.empty() || found.back() != *model))
+        found.push_back(std::move(*model));
+}
+
+std::shared_ptr<const TMISOFunTrans> SearchPolish::SearchBestOf(const TGenetico& search) {
+    auto best = std::make_shared<TMISOFunTrans>();
+    best->Assign(search.BestModel());
+    return best;
+}
+
+double SearchPolish::Score(const Found& found) const {
+    return found.Error + penalty * static_cast<double>(found.Model.ParameterCount());
+}
+
+Refinement SearchPolish::EstimationRefinement() const {
+    return Refinement(rows.Inputs, rows.Output, rows.Rows, rows.Parts);
+}
+
+// The search's best model, or with refinement the best refined one among the distinct
+// structures of the generations' bests and the final population's best, lowest error first.
+std::optional<SearchPolish::Found> SearchPolish::Best(const TGenetico& search,
+                                                      std::vector<LinearModel> found,
+                                                      const std::atomic<bool>& stop) const {
+    Refinement refinement = EstimationRefinement();
+    refinement.Stop = &stop;
+    if (!options.Refine) {
+        std::optional<LinearModel> model = LinearModel::From(search.BestModel());
+        if (!model)
+            return std::nullopt;
+        const double error = refinement.SquaredError(*model);
+        return Found{std::move(*model), error};
+    }
+    const auto& population = search.Population();
+    const auto best = std::min_element(
+        population.begin(), population.end(),
+        [](const TMISOFunTrans& a, const TMISOFunTrans& b) { return a.Error < b.Error; });
+    if (best != population.end()) {
+        if (std::optional<LinearModel> model = LinearModel::From(*best))
+            found.push_back(std::move(*model));
+    }
+    std::vector<Found> scored;
+    for (LinearModel& model : found) {
+        const double error = refinement.SquaredError(model);
+        scored.push_back({std::move(model), error});
+    }
+    std::stable_sort(scored.begin(), scored.end(),
+                     [](const Found& a, const Found& b) { return a.Error < b.Error; });
+    std::vector<LinearModel> ordered;
+    for (Found& f : scored)
+        ordered.push_back(std::move(f.Model));
+    if (ordered.empty())
+        return std::nullopt;
+    Refinement::Result refined = refinement.RefineBest(ordered, RefinementStarts);
+    LinearModel start = ordered[std::min(refined.Start, ordered.size() - 1)];
+    if (options.Simplify) {
+        simplifying = true;
+        refined = refinement.Simplify(std::move(refined), penalty);
+    }
+    if (options.Thorough)
+        refined = Grown(std::move(refined), stop);
+    Found kept{std::move(refined.Model), refined.Error};
+    kept.Stopped = refined.Stopped;
+    kept.Start = std::move(start);
+    return kept;
+}
+
+Refinement::Result SearchPolish::Grown(Refinement::Result start,
+                                       const std::atomic<bool>& stop) const {
+    StructureSearch search(rows.Inputs, rows.Output, rows.Rows, rows.Parts);
+    search.Stop = &stop;
+    return search.Grow(std::move(start), penalty);
+}
+
+// Estimator 0 is the ARX model, 1 the subspace model, each chosen on the estimation rows and
+// then refined, simplified and grown as the searches' models are.
+std::optional<SearchPolish::Found>
+SearchPolish::FromEstimator(std::size_t which, const std::atomic<bool>& stop) const {
+    const std::vector<std::span<const double>>& inputs = rows.Inputs;
+    const std::span<const double> output = rows.Output;
+    std::optional<LinearModel> start;
+    if (which == 0) {
+        estimates.Arx = ArxEstimate(inputs, output, rows.Rows, rows.Parts).Structures(penalty);
+        start = ArxEstimate::Best(estimates.Arx);
+    } else {
+        // Higher orders are judged as they are, in the hold-out; as starts their many
+        // factors cost the simplification much and overfit.
+        const SubspaceEstimate subspace(inputs, output, rows.Rows, rows.Parts);
+        estimates.Subspace = subspace.Fits();
+        const int order = subspace.BestOrder(estimates.Subspace, penalty, ArxEstimate::MaxOrder);
+        if (order > 0)
+            start = estimates.Subspace[static_cast<std::size_t>(order - 1)];
+    }
+    if (!start || stop)
+        return std::nullopt;
+    Refinement refinement = EstimationRefinement();
+    refinement.Stop = &stop;
+    Refinement::Result refined =
+        Grown(refinement.Simplify(refinement.Refine(*start), penalty), stop);
+    if (stop)
+        return std::nullopt;
+    Found found{std::move(refined.Model), refined.Error};
+    found.Origin = which == 0 ? "ARX estimate" : "subspace estimate";
+    found.Start = std::move(start);
+    return found;
+}
+
+} // namespace orvanel
