@@ -69,6 +69,13 @@ eval "$rerun" >/dev/null
 cmp -s model.json whole.json && grep -q -- '--array=1 ' sbatch.log
 expect "slice 1 rerun alone completes the merge" 0 $?
 
+rm -f sbatch.log model.json plant-part-*.json slurm-*.out
+"$script" --slices 3 plant.txt "${options[@]}" --export model.json >submit.txt
+expect "a submission without a seed draws one every task takes" "0 0" \
+    "$? $(cat slurm-*.out | grep -c "orvanel-identify:")"
+[ -s model.json ]
+expect "its merge exports the model" 0 $?
+
 rm -f sbatch.log
 ORVANEL_IDENTIFY=/nonexistent/orvanel-identify "$script" plant.txt 2>err.txt
 expect "a missing command is refused" "2 no job" "$? $([ -e sbatch.log ] && echo job || echo no job)"

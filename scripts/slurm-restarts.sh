@@ -64,7 +64,7 @@ if [ -n "$only" ]; then
         [ "$slice" -lt "$slices" ] || fail "--only $only: slice $slice is not one of 0 to $((slices - 1))"
     done
 fi
-[ -n "$seed" ] || seed=$(($(date +%s%N) / 1000000 % 86400000))
+[ -n "$seed" ] || seed=$(($(date +%s%N) / 1000000 % 1000))
 whole_number "$seed" --seed-ms
 
 identify=${ORVANEL_IDENTIFY:-orvanel-identify}
