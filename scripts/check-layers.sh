@@ -30,17 +30,22 @@ allowed() {
 # The sub-folder of a layer that `path` (layer/sub/File.h) lies in, or nothing.
 subfolder() {
     local rest=${1#*/}
-    [[ $rest == */* ]] && echo "${rest%%/*}"
-    return 0
+    if [[ $rest == */* ]]; then echo "${rest%%/*}"; fi
+}
+
+# Whether `word` is one of the space-separated `list`.
+among() {
+    [[ " $2 " == *" $1 "* ]]
 }
 
 status=0
+include='^#include "(([a-z]+)/([A-Za-z/]+))\.h"'
 while IFS=: read -r file line text; do
+    [[ $text =~ $include ]] || continue
+    included=${BASH_REMATCH[1]}
+    target=${BASH_REMATCH[2]}
     layer=${file%%/*}
-    included=$(sed -n 's/^#include "\([a-z]*\/[A-Za-z/]*\)\.h".*/\1/p' <<<"$text")
-    [ -n "$included" ] || continue
-    target=${included%%/*}
-    if ! grep -qw "$target" <<<"$(allowed "$layer")"; then
+    if ! among "$target" "$(allowed "$layer")"; then
         echo "src/$file:$line: $layer includes $target, a layer above it: $text" >&2
         status=1
         continue
@@ -49,7 +54,7 @@ while IFS=: read -r file line text; do
     from=$(subfolder "$file")
     to=$(subfolder "$included")
     [ -n "$from" ] || continue
-    if [ -z "$to" ] || ! grep -qw "$to" <<<"$(allowed "$layer/$from")"; then
+    if [ -z "$to" ] || ! among "$to" "$(allowed "$layer/$from")"; then
         echo "src/$file:$line: $layer/$from includes ${to:-the top of $layer}, beside or above it: $text" >&2
         status=1
     fi
