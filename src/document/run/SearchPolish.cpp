@@ -1,6 +1,5 @@
 #include "document/run/SearchPolish.h"
 
-#include "engine/estimators/StructureSearch.h"
 #include "engine/estimators/SubspaceEstimate.h"
 #include "engine/search/Genetico.h"
 
@@ -38,8 +37,18 @@ double SearchPolish::Score(const Found& found) const {
     return found.Error + penalty * static_cast<double>(found.Model.ParameterCount());
 }
 
-Refinement SearchPolish::EstimationRefinement() const {
+Refinement SearchPolish::RefinementOn(const ModelSummary::Data& rows) {
     return Refinement(rows.Inputs, rows.Output, rows.Rows, rows.Parts);
+}
+
+Refinement SearchPolish::EstimationRefinement() const {
+    return RefinementOn(rows);
+}
+
+Refinement::Result SearchPolish::Polished(const Refinement& refinement,
+                                          const StructureSearch& growth, const LinearModel& start,
+                                          double penalty) {
+    return growth.Grow(refinement.Simplify(refinement.Refine(start), penalty), penalty);
 }
 
 // The search's best model, or with refinement the best refined one among the distinct
@@ -83,18 +92,17 @@ std::optional<SearchPolish::Found> SearchPolish::Best(const TGenetico& search,
         refined = refinement.Simplify(std::move(refined), penalty);
     }
     if (options.Thorough)
-        refined = Grown(std::move(refined), stop);
+        refined = Growth(stop).Grow(std::move(refined), penalty);
     Found kept{std::move(refined.Model), refined.Error};
     kept.Stopped = refined.Stopped;
     kept.Start = std::move(start);
     return kept;
 }
 
-Refinement::Result SearchPolish::Grown(Refinement::Result start,
-                                       const std::atomic<bool>& stop) const {
+StructureSearch SearchPolish::Growth(const std::atomic<bool>& stop) const {
     StructureSearch search(rows.Inputs, rows.Output, rows.Rows, rows.Parts);
     search.Stop = &stop;
-    return search.Grow(std::move(start), penalty);
+    return search;
 }
 
 // Estimator 0 is the ARX model, 1 the subspace model, each chosen on the estimation rows and
@@ -120,8 +128,7 @@ SearchPolish::FromEstimator(std::size_t which, const std::atomic<bool>& stop) co
         return std::nullopt;
     Refinement refinement = EstimationRefinement();
     refinement.Stop = &stop;
-    Refinement::Result refined =
-        Grown(refinement.Simplify(refinement.Refine(*start), penalty), stop);
+    Refinement::Result refined = Polished(refinement, Growth(stop), *start, penalty);
     if (stop)
         return std::nullopt;
     Found found{std::move(refined.Model), refined.Error};
