@@ -2,21 +2,15 @@
 
 #include "document/run/HoldOutChoice.h"
 #include "document/run/RestartSearches.h"
-#include "document/table/ReplacementFile.h"
 #include "document/table/TableSamples.h"
 #include "engine/estimators/Refinement.h"
-#include "engine/linear/FitFigure.h"
 #include "engine/search/Genetico.h"
-#include "model/NumberText.h"
 #include "model/RunError.h"
 #include "model/WorkerPool.h"
 
 #include <algorithm>
-#include <array>
 #include <atomic>
-#include <cmath>
 #include <condition_variable>
-#include <cstdio>
 #include <exception>
 #include <mutex>
 #include <system_error>
