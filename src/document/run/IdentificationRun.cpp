@@ -315,15 +315,14 @@ void IdentificationRun::Conclude() {
     }
     const std::size_t searches =
         std::min(found.size(), static_cast<std::size_t>(std::max(resolved.Restarts, 1)));
-    progress.CompletedSearches = static_cast<int>(
-        std::count_if(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(searches),
-                      [](const auto& f) { return f.has_value(); }));
+    progress.CompletedSearches = RestartSearches::Completed(found, searches);
     KeepChosen(found, searches);
 }
 
 // With a thorough run that was not stopped, the model the hold-out chooses; otherwise that of
 // the lowest score among the searches.
-void IdentificationRun::KeepChosen(std::vector<std::optional<Found>> found, std::size_t searches) {
+void IdentificationRun::KeepChosen(const std::vector<std::optional<Found>>& found,
+                                   std::size_t searches) {
     if (resolved.Thorough && Stopped() == StopPhase::None) {
         if (auto chosen = ChosenByHoldOut(found, searches)) {
             result.Keep(std::move(chosen->first), chosen->second, resolved.Refine,
@@ -332,13 +331,7 @@ void IdentificationRun::KeepChosen(std::vector<std::optional<Found>> found, std:
         }
         // Nothing was found, or a stop cut the choice short: the searches' scores decide.
     }
-    found.resize(std::min(found.size(), searches));
-    std::optional<std::size_t> kept;
-    for (std::size_t k = 0; k < found.size(); ++k) {
-        if (found[k] && (!kept || polish->Score(*found[k]) < polish->Score(*found[*kept])))
-            kept = k;
-    }
-    if (kept)
+    if (const std::optional<std::size_t> kept = polish->LowestScore(found, searches))
         result.Keep(*found[*kept], static_cast<int>(*kept), resolved.Refine,
                     progress.CompletedSearches);
 }
@@ -367,8 +360,7 @@ std::string IdentificationRun::RunMerged(const std::vector<FinishedSearch>& sear
         report.AppendEvolutionRows(evolutionRows);
         progress.LastGeneration = finalGeneration;
         std::vector<std::optional<Found>> found = RestartSearches::FoundOf(searches);
-        progress.CompletedSearches = static_cast<int>(
-            std::count_if(found.begin(), found.end(), [](const auto& f) { return f.has_value(); }));
+        progress.CompletedSearches = RestartSearches::Completed(found, found.size());
         polish.emplace(EstimationData(), resolved, PenaltyOf(engine), progress.Simplifying);
         const std::size_t count = found.size();
         if (resolved.Thorough && !stopped) {

@@ -191,7 +191,7 @@ private:
                     const std::function<void(std::size_t)>& task);
     void Conclude();
     // The model chosen among the searches' (the first `searches`) and the estimators'.
-    void KeepChosen(std::vector<std::optional<Found>> found, std::size_t searches);
+    void KeepChosen(const std::vector<std::optional<Found>>& found, std::size_t searches);
     // The penalty per parameter of the structures, with the engine's settings.
     double PenaltyOf(const TGenetico& settings) const;
     void ConcludeWithSearchBest();

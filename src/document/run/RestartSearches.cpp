@@ -148,6 +148,12 @@ RestartSearches::Finished(const std::vector<std::size_t>& indices,
     return searches;
 }
 
+int RestartSearches::Completed(const std::vector<std::optional<Found>>& found, std::size_t count) {
+    return static_cast<int>(std::count_if(found.begin(),
+                                          found.begin() + static_cast<std::ptrdiff_t>(count),
+                                          [](const auto& f) { return f.has_value(); }));
+}
+
 std::vector<std::optional<RestartSearches::Found>>
 RestartSearches::FoundOf(const std::vector<FinishedSearch>& searches) {
     std::vector<std::optional<Found>> found(searches.size());

@@ -51,6 +51,8 @@ public:
                                                    const Refinement& refinement);
     // Rethrows the first of the searches' failures, a restart's as "Search k of N failed: ...".
     static void RethrowFirst(const std::vector<std::exception_ptr>& failures);
+    // How many of the first `count` searches found a model.
+    static int Completed(const std::vector<std::optional<Found>>& found, std::size_t count);
     // The searches of every slice as the run in one process found them, by index.
     static std::vector<std::optional<Found>> FoundOf(const std::vector<FinishedSearch>& searches);
 

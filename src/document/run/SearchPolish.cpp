@@ -37,6 +37,16 @@ double SearchPolish::Score(const Found& found) const {
     return found.Error + penalty * static_cast<double>(found.Model.ParameterCount());
 }
 
+std::optional<std::size_t> SearchPolish::LowestScore(const std::vector<std::optional<Found>>& found,
+                                                     std::size_t count) const {
+    std::optional<std::size_t> lowest;
+    for (std::size_t k = 0; k < std::min(found.size(), count); ++k) {
+        if (found[k] && (!lowest || Score(*found[k]) < Score(*found[*lowest])))
+            lowest = k;
+    }
+    return lowest;
+}
+
 Refinement SearchPolish::RefinementOn(const ModelSummary::Data& rows) {
     return Refinement(rows.Inputs, rows.Output, rows.Rows, rows.Parts);
 }

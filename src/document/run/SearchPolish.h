@@ -74,6 +74,10 @@ public:
 
     // A found model's error plus the penalty per parameter.
     double Score(const Found& found) const;
+    // The index of the lowest score among the first `count` of `found`, the earlier among
+    // equals; nothing when none of them found a model.
+    std::optional<std::size_t> LowestScore(const std::vector<std::optional<Found>>& found,
+                                           std::size_t count) const;
     double Penalty() const { return penalty; }
     const ModelSummary::Data& Rows() const { return rows; }
     const IdentificationOptions& Options() const { return options; }
