@@ -402,9 +402,8 @@ struct SliceOutcome {
     bool Stopped = false;
 };
 
-SliceOutcome RunSlice(const IdentifyOptions& options, int seed,
-                      IdentificationRun::RestartSlice slice, StopSignals& signals, bool speaks,
-                      const StopRelay& relay = {}) {
+SliceOutcome RunSlice(const IdentifyOptions& options, int seed, RestartSlice slice,
+                      StopSignals& signals, bool speaks, const StopRelay& relay = {}) {
     Session session(options, seed);
     if (const auto refusal = HandOver(session))
         return {ExitBadUsage, *refusal, {}};
@@ -434,7 +433,7 @@ SliceOutcome RunSlice(const IdentifyOptions& options, int seed,
 // "searches 1, 5 of 8", or "no search of 2" for a slice beyond the searches.
 std::string SearchesOf(const RestartParts::Part& part) {
     std::string list;
-    for (const IdentificationRun::FinishedSearch& search : part.Searches)
+    for (const FinishedSearch& search : part.Searches)
         list += (list.empty() ? "" : ", ") + std::to_string(search.Index);
     return (list.empty() ? "no search" : "searches " + list) + " of " +
            std::to_string(part.Run.Restarts);

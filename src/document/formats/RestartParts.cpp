@@ -92,7 +92,7 @@ ordered_json SearchedJson(const TMISOFunTrans& model) {
     return {{"objective", Hex(model.Error)}, {"inputs", inputs}};
 }
 
-ordered_json SearchJson(const IdentificationRun::FinishedSearch& search) {
+ordered_json SearchJson(const FinishedSearch& search) {
     ordered_json found = {{"index", search.Index}};
     if (search.SeedDraw)
         found["seed"] = {{"draw", Hex(*search.SeedDraw)}, {"system", search.SystemSeed}};
@@ -183,10 +183,10 @@ std::shared_ptr<const TMISOFunTrans> ReadSearched(const FieldReader& reader,
     return model;
 }
 
-IdentificationRun::FinishedSearch ReadSearch(const FieldReader& reader, const ordered_json& value,
-                                             const std::string& field, int restarts) {
+FinishedSearch ReadSearch(const FieldReader& reader, const ordered_json& value,
+                          const std::string& field, int restarts) {
     const FieldReader::Object search(reader, value, field);
-    IdentificationRun::FinishedSearch found;
+    FinishedSearch found;
     found.Index = static_cast<int>(search.Integer("index", 0, restarts - 1));
     if (search("seed").is_object()) {
         const FieldReader::Object seed = search.Member("seed");
@@ -262,7 +262,7 @@ std::string RestartParts::Text(const Part& part) {
         document["evolution"] = {{"last_generation", part.LastGeneration},
                                  {"rows", part.EvolutionRows}};
     ordered_json searches = ordered_json::array();
-    for (const IdentificationRun::FinishedSearch& search : part.Searches)
+    for (const FinishedSearch& search : part.Searches)
         searches.push_back(SearchJson(search));
     document["searches"] = searches;
     return document.dump(1) + "\n";
@@ -374,7 +374,7 @@ void RestartParts::CheckComplete(const std::string& name, const Part& part) cons
 void RestartParts::CheckModels(const std::string& name, const Part& part) const {
     const FieldReader reader(name);
     for (std::size_t k = 0; k < part.Searches.size(); ++k) {
-        const IdentificationRun::FinishedSearch& search = part.Searches[k];
+        const FinishedSearch& search = part.Searches[k];
         const std::string field = FieldReader::Item("searches", k);
         if (search.Model)
             CheckModel(reader, *search.Model, FieldReader::Path(field, "model"));

@@ -36,7 +36,7 @@ public:
         std::string EvolutionRows;
         int LastGeneration = -1;
         // Every search of the slice, in index order.
-        std::vector<IdentificationRun::FinishedSearch> Searches;
+        std::vector<FinishedSearch> Searches;
     };
 
     // FNV-1a over the number of rows and columns and every value's bits, row by row, as 16

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <limits>
 
 namespace orvanel {
@@ -25,7 +26,7 @@ constexpr double HoldOutFitShare = 0.7;
 HoldOutChoice::HoldOutChoice(ModelSummary::Data estimation, const SearchPolish& polish,
                              const std::vector<std::optional<Found>>& found, std::size_t searches,
                              const std::atomic<bool>& stop)
-    : rows(std::move(estimation)), polish(polish), held(HoldOutSplit(rows)),
+    : rows(std::move(estimation)), polish(polish), stop(stop), held(HoldOutSplit(rows)),
       pool(HoldOutPool(found, searches)), part(held.Inputs, held.Output, held.Rows, held.Parts),
       partSearch(held.Inputs, held.Output, held.Rows, held.Parts) {
     part.Stop = &stop;
@@ -38,9 +39,9 @@ HoldOutChoice::HoldOutChoice(ModelSummary::Data estimation, const SearchPolish& 
 }
 
 LinearModel HoldOutChoice::Refitted(const Found& found) const {
-    const Refinement::Result refined =
-        part.Simplify(part.Refine(found.Start.value_or(found.Model)), polish.Penalty());
-    return partSearch.Grow(refined, polish.Penalty()).Model;
+    return SearchPolish::Polished(part, partSearch, found.Start.value_or(found.Model),
+                                  polish.Penalty())
+        .Model;
 }
 
 // The first HoldOutFitShare of every experiment's estimation rows, end to end, to fit on; the
@@ -126,6 +127,27 @@ HoldOutChoice::HoldOutPool(const std::vector<std::optional<Found>>& found,
         addEstimate(polish.Estimates().Subspace[n - 1], subspacePart.Fit(static_cast<int>(n)),
                     "subspace estimate");
     return pool;
+}
+
+std::optional<std::pair<HoldOutChoice::Found, int>> HoldOutChoice::Choose(const Serve& serve) {
+    if (Count() == 0)
+        return std::nullopt;
+    std::vector<double> heldOut(Count());
+    std::vector<std::exception_ptr> failures(Count());
+    serve(Count(), [&](std::size_t c) {
+        try {
+            heldOut[c] = HeldOutScore(c);
+        } catch (...) {
+            failures[c] = std::current_exception();
+        }
+    });
+    for (const std::exception_ptr& failure : failures)
+        if (failure)
+            std::rethrow_exception(failure);
+    // A stop leaves the choice to the searches' scores.
+    if (stop)
+        return std::nullopt;
+    return Chosen(heldOut);
 }
 
 double HoldOutChoice::HeldOutScore(std::size_t c) const {

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <span>
 #include <utility>
@@ -21,6 +22,9 @@ namespace orvanel {
 class HoldOutChoice {
 public:
     using Found = SearchPolish::Found;
+    // Runs task(0) .. task(count - 1), perhaps on other threads, and returns when all are done.
+    using Serve =
+        std::function<void(std::size_t count, const std::function<void(std::size_t)>& task)>;
 
     // The candidates among `found` (the first `searches` the searches', the rest the
     // estimators') and the established estimators' models `polish` kept, on the estimation
@@ -30,15 +34,12 @@ public:
                   const std::vector<std::optional<Found>>& found, std::size_t searches,
                   const std::atomic<bool>& stop);
 
+    // The candidate of the lowest held-out score, every candidate judged through `serve`, and
+    // the search it came from; nothing when nothing was found or the stop was asked meanwhile.
+    // Rethrows the first failure of a candidate's judgement.
+    std::optional<std::pair<Found, int>> Choose(const Serve& serve);
     // The candidates to judge, none when nothing was found.
     std::size_t Count() const { return pool.size(); }
-    // Candidate c's squared error on the held-out rows, fitted on the part, plus the penalty
-    // per parameter in proportion to those rows; infinite when its simulation is not finite.
-    // Several candidates may be judged at once on other threads.
-    double HeldOutScore(std::size_t c) const;
-    // The candidate of the lowest of `scores` (one per candidate, the earlier among equals)
-    // and the search it came from.
-    std::pair<Found, int> Chosen(const std::vector<double>& scores);
 
 private:
     // The rows the hold-out fits on (copied with several experiments) and those it judges.
@@ -57,6 +58,13 @@ private:
         std::optional<LinearModel> PartFit;
     };
 
+    // Candidate c's squared error on the held-out rows, fitted on the part, plus the penalty
+    // per parameter in proportion to those rows; infinite when its simulation is not finite.
+    // Several candidates may be judged at once on other threads.
+    double HeldOutScore(std::size_t c) const;
+    // The candidate of the lowest of `scores` (one per candidate, the earlier among equals)
+    // and the search it came from.
+    std::pair<Found, int> Chosen(const std::vector<double>& scores);
     static HoldOutRows HoldOutSplit(const ModelSummary::Data& rows);
     std::vector<HoldOutCandidate> HoldOutPool(const std::vector<std::optional<Found>>& found,
                                               std::size_t searches) const;
@@ -65,6 +73,7 @@ private:
 
     ModelSummary::Data rows;
     const SearchPolish& polish;
+    const std::atomic<bool>& stop;
     HoldOutRows held;
     std::vector<HoldOutCandidate> pool;
     Refinement part;

@@ -2,21 +2,15 @@
 
 #include "document/run/HoldOutChoice.h"
 #include "document/run/RestartSearches.h"
-#include "document/table/ReplacementFile.h"
 #include "document/table/TableSamples.h"
 #include "engine/estimators/Refinement.h"
-#include "engine/linear/FitFigure.h"
 #include "engine/search/Genetico.h"
-#include "model/NumberText.h"
 #include "model/RunError.h"
 #include "model/WorkerPool.h"
 
 #include <algorithm>
-#include <array>
 #include <atomic>
-#include <cmath>
 #include <condition_variable>
-#include <cstdio>
 #include <exception>
 #include <mutex>
 #include <system_error>
@@ -64,8 +58,7 @@ std::optional<std::string> IdentificationRun::HandOver(std::span<const TableSamp
                                                        std::vector<std::string> experimentNames) {
     engine.RequestStop();
     resolved = Options.Resolved();
-    result.reset();
-    summaries.reset();
+    result.Clear();
     candidates.clear();
     polish.reset();
     if (auto refusal = runRows.Take(experiments, std::move(experimentNames), resolved))
@@ -102,13 +95,8 @@ std::optional<std::string> IdentificationRun::MemoryRefusal() const {
 void IdentificationRun::BeginReport(const std::string& path, ReportSeparators separators) {
     report = RunReport(std::move(separators));
     reportBegun = false;
-    lastGeneration = -1;
-    concluding = false;
-    searchesDone = 0;
-    simplifying = false;
-    completedSearches = 0;
-    stoppedIn = StopPhase::None;
-    keptSearchModel.reset();
+    progress.Begin();
+    result.KeepSearchModel(nullptr);
     report.BeginReport(path, engine);
     reportBegun = true;
 }
@@ -119,7 +107,7 @@ std::string IdentificationRun::Run() {
         RunEngine();
         Conclude();
     } catch (const std::exception& error) {
-        concluding = false;
+        progress.Concluding = false;
         failure = error.what();
         if (!HasModel() && failure == AllEqualFailure)
             failure += runRows.OverflowCause();
@@ -145,9 +133,9 @@ std::string IdentificationRun::Finish(std::string failure) {
 // stopped run ended.
 std::string IdentificationRun::Ending(bool failed) const {
     std::vector<std::string> parts;
-    if (!failed && result &&
-        (resolved.AnyOptIn() || !OtherData.empty() || !result->PerExperiment.empty()))
-        parts.push_back(report.QualityText(*result, resolved, Summaries(SampleTime)));
+    if (!failed && Result() &&
+        (resolved.AnyOptIn() || !OtherData.empty() || !Result()->PerExperiment.empty()))
+        parts.push_back(report.QualityText(*Result(), resolved, Summaries(SampleTime)));
     std::string data;
     if (FilledCells > 0)
         data += "\r\nCells filled by linear interpolation: " + std::to_string(FilledCells);
@@ -168,59 +156,16 @@ std::string IdentificationRun::Ending(bool failed) const {
 }
 
 const TMISOFunTrans& IdentificationRun::KeptSearchModel() const {
-    return keptSearchModel ? *keptSearchModel : engine.BestModel();
+    return result.SearchModel() ? *result.SearchModel() : engine.BestModel();
 }
 
 std::vector<std::string> IdentificationRun::StopLines() const {
-    const std::string generations = std::to_string(engine.Generations);
-    switch (stoppedIn) {
-    case StopPhase::None:
-        return {};
-    case StopPhase::Search:
-        if (!HasModel())
-            return {"RUN STOPPED", "Stopped before the first generation was complete."};
-        return {"RUN STOPPED", "Stopped at generation " + std::to_string(lastGeneration) + " of " +
-                                   generations + "."};
-    case StopPhase::Restarts:
-        return {"RUN STOPPED", "Stopped during the restarts: " + std::to_string(completedSearches) +
-                                   " of " + std::to_string(resolved.Restarts) +
-                                   " searches completed, the model of search " +
-                                   std::to_string(KeptSearch()) + " kept."};
-    case StopPhase::HoldOut:
-        return {"RUN STOPPED", "Stopped while choosing the model on held-out rows: the model of "
-                               "search " +
-                                   std::to_string(KeptSearch()) + ", the best by its score, kept."};
-    case StopPhase::Refinement:
-        break;
-    }
-    return {"RUN STOPPED", "Stopped during the refinement: the model is the best found before "
-                           "the stop."};
-}
-
-IdentificationRun::PhaseProgress IdentificationRun::Progress() const {
-    if (choosing)
-        return {"Choosing the model on held-out rows", 0, 0};
-    if (!concluding)
-        return {};
-    if (resolved.Restarts > 1 && Slice.Count > 1)
-        return RestartSearches::SliceProgress(Slice, resolved.Restarts, searchesDone);
-    if (resolved.Restarts > 1) {
-        const int done = std::min<int>(searchesDone, resolved.Restarts);
-        return {"Restart " + std::to_string(std::min(done + 1, resolved.Restarts)) + " of " +
-                    std::to_string(resolved.Restarts),
-                done, resolved.Restarts};
-    }
-    return {simplifying ? "Simplifying the model" : "Refining the model", 0, 0};
+    return progress.StopLines(engine.Generations, resolved.Restarts, KeptSearch());
 }
 
 void IdentificationRun::NoteSearchStop() {
     if (engine.Evolving() && engine.StopRequested())
-        NoteStop(StopPhase::Search);
-}
-
-void IdentificationRun::NoteStop(StopPhase phase) {
-    if (stoppedIn == StopPhase::None)
-        stoppedIn = phase;
+        progress.NoteStop(StopPhase::Search);
 }
 
 // The hooks hold this run's callbacks only while it runs, so a later run or a destroyed owner
@@ -228,7 +173,7 @@ void IdentificationRun::NoteStop(StopPhase phase) {
 void IdentificationRun::RunEngine() {
     engine.AppendEvolutionRow = [this](const TGenetico& e) {
         report.AppendEvolutionRow(e);
-        lastGeneration = e.Generation();
+        progress.LastGeneration = e.Generation();
         SearchPolish::CollectCandidate(e, resolved, candidates);
         if (OnRow)
             OnRow(e);
@@ -269,15 +214,6 @@ void IdentificationRun::RunEngine() {
     clearHooks();
 }
 
-ModelSummary::Data IdentificationRun::EstimationData() const {
-    return runRows.Estimation();
-}
-
-Refinement IdentificationRun::EstimationRefinement() const {
-    const ModelSummary::Data rows = runRows.Estimation();
-    return Refinement(rows.Inputs, rows.Output, rows.Rows, rows.Parts);
-}
-
 // The refined best of the run's own search (entry 0) and restarts 1..N-1 (the others), shared
 // among threads; each depends on its number alone. This thread meanwhile serves OnResponsive
 // and passes a stop asked of the engine on to the restarts, which then find nothing.
@@ -287,13 +223,13 @@ std::vector<std::optional<IdentificationRun::Found>> IdentificationRun::FindAll(
     const auto searches = static_cast<std::size_t>(std::max(restarts, 1));
     // A slice leaves the estimators to the merge: they draw nothing, so it computes them alike.
     const std::size_t estimators =
-        resolved.Thorough && stoppedIn == StopPhase::None && Slice.Count <= 1 ? EstimatorStarts : 0;
+        resolved.Thorough && Stopped() == StopPhase::None && Slice.Count <= 1 ? EstimatorStarts : 0;
     std::vector<std::optional<Found>> found(searches + estimators);
     // The window may change the engine's settings while this thread serves it: the workers
     // read a copy taken now.
     const RestartSearches others(engine, seedState);
-    polish.emplace(EstimationData(), resolved, PenaltyOf(others.Settings()), simplifying);
-    std::atomic<bool> stop{stoppedIn != StopPhase::None};
+    polish.emplace(EstimationData(), resolved, PenaltyOf(others.Settings()), progress.Simplifying);
+    std::atomic<bool> stop{Stopped() != StopPhase::None};
     const std::vector<std::size_t> mine = RestartSearches::SliceIndices(Slice, found.size());
     std::vector<std::exception_ptr> failures(found.size());
     RunServing(mine.size(), stop, PhaseAfterSearch(), [&](std::size_t i) {
@@ -313,7 +249,7 @@ std::vector<std::optional<IdentificationRun::Found>> IdentificationRun::FindAll(
         }
         // The estimators' starts are short and run beside the restarts the gauge counts.
         if (k < searches)
-            ++searchesDone;
+            ++progress.SearchesDone;
     });
     candidates.clear();
     RestartSearches::RethrowFirst(failures);
@@ -340,7 +276,7 @@ void IdentificationRun::RunServing(std::size_t count, std::atomic<bool>& stop, S
     const auto passOnStop = [&] {
         if (engine.StopRequested()) {
             stop = true;
-            NoteStop(phase);
+            progress.NoteStop(phase);
         }
     };
     // A stop asked before the work began counts as well.
@@ -365,10 +301,10 @@ IdentificationRun::StopPhase IdentificationRun::PhaseAfterSearch() const {
 
 void IdentificationRun::Conclude() {
     if (engine.StopRequested() && (resolved.Refine || resolved.Restarts > 1))
-        NoteStop(PhaseAfterSearch());
-    concluding = resolved.Refine || resolved.Restarts > 1;
-    const auto found = FindAll(stoppedIn != StopPhase::None ? 1 : resolved.Restarts);
-    concluding = false;
+        progress.NoteStop(PhaseAfterSearch());
+    progress.Concluding = resolved.Refine || resolved.Restarts > 1;
+    const auto found = FindAll(Stopped() != StopPhase::None ? 1 : resolved.Restarts);
+    progress.Concluding = false;
     // Every search of the slice, those a stop left unrun without a model.
     if (Slice.Count > 1) {
         sliceSearches = RestartSearches::Finished(
@@ -379,30 +315,25 @@ void IdentificationRun::Conclude() {
     }
     const std::size_t searches =
         std::min(found.size(), static_cast<std::size_t>(std::max(resolved.Restarts, 1)));
-    completedSearches = static_cast<int>(
-        std::count_if(found.begin(), found.begin() + static_cast<std::ptrdiff_t>(searches),
-                      [](const auto& f) { return f.has_value(); }));
+    progress.CompletedSearches = RestartSearches::Completed(found, searches);
     KeepChosen(found, searches);
 }
 
 // With a thorough run that was not stopped, the model the hold-out chooses; otherwise that of
 // the lowest score among the searches.
-void IdentificationRun::KeepChosen(std::vector<std::optional<Found>> found, std::size_t searches) {
-    if (resolved.Thorough && stoppedIn == StopPhase::None) {
+void IdentificationRun::KeepChosen(const std::vector<std::optional<Found>>& found,
+                                   std::size_t searches) {
+    if (resolved.Thorough && Stopped() == StopPhase::None) {
         if (auto chosen = ChosenByHoldOut(found, searches)) {
-            KeepResult(std::move(chosen->first), chosen->second);
+            result.Keep(std::move(chosen->first), chosen->second, resolved.Refine,
+                        progress.CompletedSearches);
             return;
         }
         // Nothing was found, or a stop cut the choice short: the searches' scores decide.
     }
-    found.resize(std::min(found.size(), searches));
-    std::optional<std::size_t> kept;
-    for (std::size_t k = 0; k < found.size(); ++k) {
-        if (found[k] && (!kept || polish->Score(*found[k]) < polish->Score(*found[*kept])))
-            kept = k;
-    }
-    if (kept)
-        KeepResult(*found[*kept], static_cast<int>(*kept));
+    if (const std::optional<std::size_t> kept = polish->LowestScore(found, searches))
+        result.Keep(*found[*kept], static_cast<int>(*kept), resolved.Refine,
+                    progress.CompletedSearches);
 }
 
 double IdentificationRun::PenaltyOf(const TGenetico& settings) const {
@@ -412,7 +343,7 @@ double IdentificationRun::PenaltyOf(const TGenetico& settings) const {
 
 std::optional<std::string>
 IdentificationRun::ForeignModel(const std::vector<FinishedSearch>& searches) const {
-    return RestartSearches::ForeignModel(searches, EstimationRefinement());
+    return RestartSearches::ForeignModel(searches, SearchPolish::RefinementOn(EstimationData()));
 }
 
 std::string IdentificationRun::RunMerged(const std::vector<FinishedSearch>& searches,
@@ -423,14 +354,14 @@ std::string IdentificationRun::RunMerged(const std::vector<FinishedSearch>& sear
     // on ends the merge early.
     engine.DropStop();
     if (stopped)
-        NoteStop(finalGeneration < engine.Generations ? StopPhase::Search : PhaseAfterSearch());
+        progress.NoteStop(finalGeneration < engine.Generations ? StopPhase::Search
+                                                               : PhaseAfterSearch());
     try {
         report.AppendEvolutionRows(evolutionRows);
-        lastGeneration = finalGeneration;
+        progress.LastGeneration = finalGeneration;
         std::vector<std::optional<Found>> found = RestartSearches::FoundOf(searches);
-        completedSearches = static_cast<int>(
-            std::count_if(found.begin(), found.end(), [](const auto& f) { return f.has_value(); }));
-        polish.emplace(EstimationData(), resolved, PenaltyOf(engine), simplifying);
+        progress.CompletedSearches = RestartSearches::Completed(found, found.size());
+        polish.emplace(EstimationData(), resolved, PenaltyOf(engine), progress.Simplifying);
         const std::size_t count = found.size();
         if (resolved.Thorough && !stopped) {
             const std::atomic<bool> stop{false};
@@ -440,8 +371,8 @@ std::string IdentificationRun::RunMerged(const std::vector<FinishedSearch>& sear
         KeepChosen(std::move(found), count);
         // A model from an estimator's start has no search of its own: the report shows the
         // run's own search, which in one process the engine holds and here slice 0 brought.
-        if (!keptSearchModel && !searches.empty() && searches.front().Index == 0)
-            keptSearchModel = searches.front().Searched;
+        if (!result.SearchModel() && !searches.empty() && searches.front().Index == 0)
+            result.KeepSearchModel(searches.front().Searched);
     } catch (const std::exception& error) {
         failure = error.what();
     }
@@ -456,67 +387,34 @@ IdentificationRun::ChosenByHoldOut(const std::vector<std::optional<Found>>& foun
                                    std::size_t searches) {
     std::atomic<bool> stop{false};
     HoldOutChoice choice(EstimationData(), *polish, found, searches, stop);
-    if (choice.Count() == 0)
-        return std::nullopt;
-    std::vector<double> heldOut(choice.Count());
-    std::vector<std::exception_ptr> failures(choice.Count());
-    choosing = true;
-    RunServing(choice.Count(), stop, StopPhase::HoldOut, [&](std::size_t c) {
-        try {
-            heldOut[c] = choice.HeldOutScore(c);
-        } catch (...) {
-            failures[c] = std::current_exception();
-        }
+    return choice.Choose([&](std::size_t count, const std::function<void(std::size_t)>& task) {
+        progress.Choosing = true;
+        RunServing(count, stop, StopPhase::HoldOut, task);
+        progress.Choosing = false;
     });
-    choosing = false;
-    for (const std::exception_ptr& failure : failures)
-        if (failure)
-            std::rethrow_exception(failure);
-    // A stop leaves the choice to the searches' scores.
-    if (stop)
-        return std::nullopt;
-    return choice.Chosen(heldOut);
 }
 
 // The search's best model of the last completed generation, as it is.
 void IdentificationRun::ConcludeWithSearchBest() {
-    if (result || !HasModel())
-        return;
-    try {
-        std::optional<LinearModel> model = LinearModel::From(engine.BestModel());
-        if (!model)
-            return;
-        const Refinement refinement = EstimationRefinement();
-        const double error = refinement.SquaredError(*model);
-        KeepResult(Found{std::move(*model), error, SearchPolish::SearchBestOf(engine)}, 0);
-        result->Refined = false;
-    } catch (const std::exception&) {
-        result.reset();
-    }
+    if (!Result() && HasModel())
+        result.KeepSearchBest(engine, progress.CompletedSearches);
 }
 
 const std::vector<InputSummary>&
 IdentificationRun::Summaries(std::optional<double> sampleTime) const {
-    static const std::vector<InputSummary> none;
-    if (!result)
-        return none;
-    if (!summaries || summaries->first != sampleTime)
-        summaries.emplace(sampleTime,
-                          ModelSummary::Of(result->Model, sampleTime, EstimationData()));
-    return summaries->second;
+    return result.Summaries(sampleTime);
 }
 
-void IdentificationRun::KeepResult(Found best, int restart) {
-    summaries.reset();
-    keptSearchModel = best.Searched;
-    IdentifiedModel model = runRows.Judged(std::move(best.Model));
-    model.EstimationError = best.Error;
-    model.Refined = resolved.Refine;
-    model.Restart = restart;
-    model.Origin = best.Origin;
-    model.CompletedSearches = std::max(completedSearches, 1);
-    JudgeOnOtherData(model);
-    result = std::move(model);
+void IdentificationRun::WriteComputedOutput(const std::string& path, std::size_t part) const {
+    result.WriteComputedOutput(path, part);
+}
+
+void IdentificationRun::WriteExperimentOutput(const std::string& path, std::size_t k) const {
+    result.WriteExperimentOutput(path, k);
+}
+
+void IdentificationRun::WriteValues(const std::string& path, std::span<const double> values) {
+    RunResult::WriteValues(path, values);
 }
 
 std::optional<std::string> IdentificationRun::AddOtherData(std::string name,
@@ -537,53 +435,6 @@ std::optional<std::string> IdentificationRun::AddOtherData(std::string name,
     }
     OtherData.push_back(std::move(data));
     return std::nullopt;
-}
-
-// Each experiment from rest around the model's offsets, as the exported model computes it;
-// the fit over all of them adds up every part's residuals and deviations from its own mean.
-void IdentificationRun::JudgeOnOtherData(IdentifiedModel& model) const {
-    RunRows::PooledFit all;
-    for (const ValidationData& data : OtherData) {
-        std::vector<std::vector<double>> centred = data.Columns;
-        const std::size_t rows = centred.back().size();
-        model.Offsets.Remove(centred);
-        std::vector<std::span<const double>> inputs(centred.begin(), centred.end() - 1);
-        IdentifiedModel::OtherData judged{data.Name, data.Columns.back(),
-                                          model.Model.Simulate(inputs, rows)};
-        model.Offsets.AddToOutput(judged.Computed);
-        judged.Fit = FitFigure::Percent(judged.Measured, judged.Computed, 0, rows);
-        all.Add(judged.Measured, judged.Computed);
-        model.Validation.push_back(std::move(judged));
-    }
-    if (!OtherData.empty())
-        model.OtherDataFit = all.Percent();
-}
-
-void IdentificationRun::WriteComputedOutput(const std::string& path, std::size_t part) const {
-    if (!result || part > result->Validation.size())
-        return;
-    WriteValues(path, part == 0 ? result->Computed : result->Validation[part - 1].Computed);
-}
-
-void IdentificationRun::WriteExperimentOutput(const std::string& path, std::size_t k) const {
-    if (!result || k >= result->PerExperiment.size())
-        return;
-    const IdentifiedModel::Experiment& part = result->PerExperiment[k];
-    WriteValues(
-        path, std::span<const double>(result->Computed).subspan(part.Begin, part.End - part.Begin));
-}
-
-void IdentificationRun::WriteValues(const std::string& path, std::span<const double> values) {
-    ReplacementFile file(path, ReplacementFile::Links::Replace, "Cannot create the file " + path,
-                         "The file " + path + " could not be written completely");
-    std::string text;
-    std::array<char, 40> buffer{};
-    for (const double value : values) {
-        std::snprintf(buffer.data(), buffer.size(), "%.17g\n", value);
-        text += buffer.data();
-    }
-    file.Write(text);
-    file.Commit();
 }
 
 } // namespace orvanel

@@ -1,22 +1,24 @@
 // One identification run on a table of samples: the sequence the window and the command share.
 #pragma once
 
+#include "document/run/FinishedSearch.h"
 #include "document/run/IdentificationOptions.h"
 #include "document/run/IdentifiedModel.h"
 #include "document/run/ModelSummary.h"
+#include "document/run/RestartSlice.h"
+#include "document/run/RunProgress.h"
 #include "document/run/RunReport.h"
+#include "document/run/RunResult.h"
 #include "document/run/RunRows.h"
 #include "document/run/SearchPolish.h"
-#include "engine/estimators/Refinement.h"
+#include "document/run/ValidationData.h"
 #include "engine/estimators/StructureSearch.h"
 #include "engine/linear/ColumnOffsets.h"
 #include "engine/linear/LinearModel.h"
 #include "model/Rnd.h"
 
 #include <atomic>
-#include <cstdint>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -39,6 +41,9 @@ class TMISOFunTrans;
 // alone and its report is as it always was.
 class IdentificationRun {
 public:
+    using PhaseProgress = RunProgress::PhaseProgress;
+    using StopPhase = RunProgress::StopPhase;
+
     // Genes of every input's transfer function, each drawn from [-1, 1].
     static constexpr int GenesPerInput = 6;
     // The highest order of a transfer function's numerator or denominator a run builds: the
@@ -77,18 +82,13 @@ public:
     const RunReport& Report() const { return report; }
     // The final model with its computed output and fit figures, after a Run that succeeded;
     // nothing before, after a failure, or when the search's best model cannot be simulated.
-    const std::optional<IdentifiedModel>& Result() const { return result; }
-    // Writes Result's computed output to path, one value per line with 17 significant digits,
-    // aside and then moved into place; throws DocumentError naming the file when it cannot.
-    // Nothing without a result.
-    // Part 0 is the run's own data, part k the k-th of OtherData.
+    const std::optional<IdentifiedModel>& Result() const { return result.Model(); }
+    // Writes Result's computed output to path (see RunResult); part 0 is the run's own data,
+    // part k the k-th of OtherData.
     void WriteComputedOutput(const std::string& path, std::size_t part = 0) const;
     // The same for the rows of experiment k (from 0) of several identified together.
     void WriteExperimentOutput(const std::string& path, std::size_t k) const;
-    // The experiments handed over, 1 for HandOver(samples).
-    std::size_t ExperimentCount() const { return runRows.ExperimentCount(); }
-    // Values one per line with 17 significant digits, aside and moved into place; throws
-    // DocumentError naming the file when it cannot.
+    // Values one per line with 17 significant digits (see RunResult).
     static void WriteValues(const std::string& path, std::span<const double> values);
     // The random source as the search began, after BeforeRun: the same draws again from it.
     const Rnd::State& StartState() const { return seedState; }
@@ -96,36 +96,25 @@ public:
     const IdentificationOptions& Resolved() const { return resolved; }
 
     // The phase of the run a stop asked of the engine ended.
-    enum class StopPhase { None, Search, Restarts, HoldOut, Refinement };
-    StopPhase Stopped() const { return stoppedIn; }
+    StopPhase Stopped() const { return progress.Stopped(); }
     // The generation of the last report row written, -1 before the first: where a stopped
     // search ended (a stopped engine counts its generations as all done).
-    int LastGeneration() const { return lastGeneration; }
+    int LastGeneration() const { return progress.LastGeneration; }
     // Whether the search completed a generation, so that it has a best model to show even
     // when the run failed after that.
-    bool HasModel() const { return lastGeneration >= 0; }
+    bool HasModel() const { return progress.HasModel(); }
     // The search whose model was kept, 1 for the run's own, and how many searches completed.
-    int KeptSearch() const { return result ? result->Restart + 1 : 1; }
-    int CompletedSearches() const { return completedSearches; }
+    int KeptSearch() const { return Result() ? Result()->Restart + 1 : 1; }
+    int CompletedSearches() const { return progress.CompletedSearches; }
     // The search's best model as the report shows it under OPTIMUM SOLUTION: that of the
     // search whose model was kept, which with restarts need not be the engine's.
     const TMISOFunTrans& KeptSearchModel() const;
-    // The lines telling where a stopped run ended, for the report and the user; empty for a
-    // run that was not stopped.
+    // Where a stopped run ended, for the report and the user (see RunProgress).
     std::vector<std::string> StopLines() const;
 
-    // What runs after the search and how far it is, for a status line: "Restart 2 of 4" with
-    // the searches done of all (in a slice "Search 5 of 16 (slice 1 of 4: 2 of 4)", with its
-    // own searches done of its own), "Refining the model", "Simplifying the model" or "Choosing
-    // the model on held-out rows" (Done and Total 0: no measure). Empty Text while the search
-    // itself runs. May be read from OnResponsive while the restarts and the refinement run on
-    // other threads.
-    struct PhaseProgress {
-        std::string Text;
-        int Done = 0;
-        int Total = 0;
-    };
-    PhaseProgress Progress() const;
+    // What runs after the search and how far it is, for a status line (see RunProgress). May
+    // be read from OnResponsive while the restarts and the refinement run on other threads.
+    PhaseProgress Progress() const { return progress.Progress(resolved.Restarts, Slice); }
 
     // Set before HandOver.
     IdentificationOptions Options;
@@ -137,31 +126,22 @@ public:
     // Other experiments to judge the model on, named for the report; each must have as many
     // inputs as the run's data. Set before Run; with offsets removed each is taken around the
     // estimation means, as the exported model takes it.
-    struct ValidationData {
-        std::string Name;
-        std::vector<std::vector<double>> Columns;
-    };
     std::vector<ValidationData> OtherData;
     // Takes the samples' columns as an experiment of OtherData; nothing when its inputs are not
     // the run's, which the returned message then says.
     std::optional<std::string> AddOtherData(std::string name, const TableSamples& samples);
 
-    // After HandOver: the message refusing an output of one value over every estimation row,
-    // which leaves no variation to fit (the search's models then grow without bound), or
-    // nothing.
+    // After HandOver: the refusal of a constant output (see RunRows), or nothing.
     std::optional<std::string> ConstantOutputRefusal() const;
 
-    // The means taken out of the columns for the search (none without offset removal): the
-    // search's models map the inputs less these to the output less its mean.
+    // The means taken out of the columns for the search (see RunRows).
     const ColumnOffsets& Offsets() const { return runRows.Offsets(); }
     // The rows handed over.
     std::size_t Rows() const { return runRows.Count(); }
-    // The columns the model is fitted to, over the estimation rows with offsets removed, as
-    // a model's summary takes them; no rows before HandOver.
-    ModelSummary::Data EstimationData() const;
-    // The final model's figures per input for a sample time (see ModelSummary), computed once
-    // per result and sample time: the report, the exports and the command all show them, and
-    // their uncertainty takes a pass over the data per parameter. Empty without a result.
+    // The columns the model is fitted to (see RunRows); no rows before HandOver.
+    ModelSummary::Data EstimationData() const { return runRows.Estimation(); }
+    // The final model's figures per input for a sample time (see RunResult): the report, the
+    // exports and the command all show them. Empty without a result.
     const std::vector<InputSummary>& Summaries(std::optional<double> sampleTime) const;
     // Seconds between samples, set before Run: the report's figures are then in seconds,
     // otherwise in samples.
@@ -180,31 +160,10 @@ public:
     // runs.
     std::function<void()> BeforeRun;
 
-    // What one search found, as it travels between processes: its index (0 the run's own
-    // search, k the k-th restart), its model and the score the run compares searches by.
-    struct FinishedSearch {
-        int Index = 0;
-        // The draw that seeded restart Index and its integer generator's seed; nothing for the
-        // run's own search, which starts from the run's seed.
-        std::optional<double> SeedDraw;
-        std::uint32_t SystemSeed = 0;
-        // Nothing when the search found no model that can be simulated.
-        std::optional<LinearModel> Model;
-        double Error = 0.0;
-        double Score = 0.0;
-        // The search's best model, as the report shows it under OPTIMUM SOLUTION.
-        std::shared_ptr<const TMISOFunTrans> Searched;
-        // The model its refinement started from, which the merge's hold-out starts from again.
-        std::optional<LinearModel> Start;
-    };
     // The restarts spread over processes. With Count above 1, Run runs only the searches whose
     // index is Index modulo Count, the run's own search (index 0) only in slice 0; it then
     // keeps no model and ends no report, and SliceSearches holds what the searches found.
     // Set before Run.
-    struct RestartSlice {
-        int Index = 0;
-        int Count = 1;
-    };
     RestartSlice Slice;
     const std::vector<FinishedSearch>& SliceSearches() const { return sliceSearches; }
     // After HandOver: the first search whose model does not give, on these data, the squared
@@ -232,18 +191,14 @@ private:
                     const std::function<void(std::size_t)>& task);
     void Conclude();
     // The model chosen among the searches' (the first `searches`) and the estimators'.
-    void KeepChosen(std::vector<std::optional<Found>> found, std::size_t searches);
+    void KeepChosen(const std::vector<std::optional<Found>>& found, std::size_t searches);
     // The penalty per parameter of the structures, with the engine's settings.
     double PenaltyOf(const TGenetico& settings) const;
     void ConcludeWithSearchBest();
-    void KeepResult(Found best, int restart);
-    void JudgeOnOtherData(IdentifiedModel& model) const;
-    void NoteStop(StopPhase phase);
     void NoteSearchStop();
     StopPhase PhaseAfterSearch() const;
     std::optional<std::string> MemoryRefusal() const;
     std::string Ending(bool failed) const;
-    Refinement EstimationRefinement() const;
 
     TGenetico& engine;
     RunReport report;
@@ -256,19 +211,9 @@ private:
     // The work on the estimation rows after the search, with the structure penalty FindAll or
     // RunMerged takes from the engine's settings; it keeps the estimators' models.
     std::optional<SearchPolish> polish;
-    std::optional<IdentifiedModel> result;
-    std::shared_ptr<const TMISOFunTrans> keptSearchModel;
-    // Summaries of `result` and the sample time they were computed for.
-    mutable std::optional<std::pair<std::optional<double>, std::vector<InputSummary>>> summaries;
-    int lastGeneration = -1;
-    // Read by Progress while the workers write them.
-    std::atomic<bool> concluding{false};
-    std::atomic<int> searchesDone{0};
-    std::atomic<bool> choosing{false};
-    std::atomic<bool> simplifying{false};
-    int completedSearches = 0;
+    RunResult result{runRows, OtherData};
+    RunProgress progress;
     std::vector<FinishedSearch> sliceSearches;
-    StopPhase stoppedIn = StopPhase::None;
 };
 
 } // namespace orvanel

@@ -114,8 +114,7 @@ std::optional<RestartSearches::Found> RestartSearches::Search(int k, const Searc
     return found;
 }
 
-std::vector<std::size_t> RestartSearches::SliceIndices(IdentificationRun::RestartSlice slice,
-                                                       std::size_t searches) {
+std::vector<std::size_t> RestartSearches::SliceIndices(RestartSlice slice, std::size_t searches) {
     std::vector<std::size_t> indices;
     const auto step = static_cast<std::size_t>(std::max(slice.Count, 1));
     for (auto k = static_cast<std::size_t>(std::max(slice.Index, 0)); k < searches; k += step)
@@ -123,7 +122,7 @@ std::vector<std::size_t> RestartSearches::SliceIndices(IdentificationRun::Restar
     return indices;
 }
 
-std::vector<RestartSearches::FinishedSearch>
+std::vector<FinishedSearch>
 RestartSearches::Finished(const std::vector<std::size_t>& indices,
                           const std::vector<std::optional<Found>>& found, const Rnd::State& seed,
                           const SearchPolish& polish) {
@@ -149,6 +148,12 @@ RestartSearches::Finished(const std::vector<std::size_t>& indices,
     return searches;
 }
 
+int RestartSearches::Completed(const std::vector<std::optional<Found>>& found, std::size_t count) {
+    return static_cast<int>(std::count_if(found.begin(),
+                                          found.begin() + static_cast<std::ptrdiff_t>(count),
+                                          [](const auto& f) { return f.has_value(); }));
+}
+
 std::vector<std::optional<RestartSearches::Found>>
 RestartSearches::FoundOf(const std::vector<FinishedSearch>& searches) {
     std::vector<std::optional<Found>> found(searches.size());
@@ -160,23 +165,6 @@ RestartSearches::FoundOf(const std::vector<FinishedSearch>& searches) {
         found[k]->Start = search.Start;
     }
     return found;
-}
-
-// A slice's searches by their own numbers, as its part names them: "Search 5 of 16 (slice 1
-// of 4: 2 of 4)".
-IdentificationRun::PhaseProgress
-RestartSearches::SliceProgress(IdentificationRun::RestartSlice slice, int restarts, int done) {
-    const std::vector<std::size_t> mine = SliceIndices(slice, static_cast<std::size_t>(restarts));
-    if (mine.empty())
-        return {};
-    const int count = static_cast<int>(mine.size());
-    const int finished = std::min<int>(done, count);
-    const std::size_t running = mine[static_cast<std::size_t>(std::min(finished, count - 1))];
-    return {"Search " + std::to_string(running) + " of " + std::to_string(restarts) + " (slice " +
-                std::to_string(slice.Index) + " of " + std::to_string(slice.Count) + ": " +
-                std::to_string(std::min(finished + 1, count)) + " of " + std::to_string(count) +
-                ")",
-            finished, count};
 }
 
 std::optional<std::string>

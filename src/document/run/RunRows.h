@@ -40,7 +40,8 @@ public:
                                     std::vector<std::string> names,
                                     const IdentificationOptions& options);
 
-    // The refusal of an output of one value over every estimation row, or nothing.
+    // The refusal of an output of one value over every estimation row, which leaves no
+    // variation to fit (the search's models then grow without bound), or nothing.
     std::optional<std::string> ConstantOutputRefusal() const;
     // Where no model could be scored: the value too large for the squared errors, as the
     // search saw it, to append to the engine's failure; empty when no value is to blame.
@@ -48,7 +49,8 @@ public:
     // The output's squared deviation from each experiment's mean over its estimation rows.
     double OutputDeviation() const;
 
-    // The estimation rows, offsets removed, as a model's summary takes them; none before Take.
+    // The columns the model is fitted to, over the estimation rows with offsets removed, as a
+    // model's summary takes them; none before Take.
     ModelSummary::Data Estimation() const;
     // The model over every row from rest, the offsets added back, and its fit figures on the
     // estimation and validation rows, each experiment's and all of them together.
@@ -58,7 +60,8 @@ public:
     std::size_t Count() const { return measured.size(); }
     // The inputs and the output: 0 before Take.
     std::size_t Width() const { return columns.size(); }
-    std::size_t ExperimentCount() const { return names.empty() ? 1 : names.size(); }
+    // The means taken out of the columns (none without offset removal): the search's models
+    // map the inputs less these to the output less its mean.
     const ColumnOffsets& Offsets() const { return offsets; }
 
 private:

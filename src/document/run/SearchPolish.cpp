@@ -1,6 +1,5 @@
 #include "document/run/SearchPolish.h"
 
-#include "engine/estimators/StructureSearch.h"
 #include "engine/estimators/SubspaceEstimate.h"
 #include "engine/search/Genetico.h"
 
@@ -38,8 +37,28 @@ double SearchPolish::Score(const Found& found) const {
     return found.Error + penalty * static_cast<double>(found.Model.ParameterCount());
 }
 
-Refinement SearchPolish::EstimationRefinement() const {
+std::optional<std::size_t> SearchPolish::LowestScore(const std::vector<std::optional<Found>>& found,
+                                                     std::size_t count) const {
+    std::optional<std::size_t> lowest;
+    for (std::size_t k = 0; k < std::min(found.size(), count); ++k) {
+        if (found[k] && (!lowest || Score(*found[k]) < Score(*found[*lowest])))
+            lowest = k;
+    }
+    return lowest;
+}
+
+Refinement SearchPolish::RefinementOn(const ModelSummary::Data& rows) {
     return Refinement(rows.Inputs, rows.Output, rows.Rows, rows.Parts);
+}
+
+Refinement SearchPolish::EstimationRefinement() const {
+    return RefinementOn(rows);
+}
+
+Refinement::Result SearchPolish::Polished(const Refinement& refinement,
+                                          const StructureSearch& growth, const LinearModel& start,
+                                          double penalty) {
+    return growth.Grow(refinement.Simplify(refinement.Refine(start), penalty), penalty);
 }
 
 // The search's best model, or with refinement the best refined one among the distinct
@@ -83,18 +102,17 @@ std::optional<SearchPolish::Found> SearchPolish::Best(const TGenetico& search,
         refined = refinement.Simplify(std::move(refined), penalty);
     }
     if (options.Thorough)
-        refined = Grown(std::move(refined), stop);
+        refined = Growth(stop).Grow(std::move(refined), penalty);
     Found kept{std::move(refined.Model), refined.Error};
     kept.Stopped = refined.Stopped;
     kept.Start = std::move(start);
     return kept;
 }
 
-Refinement::Result SearchPolish::Grown(Refinement::Result start,
-                                       const std::atomic<bool>& stop) const {
+StructureSearch SearchPolish::Growth(const std::atomic<bool>& stop) const {
     StructureSearch search(rows.Inputs, rows.Output, rows.Rows, rows.Parts);
     search.Stop = &stop;
-    return search.Grow(std::move(start), penalty);
+    return search;
 }
 
 // Estimator 0 is the ARX model, 1 the subspace model, each chosen on the estimation rows and
@@ -120,8 +138,7 @@ SearchPolish::FromEstimator(std::size_t which, const std::atomic<bool>& stop) co
         return std::nullopt;
     Refinement refinement = EstimationRefinement();
     refinement.Stop = &stop;
-    Refinement::Result refined =
-        Grown(refinement.Simplify(refinement.Refine(*start), penalty), stop);
+    Refinement::Result refined = Polished(refinement, Growth(stop), *start, penalty);
     if (stop)
         return std::nullopt;
     Found found{std::move(refined.Model), refined.Error};

@@ -5,6 +5,7 @@
 #include "document/run/ModelSummary.h"
 #include "engine/estimators/ArxEstimate.h"
 #include "engine/estimators/Refinement.h"
+#include "engine/estimators/StructureSearch.h"
 #include "engine/linear/LinearModel.h"
 
 #include <atomic>
@@ -58,6 +59,12 @@ public:
                                  std::vector<LinearModel>& found);
     // The search's best model, as the report shows it under OPTIMUM SOLUTION.
     static std::shared_ptr<const TMISOFunTrans> SearchBestOf(const TGenetico& search);
+    // A refinement on `rows`.
+    static Refinement RefinementOn(const ModelSummary::Data& rows);
+    // `start` refined, simplified with `penalty` per parameter and grown, `refinement` and
+    // `growth` on the same rows: what a start from elsewhere than a search goes through.
+    static Refinement::Result Polished(const Refinement& refinement, const StructureSearch& growth,
+                                       const LinearModel& start, double penalty);
 
     // A stop asked through `stop` ends the refinement with the best model found until then.
     std::optional<Found> Best(const TGenetico& search, std::vector<LinearModel> candidates,
@@ -67,6 +74,10 @@ public:
 
     // A found model's error plus the penalty per parameter.
     double Score(const Found& found) const;
+    // The index of the lowest score among the first `count` of `found`, the earlier among
+    // equals; nothing when none of them found a model.
+    std::optional<std::size_t> LowestScore(const std::vector<std::optional<Found>>& found,
+                                           std::size_t count) const;
     double Penalty() const { return penalty; }
     const ModelSummary::Data& Rows() const { return rows; }
     const IdentificationOptions& Options() const { return options; }
@@ -76,8 +87,8 @@ public:
     Refinement EstimationRefinement() const;
 
 private:
-    // The start grown by StructureSearch on the estimation rows.
-    Refinement::Result Grown(Refinement::Result start, const std::atomic<bool>& stop) const;
+    // The structure search on the estimation rows that grows a model.
+    StructureSearch Growth(const std::atomic<bool>& stop) const;
 
     ModelSummary::Data rows;
     IdentificationOptions options;

@@ -367,6 +367,17 @@ TEST_F(IdentificationRunTest, AStopWhileTheHoldOutChoosesKeepsTheBestSearch) {
     EXPECT_EQ(run.Progress().Text, "");
 }
 
+// A hold-out whose threads could not start ends its run with an error while still choosing:
+// the next run's status line must not go on saying so.
+TEST(RunProgressTest, ANewRunForgetsAnUnfinishedHoldOut) {
+    RunProgress progress;
+    progress.Choosing = true;
+    progress.NoteStop(RunProgress::StopPhase::HoldOut);
+    progress.Begin();
+    EXPECT_EQ(progress.Progress(4, {}).Text, "");
+    EXPECT_TRUE(progress.StopLines(100, 4, 1).empty());
+}
+
 // A slice names its own searches on the progress line, and one stopped during the run's own
 // search still holds an entry for each of its searches, without a model for those not run, so
 // that the processes of a stopped run can merge what they finished.
