@@ -28,7 +28,6 @@ namespace {
 
 // Starts from established estimators beside the searches of a thorough run.
 constexpr std::size_t EstimatorStarts = 2;
-constexpr std::string_view AllEqualFailure = "Todos Iguales";
 
 // Threads for `tasks` searches at once: the engine's thread count, or every core.
 std::size_t ThreadsFor(const TGenetico& engine, std::size_t tasks) {
@@ -120,8 +119,8 @@ std::string IdentificationRun::Run() {
         Conclude();
     } catch (const std::exception& error) {
         concluding = false;
-        failure = error.what();
-        if (!HasModel() && failure == AllEqualFailure)
+        failure = RunReport::FailureText(error);
+        if (!HasModel() && RunError::IsAllEqual(error))
             failure += runRows.OverflowCause();
         ConcludeWithSearchBest();
     }
@@ -138,7 +137,7 @@ std::string IdentificationRun::Finish(std::string failure) {
         if (failure.empty())
             return error.what();
     }
-    return failure.empty() ? failure : RunReport::FailureText(failure);
+    return failure;
 }
 
 // What follows the objective line: the quality section of a run with options, and where a
@@ -406,8 +405,7 @@ void IdentificationRun::KeepChosen(std::vector<std::optional<Found>> found, std:
 }
 
 double IdentificationRun::PenaltyOf(const TGenetico& settings) const {
-    // The engine's error is the squared residual sum divided by 10000.
-    return resolved.Simplify ? settings.SizeReductionFactor * 10000.0 : 0.0;
+    return resolved.Simplify ? settings.SizeReductionFactor * TMISOFunTrans::ErrorScale : 0.0;
 }
 
 std::optional<std::string>
@@ -443,7 +441,7 @@ std::string IdentificationRun::RunMerged(const std::vector<FinishedSearch>& sear
         if (!keptSearchModel && !searches.empty() && searches.front().Index == 0)
             keptSearchModel = searches.front().Searched;
     } catch (const std::exception& error) {
-        failure = error.what();
+        failure = RunReport::FailureText(error);
     }
     return Finish(std::move(failure));
 }
@@ -542,7 +540,7 @@ std::optional<std::string> IdentificationRun::AddOtherData(std::string name,
 // Each experiment from rest around the model's offsets, as the exported model computes it;
 // the fit over all of them adds up every part's residuals and deviations from its own mean.
 void IdentificationRun::JudgeOnOtherData(IdentifiedModel& model) const {
-    RunRows::PooledFit all;
+    FitFigure all;
     for (const ValidationData& data : OtherData) {
         std::vector<std::vector<double>> centred = data.Columns;
         const std::size_t rows = centred.back().size();
@@ -556,7 +554,7 @@ void IdentificationRun::JudgeOnOtherData(IdentifiedModel& model) const {
         model.Validation.push_back(std::move(judged));
     }
     if (!OtherData.empty())
-        model.OtherDataFit = all.Percent();
+        model.OtherDataFit = all.PooledPercent();
 }
 
 void IdentificationRun::WriteComputedOutput(const std::string& path, std::size_t part) const {
