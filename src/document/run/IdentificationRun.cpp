@@ -15,12 +15,8 @@
 #include <array>
 #include <atomic>
 #include <cmath>
-#include <condition_variable>
 #include <cstdio>
 #include <exception>
-#include <mutex>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 namespace orvanel {
@@ -31,24 +27,8 @@ constexpr std::size_t EstimatorStarts = 2;
 
 // Threads for `tasks` searches at once: the engine's thread count, or every core.
 std::size_t ThreadsFor(const TGenetico& engine, std::size_t tasks) {
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const unsigned wanted =
-        engine.ThreadCount > 0 ? static_cast<unsigned>(engine.ThreadCount) : cores;
-    return std::min<std::size_t>(wanted, tasks);
-}
-
-// Up to `wanted` threads running `work`; fewer when the system refuses more, since the tasks
-// depend on their numbers alone. Throws RunError when it refuses the first.
-std::vector<std::thread> StartThreads(std::size_t wanted, const std::function<void()>& work) {
-    std::vector<std::thread> pool;
-    try {
-        while (pool.size() < wanted)
-            pool.emplace_back(work);
-    } catch (const std::system_error& error) {
-        if (pool.empty())
-            throw RunError(WorkerPool::StartFailure(0, static_cast<int>(wanted), error));
-    }
-    return pool;
+    const int wanted = engine.ThreadCount > 0 ? engine.ThreadCount : WorkerPool::HardwareThreads();
+    return std::min<std::size_t>(static_cast<std::size_t>(wanted), tasks);
 }
 
 } // namespace
@@ -324,18 +304,6 @@ std::vector<std::optional<IdentificationRun::Found>> IdentificationRun::FindAll(
 // `stop`, which the tasks watch, and is noted as one in `phase`. Tasks must not throw.
 void IdentificationRun::RunServing(std::size_t count, std::atomic<bool>& stop, StopPhase phase,
                                    const std::function<void(std::size_t)>& task) {
-    std::atomic<std::size_t> next{0};
-    std::size_t done = 0;
-    std::mutex mutex;
-    std::condition_variable finished;
-    const auto work = [&] {
-        for (std::size_t i = next++; i < count; i = next++) {
-            task(i);
-            const std::lock_guard lock(mutex);
-            ++done;
-            finished.notify_one();
-        }
-    };
     const auto passOnStop = [&] {
         if (engine.StopRequested()) {
             stop = true;
@@ -344,18 +312,13 @@ void IdentificationRun::RunServing(std::size_t count, std::atomic<bool>& stop, S
     };
     // A stop asked before the work began counts as well.
     passOnStop();
-    std::vector<std::thread> pool = StartThreads(ThreadsFor(engine, count), work);
-    std::unique_lock lock(mutex);
-    while (!finished.wait_for(lock, engine.ResponsiveInterval, [&] { return done == count; })) {
-        lock.unlock();
+    const auto serve = [&] {
         if (OnResponsive)
             OnResponsive();
         passOnStop();
-        lock.lock();
-    }
-    lock.unlock();
-    for (std::thread& thread : pool)
-        thread.join();
+    };
+    WorkerPool::ForEachServing(count, ThreadsFor(engine, count), task, serve,
+                               engine.ResponsiveInterval);
 }
 
 IdentificationRun::StopPhase IdentificationRun::PhaseAfterSearch() const {
