@@ -11,7 +11,6 @@
 namespace orvanel {
 namespace {
 
-constexpr double ResidualScale = 100.0;
 // Lanes times samples from which a scoring may share its lanes between two threads.
 constexpr std::size_t LargeScoring = std::size_t{1} << 20;
 
@@ -44,7 +43,8 @@ using Quad = double __attribute__((vector_size(32)));
 __attribute__((target("avx"))) void FourErrorsWide(const double* const (&sum)[4],
                                                    const std::vector<double>& measured,
                                                    double (&found)[4]) {
-    const Quad scale = {ResidualScale, ResidualScale, ResidualScale, ResidualScale};
+    constexpr double s = TMISOFunTrans::ResidualScale;
+    const Quad scale = {s, s, s, s};
     Quad error = {};
     for (std::size_t j = 0; j < measured.size(); ++j) {
         const double y = measured[j];
@@ -60,7 +60,8 @@ __attribute__((target("avx"))) void FourErrorsWide(const double* const (&sum)[4]
 // error, without the checks.
 void FourErrorsBaseline(const double* const (&sum)[4], const std::vector<double>& measured,
                         double (&found)[4]) {
-    const Pair scale = {ResidualScale, ResidualScale};
+    constexpr double s = TMISOFunTrans::ResidualScale;
+    const Pair scale = {s, s};
     Pair low = {};
     Pair high = {};
     for (std::size_t j = 0; j < measured.size(); ++j) {

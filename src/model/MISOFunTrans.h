@@ -18,6 +18,10 @@ public:
     static constexpr int DefaultGeneCount = 6;
     // A transfer function whose own Error is above this fails the model.
     static constexpr double DivergedError = 1e200;
+    // Each residual is divided by ResidualScale before it is squared, so Error is the squared
+    // residual sum divided by ErrorScale; whatever is compared with Error shares the scale.
+    static constexpr double ResidualScale = 100.0;
+    static constexpr double ErrorScale = ResidualScale * ResidualScale;
 
     // One input with a transfer function of 6 zero genes; scores 0, Output empty.
     TMISOFunTrans();
@@ -44,7 +48,7 @@ public:
     // for its storage, so that it holds no share of another's output.
     void ReleaseOutput() { output.reset(); }
     // Evaluates every transfer function, adds their outputs in input order into Output and
-    // sets Error to the sum of squared residuals divided by 10000. Error is 1e300 when a
+    // sets Error to the sum of squared residuals divided by ErrorScale. Error is 1e300 when a
     // transfer function's own Error is above 1e200 or when a sum or the error leaves the double
     // range; Output then keeps what was computed before the failing sample. Coefficients are
     // written into the texts with the given decimal separator. The transfer functions'

@@ -22,9 +22,7 @@ std::string WorkerPool::StartFailure(int started, int wanted, const std::excepti
 WorkerPool::WorkerPool(int threads) {
     const int total = threads > 0 ? threads : HardwareThreads();
     try {
-        Workers.reserve(static_cast<std::size_t>(total - 1));
-        for (int i = 1; i < total; ++i)
-            Workers.emplace_back([this] { WorkerLoop(); });
+        StartWorkers(static_cast<std::size_t>(total - 1));
     } catch (const std::exception& error) {
         // The destructor does not run for a pool that failed to start: its threads are ended
         // here, or they would wait forever for a batch.
@@ -33,8 +31,42 @@ WorkerPool::WorkerPool(int threads) {
     }
 }
 
+WorkerPool::WorkerPool(std::size_t workers, std::chrono::steady_clock::duration idleInterval)
+    : IdleInterval(idleInterval) {
+    try {
+        StartWorkers(workers);
+    } catch (const std::system_error& error) {
+        if (Workers.empty())
+            throw RunError(StartFailure(0, static_cast<int>(workers), error));
+    } catch (...) {
+        JoinWorkers();
+        throw;
+    }
+}
+
+void WorkerPool::ForEachServing(std::size_t count, std::size_t threads,
+                                const std::function<void(std::size_t)>& task,
+                                std::function<void()> serve,
+                                std::chrono::steady_clock::duration interval) {
+    if (count == 0)
+        return;
+    WorkerPool pool(threads, interval);
+    pool.Idle = std::move(serve);
+    pool.LastIdle = std::chrono::steady_clock::now();
+    pool.StartBatch(count, task);
+    std::exception_ptr idleError;
+    pool.FinishBatch(idleError);
+}
+
 WorkerPool::~WorkerPool() {
     JoinWorkers();
+}
+
+// Room for every thread is made first: a thread once started is never lost to a failed growth.
+void WorkerPool::StartWorkers(std::size_t count) {
+    Workers.reserve(count);
+    while (Workers.size() < count)
+        Workers.emplace_back([this] { WorkerLoop(); });
 }
 
 void WorkerPool::JoinWorkers() {
@@ -60,6 +92,12 @@ void WorkerPool::ForEach(std::size_t count, const std::function<void(std::size_t
             std::rethrow_exception(idleError);
         return;
     }
+    StartBatch(count, task);
+    RunTasks(&idleError);
+    FinishBatch(idleError);
+}
+
+void WorkerPool::StartBatch(std::size_t count, const std::function<void(std::size_t)>& task) {
     {
         std::lock_guard lock(Mutex);
         Task = &task;
@@ -70,7 +108,9 @@ void WorkerPool::ForEach(std::size_t count, const std::function<void(std::size_t
         ++BatchNumber;
     }
     BatchStarted.notify_all();
-    RunTasks(&idleError);
+}
+
+void WorkerPool::FinishBatch(std::exception_ptr& idleError) {
     WaitForWorkers(idleError);
     if (FirstError)
         std::rethrow_exception(FirstError);

@@ -1,4 +1,5 @@
-// A fixed set of threads that share out the independent tasks of one batch.
+// A fixed set of threads that share out the independent tasks of one batch; or threads started
+// for one batch while the caller only serves (ForEachServing).
 #pragma once
 
 #include <atomic>
@@ -38,13 +39,30 @@ public:
     // the last call (of this or an earlier batch); an exception from Idle stops those calls and
     // is rethrown once the batch is over.
     void ForEach(std::size_t count, const std::function<void(std::size_t)>& task);
+    // Runs task(i) for every i in [0, count) on `threads` (at least 1) threads started for this
+    // call, or fewer when the system refuses more: the tasks must depend on their numbers
+    // alone. The calling thread takes no task; it calls `serve` every `interval` until all are
+    // done. Exceptions from the tasks and from serve are rethrown as ForEach rethrows them.
+    // Throws RunError (StartFailure's text) when the system refuses the first thread.
+    static void ForEachServing(std::size_t count, std::size_t threads,
+                               const std::function<void(std::size_t)>& task,
+                               std::function<void()> serve,
+                               std::chrono::steady_clock::duration interval);
 
     // What the calling thread does while a batch keeps it waiting; nothing when empty.
     std::function<void()> Idle;
     std::chrono::steady_clock::duration IdleInterval = std::chrono::milliseconds(40);
 
 private:
+    // Starts up to `workers` threads beside the calling thread, keeping those started when the
+    // system refuses one; throws RunError when it refuses the first.
+    WorkerPool(std::size_t workers, std::chrono::steady_clock::duration idleInterval);
+
+    void StartWorkers(std::size_t count);
     void JoinWorkers();
+    void StartBatch(std::size_t count, const std::function<void(std::size_t)>& task);
+    // Waits for the workers, then rethrows the first failure of a task, else of Idle.
+    void FinishBatch(std::exception_ptr& idleError);
     void WorkerLoop();
     // Takes tasks until none is left; the calling thread passes its idle failure slot.
     void RunTasks(std::exception_ptr* idleError = nullptr);

@@ -1,5 +1,6 @@
 #include "window/RunDriver.h"
 
+#include "document/run/RunReport.h"
 #include "document/table/TableSamples.h"
 #include "engine/search/Genetico.h"
 #include "model/Rnd.h"
@@ -231,7 +232,7 @@ void RunDriver::RunProtected() {
         HookYields();
         failure = run_.Run();
     } catch (const std::exception& error) {
-        failure = run_.Finish(error.what());
+        failure = run_.Finish(RunReport::FailureText(error));
     }
     Finish(failure);
 }

@@ -2,6 +2,7 @@
 
 #include "engine/search/Genetico.h"
 #include "engine/search/RunParameters.h"
+#include "model/MISOFunTrans.h"
 
 #include <algorithm>
 #include <array>
@@ -146,8 +147,8 @@ void IdentificationOptions::ApplySearchSettings(TGenetico& engine,
     if (!Thorough)
         return;
     engine.Generations = std::max(engine.Generations, ThoroughGenerations);
-    // The engine's error is the squared residual sum divided by 10000.
-    engine.SizeReductionFactor = ThoroughSizeShare * outputSquaredDeviation / 10000.0;
+    engine.SizeReductionFactor =
+        ThoroughSizeShare * outputSquaredDeviation / TMISOFunTrans::ErrorScale;
 }
 
 double IdentificationOption::ParseCommandValue(std::string_view text) const {

@@ -10,11 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <exception>
-#include <mutex>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 namespace orvanel {
@@ -22,28 +18,11 @@ namespace {
 
 // Starts from established estimators beside the searches of a thorough run.
 constexpr std::size_t EstimatorStarts = 2;
-constexpr std::string_view AllEqualFailure = "Todos Iguales";
 
 // Threads for `tasks` searches at once: the engine's thread count, or every core.
 std::size_t ThreadsFor(const TGenetico& engine, std::size_t tasks) {
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const unsigned wanted =
-        engine.ThreadCount > 0 ? static_cast<unsigned>(engine.ThreadCount) : cores;
-    return std::min<std::size_t>(wanted, tasks);
-}
-
-// Up to `wanted` threads running `work`; fewer when the system refuses more, since the tasks
-// depend on their numbers alone. Throws RunError when it refuses the first.
-std::vector<std::thread> StartThreads(std::size_t wanted, const std::function<void()>& work) {
-    std::vector<std::thread> pool;
-    try {
-        while (pool.size() < wanted)
-            pool.emplace_back(work);
-    } catch (const std::system_error& error) {
-        if (pool.empty())
-            throw RunError(WorkerPool::StartFailure(0, static_cast<int>(wanted), error));
-    }
-    return pool;
+    const int wanted = engine.ThreadCount > 0 ? engine.ThreadCount : WorkerPool::HardwareThreads();
+    return std::min<std::size_t>(static_cast<std::size_t>(wanted), tasks);
 }
 
 } // namespace
@@ -108,8 +87,8 @@ std::string IdentificationRun::Run() {
         Conclude();
     } catch (const std::exception& error) {
         progress.Concluding = false;
-        failure = error.what();
-        if (!HasModel() && failure == AllEqualFailure)
+        failure = RunReport::FailureText(error);
+        if (!HasModel() && RunError::IsAllEqual(error))
             failure += runRows.OverflowCause();
         ConcludeWithSearchBest();
     }
@@ -126,7 +105,7 @@ std::string IdentificationRun::Finish(std::string failure) {
         if (failure.empty())
             return error.what();
     }
-    return failure.empty() ? failure : RunReport::FailureText(failure);
+    return failure;
 }
 
 // What follows the objective line: the quality section of a run with options, and where a
@@ -261,18 +240,6 @@ std::vector<std::optional<IdentificationRun::Found>> IdentificationRun::FindAll(
 // `stop`, which the tasks watch, and is noted as one in `phase`. Tasks must not throw.
 void IdentificationRun::RunServing(std::size_t count, std::atomic<bool>& stop, StopPhase phase,
                                    const std::function<void(std::size_t)>& task) {
-    std::atomic<std::size_t> next{0};
-    std::size_t done = 0;
-    std::mutex mutex;
-    std::condition_variable finished;
-    const auto work = [&] {
-        for (std::size_t i = next++; i < count; i = next++) {
-            task(i);
-            const std::lock_guard lock(mutex);
-            ++done;
-            finished.notify_one();
-        }
-    };
     const auto passOnStop = [&] {
         if (engine.StopRequested()) {
             stop = true;
@@ -281,18 +248,13 @@ void IdentificationRun::RunServing(std::size_t count, std::atomic<bool>& stop, S
     };
     // A stop asked before the work began counts as well.
     passOnStop();
-    std::vector<std::thread> pool = StartThreads(ThreadsFor(engine, count), work);
-    std::unique_lock lock(mutex);
-    while (!finished.wait_for(lock, engine.ResponsiveInterval, [&] { return done == count; })) {
-        lock.unlock();
+    const auto serve = [&] {
         if (OnResponsive)
             OnResponsive();
         passOnStop();
-        lock.lock();
-    }
-    lock.unlock();
-    for (std::thread& thread : pool)
-        thread.join();
+    };
+    WorkerPool::ForEachServing(count, ThreadsFor(engine, count), task, serve,
+                               engine.ResponsiveInterval);
 }
 
 IdentificationRun::StopPhase IdentificationRun::PhaseAfterSearch() const {
@@ -337,8 +299,7 @@ void IdentificationRun::KeepChosen(const std::vector<std::optional<Found>>& foun
 }
 
 double IdentificationRun::PenaltyOf(const TGenetico& settings) const {
-    // The engine's error is the squared residual sum divided by 10000.
-    return resolved.Simplify ? settings.SizeReductionFactor * 10000.0 : 0.0;
+    return resolved.Simplify ? settings.SizeReductionFactor * TMISOFunTrans::ErrorScale : 0.0;
 }
 
 std::optional<std::string>
@@ -374,7 +335,7 @@ std::string IdentificationRun::RunMerged(const std::vector<FinishedSearch>& sear
         if (!result.SearchModel() && !searches.empty() && searches.front().Index == 0)
             result.KeepSearchModel(searches.front().Searched);
     } catch (const std::exception& error) {
-        failure = error.what();
+        failure = RunReport::FailureText(error);
     }
     return Finish(std::move(failure));
 }

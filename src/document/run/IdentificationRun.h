@@ -72,9 +72,9 @@ public:
     // After the search come the restarts and the refinement, then Result is set; the report
     // then ends with a section on the model's quality when any option is used.
     std::string Run();
-    // Ends the report when one was begun and is still open, with "RUN FAILED" and `failure` in
-    // place of the model when `failure` is not empty; returns the failure as shown to the user,
-    // or when it is empty the report's error.
+    // Ends the report when one was begun and is still open, with "RUN FAILED" and `failure` (as
+    // RunReport::FailureText shows it) in place of the model when `failure` is not empty;
+    // returns `failure`, or when it is empty the report's error.
     std::string Finish(std::string failure);
 
     // Whether BeginReport created a report for this run.

@@ -5,6 +5,7 @@
 #include "document/table/DocumentFile.h"
 #include "engine/search/Genetico.h"
 #include "model/NumberText.h"
+#include "model/RunError.h"
 
 #include <algorithm>
 #include <array>
@@ -19,8 +20,6 @@ namespace {
 constexpr std::string_view LineEnd = "\r\n";
 constexpr int ParameterDigits = 15;
 constexpr int RowDigits = 5;
-// The engine's message when fewer than two models of a population could be scored.
-constexpr std::string_view AllEqualFailure = "Todos Iguales";
 
 std::string Integer(long long value) {
     std::array<char, 24> buffer{};
@@ -108,7 +107,7 @@ void RunReport::EndReport(const TMISOFunTrans& best, std::string_view failure,
                 text.append(LineEnd);
         }
     } else {
-        text.append("RUN FAILED: ").append(FailureText(failure));
+        text.append("RUN FAILED: ").append(failure);
     }
     if (!section.empty())
         text.append(LineEnd).append(LineEnd).append(LineEnd).append(section);
@@ -125,13 +124,10 @@ void RunReport::Abandon() {
     file.reset();
 }
 
-std::string RunReport::FailureText(std::string_view message) {
-    std::string text(message);
-    // What the run found out about the cause may follow the engine's words after a ";".
-    const std::string_view rest = message.substr(std::min(message.size(), AllEqualFailure.size()));
-    if (message.starts_with(AllEqualFailure) && (rest.empty() || rest.starts_with(';')))
-        text.insert(AllEqualFailure.size(),
-                    ": fewer than two models of the population could be evaluated");
+std::string RunReport::FailureText(const std::exception& error) {
+    std::string text = error.what();
+    if (RunError::IsAllEqual(error))
+        text += ": fewer than two models of the population could be evaluated";
     return text;
 }
 

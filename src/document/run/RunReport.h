@@ -4,6 +4,7 @@
 #include "document/run/ModelSummary.h"
 #include "document/table/ReplacementFile.h"
 
+#include <exception>
 #include <memory>
 #include <span>
 #include <string>
@@ -65,9 +66,9 @@ public:
     // is open.
     void AppendEvolutionRows(std::string_view rows);
     // Writes the best model (the search's, as the engine holds it) and its objective, or for a run
-    // that failed with the message `failure` (not empty) "RUN FAILED: " and FailureText(failure),
-    // and moves the report into place. A `section` not empty follows the objective after two empty
-    // lines. Throws DocumentError "The report file <path> could not be written completely:
+    // that failed with the text `failure` (not empty, as FailureText shows it) "RUN FAILED: " and
+    // it, and moves the report into place. A `section` not empty follows the objective after two
+    // empty lines. Throws DocumentError "The report file <path> could not be written completely:
     // <reason>" when anything written since BeginReport did not reach it; the previous report then
     // stays. Nothing when no report is open.
     void EndReport(const TMISOFunTrans& best, std::string_view failure = {},
@@ -107,9 +108,9 @@ public:
     // AroundEstimationMeans when offsets were removed).
     static std::vector<std::string> FitLines(const IdentifiedModel& model,
                                              char decimalSeparator = '.');
-    // The text shown for a run that failed with the engine's message: the message, and for
-    // "Todos Iguales" what it means.
-    static std::string FailureText(std::string_view message);
+    // The text shown for a run that failed with `error`: its message, and for
+    // RunError::AllEqual what it means.
+    static std::string FailureText(const std::exception& error);
 
 private:
     std::string HeadingText(const TGenetico& engine, const ReportTimestamp& now) const;

@@ -54,7 +54,7 @@ void RunResult::KeepSearchBest(const TGenetico& search, int completedSearches) {
 // Each experiment from rest around the model's offsets, as the exported model computes it;
 // the fit over all of them adds up every part's residuals and deviations from its own mean.
 void RunResult::JudgeOnOtherData(IdentifiedModel& model) const {
-    RunRows::PooledFit all;
+    FitFigure all;
     for (const ValidationData& data : otherData) {
         std::vector<std::vector<double>> centred = data.Columns;
         const std::size_t count = centred.back().size();
@@ -68,7 +68,7 @@ void RunResult::JudgeOnOtherData(IdentifiedModel& model) const {
         model.Validation.push_back(std::move(judged));
     }
     if (!otherData.empty())
-        model.OtherDataFit = all.Percent();
+        model.OtherDataFit = all.PooledPercent();
 }
 
 const std::vector<InputSummary>& RunResult::Summaries(std::optional<double> sampleTime) const {

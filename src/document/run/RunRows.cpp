@@ -10,8 +10,6 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
-#include <limits>
-#include <numeric>
 #include <utility>
 
 namespace orvanel {
@@ -83,23 +81,6 @@ double SquaredDeviation(std::span<const double> values) {
 }
 
 } // namespace
-
-void RunRows::PooledFit::Add(std::span<const double> measured, std::span<const double> computed) {
-    const std::size_t rows = measured.size();
-    const double mean = rows > 0 ? std::accumulate(measured.begin(), measured.end(), 0.0) /
-                                       static_cast<double>(rows)
-                                 : 0.0;
-    for (std::size_t r = 0; r < rows; ++r) {
-        const double residual = measured[r] - computed[r];
-        Residuals += residual * residual;
-        Deviations += (measured[r] - mean) * (measured[r] - mean);
-    }
-}
-
-double RunRows::PooledFit::Percent() const {
-    return Deviations > 0.0 ? 100.0 * (1.0 - std::sqrt(Residuals / Deviations))
-                            : std::numeric_limits<double>::quiet_NaN();
-}
 
 std::optional<std::string> RunRows::Take(std::span<const TableSamples> experiments,
                                          std::vector<std::string> experimentNames,
@@ -251,11 +232,12 @@ std::optional<std::string> RunRows::ConstantOutputRefusal() const {
 std::string RunRows::OverflowCause() const {
     if (columns.empty())
         return {};
-    // The engine divides each residual by 100 and fails a model whose error passes
-    // DivergedError: an output that gets there on its own fails every model.
+    // The engine scales each residual and fails a model whose error passes DivergedError: an
+    // output that gets there on its own fails every model.
+    constexpr double scale = TMISOFunTrans::ResidualScale;
     double outputError = 0.0;
     for (const double y : columns.back())
-        outputError = outputError + (y / 100.0) * (y / 100.0);
+        outputError = outputError + (y / scale) * (y / scale);
     const bool outputOverflows = !(outputError < TMISOFunTrans::DivergedError);
     const std::size_t first = outputOverflows ? columns.size() - 1 : 0;
     const std::size_t end = outputOverflows ? columns.size() : columns.size() - 1;
@@ -328,8 +310,8 @@ IdentifiedModel RunRows::Judged(LinearModel found) const {
 // Each experiment's own output mean added back and its fit figures; the fit over all of
 // them adds up every part's residuals and deviations from its own mean.
 void RunRows::JudgeExperiments(IdentifiedModel& model) const {
-    PooledFit estimation;
-    PooledFit validation;
+    FitFigure estimation;
+    FitFigure validation;
     const std::span<const double> computed(model.Computed);
     const std::span<const double> measuredRows(measured);
     const std::vector<Experiments::Part> parts = allParts.Parts(measured.size());
@@ -351,11 +333,11 @@ void RunRows::JudgeExperiments(IdentifiedModel& model) const {
         }
         model.PerExperiment.push_back(std::move(judged));
     }
-    model.EstimationFit = estimation.Percent();
+    model.EstimationFit = estimation.PooledPercent();
     model.ValidationBegins = model.Computed.size();
     if (!parts.empty() && validationBegins.front() < parts.front().End) {
         model.ValidationBegins = validationBegins.front();
-        model.ValidationFit = validation.Percent();
+        model.ValidationFit = validation.PooledPercent();
     }
 }
 

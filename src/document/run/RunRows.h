@@ -23,15 +23,6 @@ class TableSamples;
 // estimation rows; the estimation rows of all of them are what the model is fitted to.
 class RunRows {
 public:
-    // Residuals and deviations of several parts, each around its own mean, for one fit over all.
-    struct PooledFit {
-        double Residuals = 0.0;
-        double Deviations = 0.0;
-
-        void Add(std::span<const double> measured, std::span<const double> computed);
-        double Percent() const;
-    };
-
     // Takes the experiments' columns with `options` (resolved); several are named for the
     // messages by `names`, or "experiment k" where a name is missing. Returns the refusal of
     // rows too few for a model's genes or for a validation part, naming the experiment, or

@@ -6,6 +6,8 @@
 
 namespace orvanel {
 
+// A fit over one or several parts (experiments): each part's squared residuals and squared
+// deviations around its own mean, added up over the parts.
 class FitFigure {
 public:
     // 100 (1 - |y - yc| / |y - mean(y)|) over rows first..end-1 (end taken into the shorter
@@ -14,6 +16,16 @@ public:
     // range is empty or the measured output is constant over it.
     static double Percent(std::span<const double> measured, std::span<const double> computed,
                           std::size_t first, std::size_t end);
+
+    // Adds a part: measured and computed row by row (computed at least as long), the
+    // deviations around the part's own mean.
+    void Add(std::span<const double> measured, std::span<const double> computed);
+    // 100 (1 - sqrt(residuals / deviations)) over the parts added; NaN without a deviation.
+    double PooledPercent() const;
+
+private:
+    double residuals = 0.0;
+    double deviations = 0.0;
 };
 
 } // namespace orvanel

@@ -125,7 +125,7 @@ public:
     std::optional<std::string> RunRefusal() const;
     // A whole run. Throws RunError before touching anything when RunRefusal has a message or
     // a run of this engine is in progress (called again while it yields); any error of a
-    // generation ("Todos Iguales") ends the run and propagates, leaving the best model of the
+    // generation (RunError::AllEqual) ends the run and propagates, leaving the best model of the
     // last completed generation. A stop before the first generation is complete is such an
     // error too: the population is then empty and BestModel has Error FailedError.
     void Run();
@@ -173,7 +173,7 @@ public:
     // or -1e300 when that is not a finite number.
     double IndividualFitness(TMISOFunTrans& individual);
     // Scores every individual, sets MeanFitness, FitnessDeviation, the selection weights and
-    // ExpectedTotal; throws RunError("Todos Iguales") with fewer than two valid scores.
+    // ExpectedTotal; throws RunError::AllEqual() with fewer than two valid scores.
     void EvaluateGeneration();
     // Reorders the population by fitness, fitter first, by the engine's own quicksort.
     void SortByFitness();

@@ -87,7 +87,7 @@ FitnessStatistics ComputeFitnessStatistics(std::span<const double> fitness) {
         }
     }
     if (valid < 2)
-        throw RunError("Todos Iguales");
+        throw RunError::AllEqual();
     FitnessStatistics result;
     result.Mean = sum / static_cast<double>(valid);
     // The absolute difference is summed directly: squaring spreads near 1e250 would overflow.
@@ -98,7 +98,7 @@ FitnessStatistics ComputeFitnessStatistics(std::span<const double> fitness) {
     }
     result.Deviation = spread / static_cast<double>(valid - 1);
     if (std::isnan(result.Deviation) || result.Deviation < 0.0)
-        throw RunError("Todos Iguales");
+        throw RunError::AllEqual();
     return result;
 }
 

@@ -19,7 +19,7 @@ struct FitnessStatistics {
 };
 
 // Mean of the valid fitness values (above ValidFitnessFloor) and their mean absolute deviation
-// with the divisor n - 1, summed in position order. Throws RunError("Todos Iguales") when
+// with the divisor n - 1, summed in position order. Throws RunError::AllEqual() when
 // fewer than two values are valid or the deviation is negative or not a number.
 FitnessStatistics ComputeFitnessStatistics(std::span<const double> fitness);
 

@@ -2,6 +2,7 @@
 
 #include "engine/search/Genetico.h"
 #include "model/NumberText.h"
+#include "model/RunError.h"
 
 #include <filesystem>
 #include <fstream>
@@ -196,12 +197,14 @@ TEST_F(RunReportTest, AFailedRunSaysSoInsteadOfTheSolution) {
     RunReport report;
     const fs::path path = folder / "plant_Report.txt";
     report.BeginReport(path.string(), *engine, Timestamp);
-    report.EndReport(engine->BestModel(), "Todos Iguales");
+    report.EndReport(engine->BestModel(), RunReport::FailureText(RunError::AllEqual()));
     const std::string text = ReadFile(path);
     EXPECT_EQ(text.substr(text.find("\r\n\r\n\r\n")),
               "\r\n\r\n\r\nRUN FAILED: Todos Iguales: fewer than two models of the population "
               "could be evaluated");
-    EXPECT_EQ(RunReport::FailureText("Not enough memory"), "Not enough memory");
+    EXPECT_EQ(RunReport::FailureText(RunError("Not enough memory")), "Not enough memory");
+    // Only the engine's failure is explained, not another error that happens to share its text.
+    EXPECT_EQ(RunReport::FailureText(std::runtime_error("Todos Iguales")), "Todos Iguales");
 }
 
 TEST_F(RunReportTest, AnAbandonedReportLeavesThePreviousOne) {

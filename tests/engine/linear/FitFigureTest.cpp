@@ -20,5 +20,14 @@ TEST(FitFigure, ComparesTheResidualWithTheSpreadAroundTheMeanOverTheRows) {
     EXPECT_TRUE(std::isnan(FitFigure::Percent(std::vector<double>(4, 7.0), measured, 0, 4)));
 }
 
+TEST(FitFigure, APooledFitTakesEachPartAroundItsOwnMean) {
+    FitFigure pooled;
+    EXPECT_TRUE(std::isnan(pooled.PooledPercent()));
+    // Residuals 2 + 0 and deviations 2 + 2; around the mean of all four rows they would be 104.
+    pooled.Add(std::vector<double>{0, 2}, std::vector<double>{1, 1});
+    pooled.Add(std::vector<double>{10, 12}, std::vector<double>{10, 12});
+    EXPECT_EQ(pooled.PooledPercent(), 100.0 * (1.0 - std::sqrt(2.0 / 4.0)));
+}
+
 } // namespace
 } // namespace orvanel
