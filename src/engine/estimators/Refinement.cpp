@@ -138,6 +138,10 @@ Refinement::Result Refinement::Refine(const LinearModel& start) const {
     problemOptions.cost_function_ownership = ceres::DO_NOT_TAKE_OWNERSHIP;
     ceres::Problem problem(problemOptions);
     problem.AddResidualBlock(&cost, nullptr, parameters.data());
+    if (HoldPoles && !result.Model.PoleParameters().empty())
+        problem.SetManifold(parameters.data(),
+                            new ceres::SubsetManifold(static_cast<int>(parameters.size()),
+                                                      result.Model.PoleParameters()));
     ceres::Solver::Options options;
     options.max_num_iterations = MaxIterations;
     options.linear_solver_type = ceres::DENSE_NORMAL_CHOLESKY;
@@ -174,10 +178,11 @@ Refinement::Result Refinement::Simplify(Result start, double penalty) const {
 }
 
 bool Refinement::SimplifyInputs(Result& current, double penalty) const {
+    // A shared pole less changes every input: its refit goes first, the inputs then fit to it.
+    bool changed = current.Model.SharedPoles && SimplifySharedPoles(current, penalty);
     std::vector<std::vector<double>> shares;
     for (std::size_t k = 0; k < current.Model.Inputs.size(); ++k)
         shares.push_back(SimulateInput(current.Model.Inputs[k], inputs[k], rows, experiments));
-    bool changed = false;
     for (std::size_t k = 0; k < current.Model.Inputs.size(); ++k) {
         std::vector<double> rest(output.begin(),
                                  output.begin() + static_cast<std::ptrdiff_t>(rows));
@@ -186,9 +191,12 @@ bool Refinement::SimplifyInputs(Result& current, double penalty) const {
                 rest[i] = rest[i] - shares[j][i];
         Refinement alone({inputs[k]}, rest, rows, experiments);
         alone.Stop = Stop;
+        alone.HoldPoles = current.Model.SharedPoles;
         for (bool simpler = true; simpler;) {
             simpler = false;
             for (const LinearModel::Input& form : SimplerForms(current.Model.Inputs[k])) {
+                if (alone.HoldPoles && form.Poles != current.Model.Inputs[k].Poles)
+                    continue;
                 if (StopAsked())
                     return changed;
                 Result candidate = current;
@@ -201,6 +209,29 @@ bool Refinement::SimplifyInputs(Result& current, double penalty) const {
                     simpler = changed = true;
                     break;
                 }
+            }
+        }
+    }
+    return changed;
+}
+
+bool Refinement::SimplifySharedPoles(Result& current, double penalty) const {
+    bool changed = false;
+    for (bool simpler = true; simpler && !current.Model.Inputs.empty();) {
+        simpler = false;
+        const LinearModel::Input poles{1.0, {}, current.Model.Inputs.front().Poles, 0};
+        for (const LinearModel::Input& form : SimplerForms(poles)) {
+            const LinearModel model = current.Model.WithSharedPoles(form.Poles);
+            if (!std::all_of(model.Inputs.begin(), model.Inputs.end(),
+                             [](const LinearModel::Input& i) { return i.SearchForm(); }))
+                continue;
+            if (StopAsked())
+                return changed;
+            Result candidate = Continued(current, Refine(model));
+            if (candidate.Score(penalty) < current.Score(penalty)) {
+                current = std::move(candidate);
+                simpler = changed = true;
+                break;
             }
         }
     }

@@ -48,6 +48,9 @@ public:
     // When set, a stop asked for through it ends the work at the next solver iteration, start,
     // input or form: the result is the best found until then, and says it was stopped.
     const std::atomic<bool>* Stop = nullptr;
+    // When set, Refine moves gains and zeros only and leaves the poles where the start has
+    // them: an input of a model with shared poles refitted alone.
+    bool HoldPoles = false;
 
     // Sum of squared residuals on the estimation rows; infinity when it is not finite.
     double SquaredError(const LinearModel& model) const;
@@ -59,8 +62,10 @@ public:
     // less delay, each refitted alone against the output less the other inputs' shares, and
     // kept when its squared error plus `penalty` per parameter is lower than the model's;
     // after each pass that changed something the whole model is refined. The search keeps terms
-    // that only chance put there; with many inputs it rarely clears them all. The simplest model
-    // replaces one that does not score lower than it.
+    // that only chance put there; with many inputs it rarely clears them all. A model with
+    // shared poles keeps them shared: its inputs are refitted with the poles held, and a shared
+    // pole less or a shared pair turned into a real root is refitted as the whole model. The
+    // simplest model replaces one that does not score lower than it.
     Result Simplify(Result start, double penalty) const;
     // Refines the first `starts` candidates of distinct structure, in the candidates' order
     // (put the best first), and returns the result of lowest error, the earliest among
@@ -77,6 +82,8 @@ public:
 private:
     // One pass of Simplify over the inputs; whether any input took a simpler form.
     bool SimplifyInputs(Result& current, double penalty) const;
+    // Simpler shared poles for every input at once; whether the model took any.
+    bool SimplifySharedPoles(Result& current, double penalty) const;
     // The result, or the simplest model when the result does not score lower than it or the
     // output holds one value throughout: it shows no response to any input, whatever a model
     // fits to its level.

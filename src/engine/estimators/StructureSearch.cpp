@@ -22,6 +22,10 @@ constexpr int NeighbourIterations = 20;
 constexpr LinearModel::Factor OriginRoot{false, 0.0, 0.0, 0.0};
 constexpr LinearModel::Factor OriginPair{true, 0.0, 0.0, 0.0};
 
+// The first changes InputChanges lists move a delay or add a zero: every other adds or
+// trades a pole.
+constexpr std::ptrdiff_t DelayAndZeroChanges = 4;
+
 } // namespace
 
 StructureSearch::StructureSearch(std::vector<std::span<const double>> inputs,
@@ -31,30 +35,51 @@ StructureSearch::StructureSearch(std::vector<std::span<const double>> inputs,
 
 std::vector<LinearModel::Input> StructureSearch::Neighbours(const LinearModel::Input& input) {
     std::vector<LinearModel::Input> forms;
-    const auto with = [&](auto change) {
+    for (const InputChange& change : InputChanges(input.Poles)) {
         LinearModel::Input form = input;
         change(form);
         if (form.SearchForm())
             forms.push_back(std::move(form));
-    };
-    with([](LinearModel::Input& f) { ++f.Delay; });
-    with([](LinearModel::Input& f) { --f.Delay; });
-    with([](LinearModel::Input& f) {
-        f.Zeros.push_back(OriginRoot);
-        ++f.Delay;
-    });
-    with([](LinearModel::Input& f) { f.Zeros.push_back(OriginRoot); });
-    with([](LinearModel::Input& f) {
-        f.Poles.push_back(OriginRoot);
-        f.Delay = std::max(f.Delay - 1, 0);
-    });
-    with([](LinearModel::Input& f) {
-        f.Poles.push_back(OriginPair);
-        f.Delay = std::max(f.Delay - 2, 0);
-    });
+    }
+    return forms;
+}
+
+std::vector<LinearModel> StructureSearch::SharedNeighbours(const LinearModel& model) {
+    std::vector<LinearModel> neighbours;
+    if (model.Inputs.empty())
+        return neighbours;
+    const std::vector<InputChange> changes = InputChanges(model.Inputs.front().Poles);
+    for (auto change = changes.begin() + DelayAndZeroChanges; change != changes.end(); ++change) {
+        LinearModel neighbour = model;
+        for (LinearModel::Input& input : neighbour.Inputs)
+            (*change)(input);
+        if (std::all_of(neighbour.Inputs.begin(), neighbour.Inputs.end(),
+                        [](const LinearModel::Input& i) { return i.SearchForm(); }))
+            neighbours.push_back(std::move(neighbour));
+    }
+    return neighbours;
+}
+
+std::vector<StructureSearch::InputChange>
+StructureSearch::InputChanges(const std::vector<LinearModel::Factor>& poles) {
+    std::vector<InputChange> changes{[](LinearModel::Input& f) { ++f.Delay; },
+                                     [](LinearModel::Input& f) { --f.Delay; },
+                                     [](LinearModel::Input& f) {
+                                         f.Zeros.push_back(OriginRoot);
+                                         ++f.Delay;
+                                     },
+                                     [](LinearModel::Input& f) { f.Zeros.push_back(OriginRoot); },
+                                     [](LinearModel::Input& f) {
+                                         f.Poles.push_back(OriginRoot);
+                                         f.Delay = std::max(f.Delay - 1, 0);
+                                     },
+                                     [](LinearModel::Input& f) {
+                                         f.Poles.push_back(OriginPair);
+                                         f.Delay = std::max(f.Delay - 2, 0);
+                                     }};
     // A fast pole imitating a sample of dead time; a pair keeps its slower root.
-    for (std::size_t k = 0; k < input.Poles.size(); ++k) {
-        with([k](LinearModel::Input& f) {
+    for (std::size_t k = 0; k < poles.size(); ++k) {
+        changes.emplace_back([k](LinearModel::Input& f) {
             const LinearModel::Factor pole = f.Poles[k];
             f.Poles.erase(f.Poles.begin() + static_cast<std::ptrdiff_t>(k));
             if (pole.Pair)
@@ -62,7 +87,7 @@ std::vector<LinearModel::Input> StructureSearch::Neighbours(const LinearModel::I
             ++f.Delay;
         });
     }
-    return forms;
+    return changes;
 }
 
 Refinement::Result StructureSearch::Grow(Refinement::Result start, double penalty) const {
@@ -98,8 +123,11 @@ bool StructureSearch::GrowInputs(const Refinement& whole, Refinement::Result& cu
         Refinement alone({inputs[k]}, rest, rows, experiments);
         alone.Stop = Stop;
         alone.MaxIterations = NeighbourIterations;
+        alone.HoldPoles = current.Model.SharedPoles;
         Refinement::Result best = current;
         for (const LinearModel::Input& form : Neighbours(current.Model.Inputs[k])) {
+            if (alone.HoldPoles && form.Poles != current.Model.Inputs[k].Poles)
+                continue;
             if (StopAsked())
                 return changed;
             Refinement::Result candidate = current;
@@ -113,7 +141,27 @@ bool StructureSearch::GrowInputs(const Refinement& whole, Refinement::Result& cu
             changed = true;
         }
     }
-    return changed;
+    return current.Model.SharedPoles ? GrowSharedPoles(whole, current, penalty) || changed
+                                     : changed;
+}
+
+bool StructureSearch::GrowSharedPoles(const Refinement& whole, Refinement::Result& current,
+                                      double penalty) const {
+    Refinement neighbour = whole;
+    neighbour.MaxIterations = NeighbourIterations;
+    Refinement::Result best = current;
+    for (const LinearModel& model : SharedNeighbours(current.Model)) {
+        if (StopAsked())
+            break;
+        Refinement::Result candidate = neighbour.Refine(model);
+        candidate.Start = current.Start;
+        if (candidate.Score(penalty) < best.Score(penalty))
+            best = std::move(candidate);
+    }
+    if (!(best.Score(penalty) < current.Score(penalty)))
+        return false;
+    current = std::move(best);
+    return true;
 }
 
 bool StructureSearch::StopAsked() const {

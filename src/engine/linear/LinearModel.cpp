@@ -305,7 +305,8 @@ double LinearModel::SquaredError(std::span<const std::span<const double>> inputs
 }
 
 bool LinearModel::SameStructure(const LinearModel& other) const {
-    return std::equal(Inputs.begin(), Inputs.end(), other.Inputs.begin(), other.Inputs.end(),
+    return SharedPoles == other.SharedPoles &&
+           std::equal(Inputs.begin(), Inputs.end(), other.Inputs.begin(), other.Inputs.end(),
                       [](const Input& x, const Input& y) {
                           return x.Delay == y.Delay && SameKinds(x.Zeros, y.Zeros) &&
                                  SameKinds(x.Poles, y.Poles);
@@ -324,10 +325,48 @@ LinearModel LinearModel::Stabilised() const {
     return inside;
 }
 
+LinearModel LinearModel::WithSharedPoles(const std::vector<Factor>& poles) const {
+    LinearModel shared = *this;
+    for (Input& input : shared.Inputs)
+        input.Poles = poles;
+    shared.SharedPoles = true;
+    return shared;
+}
+
+std::optional<LinearModel> LinearModel::AsShared() const {
+    if (Inputs.empty())
+        return std::nullopt;
+    const std::vector<Factor>& poles = Inputs.front().Poles;
+    if (!std::all_of(Inputs.begin(), Inputs.end(),
+                     [&](const Input& i) { return i.Poles == poles; }))
+        return std::nullopt;
+    return WithSharedPoles(poles);
+}
+
+std::vector<int> LinearModel::PoleParameters() const {
+    std::vector<int> positions;
+    int next = 0;
+    const auto skip = [&next](std::size_t count) { next += static_cast<int>(count); };
+    const auto take = [&](std::size_t count) {
+        for (std::size_t k = 0; k < count; ++k)
+            positions.push_back(next++);
+    };
+    for (const Input& input : Inputs) {
+        skip(1 + Degree(input.Zeros));
+        if (!SharedPoles)
+            take(Degree(input.Poles));
+    }
+    if (SharedPoles && !Inputs.empty())
+        take(Degree(Inputs.front().Poles));
+    return positions;
+}
+
 std::size_t LinearModel::ParameterCount() const {
     std::size_t count = 0;
     for (const Input& input : Inputs)
         count += input.ParameterCount();
+    if (SharedPoles && !Inputs.empty())
+        count -= (Inputs.size() - 1) * Degree(Inputs.front().Poles);
     return count;
 }
 
@@ -344,8 +383,11 @@ std::vector<double> LinearModel::Parameters() const {
     for (const Input& input : Inputs) {
         values.push_back(input.Gain);
         add(input.Zeros);
-        add(input.Poles);
+        if (!SharedPoles)
+            add(input.Poles);
     }
+    if (SharedPoles && !Inputs.empty())
+        add(Inputs.front().Poles);
     return values;
 }
 
@@ -364,8 +406,14 @@ void LinearModel::SetParameters(std::span<const double> values) {
     for (Input& input : Inputs) {
         input.Gain = *next++;
         take(input.Zeros);
-        take(input.Poles);
+        if (!SharedPoles)
+            take(input.Poles);
     }
+    if (!SharedPoles || Inputs.empty())
+        return;
+    take(Inputs.front().Poles);
+    for (Input& input : Inputs)
+        input.Poles = Inputs.front().Poles;
 }
 
 void LinearModel::Filter(std::span<const double> x, std::span<const double> b,

@@ -71,6 +71,18 @@ public:
     static std::size_t Degree(const std::vector<Factor>& factors);
 
     std::vector<Input> Inputs;
+    // Whether every input has the same pole factors, moved together: the form of a plant whose
+    // inputs all pass through its own dynamics, with the poles counted and fitted once.
+    bool SharedPoles = false;
+
+    // The model with `poles` as every input's denominator and SharedPoles set; gains, zeros
+    // and delays as they are.
+    LinearModel WithSharedPoles(const std::vector<Factor>& poles) const;
+    // The model in the shared form when every input already has the same pole factors, as
+    // the least-squares estimates over one denominator give them; nothing otherwise.
+    std::optional<LinearModel> AsShared() const;
+    // Positions in Parameters of the pole parameters.
+    std::vector<int> PoleParameters() const;
 
     // The output over the first `count` rows from zero state: every input simulated as the
     // search does and the results added in input order. inputs holds one column per input.
@@ -85,18 +97,22 @@ public:
     double SquaredError(std::span<const std::span<const double>> inputs,
                         std::span<const double> output, std::size_t count,
                         const Experiments& experiments = {}) const;
-    // Whether the two have the same number and kind of factors and the same delay per input.
+    // Whether the two have the same number and kind of factors and the same delay per input,
+    // and both share their poles or neither does.
     bool SameStructure(const LinearModel& other) const;
     bool Stable() const;
     // The model with every pole on or outside the unit circle mirrored inside it, at most
     // MaxStableRadius from the origin, and a pole that is not finite put at the origin; the
     // rest as it is. The result is Stable.
     LinearModel Stabilised() const;
+    // With shared poles, their parameters count once.
     std::size_t ParameterCount() const;
     // The continuous parameters, input by input: the gain, then each zero factor's root or
-    // A, B, then each pole factor's.
+    // A, B, then each pole factor's. With shared poles each input gives its gain and zeros,
+    // and the shared pole factors follow once after the last input.
     std::vector<double> Parameters() const;
-    // Takes ParameterCount values in the order Parameters gives them.
+    // Takes ParameterCount values in the order Parameters gives them; shared poles are
+    // written into every input.
     void SetParameters(std::span<const double> values);
     bool operator==(const LinearModel&) const = default;
 

@@ -63,7 +63,10 @@ bool SimulationJacobian::EvaluateRows(const LinearModel& model, double* residual
                                       double* jacobian) {
     parameters = model.ParameterCount();
     column = 0;
+    sharedPoles = model.SharedPoles;
     std::fill(residuals, residuals + rows, 0.0);
+    if (sharedPoles && jacobian != nullptr && !model.Inputs.empty())
+        ClearSharedColumns(LinearModel::Degree(model.Inputs.front().Poles), jacobian);
     for (std::size_t k = 0; k < model.Inputs.size() && k < inputs.size(); ++k) {
         const LinearModel::Input& input = model.Inputs[k];
         const std::vector<double> zeros = input.ZeroPolynomial();
@@ -95,20 +98,21 @@ bool SimulationJacobian::EvaluateRows(const LinearModel& model, double* residual
             Weighted(rest, scratch);
             AddColumn(scratch, input.Zeros[f].Pair ? -1.0 : 1.0, jacobian);
         }
+        sharedColumn = sharedBegin;
         for (const LinearModel::Factor& f : input.Poles) {
             if (f.Pair) {
                 const double pair[] = {f.B, f.A};
                 const double z[] = {0.0, 1.0};
                 const double one[] = {1.0};
                 LinearModel::Filter(simulated, z, pair, 2, scratch);
-                AddColumn(scratch, 1.0, jacobian);
+                AddPoleColumn(scratch, 1.0, jacobian);
                 LinearModel::Filter(simulated, one, pair, 2, scratch);
-                AddColumn(scratch, 1.0, jacobian);
+                AddPoleColumn(scratch, 1.0, jacobian);
             } else {
                 const double root[] = {-f.Root};
                 const double one[] = {1.0};
                 LinearModel::Filter(simulated, one, root, 1, scratch);
-                AddColumn(scratch, -1.0, jacobian);
+                AddPoleColumn(scratch, -1.0, jacobian);
             }
         }
     }
@@ -135,6 +139,25 @@ void SimulationJacobian::AddColumn(std::span<const double> derivative, double si
     for (std::size_t i = 0; i < rows; ++i)
         jacobian[i * parameters + column] = sign * derivative[i];
     ++column;
+}
+
+void SimulationJacobian::ClearSharedColumns(std::size_t degree, double* jacobian) {
+    sharedBegin = parameters - degree;
+    for (std::size_t i = 0; i < rows; ++i)
+        std::fill_n(jacobian + i * parameters + sharedBegin, degree, 0.0);
+}
+
+// A shared pole parameter moves every input's copy of the factor: its column is the sum of
+// the columns each copy would have alone.
+void SimulationJacobian::AddPoleColumn(std::span<const double> derivative, double sign,
+                                       double* jacobian) {
+    if (!sharedPoles) {
+        AddColumn(derivative, sign, jacobian);
+        return;
+    }
+    for (std::size_t i = 0; i < rows; ++i)
+        jacobian[i * parameters + sharedColumn] += sign * derivative[i];
+    ++sharedColumn;
 }
 
 } // namespace orvanel

@@ -31,12 +31,18 @@ private:
     bool EvaluateRows(const LinearModel& model, double* residuals, double* jacobian);
     void Weighted(std::span<const double> c, std::span<double> out) const;
     void AddColumn(std::span<const double> derivative, double sign, double* jacobian);
+    void ClearSharedColumns(std::size_t degree, double* jacobian);
+    void AddPoleColumn(std::span<const double> derivative, double sign, double* jacobian);
 
     std::span<const std::span<const double>> inputs;
     std::span<const double> output;
     std::size_t rows;
     std::size_t parameters = 0;
     std::size_t column = 0;
+    // With shared poles, the first of their columns and the next one an input adds to.
+    bool sharedPoles = false;
+    std::size_t sharedBegin = 0;
+    std::size_t sharedColumn = 0;
     std::vector<double> simulated;
     std::vector<double> scratch;
     std::vector<double> filtered;
