@@ -27,6 +27,7 @@ public:
 
     // The least-squares model of order n (1..MaxOrder) with the delays given per input
     // (0..MaxDelay), as one transfer function per input; nothing when its equations are singular.
+    // Every input gets the same pole factors, so LinearModel::AsShared gives its shared form.
     std::optional<LinearModel> Fit(int order, std::span<const int> delays) const;
     struct Structure {
         int Order = 1;

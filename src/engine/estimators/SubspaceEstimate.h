@@ -28,7 +28,8 @@ public:
 
     // The highest order the data allow (at most MaxOrder; 0 when they are too few).
     int OrderLimit() const { return limit; }
-    // The model of order n (1..OrderLimit); nothing when it cannot be computed.
+    // The model of order n (1..OrderLimit); nothing when it cannot be computed. Its inputs have
+    // the factors of det(zI - A) as poles, so LinearModel::AsShared gives its shared form.
     std::optional<LinearModel> Fit(int order) const;
     // The models of orders 1..OrderLimit, in order; nothing where one cannot be computed.
     std::vector<std::optional<LinearModel>> Fits() const;

@@ -34,16 +34,14 @@ struct Plant {
     std::vector<double> y = TruePlant().Simulate(inputs, Rows);
 };
 
-TEST(Refinement, DerivativesMatchDifferencesOfTheSimulation) {
+// Into a jacobian that holds stray values: every entry is written.
+void ExpectDerivativesMatchDifferences(const LinearModel& model) {
     const Plant plant;
-    LinearModel model = TruePlant();
-    model.Inputs[1].Zeros = {Factor{true, 0.0, 0.3, -0.2}};
-    model.Inputs[1].Poles.push_back(Factor{true, 0.0, 0.5, 0.4});
     const std::vector<double> at = model.Parameters();
     const std::size_t p = at.size();
     SimulationJacobian jacobian(plant.inputs, plant.y, Rows);
     std::vector<double> residuals(Rows);
-    std::vector<double> derivatives(Rows * p);
+    std::vector<double> derivatives(Rows * p, 123.0);
     ASSERT_TRUE(jacobian.Evaluate(model, residuals.data(), derivatives.data()));
     const double h = 1e-6;
     for (std::size_t k = 0; k < p; ++k) {
@@ -63,6 +61,16 @@ TEST(Refinement, DerivativesMatchDifferencesOfTheSimulation) {
             EXPECT_NEAR(derivatives[i * p + k], (rPlus[i] - rMinus[i]) / (2 * h), 1e-6)
                 << "parameter " << k << " row " << i;
     }
+}
+
+TEST(Refinement, DerivativesMatchDifferencesOfTheSimulation) {
+    LinearModel model = TruePlant();
+    model.Inputs[1].Zeros = {Factor{true, 0.0, 0.3, -0.2}};
+    model.Inputs[1].Poles.push_back(Factor{true, 0.0, 0.5, 0.4});
+    ExpectDerivativesMatchDifferences(model);
+    // A shared pole's derivative sums those of its copies in every input.
+    ExpectDerivativesMatchDifferences(
+        model.WithSharedPoles({Factor{true, 0.0, -1.3, 0.6}, Factor{false, 0.2}}));
 }
 
 // The plant with every parameter off by 10 to 15 %.

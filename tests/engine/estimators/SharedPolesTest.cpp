@@ -3,7 +3,6 @@
 #include "engine/estimators/SharedDenominator.h"
 #include "engine/estimators/StructureSearch.h"
 #include "engine/estimators/SubspaceEstimate.h"
-#include "engine/linear/SimulationJacobian.h"
 #include "support/CommonDenominatorPlant.h"
 
 #include <algorithm>
@@ -49,6 +48,12 @@ std::vector<double> ImpulseResponse(const LinearModel::Input& input, std::size_t
     return LinearModel{{input}}.Simulate(columns, length);
 }
 
+void ExpectShared(const LinearModel& model) {
+    ASSERT_TRUE(model.SharedPoles);
+    for (const LinearModel::Input& input : model.Inputs)
+        EXPECT_EQ(input.Poles, model.Inputs.front().Poles);
+}
+
 TEST(SharedPoles, RefiningTheArxStartRecoversTheCommonDenominatorWithFewerParameters) {
     const NoisyPlant plant;
     const ArxEstimate arx(plant.Inputs, plant.Y, plant.Rows);
@@ -61,7 +66,7 @@ TEST(SharedPoles, RefiningTheArxStartRecoversTheCommonDenominatorWithFewerParame
     const Refinement::Result sharedFit = refinement.Refine(*shared);
     const Refinement::Result apart = refinement.Refine(*start);
 
-    ASSERT_TRUE(sharedFit.Model.SharedPoles);
+    ExpectShared(sharedFit.Model);
     const LinearModel truth = ThreeInputPlant();
     const std::vector<double> found = sharedFit.Model.Inputs.front().PolePolynomial();
     const std::vector<double> expected = truth.Inputs.front().PolePolynomial();
@@ -69,7 +74,6 @@ TEST(SharedPoles, RefiningTheArxStartRecoversTheCommonDenominatorWithFewerParame
     for (std::size_t j = 0; j < expected.size(); ++j)
         EXPECT_NEAR(found[j], expected[j], 0.01) << "denominator coefficient " << j;
     for (std::size_t k = 0; k < truth.Inputs.size(); ++k) {
-        EXPECT_EQ(sharedFit.Model.Inputs[k].Poles, sharedFit.Model.Inputs.front().Poles);
         const std::vector<double> response = ImpulseResponse(sharedFit.Model.Inputs[k], 40);
         const std::vector<double> trueResponse = ImpulseResponse(truth.Inputs[k], 40);
         for (std::size_t i = 0; i < response.size(); ++i)
@@ -98,34 +102,19 @@ TEST(SharedPoles, ParametersListTheSharedPolesOnceAndWriteThemIntoEveryInput) {
     EXPECT_FALSE(copy.SameStructure(ThreeInputPlant()));
 }
 
-TEST(SharedPoles, DerivativesBySharedPolesMatchDifferencesOfTheSimulation) {
-    const NoisyPlant plant;
-    LinearModel model = ThreeInputPlant().AsShared().value();
-    model.Inputs[1].Zeros = {Factor{true, 0.0, 0.3, -0.2}};
-    const std::vector<double> at = model.Parameters();
-    const std::size_t p = at.size();
-    SimulationJacobian jacobian(plant.Inputs, plant.Y, plant.Rows);
-    std::vector<double> residuals(plant.Rows);
-    std::vector<double> derivatives(plant.Rows * p, 123.0);
-    ASSERT_TRUE(jacobian.Evaluate(model, residuals.data(), derivatives.data()));
-    const double h = 1e-6;
-    for (std::size_t k = 0; k < p; ++k) {
-        std::vector<double> up = at;
-        std::vector<double> down = at;
-        up[k] += h;
-        down[k] -= h;
-        LinearModel plus = model;
-        LinearModel minus = model;
-        plus.SetParameters(up);
-        minus.SetParameters(down);
-        std::vector<double> rPlus(plant.Rows);
-        std::vector<double> rMinus(plant.Rows);
-        ASSERT_TRUE(jacobian.Evaluate(plus, rPlus.data(), nullptr));
-        ASSERT_TRUE(jacobian.Evaluate(minus, rMinus.data(), nullptr));
-        for (std::size_t i = 0; i < plant.Rows; i += 37)
-            EXPECT_NEAR(derivatives[i * p + k], (rPlus[i] - rMinus[i]) / (2 * h), 1e-5)
-                << "parameter " << k << " row " << i;
-    }
+TEST(SharedPoles, HoldingThePolesMovesOnlyGainsAndZeros) {
+    const testing::CommonDenominatorPlant plant(2);
+    LinearModel start = plant.Truth;
+    start.Inputs[0].Gain = 1.0;
+    start.Inputs[1].Zeros.front().Root = 0.5;
+    start.Inputs[1].Poles = {{false, 0.6}};
+    Refinement refinement(plant.Inputs, plant.Y, plant.Rows);
+    refinement.HoldPoles = true;
+    const Refinement::Result held = refinement.Refine(start);
+    EXPECT_LT(held.Error, refinement.SquaredError(start) / 2);
+    EXPECT_EQ(held.Model.Inputs[0].Poles, start.Inputs[0].Poles);
+    EXPECT_EQ(held.Model.Inputs[1].Poles, start.Inputs[1].Poles);
+    EXPECT_NE(held.Model.Inputs[1].Zeros, start.Inputs[1].Zeros);
 }
 
 TEST(SharedPoles, SimplifyRemovesASpuriousSharedPoleAndKeepsThePolesShared) {
@@ -135,9 +124,8 @@ TEST(SharedPoles, SimplifyRemovesASpuriousSharedPoleAndKeepsThePolesShared) {
     const Refinement refinement(plant.Inputs, plant.Y, plant.Rows);
     const Refinement::Result start = refinement.Refine(plant.Truth.WithSharedPoles(poles));
     const Refinement::Result simpler = refinement.Simplify(start, 1e-6);
-    ASSERT_TRUE(simpler.Model.SharedPoles);
-    for (const LinearModel::Input& input : simpler.Model.Inputs)
-        EXPECT_EQ(input.Poles.size(), 1u);
+    ExpectShared(simpler.Model);
+    EXPECT_EQ(simpler.Model.Inputs.front().Poles.size(), 1u);
     EXPECT_EQ(simpler.Model.ParameterCount(), 6u);
     EXPECT_LT(simpler.Error, 1e-12);
 }
@@ -149,7 +137,7 @@ TEST(SharedPoles, GrowFindsADelayAndAMissingSharedPole) {
     const StructureSearch search(plant.Inputs, plant.Y, plant.Rows);
     const Refinement::Result grown =
         search.Grow(Refinement(plant.Inputs, plant.Y, plant.Rows).Refine(start), 1e-6);
-    ASSERT_TRUE(grown.Model.SharedPoles);
+    ExpectShared(grown.Model);
     EXPECT_EQ(grown.Model.Inputs[1].Delay, 2);
     EXPECT_EQ(LinearModel::Degree(grown.Model.Inputs.front().Poles), 2u);
     EXPECT_LT(grown.Error, 1e-12);
