@@ -89,20 +89,13 @@ std::vector<double> ModelUncertainty::ParameterStd() const {
     return deviations;
 }
 
-std::size_t ModelUncertainty::FirstParameter(std::size_t input) const {
-    std::size_t first = 0;
-    for (std::size_t k = 0; k < input; ++k)
-        first += Model.Inputs[k].ParameterCount();
-    return first;
-}
-
 double ModelUncertainty::Variance(std::size_t input, std::span<const double> gradient) const {
     const std::size_t p = Model.ParameterCount();
-    const std::size_t first = FirstParameter(input);
+    const std::vector<std::size_t> at = Model.InputParameters(input);
     double sum = 0.0;
     for (std::size_t a = 0; a < gradient.size(); ++a)
         for (std::size_t b = 0; b < gradient.size(); ++b)
-            sum += gradient[a] * Covariance[(first + a) * p + first + b] * gradient[b];
+            sum += gradient[a] * Covariance[at[a] * p + at[b]] * gradient[b];
     return sum;
 }
 

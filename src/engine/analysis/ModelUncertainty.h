@@ -64,8 +64,8 @@ public:
                                               double lowest = 1e-3 * 3.14159265358979) const;
 
 private:
-    std::size_t FirstParameter(std::size_t input) const;
-    // g' C g over input k's block of the covariance, g its count of entries.
+    // g' C g over input k's parameters' rows and columns of the covariance, g one entry per
+    // parameter in LinearModel::InputParameters order.
     double Variance(std::size_t input, std::span<const double> gradient) const;
 };
 

@@ -6,6 +6,7 @@
 #include <complex>
 #include <cstdint>
 #include <limits>
+#include <numeric>
 
 namespace orvanel {
 namespace {
@@ -358,6 +359,23 @@ std::vector<int> LinearModel::PoleParameters() const {
     }
     if (SharedPoles && !Inputs.empty())
         take(Degree(Inputs.front().Poles));
+    return positions;
+}
+
+std::vector<std::size_t> LinearModel::InputParameters(std::size_t k) const {
+    const auto own = [this](const Input& input) {
+        return SharedPoles ? 1 + Degree(input.Zeros) : input.ParameterCount();
+    };
+    std::size_t first = 0;
+    for (std::size_t j = 0; j < k; ++j)
+        first += own(Inputs[j]);
+    std::vector<std::size_t> positions(own(Inputs[k]));
+    std::iota(positions.begin(), positions.end(), first);
+    if (SharedPoles) {
+        const std::size_t degree = Degree(Inputs[k].Poles);
+        for (std::size_t p = ParameterCount() - degree; p < ParameterCount(); ++p)
+            positions.push_back(p);
+    }
     return positions;
 }
 

@@ -83,6 +83,9 @@ public:
     std::optional<LinearModel> AsShared() const;
     // Positions in Parameters of the pole parameters.
     std::vector<int> PoleParameters() const;
+    // Positions in Parameters of input k's parameters, in the order of its model alone: the
+    // gain, the zeros, the poles.
+    std::vector<std::size_t> InputParameters(std::size_t k) const;
 
     // The output over the first `count` rows from zero state: every input simulated as the
     // search does and the results added in input order. inputs holds one column per input.

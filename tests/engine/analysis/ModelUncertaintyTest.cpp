@@ -1,6 +1,7 @@
 #include "engine/analysis/ModelUncertainty.h"
 
 #include "engine/estimators/Refinement.h"
+#include "support/CommonDenominatorPlant.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -96,6 +97,28 @@ TEST(ModelUncertainty, ResponseBandsAgreeWithTheStaticGainsDeviation) {
     EXPECT_NEAR(frequency.front().PhaseDeg.HalfWidth, 0.0, 1e-3);
     // The data alone say nothing of a model with no gain: its pole is not determined.
     EXPECT_FALSE(ModelUncertainty::Estimate(LinearModel::Simplest(1), columns, output, Rows));
+}
+
+// Shared poles are the same parameters in every input: the same deviations, from the
+// covariance's last rows.
+TEST(ModelUncertainty, SharedPolesHaveOneDeviationForEveryInput) {
+    const testing::CommonDenominatorPlant plant(1);
+    std::mt19937_64 random(5);
+    std::vector<double> output = plant.Y;
+    for (double& v : output)
+        v += std::normal_distribution<double>(0.0, 0.05)(random);
+    const LinearModel shared = plant.Truth.AsShared().value();
+    const auto uncertainty = ModelUncertainty::Estimate(shared, plant.Inputs, output, plant.Rows);
+    ASSERT_TRUE(uncertainty);
+    const std::vector<double>& c = uncertainty->Covariance;
+    ASSERT_EQ(c.size(), 36u);
+    for (std::size_t k = 0; k < 2; ++k) {
+        const std::vector<double> deviations = uncertainty->Coefficients(k).Denominator;
+        ASSERT_EQ(deviations.size(), 3u);
+        EXPECT_DOUBLE_EQ(deviations[1], std::sqrt(c[4 * 6 + 4])) << "input " << k;
+        EXPECT_DOUBLE_EQ(deviations[2], std::sqrt(c[5 * 6 + 5])) << "input " << k;
+    }
+    EXPECT_DOUBLE_EQ(uncertainty->Coefficients(1).Numerator.front(), std::sqrt(c[2 * 6 + 2]));
 }
 
 } // namespace
