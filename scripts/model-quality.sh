@@ -2,7 +2,8 @@
 # How good the models of a thorough run are on held-out data: for every data set in
 # ../shared/data and a generated 20-input set, runs orvanel-identify with
 # --validation-percent 50 --thorough (plus any extra options given) for 5 seeds and prints a
-# Markdown table of the median and worst validation fit and the median wall time, beside the
+# Markdown table of the median and worst validation fit, the median wall time and the model
+# each seed kept ("search N" or the start it came from), beside the
 # validation fit of peers chosen the same way on the estimation rows: Octave's arx and n4sid
 # (scripts/peer-octave.m) and an output-error refit with scipy (scripts/peer-oe.py), each bounded
 # by PEER_SECONDS (default 300) and shown as "failed" or "timed out" when it does not end well.
@@ -43,13 +44,14 @@ peer() {
     else echo "$fit"; fi
 }
 
-echo "| data | median validation fit % | worst % | median time s | Octave arx | Octave n4sid | scipy OE |"
-echo "|---|---|---|---|---|---|---|"
+echo "| data | median validation fit % | worst % | median time s | kept | Octave arx | Octave n4sid | scipy OE |"
+echo "|---|---|---|---|---|---|---|---|"
 for set in $sets; do
     file=$data/$set.txt
     [ "$set" = many ] && file=$work/many.txt
     : >"$work/fits"
     : >"$work/times"
+    : >"$work/kept"
     for seed in $seeds; do
         start=$(date +%s.%N)
         "$identify" "$file" --quiet --seed-ms "$seed" --validation-percent 50 --thorough \
@@ -57,6 +59,8 @@ for set in $sets; do
         end=$(date +%s.%N)
         sed -n 's/^Fit (validation) = \(.*\) %$/\1/p' "$work/out" >>"$work/fits"
         echo "$end - $start" | bc >>"$work/times"
+        sed -n 's/^Searches: .*the model of \(the \)\{0,1\}\(.*\) kept\r\{0,1\}$/\2/p' \
+            "$work/report.txt" >>"$work/kept"
     done
     arx=- n4sid=- oe=-
     if [ "$peers" != 0 ]; then
@@ -64,6 +68,7 @@ for set in $sets; do
         n4sid=$(peer octave-cli -q "$root/scripts/peer-octave.m" "$file" n4sid 50)
         oe=$(peer /usr/bin/python3 "$root/scripts/peer-oe.py" "$file" 50)
     fi
-    printf '| %s | %s | %s | %.1f | %s | %s | %s |\n' "$set" "$(median <"$work/fits")" \
-        "$(sort -g "$work/fits" | head -1)" "$(median <"$work/times")" "$arx" "$n4sid" "$oe"
+    printf '| %s | %s | %s | %.1f | %s | %s | %s | %s |\n' "$set" "$(median <"$work/fits")" \
+        "$(sort -g "$work/fits" | head -1)" "$(median <"$work/times")" \
+        "$(paste -sd ';' "$work/kept" | sed 's/;/; /g')" "$arx" "$n4sid" "$oe"
 done

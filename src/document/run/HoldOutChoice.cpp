@@ -84,7 +84,9 @@ HoldOutChoice::HoldOutRows HoldOutChoice::HoldOutSplit(const ModelSummary::Data&
     return held;
 }
 
-// The few best distinct structures by error plus penalty among what was found, then the
+// The few best distinct structures by error plus penalty among what was found, as many with
+// shared poles beside those without (a shared form that fits the estimation rows a little
+// better would otherwise crowd out the models that do well on held-out rows), then the
 // established estimators' own models that explain more than the simplest model, each with
 // its fit on the hold-out's part.
 std::vector<HoldOutChoice::HoldOutCandidate>
@@ -102,7 +104,12 @@ HoldOutChoice::HoldOutPool(const std::vector<std::optional<Found>>& found,
         const bool seen = std::any_of(pool.begin(), pool.end(), [&](const HoldOutCandidate& c) {
             return c.Kept.Model.SameStructure(found[k]->Model);
         });
-        if (!seen && pool.size() < HoldOutCandidates)
+        const bool shared = found[k]->Model.SharedPoles;
+        const auto sameForm = [&](const HoldOutCandidate& c) {
+            return c.Kept.Model.SharedPoles == shared;
+        };
+        const auto inForm = std::count_if(pool.begin(), pool.end(), sameForm);
+        if (!seen && static_cast<std::size_t>(inForm) < HoldOutCandidates)
             pool.push_back({*found[k], k < searches ? static_cast<int>(k) : 0, std::nullopt});
     }
     const Refinement whole = polish.EstimationRefinement();

@@ -16,9 +16,6 @@
 namespace orvanel {
 namespace {
 
-// Starts from established estimators beside the searches of a thorough run.
-constexpr std::size_t EstimatorStarts = 2;
-
 // Threads for `tasks` searches at once: the engine's thread count, or every core.
 std::size_t ThreadsFor(const TGenetico& engine, std::size_t tasks) {
     const int wanted = engine.ThreadCount > 0 ? engine.ThreadCount : WorkerPool::HardwareThreads();
@@ -202,7 +199,9 @@ std::vector<std::optional<IdentificationRun::Found>> IdentificationRun::FindAll(
     const auto searches = static_cast<std::size_t>(std::max(restarts, 1));
     // A slice leaves the estimators to the merge: they draw nothing, so it computes them alike.
     const std::size_t estimators =
-        resolved.Thorough && Stopped() == StopPhase::None && Slice.Count <= 1 ? EstimatorStarts : 0;
+        resolved.Thorough && Stopped() == StopPhase::None && Slice.Count <= 1
+            ? SearchPolish::EstimatorStarts
+            : 0;
     std::vector<std::optional<Found>> found(searches + estimators);
     // The window may change the engine's settings while this thread serves it: the workers
     // read a copy taken now.
@@ -232,7 +231,28 @@ std::vector<std::optional<IdentificationRun::Found>> IdentificationRun::FindAll(
     });
     candidates.clear();
     RestartSearches::RethrowFirst(failures);
+    if (estimators > 0)
+        found.push_back(SharedFromSearches(found, searches, stop));
     return found;
+}
+
+// The best search's model with shared poles, polished on a thread of its own while this
+// thread serves OnResponsive.
+std::optional<IdentificationRun::Found>
+IdentificationRun::SharedFromSearches(const std::vector<std::optional<Found>>& found,
+                                      std::size_t searches, std::atomic<bool>& stop) {
+    std::optional<Found> shared;
+    std::exception_ptr failure;
+    RunServing(1, stop, PhaseAfterSearch(), [&](std::size_t) {
+        try {
+            shared = polish->SharedFromSearches(found, searches, stop);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    if (failure)
+        std::rethrow_exception(failure);
+    return shared;
 }
 
 // Runs task(0) .. task(count - 1) on threads of their own (as many as the engine's setting
@@ -326,8 +346,9 @@ std::string IdentificationRun::RunMerged(const std::vector<FinishedSearch>& sear
         const std::size_t count = found.size();
         if (resolved.Thorough && !stopped) {
             const std::atomic<bool> stop{false};
-            for (std::size_t e = 0; e < EstimatorStarts; ++e)
+            for (std::size_t e = 0; e < SearchPolish::EstimatorStarts; ++e)
                 found.push_back(polish->FromEstimator(e, stop));
+            found.push_back(polish->SharedFromSearches(found, count, stop));
         }
         KeepChosen(std::move(found), count);
         // A model from an estimator's start has no search of its own: the report shows the

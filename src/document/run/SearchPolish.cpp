@@ -1,5 +1,6 @@
 #include "document/run/SearchPolish.h"
 
+#include "engine/estimators/SharedDenominator.h"
 #include "engine/estimators/SubspaceEstimate.h"
 #include "engine/search/Genetico.h"
 
@@ -115,36 +116,89 @@ StructureSearch SearchPolish::Growth(const std::atomic<bool>& stop) const {
     return search;
 }
 
-// Estimator 0 is the ARX model, 1 the subspace model, each chosen on the estimation rows and
-// then refined, simplified and grown as the searches' models are.
-std::optional<SearchPolish::Found>
-SearchPolish::FromEstimator(std::size_t which, const std::atomic<bool>& stop) const {
+// Estimator 0 is the ARX model, 1 the subspace model, each chosen on the estimation rows.
+std::optional<LinearModel> SearchPolish::Estimated(std::size_t estimator) const {
     const std::vector<std::span<const double>>& inputs = rows.Inputs;
     const std::span<const double> output = rows.Output;
-    std::optional<LinearModel> start;
-    if (which == 0) {
+    if (estimator == 0) {
         estimates.Arx = ArxEstimate(inputs, output, rows.Rows, rows.Parts).Structures(penalty);
-        start = ArxEstimate::Best(estimates.Arx);
-    } else {
-        // Higher orders are judged as they are, in the hold-out; as starts their many
-        // factors cost the simplification much and overfit.
-        const SubspaceEstimate subspace(inputs, output, rows.Rows, rows.Parts);
-        estimates.Subspace = subspace.Fits();
-        const int order = subspace.BestOrder(estimates.Subspace, penalty, ArxEstimate::MaxOrder);
-        if (order > 0)
-            start = estimates.Subspace[static_cast<std::size_t>(order - 1)];
+        return ArxEstimate::Best(estimates.Arx);
     }
-    if (!start || stop)
+    // Higher orders are judged as they are, in the hold-out; as starts their many factors
+    // cost the simplification much and overfit.
+    const SubspaceEstimate subspace(inputs, output, rows.Rows, rows.Parts);
+    estimates.Subspace = subspace.Fits();
+    const int order = subspace.BestOrder(estimates.Subspace, penalty, ArxEstimate::MaxOrder);
+    if (order <= 0)
+        return std::nullopt;
+    return estimates.Subspace[static_cast<std::size_t>(order - 1)];
+}
+
+// One input's poles are its own: the shared form would only repeat the work.
+bool SearchPolish::SeveralInputs() const {
+    return rows.Inputs.size() > 1;
+}
+
+const std::optional<LinearModel>& SearchPolish::EstimatorStart(std::size_t estimator) const {
+    std::call_once(estimated[estimator], [&] { starts[estimator] = Estimated(estimator); });
+    return starts[estimator];
+}
+
+std::optional<SearchPolish::Found>
+SearchPolish::PolishedStart(LinearModel start, std::string origin,
+                            const std::atomic<bool>& stop) const {
+    if (stop)
         return std::nullopt;
     Refinement refinement = EstimationRefinement();
     refinement.Stop = &stop;
-    Refinement::Result refined = Polished(refinement, Growth(stop), *start, penalty);
+    Refinement::Result refined = Polished(refinement, Growth(stop), start, penalty);
     if (stop)
         return std::nullopt;
     Found found{std::move(refined.Model), refined.Error};
-    found.Origin = which == 0 ? "ARX estimate" : "subspace estimate";
+    found.Origin = std::move(origin);
     found.Start = std::move(start);
     return found;
+}
+
+// Each start refined, simplified and grown as the searches' models are. The estimates have
+// one denominator for all inputs already; in the shared form its poles are fitted and counted
+// once, which the refinement of the per-input form loses at its first step.
+std::optional<SearchPolish::Found>
+SearchPolish::FromEstimator(std::size_t which, const std::atomic<bool>& stop) const {
+    const std::size_t estimator = which % 2;
+    const bool shared = which >= 2;
+    if (shared && !SeveralInputs())
+        return std::nullopt;
+    std::optional<LinearModel> start = EstimatorStart(estimator);
+    if (start && shared)
+        start = start->AsShared();
+    if (!start)
+        return std::nullopt;
+    std::string origin = estimator == 0 ? "ARX estimate" : "subspace estimate";
+    if (shared)
+        origin += " with shared poles";
+    return PolishedStart(std::move(*start), std::move(origin), stop);
+}
+
+// The shared poles are the model's slowest, as many as its largest denominator has: the
+// inputs' own fast poles mostly shape their responses' first samples, which the numerators
+// and delays take over.
+std::optional<SearchPolish::Found>
+SearchPolish::SharedFromSearches(const std::vector<std::optional<Found>>& found,
+                                 std::size_t searches, const std::atomic<bool>& stop) const {
+    const std::optional<std::size_t> best = LowestScore(found, searches);
+    if (!best || stop || !SeveralInputs())
+        return std::nullopt;
+    const LinearModel& model = found[*best]->Model;
+    std::size_t order = 0;
+    for (const LinearModel::Input& input : model.Inputs)
+        order = std::max(order, LinearModel::Degree(input.Poles));
+    const SharedDenominator fit(rows.Inputs, rows.Output, rows.Rows, rows.Parts);
+    std::optional<LinearModel> start =
+        fit.Fit(model, SharedDenominator::DominantPoles(model, order));
+    if (!start)
+        return std::nullopt;
+    return PolishedStart(std::move(*start), "best search with shared poles", stop);
 }
 
 } // namespace orvanel

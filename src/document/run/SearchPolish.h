@@ -8,9 +8,11 @@
 #include "engine/estimators/StructureSearch.h"
 #include "engine/linear/LinearModel.h"
 
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,9 +24,13 @@ class TMISOFunTrans;
 
 // One per conclusion of a run: the estimation rows and the structure penalty are fixed, and the
 // models of the established estimators are kept for the hold-out that follows. Best and
-// FromEstimator may run on several threads at once, each estimator on one thread only.
+// FromEstimator may run on several threads at once, each start on one thread only.
 class SearchPolish {
 public:
+    // The starts FromEstimator takes: the ARX and subspace models, then the same in the
+    // shared-pole form.
+    static constexpr std::size_t EstimatorStarts = 4;
+
     // A model a search found, with its squared error on the estimation rows.
     struct Found {
         LinearModel Model;
@@ -69,8 +75,16 @@ public:
     // A stop asked through `stop` ends the refinement with the best model found until then.
     std::optional<Found> Best(const TGenetico& search, std::vector<LinearModel> candidates,
                               const std::atomic<bool>& stop) const;
-    // Estimator 0 is the ARX model, 1 the subspace model; nothing when stopped.
+    // Start 0 is the ARX model, 1 the subspace model, 2 and 3 the same with their poles
+    // shared; nothing when stopped, or for 2 and 3 when the start has no shared form or
+    // there is one input.
     std::optional<Found> FromEstimator(std::size_t which, const std::atomic<bool>& stop) const;
+    // The lowest-scoring of the first `searches` of `found` with its slowest poles shared by
+    // every input, polished as an estimator's start; nothing with one input, when none was
+    // found, when the shared fit fails or when a stop was asked.
+    std::optional<Found> SharedFromSearches(const std::vector<std::optional<Found>>& found,
+                                            std::size_t searches,
+                                            const std::atomic<bool>& stop) const;
 
     // A found model's error plus the penalty per parameter.
     double Score(const Found& found) const;
@@ -89,13 +103,22 @@ public:
 private:
     // The structure search on the estimation rows that grows a model.
     StructureSearch Growth(const std::atomic<bool>& stop) const;
+    bool SeveralInputs() const;
+    // Estimator 0's or 1's start, estimated by the first task that asks for it.
+    const std::optional<LinearModel>& EstimatorStart(std::size_t estimator) const;
+    std::optional<LinearModel> Estimated(std::size_t estimator) const;
+    // `start` polished on the estimation rows and labelled with `origin`; nothing when stopped.
+    std::optional<Found> PolishedStart(LinearModel start, std::string origin,
+                                       const std::atomic<bool>& stop) const;
 
     ModelSummary::Data rows;
     IdentificationOptions options;
     double penalty = 0.0;
     std::atomic<bool>& simplifying;
-    // Each written by its estimator's task alone.
+    // Each written by the first task that asks for its estimator's start.
     mutable EstimatorModels estimates;
+    mutable std::array<std::once_flag, 2> estimated;
+    mutable std::array<std::optional<LinearModel>, 2> starts;
 };
 
 } // namespace orvanel
