@@ -194,7 +194,7 @@ void IdentificationRun::RunEngine() {
 // among threads; each depends on its number alone. This thread meanwhile serves OnResponsive
 // and passes a stop asked of the engine on to the restarts, which then find nothing.
 // A thorough run that was not stopped adds the models from established estimators' starts
-// after the searches.
+// after the searches, and then one whose inputs share their poles.
 std::vector<std::optional<IdentificationRun::Found>> IdentificationRun::FindAll(int restarts) {
     const auto searches = static_cast<std::size_t>(std::max(restarts, 1));
     // A slice leaves the estimators to the merge: they draw nothing, so it computes them alike.
@@ -231,28 +231,20 @@ std::vector<std::optional<IdentificationRun::Found>> IdentificationRun::FindAll(
     });
     candidates.clear();
     RestartSearches::RethrowFirst(failures);
-    if (estimators > 0)
-        found.push_back(SharedFromSearches(found, searches, stop));
+    if (estimators > 0) {
+        // The shared-pole start begins from the searches' best, so it follows them.
+        std::optional<Found> shared;
+        RunServing(1, stop, PhaseAfterSearch(), [&](std::size_t) {
+            try {
+                shared = polish->SharedFromSearches(found, searches, stop);
+            } catch (...) {
+                failures.front() = std::current_exception();
+            }
+        });
+        RestartSearches::RethrowFirst(failures);
+        found.push_back(std::move(shared));
+    }
     return found;
-}
-
-// The best search's model with shared poles, polished on a thread of its own while this
-// thread serves OnResponsive.
-std::optional<IdentificationRun::Found>
-IdentificationRun::SharedFromSearches(const std::vector<std::optional<Found>>& found,
-                                      std::size_t searches, std::atomic<bool>& stop) {
-    std::optional<Found> shared;
-    std::exception_ptr failure;
-    RunServing(1, stop, PhaseAfterSearch(), [&](std::size_t) {
-        try {
-            shared = polish->SharedFromSearches(found, searches, stop);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    });
-    if (failure)
-        std::rethrow_exception(failure);
-    return shared;
 }
 
 // Runs task(0) .. task(count - 1) on threads of their own (as many as the engine's setting

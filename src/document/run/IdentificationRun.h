@@ -185,8 +185,6 @@ private:
 
     void RunEngine();
     std::vector<std::optional<Found>> FindAll(int restarts);
-    std::optional<Found> SharedFromSearches(const std::vector<std::optional<Found>>& found,
-                                            std::size_t searches, std::atomic<bool>& stop);
     std::optional<std::pair<Found, int>>
     ChosenByHoldOut(const std::vector<std::optional<Found>>& found, std::size_t searches);
     void RunServing(std::size_t count, std::atomic<bool>& stop, StopPhase phase,

@@ -1,5 +1,6 @@
 #include "document/run/ModelSummary.h"
 
+#include "engine/analysis/CancellingInputs.h"
 #include "engine/analysis/ModelWarnings.h"
 
 #include <cmath>
@@ -72,6 +73,12 @@ std::vector<InputSummary> ModelSummary::Of(const LinearModel& model,
         s.Tuning = ControllerTuning::Simc(input, s.Figures);
         summaries.push_back(std::move(s));
     }
+    if (data)
+        for (const CancellingInputs::Pair& pair :
+             CancellingInputs::Of(model, data->Inputs, data->Rows, data->Parts))
+            summaries[pair.First].Warnings.push_back(CancellingInputs::Sentence(
+                pair, summaries[pair.First].Figures.StaticGain,
+                summaries[pair.Second].Figures.StaticGain));
     return summaries;
 }
 

@@ -59,7 +59,17 @@ Refinement SearchPolish::EstimationRefinement() const {
 Refinement::Result SearchPolish::Polished(const Refinement& refinement,
                                           const StructureSearch& growth, const LinearModel& start,
                                           double penalty) {
-    return growth.Grow(refinement.Simplify(refinement.Refine(start), penalty), penalty);
+    return Finished(refinement, growth, refinement.Refine(start), penalty);
+}
+
+// Growing a model with shared poles refits all of it at every step it tries, several times
+// the cost of the rest of a thorough run, and the shared models measured did as well without.
+Refinement::Result SearchPolish::Finished(const Refinement& refinement,
+                                          const StructureSearch& growth,
+                                          Refinement::Result refined, double penalty) {
+    const bool shared = refined.Model.SharedPoles;
+    refined = refinement.Simplify(std::move(refined), penalty);
+    return shared ? refined : growth.Grow(std::move(refined), penalty);
 }
 
 // The search's best model, or with refinement the best refined one among the distinct
@@ -134,11 +144,6 @@ std::optional<LinearModel> SearchPolish::Estimated(std::size_t estimator) const 
     return estimates.Subspace[static_cast<std::size_t>(order - 1)];
 }
 
-// One input's poles are its own: the shared form would only repeat the work.
-bool SearchPolish::SeveralInputs() const {
-    return rows.Inputs.size() > 1;
-}
-
 const std::optional<LinearModel>& SearchPolish::EstimatorStart(std::size_t estimator) const {
     std::call_once(estimated[estimator], [&] { starts[estimator] = Estimated(estimator); });
     return starts[estimator];
@@ -160,45 +165,61 @@ SearchPolish::PolishedStart(LinearModel start, std::string origin,
     return found;
 }
 
-// Each start refined, simplified and grown as the searches' models are. The estimates have
-// one denominator for all inputs already; in the shared form its poles are fitted and counted
-// once, which the refinement of the per-input form loses at its first step.
+// Each start refined, simplified and grown as the searches' models are.
 std::optional<SearchPolish::Found>
-SearchPolish::FromEstimator(std::size_t which, const std::atomic<bool>& stop) const {
-    const std::size_t estimator = which % 2;
-    const bool shared = which >= 2;
-    if (shared && !SeveralInputs())
-        return std::nullopt;
+SearchPolish::FromEstimator(std::size_t estimator, const std::atomic<bool>& stop) const {
     std::optional<LinearModel> start = EstimatorStart(estimator);
-    if (start && shared)
-        start = start->AsShared();
     if (!start)
         return std::nullopt;
-    std::string origin = estimator == 0 ? "ARX estimate" : "subspace estimate";
-    if (shared)
-        origin += " with shared poles";
-    return PolishedStart(std::move(*start), std::move(origin), stop);
+    return PolishedStart(std::move(*start), estimator == 0 ? "ARX estimate" : "subspace estimate",
+                         stop);
 }
 
-// The shared poles are the model's slowest, as many as its largest denominator has: the
-// inputs' own fast poles mostly shape their responses' first samples, which the numerators
-// and delays take over.
+// Three starts share their poles: the ARX and subspace estimates, whose inputs have one
+// denominator already (in the shared form its poles are fitted and counted once, which the
+// refinement of the per-input form loses at its first step), and the best search's slowest
+// poles, as many as its largest denominator has (the inputs' own fast poles mostly shape
+// their responses' first samples, which the numerators and delays take over). Each is refined;
+// the one of lowest score is finished alone.
 std::optional<SearchPolish::Found>
 SearchPolish::SharedFromSearches(const std::vector<std::optional<Found>>& found,
                                  std::size_t searches, const std::atomic<bool>& stop) const {
     const std::optional<std::size_t> best = LowestScore(found, searches);
-    if (!best || stop || !SeveralInputs())
+    if (!best || stop || rows.Inputs.size() < 2)
         return std::nullopt;
     const LinearModel& model = found[*best]->Model;
     std::size_t order = 0;
     for (const LinearModel::Input& input : model.Inputs)
         order = std::max(order, LinearModel::Degree(input.Poles));
     const SharedDenominator fit(rows.Inputs, rows.Output, rows.Rows, rows.Parts);
-    std::optional<LinearModel> start =
-        fit.Fit(model, SharedDenominator::DominantPoles(model, order));
-    if (!start)
+    const std::optional<LinearModel> starts[] = {
+        EstimatorStart(0) ? EstimatorStart(0)->AsShared() : std::nullopt,
+        EstimatorStart(1) ? EstimatorStart(1)->AsShared() : std::nullopt,
+        fit.Fit(model, SharedDenominator::DominantPoles(model, order))};
+    const char* origins[] = {"ARX estimate with shared poles", "subspace estimate with shared poles",
+                             "best search with shared poles"};
+    Refinement refinement = EstimationRefinement();
+    refinement.Stop = &stop;
+    std::optional<std::size_t> chosen;
+    Refinement::Result refined;
+    for (std::size_t s = 0; s < std::size(starts); ++s) {
+        if (!starts[s] || stop)
+            continue;
+        Refinement::Result result = refinement.Refine(*starts[s]);
+        if (!chosen || result.Score(penalty) < refined.Score(penalty)) {
+            chosen = s;
+            refined = std::move(result);
+        }
+    }
+    if (!chosen || stop)
         return std::nullopt;
-    return PolishedStart(std::move(*start), "best search with shared poles", stop);
+    refined = Finished(refinement, Growth(stop), std::move(refined), penalty);
+    if (stop)
+        return std::nullopt;
+    Found shared{std::move(refined.Model), refined.Error};
+    shared.Origin = origins[*chosen];
+    shared.Start = starts[*chosen];
+    return shared;
 }
 
 } // namespace orvanel

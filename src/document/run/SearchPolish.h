@@ -27,9 +27,8 @@ class TMISOFunTrans;
 // FromEstimator may run on several threads at once, each start on one thread only.
 class SearchPolish {
 public:
-    // The starts FromEstimator takes: the ARX and subspace models, then the same in the
-    // shared-pole form.
-    static constexpr std::size_t EstimatorStarts = 4;
+    // The starts FromEstimator takes: the ARX and subspace models.
+    static constexpr std::size_t EstimatorStarts = 2;
 
     // A model a search found, with its squared error on the estimation rows.
     struct Found {
@@ -67,21 +66,24 @@ public:
     static std::shared_ptr<const TMISOFunTrans> SearchBestOf(const TGenetico& search);
     // A refinement on `rows`.
     static Refinement RefinementOn(const ModelSummary::Data& rows);
-    // `start` refined, simplified with `penalty` per parameter and grown, `refinement` and
+    // `start` refined and Finished with `penalty` per parameter, `refinement` and
     // `growth` on the same rows: what a start from elsewhere than a search goes through.
     static Refinement::Result Polished(const Refinement& refinement, const StructureSearch& growth,
                                        const LinearModel& start, double penalty);
+    // A refined model simplified and, unless its poles are shared, grown.
+    static Refinement::Result Finished(const Refinement& refinement,
+                                       const StructureSearch& growth, Refinement::Result refined,
+                                       double penalty);
 
     // A stop asked through `stop` ends the refinement with the best model found until then.
     std::optional<Found> Best(const TGenetico& search, std::vector<LinearModel> candidates,
                               const std::atomic<bool>& stop) const;
-    // Start 0 is the ARX model, 1 the subspace model, 2 and 3 the same with their poles
-    // shared; nothing when stopped, or for 2 and 3 when the start has no shared form or
-    // there is one input.
-    std::optional<Found> FromEstimator(std::size_t which, const std::atomic<bool>& stop) const;
-    // The lowest-scoring of the first `searches` of `found` with its slowest poles shared by
-    // every input, polished as an estimator's start; nothing with one input, when none was
-    // found, when the shared fit fails or when a stop was asked.
+    // Estimator 0 is the ARX model, 1 the subspace model; nothing when stopped.
+    std::optional<Found> FromEstimator(std::size_t estimator, const std::atomic<bool>& stop) const;
+    // A model whose inputs share their poles, from the estimators' models and the
+    // lowest-scoring of the first `searches` of `found`, polished as an estimator's start;
+    // nothing with one input, when no start could be formed or when a stop was asked. Call it
+    // once both estimators' tasks are done.
     std::optional<Found> SharedFromSearches(const std::vector<std::optional<Found>>& found,
                                             std::size_t searches,
                                             const std::atomic<bool>& stop) const;
@@ -103,7 +105,6 @@ public:
 private:
     // The structure search on the estimation rows that grows a model.
     StructureSearch Growth(const std::atomic<bool>& stop) const;
-    bool SeveralInputs() const;
     // Estimator 0's or 1's start, estimated by the first task that asks for it.
     const std::optional<LinearModel>& EstimatorStart(std::size_t estimator) const;
     std::optional<LinearModel> Estimated(std::size_t estimator) const;

@@ -3,6 +3,7 @@
 #include "document/table/DataTable.h"
 #include "document/table/TableSamples.h"
 #include "document/table/TableText.h"
+#include "engine/analysis/CancellingInputs.h"
 #include "engine/linear/FitFigure.h"
 #include "engine/search/Genetico.h"
 
@@ -10,6 +11,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <sstream>
 
 namespace orvanel {
 namespace {
@@ -343,6 +345,25 @@ TEST_F(IdentificationRunTest, AThoroughRunOnSeveralExperimentsFindsThePlantToo) 
     ASSERT_EQ(run.HandOver(experiments, {"a", "b", "c"}), std::nullopt);
     ASSERT_EQ(run.Run(), "");
     ExpectTheDeadTimePlant(run.Result()->Model.Inputs.at(0));
+}
+
+// The plant's input beside a second column that moves with it (2 u + 3): the data cannot tell
+// their shares apart, so a model with opposing gains fits as well as one without and parts
+// from the plant anywhere else. The kept model has none.
+TEST_F(IdentificationRunTest, AThoroughRunKeepsNoOpposingGainsOfInputsThatMoveTogether) {
+    PrepareThoroughRun();
+    std::string text;
+    std::istringstream lines(DeadTimePlantText(600, 7));
+    for (std::string line; std::getline(lines, line);) {
+        const double u = std::stod(line);
+        text += std::to_string(u) + "\t" + std::to_string(2.0 * u + 3.0) +
+                line.substr(line.find('\t'));
+    }
+    ASSERT_EQ(run.HandOver(Samples(text)), std::nullopt);
+    ASSERT_EQ(run.Run(), "");
+    const LinearModel& kept = run.Result()->Model;
+    EXPECT_TRUE(CancellingInputs::Of(kept, run.EstimationData().Inputs, run.EstimationData().Rows)
+                    .empty());
 }
 
 // The window stays served while the hold-out refits, and a stop there leaves the choice to the
