@@ -67,7 +67,7 @@ ordered_json ModelJson(const KeptModel& model) {
     if (model.Factors)
         entry["factors"] = LinearModelJson(*model.Factors);
     if (model.Factors && model.Factors->SharedPoles)
-        entry["shared_poles"] = true;
+        entry["shared_denominator"] = true;
     if (model.Seed)
         entry["seed"] = SeedJson(*model.Seed);
     return entry;
@@ -195,8 +195,8 @@ KeptModel ReadModel(const FieldReader& reader, const json& value, const std::str
         if (model.Factors->Inputs.size() != model.Coefficients.Inputs.size())
             reader.Fail(member.Path("factors"), "does not have one transfer function per input");
     }
-    if (member.Contains("shared_poles") && member.Boolean("shared_poles"))
-        model.Factors = SharedForm(reader, model.Factors, member.Path("shared_poles"));
+    if (member.Contains("shared_denominator") && member.Boolean("shared_denominator"))
+        model.Factors = SharedForm(reader, model.Factors, member.Path("shared_denominator"));
     if (member.Contains("seed"))
         model.Seed = ReadSeed(reader, member("seed"), member.Path("seed"));
     return model;

@@ -144,8 +144,9 @@ TEST_F(ProjectFileTest, SharedPolesReadBackSharedAndMustAgree) {
         ProjectFile::Parse(text, "p.orvanel");
         ADD_FAILURE() << "accepted";
     } catch (const DocumentError& error) {
-        EXPECT_STREQ(error.what(), "p.orvanel: documents[0].models[0].shared_poles is true but "
-                                   "the inputs' poles differ");
+        EXPECT_STREQ(error.what(),
+                     "p.orvanel: documents[0].models[0].shared_denominator is true but "
+                     "the inputs' poles differ");
     }
 }
 
