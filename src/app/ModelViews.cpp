@@ -263,7 +263,8 @@ void ModelViews::ShowResiduals(std::vector<double> residuals, std::vector<double
 
 void ModelViews::ShowSummary(const RunSummary& summary, std::size_t input) {
     if (input < summary.Inputs.size() && input < summary.Model.Inputs.size()) {
-        summary_->Show(summary.Inputs[input], summary.Model.Inputs[input]);
+        summary_->Show(summary.Inputs[input], summary.Model.Inputs[input],
+                       summary.Model.SharedPoles);
         tuning_->Show(summary.Inputs[input], summary.Model.Inputs[input]);
         uncertainty_ = summary.Uncertainty;
     } else {

@@ -118,7 +118,8 @@ void SummaryText::ShowPending() {
 }
 
 // The warnings come first, where they are read before the figures they qualify.
-void SummaryText::Show(const InputSummary& summary, const LinearModel::Input& input) {
+void SummaryText::Show(const InputSummary& summary, const LinearModel::Input& input,
+                       bool sharedDenominator) {
     QString html;
     for (const std::string& warning : summary.Warnings) {
         html += QStringLiteral("<p><img src=\"%1\" width=\"%2\" height=\"%2\"> %3</p>")
@@ -130,7 +131,8 @@ void SummaryText::Show(const InputSummary& summary, const LinearModel::Input& in
     const std::vector<double> denominator = input.Denominator();
     const std::size_t poles = summary.Std.Denominator.size();
     html += Line(QStringLiteral("Numerator"), Coefficients(input.Numerator(), summary.Std.Numerator));
-    html += Line(QStringLiteral("Denominator"),
+    html += Line(sharedDenominator ? QStringLiteral("Denominator (shared by every input)")
+                                   : QStringLiteral("Denominator"),
                  Coefficients({denominator.begin(),
                                denominator.begin() + static_cast<std::ptrdiff_t>(
                                                          std::min(poles, denominator.size()))},

@@ -16,8 +16,9 @@ class SummaryText : public QTextBrowser {
 public:
     explicit SummaryText(QWidget* parent = nullptr);
 
-    // The summary of `input`, the input the summary describes.
-    void Show(const InputSummary& summary, const LinearModel::Input& input);
+    // The summary of `input`, the input the summary describes; `sharedDenominator` when the
+    // model's inputs share their poles, which the denominator's line then says.
+    void Show(const InputSummary& summary, const LinearModel::Input& input, bool sharedDenominator);
     // Says that the figures come once the run ends.
     void ShowPending();
 };

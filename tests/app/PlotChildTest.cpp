@@ -323,6 +323,7 @@ private slots:
               "gain 2, time constant 20 s, dead time 5 s"}) {
             QVERIFY2(text.contains(QLatin1String(figure)), qPrintable(text));
         }
+        QVERIFY2(text.contains(QLatin1String("Denominator: 1, ")), qPrintable(text));
 
         TuningPanel& tuning = plot_->Views().Tuning();
         const auto* tauC = tuning.findChild<QDoubleSpinBox*>(QStringLiteral("TauC"));
@@ -358,6 +359,13 @@ private slots:
         tuning.Choose(TuningPanel::Pid);
         QCOMPARE(loop->graph(2)->data()->constBegin()->key,
                  tuning.Settings()->PidLoop.SettlingTime);
+
+        // Inputs that share their poles say so where the denominator is given.
+        LinearModel shared = FirstOrder();
+        shared.Inputs.push_back(shared.Inputs[0]);
+        ShowModel(*shared.AsShared());
+        QVERIFY(plot_->Views().Summary().toPlainText().contains(
+            QLatin1String("Denominator (shared by every input): 1, ")));
 
         // A new run empties both tabs until it ends.
         plot_->ShowSummary({});

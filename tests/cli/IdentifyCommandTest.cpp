@@ -1,5 +1,6 @@
 // Runs the built orvanel-identify on generated data files.
 #include "cli/ExampleData.h"
+#include "document/formats/ModelExport.h"
 
 #include <algorithm>
 #include <cmath>
@@ -561,6 +562,48 @@ TEST_F(IdentifyCommand, AnExportedModelReadBackComputesTheSameOutput) {
     EXPECT_EQ(Run("--model " + json.string() + " " + data.string()).Err,
               "orvanel-identify: " + json.string() + " on " + data.string() +
                   ": The data have 2 inputs; the model has 1\n");
+}
+
+// A model whose inputs share a denominator computes what the same coefficients compute
+// without the claim; a claim the denominators belie, or that is no boolean, is refused.
+TEST_F(IdentifyCommand, AModelWithASharedDenominatorReadsBackAsExported) {
+    ModelExport model;
+    model.Model.Inputs.push_back({0.5, {}, {{false, 0.6}}, 1});
+    model.Model.Inputs.push_back({-0.3, {{false, 0.2}}, {{false, 0.6}}, 0});
+    model.DataFile = data.string();
+    const fs::path plain = folder / "plain.json";
+    const fs::path shared = folder / "shared.json";
+    model.Write(plain.string());
+    model.Model = *model.Model.AsShared();
+    model.Write(shared.string());
+    const fs::path first = folder / "first.txt";
+    const fs::path second = folder / "second.txt";
+    ASSERT_EQ(Run("--model " + plain.string() + " --simulated-output " + first.string() + " " +
+                  data.string())
+                  .Status,
+              0);
+    const Outcome outcome = Run("--model " + shared.string() + " --simulated-output " +
+                                second.string() + " " + data.string());
+    ASSERT_EQ(outcome.Status, 0) << outcome.Err;
+    EXPECT_EQ(ReadFile(second), ReadFile(first));
+
+    const std::string inputs =
+        R"("inputs": [{"numerator": [1], "denominator": [1, 0.5], "delay": 0},
+        {"numerator": [2], "denominator": [1, 0.25], "delay": 0}]})";
+    std::ofstream(shared, std::ios::binary)
+        << R"({"format": "orvanel-model", "format_version": 1, "shared_denominator": true, )"
+        << inputs;
+    EXPECT_EQ(Run("--model " + shared.string() + " " + data.string()).Err,
+              "orvanel-identify: " + shared.string() +
+                  ": shared_denominator is true but inputs[1].denominator differs from "
+                  "inputs[0].denominator\n");
+    std::ofstream(shared, std::ios::binary)
+        << R"({"format": "orvanel-model", "format_version": 1, "shared_denominator": "yes", )"
+        << inputs;
+    const Outcome refused = Run("--model " + shared.string() + " " + data.string());
+    EXPECT_EQ(refused.Status, 2);
+    EXPECT_EQ(refused.Err, "orvanel-identify: " + shared.string() +
+                               ": shared_denominator is not true or false\n");
 }
 
 // Where the model and the data name their columns, each input is the column of its name;

@@ -286,6 +286,9 @@ std::string ModelExport::Json() const {
         }
         inputs.push_back(std::move(input));
     }
+    // The poles were fitted and counted once for all inputs; each input still carries them.
+    if (Model.SharedPoles)
+        document["shared_denominator"] = true;
     document["inputs"] = inputs;
     if (!OutputName.empty())
         document["output"] = {{"name", TextEncoding::Printable(OutputName)}};

@@ -44,6 +44,21 @@ ModelFile::Input ReadInput(const FieldReader& reader, const json& value, const s
     return input;
 }
 
+// Exported denominators are written to the last bit, so a shared one reads back equal in
+// every input.
+bool ReadSharedDenominator(const FieldReader& reader, const json& document,
+                           const std::vector<ModelFile::Input>& inputs) {
+    const std::string field = "shared_denominator";
+    if (!document.contains(field) || !reader.Boolean(document[field], field))
+        return false;
+    for (std::size_t k = 1; k < inputs.size(); ++k) {
+        if (inputs[k].Denominator != inputs.front().Denominator)
+            reader.Fail(field, "is true but inputs[" + std::to_string(k) +
+                                   "].denominator differs from inputs[0].denominator");
+    }
+    return true;
+}
+
 } // namespace
 
 ModelFile ModelFile::Read(const std::string& path) {
@@ -61,6 +76,7 @@ ModelFile ModelFile::Parse(const std::string& text, const std::string& path) {
     ModelFile model;
     for (std::size_t k = 0; k < inputs.size(); ++k)
         model.Inputs.push_back(ReadInput(reader, inputs[k], "inputs[" + std::to_string(k) + "]"));
+    model.SharedDenominator = ReadSharedDenominator(reader, document, model.Inputs);
     if (document.contains("output") && document["output"].is_object() &&
         document["output"].contains("name") && document["output"]["name"].is_string())
         model.OutputName = document["output"]["name"].get<std::string>();
@@ -84,6 +100,8 @@ ModelFile ModelFile::Parse(const std::string& text, const std::string& path) {
 std::string ModelFile::Text() const {
     nlohmann::ordered_json document = {{"format", "orvanel-model"},
                                        {"format_version", FormatVersion}};
+    if (SharedDenominator)
+        document["shared_denominator"] = true;
     nlohmann::ordered_json inputs = nlohmann::ordered_json::array();
     for (const Input& input : Inputs) {
         nlohmann::ordered_json entry = {{"numerator", input.Numerator},

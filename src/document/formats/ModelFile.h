@@ -26,7 +26,8 @@ public:
     // Reads and checks the file. Throws DocumentError "<path>: <what>": not JSON, not a model
     // of this program ("format" is not "orvanel-model"), a format version it does not know,
     // or a field that is missing or wrong, named by its path: "inputs[2].denominator[1] is not
-    // a finite number", "inputs[0].denominator must start with 1".
+    // a finite number", "inputs[0].denominator must start with 1", "shared_denominator is true
+    // but inputs[1].denominator differs from inputs[0].denominator".
     static ModelFile Read(const std::string& path);
     // The same from the file's text; `path` names it in messages.
     static ModelFile Parse(const std::string& text, const std::string& path);
@@ -36,6 +37,9 @@ public:
     std::string Text() const;
 
     std::vector<Input> Inputs;
+    // The file says every input's denominator is one the model fitted and counts once; each
+    // input then holds the same one. A run's kept model says it by its factors instead.
+    bool SharedDenominator = false;
     // The output column's name, when the data the model was found on named it.
     std::string OutputName;
     std::optional<std::vector<double>> InputOffsets;

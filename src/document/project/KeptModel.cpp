@@ -52,6 +52,9 @@ std::optional<LinearModel> KeptModel::Analysed() const {
             return std::nullopt;
         model.Inputs.push_back(std::move(*factored));
     }
+    // Equal denominators have equal roots.
+    if (Coefficients.SharedDenominator)
+        return model.AsShared();
     return model;
 }
 

@@ -59,7 +59,8 @@ struct KeptModel {
     std::string FitLabel(char decimalSeparator = '.') const;
     std::size_t InputCount() const { return Coefficients.Inputs.size(); }
     // The factors for the views that analyse the model: Factors when the model has them, else
-    // the roots of its coefficients (PolynomialFactors); nothing when an input has none.
+    // the roots of its coefficients (PolynomialFactors), poles shared when the coefficients
+    // say so; nothing when an input has none.
     std::optional<LinearModel> Analysed() const;
 };
 

@@ -66,6 +66,8 @@ ordered_json ModelJson(const KeptModel& model) {
                           {"model", ordered_json::parse(model.Coefficients.Text())}};
     if (model.Factors)
         entry["factors"] = LinearModelJson(*model.Factors);
+    if (model.Factors && model.Factors->SharedPoles)
+        entry["shared_denominator"] = true;
     if (model.Seed)
         entry["seed"] = SeedJson(*model.Seed);
     return entry;
@@ -148,6 +150,18 @@ LinearModel ReadFactoredModel(const FieldReader& reader, const json& value,
     return model;
 }
 
+// The factors with their poles shared, as the run fitted and counted them; the field must
+// then describe one denominator for every input.
+LinearModel SharedForm(const FieldReader& reader, const std::optional<LinearModel>& factors,
+                       const std::string& field) {
+    if (!factors)
+        reader.Fail(field, "is true for a model without factors");
+    std::optional<LinearModel> shared = factors->AsShared();
+    if (!shared)
+        reader.Fail(field, "is true but the inputs' poles differ");
+    return std::move(*shared);
+}
+
 Rnd::State ReadSeed(const FieldReader& reader, const json& value, const std::string& field) {
     const FieldReader::Object member(reader, value, field);
     Rnd::State seed;
@@ -181,6 +195,8 @@ KeptModel ReadModel(const FieldReader& reader, const json& value, const std::str
         if (model.Factors->Inputs.size() != model.Coefficients.Inputs.size())
             reader.Fail(member.Path("factors"), "does not have one transfer function per input");
     }
+    if (member.Contains("shared_denominator") && member.Boolean("shared_denominator"))
+        model.Factors = SharedForm(reader, model.Factors, member.Path("shared_denominator"));
     if (member.Contains("seed"))
         model.Seed = ReadSeed(reader, member("seed"), member.Path("seed"));
     return model;

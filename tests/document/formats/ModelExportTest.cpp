@@ -1,11 +1,14 @@
 #include "document/formats/ModelExport.h"
 
+#include "document/formats/ModelFile.h"
 #include "document/formats/ModelScript.h"
+#include "document/project/KeptModel.h"
 #include "document/table/DocumentError.h"
 #include "support/TempFolder.h"
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <regex>
@@ -40,6 +43,7 @@ TEST_F(ModelExportTest, TheJsonReadsBackToTheSameCoefficients) {
     EXPECT_EQ(first["static_gain"].get<double>(), (0.1 + -1.0 / 3.0 * 0.1) / (0.5 + -1.2 + 1.0));
     EXPECT_EQ(json["inputs"][1]["numerator"].get<std::vector<double>>(), std::vector<double>{-2});
     EXPECT_EQ(json["inputs"][1]["delay"], 0);
+    EXPECT_FALSE(json.contains("shared_denominator"));
     EXPECT_FALSE(json.contains("offsets"));
     EXPECT_FALSE(json.contains("sample_time"));
     EXPECT_FALSE(json.contains("fit"));
@@ -87,6 +91,31 @@ TEST_F(ModelExportTest, TheJsonCarriesTheOptionalPartsWhenGiven) {
     // A count stays an integer, a probability a decimal, a choice its name.
     EXPECT_EQ(json["found_by"]["parameters"].dump(),
               R"({"population":100,"mutation":0.05,"selection":"tournament"})");
+}
+
+// A model whose inputs share their poles says so before the inputs, each of which still
+// carries the denominator; read back, the model is analysed in the shared form and a project
+// keeps the claim.
+TEST_F(ModelExportTest, ASharedDenominatorIsWrittenBeforeTheInputsAndReadsBackShared) {
+    ModelExport model = TwoInputs();
+    model.Model.Inputs[1].Poles = model.Model.Inputs[0].Poles;
+    model.Model = *model.Model.AsShared();
+    const nlohmann::ordered_json json = nlohmann::ordered_json::parse(model.Json());
+    auto key = json.begin();
+    std::advance(key, 2);
+    EXPECT_EQ(key.key(), "shared_denominator");
+    EXPECT_EQ(*key, true);
+    EXPECT_EQ((++key).key(), "inputs");
+    EXPECT_EQ(json["inputs"][1]["denominator"], json["inputs"][0]["denominator"]);
+
+    KeptModel kept;
+    kept.Coefficients = ModelFile::Parse(model.Json(), "shared.json");
+    EXPECT_TRUE(kept.Coefficients.SharedDenominator);
+    const std::optional<LinearModel> analysed = kept.Analysed();
+    ASSERT_TRUE(analysed);
+    EXPECT_TRUE(analysed->SharedPoles);
+    EXPECT_EQ(analysed->ParameterCount(), model.Model.ParameterCount());
+    EXPECT_TRUE(ModelFile::Parse(kept.Coefficients.Text(), "p").SharedDenominator);
 }
 
 TEST_F(ModelExportTest, TheFormatFollowsTheExtensionInAnyCase) {

@@ -123,6 +123,33 @@ TEST_F(ProjectFileTest, AProjectReadsBackAsItWasWrittenToTheLastBit) {
     EXPECT_EQ(read[1].Chosen, std::nullopt);
 }
 
+// A model whose inputs share their poles reads back shared, as its coefficient deviations are
+// computed; a file that claims shared poles for inputs with poles of their own is refused.
+TEST_F(ProjectFileTest, SharedPolesReadBackSharedAndMustAgree) {
+    std::vector<ProjectDocument> documents = TwoDocuments();
+    KeptModel& model = documents[0].Models[0];
+    LinearModel factors = *model.Factors;
+    factors.Inputs.push_back(factors.Inputs[0]);
+    factors.Inputs[1].Gain = 2.0;
+    model.Factors = factors.AsShared();
+    model.Coefficients = KeptModel::CoefficientsOf(*model.Factors, {}, false, {"valve", "steam"});
+    ProjectFile::Write(PathOf("p.orvanel"), documents);
+    EXPECT_EQ(ProjectFile::Read(PathOf("p.orvanel"))[0].Models[0].Factors, model.Factors);
+
+    std::string text = ProjectFile::Text(documents);
+    const std::size_t lastPole = text.find("-0.0", text.rfind("\"poles\""));
+    ASSERT_NE(lastPole, std::string::npos);
+    text.replace(lastPole, 4, "0.5");
+    try {
+        ProjectFile::Parse(text, "p.orvanel");
+        ADD_FAILURE() << "accepted";
+    } catch (const DocumentError& error) {
+        EXPECT_STREQ(error.what(),
+                     "p.orvanel: documents[0].models[0].shared_denominator is true but "
+                     "the inputs' poles differ");
+    }
+}
+
 std::string RefusalOf(const std::string& text) {
     try {
         ProjectFile::Parse(text, "p.orvanel");
