@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 namespace orvanel {
 namespace {
@@ -57,28 +58,34 @@ std::string Short(double value) {
 
 } // namespace
 
+// The inputs' correlations first: only a pair that moves together needs its responses, and
+// most data have none.
 std::vector<CancellingInputs::Pair>
 CancellingInputs::Of(const LinearModel& model, std::span<const std::span<const double>> inputs,
                      std::size_t rows, const Experiments& experiments) {
-    std::vector<std::vector<double>> responses;
-    std::vector<double> spreads;
-    for (std::size_t k = 0; k < model.Inputs.size() && k < inputs.size(); ++k) {
-        LinearModel alone;
-        alone.Inputs = {model.Inputs[k]};
-        const std::span<const double> column[] = {inputs[k]};
-        responses.push_back(alone.Simulate(column, rows, experiments));
-        spreads.push_back(Spread(responses.back()));
-    }
+    const std::size_t count = std::min(model.Inputs.size(), inputs.size());
+    std::vector<std::optional<std::vector<double>>> responses(count);
+    const auto response = [&](std::size_t k) -> const std::vector<double>& {
+        if (!responses[k]) {
+            LinearModel alone;
+            alone.Inputs = {model.Inputs[k]};
+            const std::span<const double> column[] = {inputs[k]};
+            responses[k] = alone.Simulate(column, rows, experiments);
+        }
+        return *responses[k];
+    };
     std::vector<Pair> pairs;
-    for (std::size_t j = 0; j < responses.size(); ++j)
-        for (std::size_t k = j + 1; k < responses.size(); ++k) {
+    for (std::size_t j = 0; j < count; ++j)
+        for (std::size_t k = j + 1; k < count; ++k) {
+            if (std::abs(Correlation(inputs[j].first(rows), inputs[k].first(rows))) <
+                TogetherCorrelation)
+                continue;
+            const std::vector<double>& first = response(j);
+            const std::vector<double>& second = response(k);
             std::vector<double> sum(rows);
             for (std::size_t i = 0; i < rows; ++i)
-                sum[i] = responses[j][i] + responses[k][i];
-            const double together = Spread(sum);
-            if (std::abs(Correlation(inputs[j].first(rows), inputs[k].first(rows))) >=
-                    TogetherCorrelation &&
-                together < std::max(spreads[j], spreads[k]))
+                sum[i] = first[i] + second[i];
+            if (Spread(sum) < std::max(Spread(first), Spread(second)))
                 pairs.push_back({j, k});
         }
     return pairs;
