@@ -46,8 +46,9 @@ void ResultDisplay::KeepSummary() {
     try {
         const ModelSummary::Data data = run_.EstimationData();
         summary_.Uncertainty =
-            ModelUncertainty::Estimate(*model, data.Inputs, data.Output, data.Rows);
-        summary_.Inputs = ModelSummary::Of(*model, document_.Doc().SampleTime(), data);
+            ModelUncertainty::Estimate(*model, data.Inputs, data.Output, data.Rows, data.Parts);
+        summary_.Inputs =
+            ModelSummary::Of(*model, document_.Doc().SampleTime(), data, summary_.Uncertainty);
         summary_.Model = std::move(*model);
     } catch (const std::exception&) {
         // A model whose figures cannot be computed is shown without them.

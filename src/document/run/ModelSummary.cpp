@@ -48,12 +48,19 @@ std::vector<InputSummary> ModelSummary::Of(const LinearModel& model,
                                            std::optional<double> sampleTime,
                                            const std::optional<Data>& data) {
     std::optional<ModelUncertainty> uncertainty;
-    double outputRange = 0.0;
-    if (data) {
+    if (data)
         uncertainty =
             ModelUncertainty::Estimate(model, data->Inputs, data->Output, data->Rows, data->Parts);
+    return Of(model, sampleTime, data, uncertainty);
+}
+
+std::vector<InputSummary> ModelSummary::Of(const LinearModel& model,
+                                           std::optional<double> sampleTime,
+                                           const std::optional<Data>& data,
+                                           const std::optional<ModelUncertainty>& uncertainty) {
+    double outputRange = 0.0;
+    if (data)
         outputRange = ModelWarnings::Range(data->Output.first(data->Rows));
-    }
     std::vector<InputSummary> summaries;
     for (std::size_t k = 0; k < model.Inputs.size(); ++k) {
         const LinearModel::Input& input = model.Inputs[k];

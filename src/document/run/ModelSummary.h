@@ -42,6 +42,11 @@ public:
     // deviations are NaN.
     static std::vector<InputSummary> Of(const LinearModel& model, std::optional<double> sampleTime,
                                         const std::optional<Data>& data = std::nullopt);
+    // The same with the model's uncertainty on `data` given, as ModelUncertainty::Estimate
+    // computes it: for a caller that keeps it, and so need not compute it twice.
+    static std::vector<InputSummary> Of(const LinearModel& model, std::optional<double> sampleTime,
+                                        const std::optional<Data>& data,
+                                        const std::optional<ModelUncertainty>& uncertainty);
     // The figures as a few lines of text, without the input's name or the warnings.
     static std::vector<std::string> Lines(const InputSummary& summary);
 };
