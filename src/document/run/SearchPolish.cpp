@@ -144,11 +144,6 @@ std::optional<LinearModel> SearchPolish::Estimated(std::size_t estimator) const 
     return estimates.Subspace[static_cast<std::size_t>(order - 1)];
 }
 
-const std::optional<LinearModel>& SearchPolish::EstimatorStart(std::size_t estimator) const {
-    std::call_once(estimated[estimator], [&] { starts[estimator] = Estimated(estimator); });
-    return starts[estimator];
-}
-
 std::optional<SearchPolish::Found>
 SearchPolish::PolishedStart(LinearModel start, std::string origin,
                             const std::atomic<bool>& stop) const {
@@ -168,11 +163,11 @@ SearchPolish::PolishedStart(LinearModel start, std::string origin,
 // Each start refined, simplified and grown as the searches' models are.
 std::optional<SearchPolish::Found>
 SearchPolish::FromEstimator(std::size_t estimator, const std::atomic<bool>& stop) const {
-    std::optional<LinearModel> start = EstimatorStart(estimator);
-    if (!start)
+    starts[estimator] = Estimated(estimator);
+    if (!starts[estimator])
         return std::nullopt;
-    return PolishedStart(std::move(*start), estimator == 0 ? "ARX estimate" : "subspace estimate",
-                         stop);
+    return PolishedStart(*starts[estimator],
+                         estimator == 0 ? "ARX estimate" : "subspace estimate", stop);
 }
 
 // Three starts share their poles: the ARX and subspace estimates, whose inputs have one
@@ -192,9 +187,9 @@ SearchPolish::SharedFromSearches(const std::vector<std::optional<Found>>& found,
     for (const LinearModel::Input& input : model.Inputs)
         order = std::max(order, LinearModel::Degree(input.Poles));
     const SharedDenominator fit(rows.Inputs, rows.Output, rows.Rows, rows.Parts);
-    const std::optional<LinearModel> starts[] = {
-        EstimatorStart(0) ? EstimatorStart(0)->AsShared() : std::nullopt,
-        EstimatorStart(1) ? EstimatorStart(1)->AsShared() : std::nullopt,
+    const std::optional<LinearModel> shared[] = {
+        starts[0] ? starts[0]->AsShared() : std::nullopt,
+        starts[1] ? starts[1]->AsShared() : std::nullopt,
         fit.Fit(model, SharedDenominator::DominantPoles(model, order))};
     const char* origins[] = {"ARX estimate with shared poles", "subspace estimate with shared poles",
                              "best search with shared poles"};
@@ -202,10 +197,10 @@ SearchPolish::SharedFromSearches(const std::vector<std::optional<Found>>& found,
     refinement.Stop = &stop;
     std::optional<std::size_t> chosen;
     Refinement::Result refined;
-    for (std::size_t s = 0; s < std::size(starts); ++s) {
-        if (!starts[s] || stop)
+    for (std::size_t s = 0; s < std::size(shared); ++s) {
+        if (!shared[s] || stop)
             continue;
-        Refinement::Result result = refinement.Refine(*starts[s]);
+        Refinement::Result result = refinement.Refine(*shared[s]);
         if (!chosen || result.Score(penalty) < refined.Score(penalty)) {
             chosen = s;
             refined = std::move(result);
@@ -216,10 +211,10 @@ SearchPolish::SharedFromSearches(const std::vector<std::optional<Found>>& found,
     refined = Finished(refinement, Growth(stop), std::move(refined), penalty);
     if (stop)
         return std::nullopt;
-    Found shared{std::move(refined.Model), refined.Error};
-    shared.Origin = origins[*chosen];
-    shared.Start = starts[*chosen];
-    return shared;
+    Found kept{std::move(refined.Model), refined.Error};
+    kept.Origin = origins[*chosen];
+    kept.Start = shared[*chosen];
+    return kept;
 }
 
 } // namespace orvanel

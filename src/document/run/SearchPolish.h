@@ -8,11 +8,9 @@
 #include "engine/estimators/StructureSearch.h"
 #include "engine/linear/LinearModel.h"
 
-#include <array>
 #include <atomic>
 #include <cstddef>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -105,8 +103,6 @@ public:
 private:
     // The structure search on the estimation rows that grows a model.
     StructureSearch Growth(const std::atomic<bool>& stop) const;
-    // Estimator 0's or 1's start, estimated by the first task that asks for it.
-    const std::optional<LinearModel>& EstimatorStart(std::size_t estimator) const;
     std::optional<LinearModel> Estimated(std::size_t estimator) const;
     // `start` polished on the estimation rows and labelled with `origin`; nothing when stopped.
     std::optional<Found> PolishedStart(LinearModel start, std::string origin,
@@ -116,10 +112,9 @@ private:
     IdentificationOptions options;
     double penalty = 0.0;
     std::atomic<bool>& simplifying;
-    // Each written by the first task that asks for its estimator's start.
+    // Each part written by its estimator's task alone.
     mutable EstimatorModels estimates;
-    mutable std::array<std::once_flag, 2> estimated;
-    mutable std::array<std::optional<LinearModel>, 2> starts;
+    mutable std::optional<LinearModel> starts[EstimatorStarts];
 };
 
 } // namespace orvanel
